@@ -1,0 +1,91 @@
+#include "platform/QtPrompter.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+
+namespace walkmere {
+
+namespace {
+
+QString caption(const std::string& c) {
+    return QString::fromStdString(c.empty() ? std::string(kApplicationTitle) : c);
+}
+
+QMessageBox::Icon qtIcon(MessageIcon icon) {
+    switch (icon) {
+    case MessageIcon::Stop: return QMessageBox::Critical;
+    case MessageIcon::Exclamation: return QMessageBox::Warning;
+    case MessageIcon::Information: return QMessageBox::Information;
+    case MessageIcon::Question: return QMessageBox::Question;
+    case MessageIcon::None: break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+std::optional<std::string> runFileDialog(QWidget* owner, const FileDialogRequest& r, bool save) {
+    QFileDialog dialog(owner);
+    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    dialog.setNameFilter(QString::fromStdString(toQtFilter(r.filter)));
+    std::string ext = r.defaultExtension;
+    if (!ext.empty() && ext.front() == '.') ext.erase(ext.begin());
+    dialog.setDefaultSuffix(QString::fromStdString(ext));
+    if (!r.initialName.empty()) dialog.selectFile(QString::fromStdString(r.initialName));
+    if (save && !r.promptOverwrite) dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    return dialog.selectedFiles().front().toStdString();
+}
+
+} // namespace
+
+std::string toQtFilter(const std::string& handheldFilter) {
+    // The handheld's filter alternates description and pattern, separated by '|'.
+    std::vector<std::string> parts;
+    std::string cur;
+    for (char c : handheldFilter) {
+        if (c == '|') {
+            parts.push_back(cur);
+            cur.clear();
+        } else {
+            cur += c;
+        }
+    }
+    if (!cur.empty()) parts.push_back(cur);
+    std::string out;
+    for (size_t i = 0; i + 1 < parts.size(); i += 2) {
+        if (parts[i].empty()) break;
+        if (!out.empty()) out += ";;";
+        out += parts[i];
+    }
+    return out;
+}
+
+void QtPrompter::showMessage(const std::string& text, const std::string& cap, MessageIcon icon) {
+    QMessageBox box(qtIcon(icon), caption(cap), QString::fromStdString(text), QMessageBox::Ok, owner);
+    box.exec();
+}
+
+bool QtPrompter::askYesNo(const std::string& text, const std::string& cap) {
+    QMessageBox box(QMessageBox::Question, caption(cap), QString::fromStdString(text),
+                    QMessageBox::Yes | QMessageBox::No, owner);
+    return box.exec() == QMessageBox::Yes;
+}
+
+std::optional<std::string> QtPrompter::askOpenFile(const FileDialogRequest& request) {
+    return runFileDialog(owner, request, false);
+}
+
+std::optional<std::string> QtPrompter::askSaveFile(const FileDialogRequest& request) {
+    return runFileDialog(owner, request, true);
+}
+
+void QtPrompter::beginWaitCursor() {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+}
+
+void QtPrompter::endWaitCursor() {
+    QApplication::restoreOverrideCursor();
+}
+
+} // namespace walkmere

@@ -1,0 +1,97 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <cstring>
+
+namespace walkmere {
+
+// The header at the start of a site file (".kvs"), little-endian:
+//
+//   offset size field
+//        0    4 headerLength     bytes of header, this field included (151 or 152 here)
+//        4    4 magic            0x4245532A, the bytes 2A 53 45 42
+//        8    2 version          at least 4
+//       10    2 -                kept as it is
+//       12    1 clearedFlagA     zeroed each time the file is opened
+//       13   57 -
+//       70    8 pixelsPerUnitX   IEEE 754 double: plan pixels per unit of site length
+//       78   32 -
+//      110    8 pixelsPerUnitY
+//      118   20 -
+//      138    4 bitmapOffset     the floor-plan block
+//      142    4 signatureOffset  the signature block (100 rows of 26 bytes)
+//      146    4 pointsOffset     the points section, the last thing in the file
+//      150    1 clearedFlagB     zeroed each time the file is opened
+//      151    1 -
+//
+// Held as raw bytes so that everything not interpreted here is written back unchanged.
+struct SiteHeader {
+    static constexpr uint32_t kMagic = 0x4245532A;
+    static constexpr uint16_t kMinVersion = 4;
+    static constexpr uint32_t kMinLength = 151; // the fields above need this many
+    static constexpr uint32_t kHeldLength = 152;
+
+    static constexpr size_t kLengthOffset = 0;
+    static constexpr size_t kMagicOffset = 4;
+    static constexpr size_t kVersionOffset = 8;
+    static constexpr size_t kClearedFlagAOffset = 12;
+    static constexpr size_t kPixelsPerUnitXOffset = 70;
+    static constexpr size_t kPixelsPerUnitYOffset = 110;
+    static constexpr size_t kBitmapOffsetOffset = 138;
+    static constexpr size_t kSignatureOffsetOffset = 142;
+    static constexpr size_t kPointsOffsetOffset = 146;
+    static constexpr size_t kClearedFlagBOffset = 150;
+
+    std::array<uint8_t, kHeldLength> bytes{};
+
+    uint32_t headerLength() const { return u32(kLengthOffset); }
+    uint32_t magic() const { return u32(kMagicOffset); }
+    uint16_t version() const { return static_cast<uint16_t>(bytes[8] | (bytes[9] << 8)); }
+    double pixelsPerUnitX() const { return f64(kPixelsPerUnitXOffset); }
+    double pixelsPerUnitY() const { return f64(kPixelsPerUnitYOffset); }
+    uint32_t bitmapOffset() const { return u32(kBitmapOffsetOffset); }
+    uint32_t signatureOffset() const { return u32(kSignatureOffsetOffset); }
+    uint32_t pointsOffset() const { return u32(kPointsOffsetOffset); }
+    uint8_t clearedFlagA() const { return bytes[kClearedFlagAOffset]; }
+    uint8_t clearedFlagB() const { return bytes[kClearedFlagBOffset]; }
+
+    void setHeaderLength(uint32_t v) { put32(kLengthOffset, v); }
+    void setMagic(uint32_t v) { put32(kMagicOffset, v); }
+    void setVersion(uint16_t v) {
+        bytes[8] = static_cast<uint8_t>(v & 0xFF);
+        bytes[9] = static_cast<uint8_t>(v >> 8);
+    }
+    void setPixelsPerUnitX(double v) { putF64(kPixelsPerUnitXOffset, v); }
+    void setPixelsPerUnitY(double v) { putF64(kPixelsPerUnitYOffset, v); }
+    void setBitmapOffset(uint32_t v) { put32(kBitmapOffsetOffset, v); }
+    void setSignatureOffset(uint32_t v) { put32(kSignatureOffsetOffset, v); }
+    void setPointsOffset(uint32_t v) { put32(kPointsOffsetOffset, v); }
+    void clearFlags() {
+        bytes[kClearedFlagAOffset] = 0;
+        bytes[kClearedFlagBOffset] = 0;
+    }
+
+private:
+    uint32_t u32(size_t o) const {
+        return static_cast<uint32_t>(bytes[o]) | (static_cast<uint32_t>(bytes[o + 1]) << 8) |
+               (static_cast<uint32_t>(bytes[o + 2]) << 16) | (static_cast<uint32_t>(bytes[o + 3]) << 24);
+    }
+    void put32(size_t o, uint32_t v) {
+        for (int i = 0; i < 4; ++i) bytes[o + i] = static_cast<uint8_t>(v >> (8 * i));
+    }
+    double f64(size_t o) const {
+        uint64_t v = 0;
+        for (int i = 7; i >= 0; --i) v = (v << 8) | bytes[o + i];
+        double d;
+        std::memcpy(&d, &v, sizeof d);
+        return d;
+    }
+    void putF64(size_t o, double d) {
+        uint64_t v;
+        std::memcpy(&v, &d, sizeof v);
+        for (int i = 0; i < 8; ++i) bytes[o + i] = static_cast<uint8_t>(v >> (8 * i));
+    }
+};
+
+} // namespace walkmere
