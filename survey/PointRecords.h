@@ -1,0 +1,93 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <cstring>
+#include <string>
+
+namespace walkmere {
+
+enum PointKind : uint8_t {
+    KIND_SURVEY_POINT = 0,
+    KIND_DYNAMIC_AP = 1, // an access point placed by hand
+    KIND_DELETED = 2,
+};
+
+// The points section of a site file, at the header's pointsOffset:
+//   uint32 pointRecordSize (71), uint32 readingSize (41), then PointRecords,
+//   each directly followed by its readingCount ApReadings, to the end of the file.
+inline constexpr uint32_t kPointRecordSize = 71;
+inline constexpr uint32_t kReadingSize = 41;
+inline constexpr uint32_t kPointsSectionHead = 8;
+
+// One survey point or placed access point, 71 bytes, little-endian:
+//   0  4 x             int32, floor-plan pixels
+//   4  4 y             int32
+//   8 32 label         "TEST" or "AP", NUL-terminated
+//  40  2 readingCount  uint16, ApReadings that follow directly
+//  42 28 channelNoise  14 x int16 (never measured; written as zeros)
+//  70  1 kind          PointKind
+struct PointRecord {
+    std::array<uint8_t, kPointRecordSize> bytes{};
+
+    int32_t x() const { return static_cast<int32_t>(u32(0)); }
+    int32_t y() const { return static_cast<int32_t>(u32(4)); }
+    std::string label() const {
+        const char* s = reinterpret_cast<const char*>(bytes.data() + 8);
+        return std::string(s, strnlen(s, 32));
+    }
+    uint16_t readingCount() const { return static_cast<uint16_t>(bytes[40] | (bytes[41] << 8)); }
+    uint8_t kind() const { return bytes[70]; }
+
+    void setX(int32_t v) { put32(0, static_cast<uint32_t>(v)); }
+    void setY(int32_t v) { put32(4, static_cast<uint32_t>(v)); }
+    void setLabel(const std::string& s) {
+        std::memset(bytes.data() + 8, 0, 32);
+        std::memcpy(bytes.data() + 8, s.data(), s.size() < 31 ? s.size() : 31);
+    }
+    void setReadingCount(uint16_t n) {
+        bytes[40] = static_cast<uint8_t>(n & 0xFF);
+        bytes[41] = static_cast<uint8_t>(n >> 8);
+    }
+    void setKind(uint8_t k) { bytes[70] = k; }
+
+private:
+    uint32_t u32(size_t o) const {
+        return static_cast<uint32_t>(bytes[o]) | (static_cast<uint32_t>(bytes[o + 1]) << 8) |
+               (static_cast<uint32_t>(bytes[o + 2]) << 16) | (static_cast<uint32_t>(bytes[o + 3]) << 24);
+    }
+    void put32(size_t o, uint32_t v) {
+        for (int i = 0; i < 4; ++i) bytes[o + i] = static_cast<uint8_t>(v >> (8 * i));
+    }
+};
+
+// One access point heard at a survey point, 41 bytes:
+//   0  1 channel  uint8
+//   1  2 rssi256  int16, dBm x 256
+//   3  6 mac
+//   9 32 ssid     NUL-terminated when shorter than 32; a 32-character SSID fills the field
+struct ApReading {
+    std::array<uint8_t, kReadingSize> bytes{};
+
+    uint8_t channel() const { return bytes[0]; }
+    int16_t rssi256() const { return static_cast<int16_t>(bytes[1] | (bytes[2] << 8)); }
+    int rssiDbm() const { return rssi256() / 256; } // truncates toward zero
+    const uint8_t* mac() const { return bytes.data() + 3; }
+    std::string ssid() const {
+        const char* s = reinterpret_cast<const char*>(bytes.data() + 9);
+        return std::string(s, strnlen(s, 32));
+    }
+
+    void setChannel(uint8_t c) { bytes[0] = c; }
+    void setRssi256(int16_t v) {
+        bytes[1] = static_cast<uint8_t>(static_cast<uint16_t>(v) & 0xFF);
+        bytes[2] = static_cast<uint8_t>(static_cast<uint16_t>(v) >> 8);
+    }
+    void setMac(const uint8_t m[6]) { std::memcpy(bytes.data() + 3, m, 6); }
+    void setSsid(const std::string& s) {
+        std::memset(bytes.data() + 9, 0, 32);
+        std::memcpy(bytes.data() + 9, s.data(), s.size() < 32 ? s.size() : 32);
+    }
+};
+
+} // namespace walkmere
