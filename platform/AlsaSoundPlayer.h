@@ -1,0 +1,58 @@
+#pragma once
+
+#include "platform/Sound.h"
+#include "platform/Wav.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <future>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+namespace walkmere {
+
+// Plays the program's WAVE resources on ALSA's default device from a thread of its own.
+// An asynchronous sound cuts off the one playing, as on the handheld; PlayWaveSync returns
+// when its sound has ended. With no sound device every call is silent and returns at once,
+// and ALSA's own error printing is switched off.
+class AlsaSoundPlayer final : public ISoundPlayer {
+public:
+    // Gives the bytes of the WAV resource of an upper-case name, or nothing.
+    using Loader = std::function<std::optional<std::vector<uint8_t>>(const std::string& upperName)>;
+
+    explicit AlsaSoundPlayer(Loader loader, std::string device = "default");
+    ~AlsaSoundPlayer() override;
+
+    void PlayWave(const std::string& name) override;
+    void PlayWaveSync(const std::string& name) override;
+    void MessageBeep() override;
+
+private:
+    struct Job {
+        std::shared_ptr<const PcmSound> sound;
+        std::shared_ptr<std::promise<void>> done;
+    };
+
+    std::shared_ptr<const PcmSound> sound(const std::string& name);
+    void enqueue(Job job, bool interrupt);
+    void run();
+    void play(const PcmSound& s);
+
+    Loader load;
+    std::string deviceName;
+    std::mutex lock;
+    std::condition_variable wake;
+    std::deque<Job> jobs;
+    std::atomic<bool> interrupted{false};
+    bool quitting = false;
+    std::shared_ptr<const PcmSound> beepSound;
+    std::map<std::string, std::shared_ptr<const PcmSound>> cache;
+    std::thread worker;
+};
+
+} // namespace walkmere
