@@ -1,0 +1,381 @@
+#include "survey/SurveyStore.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <limits>
+
+#include "survey/FileOps.h"
+
+namespace walkmere {
+
+namespace {
+
+uint32_t le32(const uint8_t* p) {
+    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
+           (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
+}
+
+// Closes the site file when an operation ends, whichever way it ends.
+class SiteFileScope {
+public:
+    explicit SiteFileScope(CSurveyStore& store) : store(store) {}
+    ~SiteFileScope() { store.closeSiteFile(); }
+    SiteFileScope(const SiteFileScope&) = delete;
+    SiteFileScope& operator=(const SiteFileScope&) = delete;
+
+private:
+    CSurveyStore& store;
+};
+
+} // namespace
+
+CSurveyStore::CSurveyStore(IPrompter& prompter, ISoundPlayer& sound)
+    : prompter(prompter), sound(sound) {}
+
+CSurveyStore::~CSurveyStore() {
+    closeSiteFile();
+}
+
+void CSurveyStore::reportFailure(const std::string& whatFailed, int error) {
+    prompter.showMessage(whatFailed + ": " + std::strerror(error), {}, MessageIcon::Exclamation);
+}
+
+void CSurveyStore::resetPoints() {
+    entries.clear();
+    locations = 0;
+    readings = 0;
+    pending = 0;
+    best = kRssiFloor;
+    foundEntry = PointIndexEntry{};
+    foundIndex = -1;
+}
+
+// ---- the site ----
+
+void CSurveyStore::adoptSite(const std::string& sitePath, const SiteHeader& header) {
+    closeSiteFile();
+    path = sitePath;
+    siteHeader = header;
+    resetPoints();
+    noAp = false;
+    doubtfulTail.reset();
+}
+
+void CSurveyStore::setSitePath(const std::string& sitePath) {
+    path = sitePath;
+}
+
+bool CSurveyStore::clearHeaderFlags(int fd) {
+    siteHeader.clearFlags();
+    uint32_t length = siteHeader.headerLength();
+    if (length > SiteHeader::kHeldLength) length = SiteHeader::kHeldLength;
+    int error = writeAllAt(fd, siteHeader.bytes.data(), length, 0);
+    if (error == 0 && fileOps().fdatasync(fd) != 0) error = errno;
+    if (error != 0) {
+        reportFailure("Could not write the site header", error);
+        return false;
+    }
+    return true;
+}
+
+// ---- one operation's hold on the file ----
+
+bool CSurveyStore::openSiteFile() {
+    closeSiteFile();
+    int error = 0;
+    int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+    if (fd < 0) {
+        error = errno;
+    } else if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        error = errno;
+        ::close(fd);
+        fd = -1;
+    }
+    if (fd < 0) {
+        prompter.showMessage("<<<" + std::string(std::strerror(error)) + "<" + path + ">");
+        sound.PlayWaveSync("REDALERT");
+        return false;
+    }
+
+    // Records of other sizes would not fit the record layouts; such a file is never read
+    // or written.
+    uint8_t head[kPointsSectionHead];
+    ssize_t got = readUpTo(fd, head, sizeof head, siteHeader.pointsOffset());
+    if (got < 0) {
+        error = errno;
+        ::close(fd);
+        reportFailure("Could not read the points section of " + path, error);
+        return false;
+    }
+    if (got < static_cast<ssize_t>(sizeof head)) {
+        ::close(fd);
+        prompter.showMessage("The site file " + path + " ends before its points section.", {},
+                             MessageIcon::Exclamation);
+        return false;
+    }
+    uint32_t storedRecordSize = le32(head);
+    uint32_t storedReadingSize = le32(head + 4);
+    if (storedRecordSize != kPointRecordSize || storedReadingSize != kReadingSize) {
+        ::close(fd);
+        prompter.showMessage("The points section of " + path + " holds records of " +
+                                 std::to_string(storedRecordSize) + " and " +
+                                 std::to_string(storedReadingSize) +
+                                 " bytes; only records of 71 and 41 bytes can be used.",
+                             {}, MessageIcon::Exclamation);
+        return false;
+    }
+    recordSize = static_cast<int32_t>(storedRecordSize);
+    readingBytes = static_cast<int32_t>(storedReadingSize);
+    siteFile = fd;
+    return true;
+}
+
+void CSurveyStore::closeSiteFile() {
+    if (siteFile >= 0) {
+        ::close(siteFile); // releases the lock
+        siteFile = -1;
+    }
+}
+
+// ---- keeping the end of the file aligned ----
+
+bool CSurveyStore::cutDoubtfulTail() {
+    if (!doubtfulTail) return true;
+    if (int error = repairPointsTail(siteFile, *doubtfulTail)) {
+        reportFailure("Could not repair the end of the survey points", error);
+        return false;
+    }
+    doubtfulTail.reset();
+    return true;
+}
+
+std::optional<uint64_t> CSurveyStore::appendFlushed(const std::vector<uint8_t>& bytes,
+                                                    const std::string& whatFailed) {
+    if (!cutDoubtfulTail()) return std::nullopt;
+    struct stat st;
+    if (::fstat(siteFile, &st) != 0) {
+        reportFailure(whatFailed, errno);
+        return std::nullopt;
+    }
+    const uint64_t end = static_cast<uint64_t>(st.st_size);
+    // Index entries hold 32-bit offsets.
+    if (end + bytes.size() > std::numeric_limits<uint32_t>::max()) {
+        reportFailure(whatFailed, EFBIG);
+        return std::nullopt;
+    }
+    int error = writeAllAt(siteFile, bytes.data(), bytes.size(), end);
+    if (error == 0 && fileOps().fdatasync(siteFile) != 0) error = errno;
+    if (error != 0) {
+        // Take back whatever part of the write reached the file.
+        PointsTail back;
+        back.torn = true;
+        back.wholeEnd = end;
+        if (repairPointsTail(siteFile, back) != 0) doubtfulTail = back;
+        reportFailure(whatFailed, error);
+        return std::nullopt;
+    }
+    return end;
+}
+
+// ---- the points ----
+
+bool CSurveyStore::loadFromOpenFile() {
+    resetPoints();
+    doubtfulTail.reset(); // the file itself is the truth from here on
+    CPointsReader reader(siteFile, siteHeader.pointsOffset());
+    PointsEntry e;
+    bool beyondIndex = false;
+    while (reader.next(e)) {
+        if (e.fileOffset > std::numeric_limits<uint32_t>::max()) {
+            beyondIndex = true;
+            break;
+        }
+        pointOffsetValue = static_cast<uint32_t>(e.fileOffset);
+        pending = 0;
+        best = kRssiFloor;
+        for (const ApReading& r : e.readings) {
+            int dbm = r.rssi256() / 256;
+            if (dbm > best) best = static_cast<int16_t>(dbm);
+            ++pending;
+        }
+        const uint8_t kind = e.record.kind();
+        if (kind == KIND_SURVEY_POINT) {
+            entries.push_back({e.record.x(), e.record.y(), best, static_cast<uint16_t>(pending),
+                               KIND_SURVEY_POINT, pointOffsetValue});
+            ++locations;
+            readings += pending;
+        } else if (kind == KIND_DYNAMIC_AP) {
+            entries.push_back(
+                {e.record.x(), e.record.y(), kRssiFloor, 0, KIND_DYNAMIC_AP, pointOffsetValue});
+        }
+    }
+
+    if (beyondIndex) {
+        prompter.showMessage("The survey points of " + path +
+                                 " reach beyond 4 GiB; the points after that are not shown.",
+                             {}, MessageIcon::Exclamation);
+        return false;
+    }
+    switch (reader.status()) {
+    case CPointsReader::Status::End:
+        break;
+    case CPointsReader::Status::ReadError:
+        // Never cut anything on a read error: the rest of the file may be whole.
+        reportFailure("Could not read the survey points", reader.error());
+        return false;
+    default: // openSiteFile has checked the section's head
+        prompter.showMessage("The points section of " + path + " cannot be read.", {},
+                             MessageIcon::Exclamation);
+        return false;
+    }
+
+    // A write cut short by a crash or a full disk: cut the partial bytes and make the last
+    // record announce the readings it has, so that the next point lands aligned.
+    const PointsTail& tail = reader.tail();
+    if (tail.torn) {
+        if (int error = repairPointsTail(siteFile, tail)) {
+            doubtfulTail = tail;
+            reportFailure("Could not repair the end of the survey points", error);
+        }
+    }
+    return true;
+}
+
+bool CSurveyStore::loadPoints() {
+    resetPoints();
+    if (!openSiteFile()) return false;
+    SiteFileScope scope(*this);
+    return loadFromOpenFile();
+}
+
+bool CSurveyStore::discardPoints() {
+    if (!openSiteFile()) return false;
+    SiteFileScope scope(*this);
+    const uint64_t length = static_cast<uint64_t>(siteHeader.pointsOffset()) + kPointsSectionHead;
+    if (fileOps().ftruncate(siteFile, static_cast<off_t>(length)) != 0) {
+        reportFailure("Could not remove the survey points", errno);
+        loadFromOpenFile(); // the points are still in the file: show them
+        return false;
+    }
+    resetPoints();
+    doubtfulTail.reset();
+    if (fileOps().fdatasync(siteFile) != 0) {
+        reportFailure("Could not remove the survey points", errno);
+        return false;
+    }
+    return true;
+}
+
+int16_t CSurveyStore::findNearest(int32_t x, int32_t y) {
+    if (entries.empty()) return -1;
+    int64_t bestDistance = kNearestLimit + 1;
+    for (size_t i = 0; i < entries.size(); ++i) {
+        const PointIndexEntry& e = entries[i];
+        const int64_t dx = e.x > x ? int64_t{e.x} - x : int64_t{x} - e.x;
+        const int64_t dy = e.y > y ? int64_t{e.y} - y : int64_t{y} - e.y;
+        // Farther than 40 on either axis can never be near enough; skipping it also keeps
+        // the squares far from overflowing.
+        if (dx > 40 || dy > 40) continue;
+        const int64_t d = dx * dx + dy * dy;
+        if (d < bestDistance) {
+            foundEntry = e;
+            foundIndex = static_cast<int>(i);
+            bestDistance = d;
+        }
+    }
+    return bestDistance <= kNearestLimit ? static_cast<int16_t>(foundEntry.kind) : int16_t{-1};
+}
+
+bool CSurveyStore::placeAccessPoint(int32_t x, int32_t y) {
+    pointXValue = x;
+    pointYValue = y;
+    if (!openSiteFile()) return false;
+    SiteFileScope scope(*this);
+    PointRecord record;
+    record.setX(x);
+    record.setY(y);
+    record.setLabel("AP");
+    record.setReadingCount(0);
+    record.setKind(KIND_DYNAMIC_AP);
+    std::vector<uint8_t> bytes(record.bytes.begin(), record.bytes.end());
+    std::optional<uint64_t> at = appendFlushed(bytes, "Could not place the access point");
+    if (!at) return false;
+    pointOffsetValue = static_cast<uint32_t>(*at);
+    entries.push_back({x, y, kRssiFloor, 0, KIND_DYNAMIC_AP, pointOffsetValue});
+    return true;
+}
+
+bool CSurveyStore::deletePoint() {
+    if (foundIndex < 0 || static_cast<size_t>(foundIndex) >= entries.size()) return false;
+    PointIndexEntry& entry = entries[static_cast<size_t>(foundIndex)];
+    if (entry.kind == KIND_DELETED) return false; // already gone; nothing to count twice
+
+    if (!openSiteFile()) return false;
+    SiteFileScope scope(*this);
+    PointRecord original;
+    ssize_t got = readUpTo(siteFile, original.bytes.data(), kPointRecordSize, entry.fileOffset);
+    if (got < 0) {
+        reportFailure("Could not read the point to delete it", errno);
+        return false;
+    }
+    if (got < static_cast<ssize_t>(kPointRecordSize)) {
+        prompter.showMessage("Could not read the point to delete it: the site file ends "
+                             "before its record.",
+                             {}, MessageIcon::Exclamation);
+        return false;
+    }
+    // The index mirrors the file; if the record there is another one, writing would
+    // damage it.
+    if (original.x() != entry.x || original.y() != entry.y || original.kind() != entry.kind) {
+        prompter.showMessage("Could not delete the point: the site file holds another record "
+                             "where the point was.",
+                             {}, MessageIcon::Exclamation);
+        return false;
+    }
+
+    PointRecord deleted = original;
+    deleted.setKind(KIND_DELETED);
+    int error = writeAllAt(siteFile, deleted.bytes.data(), kPointRecordSize, entry.fileOffset);
+    if (error == 0 && fileOps().fdatasync(siteFile) != 0) error = errno;
+    if (error != 0) {
+        // Put the record back as it was; only its kind byte can differ.
+        if (writeAllAt(siteFile, original.bytes.data(), kPointRecordSize, entry.fileOffset) == 0)
+            fileOps().fdatasync(siteFile);
+        reportFailure("Could not delete the point", error);
+        return false;
+    }
+    closeSiteFile();
+
+    if (entry.kind == KIND_SURVEY_POINT) {
+        locations -= 1;
+        readings -= entry.readingCount;
+    }
+    entry.kind = KIND_DELETED;
+    foundEntry.kind = KIND_DELETED;
+    prompter.showMessage("Deleted.");
+    return true;
+}
+
+std::optional<ApReading> CSurveyStore::readReading(int i) {
+    // Only the found point's own readings: past them lies the next record.
+    if (foundIndex < 0 || i < 1 || i > foundEntry.readingCount) return std::nullopt;
+    if (!openSiteFile()) return std::nullopt;
+    SiteFileScope scope(*this);
+    const uint64_t offset = uint64_t{foundEntry.fileOffset} + kPointRecordSize +
+                            static_cast<uint64_t>(i - 1) * kReadingSize;
+    ApReading reading;
+    ssize_t got = readUpTo(siteFile, reading.bytes.data(), kReadingSize, offset);
+    if (got < 0) {
+        reportFailure("Could not read the point's readings", errno);
+        return std::nullopt;
+    }
+    if (got < static_cast<ssize_t>(kReadingSize)) return std::nullopt;
+    return reading;
+}
+
+} // namespace walkmere

@@ -1,0 +1,149 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "platform/Prompter.h"
+#include "platform/Sound.h"
+#include "scan/ApRecord.h"
+#include "survey/HeardApList.h"
+#include "survey/PointRecords.h"
+#include "survey/PointsReader.h"
+#include "survey/SiteHeader.h"
+
+namespace walkmere {
+
+// The in-memory summary of one point record of the site file.
+struct PointIndexEntry {
+    int32_t x = 0;
+    int32_t y = 0;
+    int16_t bestRssi = -100; // whole dBm; -100 when nothing stronger, always for a placed AP
+    uint16_t readingCount = 0;
+    uint8_t kind = KIND_SURVEY_POINT;
+    uint32_t fileOffset = 0; // of the PointRecord
+};
+
+// The survey of the open site. The survey lives in the site file: every point, reading and
+// placed access point is written there the moment it is made, and deletions are written in
+// place. The store keeps an index of the points for the views, the status-line counters
+// and what it needs to find records in the file again.
+//
+// The file is opened and locked (flock, exclusive) for each operation and closed again, so
+// no handle is held while the user works. Every change is written in one piece at the end
+// of the file (or in place for a deletion) and flushed to the disk before the operation
+// returns; a write that fails is reported, undone, and leaves the index and counters as
+// they were. Used on the user-interface thread only.
+class CSurveyStore {
+public:
+    static constexpr int16_t kRssiFloor = -100;
+    static constexpr int64_t kNearestLimit = 1600; // 40 floor-plan pixels, squared
+
+    CSurveyStore(IPrompter& prompter, ISoundPlayer& sound);
+    ~CSurveyStore();
+    CSurveyStore(const CSurveyStore&) = delete;
+    CSurveyStore& operator=(const CSurveyStore&) = delete;
+
+    // ---- the site ----
+    // The open flow accepted `path`: it becomes the site, with an empty index until the
+    // points are loaded or discarded.
+    void adoptSite(const std::string& path, const SiteHeader& siteHeader);
+    // The site was saved under another name; the index stays.
+    void setSitePath(const std::string& path);
+    // Zeroes the two cleared flags in the header copy and writes the header back at offset 0
+    // through `fd` (the open flow's descriptor): min(headerLength, 152) bytes, flushed.
+    // Header bytes beyond 152 stay as they are. False (reported) when the write fails.
+    bool clearHeaderFlags(int fd);
+
+    // ---- one operation's hold on the file ----
+    // Opens sitePath read-write with an exclusive lock and checks the points section's
+    // record sizes. A failure is reported to the user and the caller abandons its operation.
+    bool openSiteFile();
+    void closeSiteFile();
+    int siteFileDescriptor() const { return siteFile; }
+
+    // ---- the points ----
+    // Rebuilds the index and counters from the file; a torn tail left by a crash or a full
+    // disk is repaired in the file. False when the file could not be read (reported).
+    bool loadPoints();
+    // Removes every point from the file (it ends 8 bytes after pointsOffset) and the index.
+    bool discardPoints();
+    // The kind of the nearest index entry within 40 pixels, or -1; remembered in found.
+    int16_t findNearest(int32_t x, int32_t y);
+    bool placeAccessPoint(int32_t x, int32_t y);
+    // Deletes the point found by the last findNearest; shows "Deleted." when done.
+    bool deletePoint();
+    // Reading i (1-based) of the found point, or nothing.
+    std::optional<ApReading> readReading(int i);
+
+    // ---- measuring a point ----
+    void beginPoint(int32_t x, int32_t y, const std::string& label);
+    // Stores the measured point with one reading per certified AP (given in the live table's
+    // order, copied at one moment by the caller). Returns 1 when at least one reading was
+    // stored, 0 when none was (the point is still stored), -1 when nothing could be stored
+    // (already reported to the user; no coverage warning is due).
+    int commitPoint(std::span<const ApRecord> certified);
+
+    // ---- views ----
+    const std::string& sitePath() const { return path; }
+    const SiteHeader& header() const { return siteHeader; }
+    const std::vector<PointIndexEntry>& index() const { return entries; }
+    int32_t locationCount() const { return locations; }
+    int32_t readingTotal() const { return readings; }
+    int32_t pendingReadings() const { return pending; }
+    bool noApHeard() const { return noAp; }
+    int16_t bestRssi() const { return best; }
+    int32_t pointX() const { return pointXValue; }
+    int32_t pointY() const { return pointYValue; }
+    const std::string& pointLabel() const { return label; }
+    uint32_t pointOffset() const { return pointOffsetValue; }
+    int32_t pointRecordSize() const { return recordSize; }
+    int32_t readingSize() const { return readingBytes; }
+    const PointIndexEntry& found() const { return foundEntry; }
+    int foundPosition() const { return foundIndex; } // -1 before anything was found
+    const CHeardApList& heardAps() const { return heard; }
+
+private:
+    // Appends `bytes` at the end of the open file and flushes; on failure reports
+    // `whatFailed` + ": " + reason, cuts the file back and returns nothing.
+    std::optional<uint64_t> appendFlushed(const std::vector<uint8_t>& bytes,
+                                          const std::string& whatFailed);
+    // Cuts a tail that an earlier failed rollback or repair left behind.
+    bool cutDoubtfulTail();
+    // Reads the points of the open file into the index and repairs a torn tail.
+    bool loadFromOpenFile();
+    void reportFailure(const std::string& whatFailed, int error);
+    void resetPoints();
+
+    IPrompter& prompter;
+    ISoundPlayer& sound;
+
+    int siteFile = -1;
+    std::string path;
+    SiteHeader siteHeader;
+
+    int32_t locations = 0;
+    int32_t readings = 0;
+    int32_t pending = 0;
+    bool noAp = false;
+    int16_t best = kRssiFloor;
+    int32_t pointXValue = 0;
+    int32_t pointYValue = 0;
+    std::string label;
+    uint32_t pointOffsetValue = 0;
+    int32_t recordSize = 0;
+    int32_t readingBytes = 0;
+
+    std::vector<PointIndexEntry> entries;
+    PointIndexEntry foundEntry;
+    int foundIndex = -1;
+    CHeardApList heard;
+
+    // A rollback or repair that could not finish: the next write completes it first, so
+    // records stay aligned.
+    std::optional<PointsTail> doubtfulTail;
+};
+
+} // namespace walkmere

@@ -1,0 +1,69 @@
+// Measuring a survey point and storing it in the site file.
+#include <algorithm>
+#include <cstring>
+
+#include "survey/SurveyStore.h"
+
+namespace walkmere {
+
+void CSurveyStore::beginPoint(int32_t x, int32_t y, const std::string& pointLabel) {
+    pointXValue = x;
+    pointYValue = y;
+    label = pointLabel.substr(0, 32);
+    heard.clear();
+}
+
+int CSurveyStore::commitPoint(std::span<const ApRecord> certified) {
+    noAp = false;
+    for (const ApRecord& r : certified)
+        heard.add(r);
+    best = kRssiFloor;
+    pending = 0;
+
+    if (!openSiteFile()) return -1;
+    struct Closer {
+        CSurveyStore& s;
+        ~Closer() { s.closeSiteFile(); }
+    } closer{*this};
+
+    // The record with its final count and all its readings go to the file in one write, so
+    // a crash leaves either the whole point or a tail that loading repairs.
+    const size_t count = std::min<size_t>(heard.size(), UINT16_MAX);
+    std::vector<uint8_t> bytes(kPointRecordSize + count * kReadingSize);
+    PointRecord record;
+    record.setX(pointXValue);
+    record.setY(pointYValue);
+    record.setLabel(label);
+    record.setReadingCount(static_cast<uint16_t>(count));
+    record.setKind(KIND_SURVEY_POINT);
+    std::memcpy(bytes.data(), record.bytes.data(), kPointRecordSize);
+
+    int16_t strongest = kRssiFloor;
+    uint8_t* out = bytes.data() + kPointRecordSize;
+    for (size_t i = 0; i < count; ++i) { // weakest first
+        const HeardAp& ap = heard.aps()[i];
+        ApReading reading;
+        reading.setChannel(static_cast<uint8_t>(ap.channel & 0xFF));
+        reading.setRssi256(static_cast<int16_t>(ap.rssi * 256));
+        reading.setMac(ap.mac.data());
+        reading.setSsid(ap.ssid);
+        std::memcpy(out, reading.bytes.data(), kReadingSize);
+        out += kReadingSize;
+        if (ap.rssi > strongest) strongest = ap.rssi;
+    }
+
+    std::optional<uint64_t> at = appendFlushed(bytes, "Could not write the survey point");
+    if (!at) return -1;
+
+    pointOffsetValue = static_cast<uint32_t>(*at);
+    pending = static_cast<int32_t>(count);
+    best = strongest;
+    noAp = count == 0;
+    locations += 1;
+    readings += pending;
+    entries.push_back({pointXValue, pointYValue, best, static_cast<uint16_t>(count),
+                       KIND_SURVEY_POINT, pointOffsetValue});
+    return noAp ? 0 : 1;
+}
+
+} // namespace walkmere

@@ -1,0 +1,184 @@
+// Storing a measured point, placing access points, and the file being unavailable.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include "store_TestSite.h"
+
+namespace walkmere {
+namespace {
+
+using namespace storetest;
+
+class StoreCommit : public ::testing::Test, public StoreFixture {
+protected:
+    void SetUp() override {
+        makeSite();
+        ASSERT_TRUE(store.loadPoints());
+    }
+    static constexpr size_t kFirst = kPointsAt + 8; // where the first record lands
+};
+
+TEST_F(StoreCommit, ReadingsGoWeakestFirstWithTheFinalCountInTheRecord) {
+    store.beginPoint(10, 20, "TEST");
+    std::vector<ApRecord> certified = {ap(1, -70), ap(2, -50), ap(3, -60)};
+    EXPECT_EQ(store.commitPoint(certified), 1);
+
+    Bytes f = file();
+    ASSERT_EQ(f.size(), kFirst + kPointRecordSize + 3 * kReadingSize);
+    PointRecord p = recordAt(f, kFirst);
+    EXPECT_EQ(p.x(), 10);
+    EXPECT_EQ(p.y(), 20);
+    EXPECT_EQ(p.label(), "TEST");
+    EXPECT_EQ(p.readingCount(), 3);
+    EXPECT_EQ(p.kind(), KIND_SURVEY_POINT);
+    for (size_t i = 42; i < 70; ++i)
+        EXPECT_EQ(p.bytes[i], 0) << "channelNoise byte " << i;
+    EXPECT_EQ(readingAt(f, kFirst + 71).rssi256(), -70 * 256);
+    EXPECT_EQ(readingAt(f, kFirst + 71 + 41).rssi256(), -60 * 256);
+    EXPECT_EQ(readingAt(f, kFirst + 71 + 82).rssi256(), -50 * 256);
+    EXPECT_EQ(readingAt(f, kFirst + 71 + 82).mac()[5], 2);
+
+    EXPECT_EQ(store.bestRssi(), -50);
+    EXPECT_EQ(store.locationCount(), 1);
+    EXPECT_EQ(store.readingTotal(), 3);
+    EXPECT_FALSE(store.noApHeard());
+    ASSERT_EQ(store.index().size(), 1u);
+    const PointIndexEntry& e = store.index()[0];
+    EXPECT_EQ(e.x, 10);
+    EXPECT_EQ(e.bestRssi, -50);
+    EXPECT_EQ(e.readingCount, 3);
+    EXPECT_EQ(e.kind, KIND_SURVEY_POINT);
+    EXPECT_EQ(e.fileOffset, kFirst);
+    EXPECT_EQ(store.pointOffset(), kFirst);
+    EXPECT_TRUE(prompter.messages().empty());
+
+    // What loading makes of it is what the commit put in the index.
+    CSurveyStore other(prompter, sound);
+    other.adoptSite(path.string(), makeHeader());
+    ASSERT_TRUE(other.loadPoints());
+    ASSERT_EQ(other.index().size(), 1u);
+    EXPECT_EQ(other.index()[0].bestRssi, -50);
+    EXPECT_EQ(other.readingTotal(), 3);
+}
+
+TEST_F(StoreCommit, EqualRssiKeepsTableOrderAndWeakSignalsScaleExactly) {
+    store.beginPoint(0, 0, "TEST");
+    std::vector<ApRecord> certified = {ap(7, -65), ap(3, -65), ap(9, -101)};
+    EXPECT_EQ(store.commitPoint(certified), 1);
+    Bytes f = file();
+    EXPECT_EQ(readingAt(f, kFirst + 71).rssi256(), -25856); // -101 dBm
+    EXPECT_EQ(readingAt(f, kFirst + 71 + 41).mac()[5], 7);
+    EXPECT_EQ(readingAt(f, kFirst + 71 + 82).mac()[5], 3);
+    EXPECT_EQ(store.bestRssi(), -65);
+
+    store.beginPoint(5, 5, "TEST");
+    std::vector<ApRecord> faint = {ap(9, -101)};
+    EXPECT_EQ(store.commitPoint(faint), 1);
+    EXPECT_EQ(store.bestRssi(), -100);
+    EXPECT_EQ(store.index().back().bestRssi, -100);
+}
+
+TEST_F(StoreCommit, SsidChannelAndMacAreStoredAsTheBoardGaveThem) {
+    const std::string ssid32 = "ABCDEFGHIJKLMNOPQRSTUVWXYZ012345";
+    store.beginPoint(0, 0, "TEST");
+    std::vector<ApRecord> certified = {ap(1, -90, 5030, ssid32), ap(2, -80, 5180, "short"),
+                                       ap(3, -70, 2412, "legacy")};
+    EXPECT_EQ(store.commitPoint(certified), 1);
+    Bytes f = file();
+    ApReading r1 = readingAt(f, kFirst + 71);
+    EXPECT_EQ(r1.channel(), 6);
+    EXPECT_EQ(r1.ssid(), ssid32);
+    EXPECT_TRUE(std::equal(ssid32.begin(), ssid32.end(), r1.bytes.begin() + 9)); // no NUL
+    const uint8_t mac[6] = {0xA0, 1, 2, 3, 4, 1};
+    EXPECT_TRUE(std::equal(mac, mac + 6, r1.mac()));
+    ApReading r2 = readingAt(f, kFirst + 71 + 41);
+    EXPECT_EQ(r2.channel(), 36);
+    EXPECT_EQ(r2.ssid(), "short");
+    EXPECT_EQ(r2.bytes[9 + 5], 0);
+    // (2412 - 5000) / 5 = -517 = 0xFDFB: the low byte is kept.
+    EXPECT_EQ(readingAt(f, kFirst + 71 + 82).channel(), 0xFB);
+}
+
+TEST_F(StoreCommit, NoCertifiedApStoresAnEmptyPointAndSaysSo) {
+    store.beginPoint(3, 4, "TEST");
+    EXPECT_EQ(store.commitPoint({}), 0);
+    EXPECT_TRUE(store.noApHeard());
+    EXPECT_EQ(store.locationCount(), 1);
+    EXPECT_EQ(store.readingTotal(), 0);
+    EXPECT_EQ(store.index().back().bestRssi, -100);
+    EXPECT_EQ(fileSize(), kFirst + kPointRecordSize);
+    EXPECT_EQ(recordAt(file(), kFirst).readingCount(), 0);
+
+    // Empty board entries are not APs; the next commit clears the flag.
+    store.beginPoint(3, 4, "TEST");
+    std::vector<ApRecord> blank = {ap(1, -50, 0)};
+    EXPECT_EQ(store.commitPoint(blank), 0);
+    store.beginPoint(3, 4, "TEST");
+    std::vector<ApRecord> one = {ap(1, -50)};
+    EXPECT_EQ(store.commitPoint(one), 1);
+    EXPECT_FALSE(store.noApHeard());
+    EXPECT_EQ(store.locationCount(), 3);
+}
+
+TEST_F(StoreCommit, PlacedAccessPointHasNoReadingsAndLeavesTheCounters) {
+    ASSERT_TRUE(store.placeAccessPoint(-5, 70));
+    Bytes f = file();
+    ASSERT_EQ(f.size(), kFirst + kPointRecordSize);
+    PointRecord p = recordAt(f, kFirst);
+    EXPECT_EQ(p.label(), "AP");
+    EXPECT_EQ(p.kind(), KIND_DYNAMIC_AP);
+    EXPECT_EQ(p.readingCount(), 0);
+    EXPECT_EQ(p.x(), -5);
+    EXPECT_EQ(store.locationCount(), 0);
+    ASSERT_EQ(store.index().size(), 1u);
+    EXPECT_EQ(store.index()[0].kind, KIND_DYNAMIC_AP);
+    EXPECT_EQ(store.index()[0].bestRssi, -100);
+}
+
+TEST_F(StoreCommit, UnopenableOrLockedFileIsReportedAndNothingStored) {
+    // Another operation holds the file.
+    int holder = ::open(path.c_str(), O_RDWR);
+    ASSERT_GE(holder, 0);
+    ASSERT_EQ(::flock(holder, LOCK_EX | LOCK_NB), 0);
+    store.beginPoint(1, 1, "TEST");
+    std::vector<ApRecord> one = {ap(1, -50)};
+    EXPECT_EQ(store.commitPoint(one), -1);
+    EXPECT_FALSE(store.placeAccessPoint(2, 2));
+    ::close(holder);
+    ASSERT_EQ(prompter.messages().size(), 2u);
+    EXPECT_EQ(prompter.messages()[0],
+              "<<<" + std::string(std::strerror(EWOULDBLOCK)) + "<" + path.string() + ">");
+    EXPECT_EQ(sound.played(), (std::vector<std::string>{"sync:REDALERT", "sync:REDALERT"}));
+    EXPECT_EQ(fileSize(), kFirst);
+    EXPECT_EQ(store.locationCount(), 0);
+    EXPECT_TRUE(store.index().empty());
+
+    // Free again: the same point goes in.
+    EXPECT_EQ(store.commitPoint(one), 1);
+    EXPECT_EQ(store.locationCount(), 1);
+
+    // A site that is gone.
+    prompter.clear();
+    store.setSitePath(dir.file("missing.kvs").string());
+    EXPECT_EQ(store.commitPoint(one), -1);
+    EXPECT_EQ(prompter.messages().at(0), "<<<" + std::string(std::strerror(ENOENT)) + "<" +
+                                             dir.file("missing.kvs").string() + ">");
+    EXPECT_EQ(store.locationCount(), 1);
+}
+
+TEST_F(StoreCommit, NoSiteYetFailsInTheOpen) {
+    ScriptedPrompter p;
+    RecordingSoundPlayer s;
+    CSurveyStore fresh(p, s);
+    fresh.beginPoint(0, 0, "TEST");
+    EXPECT_EQ(fresh.commitPoint({}), -1);
+    EXPECT_FALSE(fresh.loadPoints());
+    EXPECT_EQ(p.messages().at(0), "<<<" + std::string(std::strerror(ENOENT)) + "<>");
+    EXPECT_EQ(fresh.locationCount(), 0);
+}
+
+} // namespace
+} // namespace walkmere

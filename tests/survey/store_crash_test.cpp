@@ -1,0 +1,217 @@
+// Crash safety: a process killed in the middle of storing points, and files cut at every
+// byte of their last point, always load to a consistent, aligned survey.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <map>
+#include <random>
+
+#include "store_TestSite.h"
+#include "survey/PointsReader.h"
+
+namespace walkmere {
+namespace {
+
+using namespace storetest;
+
+// Point number n of a run: at (n, 1000 + n) with n % 11 readings, weakest first by
+// construction, so reading j is AP j.
+std::vector<ApRecord> apsFor(int n) {
+    std::vector<ApRecord> v;
+    for (int j = 0; j < n % 11; ++j)
+        v.push_back(ap(uint8_t(j), int8_t(-90 + 3 * j), uint16_t(5000 + 5 * (j + 1)),
+                       "n" + std::to_string(n), uint8_t(n & 0xFF)));
+    return v;
+}
+
+void expectReadingOf(const ApReading& r, int n, int j) {
+    EXPECT_EQ(r.channel(), j + 1);
+    EXPECT_EQ(r.rssi256(), (-90 + 3 * j) * 256);
+    EXPECT_EQ(r.mac()[0], n & 0xFF);
+    EXPECT_EQ(r.mac()[5], j);
+    EXPECT_EQ(r.ssid(), "n" + std::to_string(n));
+}
+
+// Walks the file: every record is point k of the run, whole, and the section ends aligned.
+// Returns the points found and their reading counts.
+std::vector<int> walkRun(const std::filesystem::path& path) {
+    std::vector<int> counts;
+    int fd = ::open(path.c_str(), O_RDONLY);
+    EXPECT_GE(fd, 0);
+    CPointsReader reader(fd, kPointsAt);
+    PointsEntry e;
+    while (reader.next(e)) {
+        const int k = int(counts.size());
+        EXPECT_EQ(e.record.x(), k);
+        EXPECT_EQ(e.record.y(), 1000 + k);
+        EXPECT_EQ(e.record.kind(), KIND_SURVEY_POINT);
+        EXPECT_EQ(e.record.readingCount(), e.readingsPresent());
+        for (int j = 0; j < e.readingsPresent(); ++j)
+            expectReadingOf(e.readings[size_t(j)], k, j);
+        counts.push_back(e.readingsPresent());
+    }
+    EXPECT_EQ(reader.status(), CPointsReader::Status::End);
+    EXPECT_FALSE(reader.tail().torn) << "the file was left unaligned";
+    ::close(fd);
+    return counts;
+}
+
+[[noreturn]] void commitForever(const std::string& path, int report) {
+    ScriptedPrompter prompter;
+    RecordingSoundPlayer sound;
+    CSurveyStore store(prompter, sound);
+    store.adoptSite(path, makeHeader());
+    if (!store.loadPoints() || !prompter.messages().empty()) _exit(3);
+    int n = store.locationCount();
+    if (::write(report, &n, sizeof n) != sizeof n) _exit(5);
+    for (;;) {
+        store.beginPoint(n, 1000 + n, "TEST");
+        std::vector<ApRecord> aps = apsFor(n);
+        if (store.commitPoint(aps) < 0) _exit(4);
+        ++n; // this commit has returned: the point must survive
+        if (::write(report, &n, sizeof n) != sizeof n) _exit(5);
+    }
+}
+
+int killCount() {
+    const char* s = std::getenv("WALKMERE_STORE_CRASH_KILLS");
+    int n = s ? std::atoi(s) : 0;
+    return n > 0 ? n : 200;
+}
+
+TEST(StoreCrashSafety, KilledWhileCommittingLosesNoReturnedPointAndLeavesNoPartOne) {
+    testkit::TempDir dir;
+    const auto path = dir.file("site.kvs");
+    testkit::writeFileBytes(path, siteBytes());
+
+    const unsigned seed = std::random_device{}();
+    std::mt19937 rng(seed);
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    const int kills = killCount();
+    int committed = 0;               // points whose commit returned
+    std::map<int, int> inFlightSeen; // a point seen before its commit returned, by count
+
+    for (int round = 0; round < kills; ++round) {
+        int fds[2];
+        ASSERT_EQ(::pipe2(fds, O_CLOEXEC), 0);
+        pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            ::close(fds[0]);
+            commitForever(path.string(), fds[1]);
+        }
+        ::close(fds[1]);
+
+        // Mostly kill in the middle of commits; now and then while the child is still
+        // loading (and perhaps repairing).
+        if (rng() % 10 == 0) {
+            ::usleep(rng() % 1000);
+        } else {
+            pollfd p{fds[0], POLLIN, 0};
+            ASSERT_EQ(::poll(&p, 1, 10000), 1) << "the child never started committing";
+            ::usleep(rng() % 4000);
+        }
+        ::kill(child, SIGKILL);
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFSIGNALED(status)) << "child ended by itself, code " << WEXITSTATUS(status);
+
+        int value;
+        while (::read(fds[0], &value, sizeof value) == sizeof value) {
+            ASSERT_GE(value, committed);
+            committed = value;
+        }
+        ::close(fds[0]);
+
+        // Load as the program would: whatever repair is due happens here.
+        ScriptedPrompter prompter;
+        RecordingSoundPlayer sound;
+        CSurveyStore store(prompter, sound);
+        store.adoptSite(path.string(), makeHeader());
+        ASSERT_TRUE(store.loadPoints());
+        ASSERT_TRUE(prompter.messages().empty()) << prompter.messages()[0];
+
+        std::vector<int> counts = walkRun(path);
+        const int found = int(counts.size());
+        ASSERT_GE(found, committed) << "a point whose commit returned is gone";
+        ASSERT_LE(found, committed + 1);
+        ASSERT_EQ(store.locationCount(), found);
+        for (int k = 0; k < found; ++k) {
+            auto seen = inFlightSeen.find(k);
+            if (k == committed && seen == inFlightSeen.end()) {
+                ASSERT_LE(counts[size_t(k)], k % 11); // the point being written, maybe cut
+                inFlightSeen[k] = counts[size_t(k)];
+            } else if (seen != inFlightSeen.end()) {
+                ASSERT_EQ(counts[size_t(k)], seen->second);
+            } else {
+                ASSERT_EQ(counts[size_t(k)], k % 11);
+            }
+        }
+        committed = found; // the next child carries on after what is in the file
+        if (::testing::Test::HasFailure()) return;
+    }
+    RecordProperty("points", committed);
+    std::printf("%d kills, %d points stored\n", kills, committed);
+}
+
+TEST(StoreCrashSafety, FileCutAtEveryByteOfItsLastPointLoadsAndTakesANewPoint) {
+    testkit::TempDir dir;
+    const auto path = dir.file("site.kvs");
+    testkit::writeFileBytes(path, siteBytes());
+    ScriptedPrompter prompter;
+    RecordingSoundPlayer sound;
+    {
+        CSurveyStore store(prompter, sound);
+        store.adoptSite(path.string(), makeHeader());
+        for (int n : {3, 0, 4, 3}) { // the last one: 3 readings
+            store.beginPoint(n, 1000 + n, "TEST");
+            std::vector<ApRecord> aps = apsFor(n);
+            ASSERT_GE(store.commitPoint(aps), 0);
+        }
+    }
+    const Bytes whole = testkit::readFileBytes(path);
+    const size_t lastAt = whole.size() - (71 + 3 * 41);
+
+    for (size_t cut = lastAt; cut <= whole.size(); ++cut) {
+        SCOPED_TRACE("cut at " + std::to_string(cut));
+        testkit::writeFileBytes(path, Bytes(whole.begin(), whole.begin() + long(cut)));
+        CSurveyStore store(prompter, sound);
+        store.adoptSite(path.string(), makeHeader());
+        ASSERT_TRUE(store.loadPoints());
+
+        const size_t tail = cut - lastAt;
+        const bool lastThere = tail >= 71;
+        const int lastReadings = lastThere ? int(std::min<size_t>((tail - 71) / 41, 3)) : 0;
+        ASSERT_EQ(store.locationCount(), lastThere ? 4 : 3);
+        ASSERT_EQ(store.readingTotal(), 7 + lastReadings);
+        ASSERT_EQ(std::filesystem::file_size(path),
+                  lastAt + (lastThere ? 71 + 41 * size_t(lastReadings) : 0));
+
+        store.beginPoint(-7, -8, "TEST");
+        std::vector<ApRecord> aps = {ap(1, -33), ap(2, -66)};
+        ASSERT_EQ(store.commitPoint(aps), 1);
+
+        CSurveyStore again(prompter, sound);
+        again.adoptSite(path.string(), makeHeader());
+        ASSERT_TRUE(again.loadPoints());
+        ASSERT_EQ(again.locationCount(), lastThere ? 5 : 4);
+        ASSERT_EQ(again.readingTotal(), 7 + lastReadings + 2);
+        const PointIndexEntry& last = again.index().back();
+        EXPECT_EQ(last.x, -7);
+        EXPECT_EQ(last.y, -8);
+        EXPECT_EQ(last.bestRssi, -33);
+        EXPECT_EQ(last.readingCount, 2);
+        EXPECT_EQ(again.index()[2].readingCount, 4);
+        EXPECT_EQ(std::filesystem::file_size(path), last.fileOffset + 71 + 82u);
+    }
+    EXPECT_TRUE(prompter.messages().empty());
+}
+
+} // namespace
+} // namespace walkmere

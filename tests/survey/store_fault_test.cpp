@@ -1,0 +1,205 @@
+// A full disk or a failing card: every failed write is reported and undone, and the index
+// and counters change only when the file did.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "store_TestSite.h"
+#include "survey/FileOps.h"
+
+namespace walkmere {
+namespace {
+
+using namespace storetest;
+using Call = FailingFileOps::Call;
+
+class StoreFaults : public ::testing::Test, public StoreFixture {
+protected:
+    void SetUp() override {
+        makeSite(pointBytes(10, 10, KIND_SURVEY_POINT, {reading(-60 * 256)}) +
+                 pointBytes(50, 50, KIND_DYNAMIC_AP));
+        ASSERT_TRUE(store.loadPoints());
+        before = file();
+        prompter.clear();
+    }
+
+    void commitOne() {
+        store.beginPoint(99, 99, "TEST");
+        std::vector<ApRecord> aps = {ap(1, -70), ap(2, -40)};
+        EXPECT_EQ(store.commitPoint(aps), -1);
+    }
+
+    // Nothing changed, and a fresh load agrees.
+    void expectUnchanged() {
+        EXPECT_EQ(file(), before);
+        EXPECT_EQ(store.locationCount(), 1);
+        EXPECT_EQ(store.readingTotal(), 1);
+        EXPECT_EQ(store.index().size(), 2u);
+        CSurveyStore fresh(prompter, sound);
+        fresh.adoptSite(path.string(), makeHeader());
+        EXPECT_TRUE(fresh.loadPoints());
+        EXPECT_EQ(fresh.index().size(), 2u);
+        EXPECT_EQ(fresh.readingTotal(), 1);
+    }
+
+    Bytes before;
+    FailingFileOps failing;
+};
+
+TEST_F(StoreFaults, FailedWriteOfAPointIsReportedAndTakenBack) {
+    {
+        ScopedFileOps use(failing);
+        failing.failOn(Call::Write, 1, ENOSPC);
+        commitOne();
+    }
+    ASSERT_EQ(prompter.messages().size(), 1u);
+    EXPECT_EQ(prompter.messages()[0],
+              "Could not write the survey point: " + std::string(std::strerror(ENOSPC)));
+    EXPECT_FALSE(store.noApHeard());
+    expectUnchanged();
+}
+
+TEST_F(StoreFaults, WriteThatFillsTheDiskHalfwayIsCutBack) {
+    {
+        ScopedFileOps use(failing);
+        failing.failOn(Call::Write, 1, ENOSPC, 100); // 100 bytes land, then the disk is full
+        commitOne();
+        EXPECT_EQ(failing.calls(Call::Write), 2);
+        EXPECT_EQ(failing.calls(Call::Truncate), 1);
+    }
+    EXPECT_EQ(prompter.messages().size(), 1u);
+    expectUnchanged();
+}
+
+TEST_F(StoreFaults, FailedFlushIsReportedAndTakenBack) {
+    {
+        ScopedFileOps use(failing);
+        failing.failOn(Call::Flush, 1, EIO);
+        commitOne();
+    }
+    ASSERT_EQ(prompter.messages().size(), 1u);
+    EXPECT_EQ(prompter.messages()[0],
+              "Could not write the survey point: " + std::string(std::strerror(EIO)));
+    expectUnchanged();
+
+    // The next write lands where the failed one would have.
+    ASSERT_TRUE(store.placeAccessPoint(1, 1));
+    EXPECT_EQ(store.index().back().fileOffset, before.size());
+    EXPECT_EQ(fileSize(), before.size() + 71);
+}
+
+TEST_F(StoreFaults, FailedFlushOfAPlacedApIsTakenBack) {
+    {
+        ScopedFileOps use(failing);
+        failing.failOn(Call::Flush, 1, EIO);
+        EXPECT_FALSE(store.placeAccessPoint(1, 1));
+    }
+    EXPECT_EQ(prompter.messages().size(), 1u);
+    expectUnchanged();
+}
+
+TEST_F(StoreFaults, RollbackThatFailsIsFinishedByTheNextWrite) {
+    {
+        ScopedFileOps use(failing);
+        failing.failOn(Call::Write, 1, EIO, 50);
+        failing.failOn(Call::Truncate, 1, EIO);
+        commitOne();
+    }
+    EXPECT_EQ(fileSize(), before.size() + 50); // the partial bytes are still there
+    EXPECT_EQ(store.locationCount(), 1);
+
+    store.beginPoint(7, 7, "TEST");
+    std::vector<ApRecord> aps = {ap(3, -55)};
+    ASSERT_EQ(store.commitPoint(aps), 1);
+    EXPECT_EQ(fileSize(), before.size() + 71 + 41);
+    ASSERT_TRUE(store.loadPoints());
+    ASSERT_EQ(store.index().size(), 3u);
+    EXPECT_EQ(store.index()[2].x, 7);
+    EXPECT_EQ(store.index()[2].bestRssi, -55);
+}
+
+TEST_F(StoreFaults, FailedTruncateInDiscardKeepsShowingThePoints) {
+    {
+        ScopedFileOps use(failing);
+        failing.failOn(Call::Truncate, 1, EIO);
+        EXPECT_FALSE(store.discardPoints());
+    }
+    EXPECT_EQ(prompter.messages().size(), 1u);
+    expectUnchanged();
+}
+
+TEST_F(StoreFaults, FailedDeleteChangesNothing) {
+    ASSERT_EQ(store.findNearest(10, 10), KIND_SURVEY_POINT);
+    {
+        ScopedFileOps use(failing);
+        failing.failOn(Call::Write, 1, EIO);
+        EXPECT_FALSE(store.deletePoint());
+    }
+    {
+        ScopedFileOps use(failing);
+        failing.failOn(Call::Flush, 1, EIO);
+        EXPECT_FALSE(store.deletePoint());
+    }
+    {
+        ScopedFileOps use(failing);
+        failing.failOn(Call::Read, 2, EIO); // the first read is the section head
+        EXPECT_FALSE(store.deletePoint());
+    }
+    for (const std::string& m : prompter.messages())
+        EXPECT_NE(m, "Deleted.");
+    EXPECT_EQ(prompter.messages().size(), 3u);
+    EXPECT_EQ(store.index()[0].kind, KIND_SURVEY_POINT);
+    expectUnchanged();
+}
+
+TEST_F(StoreFaults, RepairThatFailsIsFinishedBeforeTheNextPoint) {
+    Bytes torn = before + pointBytes(60, 60, KIND_SURVEY_POINT, {reading(-45 * 256)}, 3);
+    testkit::writeFileBytes(path, torn);
+    {
+        ScopedFileOps use(failing);
+        failing.failOn(Call::Write, 1, EIO); // the count cannot be rewritten
+        EXPECT_TRUE(store.loadPoints());
+    }
+    EXPECT_EQ(prompter.messages().size(), 1u);
+    EXPECT_EQ(store.index().size(), 3u);
+    EXPECT_EQ(store.index()[2].readingCount, 1);
+
+    store.beginPoint(70, 70, "TEST");
+    EXPECT_EQ(store.commitPoint({}), 0);
+    ASSERT_TRUE(store.loadPoints());
+    ASSERT_EQ(store.index().size(), 4u);
+    EXPECT_EQ(store.index()[2].readingCount, 1);
+    EXPECT_EQ(store.index()[3].x, 70);
+    EXPECT_EQ(store.locationCount(), 3);
+}
+
+TEST_F(StoreFaults, ReadErrorWhileLoadingCutsNothing) {
+    Bytes torn = before;
+    torn.resize(torn.size() - 5); // a tail that would be repaired on a clean read
+    testkit::writeFileBytes(path, torn);
+    {
+        ScopedFileOps use(failing);
+        failing.failOn(Call::Read, 2, EIO);
+        EXPECT_FALSE(store.loadPoints());
+    }
+    EXPECT_EQ(prompter.messages().size(), 1u);
+    EXPECT_EQ(file(), torn);
+}
+
+TEST_F(StoreFaults, HeaderWriteFailureIsReported) {
+    int fd = ::open(path.c_str(), O_RDWR);
+    ASSERT_GE(fd, 0);
+    {
+        ScopedFileOps use(failing);
+        failing.failOn(Call::Flush, 1, EIO);
+        EXPECT_FALSE(store.clearHeaderFlags(fd));
+    }
+    ::close(fd);
+    EXPECT_EQ(prompter.messages().size(), 1u);
+}
+
+} // namespace
+} // namespace walkmere
