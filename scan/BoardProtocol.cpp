@@ -1,0 +1,187 @@
+#include "scan/BoardProtocol.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+#include "link/FrameAssembler.h"
+
+namespace walkmere {
+
+namespace {
+
+// Entry selector in requests and entry packets: 1C 00 00 NN, NN = 1..16.
+constexpr size_t kSelectorOffset = 2;
+constexpr uint8_t kSelectorTag = 0x1C;
+
+// Clears the busy flag however the handling of a packet ends.
+class BusyScope {
+public:
+    explicit BusyScope(std::atomic<bool>& flag) : flag(flag) {}
+    ~BusyScope() { flag.store(false); }
+
+private:
+    std::atomic<bool>& flag;
+};
+
+// Length of the string at p, reading no more than max bytes (and never past the packet).
+size_t boundedLength(const uint8_t* p, size_t max) {
+    const void* nul = std::memchr(p, 0, max);
+    return nul ? static_cast<size_t>(static_cast<const uint8_t*>(nul) - p) : max;
+}
+
+} // namespace
+
+CBoardProtocol::CBoardProtocol(IFrameQueue& link, CLiveApTable& table, IClock& clock)
+    : link(link), table(table), clock(clock) {}
+
+void CBoardProtocol::setNotifySink(NotifySink sink) {
+    std::lock_guard<std::mutex> g(sinkLock);
+    notifySink = std::move(sink);
+}
+
+void CBoardProtocol::setStatusMessageSink(StatusMessageSink sink) {
+    std::lock_guard<std::mutex> g(sinkLock);
+    statusSink = std::move(sink);
+}
+
+void CBoardProtocol::requestFirmware() {
+    sendCommand(REQ_FIRMWARE, nullptr, 0, false);
+}
+
+int CBoardProtocol::sendCommand(uint8_t type, const uint8_t* payload, size_t n, bool wait) {
+    uint8_t frame[kMaxEncodedFrame];
+    size_t len = encodeFrame(type, payload, n, frame);
+    if (len == 0) return 0;
+    // Whether the board's reply came or the time ran out makes no difference: the wait only
+    // keeps a request from overtaking the previous reply.
+    if (wait) replyEvent.wait(kReplyWait);
+    replyEvent.reset();
+    link.queueFrame(frame, static_cast<uint32_t>(len));
+    return 1;
+}
+
+int CBoardProtocol::requestEntry(uint8_t index) {
+    if (index < 1 || index > kSweepSlots) return 0;
+    const uint8_t payload[12] = {0x01, 0x00, kSelectorTag, 0x00, 0x00, index,
+                                 0x00, 0x00, 0x00,         0x00, 0x00, ApRecord::kSize};
+    sendCommand(REQ_READ_ENTRY, payload, sizeof payload, true);
+    return 1;
+}
+
+void CBoardProtocol::sendKeepAlive() {
+    const uint8_t keepAlive[2] = {0x00, 0x00};
+    link.queueFrame(keepAlive, sizeof keepAlive);
+}
+
+void CBoardProtocol::dispatchPacket(uint8_t type, const uint8_t* payload, uint32_t length) {
+    if (busy.exchange(true)) return; // re-entered while handling a packet
+    BusyScope scope(busy);
+    if (payload == nullptr) length = 0;
+    switch (type) {
+    case PKT_FIRMWARE:
+        onFirmware(payload, length);
+        break;
+    case PKT_SERIAL:
+        onSerial(payload, length);
+        break;
+    case PKT_RADIO_STATUS:
+        onRadioStatus(payload, length);
+        break;
+    case PKT_ENTRY:
+        onEntry(payload, length);
+        break;
+    default:
+        break;
+    }
+}
+
+void CBoardProtocol::onFirmware(const uint8_t* payload, uint32_t length) {
+    if (length == 0) return;
+    // The field holds 31 characters and its NUL; a longer string is cut.
+    size_t n = boundedLength(payload, std::min<size_t>(length, kStringField - 1));
+    {
+        std::lock_guard<std::mutex> g(stringLock);
+        firmwareVersion.fill(0);
+        std::memcpy(firmwareVersion.data(), payload, n);
+    }
+    sendCommand(REQ_SERIAL, nullptr, 0, false);
+}
+
+void CBoardProtocol::onSerial(const uint8_t* payload, uint32_t length) {
+    if (length == 0) return;
+    size_t n = boundedLength(payload, std::min<size_t>(length, kSerialChars));
+    {
+        std::lock_guard<std::mutex> g(stringLock);
+        serialNumber.fill(0);
+        std::memcpy(serialNumber.data(), payload, n);
+    }
+    entryIndex.store(1);
+    requestEntry(1);
+    notify(kUpdateSerialWParam, kUpdateSerialLParam);
+}
+
+void CBoardProtocol::onRadioStatus(const uint8_t* payload, uint32_t length) {
+    if (length == 0 || payload[0] != 0) return;
+    LocalHourMinute t = clock.localTime();
+    char text[64];
+    std::snprintf(text, sizeof text, "Intersil Not Responding at %d:%d", t.hour, t.minute);
+    StatusMessageSink sink;
+    {
+        std::lock_guard<std::mutex> g(sinkLock);
+        sink = statusSink;
+    }
+    if (sink) sink(text);
+}
+
+void CBoardProtocol::onEntry(const uint8_t* payload, uint32_t length) {
+    // A packet too short to hold its record is as unacceptable as a bad selector.
+    if (length < kEntryPayload) return;
+    std::memcpy(lastHeader.data(), payload, kHeaderCopy);
+
+    const uint8_t* sel = payload + kSelectorOffset;
+    const uint8_t nn = sel[3];
+    if (sel[0] != kSelectorTag || sel[1] != 0 || sel[2] != 0 || nn < 1 || nn > kSweepSlots)
+        return; // nothing stored, nothing requested: the UI timer restarts a stalled sweep
+
+    // The record goes to the slot of the current index, whatever entry the selector names.
+    uint8_t slot = entryIndex.load();
+    if (slot < 1 || slot > kSweepSlots) slot = 1;
+    entrySlots[slot] = ApRecord::fromBytes(payload + kEntryRecordOffset);
+
+    uint8_t next = static_cast<uint8_t>(nn + 1);
+    bool completed = false;
+    if (next > kSweepSlots) {
+        next = 1;
+        completed = true;
+    }
+    entryIndex.store(next);
+    if (completed) {
+        sweepComplete.store(1);
+        table.processSweep(entrySlots);
+    }
+    requestEntry(next);
+    replyEvent.set();
+    if (completed) notify(kUpdateSweepWParam, kUpdateSweepLParam);
+}
+
+void CBoardProtocol::notify(uint32_t wParam, uint32_t lParam) {
+    NotifySink sink;
+    {
+        std::lock_guard<std::mutex> g(sinkLock);
+        sink = notifySink;
+    }
+    if (sink) sink(wParam, lParam);
+}
+
+std::string CBoardProtocol::getFirmwareVersion() const {
+    std::lock_guard<std::mutex> g(stringLock);
+    return std::string(firmwareVersion.data(), strnlen(firmwareVersion.data(), kStringField));
+}
+
+std::string CBoardProtocol::getSerialNumber() const {
+    std::lock_guard<std::mutex> g(stringLock);
+    return std::string(serialNumber.data(), strnlen(serialNumber.data(), kStringField));
+}
+
+} // namespace walkmere

@@ -1,0 +1,90 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "link/PacketHandler.h"
+#include "scan/ApRecord.h"
+#include "scan/BoardProtocol.h"
+
+namespace walkmere::scantest {
+
+using Bytes = std::vector<uint8_t>;
+
+// A record for AP number `id` (the last MAC byte), with the given age.
+inline ApRecord makeRecord(uint8_t id, int16_t age, int8_t rssi = -60, uint16_t channelCode = 5180,
+                           const std::string& ssid = "net") {
+    const uint8_t mac[6] = {0x00, 0xA0, 0xF8, 0x12, 0x34, id};
+    ApRecord r;
+    r.setMac(mac);
+    r.setAge(age);
+    r.setRssi(rssi);
+    r.setChannelCode(channelCode);
+    r.setSsid(ssid);
+    return r;
+}
+
+// The payload of the board's answer for entry `nn`: 12-byte header, then the record.
+inline Bytes entryPayload(uint8_t nn, const ApRecord& r) {
+    Bytes p = {0x01, 0x00, 0x1C, 0x00, 0x00, nn, 0x00, 0x00, 0x00, 0x00, 0x00, 0x3A};
+    p.insert(p.end(), r.bytes.begin(), r.bytes.end());
+    return p;
+}
+
+// The 17 bytes on the wire of REQ_READ_ENTRY for entry `nn`.
+inline Bytes entryRequestFrame(uint8_t nn) {
+    return {0x11, 0x12, 0x03, 0x01, 0x00, 0x1C, 0x00, 0x00, nn,
+            0x00, 0x00, 0x00, 0x00, 0x00, 0x3A, 0x11, 0x13};
+}
+
+inline void dispatch(CBoardProtocol& p, uint8_t type, const Bytes& payload) {
+    p.dispatchPacket(type, payload.data(), static_cast<uint32_t>(payload.size()));
+}
+
+inline Bytes text(const std::string& s, bool withNul = true) {
+    Bytes b(s.begin(), s.end());
+    if (withNul) b.push_back(0);
+    return b;
+}
+
+// Records the bytes of every frame queued on the link, and when it was queued.
+class RecordingFrameQueue final : public IFrameQueue {
+public:
+    int queueFrame(const uint8_t* bytes, uint32_t n) override {
+        std::lock_guard<std::mutex> g(lock);
+        frames.emplace_back(bytes, bytes + n);
+        times.push_back(std::chrono::steady_clock::now());
+        return 1;
+    }
+    std::vector<Bytes> all() const {
+        std::lock_guard<std::mutex> g(lock);
+        return frames;
+    }
+    size_t count() const {
+        std::lock_guard<std::mutex> g(lock);
+        return frames.size();
+    }
+    Bytes last() const {
+        std::lock_guard<std::mutex> g(lock);
+        return frames.empty() ? Bytes{} : frames.back();
+    }
+    std::chrono::steady_clock::time_point timeOf(size_t i) const {
+        std::lock_guard<std::mutex> g(lock);
+        return times.at(i);
+    }
+    void clear() {
+        std::lock_guard<std::mutex> g(lock);
+        frames.clear();
+        times.clear();
+    }
+
+private:
+    mutable std::mutex lock;
+    std::vector<Bytes> frames;
+    std::vector<std::chrono::steady_clock::time_point> times;
+};
+
+} // namespace walkmere::scantest
