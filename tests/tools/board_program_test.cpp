@@ -1,0 +1,153 @@
+// walkmere-board as a program: started, talked to over its port, stopped by a signal.
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <fcntl.h>
+#include <filesystem>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+#include "board_testing.h"
+#include "testkit/TempDir.h"
+
+extern char** environ;
+
+namespace walkmere {
+namespace {
+
+using namespace std::chrono_literals;
+
+std::string boardProgram() {
+    return WALKMERE_BOARD_PROGRAM;
+}
+
+// A running walkmere-board with its stdout and stderr read through pipes.
+class Program {
+public:
+    explicit Program(std::vector<std::string> args) {
+        args.insert(args.begin(), boardProgram());
+        std::vector<char*> argv;
+        for (std::string& a : args)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        int out[2], err[2];
+        if (pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) return;
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+        posix_spawn_file_actions_adddup2(&actions, err[1], 2);
+        if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid = -1;
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(out[1]);
+        ::close(err[1]);
+        stdoutFd = out[0];
+        stderrFd = err[0];
+    }
+    ~Program() {
+        if (pid > 0) {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, nullptr, 0);
+        }
+        if (stdoutFd >= 0) ::close(stdoutFd);
+        if (stderrFd >= 0) ::close(stderrFd);
+    }
+
+    bool started() const { return pid > 0; }
+
+    // The first line on stdout, waiting up to the limit.
+    std::string firstLine(std::chrono::milliseconds limit) {
+        std::string line;
+        auto deadline = std::chrono::steady_clock::now() + limit;
+        char c;
+        while (std::chrono::steady_clock::now() < deadline) {
+            pollfd p{stdoutFd, POLLIN, 0};
+            if (::poll(&p, 1, 50) <= 0) continue;
+            if (::read(stdoutFd, &c, 1) != 1 || c == '\n') break;
+            line += c;
+        }
+        return line;
+    }
+
+    std::string readAll(int fd) {
+        std::string text;
+        char buf[4096];
+        ssize_t n;
+        while ((n = ::read(fd, buf, sizeof buf)) > 0)
+            text.append(buf, size_t(n));
+        return text;
+    }
+
+    // Waits for the exit (SIGKILL after the limit); returns the exit status or -1.
+    int wait(std::chrono::milliseconds limit) {
+        auto deadline = std::chrono::steady_clock::now() + limit;
+        int status = 0;
+        while (::waitpid(pid, &status, WNOHANG) == 0) {
+            if (std::chrono::steady_clock::now() > deadline) {
+                ::kill(pid, SIGKILL);
+                ::waitpid(pid, &status, 0);
+                pid = -1;
+                return -1;
+            }
+            std::this_thread::sleep_for(10ms);
+        }
+        pid = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+    pid_t pid = -1;
+    int stdoutFd = -1, stderrFd = -1;
+};
+
+TEST(BoardProgram, ServesOnItsPortAndEndsCleanlyOnSigterm) {
+    testkit::TempDir dir;
+    std::string link = dir.file("board-port").string();
+    Program board({"--link", link, "--firmware", "DRV-9.99", "--seed", "3"});
+    ASSERT_TRUE(board.started());
+    std::string port = board.firstLine(10s);
+    ASSERT_FALSE(port.empty());
+    EXPECT_EQ(std::filesystem::read_symlink(link).string(), port);
+
+    {
+        testing::LineClient line(link);
+        ASSERT_TRUE(line.isOpen());
+        line.write(testing::request(1));
+        std::vector<testing::Frame> f = line.readFrames(1, 5000ms);
+        ASSERT_EQ(f.size(), 1u);
+        EXPECT_STREQ(reinterpret_cast<const char*>(f[0].payload.data()), "DRV-9.99");
+    }
+    std::this_thread::sleep_for(100ms); // hung up for a while: it must keep running
+    ::kill(board.pid, SIGTERM);
+    EXPECT_EQ(board.wait(5s), 0);
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(link)));
+    EXPECT_NE(board.readAll(board.stderrFd).find("firmware 1"), std::string::npos);
+}
+
+TEST(BoardProgram, RefusesABadScenarioWithTheLineNumber) {
+    testkit::TempDir dir;
+    auto file = dir.file("bad.txt");
+    std::string text = "serial X1\nap 00:00:00:00:00:01 channel=1 rssi=-40 jiter=2\n";
+    testkit::writeFileBytes(file, std::vector<unsigned char>(text.begin(), text.end()));
+    Program board({"--scenario", file.string()});
+    ASSERT_TRUE(board.started());
+    EXPECT_EQ(board.wait(5s), 2);
+    std::string err = board.readAll(board.stderrFd);
+    EXPECT_NE(err.find("bad.txt: line 2: unknown ap key 'jiter'"), std::string::npos) << err;
+}
+
+TEST(BoardProgram, RefusesBadOptionsAndShowsHelp) {
+    Program bad({"--silence", "9/3"});
+    EXPECT_EQ(bad.wait(5s), 2);
+    EXPECT_NE(bad.readAll(bad.stderrFd).find("silence '9/3'"), std::string::npos);
+
+    Program help({"--help"});
+    EXPECT_EQ(help.wait(5s), 0);
+    std::string text = help.readAll(help.stdoutFd);
+    EXPECT_NE(text.find("--bad-selector K"), std::string::npos);
+    EXPECT_NE(text.find("heardEvery=S"), std::string::npos);
+}
+
+} // namespace
+} // namespace walkmere

@@ -1,0 +1,459 @@
+#include "tools/board/Scenario.h"
+
+#include <charconv>
+#include <cmath>
+#include <fstream>
+#include <set>
+#include <sstream>
+
+namespace walkmere {
+
+const char* const kDefaultScenarioText =
+    R"(# The board's built-in scenario: six APs around an office floor.
+firmware DRV-2.14
+serial A1B2C3D4E5
+forget 120
+ap 00:a0:f8:12:34:56 ssid=corp      channel=36  rssi=-52 jitter=3 heardEvery=1
+ap 00:a0:f8:12:34:57 ssid=corp      channel=149 rssi=-67 jitter=4 heardEvery=1
+ap 00:0b:86:aa:10:01 ssid=guest     channel=6   rssi=-74 jitter=5 heardEvery=2
+ap 00:0b:86:aa:10:02 ssid="lab 2"   channel=11  rssi=-81 jitter=4 heardEvery=3 miss=0.2
+ap 00:1c:0e:40:00:09 ssid=printers  channel=1   rssi=-88 jitter=2 heardEvery=2 disappear=120
+ap 00:1c:0e:40:00:0a ssid=""        channel=44  rssi=-63 jitter=3 appear=45 heardEvery=1
+)";
+
+const char* const kScenarioFormatHelp =
+    R"(A scenario file is plain text, one statement per line; '#' starts a comment.
+Values with spaces go in double quotes (ssid="Guest net"; \" and \\ inside quotes).
+
+  firmware TEXT          firmware string the board reports (default DRV-2.14)
+  serial TEXT            serial number string (default A1B2C3D4E5)
+  seed N                 seed of the RSSI jitter, missed hearings and faults (default 1)
+  forget S               an AP unheard for more than S seconds leaves the board's list
+                         (default 120)
+  ap MAC key=value ...   one access point, MAC as 00:a0:f8:12:34:56 or 00-A0-F8-12-34-56
+       ssid=TEXT         at most 32 characters, may be "" (default "")
+       channel=N         channel number 1..200, sent as code 5000 + 5 * N
+       code=N            raw channel code 1..65535, instead of channel=
+       rssi=DBM          mean RSSI in dBm, -127..0 (required)
+       jitter=DB         RSSI varies by up to +-DB at each hearing, 0..40 (default 0)
+       appear=S          first heard S seconds after the board starts (default 0)
+       disappear=S|never last heard before S seconds; then its age grows until it is
+                         forgotten (default never)
+       heardEvery=S      heard every S seconds; its age goes back to 0 at each hearing
+                         (default 1)
+       miss=P            chance 0..0.95 that a hearing is missed (default 0)
+       forget=S          this AP's own forget time
+     The same MAC may be given again (an AP that comes back) if its times in the
+     board's list do not overlap. The board lists at most 16 APs, earliest first.
+
+Faults (command-line options override them):
+  noise RATE [markers]   with chance RATE (0..1), 1 to 8 noise bytes before an answer;
+                         "markers" lets the noise hold 0x11, which can cost frames
+  split [MS]             answers written in two pieces MS ms apart (default 20)
+  silence S/T            no answers during the last S seconds of every T seconds
+  bad-selector K         every K-th entry answer has a selector the handheld refuses
+  radio-off M            a radio-status 0 packet ("not responding") every M seconds
+  pace [on|off]          write at the line's 3840 bytes per second (38400 baud)
+)";
+
+namespace {
+
+// Splits a line into tokens: whitespace separates them, double quotes group, '#' outside
+// quotes ends the line.
+bool tokenize(std::string_view line, std::vector<std::string>& tokens, std::string& error) {
+    tokens.clear();
+    size_t i = 0;
+    while (i < line.size()) {
+        char c = line[i];
+        if (c == ' ' || c == '\t' || c == '\r') {
+            ++i;
+            continue;
+        }
+        if (c == '#') break;
+        std::string token;
+        bool quoted = false;
+        while (i < line.size()) {
+            c = line[i];
+            if (!quoted && (c == ' ' || c == '\t' || c == '\r')) break;
+            if (c == '"') {
+                quoted = !quoted;
+                ++i;
+                continue;
+            }
+            if (quoted && c == '\\' && i + 1 < line.size() &&
+                (line[i + 1] == '"' || line[i + 1] == '\\')) {
+                token += line[i + 1];
+                i += 2;
+                continue;
+            }
+            token += c;
+            ++i;
+        }
+        if (quoted) {
+            error = "unterminated quoted value";
+            return false;
+        }
+        tokens.push_back(std::move(token));
+    }
+    return true;
+}
+
+bool parseMac(std::string_view text, std::array<uint8_t, 6>& mac) {
+    if (text.size() != 17) return false;
+    for (int i = 0; i < 6; ++i) {
+        if (i > 0) {
+            char sep = text[3 * i - 1];
+            if (sep != ':' && sep != '-') return false;
+        }
+        unsigned v = 0;
+        auto first = text.data() + 3 * i;
+        auto [end, ec] = std::from_chars(first, first + 2, v, 16);
+        if (ec != std::errc() || end != first + 2) return false;
+        mac[i] = static_cast<uint8_t>(v);
+    }
+    return true;
+}
+
+bool parseSigned(std::string_view text, int min, int max, int& out) {
+    int v = 0;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
+    if (ec != std::errc() || end != text.data() + text.size() || v < min || v > max) return false;
+    out = v;
+    return true;
+}
+
+bool parseSeconds(std::string_view text, uint32_t& out) {
+    uint64_t v = 0;
+    if (!parseUnsigned(text, 0, 1000000000, v)) return false;
+    out = static_cast<uint32_t>(v);
+    return true;
+}
+
+std::string quoted(std::string_view s) {
+    return "'" + std::string(s) + "'";
+}
+
+class Parser {
+public:
+    explicit Parser(Scenario& s) : scenario(s) {}
+
+    bool statement(const std::vector<std::string>& t, std::string& error) {
+        const std::string& key = t[0];
+        if (key == "ap") return apLine(t, error);
+        if (key == "pace") {
+            if (t.size() > 2 || (t.size() == 2 && t[1] != "on" && t[1] != "off")) {
+                error = "pace takes no value, 'on' or 'off'";
+                return false;
+            }
+            scenario.faults.pace = t.size() == 1 || t[1] == "on";
+            return true;
+        }
+        if (key == "split") {
+            if (t.size() > 2) return tooMany(key, error);
+            uint64_t ms = scenario.faults.splitPauseMs;
+            if (t.size() == 2 && !parseUnsigned(t[1], 0, 10000, ms)) {
+                error = "split pause " + quoted(t[1]) + " is not a number of ms from 0 to 10000";
+                return false;
+            }
+            scenario.faults.split = true;
+            scenario.faults.splitPauseMs = static_cast<uint32_t>(ms);
+            return true;
+        }
+        if (key == "noise") {
+            if (t.size() < 2 || t.size() > 3 || (t.size() == 3 && t[2] != "markers")) {
+                error = "noise takes a rate from 0 to 1 and optionally 'markers'";
+                return false;
+            }
+            if (!parseRate(t[1], 1.0, scenario.faults.noiseRate)) {
+                error = "noise rate " + quoted(t[1]) + " is not a number from 0 to 1";
+                return false;
+            }
+            scenario.faults.noiseMarkers = t.size() == 3;
+            return true;
+        }
+        static const std::set<std::string> oneValue = {
+            "firmware", "serial", "seed", "forget", "silence", "bad-selector", "radio-off"};
+        if (!oneValue.count(key)) {
+            error = "unknown statement " + quoted(key) +
+                    " (expected firmware, serial, seed, forget, ap, noise, split, silence, "
+                    "bad-selector, radio-off or pace)";
+            return false;
+        }
+        if (t.size() != 2) {
+            error = key + " takes exactly one value";
+            return false;
+        }
+        const std::string& value = t[1];
+        uint64_t n = 0;
+        if (key == "firmware") {
+            scenario.firmware = value;
+            return checkBoardString(value, "firmware", error);
+        }
+        if (key == "serial") {
+            scenario.serial = value;
+            return checkBoardString(value, "serial", error);
+        }
+        if (key == "seed") {
+            if (!parseUnsigned(value, 0, UINT64_MAX, scenario.seed)) {
+                error = "seed " + quoted(value) + " is not a whole number";
+                return false;
+            }
+            return true;
+        }
+        if (key == "forget") {
+            if (!parseSeconds(value, scenario.forget)) {
+                error = "forget " + quoted(value) + " is not a number of seconds";
+                return false;
+            }
+            return true;
+        }
+        if (key == "silence") return parseSilence(value, scenario.faults, error);
+        if (key == "bad-selector") {
+            if (!parseUnsigned(value, 1, 1000000, n)) {
+                error = "bad-selector " + quoted(value) + " is not a count from 1 to 1000000";
+                return false;
+            }
+            scenario.faults.badSelectorEvery = static_cast<uint32_t>(n);
+            return true;
+        }
+        if (key == "radio-off") {
+            if (!parseUnsigned(value, 1, 1000000, n)) {
+                error = "radio-off " + quoted(value) + " is not a number of seconds from 1";
+                return false;
+            }
+            scenario.faults.radioOffEvery = static_cast<uint32_t>(n);
+            return true;
+        }
+        return true; // not reached: every one-value statement is handled above
+    }
+
+private:
+    static bool tooMany(const std::string& key, std::string& error) {
+        error = "too many values after " + key;
+        return false;
+    }
+
+    bool apLine(const std::vector<std::string>& t, std::string& error) {
+        ScenarioAp ap;
+        ap.line = lineNumber;
+        if (t.size() < 2 || !parseMac(t[1], ap.mac)) {
+            error = t.size() < 2 ? "ap needs a MAC address"
+                                 : "bad MAC address " + quoted(t[1]) +
+                                       " (expected six hex pairs like 00:a0:f8:12:34:56)";
+            return false;
+        }
+        bool haveChannel = false, haveRssi = false;
+        for (size_t i = 2; i < t.size(); ++i) {
+            size_t eq = t[i].find('=');
+            if (eq == std::string::npos) {
+                error = "expected key=value, found " + quoted(t[i]);
+                return false;
+            }
+            std::string key = t[i].substr(0, eq);
+            std::string value = t[i].substr(eq + 1);
+            uint64_t n = 0;
+            bool ok = true;
+            std::string what;
+            if (key == "ssid") {
+                ap.ssid = value;
+                if (value.size() > 32) {
+                    error = "ssid " + quoted(value) + " is longer than 32 characters";
+                    return false;
+                }
+            } else if (key == "channel") {
+                ok = parseUnsigned(value, 1, 200, n);
+                ap.channelCode = static_cast<uint16_t>(5000 + 5 * n);
+                what = "a channel number from 1 to 200";
+                haveChannel = true;
+            } else if (key == "code") {
+                ok = parseUnsigned(value, 1, 65535, n);
+                ap.channelCode = static_cast<uint16_t>(n);
+                what = "a channel code from 1 to 65535";
+                haveChannel = true;
+            } else if (key == "rssi") {
+                ok = parseSigned(value, -127, 0, ap.rssiMean);
+                what = "an RSSI from -127 to 0 dBm";
+                haveRssi = true;
+            } else if (key == "jitter") {
+                ok = parseSigned(value, 0, 40, ap.jitter);
+                what = "a jitter from 0 to 40 dB";
+            } else if (key == "appear") {
+                ok = parseSeconds(value, ap.appear);
+                what = "a number of seconds";
+            } else if (key == "disappear") {
+                ap.disappear = kNever;
+                ok = value == "never" || parseSeconds(value, ap.disappear);
+                what = "a number of seconds or 'never'";
+            } else if (key == "heardEvery") {
+                ok = parseUnsigned(value, 1, 3600, n);
+                ap.heardEvery = static_cast<uint32_t>(n);
+                what = "a number of seconds from 1 to 3600";
+            } else if (key == "miss") {
+                ok = parseRate(value, 0.95, ap.miss);
+                what = "a chance from 0 to 0.95";
+            } else if (key == "forget") {
+                uint32_t s = 0;
+                ok = parseSeconds(value, s);
+                ap.forget = s;
+                what = "a number of seconds";
+            } else {
+                error = "unknown ap key " + quoted(key) +
+                        " (expected ssid, channel, code, rssi, jitter, appear, disappear, "
+                        "heardEvery, miss or forget)";
+                return false;
+            }
+            if (!ok) {
+                error = key + "=" + quoted(value) + " is not " + what;
+                return false;
+            }
+        }
+        if (!haveChannel) {
+            error = "ap needs channel= or code=";
+            return false;
+        }
+        if (!haveRssi) {
+            error = "ap needs rssi=";
+            return false;
+        }
+        if (ap.disappear != kNever && ap.disappear <= ap.appear) {
+            error = "disappear must come after appear";
+            return false;
+        }
+        scenario.aps.push_back(std::move(ap));
+        return true;
+    }
+
+public:
+    int lineNumber = 0;
+
+private:
+    Scenario& scenario;
+};
+
+// Last second (exclusive) at which the AP can still be in the board's list.
+uint64_t listEnd(const Scenario& s, const ScenarioAp& ap) {
+    if (ap.disappear == kNever) return UINT64_MAX;
+    return uint64_t(ap.disappear) + s.forgetOf(ap) + 1;
+}
+
+bool checkOverlaps(const Scenario& s, std::string& error) {
+    for (size_t i = 0; i < s.aps.size(); ++i) {
+        for (size_t j = 0; j < i; ++j) {
+            const ScenarioAp& a = s.aps[j];
+            const ScenarioAp& b = s.aps[i];
+            if (a.mac != b.mac) continue;
+            bool apart = listEnd(s, a) <= b.appear || listEnd(s, b) <= a.appear;
+            if (!apart) {
+                error = "line " + std::to_string(b.line) +
+                        ": this AP's MAC is already listed on line " + std::to_string(a.line) +
+                        " for an overlapping time (it stays listed until it has been unheard "
+                        "for its forget time)";
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+bool parseUnsigned(std::string_view text, uint64_t min, uint64_t max, uint64_t& out) {
+    uint64_t v = 0;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
+    if (text.empty() || ec != std::errc() || end != text.data() + text.size() || v < min || v > max)
+        return false;
+    out = v;
+    return true;
+}
+
+bool parseRate(std::string_view text, double max, double& out) {
+    // std::from_chars for double is in GCC 11+, but accept only plain decimals anyway.
+    if (text.empty() || text.size() > 20) return false;
+    for (char c : text)
+        if (!((c >= '0' && c <= '9') || c == '.')) return false;
+    double v = 0;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
+    if (ec != std::errc() || end != text.data() + text.size() || !(v >= 0.0) || v > max)
+        return false;
+    out = v;
+    return true;
+}
+
+bool parseSilence(std::string_view text, BoardFaults& faults, std::string& error) {
+    size_t slash = text.find('/');
+    uint64_t s = 0, t = 0;
+    if (slash == std::string_view::npos || !parseUnsigned(text.substr(0, slash), 1, 1000000, s) ||
+        !parseUnsigned(text.substr(slash + 1), 2, 1000000, t) || s >= t) {
+        error = "silence " + quoted(text) +
+                " is not S/T with seconds 1 <= S < T (S silent seconds every T seconds)";
+        return false;
+    }
+    faults.silenceSeconds = static_cast<uint32_t>(s);
+    faults.silencePeriod = static_cast<uint32_t>(t);
+    return true;
+}
+
+bool checkBoardString(const std::string& s, const char* what, std::string& error) {
+    if (s.empty() || s.size() > 200) {
+        error = std::string(what) + " must have 1 to 200 characters";
+        return false;
+    }
+    for (unsigned char c : s) {
+        if (c < 0x20 || c == 0x7F) {
+            error = std::string(what) + " holds a control character";
+            return false;
+        }
+    }
+    return true;
+}
+
+bool parseScenario(std::string_view text, Scenario& out, std::string& error) {
+    Parser parser(out);
+    std::vector<std::string> tokens;
+    size_t pos = 0;
+    while (pos <= text.size()) {
+        size_t nl = text.find('\n', pos);
+        if (nl == std::string_view::npos) nl = text.size();
+        std::string_view line = text.substr(pos, nl - pos);
+        ++parser.lineNumber;
+        std::string why;
+        if (line.find('\0') != std::string_view::npos)
+            why = "the line holds a NUL byte";
+        else if (tokenize(line, tokens, why) && !tokens.empty())
+            parser.statement(tokens, why);
+        if (!why.empty()) {
+            error = "line " + std::to_string(parser.lineNumber) + ": " + why;
+            return false;
+        }
+        pos = nl + 1;
+    }
+    return checkOverlaps(out, error);
+}
+
+bool loadScenarioFile(const std::string& path, Scenario& out, std::string& error) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        error = "cannot open scenario file " + path;
+        return false;
+    }
+    std::ostringstream text;
+    text << in.rdbuf();
+    if (in.bad()) {
+        error = "cannot read scenario file " + path;
+        return false;
+    }
+    if (!parseScenario(text.str(), out, error)) {
+        error = path + ": " + error;
+        return false;
+    }
+    return true;
+}
+
+Scenario defaultScenario() {
+    Scenario s;
+    std::string error;
+    parseScenario(kDefaultScenarioText, s, error); // the built-in text is known to parse
+    return s;
+}
+
+} // namespace walkmere
