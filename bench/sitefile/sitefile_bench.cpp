@@ -1,0 +1,93 @@
+// Validating a site file and walking a large survey the way the site tool does.
+#include "survey/PointRecords.h"
+#include "survey/SiteFile.h"
+#include "tools/site/SiteInspect.h"
+#include "tools/site/SiteTool.h"
+
+#include <benchmark/benchmark.h>
+#include <cstdio>
+#include <fcntl.h>
+#include <sstream>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+using namespace walkmere;
+
+void put32(std::vector<uint8_t>& b, size_t at, uint32_t v) {
+    for (int i = 0; i < 4; ++i)
+        b[at + i] = static_cast<uint8_t>(v >> (8 * i));
+}
+
+// A site with `points` survey points of 8 readings each (the floor-plan block is a bare
+// weight table: the walk does not decode it).
+std::string makeSurvey(int points) {
+    std::vector<uint8_t> b(152 + 1032 + 2600 + 8);
+    put32(b, 0, 152);
+    put32(b, 4, SiteHeader::kMagic);
+    b[8] = 4;
+    put32(b, 138, 152);
+    put32(b, 152, 1032);
+    put32(b, 142, 152 + 1032);
+    put32(b, 146, 152 + 1032 + 2600);
+    put32(b, b.size() - 8, kPointRecordSize);
+    put32(b, b.size() - 4, kReadingSize);
+    for (int p = 0; p < points; ++p) {
+        PointRecord r;
+        r.setX(p);
+        r.setY(p * 2);
+        r.setLabel("TEST");
+        r.setReadingCount(8);
+        b.insert(b.end(), r.bytes.begin(), r.bytes.end());
+        for (int i = 0; i < 8; ++i) {
+            ApReading a;
+            a.setChannel(static_cast<uint8_t>(1 + i));
+            a.setRssi256(static_cast<int16_t>((-40 - i * 5) * 256));
+            a.setSsid("survey-net-" + std::to_string(i));
+            b.insert(b.end(), a.bytes.begin(), a.bytes.end());
+        }
+    }
+    char name[] = "/tmp/walkmere-bench-XXXXXX";
+    int fd = ::mkstemp(name);
+    if (fd < 0 || ::write(fd, b.data(), b.size()) != static_cast<ssize_t>(b.size())) std::abort();
+    ::close(fd);
+    return name;
+}
+
+void BM_ValidateSiteFile(benchmark::State& state) {
+    const std::string path = makeSurvey(10);
+    const int fd = ::open(path.c_str(), O_RDONLY);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(validateSiteFile(fd).accepted());
+    ::close(fd);
+    ::unlink(path.c_str());
+}
+BENCHMARK(BM_ValidateSiteFile);
+
+void BM_WalkPoints(benchmark::State& state) {
+    const std::string path = makeSurvey(static_cast<int>(state.range(0)));
+    ReadOnlySite site = openSiteReadOnly(path);
+    for (auto _ : state) {
+        auto totals = sitetool::walkPoints(site.fd.get(), site.validation.layout);
+        benchmark::DoNotOptimize(totals.readingTotal);
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+    ::unlink(path.c_str());
+}
+BENCHMARK(BM_WalkPoints)->Arg(1000)->Arg(10000);
+
+void BM_PointsJson(benchmark::State& state) {
+    const std::string path = makeSurvey(static_cast<int>(state.range(0)));
+    const char* argv[] = {"walkmere-site", "points", path.c_str(), "--json"};
+    for (auto _ : state) {
+        std::ostringstream out, err;
+        benchmark::DoNotOptimize(sitetool::runSiteTool(4, argv, out, err));
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+    ::unlink(path.c_str());
+}
+BENCHMARK(BM_PointsJson)->Arg(10000);
+
+} // namespace

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace walkmere {
+
+// The two headers at the start of a Windows bitmap file, little-endian:
+//
+//   file header (14 bytes)               info header (at 14)
+//    0 2 'B' 'M'                           0 4 infoSize   12 (core), 40, 52, 56, 108, 124
+//    2 4 fileSize                          4 4 width      int32 (int16 in a 12-byte core header)
+//    6 4 reserved                          8 4 height     int32, negative = rows stored top-down
+//   10 4 pixelOffset (bfOffBits)          12 2 planes     1
+//                                         14 2 bitCount   1, 4, 8, 16, 24 or 32
+//                                         16 4 compression 0 RGB, 1 RLE8, 2 RLE4, 3 BITFIELDS
+//
+// Only what a loader needs to say "this is a picture of W x H" is read here; the pixels
+// are left to the picture loader of the user interface.
+struct BmpInfo {
+    static constexpr size_t kFileHeaderSize = 14;
+    static constexpr uint32_t kCoreInfoSize = 12;
+    static constexpr uint32_t kBiRgb = 0;
+    static constexpr uint32_t kBiRle8 = 1;
+    static constexpr uint32_t kBiRle4 = 2;
+    static constexpr uint32_t kBiBitfields = 3;
+
+    uint32_t fileSize = 0;
+    uint32_t pixelOffset = 0;
+    uint32_t infoSize = 0;
+    int32_t width = 0;
+    int32_t height = 0; // as stored: negative for a top-down picture
+    uint16_t planes = 0;
+    uint16_t bitCount = 0;
+    uint32_t compression = kBiRgb;
+
+    bool topDown() const { return height < 0; }
+    uint32_t pixelHeight() const;
+    // Bytes of one row of an uncompressed picture, padded to 4 bytes.
+    uint64_t rowStride() const;
+};
+
+// What the bytes at the start of a file say about it.
+struct BmpCheck {
+    std::optional<BmpInfo> info; // set when both headers could be read and start with 'BM'
+    bool loadable = false;       // the headers describe a picture whose pixels are all there
+    std::string problem;         // why not, in a few words, when not loadable
+};
+
+// Reads the headers from the first bytes of a file. totalSize is the size of the whole
+// file (the bytes given may be only its start); the pixels of an uncompressed picture
+// must end within it. Bytes after the picture (padding) are allowed.
+BmpCheck checkBmp(const uint8_t* data, size_t size, uint64_t totalSize);
+
+// The same for a file on disk. A file that cannot be read is reported in problem.
+BmpCheck checkBmpFile(const std::string& path);
+
+} // namespace walkmere

@@ -1,0 +1,136 @@
+#include "survey/SiteFile.h"
+
+#include "survey/PointRecords.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace walkmere {
+
+namespace {
+
+uint32_t le32(const uint8_t* p) {
+    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
+           (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
+}
+
+SiteValidation refused(SiteFileProblem problem, std::string text) {
+    SiteValidation v;
+    v.refusal = SiteFileRefusal{problem, std::move(text)};
+    return v;
+}
+
+SiteValidation damaged(const std::string& what) {
+    return refused(SiteFileProblem::Damaged, "Damaged Site File: " + what);
+}
+
+SiteValidation systemFailure() {
+    return refused(SiteFileProblem::CannotOpen, std::strerror(errno));
+}
+
+// A read of bytes that fstat said were there came back short or failed.
+SiteValidation readFailure(ssize_t got) {
+    if (got < 0) return systemFailure();
+    return damaged("the file changed while it was read.");
+}
+
+} // namespace
+
+uint64_t SiteLayout::planBlockBytes() const {
+    const uint64_t start = header.bitmapOffset();
+    const uint64_t end = std::min<uint64_t>(start + planBlockLength, fileSize);
+    return end > start ? end - start : 0;
+}
+
+ssize_t readFullyAt(int fd, void* buffer, size_t n, uint64_t offset) {
+    auto* out = static_cast<uint8_t*>(buffer);
+    size_t got = 0;
+    while (got < n) {
+        ssize_t r = ::pread(fd, out + got, n - got, static_cast<off_t>(offset + got));
+        if (r < 0 && errno == EINTR) continue;
+        if (r < 0) return -1;
+        if (r == 0) break;
+        got += static_cast<size_t>(r);
+    }
+    return static_cast<ssize_t>(got);
+}
+
+SiteValidation validateSiteFile(int fd) {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) return systemFailure();
+    const uint64_t fileSize = static_cast<uint64_t>(st.st_size);
+
+    // The magic and version are read where they stand, whatever headerLength says, so
+    // that a foreign file is named as such before its layout is judged.
+    SiteHeader raw;
+    const ssize_t got = readFullyAt(fd, raw.bytes.data(), raw.bytes.size(), 0);
+    if (got < 0) return systemFailure();
+    if (got < 8 || raw.magic() != SiteHeader::kMagic)
+        return refused(SiteFileProblem::NotASiteFile, kNotASiteFileText);
+    if (got < 10) return damaged("the file ends inside its header.");
+    if (raw.version() < SiteHeader::kMinVersion)
+        return refused(SiteFileProblem::Obsolete, kObsoleteSiteFileText);
+
+    const uint32_t headerLength = raw.headerLength();
+    if (headerLength < SiteHeader::kMinLength) return damaged("header shorter than 151 bytes.");
+    if (headerLength > fileSize) return damaged("the file ends inside its header.");
+
+    // Hold the header up to the bytes this program knows; the rest of a longer header
+    // stays in the file untouched. Byte 151 after a 151-byte header is not header.
+    SiteLayout layout;
+    layout.fileSize = fileSize;
+    SiteHeader& header = layout.header;
+    const size_t held = std::min<uint64_t>(headerLength, SiteHeader::kHeldLength);
+    std::copy_n(raw.bytes.begin(), held, header.bytes.begin());
+
+    const uint64_t pointsOffset = header.pointsOffset();
+    if (pointsOffset + kPointsSectionHead > fileSize)
+        return damaged("points section outside the file.");
+    if (pointsOffset < headerLength) return damaged("points section overlaps the header.");
+    uint8_t sizes[kPointsSectionHead];
+    if (ssize_t n = readFullyAt(fd, sizes, sizeof sizes, pointsOffset); n != sizeof sizes)
+        return readFailure(n);
+    const uint32_t recordSize = le32(sizes);
+    const uint32_t readingSize = le32(sizes + 4);
+    if (recordSize != kPointRecordSize || readingSize != kReadingSize)
+        return damaged("points section gives record sizes " + std::to_string(recordSize) + " and " +
+                       std::to_string(readingSize) + " instead of 71 and 41.");
+
+    // The signature block must lie between the header and the points section.
+    const uint64_t signatureOffset = header.signatureOffset();
+    const uint64_t signatureEnd = signatureOffset + kSignatureBlockSize;
+    if (signatureOffset < headerLength) return damaged("signature block overlaps the header.");
+    if (signatureEnd > fileSize && signatureOffset >= pointsOffset)
+        return damaged("signature block outside the file.");
+    if (signatureEnd > pointsOffset) return damaged("signature block overlaps the points section.");
+
+    const uint64_t bitmapOffset = header.bitmapOffset();
+    if (bitmapOffset + kPlanBlockLengthSize > fileSize)
+        return damaged("floor-plan block outside the file.");
+    uint8_t blockLength[kPlanBlockLengthSize];
+    if (ssize_t n = readFullyAt(fd, blockLength, sizeof blockLength, bitmapOffset);
+        n != sizeof blockLength)
+        return readFailure(n);
+    layout.planBlockLength = le32(blockLength);
+
+    SiteValidation v;
+    v.layout = layout;
+    return v;
+}
+
+ReadOnlySite openSiteReadOnly(const std::string& path) {
+    ReadOnlySite site;
+    site.fd = OwnedFd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!site.fd.valid()) {
+        site.validation = systemFailure();
+        return site;
+    }
+    site.validation = validateSiteFile(site.fd.get());
+    return site;
+}
+
+} // namespace walkmere

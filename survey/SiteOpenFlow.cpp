@@ -1,0 +1,52 @@
+#include "survey/SiteOpenFlow.h"
+
+#include "platform/Prompter.h"
+#include "survey/SiteOpening.h"
+#include "survey/SurveyStore.h"
+
+namespace walkmere {
+
+bool runOpenSiteFlow(IPrompter& prompter, CSurveyStore& store, ISiteOpenView& view) {
+    FileDialogRequest request;
+    request.filter = kSiteFileFilter;
+    request.defaultExtension = "KVS";
+    request.initialName = "SITE1";
+    request.fileMustExist = true;
+    const std::optional<std::string> chosen = prompter.askOpenFile(request);
+    if (!chosen) {
+        view.redraw();
+        return false;
+    }
+
+    prompter.beginWaitCursor();
+    SiteOpenResult opening = openSiteForSurvey(*chosen, store);
+    if (opening.refusal) {
+        // A file the system would not open takes the cursor away before its reason shows;
+        // a refused file shows its reason first, as the file is closed after.
+        const bool systemReason = opening.refusal->problem == SiteFileProblem::CannotOpen;
+        if (systemReason) prompter.endWaitCursor();
+        prompter.showMessage(opening.refusal->text, kFileErrorCaption, MessageIcon::Stop);
+        if (!systemReason) prompter.endWaitCursor();
+        return false;
+    }
+
+    {
+        // The decoded floor plan lives only inside this scope.
+        OpenedSite site = std::move(*opening.site);
+        opening.site.reset();
+        view.siteAccepted(site.path());
+        const bool loaded = site.hasFloorPlan() && view.loadFloorPlan(site.floorPlanPath());
+        if (!loaded) prompter.showMessage(kCannotLoadBitmapText);
+    }
+    view.siteReady();
+
+    if (prompter.askYesNo(kKeepPointsQuestion, kKeepPointsCaption))
+        store.loadPoints();
+    else
+        store.discardPoints();
+    prompter.endWaitCursor();
+    view.redraw();
+    return true;
+}
+
+} // namespace walkmere

@@ -1,0 +1,87 @@
+#include "survey/SiteOpening.h"
+
+#include "survey/BitmapExpander.h"
+#include "survey/SurveyStore.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/file.h>
+
+namespace walkmere {
+
+namespace {
+
+// What the user reads when the file is held by another program: the system's own text
+// for EWOULDBLOCK ("Resource temporarily unavailable") says nothing useful.
+constexpr const char* kFileInUseText = "The file is in use by another program.";
+
+SiteOpenResult refusedWith(SiteFileProblem problem, std::string text) {
+    SiteOpenResult result;
+    result.refusal = SiteFileRefusal{problem, std::move(text)};
+    return result;
+}
+
+} // namespace
+
+struct SiteOpener {
+    static void decodeFloorPlan(OpenedSite& site, int siteFd) {
+        const SiteLayout& layout = site.siteLayout;
+        if (int error = site.plan.createNear(site.sitePath, "e")) {
+            site.planProblem = std::string("cannot make a temporary file: ") + std::strerror(error);
+            return;
+        }
+        const ExpandResult expanded = expandFloorPlan(
+            siteFd, layout.header.bitmapOffset(), layout.planBlockBytes(), site.plan.descriptor());
+        const int closeError = site.plan.closeDescriptor();
+        if (expanded.status != ExpandStatus::Ok) {
+            site.planProblem = describeExpandResult(expanded);
+            site.plan.remove();
+            return;
+        }
+        if (closeError != 0) {
+            site.planProblem = std::strerror(closeError);
+            site.plan.remove();
+            return;
+        }
+        site.planCheck = checkBmpFile(site.plan.path());
+        if (!site.planCheck.loadable) site.planProblem = site.planCheck.problem;
+    }
+
+    static SiteOpenResult open(const std::string& path, CSurveyStore& store) {
+        OwnedFd fd(::open(path.c_str(), O_RDWR | O_CLOEXEC));
+        if (!fd.valid()) return refusedWith(SiteFileProblem::CannotOpen, std::strerror(errno));
+        if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
+            const int error = errno;
+            return refusedWith(SiteFileProblem::CannotOpen,
+                               error == EWOULDBLOCK ? kFileInUseText : std::strerror(error));
+        }
+
+        SiteValidation validation = validateSiteFile(fd.get());
+        if (!validation.accepted()) {
+            SiteOpenResult result;
+            result.refusal = std::move(validation.refusal);
+            return result;
+        }
+
+        OpenedSite site;
+        site.sitePath = path;
+        site.siteLayout = validation.layout;
+        store.adoptSite(path, site.siteLayout.header);
+        // A failed write is reported by the store; the site stays open for viewing.
+        store.clearHeaderFlags(fd.get());
+        site.siteLayout.header.clearFlags();
+        decodeFloorPlan(site, fd.get());
+        fd.reset(); // closing releases the lock
+
+        SiteOpenResult result;
+        result.site = std::move(site);
+        return result;
+    }
+};
+
+SiteOpenResult openSiteForSurvey(const std::string& path, CSurveyStore& store) {
+    return SiteOpener::open(path, store);
+}
+
+} // namespace walkmere

@@ -1,0 +1,124 @@
+#include "site_testing.h"
+#include "survey/SiteFile.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+
+namespace walkmere {
+namespace {
+
+using namespace sitetooltest;
+namespace fs = std::filesystem;
+
+uint32_t le32(const Bytes& b, size_t at) {
+    return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (uint32_t(b[at + 3]) << 24);
+}
+
+TEST(SiteCreate, MakesAValidSiteWhosePlanDecodesBackToTheBitmap) {
+    testkit::TempDir dir;
+    const Bytes plan = makeBmp(57, 31);
+    testkit::writeFileBytes(dir.file("plan.bmp"), plan);
+    const std::string site = dir.file("s.kvs").string();
+
+    ToolRun created = runTool({"create", dir.file("plan.bmp").string(), "-o", site, "--scale-x",
+                               "12.5", "--scale-y=7.25"});
+    ASSERT_EQ(created.code, 0) << created.err;
+
+    const Bytes bytes = testkit::readFileBytes(site);
+    ReadOnlySite opened = openSiteReadOnly(site);
+    ASSERT_TRUE(opened.accepted()) << opened.validation.refusal->text;
+    const SiteHeader& h = opened.validation.layout.header;
+    EXPECT_EQ(h.headerLength(), 152u);
+    EXPECT_EQ(h.version(), 4);
+    EXPECT_DOUBLE_EQ(h.pixelsPerUnitX(), 12.5);
+    EXPECT_DOUBLE_EQ(h.pixelsPerUnitY(), 7.25);
+    EXPECT_EQ(h.clearedFlagA(), 0);
+    // header, floor-plan block, signature block, points section last and empty
+    EXPECT_EQ(h.bitmapOffset(), 152u);
+    EXPECT_EQ(h.signatureOffset(), 152u + le32(bytes, 152));
+    EXPECT_EQ(h.pointsOffset(), h.signatureOffset() + 2600);
+    EXPECT_EQ(bytes.size(), h.pointsOffset() + 8u);
+    for (uint32_t i = 0; i < 2600; ++i)
+        ASSERT_EQ(bytes[h.signatureOffset() + i], 0xFF) << i;
+    EXPECT_EQ(le32(bytes, h.pointsOffset()), 71u);
+    EXPECT_EQ(le32(bytes, h.pointsOffset() + 4), 41u);
+
+    const std::string out = dir.file("back.bmp").string();
+    ToolRun planned = runTool({"plan", site, "-o", out});
+    ASSERT_EQ(planned.code, 0) << planned.err;
+    const Bytes decoded = testkit::readFileBytes(out);
+    ASSERT_GE(decoded.size(), plan.size());
+    EXPECT_LE(decoded.size(), plan.size() + 8); // at most a few padding bytes
+    EXPECT_TRUE(std::equal(plan.begin(), plan.end(), decoded.begin()));
+
+    ToolRun info = runTool({"info", site, "--json"});
+    ASSERT_EQ(info.code, 0) << info.err;
+    EXPECT_NE(info.out.find("\"planWidth\": 57,"), std::string::npos) << info.out;
+    EXPECT_NE(info.out.find("\"planHeight\": 31,"), std::string::npos);
+    EXPECT_NE(info.out.find("\"pixelsPerUnitX\": 12.5,"), std::string::npos);
+    EXPECT_NE(info.out.find("\"locationCount\": 0,"), std::string::npos);
+}
+
+TEST(SiteCreate, RefusesAPlanThatIsNotABitmapAndKeepsExistingFiles) {
+    testkit::TempDir dir;
+    testkit::writeFileBytes(dir.file("notes.txt"), Bytes{'h', 'e', 'l', 'l', 'o'});
+    const std::string site = dir.file("s.kvs").string();
+    ToolRun r = runTool({"create", dir.file("notes.txt").string(), "-o", site});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("not a Windows bitmap file"), std::string::npos) << r.err;
+    EXPECT_FALSE(fs::exists(site));
+
+    Bytes cut = makeBmp(10, 10);
+    cut.resize(cut.size() - 20);
+    testkit::writeFileBytes(dir.file("cut.bmp"), cut);
+    r = runTool({"create", dir.file("cut.bmp").string(), "-o", site});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("pixel data cut short"), std::string::npos) << r.err;
+
+    const Bytes survey = {'s', 'u', 'r', 'v', 'e', 'y'};
+    testkit::writeFileBytes(site, survey);
+    testkit::writeFileBytes(dir.file("p.bmp"), makeBmp(4, 4));
+    r = runTool({"create", dir.file("p.bmp").string(), "-o", site});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("already exists"), std::string::npos) << r.err;
+    EXPECT_EQ(testkit::readFileBytes(site), survey);
+
+    r = runTool({"create", dir.file("p.bmp").string(), "-o", site, "--force"});
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_TRUE(openSiteReadOnly(site).accepted());
+    // Nothing but the files named is left in the folder.
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 4);
+}
+
+TEST(SiteCreate, WrongUsageExitsWithTwo) {
+    testkit::TempDir dir;
+    testkit::writeFileBytes(dir.file("p.bmp"), makeBmp(4, 4));
+    const std::string plan = dir.file("p.bmp").string();
+    const std::string site = dir.file("s.kvs").string();
+    struct Case {
+        std::vector<std::string> args;
+        std::string message;
+    };
+    const std::vector<Case> cases = {
+        {{"create", plan}, "create: missing option '-o'"},
+        {{"create", "-o", site}, "create: missing PLAN.bmp"},
+        {{"create", plan, "-o"}, "create: option '-o' needs a value"},
+        {{"create", plan, "-o", site, "--scale-x", "0"}, "needs a positive number, not '0'"},
+        {{"create", plan, "-o", site, "--scale-y", "ten"}, "needs a positive number, not 'ten'"},
+        {{"create", plan, "-o", site, "--scale"}, "create: unknown option '--scale'"},
+        {{"create", plan, plan, "-o", site}, "create: unexpected argument"},
+        {{"create", plan, "-o", plan}, "the site file would replace the plan"},
+    };
+    for (const Case& c : cases) {
+        ToolRun r = runTool(c.args);
+        EXPECT_EQ(r.code, 2) << c.message;
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find("Try 'walkmere-site help create'."), std::string::npos) << r.err;
+        EXPECT_TRUE(r.out.empty());
+    }
+    EXPECT_FALSE(fs::exists(site));
+    EXPECT_EQ(testkit::readFileBytes(plan), makeBmp(4, 4));
+}
+
+} // namespace
+} // namespace walkmere

@@ -1,0 +1,100 @@
+// Runs the built walkmere-site program itself, as a user would.
+#include "site_testing.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace walkmere {
+namespace {
+
+using namespace sitetooltest;
+
+struct ProcessRun {
+    int code = -1;
+    std::string failure; // why the program did not run to an exit code
+    std::string out;
+    std::string err;
+};
+
+// Runs the program with stdout and stderr sent to files in `dir`.
+ProcessRun runProgram(const testkit::TempDir& dir, const std::vector<std::string>& args) {
+    const char* build = std::getenv("WALKMERE_BUILD_DIR");
+    const std::string program =
+        build ? std::string(build) + "/tools/site/walkmere-site" : WALKMERE_SITE_PROGRAM;
+    std::vector<char*> argv{const_cast<char*>(program.c_str())};
+    for (const std::string& a : args)
+        argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+
+    const std::string outPath = dir.file("stdout").string();
+    const std::string errPath = dir.file("stderr").string();
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0600);
+    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0600);
+    pid_t pid = 0;
+    ProcessRun run;
+    const int spawned = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0) {
+        run.failure = program + ": " + std::strerror(spawned);
+        return run;
+    }
+    int status = 0;
+    pid_t waited;
+    do {
+        waited = ::waitpid(pid, &status, 0);
+    } while (waited < 0 && errno == EINTR);
+    if (waited != pid)
+        run.failure = std::string("waitpid: ") + std::strerror(errno);
+    else if (WIFEXITED(status))
+        run.code = WEXITSTATUS(status);
+    else
+        run.failure = "status " + std::to_string(status);
+    const Bytes out = testkit::readFileBytes(outPath);
+    const Bytes err = testkit::readFileBytes(errPath);
+    run.out.assign(out.begin(), out.end());
+    run.err.assign(err.begin(), err.end());
+    return run;
+}
+
+TEST(SiteProgram, RunsAsACommandWithItsExitCodes) {
+    testkit::TempDir dir;
+    testkit::writeFileBytes(dir.file("plan.bmp"), makeBmp(21, 13));
+    const std::string site = dir.file("s.kvs").string();
+
+    ProcessRun created = runProgram(dir, {"create", dir.file("plan.bmp").string(), "-o", site});
+    ASSERT_EQ(created.code, 0) << created.failure << created.err;
+    const Bytes made = testkit::readFileBytes(site);
+
+    ProcessRun info = runProgram(dir, {"info", site, "--json"});
+    EXPECT_EQ(info.code, 0) << info.err;
+    EXPECT_NE(info.out.find("\"planWidth\": 21,"), std::string::npos) << info.out;
+    EXPECT_NE(info.out.find("\"planHeight\": 13,"), std::string::npos);
+    EXPECT_EQ(testkit::readFileBytes(site), made);
+
+    ProcessRun usage = runProgram(dir, {"info"});
+    EXPECT_EQ(usage.code, 2);
+    EXPECT_NE(usage.err.find("missing SITE.kvs"), std::string::npos);
+
+    ProcessRun refused = runProgram(dir, {"info", dir.file("plan.bmp").string()});
+    EXPECT_EQ(refused.code, 1);
+    EXPECT_NE(refused.err.find("Not a Site File."), std::string::npos);
+
+    ProcessRun help = runProgram(dir, {"--help"});
+    EXPECT_EQ(help.code, 0);
+    EXPECT_NE(help.out.find("Usage: walkmere-site COMMAND"), std::string::npos);
+}
+
+} // namespace
+} // namespace walkmere

@@ -1,0 +1,20 @@
+#include "tools/site/SiteCommand.h"
+
+namespace walkmere::sitetool {
+
+extern const SiteCommand kCreateCommand;
+extern const SiteCommand kInfoCommand;
+extern const SiteCommand kPointsCommand;
+extern const SiteCommand kPlanCommand;
+
+std::span<const SiteCommand* const> siteCommands() {
+    static const SiteCommand* const commands[] = {
+        &kCreateCommand,
+        &kInfoCommand,
+        &kPointsCommand,
+        &kPlanCommand,
+    };
+    return commands;
+}
+
+} // namespace walkmere::sitetool

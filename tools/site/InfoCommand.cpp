@@ -1,0 +1,101 @@
+#include "tools/site/SiteCommand.h"
+#include "tools/site/SiteInspect.h"
+#include "tools/site/TextEscape.h"
+#include "tools/site/ToolArgs.h"
+
+namespace walkmere::sitetool {
+
+namespace {
+
+void printJson(const std::string& path, const SiteLayout& layout, const PlanSummary& plan,
+               const PointsTotals& t, std::ostream& out) {
+    const SiteHeader& h = layout.header;
+    const bool picture = plan.isPicture();
+    const auto planNumber = [&](uint64_t v) { return picture ? std::to_string(v) : "null"; };
+    out << "{\n"
+        << "  \"file\": " << jsonString(path) << ",\n"
+        << "  \"fileSize\": " << layout.fileSize << ",\n"
+        << "  \"headerLength\": " << h.headerLength() << ",\n"
+        << "  \"version\": " << h.version() << ",\n"
+        << "  \"pixelsPerUnitX\": " << jsonNumber(h.pixelsPerUnitX()) << ",\n"
+        << "  \"pixelsPerUnitY\": " << jsonNumber(h.pixelsPerUnitY()) << ",\n"
+        << "  \"bitmapOffset\": " << h.bitmapOffset() << ",\n"
+        << "  \"signatureOffset\": " << h.signatureOffset() << ",\n"
+        << "  \"pointsOffset\": " << h.pointsOffset() << ",\n"
+        << "  \"planBlockLength\": " << layout.planBlockLength << ",\n"
+        << "  \"planBytes\": " << plan.expanded.bytesWritten << ",\n"
+        << "  \"planWidth\": " << planNumber(picture ? plan.check.info->width : 0) << ",\n"
+        << "  \"planHeight\": " << planNumber(picture ? plan.check.info->pixelHeight() : 0) << ",\n"
+        << "  \"planProblem\": " << (picture ? "null" : jsonString(plan.problem())) << ",\n"
+        << "  \"recordCount\": " << t.recordCount << ",\n"
+        << "  \"locationCount\": " << t.locationCount << ",\n"
+        << "  \"readingTotal\": " << t.readingTotal << ",\n"
+        << "  \"placedApCount\": " << t.placedApCount << ",\n"
+        << "  \"deletedCount\": " << t.deletedCount << ",\n"
+        << "  \"tornTail\": " << t.tornTail << ",\n"
+        << "  \"readingsMissing\": " << t.readingsMissing << "\n"
+        << "}\n";
+}
+
+void printText(const std::string& path, const SiteLayout& layout, const PlanSummary& plan,
+               const PointsTotals& t, std::ostream& out) {
+    const SiteHeader& h = layout.header;
+    out << "file             " << path << " (" << layout.fileSize << " bytes)\n"
+        << "header           " << h.headerLength() << " bytes, version " << h.version() << '\n'
+        << "scale            " << jsonNumber(h.pixelsPerUnitX()) << " x "
+        << jsonNumber(h.pixelsPerUnitY()) << " pixels per unit\n"
+        << "floor-plan block at " << h.bitmapOffset() << ", " << layout.planBlockLength
+        << " bytes\n"
+        << "signature block  at " << h.signatureOffset() << '\n'
+        << "points section   at " << h.pointsOffset() << '\n';
+    if (plan.isPicture())
+        out << "floor plan       " << plan.check.info->width << " x "
+            << plan.check.info->pixelHeight() << " pixels, " << plan.check.info->bitCount
+            << " bits per pixel (" << plan.expanded.bytesWritten << " bytes decoded)\n";
+    else
+        out << "floor plan       none: " << plan.problem() << '\n';
+    out << "survey points    " << t.locationCount << " with " << t.readingTotal << " readings\n"
+        << "placed APs       " << t.placedApCount << '\n'
+        << "deleted          " << t.deletedCount << '\n';
+    if (t.otherKindCount) out << "unknown kind     " << t.otherKindCount << '\n';
+    if (t.tornTail || t.readingsMissing)
+        out << "torn tail        " << t.tornTail << " bytes of a partial record or reading, "
+            << t.readingsMissing << " announced readings missing\n";
+}
+
+int runInfo(const std::vector<std::string>& args, ToolStreams& io) {
+    ToolArgs parsed(args, {{"--json", false}});
+    const std::string& path = parsed.single("SITE.kvs");
+    ReadOnlySite site = openSiteForReading(path);
+    const SiteLayout& layout = site.validation.layout;
+    const PlanSummary plan = inspectPlan(site.fd.get(), layout);
+    const PointsTotals totals = walkPoints(site.fd.get(), layout);
+    if (parsed.has("--json"))
+        printJson(path, layout, plan, totals, io.out);
+    else
+        printText(path, layout, plan, totals, io.out);
+    return kExitOk;
+}
+
+} // namespace
+
+extern const SiteCommand kInfoCommand{
+    "info",
+    "SITE.kvs [--json]",
+    "show the header, the floor plan's size and the point counts",
+    "Prints the header fields, the size of the decoded floor plan and the numbers of survey\n"
+    "points, readings, placed access points and deleted points, counted the way the program\n"
+    "counts them when it loads the points (readings actually present in the file).\n"
+    "A points section that ends in a partial record (a write cut short) is reported as a\n"
+    "torn tail; the file is not repaired.\n"
+    "\n"
+    "  --json  one JSON object with headerLength, version, pixelsPerUnitX, pixelsPerUnitY,\n"
+    "          bitmapOffset, signatureOffset, pointsOffset, planBlockLength, planBytes,\n"
+    "          planWidth, planHeight (null when the plan is not a picture), planProblem,\n"
+    "          recordCount, locationCount, readingTotal, placedApCount, deletedCount,\n"
+    "          tornTail (bytes of a partial record at the end, 0 when none) and\n"
+    "          readingsMissing, plus file and fileSize.\n",
+    runInfo,
+};
+
+} // namespace walkmere::sitetool

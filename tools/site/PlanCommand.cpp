@@ -1,0 +1,54 @@
+#include "tools/site/OutputFile.h"
+#include "tools/site/SiteCommand.h"
+#include "tools/site/SiteInspect.h"
+#include "tools/site/ToolArgs.h"
+
+namespace walkmere::sitetool {
+
+namespace {
+
+int runPlan(const std::vector<std::string>& args, ToolStreams& io) {
+    ToolArgs parsed(args, {{"-o", true}});
+    const std::string& path = parsed.single("SITE.kvs");
+    const std::string& output = parsed.required("-o");
+    ReadOnlySite site = openSiteForReading(path);
+    if (sameFile(path, output)) throw UsageError("the output would replace the site file itself");
+
+    const SiteLayout& layout = site.validation.layout;
+    OutputFile file(output);
+    const ExpandResult expanded = expandFloorPlan(site.fd.get(), layout.header.bitmapOffset(),
+                                                  layout.planBlockBytes(), file.descriptor());
+    if (expanded.status != ExpandStatus::Ok)
+        throw FileError(path + ": floor plan: " + describeExpandResult(expanded));
+    file.commit();
+
+    if (expanded.truncated)
+        io.err << kToolName << ": " << path
+               << ": the floor-plan block is cut short by the end of the file; decoded what "
+                  "is there\n";
+    const BmpCheck check = checkBmpFile(output);
+    if (!check.loadable)
+        io.err << kToolName << ": " << output
+               << ": the floor plan is not a usable bitmap: " << check.problem << '\n';
+    io.out << output << ": " << expanded.bytesWritten << " bytes";
+    if (check.loadable)
+        io.out << ", " << check.info->width << " x " << check.info->pixelHeight() << " pixels";
+    io.out << '\n';
+    return kExitOk;
+}
+
+} // namespace
+
+extern const SiteCommand kPlanCommand{
+    "plan",
+    "SITE.kvs -o PLAN.bmp",
+    "write the decoded floor plan to a bitmap file",
+    "Decodes the floor-plan block and writes the result, byte for byte as the program's\n"
+    "decoder produces it (a Windows bitmap file, possibly followed by a few padding bytes),\n"
+    "to PLAN.bmp, replacing that file. The site file is only read.\n"
+    "\n"
+    "  -o PLAN.bmp  the file to write (required)\n",
+    runPlan,
+};
+
+} // namespace walkmere::sitetool

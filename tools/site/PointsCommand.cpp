@@ -1,0 +1,127 @@
+#include "tools/site/SiteCommand.h"
+#include "tools/site/SiteInspect.h"
+#include "tools/site/TextEscape.h"
+#include "tools/site/ToolArgs.h"
+
+#include <cstdio>
+
+namespace walkmere::sitetool {
+
+namespace {
+
+std::string rawLabel(const PointRecord& r) {
+    return r.label();
+}
+std::string rawSsid(const ApReading& r) {
+    return r.ssid();
+}
+
+void printJsonPoint(const PointView& p, bool first, std::ostream& out) {
+    const PointRecord& r = p.entry.record;
+    out << (first ? "\n" : ",\n") << "  {\"x\": " << r.x() << ", \"y\": " << r.y()
+        << ", \"label\": " << jsonString(rawLabel(r)) << ", \"kind\": " << int(r.kind())
+        << ", \"bestRssi\": " << p.bestRssi << ", \"readingCount\": " << p.readingCount
+        << ", \"fileOffset\": " << p.entry.fileOffset << ", \"readings\": [";
+    bool firstReading = true;
+    for (const ApReading& a : p.entry.readings) {
+        const std::string ssid = rawSsid(a);
+        out << (firstReading ? "" : ", ") << "{\"channel\": " << int(a.channel())
+            << ", \"rssi\": " << a.rssiDbm() << ", \"mac\": \"" << macText(a.mac())
+            << "\", \"ssid\": " << jsonString(ssid) << ", \"ssidHex\": \"" << hexBytes(ssid)
+            << "\"}";
+        firstReading = false;
+    }
+    out << "]}";
+}
+
+constexpr const char* kCsvHeader =
+    "x,y,label,kind,bestRssi,readingCount,fileOffset,channel,rssi,mac,ssid\n";
+
+void printCsvPoint(const PointView& p, std::ostream& out) {
+    const PointRecord& r = p.entry.record;
+    const std::string pointFields =
+        std::to_string(r.x()) + ',' + std::to_string(r.y()) + ',' + csvField(rawLabel(r)) + ',' +
+        std::to_string(r.kind()) + ',' + std::to_string(p.bestRssi) + ',' +
+        std::to_string(p.readingCount) + ',' + std::to_string(p.entry.fileOffset);
+    if (p.entry.readings.empty()) {
+        out << pointFields << ",,,,\n";
+        return;
+    }
+    for (const ApReading& a : p.entry.readings)
+        out << pointFields << ',' << int(a.channel()) << ',' << a.rssiDbm() << ','
+            << macText(a.mac()) << ',' << csvField(rawSsid(a)) << '\n';
+}
+
+void printTextPoint(const PointView& p, uint32_t number, std::ostream& out) {
+    const PointRecord& r = p.entry.record;
+    char line[160];
+    std::snprintf(line, sizeof line, "%4u  @%-9llu %-8s x=%-6d y=%-6d best %4d dBm  %u readings  ",
+                  number, static_cast<unsigned long long>(p.entry.fileOffset), kindName(r.kind()),
+                  r.x(), r.y(), p.bestRssi, p.readingCount);
+    out << line << jsonString(rawLabel(r)) << '\n';
+    for (const ApReading& a : p.entry.readings) {
+        std::snprintf(line, sizeof line, "        ch %3u  %4d dBm  %s  ", a.channel(), a.rssiDbm(),
+                      macText(a.mac()).c_str());
+        out << line << jsonString(rawSsid(a)) << '\n';
+    }
+}
+
+int runPoints(const std::vector<std::string>& args, ToolStreams& io) {
+    ToolArgs parsed(args, {{"--json", false}, {"--csv", false}});
+    const bool json = parsed.has("--json");
+    const bool csv = parsed.has("--csv");
+    if (json && csv) throw UsageError("--json and --csv cannot be used together");
+    const std::string& path = parsed.single("SITE.kvs");
+    ReadOnlySite site = openSiteForReading(path);
+
+    std::ostream& out = io.out;
+    uint32_t number = 0;
+    if (json) out << "{\"points\": [";
+    if (csv) out << kCsvHeader;
+    const PointsTotals totals =
+        walkPoints(site.fd.get(), site.validation.layout, [&](const PointView& p) {
+            if (json)
+                printJsonPoint(p, number == 0, out);
+            else if (csv)
+                printCsvPoint(p, out);
+            else
+                printTextPoint(p, number + 1, out);
+            ++number;
+        });
+    if (json) out << (number ? "\n" : "") << "], \"tornTail\": " << totals.tornTail << "}\n";
+    if (totals.tornTail || totals.readingsMissing)
+        io.err << kToolName << ": " << path << ": points section ends torn: " << totals.tornTail
+               << " bytes of a partial record or reading, " << totals.readingsMissing
+               << " announced readings missing\n";
+    return kExitOk;
+}
+
+} // namespace
+
+extern const SiteCommand kPointsCommand{
+    "points",
+    "SITE.kvs [--json | --csv]",
+    "list every point record with its readings",
+    "Lists every point record in file order, deleted ones and placed access points\n"
+    "included, with the readings that follow it. bestRssi and readingCount are what the\n"
+    "program computes when it loads the points: the strongest reading in whole dBm over the\n"
+    "readings actually present, never below -100, and -100 with 0 readings for a placed\n"
+    "access point. RSSI is shown in whole dBm (the stored value / 256, truncated). kind is\n"
+    "0 survey point, 1 placed access point, 2 deleted.\n"
+    "\n"
+    "  --json  {\"points\": [{\"x\", \"y\", \"label\", \"kind\", \"bestRssi\", \"readingCount\",\n"
+    "          \"fileOffset\", \"readings\": [{\"channel\", \"rssi\", \"mac\", \"ssid\", "
+    "\"ssidHex\"}]}],\n"
+    "          \"tornTail\"}. SSIDs and labels are arbitrary bytes: control characters are\n"
+    "          escaped, bytes that are not UTF-8 become U+FFFD; ssidHex holds the exact bytes.\n"
+    "  --csv   one row per reading under a header row; a point without readings has one\n"
+    "          row with the reading fields empty. Control characters and bytes that are not\n"
+    "          UTF-8 are written as \\xNN and a backslash as \\\\; fields holding commas or\n"
+    "          quotes are quoted.\n"
+    "\n"
+    "A torn tail (a partial record at the end of the file) is reported on standard error;\n"
+    "the file is not repaired.\n",
+    runPoints,
+};
+
+} // namespace walkmere::sitetool

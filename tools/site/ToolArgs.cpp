@@ -1,0 +1,81 @@
+#include "tools/site/ToolArgs.h"
+
+#include "tools/site/SiteCommand.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+
+namespace walkmere::sitetool {
+
+ToolArgs::ToolArgs(const std::vector<std::string>& args, std::initializer_list<OptionSpec> specs) {
+    bool optionsEnded = false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
+            plain.push_back(arg);
+            continue;
+        }
+        if (arg == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        const size_t equals = arg.find('=');
+        const std::string name = arg.substr(0, equals);
+        const OptionSpec* spec = nullptr;
+        for (const OptionSpec& s : specs)
+            if (s.name == name) spec = &s;
+        if (!spec) throw UsageError("unknown option '" + name + "'");
+        if (options.count(name)) throw UsageError("option '" + name + "' given twice");
+
+        std::string value;
+        if (spec->takesValue) {
+            if (equals != std::string::npos)
+                value = arg.substr(equals + 1);
+            else if (i + 1 < args.size())
+                value = args[++i];
+            else
+                throw UsageError("option '" + name + "' needs a value");
+        } else if (equals != std::string::npos) {
+            throw UsageError("option '" + name + "' takes no value");
+        }
+        options.emplace(name, std::move(value));
+    }
+}
+
+bool ToolArgs::has(std::string_view option) const {
+    return options.find(option) != options.end();
+}
+
+std::optional<std::string> ToolArgs::value(std::string_view option) const {
+    auto it = options.find(option);
+    if (it == options.end()) return std::nullopt;
+    return it->second;
+}
+
+const std::string& ToolArgs::single(std::string_view what) const {
+    if (plain.empty()) throw UsageError("missing " + std::string(what));
+    if (plain.size() > 1) throw UsageError("unexpected argument '" + plain[1] + "'");
+    return plain.front();
+}
+
+const std::string& ToolArgs::required(std::string_view option) const {
+    auto it = options.find(option);
+    if (it == options.end()) throw UsageError("missing option '" + std::string(option) + "'");
+    if (it->second.empty()) throw UsageError("option '" + std::string(option) + "' needs a value");
+    return it->second;
+}
+
+double ToolArgs::positiveNumber(std::string_view option, double fallback) const {
+    auto text = value(option);
+    if (!text) return fallback;
+    errno = 0;
+    char* end = nullptr;
+    const double v = std::strtod(text->c_str(), &end);
+    if (text->empty() || *end != '\0' || errno == ERANGE || !std::isfinite(v) || v <= 0)
+        throw UsageError("option '" + std::string(option) + "' needs a positive number, not '" +
+                         *text + "'");
+    return v;
+}
+
+} // namespace walkmere::sitetool

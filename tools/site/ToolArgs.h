@@ -1,0 +1,41 @@
+#pragma once
+
+#include <initializer_list>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace walkmere::sitetool {
+
+struct OptionSpec {
+    std::string_view name; // "-o", "--scale-x", "--json"
+    bool takesValue;
+};
+
+// The arguments of one command: positional arguments and options, "--opt VALUE" or
+// "--opt=VALUE". "--" ends the options. Unknown or repeated options, and options missing
+// their value, are usage errors (UsageError).
+class ToolArgs {
+public:
+    ToolArgs(const std::vector<std::string>& args, std::initializer_list<OptionSpec> specs);
+
+    const std::vector<std::string>& positional() const { return plain; }
+    bool has(std::string_view option) const;
+    std::optional<std::string> value(std::string_view option) const;
+
+    // The only positional argument, named `what` in the error when it is missing or
+    // followed by others.
+    const std::string& single(std::string_view what) const;
+    // A required option's value.
+    const std::string& required(std::string_view option) const;
+    // A positive finite number, or `fallback` when the option is absent.
+    double positiveNumber(std::string_view option, double fallback) const;
+
+private:
+    std::vector<std::string> plain;
+    std::map<std::string, std::string, std::less<>> options;
+};
+
+} // namespace walkmere::sitetool

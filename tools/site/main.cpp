@@ -1,0 +1,7 @@
+#include "tools/site/SiteTool.h"
+
+#include <iostream>
+
+int main(int argc, char** argv) {
+    return walkmere::sitetool::runSiteTool(argc, argv, std::cout, std::cerr);
+}
