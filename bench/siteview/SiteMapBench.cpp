@@ -1,0 +1,118 @@
+// One full paint of the site map into an off-screen picture, as the site view does on every
+// repaint: 100,000 index entries on a 4000 x 3000 floor plan.
+#include <benchmark/benchmark.h>
+
+#include <QGuiApplication>
+#include <QImage>
+
+#include <algorithm>
+#include <random>
+#include <vector>
+
+#include "siteview/SiteMapPainter.h"
+
+namespace walkmere {
+namespace {
+
+constexpr int kPlanW = 4000, kPlanH = 3000, kPoints = 100000;
+
+// A surveyor's walk: each point a short step from the last, turned back at the plan's edges;
+// one entry in 20 a placed AP, one in 50 deleted.
+std::vector<PointIndexEntry> walkedSurvey(bool scattered) {
+    std::mt19937 rng(7);
+    std::uniform_int_distribution<int> step(-40, 40), rssi(-100, -20), pick(0, 99);
+    std::uniform_int_distribution<int> anyX(0, kPlanW), anyY(0, kPlanH);
+    std::vector<PointIndexEntry> v(kPoints);
+    int x = kPlanW / 2, y = kPlanH / 2;
+    for (PointIndexEntry& e : v) {
+        if (scattered) {
+            x = anyX(rng);
+            y = anyY(rng);
+        } else {
+            x = std::clamp(x + step(rng), 0, kPlanW);
+            y = std::clamp(y + step(rng), 0, kPlanH);
+        }
+        e.x = x;
+        e.y = y;
+        e.bestRssi = int16_t(rssi(rng));
+        const int k = pick(rng);
+        e.kind = k < 5 ? KIND_DYNAMIC_AP : k < 7 ? KIND_DELETED : KIND_SURVEY_POINT;
+    }
+    return v;
+}
+
+const QImage& floorPlan() {
+    static const QImage plan = [] {
+        QImage img(kPlanW, kPlanH, QImage::Format_RGB32);
+        img.fill(Qt::white);
+        for (int y = 0; y < kPlanH; y += 50) {
+            for (int x = 0; x < kPlanW; ++x)
+                img.setPixel(x, y, qRgb(0, 0, 0));
+        }
+        return img;
+    }();
+    return plan;
+}
+
+void paintOnce(benchmark::State& state, bool scattered) {
+    const int w = int(state.range(0)), h = int(state.range(1)), zoomSteps = int(state.range(2));
+    static const std::vector<PointIndexEntry> walk = walkedSurvey(false);
+    static const std::vector<PointIndexEntry> scatter = walkedSurvey(true);
+    const QImage cursor = siteCursorImage();
+
+    CViewport vp;
+    vp.setBounds(kPlanW, kPlanH);
+    vp.initView(std::min(w, h), std::min(w, h));
+    vp.setCentreX(kPlanW / 2);
+    vp.setCentreY(kPlanH / 2);
+    for (int i = 0; i < zoomSteps; ++i)
+        vp.zoomIn();
+
+    SiteMapScene scene;
+    scene.viewport = &vp;
+    scene.points = scattered ? scatter : walk;
+    scene.locationCount = kPoints;
+    scene.readingTotal = kPoints * 6;
+    scene.siteOpen = true;
+    scene.floorPlan = &floorPlan();
+    scene.pixelsPerUnitX = scene.pixelsPerUnitY = 12.5;
+    scene.cursor = &cursor;
+
+    QImage picture(w, h, QImage::Format_RGB32);
+    for (auto _ : state) {
+        paintSiteMap(picture, scene);
+        benchmark::DoNotOptimize(picture.constBits());
+    }
+}
+
+void BM_SiteMapWalk(benchmark::State& state) {
+    paintOnce(state, false);
+}
+void BM_SiteMapScatter(benchmark::State& state) {
+    paintOnce(state, true);
+}
+
+// Arguments: client width, client height, zoom steps (0 = 100 %, 3 = 800 %).
+BENCHMARK(BM_SiteMapWalk)
+    ->Args({240, 268, 0})
+    ->Args({240, 268, 3})
+    ->Args({1920, 1080, 0})
+    ->Args({1920, 1080, 3})
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SiteMapScatter)
+    ->Args({240, 268, 0})
+    ->Args({240, 268, 3})
+    ->Args({1920, 1080, 0})
+    ->Unit(benchmark::kMillisecond);
+
+} // namespace
+} // namespace walkmere
+
+int main(int argc, char** argv) {
+    QGuiApplication app(argc, argv); // fonts need it
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

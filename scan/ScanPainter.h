@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QImage>
+
+#include <span>
+
+#include "scan/ApRecord.h"
+
+namespace walkmere {
+
+// Paints the scan screen into `target` at the target's size: the panel (bitmap resource
+// 141), the progress bar with its percentage, and one row per certified AP (channel, MAC,
+// SSID, RSSI) from y 30, 15 pixels apart, until the next row would start below the bottom
+// margin. Takes the percentage and the certified records as they stood at one moment.
+//
+// The picture is first cleared to the panel's olive, so it reads the same when the program
+// carries no panel bitmap. A percentage outside 0..100 keeps the bar inside its slot.
+// Width of the progress bar: percent x 222 / 100, truncated, kept within 0..222.
+int progressBarWidth(int progressPercent);
+
+void paintScanView(QImage& target, int progressPercent, std::span<const ApRecord> certified);
+
+} // namespace walkmere

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QImage>
+#include <QWidget>
+
+#include <functional>
+#include <vector>
+
+#include "scan/ApRecord.h"
+
+namespace walkmere {
+
+// The screen shown while a point is measured: a progress bar with its percentage and the
+// certified APs of the live table. It keeps nothing between paints; each paint asks the two
+// getters for the percentage and for the certified records copied at one moment, so a
+// sweep merged meanwhile by the link worker is seen whole or not at all.
+class CScanView : public QWidget {
+    Q_OBJECT
+public:
+    using PercentSource = std::function<int()>;
+    using RecordsSource = std::function<std::vector<ApRecord>()>;
+
+    CScanView(PercentSource progressPercent, RecordsSource certifiedRecords,
+              QWidget* parent = nullptr);
+
+    // The picture as the widget shows it, at the given size (its own size when none).
+    QImage composePicture(QSize size = QSize()) const;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    PercentSource percent;
+    RecordsSource records;
+    QImage offscreen;
+};
+
+} // namespace walkmere

@@ -1,0 +1,413 @@
+#include "siteview/SiteMapPainter.h"
+
+#include <QPainter>
+#include <QPen>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <optional>
+#include <vector>
+
+#include "siteview/DrawBitmapResource.h"
+#include "siteview/RssiColour.h"
+#include "siteview/Ruler.h"
+
+namespace walkmere {
+
+namespace {
+
+constexpr int kCursorBitmap = 138;
+constexpr int kCursorSize = 32;
+constexpr int kBandHeight = 13;
+constexpr int kTextIndent = 25;
+const QColor kStatusGreen{0, 192, 0};
+const QColor kPlacementBlue{0, 0, 192};
+const QColor kAlertRed{192, 0, 0};
+const QColor kRulerYellow{255, 255, 0};
+
+// Text drawn centred "vertically" by the handheld is in fact only centred horizontally: its
+// multi-line layout starts at the top of the rectangle.
+constexpr int kCentredTop = Qt::AlignHCenter | Qt::AlignTop;
+
+QRect edges(int left, int top, int right, int bottom) {
+    return QRect(left, top, right - left, bottom - top);
+}
+
+// Text with its background filled in `background` behind the glyphs, as the handheld's
+// opaque text mode does.
+void drawOpaqueText(QPainter& p, const QRect& r, int flags, const QString& text, const QColor& ink,
+                    const QColor& background) {
+    p.setPen(ink);
+    p.setBackground(background);
+    p.setBackgroundMode(Qt::OpaqueMode);
+    p.drawText(r, flags, text);
+    p.setBackgroundMode(Qt::TransparentMode);
+}
+
+// Ellipse(l, t, r, b) of the handheld fills and outlines l..r-1, t..b-1; Qt's outline adds
+// one pixel to the rectangle it is given.
+void drawMarkerCircle(QPainter& p, int left, int top, const QColor& fill) {
+    p.setPen(QPen(Qt::black, 1));
+    p.setBrush(fill);
+    p.drawEllipse(QRect(left, top, 19, 19));
+    p.setBrush(Qt::NoBrush);
+}
+
+// Markers are the same 20 x 20 picture wherever they stand, so each is drawn once into a
+// transparent sprite and copied from there: a survey with thousands of points in view then
+// costs a small copy per point instead of an ellipse rasterization. Aliased drawing moved by
+// whole pixels hits the same pixels, so the map looks exactly as if drawn in place.
+constexpr int kMarker = 20;
+constexpr int kRssiLow = -100, kRssiHigh = -20;
+
+QImage markerSprite() {
+    QImage img(kMarker, kMarker, QImage::Format_ARGB32_Premultiplied);
+    img.fill(Qt::transparent);
+    return img;
+}
+
+struct MarkerSprites {
+    QImage survey[kRssiHigh - kRssiLow + 1];
+    QImage accessPoint;
+
+    MarkerSprites() {
+        for (int r = kRssiLow; r <= kRssiHigh; ++r) {
+            QImage& img = survey[r - kRssiLow];
+            img = markerSprite();
+            QPainter p(&img);
+            const Rgb c = rssiColour(int16_t(r));
+            drawMarkerCircle(p, 0, 0, QColor(c.r, c.g, c.b));
+        }
+        accessPoint = markerSprite();
+        QPainter p(&accessPoint);
+        drawMarkerCircle(p, 0, 0, Qt::black);
+        p.setFont(mapFont(10));
+        drawOpaqueText(p, QRect(0, 0, kMarker, kMarker), kCentredTop, QStringLiteral("AP"),
+                       Qt::white, Qt::black);
+    }
+
+    const QImage& forRssi(int16_t rssi) const {
+        return survey[std::clamp<int>(rssi, kRssiLow, kRssiHigh) - kRssiLow];
+    }
+};
+
+const MarkerSprites& markers() {
+    static const MarkerSprites sprites;
+    return sprites;
+}
+
+// Liang-Barsky: cuts the segment a-b to the rectangle; false when none of it lies inside.
+// t0 and t1 are the kept part as fractions of the segment.
+bool clipSegment(double ax, double ay, double bx, double by, const QRectF& r, double& t0,
+                 double& t1) {
+    const double dx = bx - ax, dy = by - ay;
+    const double pv[4] = {-dx, dx, -dy, dy};
+    const double qv[4] = {ax - r.left(), r.right() - ax, ay - r.top(), r.bottom() - ay};
+    t0 = 0;
+    t1 = 1;
+    for (int i = 0; i < 4; ++i) {
+        if (pv[i] == 0) {
+            if (qv[i] < 0) return false;
+            continue;
+        }
+        const double t = qv[i] / pv[i];
+        if (pv[i] < 0) {
+            t0 = std::max(t0, t);
+        } else {
+            t1 = std::min(t1, t);
+        }
+        if (t0 > t1) return false;
+    }
+    return true;
+}
+
+class MapPainter {
+public:
+    MapPainter(QImage& target, const SiteMapScene& scene)
+        : image(target), scene(scene), p(&target), client{0, 0, target.width(), target.height()},
+          vp(*scene.viewport) {
+        p.setRenderHint(QPainter::Antialiasing, false);
+        p.setRenderHint(QPainter::TextAntialiasing, false);
+        setCullEdges();
+    }
+
+    void paintNoSite() {
+        p.fillRect(image.rect(), Qt::black);
+        p.setFont(mapFont(10));
+        drawOpaqueText(p, image.rect(), kCentredTop, QStringLiteral("PLEASE OPEN A SITE FILE"),
+                       Qt::white, Qt::black);
+    }
+
+    void paintMap() {
+        p.fillRect(image.rect(), kMapBackground);
+        p.setFont(mapFont(10));
+        paintFloorPlan();
+        paintPoints();
+        if (scene.placingAp) {
+            paintBanner(kPlacementBlue, QStringLiteral("TAP ON FLOORPLAN TO PLACE AP"));
+        }
+        if (scene.noApHeard) {
+            paintBanner(kAlertRed, QStringLiteral("ALERT! NO ACCESS POINTS DETECTED!"));
+        }
+        paintCursor();
+        paintRuler(true, rulerStep(vp.zoom(), scene.pixelsPerUnitX));
+        paintRuler(false, rulerStep(vp.zoom(), scene.pixelsPerUnitY));
+        paintStatusLine();
+    }
+
+private:
+    void paintFloorPlan() {
+        if (!scene.floorPlan || scene.floorPlan->isNull()) return;
+        const QImage& plan = *scene.floorPlan;
+        const BlitRects blit = vp.computeBlit(client);
+        const EdgeRect& s = blit.source;
+        const EdgeRect& d = blit.destination;
+        if (s.width() <= 0 || s.height() <= 0 || d.width() <= 0 || d.height() <= 0) return;
+
+        // The bounds come from this bitmap; should they not, only the part the bitmap has is
+        // drawn, where it belongs.
+        const QRect wanted = edges(s.left, s.top, s.right, s.bottom);
+        const QRect have = wanted.intersected(plan.rect());
+        if (have.isEmpty()) return;
+        const double kx = double(d.width()) / s.width();
+        const double ky = double(d.height()) / s.height();
+        const QRectF target(d.left + (have.left() - s.left) * kx, d.top + (have.top() - s.top) * ky,
+                            have.width() * kx, have.height() * ky);
+
+        p.setCompositionMode(QPainter::CompositionMode_Source);
+        if (plan.format() == QImage::Format_RGB32 ||
+            plan.format() == QImage::Format_ARGB32_Premultiplied) {
+            p.drawImage(target, plan, QRectF(have));
+        } else {
+            // Only the visible part is converted, never the whole plan.
+            const QImage part = plan.copy(have).convertToFormat(QImage::Format_RGB32);
+            p.drawImage(target, part, QRectF(part.rect()));
+        }
+        p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    }
+
+    void paintPoints() {
+        const bool walkPath = vp.showWalkPath();
+        const bool accessPoints = vp.showAccessPoints();
+        const MarkerSprites& sprites = markers();
+        PathEnd last; // the path's previous survey point
+        bool haveLast = false;
+        for (const PointIndexEntry& e : scene.points) {
+            const IntPoint at{e.x, e.y};
+            if (e.kind == KIND_SURVEY_POINT) {
+                if (auto c = vp.planToClient(client, at)) {
+                    flushPath();
+                    p.drawImage(c->x - 10, c->y - 10, sprites.forRssi(e.bestRssi));
+                }
+                if (walkPath) {
+                    PathEnd here{at, std::nullopt};
+                    if (haveLast && mayCrossPicture(last.plan, at)) {
+                        if (!last.client) last.client = vp.planToClientUnbounded(client, last.plan);
+                        here.client = vp.planToClientUnbounded(client, at);
+                        if (last.client && here.client) drawPathSegment(*last.client, *here.client);
+                    }
+                    last = here;
+                    haveLast = true;
+                }
+            } else if (e.kind == KIND_DYNAMIC_AP && accessPoints) {
+                if (auto c = vp.planToClient(client, at)) {
+                    flushPath();
+                    p.drawImage(c->x - 10, c->y - 10, sprites.accessPoint);
+                }
+            }
+        }
+        flushPath();
+    }
+
+    // Path segments are gathered and drawn together just before the next marker, so every
+    // segment still lies over the circles drawn before it and under those drawn after it.
+    // Black dashes over black dashes look the same in any order.
+    void flushPath() {
+        if (pendingPath.empty()) return;
+        p.setPen(dashedPen);
+        p.drawLines(pendingPath.data(), int(pendingPath.size()));
+        pendingPath.clear();
+    }
+
+    struct PathEnd {
+        IntPoint plan;
+        std::optional<CViewport::FarPoint> client; // worked out only when needed
+    };
+
+    // A quick test in plan pixels, with no division: false when both ends lie well beyond
+    // the same edge of the view, so the segment cannot reach the picture.
+    bool mayCrossPicture(IntPoint a, IntPoint b) const {
+        return !((a.x < cullLeft && b.x < cullLeft) || (a.x > cullRight && b.x > cullRight) ||
+                 (a.y < cullTop && b.y < cullTop) || (a.y > cullBottom && b.y > cullBottom));
+    }
+
+    // A plan point more than 3 x view/client + 3 plan pixels beyond an edge of the view maps
+    // more than three client pixels beyond the picture's edge, where drawPathSegment would
+    // drop the segment anyway; this only lets it go before any division is done.
+    void setCullEdges() {
+        const EdgeRect v = vp.view();
+        const int64_t cw = std::max(1, client.right), ch = std::max(1, client.bottom);
+        const int64_t mx = 3 * (int64_t(v.width()) / cw + 1);
+        const int64_t my = 3 * (int64_t(v.height()) / ch + 1);
+        cullLeft = int64_t(v.left) - mx;
+        cullRight = int64_t(v.right) + mx;
+        cullTop = int64_t(v.top) - my;
+        cullBottom = int64_t(v.bottom) + my;
+    }
+
+    void drawPathSegment(const CViewport::FarPoint& a, const CViewport::FarPoint& b) {
+        // Cheap rejection first: most segments of a large survey lie wholly off the picture.
+        const int64_t w = client.right, h = client.bottom;
+        if ((a.x < -1 && b.x < -1) || (a.x > w && b.x > w) || (a.y < -1 && b.y < -1) ||
+            (a.y > h && b.y > h)) {
+            return;
+        }
+        // A segment can pass beside the picture with its box overlapping it: such a miss is
+        // found here, before the rasterizer has to walk the line.
+        double t0, t1;
+        const QRectF box(-2, -2, double(w) + 4, double(h) + 4);
+        if (!clipSegment(double(a.x), double(a.y), double(b.x), double(b.y), box, t0, t1)) return;
+        constexpr int64_t kSafe = 1 << 16; // well inside what the rasterizer takes
+        auto far = [&](const CViewport::FarPoint& q) {
+            return q.x < -kSafe || q.x > kSafe || q.y < -kSafe || q.y > kSafe;
+        };
+        if (!far(a) && !far(b)) {
+            pendingPath.emplace_back(int(a.x), int(a.y), int(b.x), int(b.y));
+            return;
+        }
+        // A far end is cut to the picture here; the dash pattern is shifted by the cut-off
+        // length so the dashes stay where the whole line would have put them.
+        flushPath();
+        const double dx = double(b.x - a.x), dy = double(b.y - a.y);
+        const double cut = t0 * std::hypot(dx, dy);
+        const double pattern = 6; // Qt's DashLine: 4 on, 2 off, in pen widths
+        QPen dashed = dashedPen;
+        dashed.setDashOffset(std::fmod(cut, pattern));
+        p.setPen(dashed);
+        p.drawLine(QPointF(a.x + t0 * dx, a.y + t0 * dy), QPointF(a.x + t1 * dx, a.y + t1 * dy));
+    }
+
+    void paintBanner(const QColor& colour, const QString& text) {
+        const int w = client.right, bottom = client.bottom;
+        const QFont previous = p.font();
+        p.setFont(mapFont(8));
+        p.fillRect(edges(0, bottom - 2 * kBandHeight, w, bottom - kBandHeight), colour);
+        drawOpaqueText(p, edges(kTextIndent, bottom - 2 * kBandHeight, w, bottom - kBandHeight),
+                       kCentredTop, text, Qt::white, colour);
+        p.setFont(previous);
+    }
+
+    void paintStatusLine() {
+        const int w = client.right, bottom = client.bottom;
+        char text[96];
+        std::snprintf(text, sizeof text, "ZOOM=%d%%   SCANS=%d   POINTS=%d", vp.zoom() * 100,
+                      scene.locationCount, scene.readingTotal);
+        const QFont previous = p.font();
+        p.setFont(mapFont(8));
+        p.fillRect(edges(0, bottom - kBandHeight, w, bottom), kStatusGreen);
+        drawOpaqueText(p, edges(kTextIndent, bottom - kBandHeight, w, bottom),
+                       Qt::AlignLeft | Qt::AlignTop, QString::fromLatin1(text), Qt::white,
+                       kStatusGreen);
+        p.setFont(previous);
+    }
+
+    // The cursor is ANDed in: its white leaves the map as it is.
+    void paintCursor() {
+        if (!scene.cursor || scene.cursor->isNull()) return;
+        p.setCompositionMode(QPainter::RasterOp_SourceAndDestination);
+        p.drawImage(QPoint(client.right / 2 - kCursorSize / 2, client.bottom / 2 - kCursorSize / 2),
+                    *scene.cursor);
+        p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    }
+
+    // The horizontal ruler along the top edge, the vertical one along the left; the vertical
+    // band is drawn second and so owns the top-left corner.
+    void paintRuler(bool horizontal, int32_t step) {
+        if (step <= 0) return;
+        const int w = client.right, h = client.bottom;
+        const QFont previous = p.font();
+        p.setFont(mapFont(6));
+        if (horizontal) {
+            p.fillRect(QRect(kRulerBand, 0, w, kRulerBand), kRulerYellow);
+        } else {
+            p.fillRect(QRect(0, 0, kRulerBand, h), kRulerYellow);
+        }
+        for (const RulerTick& t : rulerTicks(step, horizontal ? w : h)) {
+            // A tick is the line from the band's edge up to, not including, its length.
+            if (horizontal) {
+                p.fillRect(QRect(t.position, 0, 1, t.length), Qt::black);
+            } else {
+                p.fillRect(QRect(0, t.position, t.length, 1), Qt::black);
+            }
+            if (!t.labelled) continue;
+            const QRect r = horizontal ? edges(t.labelFrom, 10, t.labelTo, 19)
+                                       : edges(10, t.labelFrom, 19, t.labelTo);
+            drawOpaqueText(p, r, kCentredTop, QString::fromStdString(t.label), Qt::black,
+                           kRulerYellow);
+        }
+        p.setFont(previous);
+    }
+
+    QImage& image;
+    const SiteMapScene& scene;
+    QPainter p;
+    EdgeRect client;
+    const CViewport& vp;
+    const QPen dashedPen{Qt::black, 1, Qt::DashLine};
+    std::vector<QLine> pendingPath;
+    int64_t cullLeft = 0, cullRight = 0, cullTop = 0, cullBottom = 0;
+};
+
+QImage drawnCursor() {
+    QImage img(kCursorSize, kCursorSize, QImage::Format_RGB32);
+    img.fill(Qt::white);
+    const double c = (kCursorSize - 1) / 2.0;
+    for (int y = 0; y < kCursorSize; ++y) {
+        for (int x = 0; x < kCursorSize; ++x) {
+            const double r = std::hypot(x - c, y - c);
+            if (r >= 10.5 && r <= 14.5) img.setPixel(x, y, qRgb(0, 128, 128));
+        }
+    }
+    // Four small ticks inside the ring, pointing at the centre.
+    for (int k = 7; k <= 9; ++k) {
+        img.setPixel(15, 15 - k, qRgb(0, 0, 0));
+        img.setPixel(16, 16 + k, qRgb(0, 0, 0));
+        img.setPixel(15 - k, 16, qRgb(0, 0, 0));
+        img.setPixel(16 + k, 15, qRgb(0, 0, 0));
+    }
+    return img;
+}
+
+} // namespace
+
+QFont mapFont(int points) {
+    QFont f(QStringLiteral("DejaVu Sans"));
+    f.setPixelSize(std::max(1, (points * 96 + 36) / 72));
+    f.setStyleStrategy(QFont::NoAntialias);
+    return f;
+}
+
+QImage siteCursorImage() {
+    QImage img = loadBitmapResource(kCursorBitmap);
+    if (img.isNull()) img = drawnCursor();
+    return img.convertToFormat(QImage::Format_RGB32);
+}
+
+void paintSiteMap(QImage& target, const SiteMapScene& scene) {
+    if (target.format() != QImage::Format_RGB32) {
+        target = QImage(target.size(), QImage::Format_RGB32);
+    }
+    if (target.isNull()) return; // a zero-sized picture has nothing to show
+    static const CViewport emptyView;
+    SiteMapScene s = scene;
+    if (!s.viewport) s.viewport = &emptyView;
+    MapPainter painter(target, s);
+    if (!s.siteOpen) {
+        painter.paintNoSite();
+    } else {
+        painter.paintMap();
+    }
+}
+
+} // namespace walkmere

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QColor>
+#include <QFont>
+#include <QImage>
+
+#include <cstdint>
+#include <span>
+
+#include "siteview/Viewport.h"
+#include "survey/SurveyStore.h"
+
+namespace walkmere {
+
+// Everything one picture of the site map is drawn from.
+struct SiteMapScene {
+    const CViewport* viewport = nullptr;
+    std::span<const PointIndexEntry> points; // the survey store's index, in order
+    int32_t locationCount = 0;               // SCANS on the status line
+    int32_t readingTotal = 0;                // POINTS on the status line
+    bool noApHeard = false;                  // the alert banner
+    bool placingAp = false;                  // the placement banner
+    bool siteOpen = false;
+    const QImage* floorPlan = nullptr; // may be null or empty: no plan is drawn
+    double pixelsPerUnitX = 0;         // ruler scales, plan pixels per unit of length
+    double pixelsPerUnitY = 0;
+    const QImage* cursor = nullptr; // the 32 x 32 survey cursor; null draws none
+};
+
+// Where the view reaches past the plan, nothing of the plan is drawn there: the picture is
+// cleared to this dark grey first, so that part reads as "no plan" rather than as black ink.
+inline const QColor kMapBackground{64, 64, 64};
+
+// Paints the whole site-map picture into `target`, at the target's size. The target is
+// reallocated as RGB32 when it has another format (the cursor's AND combine needs it).
+//
+// The walk path starts at the first survey point of the index; a dashed segment joins every
+// two consecutive survey points (placed and deleted entries are stepped over), computed with
+// the view's linear mapping even for points outside the view and clipped to the picture, so
+// the path runs on past the edges instead of breaking off. Segments that cannot cross the
+// picture are skipped before anything is drawn.
+void paintSiteMap(QImage& target, const SiteMapScene& scene);
+
+// Bitmap resource 138, or, when the program carries no such resource, a drawn stand-in: a
+// thick dark-cyan ring on white with small black ticks inside it.
+QImage siteCursorImage();
+
+// A DejaVu Sans font of `points` points at 96 dpi, without antialiasing: the face the
+// program uses for "System" and "Arial".
+QFont mapFont(int points);
+
+} // namespace walkmere

@@ -1,0 +1,114 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+namespace walkmere {
+
+// A rectangle as its four edges; right and bottom are exclusive, as for a client area.
+struct EdgeRect {
+    int32_t left = 0;
+    int32_t top = 0;
+    int32_t right = 0;
+    int32_t bottom = 0;
+
+    int32_t width() const { return right - left; }
+    int32_t height() const { return bottom - top; }
+    bool operator==(const EdgeRect&) const = default;
+};
+
+struct IntPoint {
+    int32_t x = 0;
+    int32_t y = 0;
+    bool operator==(const IntPoint&) const = default;
+};
+
+// Where the floor plan goes on the client area: the source part of the plan (plan pixels)
+// is stretched onto the destination (client pixels). Both are empty when nothing of the plan
+// can be shown.
+struct BlitRects {
+    EdgeRect destination;
+    EdgeRect source;
+};
+
+// Decides which part of the floor plan is visible and maps plan pixels to client pixels.
+//
+// All arithmetic is on signed 32-bit integers (the zoom factor is 16-bit) and every division
+// truncates toward zero, so the map lands on the same pixels everywhere. Products that can
+// pass the 32-bit range are formed in 64 bits before their one division.
+//
+// The view is the centre plus and minus half its extent after every scroll or centring step;
+// the centre always lies within the plan bounds, while the view may reach up to half its extent
+// past an edge. zoomIn stops at factor kMaxZoom (64): past it the extent of a small view would
+// shrink to nothing. A view of zero width or height maps nothing: planToClient reports every
+// point invisible, computeBlit yields empty rectangles and clientToPlan returns the view's
+// left/top edge, so no operation ever divides by zero.
+class CViewport {
+public:
+    static constexpr int16_t kMaxZoom = 64;
+
+    // Bounds, home view, view and centre to 0, zoom 1; the display switches keep their values.
+    void reset();
+    void setBounds(int32_t planWidth, int32_t planHeight);
+    // Home view and view (0, width, 0, height); centre at the middle.
+    void initView(int32_t width, int32_t height);
+
+    // Halves the extent about the centre; does nothing at kMaxZoom.
+    void zoomIn();
+    // Doubles the extent about the centre, clamped to the plan; back at zoom 1 the saved
+    // home view returns. Does nothing at zoom 1.
+    void zoomOut();
+
+    void scrollLeft(int32_t n);
+    void scrollRight(int32_t n);
+    void scrollUp(int32_t n);
+    void scrollDown(int32_t n);
+    // The upper bound is applied first, then 0 as the lower one.
+    void setCentreX(int32_t x);
+    void setCentreY(int32_t y);
+
+    int32_t centreX() const { return centreX_; }
+    int32_t centreY() const { return centreY_; }
+    int16_t zoom() const { return zoom_; }
+    EdgeRect view() const { return {viewLeft, viewTop, viewRight, viewBottom}; }
+    EdgeRect home() const { return {homeLeft, homeTop, homeRight, homeBottom}; }
+    EdgeRect bounds() const { return {minX, minY, maxX, maxY}; }
+
+    // The plan point under a client point; defined for any client point (also outside the
+    // client area). A zero-sized client area gives the view's left/top.
+    IntPoint clientToPlan(const EdgeRect& client, IntPoint p) const;
+    // clientToPlan, then setCentreX and setCentreY: a tap outside the plan centres on its edge.
+    void centreOnClientPoint(const EdgeRect& client, IntPoint p);
+    // The client point of a plan point inside the view (the edges count as inside);
+    // nothing for a point outside it or for a zero-sized view.
+    std::optional<IntPoint> planToClient(const EdgeRect& client, IntPoint p) const;
+    // The same linear mapping for any plan point, without the visibility test, in 64 bits so a
+    // far-off point cannot overflow; nothing for a zero-sized view. The walk path uses it to
+    // run toward points outside the view.
+    struct FarPoint {
+        int64_t x;
+        int64_t y;
+    };
+    std::optional<FarPoint> planToClientUnbounded(const EdgeRect& client, IntPoint p) const;
+    BlitRects computeBlit(const EdgeRect& client) const;
+
+    bool showWalkPath() const { return showWalkPath_ != 0; }
+    bool showAccessPoints() const { return showAccessPoints_ != 0; }
+    void setShowWalkPath(bool on) { showWalkPath_ = on ? 1 : 0; }
+    void setShowAccessPoints(bool on) { showAccessPoints_ = on ? 1 : 0; }
+
+private:
+    void recentreX();
+    void recentreY();
+    bool viewIsEmpty() const { return viewRight == viewLeft || viewBottom == viewTop; }
+
+    uint8_t showWalkPath_ = 1;
+    uint8_t showAccessPoints_ = 1;
+    int32_t homeLeft = 0, homeRight = 0, homeTop = 0, homeBottom = 0;
+    int32_t minX = 0, maxX = 0, minY = 0, maxY = 0;
+    int32_t viewLeft = 0, viewRight = 0, viewTop = 0, viewBottom = 0;
+    int32_t centreX_ = 0, centreY_ = 0;
+    int16_t zoom_ = 1;
+};
+
+} // namespace walkmere

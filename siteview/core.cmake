@@ -1,0 +1,5 @@
+# Viewport arithmetic, the RSSI colour ramp and the ruler ticks: no Qt.
+target_sources(walkmere_core PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/Viewport.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/RssiColour.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/Ruler.cpp)

@@ -1,0 +1,162 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QImage>
+#include <QPainter>
+
+#include <cstdlib>
+#include <vector>
+
+#include "scan/ScanPainter.h"
+#include "scan/ScanView.h"
+#include "siteview/SiteMapPainter.h"
+
+namespace walkmere {
+namespace {
+
+constexpr int kW = 240, kH = 268;
+const QRgb kOlive = qRgb(128, 128, 64);
+const QRgb kYellow = qRgb(255, 255, 0);
+
+ApRecord record(int i, uint16_t channelCode = 5180, int8_t rssi = -75) {
+    ApRecord r;
+    const uint8_t mac[6] = {0x00, 0x1a, 0x2b, 0x3c, 0x4d, uint8_t(i)};
+    r.setMac(mac);
+    r.setChannelCode(channelCode);
+    r.setRssi(rssi);
+    r.setSsid("office-" + std::to_string(i));
+    return r;
+}
+
+QImage paint(int percent, const std::vector<ApRecord>& certified, int h = kH) {
+    QImage img(kW, h, QImage::Format_RGB32);
+    paintScanView(img, percent, certified);
+    if (::testing::Test::HasFailure() || std::getenv("WALKMERE_KEEP_PICTURES")) {
+        const char* dir = std::getenv("WALKMERE_BUILD_DIR");
+        img.save(QDir(dir ? dir : "/tmp").filePath(QString("scanview-%1.png").arg(percent)));
+    }
+    return img;
+}
+
+int countColour(const QImage& img, QRect r, QRgb c) {
+    int n = 0;
+    for (int y = r.top(); y <= r.bottom(); ++y)
+        for (int x = r.left(); x <= r.right(); ++x)
+            n += img.pixel(x, y) == c ? 1 : 0;
+    return n;
+}
+
+TEST(ScanPicture, BarWidthTruncates) {
+    EXPECT_EQ(progressBarWidth(0), 0);
+    EXPECT_EQ(progressBarWidth(49), 108);
+    EXPECT_EQ(progressBarWidth(50), 111);
+    EXPECT_EQ(progressBarWidth(100), 222);
+    EXPECT_EQ(progressBarWidth(250), 222) << "never past the slot";
+    EXPECT_EQ(progressBarWidth(-5), 0);
+}
+
+TEST(ScanPicture, BarAndPercentageBelowHalf) {
+    const QImage img = paint(49, {});
+    // Left of the percentage text the bar shows; right of it the slot stays unfilled.
+    for (int x = 9; x < 100; ++x)
+        ASSERT_EQ(img.pixel(x, 20), kYellow) << x;
+    EXPECT_NE(img.pixel(8, 15), kYellow);
+    for (int x = 140; x < 240; ++x)
+        ASSERT_NE(img.pixel(x, 15), kYellow) << x;
+    // Yellow text on olive.
+    const QImage cell = img.copy(9, 9, 222, 12);
+    const int olive = countColour(cell, QRect(90, 0, 50, 12), kOlive);
+    EXPECT_GT(olive, 50) << "the text's olive background";
+}
+
+TEST(ScanPicture, PercentageColoursSwapAtHalf) {
+    const QImage at49 = paint(49, {});
+    const QImage at50 = paint(50, {});
+    // At 50 the text is olive on yellow: the middle of the cell is mostly yellow.
+    const int yellow49 = countColour(at49, QRect(105, 9, 30, 12), kYellow);
+    const int yellow50 = countColour(at50, QRect(105, 9, 30, 12), kYellow);
+    EXPECT_GT(yellow50, yellow49);
+    EXPECT_GT(countColour(at50, QRect(105, 9, 30, 12), kOlive), 5) << "olive glyphs";
+    for (int x = 9; x < 100; ++x)
+        ASSERT_EQ(at50.pixel(x, 20), kYellow) << x;
+    for (int x = 140; x < 240; ++x)
+        ASSERT_NE(at50.pixel(x, 15), kYellow) << x;
+}
+
+TEST(ScanPicture, FullBarReachesX230) {
+    const QImage img = paint(100, {});
+    EXPECT_EQ(img.pixel(230, 15), kYellow);
+    EXPECT_NE(img.pixel(231, 15), kYellow);
+    EXPECT_EQ(img.pixel(200, 9), kYellow);
+    EXPECT_EQ(img.pixel(200, 20), kYellow);
+    EXPECT_NE(img.pixel(200, 21), kYellow);
+}
+
+TEST(ScanPicture, NothingCertifiedLeavesTheRowsEmpty) {
+    const QImage img = paint(0, {});
+    EXPECT_EQ(countColour(img, QRect(10, 30, 221, 210), kYellow), 0);
+    EXPECT_EQ(countColour(img, QRect(9, 9, 80, 12), kYellow), 0) << "no bar at 0";
+}
+
+TEST(ScanPicture, AtMostFifteenRowsIn268Pixels) {
+    std::vector<ApRecord> aps;
+    for (int i = 0; i < 20; ++i)
+        aps.push_back(record(i));
+    const QImage img = paint(30, aps);
+    for (int row = 0; row < 15; ++row) {
+        const int y = 30 + 15 * row;
+        EXPECT_GT(countColour(img, QRect(30, y, 80, 15), kYellow), 10) << "row " << row;
+    }
+    EXPECT_EQ(countColour(img, QRect(10, 255, 221, 12), kYellow), 0);
+
+    // A shorter client holds fewer rows: at 100 pixels, y 30, 45, 60 and 75.
+    const QImage shortView = paint(30, aps, 100);
+    EXPECT_GT(countColour(shortView, QRect(30, 75, 80, 15), kYellow), 10);
+    EXPECT_EQ(countColour(shortView, QRect(30, 90, 80, 10), kYellow), 0);
+}
+
+TEST(ScanPicture, CellsShowChannelAndSignedRssi) {
+    const QImage img = paint(10, {record(1, 5180, int8_t(0xB5))});
+    auto cellLike = [&](int left, int right, const QString& text) {
+        QImage want(right - left, 15, QImage::Format_RGB32);
+        want.fill(kOlive);
+        QPainter p(&want);
+        p.setFont(mapFont(8));
+        p.setPen(QColor(kYellow));
+        p.setBackground(QColor(kOlive));
+        p.setBackgroundMode(Qt::OpaqueMode);
+        p.drawText(want.rect(), Qt::AlignLeft | Qt::AlignTop, text);
+        p.end();
+        return want == img.copy(left, 30, right - left, 15);
+    };
+    EXPECT_TRUE(cellLike(10, 25, "36"));
+    EXPECT_TRUE(cellLike(200, 230, "-75"));
+    EXPECT_FALSE(cellLike(200, 230, "181"));
+}
+
+TEST(ScanPicture, LongTextsAreClippedToTheirCells) {
+    ApRecord r = record(1);
+    r.setSsid("WWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWW");
+    const QImage img = paint(10, {r});
+    EXPECT_GT(countColour(img, QRect(120, 30, 70, 15), kYellow), 20);
+    EXPECT_EQ(countColour(img, QRect(190, 30, 10, 15), kYellow), 0) << "gap before RSSI";
+}
+
+TEST(ScanViewWidget, PaintsFromItsGettersAtPaintTime) {
+    int percent = 20;
+    std::vector<ApRecord> aps{record(1)};
+    CScanView view([&] { return percent; }, [&] { return aps; });
+    view.resize(kW, kH);
+    const QImage first = view.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    EXPECT_EQ(first, view.composePicture());
+    EXPECT_EQ(first.pixel(30, 15), kYellow);
+    EXPECT_NE(first.pixel(80, 15), kYellow);
+    percent = 100;
+    aps.clear();
+    const QImage second = view.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    EXPECT_EQ(second.pixel(80, 15), kYellow);
+    EXPECT_EQ(countColour(second, QRect(30, 30, 80, 15), kYellow), 0);
+}
+
+} // namespace
+} // namespace walkmere

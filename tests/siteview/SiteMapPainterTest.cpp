@@ -1,0 +1,392 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFontMetrics>
+#include <QImage>
+#include <QPainter>
+
+#include <cstdlib>
+#include <vector>
+
+#include "platform/Prompter.h"
+#include "platform/Sound.h"
+#include "siteview/SiteMapPainter.h"
+#include "siteview/SiteView.h"
+#include "survey/SurveyStore.h"
+
+namespace walkmere {
+namespace {
+
+constexpr int kW = 240, kH = 268;
+const QRgb kPlanGrey = qRgb(200, 200, 200);
+const QRgb kBlack = qRgb(0, 0, 0);
+
+// Saves a picture next to the build when a test fails, so it can be looked at.
+void keep(const QImage& img, const char* name) {
+    const char* dir = std::getenv("WALKMERE_BUILD_DIR");
+    img.save(QDir(dir ? dir : "/tmp").filePath(QString("siteview-%1.png").arg(name)));
+}
+
+PointIndexEntry entry(int32_t x, int32_t y, int16_t rssi = -45, uint8_t kind = KIND_SURVEY_POINT) {
+    PointIndexEntry e;
+    e.x = x;
+    e.y = y;
+    e.bestRssi = rssi;
+    e.kind = kind;
+    return e;
+}
+
+class SiteMapPicture : public ::testing::Test {
+protected:
+    SiteMapPicture() : plan(1000, 800, QImage::Format_RGB32), cursor(siteCursorImage()) {
+        plan.fill(kPlanGrey);
+        vp.reset();
+        vp.setBounds(plan.width(), plan.height());
+        vp.initView(kW, kW);
+        scene.viewport = &vp;
+        scene.siteOpen = true;
+        scene.floorPlan = &plan;
+        scene.cursor = &cursor;
+    }
+
+    QImage paint(int w = kW, int h = kH) {
+        scene.points = points;
+        QImage img(w, h, QImage::Format_RGB32);
+        paintSiteMap(img, scene);
+        if (HasFailure() || std::getenv("WALKMERE_KEEP_PICTURES")) {
+            keep(img, ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        }
+        return img;
+    }
+
+    // Black pixels on row y between x0 and x1 (inclusive).
+    static int blackOnRow(const QImage& img, int y, int x0, int x1) {
+        int n = 0;
+        for (int x = x0; x <= x1; ++x)
+            n += img.pixel(x, y) == kBlack ? 1 : 0;
+        return n;
+    }
+
+    QImage plan;
+    QImage cursor;
+    CViewport vp;
+    SiteMapScene scene;
+    std::vector<PointIndexEntry> points;
+};
+
+TEST_F(SiteMapPicture, NoSiteIsBlackWithWhiteTextOnly) {
+    scene.siteOpen = false;
+    scene.pixelsPerUnitX = scene.pixelsPerUnitY = 10; // would draw rulers if a site were open
+    points = {entry(120, 120)};
+    const QImage img = paint();
+    int white = 0;
+    for (int y = 0; y < kH; ++y) {
+        for (int x = 0; x < kW; ++x) {
+            const QRgb c = img.pixel(x, y);
+            ASSERT_TRUE(c == kBlack || c == qRgb(255, 255, 255)) << x << "," << y;
+            if (c != kBlack) {
+                ++white;
+                // Centred across, at the top: the message is one line in the top rows.
+                EXPECT_LT(y, 20);
+            }
+        }
+    }
+    EXPECT_GT(white, 50);
+    // Centred horizontally: as much ink left of the middle as right of it, roughly.
+    int left = 0, right = 0;
+    for (int y = 0; y < 20; ++y)
+        for (int x = 0; x < kW; ++x)
+            if (img.pixel(x, y) != kBlack) (x < kW / 2 ? left : right)++;
+    EXPECT_NEAR(left, right, (left + right) / 5);
+}
+
+TEST_F(SiteMapPicture, SurveyPointIsAColouredCircleWithBlackOutline) {
+    points = {entry(60, 60, -45)}; // client (60, 67), clear of the cursor
+    const QImage img = paint();
+    const int sx = 60, sy = 67;
+    EXPECT_EQ(img.pixel(sx, sy), qRgb(0, 255, 191));
+    EXPECT_EQ(img.pixel(sx - 8, sy), qRgb(0, 255, 191));
+    EXPECT_EQ(img.pixel(sx + 7, sy), qRgb(0, 255, 191));
+    // The box (sx-10, sy-10)-(sx+10, sy+10) is filled and outlined up to, not including,
+    // its right and bottom edges.
+    EXPECT_EQ(img.pixel(sx - 10, sy), kBlack);
+    EXPECT_EQ(img.pixel(sx + 9, sy), kBlack);
+    EXPECT_EQ(img.pixel(sx, sy - 10), kBlack);
+    EXPECT_EQ(img.pixel(sx, sy + 9), kBlack);
+    EXPECT_EQ(img.pixel(sx - 11, sy), kPlanGrey);
+    EXPECT_EQ(img.pixel(sx + 10, sy), kPlanGrey);
+    EXPECT_EQ(img.pixel(sx, sy + 10), kPlanGrey);
+    EXPECT_EQ(img.pixel(sx - 9, sy - 9), kPlanGrey); // round, not square
+}
+
+TEST_F(SiteMapPicture, CircleMatchesAnEllipseDrawnInPlace) {
+    points = {entry(171, 33, -70)}; // client (171, 36)
+    const QImage img = paint();
+    QImage want(kW, kH, QImage::Format_RGB32);
+    want.fill(kPlanGrey);
+    {
+        QPainter p(&want);
+        p.setPen(QPen(Qt::black, 1));
+        p.setBrush(QColor(128, 255, 0));
+        p.drawEllipse(QRect(171 - 10, 36 - 10, 19, 19));
+    }
+    EXPECT_EQ(img.copy(150, 20, 40, 40), want.copy(150, 20, 40, 40));
+}
+
+TEST_F(SiteMapPicture, PointAtTheCentreSitsUnderTheCursor) {
+    points = {entry(120, 120, -45)};
+    const QImage img = paint();
+    // The cursor is ANDed over the circle: where its pixels are white the circle shows.
+    const QImage cursor = siteCursorImage();
+    int circle = 0;
+    for (int y = 0; y < 32; ++y) {
+        for (int x = 0; x < 32; ++x) {
+            const int px = 104 + x, py = 118 + y;
+            const QRgb under = img.pixel(px, py);
+            if (cursor.pixel(x, y) == qRgb(255, 255, 255) && under == qRgb(0, 255, 191)) ++circle;
+            EXPECT_EQ(under & cursor.pixel(x, y), under);
+        }
+    }
+    EXPECT_GT(circle, 0);
+    EXPECT_EQ(img.pixel(120, 134 - 10), kBlack); // outline above the cursor centre
+}
+
+TEST_F(SiteMapPicture, CursorIsAndedOverThePlan) {
+    const QImage img = paint();
+    const QImage cursor = siteCursorImage();
+    ASSERT_EQ(cursor.size(), QSize(32, 32));
+    int changed = 0;
+    for (int y = 0; y < 32; ++y) {
+        for (int x = 0; x < 32; ++x) {
+            const QRgb want = (kPlanGrey & cursor.pixel(x, y)) | 0xFF000000u;
+            ASSERT_EQ(img.pixel(104 + x, 118 + y), want) << x << "," << y;
+            changed += want != kPlanGrey ? 1 : 0;
+        }
+    }
+    EXPECT_GT(changed, 50);
+}
+
+TEST_F(SiteMapPicture, PointOnTheViewEdgeIsDrawnOnePixelBeyondIsNot) {
+    vp.scrollRight(100); // view x 100..340
+    points = {entry(100, 60, -60)};
+    QImage img = paint();
+    EXPECT_EQ(img.pixel(4, 67), qRgb(0, 255, 0));
+
+    points = {entry(99, 60, -60)};
+    img = paint();
+    EXPECT_EQ(img.pixel(4, 67), kPlanGrey);
+
+    points = {entry(340, 200, -60)}; // on the right edge: client (240, 223)
+    img = paint();
+    EXPECT_EQ(img.pixel(236, 223), qRgb(0, 255, 0));
+    points = {entry(341, 200, -60)};
+    img = paint();
+    EXPECT_EQ(img.pixel(236, 223), kPlanGrey);
+}
+
+TEST_F(SiteMapPicture, WalkPathCanBeSwitchedOff) {
+    points = {entry(40, 40), entry(200, 40)}; // client (40, 44) and (200, 44)
+    QImage img = paint();
+    const int dashes = blackOnRow(img, 44, 55, 185);
+    EXPECT_GT(dashes, 40);
+    EXPECT_LT(dashes, 131) << "dashed, not solid";
+
+    vp.setShowWalkPath(false);
+    img = paint();
+    EXPECT_EQ(blackOnRow(img, 44, 55, 185), 0);
+    EXPECT_EQ(img.pixel(40, 44), qRgb(0, 255, 191)) << "circles stay";
+}
+
+TEST_F(SiteMapPicture, PathStepsOverDeletedPointsAndPlacedAps) {
+    points = {entry(40, 40), entry(120, 200, -45, KIND_DELETED),
+              entry(120, 180, -100, KIND_DYNAMIC_AP), entry(200, 40)};
+    const QImage img = paint();
+    EXPECT_GT(blackOnRow(img, 44, 55, 185), 40) << "the path joins the neighbours";
+    EXPECT_EQ(img.pixel(120, 223), kPlanGrey) << "no circle for the deleted point";
+    // Nothing runs from the first point toward the deleted one or the AP.
+    EXPECT_EQ(img.pixel(80, 134), kPlanGrey);
+    EXPECT_EQ(img.pixel(60, 89), kPlanGrey);
+}
+
+TEST_F(SiteMapPicture, PathRunsToPointsOutsideTheView) {
+    // Both ends off the picture; the segment between them crosses it.
+    points = {entry(-200, 60), entry(600, 60)};
+    const QImage img = paint();
+    EXPECT_GT(blackOnRow(img, 67, 30, 210), 40);
+    EXPECT_LT(blackOnRow(img, 67, 30, 210), 181);
+
+    // A far-off point at deep zoom does not upset the drawing.
+    for (int i = 0; i < 6; ++i)
+        vp.zoomIn();
+    points = {entry(0, 120), entry(1000, 120), entry(120, 120)};
+    const QImage deep = paint();
+    int onRow = 0;
+    for (int y = 0; y < kH; ++y)
+        onRow += blackOnRow(deep, y, 30, 100) > 30 ? 1 : 0;
+    EXPECT_GE(onRow, 1);
+}
+
+TEST_F(SiteMapPicture, PlacedApsFollowTheirSwitch) {
+    points = {entry(60, 180, -100, KIND_DYNAMIC_AP), entry(180, 60, -45)};
+    const int ax = 60, ay = 201; // 180 * 268 / 240
+    QImage img = paint();
+    EXPECT_EQ(img.pixel(ax - 6, ay + 6), kBlack);
+    EXPECT_EQ(img.pixel(ax + 6, ay + 6), kBlack);
+    EXPECT_EQ(img.pixel(ax, ay + 8), kBlack);
+    int white = 0;
+    for (int y = ay - 10; y < ay + 10; ++y)
+        for (int x = ax - 10; x < ax + 10; ++x)
+            white += img.pixel(x, y) == qRgb(255, 255, 255);
+    EXPECT_GT(white, 5) << "the white AP label";
+
+    vp.setShowAccessPoints(false);
+    img = paint();
+    EXPECT_EQ(img.pixel(ax, ay + 8), kPlanGrey);
+    EXPECT_EQ(img.pixel(180, 67), qRgb(0, 255, 191)) << "survey points stay";
+}
+
+TEST_F(SiteMapPicture, BannersAboveTheStatusLine) {
+    const QRgb blue = qRgb(0, 0, 192), red = qRgb(192, 0, 0), green = qRgb(0, 192, 0);
+    scene.placingAp = true;
+    QImage img = paint();
+    EXPECT_EQ(img.pixel(2, kH - 26), blue);
+    EXPECT_EQ(img.pixel(kW - 1, kH - 14), blue);
+    EXPECT_EQ(img.pixel(2, kH - 27), kPlanGrey);
+
+    scene.noApHeard = true;
+    img = paint();
+    for (int y = kH - 26; y < kH - 13; ++y)
+        for (int x = 0; x < kW; ++x)
+            ASSERT_NE(img.pixel(x, y), blue) << x << "," << y;
+    EXPECT_EQ(img.pixel(2, kH - 20), red);
+    EXPECT_EQ(img.pixel(2, kH - 13), green);
+}
+
+TEST_F(SiteMapPicture, StatusLineIsAGreenBandWithTheCounters) {
+    for (int i = 0; i < 2; ++i)
+        vp.zoomIn();
+    scene.locationCount = 12;
+    scene.readingTotal = 57;
+    const QImage img = paint();
+    const QRgb green = qRgb(0, 192, 0);
+    for (int x = 0; x < 25; ++x)
+        for (int y = kH - 13; y < kH; ++y)
+            ASSERT_EQ(img.pixel(x, y), green);
+    for (int x = 0; x < kW; ++x)
+        ASSERT_NE(img.pixel(x, kH - 14), green);
+
+    // The band as it should read, drawn here independently.
+    QImage want(kW, 13, QImage::Format_RGB32);
+    want.fill(green);
+    {
+        QPainter p(&want);
+        p.setFont(mapFont(8));
+        p.setPen(Qt::white);
+        p.drawText(QRect(25, 0, kW - 25, 13), Qt::AlignLeft | Qt::AlignTop,
+                   "ZOOM=400%   SCANS=12   POINTS=57");
+    }
+    EXPECT_EQ(img.copy(0, kH - 13, kW, 13), want);
+}
+
+TEST_F(SiteMapPicture, RulersWithTicksAndLabels) {
+    scene.pixelsPerUnitX = 10.5;
+    scene.pixelsPerUnitY = 10;
+    const QImage img = paint();
+    const QRgb yellow = qRgb(255, 255, 0);
+    EXPECT_EQ(img.pixel(25, 15), yellow);
+    EXPECT_EQ(img.pixel(25, 20), kPlanGrey);
+    for (int y = 0; y < 20; ++y)
+        EXPECT_EQ(img.pixel(20, y), kBlack) << y;
+    EXPECT_EQ(img.pixel(30, 1), kBlack);
+    EXPECT_EQ(img.pixel(30, 2), yellow);
+    EXPECT_EQ(img.pixel(40, 3), kBlack);
+    EXPECT_EQ(img.pixel(40, 4), yellow);
+    EXPECT_EQ(img.pixel(70, 9), kBlack);
+    EXPECT_EQ(img.pixel(70, 10), yellow);
+    EXPECT_EQ(img.pixel(5, 5), yellow) << "the corner belongs to the vertical band";
+    for (int x = 0; x < 20; ++x)
+        EXPECT_EQ(img.pixel(x, 20), kBlack) << x;
+    EXPECT_EQ(img.pixel(9, 70), kBlack);
+    EXPECT_EQ(img.pixel(10, 70), yellow);
+    // A label "10" under the tick at x = 120.
+    int ink = 0;
+    for (int y = 10; y < 19; ++y)
+        for (int x = 121; x < 170; ++x)
+            ink += img.pixel(x, y) == kBlack;
+    EXPECT_GT(ink, 5);
+}
+
+TEST_F(SiteMapPicture, NoRulerForAZeroOrNegativeScale) {
+    scene.pixelsPerUnitX = 0.5;
+    scene.pixelsPerUnitY = -10;
+    const QImage img = paint();
+    EXPECT_EQ(img.pixel(25, 5), kPlanGrey);
+    EXPECT_EQ(img.pixel(5, 25), kPlanGrey);
+    EXPECT_EQ(img.pixel(5, 5), kPlanGrey);
+}
+
+TEST_F(SiteMapPicture, PlanStopsAtItsEdgeAndTheRestIsBackground) {
+    // Left half red, right half blue, in an 8-bit palette image like a loaded bitmap.
+    QImage pal(1000, 800, QImage::Format_Indexed8);
+    pal.setColorTable({qRgb(255, 0, 0), qRgb(0, 0, 255)});
+    for (int y = 0; y < 800; ++y)
+        for (int x = 0; x < 1000; ++x)
+            pal.setPixel(x, y, x < 60 ? 0 : 1);
+    scene.floorPlan = &pal;
+    vp.scrollLeft(10); // view (-10, 230): the plan starts at client x 10
+    const QImage img = paint();
+    const QRgb bg = kMapBackground.rgb();
+    EXPECT_EQ(img.pixel(9, 100), bg);
+    EXPECT_EQ(img.pixel(10, 100), qRgb(255, 0, 0));
+    EXPECT_EQ(img.pixel(69, 100), qRgb(255, 0, 0)); // plan x 59
+    EXPECT_EQ(img.pixel(70, 100), qRgb(0, 0, 255)); // plan x 60
+    // The square view is stretched over the taller client: plan y 240 lands at the bottom.
+    EXPECT_EQ(img.pixel(150, 240), qRgb(0, 0, 255));
+}
+
+TEST_F(SiteMapPicture, MissingPlanAndOddSizesAreSafe) {
+    scene.floorPlan = nullptr;
+    points = {entry(120, 120)};
+    QImage img = paint();
+    EXPECT_EQ(img.pixel(200, 60), kMapBackground.rgb());
+    img = paint(0, 0);
+    EXPECT_TRUE(img.isNull());
+    img = paint(10, 10);
+    EXPECT_EQ(img.size(), QSize(10, 10));
+    CViewport empty;
+    scene.viewport = &empty; // a site whose plan failed to load: nothing maps
+    img = paint();
+    EXPECT_EQ(img.pixel(200, 60), kMapBackground.rgb());
+    // A target of another format is replaced by an RGB32 one.
+    QImage mono(50, 50, QImage::Format_Mono);
+    paintSiteMap(mono, scene);
+    EXPECT_EQ(mono.format(), QImage::Format_RGB32);
+}
+
+TEST(SiteViewWidget, ShowsThePictureItComposes) {
+    ScriptedPrompter prompter;
+    RecordingSoundPlayer sound;
+    CSurveyStore store(prompter, sound);
+    CViewport vp;
+    CSiteView view(vp, store);
+    view.resize(kW, kH);
+    EXPECT_EQ(view.clientRect(), (EdgeRect{0, 0, kW, kH}));
+
+    QImage before = view.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    EXPECT_EQ(before.pixel(5, kH - 5), kBlack) << "no site: no status line";
+    EXPECT_EQ(before, view.composePicture());
+
+    view.siteOpen = true;
+    view.floorPlan = QImage(1000, 800, QImage::Format_RGB32);
+    view.floorPlan.fill(kPlanGrey);
+    vp.setBounds(1000, 800);
+    vp.initView(kW, kW);
+    const QImage after = view.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    EXPECT_EQ(after.pixel(5, kH - 5), qRgb(0, 192, 0));
+    EXPECT_EQ(after.pixel(60, 60), kPlanGrey);
+    EXPECT_EQ(after, view.composePicture());
+    EXPECT_EQ(view.composePicture(QSize(480, 536)).size(), QSize(480, 536));
+}
+
+} // namespace
+} // namespace walkmere
