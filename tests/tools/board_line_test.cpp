@@ -75,7 +75,13 @@ TEST_F(BoardLine, FullRoundOfIdentityAndSixteenEntries) {
     }
     EXPECT_EQ(withAp, 5); // the sixth AP appears at 45 s
 
+    // The board counts a write once it has returned, which may be a moment after the bytes
+    // reached us.
     BoardStats st = board->stats();
+    for (int i = 0; i < 200 && st.bytesWritten < line.rawBytes().size(); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        st = board->stats();
+    }
     EXPECT_EQ(st.firmwareRequests, 1u);
     EXPECT_EQ(st.serialRequests, 1u);
     EXPECT_EQ(st.entryRequests, 16u);
