@@ -62,7 +62,7 @@ inline Bytes compressPlan(const Bytes& content) {
     return Bytes(block.begin(), block.end());
 }
 
-struct SiteSpec {
+struct SiteLayout {
     uint32_t headerLength = 152;
     uint16_t version = 4;
     Bytes plan = makeBmp(20, 10);
@@ -78,26 +78,26 @@ struct BuiltSite {
 };
 
 // header | floor-plan block | signature block | points section
-inline BuiltSite buildSite(const SiteSpec& spec = {}) {
+inline BuiltSite buildSite(const SiteLayout& layout = {}) {
     BuiltSite s;
     Bytes& b = s.bytes;
-    b.resize(spec.headerLength);
+    b.resize(layout.headerLength);
     for (size_t i = 0; i < b.size(); ++i)
         b[i] = static_cast<unsigned char>(0x40 + i * 3);
-    const Bytes block = compressPlan(spec.plan);
+    const Bytes block = compressPlan(layout.plan);
     s.planBlockLength = static_cast<uint32_t>(block.size());
-    s.bitmapOffset = spec.headerLength;
+    s.bitmapOffset = layout.headerLength;
     s.signatureOffset = s.bitmapOffset + s.planBlockLength;
     s.pointsOffset = s.signatureOffset + 2600;
     b.insert(b.end(), block.begin(), block.end());
     b.resize(b.size() + 2600, 0xFF);
     append32(b, kPointRecordSize);
     append32(b, kReadingSize);
-    b.insert(b.end(), spec.points.begin(), spec.points.end());
+    b.insert(b.end(), layout.points.begin(), layout.points.end());
 
-    put32(b, SiteHeader::kLengthOffset, spec.headerLength);
+    put32(b, SiteHeader::kLengthOffset, layout.headerLength);
     put32(b, SiteHeader::kMagicOffset, SiteHeader::kMagic);
-    put16(b, SiteHeader::kVersionOffset, spec.version);
+    put16(b, SiteHeader::kVersionOffset, layout.version);
     double scale = 12.9;
     uint64_t bits;
     std::memcpy(&bits, &scale, 8);

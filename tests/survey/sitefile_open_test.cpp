@@ -142,10 +142,10 @@ TEST_F(SiteOpening_, RefusedFilesStayByteIdenticalAndTheStoreKeepsItsSite) {
 TEST_F(SiteOpening_, OpeningChangesOnlyTheTwoClearedFlags) {
     for (uint32_t headerLength : {152u, 200u}) {
         SCOPED_TRACE(headerLength);
-        sitefiletest::SiteSpec spec;
-        spec.headerLength = headerLength;
-        spec.points = pointBytes(5, 6, KIND_SURVEY_POINT, 2);
-        const auto site = buildSite(spec);
+        sitefiletest::SiteLayout layout;
+        layout.headerLength = headerLength;
+        layout.points = pointBytes(5, 6, KIND_SURVEY_POINT, 2);
+        const auto site = buildSite(layout);
         ASSERT_NE(site.bytes[12], 0);
         ASSERT_NE(site.bytes[150], 0);
         const std::string path = write(site.bytes);
@@ -168,9 +168,9 @@ TEST_F(SiteOpening_, OpeningChangesOnlyTheTwoClearedFlags) {
 
 TEST_F(SiteOpening_, DecodesTheFloorPlanIntoATemporaryFileRemovedAfterwards) {
     const Bytes plan = sitefiletest::makeBmp(33, 17, 9);
-    sitefiletest::SiteSpec spec;
-    spec.plan = plan;
-    const std::string path = write(buildSite(spec).bytes);
+    sitefiletest::SiteLayout layout;
+    layout.plan = plan;
+    const std::string path = write(buildSite(layout).bytes);
     // Files of the user's with the names the handheld used for its temporary files.
     const Bytes mine = {'m', 'i', 'n', 'e'};
     write(mine, "site.kvsc");
@@ -213,16 +213,16 @@ TEST_F(SiteOpening_, ALockedFileIsRefusedWithTheReasonAndLeftAlone) {
 }
 
 TEST_F(SiteOpening_, TheFlowLoadsThePlanAndKeepsOrDiscardsThePoints) {
-    sitefiletest::SiteSpec spec;
-    spec.points =
+    sitefiletest::SiteLayout layout;
+    layout.points =
         pointBytes(10, 20, KIND_SURVEY_POINT, 3) + pointBytes(30, 40, KIND_SURVEY_POINT, 1);
-    const auto site = buildSite(spec);
+    const auto site = buildSite(layout);
     const std::string path = write(site.bytes);
 
     ASSERT_TRUE(runFlow(path, true));
     EXPECT_EQ(view.calls,
               (std::vector<std::string>{"accepted " + path, "load", "ready", "redraw"}));
-    EXPECT_TRUE(std::equal(spec.plan.begin(), spec.plan.end(), view.loadedBytes.begin()));
+    EXPECT_TRUE(std::equal(layout.plan.begin(), layout.plan.end(), view.loadedBytes.begin()));
     EXPECT_EQ(store.locationCount(), 2);
     EXPECT_EQ(store.readingTotal(), 4);
     const auto shown = prompter.shown();
@@ -245,9 +245,9 @@ TEST_F(SiteOpening_, TheFlowLoadsThePlanAndKeepsOrDiscardsThePoints) {
 }
 
 TEST_F(SiteOpening_, APlanThatIsNoPictureOpensTheSiteWithoutOne) {
-    sitefiletest::SiteSpec spec;
-    spec.plan = Bytes(500, 'x');
-    const std::string path = write(buildSite(spec).bytes);
+    sitefiletest::SiteLayout layout;
+    layout.plan = Bytes(500, 'x');
+    const std::string path = write(buildSite(layout).bytes);
     ASSERT_TRUE(runFlow(path));
     EXPECT_EQ(prompter.messages(), std::vector<std::string>{"Cannot Load Bitmap"});
     EXPECT_EQ(view.calls, (std::vector<std::string>{"accepted " + path, "ready", "redraw"}));

@@ -139,17 +139,17 @@ TEST_F(SiteValidation_, RefusesBlocksThatOverlapTheHeaderOrThePoints) {
 }
 
 TEST_F(SiteValidation_, HoldsAtMost152HeaderBytes) {
-    sitefiletest::SiteSpec spec;
-    spec.headerLength = 200;
-    auto longHeader = buildSite(spec);
+    sitefiletest::SiteLayout layout;
+    layout.headerLength = 200;
+    auto longHeader = buildSite(layout);
     SiteValidation v = check(longHeader.bytes);
     ASSERT_TRUE(v.accepted()) << v.refusal->text;
     EXPECT_EQ(v.layout.header.headerLength(), 200u);
     EXPECT_TRUE(std::equal(longHeader.bytes.begin(), longHeader.bytes.begin() + 152,
                            v.layout.header.bytes.begin()));
 
-    spec.headerLength = 151;
-    auto shortest = buildSite(spec);
+    layout.headerLength = 151;
+    auto shortest = buildSite(layout);
     v = check(shortest.bytes);
     ASSERT_TRUE(v.accepted()) << v.refusal->text;
     // Byte 151 of the file starts the floor-plan block; it is not header.

@@ -8,7 +8,7 @@
 
 namespace walkmere::sitetool {
 
-ToolArgs::ToolArgs(const std::vector<std::string>& args, std::initializer_list<OptionSpec> specs) {
+ToolArgs::ToolArgs(const std::vector<std::string>& args, std::initializer_list<OptionRule> rules) {
     bool optionsEnded = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
@@ -22,14 +22,14 @@ ToolArgs::ToolArgs(const std::vector<std::string>& args, std::initializer_list<O
         }
         const size_t equals = arg.find('=');
         const std::string name = arg.substr(0, equals);
-        const OptionSpec* spec = nullptr;
-        for (const OptionSpec& s : specs)
-            if (s.name == name) spec = &s;
-        if (!spec) throw UsageError("unknown option '" + name + "'");
+        const OptionRule* rule = nullptr;
+        for (const OptionRule& s : rules)
+            if (s.name == name) rule = &s;
+        if (!rule) throw UsageError("unknown option '" + name + "'");
         if (options.count(name)) throw UsageError("option '" + name + "' given twice");
 
         std::string value;
-        if (spec->takesValue) {
+        if (rule->takesValue) {
             if (equals != std::string::npos)
                 value = arg.substr(equals + 1);
             else if (i + 1 < args.size())

@@ -9,7 +9,7 @@
 
 namespace walkmere::sitetool {
 
-struct OptionSpec {
+struct OptionRule {
     std::string_view name; // "-o", "--scale-x", "--json"
     bool takesValue;
 };
@@ -19,7 +19,7 @@ struct OptionSpec {
 // their value, are usage errors (UsageError).
 class ToolArgs {
 public:
-    ToolArgs(const std::vector<std::string>& args, std::initializer_list<OptionSpec> specs);
+    ToolArgs(const std::vector<std::string>& args, std::initializer_list<OptionRule> rules);
 
     const std::vector<std::string>& positional() const { return plain; }
     bool has(std::string_view option) const;
