@@ -1,0 +1,163 @@
+#include "survey/SaveSite.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <filesystem>
+#include <vector>
+
+#include "platform/Prompter.h"
+#include "survey/FileOps.h"
+#include "survey/OwnedFd.h"
+#include "survey/SurveyStore.h"
+
+namespace walkmere {
+
+namespace {
+
+constexpr size_t kCopyPiece = 64 * 1024;
+
+// A temporary file that is removed unless it was renamed onto its final name.
+class PendingCopy {
+public:
+    PendingCopy() = default;
+    PendingCopy(const PendingCopy&) = delete;
+    PendingCopy& operator=(const PendingCopy&) = delete;
+    ~PendingCopy() {
+        if (fd >= 0) ::close(fd);
+        if (!name.empty()) ::unlink(name.c_str());
+    }
+
+    // Creates a new file beside `target` (O_EXCL through mkostemp, so no file is taken
+    // over). Returns 0 or errno.
+    int create(const std::string& target) {
+        std::filesystem::path t(target);
+        std::filesystem::path folder = t.parent_path();
+        std::string pattern = (folder.empty() ? std::string() : folder.string() + "/") + "." +
+                              t.filename().string() + ".copy.XXXXXX";
+        std::vector<char> buffer(pattern.begin(), pattern.end());
+        buffer.push_back('\0');
+        int made = ::mkostemp(buffer.data(), O_CLOEXEC);
+        if (made < 0) return errno;
+        fd = made;
+        name.assign(buffer.data());
+        return 0;
+    }
+
+    int descriptor() const { return fd; }
+
+    // Flushes and closes the file, then renames it onto `target`. Returns 0 or errno.
+    int commitAs(const std::string& target) {
+        if (fileOps().fdatasync(fd) != 0) return errno;
+        const int closed = ::close(fd);
+        fd = -1;
+        if (closed != 0) return errno;
+        if (::rename(name.c_str(), target.c_str()) != 0) return errno;
+        name.clear();
+        return 0;
+    }
+
+private:
+    int fd = -1;
+    std::string name;
+};
+
+// A destination that is a symbolic link gets the copy in the file it names.
+std::string resolveDestination(const std::string& destination) {
+    struct stat st;
+    if (::lstat(destination.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+        if (char* real = ::realpath(destination.c_str(), nullptr)) {
+            std::string resolved(real);
+            std::free(real);
+            return resolved;
+        }
+    }
+    return destination;
+}
+
+// Makes the rename itself durable. File systems that cannot flush a folder say EINVAL.
+int flushFolderOf(const std::string& target) {
+    std::filesystem::path folder = std::filesystem::path(target).parent_path();
+    if (folder.empty()) folder = ".";
+    OwnedFd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!dir.valid()) return errno;
+    if (::fsync(dir.get()) != 0 && errno != EINVAL) return errno;
+    return 0;
+}
+
+} // namespace
+
+bool isSameFile(const std::string& current, const std::string& chosen) {
+    if (current == chosen) return true;
+    struct stat a, b;
+    if (::stat(current.c_str(), &a) != 0 || ::stat(chosen.c_str(), &b) != 0) return false;
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+int copySiteFile(const std::string& source, const std::string& destination) {
+    const std::string target = resolveDestination(destination);
+
+    OwnedFd in(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!in.valid()) return errno;
+    struct stat sourceStat;
+    if (::fstat(in.get(), &sourceStat) != 0) return errno;
+    if (!S_ISREG(sourceStat.st_mode)) return EINVAL;
+
+    PendingCopy copy;
+    if (int error = copy.create(target)) return error;
+
+    // An existing file keeps its permissions; a new one gets those of the source.
+    struct stat targetStat;
+    mode_t mode = sourceStat.st_mode & 0777;
+    if (::stat(target.c_str(), &targetStat) == 0 && S_ISREG(targetStat.st_mode))
+        mode = targetStat.st_mode & 07777;
+    if (::fchmod(copy.descriptor(), mode) != 0) return errno;
+
+    std::vector<uint8_t> piece(kCopyPiece);
+    uint64_t offset = 0;
+    for (;;) {
+        ssize_t got = readUpTo(in.get(), piece.data(), piece.size(), offset);
+        if (got < 0) return errno;
+        if (got == 0) break;
+        if (int error =
+                writeAllAt(copy.descriptor(), piece.data(), static_cast<size_t>(got), offset))
+            return error;
+        offset += static_cast<uint64_t>(got);
+    }
+
+    if (int error = copy.commitAs(target)) return error;
+    return flushFolderOf(target);
+}
+
+SaveOutcome runSaveFlow(CSurveyStore& store, IPrompter& prompter, const std::string& openedPath,
+                        const std::function<void(SignatureImage&)>& runSignOff) {
+    SignatureImage pad;
+    runSignOff(pad);
+
+    // The open file always carries the latest signature, whatever the user does next.
+    writeSignature(store, prompter, [&pad](int x, int y) { return pad.isBlankPixel(x, y); });
+
+    FileDialogRequest request;
+    request.filter = kSaveSiteFilter;
+    request.defaultExtension = kSaveSiteExtension;
+    request.initialName = openedPath;
+    request.promptOverwrite = true;
+    request.pathMustExist = true;
+    std::optional<std::string> chosen = prompter.askSaveFile(request);
+    if (!chosen) return SaveOutcome::Cancelled;
+
+    // Copying a file onto itself would empty it; the file already holds the whole survey.
+    if (isSameFile(store.sitePath(), *chosen)) return SaveOutcome::SameFile;
+
+    if (copySiteFile(store.sitePath(), *chosen) != 0) {
+        prompter.showMessage(kCouldNotCopyText, kSaveCaption);
+        return SaveOutcome::CopyFailed;
+    }
+    store.setSitePath(*chosen);
+    return SaveOutcome::Copied;
+}
+
+} // namespace walkmere

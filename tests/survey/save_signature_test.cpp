@@ -1,0 +1,144 @@
+// The signature block: its bytes, where they go, and a write that fails.
+#include <gtest/gtest.h>
+
+#include <cerrno>
+
+#include "store_TestSite.h"
+#include "survey/FileOps.h"
+#include "survey/SignatureBlock.h"
+
+namespace walkmere {
+namespace {
+
+using namespace storetest;
+using signature::kBlockSize;
+using signature::kRowBytes;
+
+constexpr size_t kSignatureAt = 152; // makeHeader's signatureOffset
+
+BlankPixelTest inkAt(std::vector<std::pair<int, int>> pixels) {
+    return [pixels](int x, int y) {
+        for (auto [px, py] : pixels)
+            if (px == x && py == y) return false;
+        return true;
+    };
+}
+
+// The block for an all-white pad with some bytes overridden.
+Bytes whiteBlock() {
+    Bytes b(kBlockSize, 0xFF);
+    for (int row = 0; row < signature::kRecordedRows; ++row)
+        b[static_cast<size_t>(row * kRowBytes + 25)] = 0;
+    return b;
+}
+
+class SignatureWrite : public ::testing::Test, public StoreFixture {
+protected:
+    void SetUp() override {
+        makeSite(pointBytes(5, 6, KIND_SURVEY_POINT, {reading(-60 * 256)}));
+        before = file();
+    }
+    Bytes blockInFile() const {
+        Bytes f = file();
+        return Bytes(f.begin() + kSignatureAt, f.begin() + kSignatureAt + kBlockSize);
+    }
+    // Everything outside the signature block is as it was.
+    void expectRestUnchanged() const {
+        Bytes f = file();
+        ASSERT_EQ(f.size(), before.size());
+        for (size_t i = 0; i < f.size(); ++i) {
+            if (i >= kSignatureAt && i < kSignatureAt + kBlockSize) continue;
+            ASSERT_EQ(f[i], before[i]) << "byte " << i;
+        }
+    }
+    Bytes before;
+};
+
+TEST_F(SignatureWrite, OneInkPixelAtTheOriginMakesTheFirstByte7F) {
+    ASSERT_TRUE(writeSignature(store, prompter, inkAt({{0, 0}})));
+    Bytes expected = whiteBlock();
+    expected[0] = 0x7F;
+    EXPECT_EQ(blockInFile(), expected);
+    expectRestUnchanged();
+    EXPECT_TRUE(prompter.messages().empty());
+    EXPECT_EQ(store.siteFileDescriptor(), -1) << "the file is closed again";
+}
+
+TEST_F(SignatureWrite, BitsRunMostSignificantFirstAcrossTheRecordedRows) {
+    ASSERT_TRUE(writeSignature(store, prompter, inkAt({{9, 3}, {199, 64}, {7, 0}})));
+    Bytes expected = whiteBlock();
+    expected[0] = 0xFE;                   // column 7: bit 0 of byte 0
+    expected[3 * kRowBytes + 1] = 0xBF;   // column 9: bit 6 of byte 1
+    expected[64 * kRowBytes + 24] = 0xFE; // column 199: bit 0 of byte 24
+    EXPECT_EQ(blockInFile(), expected);
+}
+
+TEST_F(SignatureWrite, RowsFrom65AreAlwaysWhite) {
+    ASSERT_TRUE(writeSignature(store, prompter, inkAt({{0, 70}, {100, 65}, {199, 99}})));
+    EXPECT_EQ(blockInFile(), whiteBlock());
+}
+
+TEST_F(SignatureWrite, AFullyInkedPadLeavesOnlyTheUnrecordedRowsWhite) {
+    ASSERT_TRUE(writeSignature(store, prompter, [](int, int) { return false; }));
+    Bytes expected(kBlockSize, 0xFF);
+    std::fill(expected.begin(), expected.begin() + 65 * kRowBytes, 0);
+    EXPECT_EQ(blockInFile(), expected);
+}
+
+TEST_F(SignatureWrite, AWriteThatFailsPartWayIsReportedAndThePreviousBlockPutBack) {
+    ASSERT_TRUE(writeSignature(store, prompter, inkAt({{0, 0}})));
+    before = file();
+
+    FailingFileOps failing;
+    failing.failOn(FailingFileOps::Call::Write, 1, ENOSPC, 1000);
+    ScopedFileOps use(failing);
+    EXPECT_FALSE(writeSignature(store, prompter, inkAt({{50, 50}})));
+    EXPECT_EQ(file(), before);
+    ASSERT_EQ(prompter.messages().size(), 1u);
+    EXPECT_NE(prompter.messages()[0].find("Could not write the signature"), std::string::npos);
+    EXPECT_NE(prompter.messages()[0].find(std::strerror(ENOSPC)), std::string::npos);
+}
+
+TEST_F(SignatureWrite, AFailedFlushIsReported) {
+    FailingFileOps failing;
+    failing.failOn(FailingFileOps::Call::Flush, 1, EIO);
+    ScopedFileOps use(failing);
+    EXPECT_FALSE(writeSignature(store, prompter, inkAt({})));
+    ASSERT_EQ(prompter.messages().size(), 1u);
+    EXPECT_NE(prompter.messages()[0].find("Could not write the signature"), std::string::npos);
+}
+
+TEST_F(SignatureWrite, AMissingFileIsReportedByTheStoreAndNothingIsWritten) {
+    std::filesystem::remove(path);
+    EXPECT_FALSE(writeSignature(store, prompter, inkAt({})));
+    ASSERT_EQ(prompter.messages().size(), 1u);
+    EXPECT_EQ(prompter.messages()[0].rfind("<<<", 0), 0u);
+    EXPECT_FALSE(std::filesystem::exists(path));
+}
+
+TEST_F(SignatureWrite, ABlockThatWouldOverlapThePointsIsRefused) {
+    SiteHeader h = makeHeader();
+    h.setSignatureOffset(kPointsAt - 100);
+    store.adoptSite(path.string(), h);
+    EXPECT_FALSE(writeSignature(store, prompter, inkAt({})));
+    EXPECT_EQ(file(), before);
+    ASSERT_EQ(prompter.messages().size(), 1u);
+    EXPECT_NE(prompter.messages()[0].find("signature was not written"), std::string::npos);
+}
+
+TEST(SignatureImage, StartsBlankKeepsInkAndTreatsOutsideAsBlank) {
+    SignatureImage image;
+    EXPECT_TRUE(image.isBlankPixel(0, 0));
+    image.setInk(199, 99, true);
+    image.setInk(200, 0, true); // outside: ignored
+    EXPECT_FALSE(image.isBlankPixel(199, 99));
+    EXPECT_TRUE(image.isBlankPixel(200, 0));
+    EXPECT_TRUE(image.isBlankPixel(-1, 5));
+
+    image.capture(inkAt({{3, 4}}));
+    EXPECT_FALSE(image.isBlankPixel(3, 4));
+    EXPECT_TRUE(image.isBlankPixel(199, 99)) << "capture replaces every pixel";
+}
+
+} // namespace
+} // namespace walkmere
