@@ -1,0 +1,258 @@
+#include "app/MainFrame.h"
+
+#include "app/AboutDlg.h"
+#include "app/AppServices.h"
+#include "app/CommandBar.h"
+#include "app/CommandTarget.h"
+#include "app/HelpDlg.h"
+#include "app/OptionsDlg.h"
+#include "app/Snapshot.h"
+#include "app/StartupView.h"
+#include "res/Resources.h"
+#include "scan/ScanView.h"
+#include "siteview/SiteView.h"
+
+#include <QAction>
+#include <QEvent>
+#include <QKeySequence>
+#include <QStackedWidget>
+
+#include <vector>
+
+namespace walkmere {
+
+namespace {
+
+constexpr int kTickMs = 750;
+constexpr int kPauseMs = 1000;
+constexpr QSize kViewArea(240, 268);
+
+// The views' area asks for the handheld's 240 x 268 client area; the user may resize it and
+// every view draws for the size it gets.
+class ViewArea : public QStackedWidget {
+public:
+    using QStackedWidget::QStackedWidget;
+    QSize sizeHint() const override { return kViewArea; }
+};
+
+} // namespace
+
+CMainFrame::CMainFrame(AppServices& services, QWidget* parent)
+    : QMainWindow(parent), app(services) {
+    setWindowTitle(QString::fromUtf8(kApplicationTitle));
+    setWindowIcon(programIcon());
+
+    bar = new CCommandBar(this);
+    addToolBar(Qt::TopToolBarArea, bar);
+    connect(bar, &CCommandBar::commandTriggered, this, [this](int id) { routeCommand(id); });
+
+    // Ctrl+Q (and whatever the desktop calls Quit) closes the program like the close button.
+    auto* quit = new QAction(this);
+    QList<QKeySequence> keys = QKeySequence::keyBindings(QKeySequence::Quit);
+    const QKeySequence ctrlQ(Qt::CTRL | Qt::Key_Q);
+    if (!keys.contains(ctrlQ)) keys.append(ctrlQ);
+    quit->setShortcuts(keys);
+    quit->setShortcutContext(Qt::WindowShortcut);
+    connect(quit, &QAction::triggered, this, &QWidget::close);
+    addAction(quit);
+
+    views = new ViewArea(this);
+    views->setMinimumSize(120, 120);
+    setCentralWidget(views);
+    startup = new CPlotraView(app.board, app.sound, views);
+    connect(startup, &CPlotraView::tapped, this, [this] { ActivateView(ViewKind::Site); });
+    views->addWidget(startup);
+    views->setCurrentWidget(startup);
+    refreshCommandStates();
+    resize(sizeHint());
+
+    tickTimer.setInterval(kTickMs);
+    connect(&tickTimer, &QTimer::timeout, this, &CMainFrame::OnTimer);
+
+    // The frame's own commands; tests may put hooks of their own in their place.
+    setCommandHook(ID_TAKE_SNAPSHOT, [this] { TakeSnapshot(activeView(), app.prompter, app.sound); });
+    setCommandHook(ID_OPTIONS, [this] {
+        runOptionsCommand(this, app.viewport, app.table, app.prompter);
+        // The map switches may have changed.
+        if (QWidget* v = activeView()) v->update();
+    });
+    setCommandHook(ID_HELP, [this] { runHelpCommand(this); });
+    setCommandHook(ID_APP_ABOUT_BOX, [this] { runAboutCommand(this); });
+}
+
+CMainFrame::~CMainFrame() {
+    // The worker posts to this window; it is stopped before the window goes away, so no
+    // notification can be on its way to a dead frame.
+    app.link.stop();
+    app.board.setNotifySink({});
+    app.board.setStatusMessageSink({});
+}
+
+// ---- creation ----
+
+void CMainFrame::create() {
+    attachToBoard();
+    app.prompter.beginWaitCursor();
+    // A port that does not open has been reported by the link; the program goes on
+    // without a board.
+    app.link.openPort();
+    QTimer::singleShot(kPauseMs, this, [this] {
+        app.prompter.endWaitCursor();
+        startWorker();
+    });
+}
+
+void CMainFrame::attachToBoard() {
+    app.board.setNotifySink([this](uint32_t w, uint32_t l) {
+        QMetaObject::invokeMethod(
+            this, [this, w, l] { OnBoardUpdate(w, l); }, Qt::QueuedConnection);
+    });
+    app.board.setStatusMessageSink([this](const std::string& text) {
+        QMetaObject::invokeMethod(
+            this, [this, text] { app.prompter.showMessage(text); }, Qt::QueuedConnection);
+    });
+}
+
+void CMainFrame::startWorker() {
+    app.link.start();
+    app.board.requestFirmware();
+    QTimer::singleShot(kPauseMs, this, [this] { startTimer(); });
+}
+
+void CMainFrame::startTimer() {
+    tickTimer.start();
+    emit started();
+}
+
+// ---- the timer and the board ----
+
+void CMainFrame::OnTimer() {
+    pacer.tick(app.board, app.table);
+}
+
+void CMainFrame::OnBoardUpdate(uint32_t, uint32_t) {
+    if (app.board.measuring.load() && app.board.measurementDone.load()) {
+        // Cleared first: the coverage warning below runs a modal loop in which further
+        // updates arrive, and none of them may commit the point again.
+        app.board.measuring = 0;
+        app.board.measurementDone = 0;
+        const std::vector<ApRecord> certified = app.table.certifiedRecords();
+        const int stored = app.store.commitPoint(certified);
+        // -1: nothing could be stored and the store has said why; the point did not
+        // "hear no access point", so no coverage warning.
+        if (stored == 0) {
+            app.sound.PlayWaveSync("REDALERT");
+            app.prompter.showMessage(kNoApText, kCoverageWarningCaption, MessageIcon::Exclamation);
+        }
+        ActivateView(ViewKind::Site);
+    }
+    refreshCommandStates();
+    if (QWidget* v = activeView()) v->update();
+}
+
+// ---- views ----
+
+QWidget* CMainFrame::activeView() const {
+    return views->currentWidget();
+}
+
+QWidget* CMainFrame::existingView(ViewKind kind) const {
+    switch (kind) {
+    case ViewKind::Startup:
+        return startup;
+    case ViewKind::Site:
+        return site;
+    case ViewKind::Scan:
+        return scan;
+    }
+    return nullptr;
+}
+
+CSiteView* CMainFrame::siteView() const {
+    return qobject_cast<CSiteView*>(site);
+}
+
+CScanView* CMainFrame::scanView() const {
+    return qobject_cast<CScanView*>(scan);
+}
+
+void CMainFrame::setViewFactory(ViewKind kind, ViewFactory factory) {
+    factories[kind] = std::move(factory);
+}
+
+QWidget* CMainFrame::makeView(ViewKind kind) {
+    if (kind == ViewKind::Startup) return startup;
+    QWidget* view = nullptr;
+    if (auto f = factories.find(kind); f != factories.end() && f->second) view = f->second(views);
+    if (!view && kind == ViewKind::Site)
+        view = new CSiteView(app.viewport,
+                             {app.store, app.board, app.prompter, app.sound,
+                              [this] { ActivateView(ViewKind::Scan); }},
+                             views);
+    if (!view && kind == ViewKind::Scan)
+        view = new CScanView([&board = app.board] { return int(board.progressPercent.load()); },
+                             [&table = app.table] { return table.certifiedRecords(); }, views);
+    (kind == ViewKind::Site ? site : scan) = view;
+    return view;
+}
+
+void CMainFrame::ActivateView(ViewKind kind) {
+    if (kind == active) return;
+    QWidget* view = existingView(kind);
+    if (!view) {
+        view = makeView(kind);
+        views->addWidget(view);
+    }
+    views->setCurrentWidget(view); // shows the new view and hides the old one
+    active = kind;
+    view->setFocus(Qt::OtherFocusReason);
+    refreshCommandStates();
+    view->update();
+    emit viewActivated(kind);
+}
+
+// ---- commands ----
+
+bool CMainFrame::frameHandles(int id) const {
+    return id == ID_TAKE_SNAPSHOT || id == ID_OPTIONS || id == ID_HELP || id == ID_APP_ABOUT_BOX;
+}
+
+bool CMainFrame::routeCommand(int id) {
+    if (auto* target = dynamic_cast<ICommandTarget*>(activeView());
+        target && target->handlesCommand(id)) {
+        target->onCommand(id);
+        return true;
+    }
+    if (!frameHandles(id)) return false;
+    emit frameCommand(id);
+    auto hook = commandHooks.find(id);
+    if (hook != commandHooks.end() && hook->second) hook->second();
+    return true;
+}
+
+void CMainFrame::refreshCommandStates() {
+    const auto* target = dynamic_cast<const ICommandTarget*>(activeView());
+    for (const CommandButton& button : kCommandButtons) {
+        const bool handled =
+            (target && target->handlesCommand(button.id)) || frameHandles(button.id);
+        if (QAction* a = bar->action(button.id)) a->setEnabled(handled);
+    }
+}
+
+void CMainFrame::setCommandHook(int id, std::function<void()> hook) {
+    commandHooks[id] = std::move(hook);
+}
+
+// ---- the rest ----
+
+void CMainFrame::openSiteAtStart(const std::string& path) {
+    startSite = path;
+}
+
+void CMainFrame::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    // Minimising the frame ends the program, as on the handheld.
+    if (event->type() == QEvent::WindowStateChange && isMinimized()) close();
+}
+
+} // namespace walkmere

@@ -1,0 +1,122 @@
+#include "app/Snapshot.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <system_error>
+
+#include <QImage>
+#include <QPixmap>
+#include <QWidget>
+
+#include "platform/Prompter.h"
+#include "platform/Sound.h"
+
+namespace walkmere {
+
+namespace {
+
+constexpr const char* kCounterFileName = "kvimgcnt.cnt";
+constexpr const char* kSnapshotFilter = "Snapshot JPEG (*.jpg)|*.jpg|All Files (*.*)|*.*||";
+
+const char* nonEmptyEnv(const char* name) {
+    const char* value = std::getenv(name);
+    return (value && *value) ? value : nullptr;
+}
+
+// atoi's reading of a line, without its overflow: blanks, an optional sign, digits; a value
+// past the int range is held at its end.
+int leadingNumber(const char* text) {
+    errno = 0;
+    long value = std::strtol(text, nullptr, 10);
+    if (value > INT_MAX) return INT_MAX;
+    if (value < INT_MIN) return INT_MIN;
+    return static_cast<int>(value);
+}
+
+} // namespace
+
+std::filesystem::path dataFolder() {
+    if (const char* home = nonEmptyEnv("WALKMERE_HOME")) return home;
+    if (const char* xdg = nonEmptyEnv("XDG_DATA_HOME"))
+        return std::filesystem::path(xdg) / "walkmere";
+    const char* userHome = nonEmptyEnv("HOME");
+    return std::filesystem::path(userHome ? userHome : ".") / ".local" / "share" / "walkmere";
+}
+
+std::filesystem::path snapshotCounterPath() {
+    return dataFolder() / kCounterFileName;
+}
+
+int readSnapshotCounter(const std::filesystem::path& file) {
+    std::FILE* in = std::fopen(file.c_str(), "r");
+    if (!in) return 1;
+    char line[80]; // the first line, at most 79 characters
+    const char* got = std::fgets(line, sizeof line, in);
+    std::fclose(in);
+    return got ? leadingNumber(line) : 1;
+}
+
+bool writeSnapshotCounter(const std::filesystem::path& file, int value) {
+    std::error_code ignored;
+    std::filesystem::create_directories(file.parent_path(), ignored);
+    std::FILE* out = std::fopen(file.c_str(), "w");
+    if (!out) return false;
+    bool written = std::fprintf(out, "%d\n", value) > 0;
+    return (std::fclose(out) == 0) && written;
+}
+
+Capture captureView(QWidget& view) {
+    Capture capture;
+    QImage image = view.grab().toImage().convertToFormat(QImage::Format_RGB888);
+    // On a scaled screen the grab has device pixels; the snapshot is in the view's pixels.
+    if (image.size() != view.size() && !view.size().isEmpty())
+        image = image.scaled(view.size()).convertToFormat(QImage::Format_RGB888);
+    if (image.isNull()) return capture;
+
+    // Format_RGB888 stores red, green, blue in that byte order already: no swap needed.
+    capture.width = image.width();
+    capture.height = image.height();
+    std::size_t rowBytes = static_cast<std::size_t>(capture.width) * 3;
+    capture.pixels.resize(rowBytes * capture.height);
+    for (int y = 0; y < capture.height; ++y) {
+        std::uint8_t* dest = capture.pixels.data() + (capture.height - 1 - y) * rowBytes;
+        std::memcpy(dest, image.constScanLine(y), rowBytes);
+    }
+    return capture;
+}
+
+void TakeSnapshot(QWidget* activeView, IPrompter& prompter, ISoundPlayer& sound) {
+    sound.PlayWave("CAMERA");
+
+    // The picture is taken before the dialog covers the screen.
+    Capture capture = activeView ? captureView(*activeView) : Capture{};
+
+    std::filesystem::path counterFile = snapshotCounterPath();
+    int counter = readSnapshotCounter(counterFile);
+    char proposed[32];
+    std::snprintf(proposed, sizeof proposed, "kv%06d.jpg", counter);
+
+    FileDialogRequest request;
+    request.filter = kSnapshotFilter;
+    request.defaultExtension = ".JPG";
+    request.initialName = proposed;
+    request.pathMustExist = true;
+    request.promptOverwrite = false;
+    std::optional<std::string> chosen = prompter.askSaveFile(request);
+    if (!chosen) return;
+
+    prompter.beginWaitCursor();
+    if (!WriteJpegFile(*chosen, kSnapshotWidth, kSnapshotHeight, kSnapshotQuality, capture))
+        prompter.showMessage(snapshotError());
+    // The number moves on whether or not the picture was written; a counter that can't be
+    // written is left as it was, silently.
+    writeSnapshotCounter(counterFile, counter == INT_MAX ? counter : counter + 1);
+    prompter.endWaitCursor();
+}
+
+} // namespace walkmere

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <filesystem>
+
+#include "app/JpegWriter.h"
+
+class QWidget;
+
+namespace walkmere {
+
+class IPrompter;
+class ISoundPlayer;
+
+// Size of the snapshot JPEG: the handheld's view area.
+inline constexpr int kSnapshotWidth = 240;
+inline constexpr int kSnapshotHeight = 265;
+inline constexpr int kSnapshotQuality = 100;
+
+// The program's data folder: WALKMERE_HOME, else $XDG_DATA_HOME/walkmere, else
+// ~/.local/share/walkmere. Not created here.
+std::filesystem::path dataFolder();
+// The file that keeps the running number of the snapshots, kvimgcnt.cnt in the data folder.
+std::filesystem::path snapshotCounterPath();
+
+// The number in the counter file's first line, read as atoi does; 1 when the file is missing,
+// unreadable or empty.
+int readSnapshotCounter(const std::filesystem::path& file);
+// Replaces the counter file with "<value>\n", creating the data folder. False when it can't.
+bool writeSnapshotCounter(const std::filesystem::path& file, int value);
+
+// The view's pixels as a bottom-up RGB capture of the view's size.
+Capture captureView(QWidget& view);
+
+// The snapshot command: camera sound, capture of the active view, save dialog with the next
+// proposed name, the JPEG, and the counter moved on by one once the dialog was confirmed.
+void TakeSnapshot(QWidget* activeView, IPrompter& prompter, ISoundPlayer& sound);
+
+} // namespace walkmere

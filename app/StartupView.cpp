@@ -1,0 +1,52 @@
+#include "app/StartupView.h"
+
+#include "platform/Sound.h"
+#include "scan/BoardProtocol.h"
+#include "siteview/DrawBitmapResource.h"
+
+#include <QFont>
+#include <QImage>
+#include <QMouseEvent>
+#include <QPainter>
+
+namespace walkmere {
+
+namespace {
+constexpr int kStartupPicture = 144;
+}
+
+CPlotraView::CPlotraView(const CBoardProtocol& b, ISoundPlayer& s, QWidget* parent)
+    : QWidget(parent), board(b), sound(s) {
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+void CPlotraView::render(QImage& target) const {
+    QPainter p(&target);
+    p.fillRect(target.rect(), Qt::white);
+    drawBitmapResource(p, kStartupPicture, 0, 0, 240, 270);
+
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setPixelSize(16); // Arial 12 points at 96 dpi
+    p.setFont(font);
+    p.setPen(Qt::black);
+    p.setBackgroundMode(Qt::OpaqueMode);
+    p.setBackground(Qt::white);
+    const QString firmware = QString::asprintf("(Firmware %s)", board.getFirmwareVersion().c_str());
+    const QString serial = QString::asprintf("(SN %s)", board.getSerialNumber().c_str());
+    p.drawText(QRect(0, 153, 240, 20), Qt::AlignHCenter | Qt::AlignTop, firmware);
+    p.drawText(QRect(0, 183, 240, 20), Qt::AlignHCenter | Qt::AlignTop, serial);
+}
+
+void CPlotraView::paintEvent(QPaintEvent*) {
+    QImage picture(size(), QImage::Format_RGB32);
+    render(picture);
+    QPainter(this).drawImage(0, 0, picture);
+}
+
+void CPlotraView::mousePressEvent(QMouseEvent* e) {
+    sound.MessageBeep();
+    emit tapped();
+    QWidget::mousePressEvent(e);
+}
+
+} // namespace walkmere

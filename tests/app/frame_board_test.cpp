@@ -1,0 +1,273 @@
+// The frame with the board: the start-up order on the wire, the timer pacing a measurement,
+// the commit with its coverage warning, and the sweep restart.
+#include "frame_Fixture.h"
+
+#include <QElapsedTimer>
+#include <QImage>
+#include <QSignalSpy>
+
+#include <algorithm>
+#include <optional>
+#include <poll.h>
+#include <unistd.h>
+
+#include "app/StartupView.h"
+#include "link/FrameAssembler.h"
+#include "scan/BoardProtocol.h"
+#include "survey/store_TestSite.h"
+#include "tools/board/PseudoTerminal.h"
+#include "tools/board/StandInBoard.h"
+
+namespace walkmere {
+namespace {
+
+using namespace frametest;
+using storetest::ap;
+using storetest::makeHeader;
+using storetest::siteBytes;
+
+// A board on the other end of a pseudo-terminal, serving the built-in scenario.
+class FrameWithBoard : public FrameTest {
+protected:
+    void SetUp() override {
+        std::string error;
+        auto opened = PseudoTerminal::open(error);
+        ASSERT_TRUE(opened) << error;
+        pty.emplace(std::move(*opened));
+        FrameTest::SetUp();
+        app->link.setPortOverride(pty->slavePath());
+    }
+    void startBoard() {
+        board = std::make_unique<StandInBoard>(pty->masterFd(), defaultScenario());
+        ASSERT_TRUE(board->start());
+    }
+    void TearDown() override {
+        FrameTest::TearDown(); // the link lets go of the line first
+        if (board) board->stop();
+    }
+
+    // A site file with an empty points section, adopted by the store.
+    void makeSite() {
+        testkit::writeFileBytes(sitePath, siteBytes());
+        app->store.adoptSite(sitePath.string(), makeHeader());
+        ASSERT_TRUE(app->store.loadPoints());
+    }
+    std::vector<PointIndexEntry> pointsInFile() {
+        ScriptedPrompter quiet;
+        RecordingSoundPlayer silent;
+        CSurveyStore reader(quiet, silent);
+        reader.adoptSite(sitePath.string(), makeHeader());
+        EXPECT_TRUE(reader.loadPoints());
+        return reader.index();
+    }
+    // What the site view does when the surveyor taps the plan.
+    void startMeasurement(int32_t x, int32_t y) {
+        app->store.beginPoint(x, y, "TEST");
+        app->board.measuring = 1;
+        app->board.measurementDone = 0;
+        app->board.progressPercent = 0;
+        frame->ActivateView(ViewKind::Scan);
+    }
+
+    std::optional<PseudoTerminal> pty;
+    std::unique_ptr<StandInBoard> board;
+    testkit::TempDir dir;
+    std::filesystem::path sitePath = dir.file("site.kvs");
+};
+
+TEST_F(FrameWithBoard, CreationOpensThePortThenAsksForFirmwareThenStartsTheTimer) {
+    startBoard();
+    QImage before(240, 268, QImage::Format_RGB32);
+    frame->startupView()->render(before);
+    QSignalSpy started(frame.get(), &CMainFrame::started);
+    QElapsedTimer clock;
+    clock.start();
+    frame->create();
+
+    EXPECT_TRUE(app->link.isPortOpen()) << "the port opens at once";
+    EXPECT_FALSE(frame->timerRunning());
+    EXPECT_EQ(board->stats().firmwareRequests, 0u) << "nothing is sent before the pause";
+
+    ASSERT_TRUE(waitUntil([&] { return board->stats().firmwareRequests > 0; }));
+    const qint64 firmwareAt = clock.elapsed();
+    EXPECT_GE(firmwareAt, 950) << "one second after the port opened";
+    EXPECT_FALSE(frame->timerRunning());
+
+    ASSERT_TRUE(started.wait(5000));
+    const qint64 timerAt = clock.elapsed();
+    EXPECT_TRUE(frame->timerRunning());
+    EXPECT_GE(timerAt - firmwareAt, 800) << "the timer starts a second after REQ_FIRMWARE";
+    EXPECT_EQ(board->stats().firmwareRequests, 1u);
+
+    const auto shown = scripted.shown();
+    ASSERT_GE(shown.size(), 2u);
+    EXPECT_EQ(shown[0].kind, ScriptedPrompter::Kind::WaitBegin);
+    EXPECT_EQ(shown[1].kind, ScriptedPrompter::Kind::WaitEnd);
+
+    // The board's answers reach the start-up view.
+    EXPECT_TRUE(waitUntil([&] { return app->board.getSerialNumber() == "A1B2C3"; }));
+    EXPECT_EQ(app->board.getFirmwareVersion(), "DRV-2.14");
+    QImage after(240, 268, QImage::Format_RGB32);
+    frame->startupView()->render(after);
+    const QRect firmwareLine(0, 153, 240, 20), serialLine(0, 183, 240, 20);
+    EXPECT_NE(before.copy(firmwareLine), after.copy(firmwareLine));
+    EXPECT_NE(before.copy(serialLine), after.copy(serialLine));
+    EXPECT_EQ(before.copy(0, 0, 240, 150), after.copy(0, 0, 240, 150)) << "the picture stays";
+}
+
+TEST_F(FrameWithBoard, MeasurementEndsOnTheTenthSweepAndTheSiteViewShowsThePoint) {
+    makeSite();
+    startBoard();
+    frame->attachToBoard();
+    ASSERT_TRUE(app->link.openPort());
+    app->link.start();
+    app->board.requestFirmware();
+    ASSERT_TRUE(waitUntil([&] { return app->table.certifiedRecords().size() >= 2; }))
+        << "the board's APs get certified";
+
+    app->table.setDecertifyTime(10);
+    frame->ActivateView(ViewKind::Site);
+    startMeasurement(120, 130);
+
+    // The timer is driven by hand: one tick for each completed sweep.
+    std::vector<int> percents;
+    while (!app->board.measurementDone.load() && percents.size() < 12) {
+        ASSERT_TRUE(waitUntil([&] { return app->board.sweepComplete.load() == 1; }));
+        EXPECT_EQ(frame->activeKind(), ViewKind::Scan);
+        frame->OnTimer();
+        percents.push_back(app->board.progressPercent.load());
+    }
+    EXPECT_EQ(percents, (std::vector<int>{10, 20, 30, 40, 50, 60, 70, 80, 90, 100}));
+
+    // The next sweep's update commits the point and brings the site view back.
+    ASSERT_TRUE(waitUntil([&] { return frame->activeKind() == ViewKind::Site; }));
+    EXPECT_EQ(app->board.measuring.load(), 0);
+    EXPECT_EQ(app->board.measurementDone.load(), 0);
+    EXPECT_TRUE(scripted.messages().empty());
+    EXPECT_TRUE(recorded.played().empty()) << "no coverage warning";
+
+    const std::vector<PointIndexEntry> points = pointsInFile();
+    ASSERT_EQ(points.size(), 1u);
+    EXPECT_EQ(points[0].x, 120);
+    EXPECT_EQ(points[0].y, 130);
+    EXPECT_EQ(points[0].kind, KIND_SURVEY_POINT);
+    EXPECT_GE(points[0].readingCount, 2);
+    EXPECT_EQ(points[0].bestRssi, app->store.index().at(0).bestRssi);
+    EXPECT_GE(points[0].bestRssi, -60) << "the strongest AP of the scenario is at -52 dBm";
+}
+
+TEST_F(FrameWithBoard, TwoTicksWithoutASweepAskForEntryOneAgain) {
+    // No board answers: the line stays quiet and the sweep stalls.
+    ASSERT_TRUE(app->link.openPort());
+    app->link.start();
+    app->board.entryIndex = 7;
+    const int master = pty->masterFd();
+    auto readFrame = [master](int waitMs) {
+        std::vector<uint8_t> bytes;
+        pollfd p{master, POLLIN, 0};
+        while (::poll(&p, 1, waitMs) > 0) {
+            uint8_t buffer[256];
+            ssize_t n = ::read(master, buffer, sizeof buffer);
+            if (n <= 0) break;
+            bytes.insert(bytes.end(), buffer, buffer + n);
+            if (bytes.size() >= 2 && bytes[bytes.size() - 1] == kFrameEnd) break;
+            waitMs = 200;
+        }
+        return bytes;
+    };
+
+    frame->OnTimer();
+    EXPECT_TRUE(readFrame(150).empty()) << "one stale tick sends nothing";
+    EXPECT_EQ(app->board.entryIndex.load(), 7);
+
+    frame->OnTimer();
+    EXPECT_EQ(app->board.entryIndex.load(), 1);
+    const std::vector<uint8_t> entry1 = {0x11, 0x12, 0x03, 0x01, 0x00, 0x1C, 0x00, 0x00, 0x01,
+                                         0x00, 0x00, 0x00, 0x00, 0x00, 0x3A, 0x11, 0x13};
+    EXPECT_EQ(readFrame(1000), entry1);
+    EXPECT_EQ(frame->pacer.staleTicks, 0);
+}
+
+// ---- the commit, driven without a board ----
+
+using FrameCommit = FrameWithBoard;
+
+TEST_F(FrameCommit, NoCertifiedApSoundsRedAlertToItsEndBeforeTheWarning) {
+    makeSite();
+    frame->ActivateView(ViewKind::Site);
+    startMeasurement(5, 6);
+    app->board.measurementDone = 1;
+
+    frame->OnBoardUpdate(kUpdateSweepWParam, kUpdateSweepLParam);
+
+    EXPECT_EQ(events.all(),
+              (std::vector<std::string>{"view:Site", "view:Scan", "sync:REDALERT",
+                                        "message:No Access Points Detected!", "view:Site"}));
+    const auto shown = scripted.shown();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].caption, "COVERAGE WARNING");
+    EXPECT_EQ(shown[0].icon, MessageIcon::Exclamation);
+    EXPECT_EQ(frame->activeKind(), ViewKind::Site);
+
+    const std::vector<PointIndexEntry> points = pointsInFile();
+    ASSERT_EQ(points.size(), 1u) << "the point is stored all the same";
+    EXPECT_EQ(points[0].x, 5);
+    EXPECT_EQ(points[0].readingCount, 0);
+    EXPECT_EQ(points[0].bestRssi, -100);
+}
+
+TEST_F(FrameCommit, CertifiedApsAreStoredWithoutAWarning) {
+    makeSite();
+    SweepSlots sweep{};
+    sweep[1] = ap(1, -70);
+    sweep[2] = ap(2, -55);
+    for (int i = 0; i < CLiveApTable::kDefaultSettleCount; ++i)
+        app->table.processSweep(sweep);
+    startMeasurement(40, 50);
+    app->board.measurementDone = 1;
+
+    frame->OnBoardUpdate(kUpdateSweepWParam, kUpdateSweepLParam);
+
+    EXPECT_TRUE(recorded.played().empty());
+    EXPECT_TRUE(scripted.messages().empty());
+    EXPECT_EQ(frame->activeKind(), ViewKind::Site);
+    const std::vector<PointIndexEntry> points = pointsInFile();
+    ASSERT_EQ(points.size(), 1u);
+    EXPECT_EQ(points[0].readingCount, 2);
+    EXPECT_EQ(points[0].bestRssi, -55);
+}
+
+TEST_F(FrameCommit, AFailedCommitIsNotACoverageWarning) {
+    makeSite();
+    std::filesystem::remove(sitePath); // the card was pulled
+    startMeasurement(5, 6);
+    app->board.measurementDone = 1;
+
+    frame->OnBoardUpdate(kUpdateSweepWParam, kUpdateSweepLParam);
+
+    const auto messages = scripted.messages();
+    ASSERT_EQ(messages.size(), 1u) << "the store's own report";
+    EXPECT_NE(messages[0], "No Access Points Detected!");
+    const auto played = recorded.played();
+    EXPECT_EQ(std::count(played.begin(), played.end(), "sync:REDALERT"), 1)
+        << "only the alert that goes with the store's report";
+    EXPECT_EQ(frame->activeKind(), ViewKind::Site) << "the site view returns whatever happened";
+    EXPECT_EQ(app->board.measuring.load(), 0);
+    EXPECT_EQ(app->board.measurementDone.load(), 0);
+    EXPECT_TRUE(app->store.index().empty());
+}
+
+TEST_F(FrameCommit, AnUpdateDuringTheMeasurementOnlyRepaints) {
+    makeSite();
+    startMeasurement(5, 6);
+
+    frame->OnBoardUpdate(kUpdateSweepWParam, kUpdateSweepLParam);
+
+    EXPECT_EQ(frame->activeKind(), ViewKind::Scan);
+    EXPECT_EQ(app->board.measuring.load(), 1);
+    EXPECT_TRUE(app->store.index().empty());
+    EXPECT_TRUE(events.all() == std::vector<std::string>{"view:Scan"});
+}
+
+} // namespace
+} // namespace walkmere
