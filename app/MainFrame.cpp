@@ -6,6 +6,7 @@
 #include "app/CommandTarget.h"
 #include "app/HelpDlg.h"
 #include "app/OptionsDlg.h"
+#include "app/SignOffDlg.h"
 #include "app/Snapshot.h"
 #include "app/StartupView.h"
 #include "res/Resources.h"
@@ -184,11 +185,21 @@ QWidget* CMainFrame::makeView(ViewKind kind) {
     if (kind == ViewKind::Startup) return startup;
     QWidget* view = nullptr;
     if (auto f = factories.find(kind); f != factories.end() && f->second) view = f->second(views);
-    if (!view && kind == ViewKind::Site)
-        view = new CSiteView(app.viewport,
-                             {app.store, app.board, app.prompter, app.sound,
-                              [this] { ActivateView(ViewKind::Scan); }},
-                             views);
+    if (!view && kind == ViewKind::Site) {
+        auto* siteView = new CSiteView(app.viewport,
+                                       {app.store, app.board, app.prompter, app.sound,
+                                        [this] { ActivateView(ViewKind::Scan); }},
+                                       views);
+        siteView->setSaveHook([this, siteView] {
+            runSaveSiteCommand(siteView, app.store, app.prompter, siteView->openedPath);
+        });
+        if (startSite) {
+            // The site named on the command line opens once the site view is on screen.
+            QTimer::singleShot(0, siteView, [siteView, path = *startSite] { siteView->openSite(path); });
+            startSite.reset();
+        }
+        view = siteView;
+    }
     if (!view && kind == ViewKind::Scan)
         view = new CScanView([&board = app.board] { return int(board.progressPercent.load()); },
                              [&table = app.table] { return table.certifiedRecords(); }, views);

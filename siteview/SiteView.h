@@ -2,25 +2,68 @@
 
 #include <QImage>
 #include <QString>
+#include <QTimer>
 #include <QWidget>
 
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "app/CommandTarget.h"
 #include "siteview/Viewport.h"
+
+class QScrollBar;
 
 namespace walkmere {
 
+class CBoardProtocol;
 class CSurveyStore;
+class IPrompter;
+class ISoundPlayer;
+
+inline constexpr const char* kNoPointInRangeText = "No survey point within range.";
+
+// What the site view's input works on besides the viewport.
+struct SiteViewServices {
+    CSurveyStore& store;
+    CBoardProtocol& board; // the measurement flags and the board's entry index
+    IPrompter& prompter;
+    ISoundPlayer& sound;
+    std::function<void()> activateScanView; // shows the scan view while a point is measured
+};
 
 // The view the surveyor works in: the floor plan with the survey points, the walk path, the
 // placed access points, rulers, the survey cursor, banners and the status line. The whole
 // picture is composed off screen and copied to the widget in one piece, so the map is never
 // seen half drawn.
 //
-// The view reads the viewport and the survey store it was given; both are changed only on
-// the UI thread, never during a paint.
-class CSiteView : public QWidget {
+// Input: a tap takes a survey point where it lands (or places an access point in placement
+// mode), a press held 600 ms or a right-button press inspects the nearest point, the arrow
+// keys move the map under the cursor and Return/Enter takes a point at the cursor. The two
+// scroll bars stand for the viewport's centre; they lie outside the client area.
+//
+// The view reads and changes the viewport and the survey store on the UI thread only,
+// never during a paint.
+class CSiteView : public QWidget, public ICommandTarget {
     Q_OBJECT
 public:
-    CSiteView(CViewport& viewport, const CSurveyStore& store, QWidget* parent = nullptr);
+    // The scroll codes the scroll handlers take.
+    enum ScrollCode {
+        SB_LINELEFT = 0,
+        SB_LINEUP = 0,
+        SB_LINERIGHT = 1,
+        SB_LINEDOWN = 1,
+        SB_PAGELEFT = 2,
+        SB_PAGEUP = 2,
+        SB_PAGERIGHT = 3,
+        SB_PAGEDOWN = 3,
+        SB_THUMBPOSITION = 4,
+        SB_THUMBTRACK = 5,
+    };
+    static constexpr int kHoldMilliseconds = 600;
+    static constexpr int kHoldSlop = 4; // pixels a held press may wander
+
+    CSiteView(CViewport& viewport, const SiteViewServices& services, QWidget* parent = nullptr);
 
     // Set by the open-site flow once it has accepted a site file (also when the floor plan
     // could not be loaded); never cleared.
@@ -33,23 +76,74 @@ public:
     QImage floorPlan;
 
     CViewport& viewport() { return view; }
-    const CSurveyStore& store() const { return survey; }
+    const CSurveyStore& store() const { return services.store; }
 
-    // The client rectangle as the viewport's operations take it.
-    EdgeRect clientRect() const { return {0, 0, width(), height()}; }
+    // The client rectangle as the viewport's operations take it: the widget less its
+    // scroll bars.
+    EdgeRect clientRect() const;
+    // The room the scroll bars take: the vertical bar's width, the horizontal bar's height.
+    QSize scrollBarExtent() const;
 
-    // The picture exactly as the widget shows it, at the given size (the widget's own size
-    // when none is given); the snapshot writer and the tests use it.
+    // The picture exactly as the widget shows it, at the given size (the client area's
+    // size when none is given); the snapshot writer and the tests use it.
     QImage composePicture(QSize size = QSize()) const;
+
+    // ---- commands: 32771 open, 32772 save, 32774 zoom in, 32775 zoom out, 32780 place ----
+    bool handlesCommand(int id) const override;
+    void onCommand(int id) override;
+    // "Open a Site"; with a path (the command line's) the file dialog is skipped.
+    bool openSite(const std::optional<std::string>& path = std::nullopt);
+    // What "Save a Site" runs; without a hook the command is not offered.
+    void setSaveHook(std::function<void()> hook) { saveSite = std::move(hook); }
+    // Replaces the modal Location Information dialog (tests watch it without a modal loop).
+    void setLocationInfoRunner(std::function<void()> runner) { locationInfo = std::move(runner); }
+
+    // ---- scroll bars ----
+    QScrollBar* horizontalBar() const { return hBar; }
+    QScrollBar* verticalBar() const { return vBar; }
+    // Ranges 0..plan width and 0..plan height, boxes at the centre (the open flow).
+    void setScrollRanges(int planWidth, int planHeight);
+    void setHorizontalBox();
+    void setVerticalBox();
+
+    // ---- the handlers, by the handheld's events ----
+    void OnHScroll(int code, int thumbPosition);
+    void OnVScroll(int code, int thumbPosition);
+    void OnTapAndHold(QPoint p);
+    void OnTap(QPoint p);
+    // Returns true for the keys the view acts on.
+    bool OnKeyDown(int key);
+
+    // Paints the whole view now.
+    void repaintNow() { repaint(); }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    void connectScrollBars();
+    void placeScrollBars();
+    bool insideClient(QPoint p) const;
+    void onHoldTimeout();
+
     CViewport& view;
-    const CSurveyStore& survey;
+    SiteViewServices services;
     QImage cursorBitmap;
     QImage offscreen; // kept between paints so it is not reallocated every time
+    QScrollBar* hBar;
+    QScrollBar* vBar;
+    std::function<void()> saveSite;
+    std::function<void()> locationInfo;
+
+    // A left press waiting to become a tap (released) or a tap-and-hold (timer).
+    QTimer holdTimer;
+    QPoint pressPoint;
+    bool pressPending = false;
 };
 
 } // namespace walkmere

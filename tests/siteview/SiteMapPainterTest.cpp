@@ -12,6 +12,9 @@
 #include "platform/Sound.h"
 #include "siteview/SiteMapPainter.h"
 #include "siteview/SiteView.h"
+#include "platform/Clock.h"
+#include "scan/LiveApTable.h"
+#include "scan/BoardProtocol.h"
 #include "survey/SurveyStore.h"
 
 namespace walkmere {
@@ -363,26 +366,39 @@ TEST_F(SiteMapPicture, MissingPlanAndOddSizesAreSafe) {
     EXPECT_EQ(mono.format(), QImage::Format_RGB32);
 }
 
+namespace {
+struct NoLine : IFrameQueue {
+    int queueFrame(const uint8_t*, uint32_t) override { return 1; }
+};
+} // namespace
+
 TEST(SiteViewWidget, ShowsThePictureItComposes) {
     ScriptedPrompter prompter;
     RecordingSoundPlayer sound;
     CSurveyStore store(prompter, sound);
+    NoLine line;
+    CLiveApTable table;
+    ManualClock clock;
+    CBoardProtocol board(line, table, clock);
     CViewport vp;
-    CSiteView view(vp, store);
+    CSiteView view(vp, {store, board, prompter, sound, [] {}});
     view.resize(kW, kH);
-    EXPECT_EQ(view.clientRect(), (EdgeRect{0, 0, kW, kH}));
+    // The scroll bars sit beside the client area, which is what the map is drawn for.
+    const EdgeRect client = view.clientRect();
+    const QRect clientArea(0, 0, client.right, client.bottom);
+    EXPECT_EQ(view.composePicture().size(), clientArea.size());
 
-    QImage before = view.grab().toImage().convertToFormat(QImage::Format_RGB32);
-    EXPECT_EQ(before.pixel(5, kH - 5), kBlack) << "no site: no status line";
+    QImage before = view.grab(clientArea).toImage().convertToFormat(QImage::Format_RGB32);
+    EXPECT_EQ(before.pixel(5, client.bottom - 5), kBlack) << "no site: no status line";
     EXPECT_EQ(before, view.composePicture());
 
     view.siteOpen = true;
     view.floorPlan = QImage(1000, 800, QImage::Format_RGB32);
     view.floorPlan.fill(kPlanGrey);
     vp.setBounds(1000, 800);
-    vp.initView(kW, kW);
-    const QImage after = view.grab().toImage().convertToFormat(QImage::Format_RGB32);
-    EXPECT_EQ(after.pixel(5, kH - 5), qRgb(0, 192, 0));
+    vp.initView(client.right, client.right);
+    const QImage after = view.grab(clientArea).toImage().convertToFormat(QImage::Format_RGB32);
+    EXPECT_EQ(after.pixel(5, client.bottom - 5), qRgb(0, 192, 0));
     EXPECT_EQ(after.pixel(60, 60), kPlanGrey);
     EXPECT_EQ(after, view.composePicture());
     EXPECT_EQ(view.composePicture(QSize(480, 536)).size(), QSize(480, 536));

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QDialog>
+
+#include <string>
+#include <vector>
+
+class QListWidget;
+class QPushButton;
+
+namespace walkmere {
+
+class CSurveyStore;
+class IPrompter;
+
+inline constexpr const char* kLocationInfoCaption = "Location Information";
+inline constexpr const char* kLocationInfoHeader = "#\tMAC ADDR\t\t\tRSSI\tSSID";
+inline constexpr const char* kDynamicApLine = "THIS POINT IS A DYNAMIC AP";
+inline constexpr const char* kDeletePointButton = "Delete This Point";
+inline constexpr const char* kDeleteQuestion = "Delete?";
+
+// The list lines for the point the store found last: for a survey point the header line and
+// one line per stored reading ("%d\t%02X-...-%02X\t%d\t%s", dBm truncated toward zero; an
+// empty line for a reading the file would not give back); for a placed access point its one
+// line; nothing for any other kind. Reads the site file.
+std::vector<std::string> locationInfoLines(CSurveyStore& store);
+
+// What was recorded at one point of the map, with a button to delete the point. Works on
+// the store's found entry; the list is built once, when the dialog is made.
+class CLocationInfoDlg : public QDialog {
+    Q_OBJECT
+public:
+    CLocationInfoDlg(CSurveyStore& store, IPrompter& prompter, QWidget* parent = nullptr);
+
+    QListWidget* list() const { return lines; }
+    QPushButton* deleteButton() const { return deleteThisPoint; }
+
+    // "Delete This Point": asks "Delete?"; Yes deletes the point (the store says
+    // "Deleted.") and closes the dialog with result 0; No leaves everything as it was.
+    void OnDeletePoint();
+
+private:
+    CSurveyStore& store;
+    IPrompter& prompter;
+    QListWidget* lines;
+    QPushButton* deleteThisPoint;
+};
+
+} // namespace walkmere

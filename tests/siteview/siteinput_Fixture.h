@@ -1,0 +1,52 @@
+#pragma once
+// A site view with real services: a store on a site file in a fresh folder, a board
+// protocol that queues into nothing, scripted prompts and recorded sounds.
+
+#include <QScrollBar>
+
+#include <memory>
+
+#include "platform/Clock.h"
+#include "scan/BoardProtocol.h"
+#include "scan/LiveApTable.h"
+#include "siteview/SiteView.h"
+#include "survey/store_TestSite.h"
+
+namespace walkmere::siteinputtest {
+
+class DroppingQueue final : public IFrameQueue {
+public:
+    int queueFrame(const uint8_t*, uint32_t) override { return 1; }
+};
+
+struct SiteViewFixture : storetest::StoreFixture {
+    DroppingQueue queue;
+    CLiveApTable table;
+    ManualClock clock;
+    CBoardProtocol board{queue, table, clock};
+    CViewport viewport;
+    int scanActivations = 0;
+    int locationDialogs = 0;
+    std::unique_ptr<CSiteView> view;
+
+    // A view whose client area is 240 x 268, without a site unless one is made.
+    void makeView() {
+        SiteViewServices services{store, board, prompter, sound, [this] { ++scanActivations; }};
+        view = std::make_unique<CSiteView>(viewport, services);
+        view->setLocationInfoRunner([this] { ++locationDialogs; });
+        const QSize bars = view->scrollBarExtent();
+        view->resize(240 + bars.width(), 268 + bars.height());
+    }
+
+    // A 1000 x 800 plan at 100 % with the view (0, 240, 0, 240), as after opening a site.
+    void openAtFullSize(const storetest::Bytes& points = {}) {
+        makeSite(points);
+        ASSERT_TRUE(store.loadPoints());
+        makeView();
+        viewport.setBounds(1000, 800);
+        viewport.initView(240, 240);
+        view->setScrollRanges(1000, 800);
+    }
+};
+
+} // namespace walkmere::siteinputtest

@@ -1,0 +1,270 @@
+// The site view's stylus, joystick, scroll-bar and command input.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QEventLoop>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QTimer>
+
+#include "app/CommandTarget.h"
+#include "siteinput_Fixture.h"
+
+namespace walkmere {
+namespace {
+
+using namespace storetest;
+using namespace siteinputtest;
+
+class SiteInput : public ::testing::Test, public SiteViewFixture {
+protected:
+    void mouse(QEvent::Type type, QPoint p, Qt::MouseButton button) {
+        const bool move = type == QEvent::MouseMove;
+        const Qt::MouseButtons held =
+            type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::MouseButtons(button);
+        QMouseEvent e(type, QPointF(p), QPointF(view->mapToGlobal(p)), move ? Qt::NoButton : button,
+                      held, Qt::NoModifier);
+        QApplication::sendEvent(view.get(), &e);
+    }
+    void tap(QPoint p) {
+        mouse(QEvent::MouseButtonPress, p, Qt::LeftButton);
+        mouse(QEvent::MouseButtonRelease, p, Qt::LeftButton);
+    }
+    void key(int k, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+        QKeyEvent e(QEvent::KeyPress, k, mods);
+        QApplication::sendEvent(view.get(), &e);
+    }
+    static void spin(int ms) {
+        QEventLoop loop;
+        QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    QScrollBar* hBar() const { return view->horizontalBar(); }
+    QScrollBar* vBar() const { return view->verticalBar(); }
+};
+
+TEST_F(SiteInput, TapInTheMiddleTakesThePointThereAndShowsTheScanView) {
+    openAtFullSize();
+    EXPECT_EQ(view->clientRect(), (EdgeRect{0, 0, 240, 268}));
+    board.measurementDone = 1;
+    board.progressPercent = 40;
+    tap({120, 134});
+    EXPECT_EQ(viewport.view(), (EdgeRect{0, 0, 240, 240})); // did not move
+    EXPECT_EQ(store.pointX(), 120);
+    EXPECT_EQ(store.pointY(), 120);
+    EXPECT_EQ(store.pointLabel(), "TEST");
+    EXPECT_EQ(board.measuring.load(), 1);
+    EXPECT_EQ(board.measurementDone.load(), 0);
+    EXPECT_EQ(board.progressPercent.load(), 0);
+    EXPECT_EQ(sound.played(), std::vector<std::string>{"async:ping"});
+    EXPECT_EQ(scanActivations, 1);
+}
+
+TEST_F(SiteInput, TapAtTheLeftEdgeCentresOnThePlanEdge) {
+    openAtFullSize();
+    tap({0, 134});
+    EXPECT_EQ(viewport.centreX(), 0);
+    EXPECT_EQ(viewport.view().left, -120);
+    EXPECT_EQ(viewport.view().right, 120);
+    EXPECT_EQ(store.pointX(), 0);
+    EXPECT_EQ(hBar()->value(), 0);
+    EXPECT_EQ(vBar()->value(), 120);
+}
+
+TEST_F(SiteInput, PlacementTapPastThePlanEdgeStoresTheTappedPoint) {
+    openAtFullSize();
+    viewport.scrollLeft(10); // view (-10, 230)
+    view->onCommand(ID_PLACE_ACCESS_POINT);
+    ASSERT_TRUE(view->placingAp);
+    tap({0, 134});
+    ASSERT_EQ(store.index().size(), 1u);
+    EXPECT_EQ(store.index()[0].kind, KIND_DYNAMIC_AP);
+    EXPECT_EQ(store.index()[0].x, -10);
+    EXPECT_EQ(store.index()[0].y, 120);
+    EXPECT_EQ(recordAt(file(), kPointsAt + 8).x(), -10);
+    EXPECT_FALSE(view->placingAp);
+    EXPECT_EQ(viewport.centreX(), 0);
+    EXPECT_EQ(hBar()->value(), 0);
+    EXPECT_EQ(scanActivations, 0);
+    EXPECT_TRUE(sound.played().empty());
+
+    // A plain tap at the same place takes the survey point on the plan's edge.
+    viewport.setCentreX(110);
+    tap({0, 134});
+    EXPECT_EQ(store.pointX(), 0);
+    EXPECT_EQ(scanActivations, 1);
+}
+
+TEST_F(SiteInput, PlacementModeTwiceStillPlacesOneAccessPoint) {
+    openAtFullSize();
+    view->onCommand(ID_PLACE_ACCESS_POINT);
+    view->onCommand(ID_PLACE_ACCESS_POINT);
+    tap({120, 134});
+    EXPECT_EQ(store.index().size(), 1u);
+    EXPECT_FALSE(view->placingAp);
+    EXPECT_EQ(scanActivations, 0);
+    tap({120, 134});
+    EXPECT_EQ(store.index().size(), 1u);
+    EXPECT_EQ(scanActivations, 1);
+}
+
+TEST_F(SiteInput, TapAndHoldInspectsPointsWithinFortyPlanPixels) {
+    // Client (x, 134) is plan (x, 120) at this size.
+    openAtFullSize(pointBytes(60, 120, KIND_SURVEY_POINT));
+    view->OnTapAndHold({100, 134}); // 40 away
+    EXPECT_EQ(locationDialogs, 1);
+    EXPECT_TRUE(prompter.messages().empty());
+    view->OnTapAndHold({101, 134}); // 41 away
+    EXPECT_EQ(locationDialogs, 1);
+    EXPECT_EQ(prompter.messages(), std::vector<std::string>{"No survey point within range."});
+    EXPECT_EQ(scanActivations, 0); // an inspection takes no point
+}
+
+TEST_F(SiteInput, NearerDeletedPointHidesALivePointInRange) {
+    // Deleted points stay in the index, as kind 2, until the points are loaded again.
+    openAtFullSize(pointBytes(100, 120, KIND_SURVEY_POINT) +
+                   pointBytes(130, 120, KIND_SURVEY_POINT));
+    ASSERT_EQ(store.findNearest(100, 120), KIND_SURVEY_POINT);
+    ASSERT_TRUE(store.deletePoint());
+    prompter.clear();
+    view->OnTapAndHold({100, 134});
+    EXPECT_EQ(locationDialogs, 0);
+    EXPECT_EQ(prompter.messages(), std::vector<std::string>{"No survey point within range."});
+}
+
+TEST_F(SiteInput, HeldOrRightPressIsTapAndHoldAndKeepsPlacementMode) {
+    openAtFullSize(pointBytes(120, 120, KIND_DYNAMIC_AP));
+    view->onCommand(ID_PLACE_ACCESS_POINT);
+    mouse(QEvent::MouseButtonPress, {120, 134}, Qt::RightButton);
+    EXPECT_EQ(locationDialogs, 1);
+
+    mouse(QEvent::MouseButtonPress, {120, 134}, Qt::LeftButton);
+    spin(800);
+    EXPECT_EQ(locationDialogs, 2);
+    mouse(QEvent::MouseButtonRelease, {120, 134}, Qt::LeftButton); // the hold is over
+    EXPECT_EQ(store.index().size(), 1u);
+    EXPECT_TRUE(view->placingAp);
+    EXPECT_EQ(scanActivations, 0);
+}
+
+TEST_F(SiteInput, PressThatWandersOffIsNeitherTapNorHold) {
+    openAtFullSize();
+    mouse(QEvent::MouseButtonPress, {120, 134}, Qt::LeftButton);
+    mouse(QEvent::MouseMove, {140, 134}, Qt::LeftButton);
+    mouse(QEvent::MouseButtonRelease, {140, 134}, Qt::LeftButton);
+    spin(700);
+    EXPECT_EQ(scanActivations, 0);
+    EXPECT_EQ(locationDialogs, 0);
+    EXPECT_TRUE(prompter.messages().empty());
+}
+
+TEST_F(SiteInput, ScrollCodesMoveTheCentreAndSetTheBox) {
+    openAtFullSize();
+    viewport.setCentreX(5);
+    view->OnHScroll(CSiteView::SB_LINELEFT, 0);
+    EXPECT_EQ(viewport.centreX(), 0);
+    EXPECT_EQ(hBar()->value(), 0);
+
+    view->OnHScroll(CSiteView::SB_PAGERIGHT, 0);
+    EXPECT_EQ(viewport.centreX(), 240); // the client width
+    view->OnVScroll(CSiteView::SB_PAGEDOWN, 0);
+    EXPECT_EQ(viewport.centreY(), 120 + 268); // the client height
+    EXPECT_EQ(vBar()->value(), 388);
+
+    view->OnHScroll(CSiteView::SB_THUMBTRACK, 5000);
+    EXPECT_EQ(viewport.centreX(), 1000);
+    EXPECT_EQ(hBar()->value(), 1000);
+
+    // The thumb released: nothing moves but the box goes back to the centre.
+    viewport.setCentreX(300);
+    view->OnHScroll(CSiteView::SB_THUMBPOSITION, 700);
+    EXPECT_EQ(viewport.centreX(), 300);
+    EXPECT_EQ(hBar()->value(), 300);
+
+    view->OnVScroll(CSiteView::SB_LINEUP, 0);
+    EXPECT_EQ(viewport.centreY(), 378);
+}
+
+TEST_F(SiteInput, ScrollBarActionsStepByTheViewsOwnRules) {
+    openAtFullSize();
+    EXPECT_EQ(hBar()->maximum(), 1000);
+    EXPECT_EQ(vBar()->maximum(), 800);
+    EXPECT_EQ(hBar()->value(), 120);
+    hBar()->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    EXPECT_EQ(viewport.centreX(), 130);
+    EXPECT_EQ(hBar()->value(), 130);
+    vBar()->triggerAction(QAbstractSlider::SliderPageStepAdd);
+    EXPECT_EQ(viewport.centreY(), 120 + 268);
+    EXPECT_EQ(vBar()->value(), 388);
+    hBar()->setSliderPosition(700); // dragging the thumb
+    EXPECT_EQ(viewport.centreX(), 700);
+}
+
+TEST_F(SiteInput, ArrowKeysScrollTenAndSetTheBox) {
+    openAtFullSize();
+    key(Qt::Key_Right);
+    EXPECT_EQ(viewport.centreX(), 130);
+    EXPECT_EQ(hBar()->value(), 130);
+    key(Qt::Key_Down);
+    key(Qt::Key_Down);
+    EXPECT_EQ(viewport.centreY(), 140);
+    EXPECT_EQ(vBar()->value(), 140);
+    key(Qt::Key_Left);
+    key(Qt::Key_Up);
+    EXPECT_EQ(viewport.centreX(), 120);
+    EXPECT_EQ(viewport.centreY(), 130);
+    EXPECT_EQ(scanActivations, 0);
+}
+
+TEST_F(SiteInput, ActionKeyTakesThePointAtTheCursorAfterPingAndBeep) {
+    openAtFullSize();
+    viewport.scrollRight(30);
+    viewport.scrollDown(20);
+    const EdgeRect before = viewport.view();
+    board.entryIndex = 9;
+    board.progressPercent = 77;
+    board.measurementDone = 1;
+    key(Qt::Key_Enter, Qt::KeypadModifier);
+    EXPECT_EQ(store.pointX(), 150);
+    EXPECT_EQ(store.pointY(), 140);
+    EXPECT_EQ(viewport.view(), before);
+    EXPECT_EQ(board.measuring.load(), 1);
+    EXPECT_EQ(board.progressPercent.load(), 0);
+    EXPECT_EQ(board.entryIndex.load(), 1);
+    EXPECT_EQ(board.measurementDone.load(), 0);
+    EXPECT_EQ(sound.played(), (std::vector<std::string>{"async:ping", "beep"}));
+    EXPECT_EQ(scanActivations, 1);
+
+    key(Qt::Key_Return);
+    EXPECT_EQ(scanActivations, 2);
+}
+
+TEST_F(SiteInput, ZoomCommandsChangeTheViewButNotTheBoxes) {
+    openAtFullSize();
+    EXPECT_TRUE(view->handlesCommand(ID_ZOOM_IN));
+    EXPECT_FALSE(view->handlesCommand(ID_FILE_SAVE_SITE)); // no save flow wired
+    EXPECT_FALSE(view->handlesCommand(ID_OPTIONS));
+    view->onCommand(ID_ZOOM_IN);
+    EXPECT_EQ(viewport.zoom(), 2);
+    EXPECT_EQ(viewport.view(), (EdgeRect{60, 60, 180, 180}));
+    view->onCommand(ID_ZOOM_OUT);
+    EXPECT_EQ(viewport.zoom(), 1);
+    EXPECT_EQ(hBar()->value(), 120);
+
+    int saves = 0;
+    view->setSaveHook([&] { ++saves; });
+    EXPECT_TRUE(view->handlesCommand(ID_FILE_SAVE_SITE));
+    view->onCommand(ID_FILE_SAVE_SITE);
+    EXPECT_EQ(saves, 1);
+}
+
+TEST_F(SiteInput, WithoutASiteATapMeasuresAtTheOrigin) {
+    makeView();
+    tap({120, 134});
+    EXPECT_EQ(store.pointX(), 0);
+    EXPECT_EQ(store.pointY(), 0);
+    EXPECT_EQ(scanActivations, 1);
+}
+
+} // namespace
+} // namespace walkmere
