@@ -6,6 +6,8 @@ extern const SiteCommand kCreateCommand;
 extern const SiteCommand kInfoCommand;
 extern const SiteCommand kPointsCommand;
 extern const SiteCommand kPlanCommand;
+extern const SiteCommand kHeatmapCommand;
+extern const SiteCommand kReportCommand;
 
 std::span<const SiteCommand* const> siteCommands() {
     static const SiteCommand* const commands[] = {
@@ -13,6 +15,8 @@ std::span<const SiteCommand* const> siteCommands() {
         &kInfoCommand,
         &kPointsCommand,
         &kPlanCommand,
+        &kHeatmapCommand,
+        &kReportCommand,
     };
     return commands;
 }

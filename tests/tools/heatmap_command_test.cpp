@@ -1,0 +1,292 @@
+#include "site_testing.h"
+
+#include "platform/Prompter.h"
+#include "platform/Sound.h"
+#include "scan/ApRecord.h"
+#include "siteview/RssiColour.h"
+#include "survey/SiteFile.h"
+#include "survey/SurveyStore.h"
+#include "tools/site/HeatmapData.h"
+#include "tools/site/PngImage.h"
+
+#include <gtest/gtest.h>
+
+namespace walkmere {
+namespace {
+
+using namespace sitetooltest;
+using sitetool::RgbImage;
+
+ApRecord heardAp(uint8_t macTail, int8_t rssi, int channel, const std::string& ssid) {
+    ApRecord r;
+    const uint8_t mac[6] = {0x00, 0x1A, 0x2B, 0x3C, 0x4D, macTail};
+    r.setMac(mac);
+    r.setRssi(rssi);
+    r.setChannelCode(static_cast<uint16_t>(5000 + 5 * channel));
+    r.setSsid(ssid);
+    return r;
+}
+
+RgbImage readPng(const std::string& path) {
+    const auto bytes = testkit::readFileBytes(path);
+    RgbImage img;
+    const std::string problem =
+        sitetool::decodePng(std::vector<uint8_t>(bytes.begin(), bytes.end()), img);
+    if (!problem.empty()) throw std::runtime_error(path + ": " + problem);
+    return img;
+}
+
+Rgb pixelAt(const RgbImage& img, int32_t x, int32_t y) {
+    const uint8_t* p = img.at(x, y);
+    return {p[0], p[1], p[2]};
+}
+
+size_t count(const std::string& text, const std::string& what) {
+    size_t n = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+        ++n;
+    return n;
+}
+
+// A 600 x 400 plan surveyed by the store: three points in a row on the left hearing
+// "office" (two APs) and, at the middle one only, "guest"; a placed access point; a point
+// far right that heard nothing; and a deleted point that heard a strong "ghost" network.
+class SurveyedSite : public ::testing::Test {
+protected:
+    void SetUp() override {
+        site = createSite(dir, 600, 400);
+        ReadOnlySite opened = openSiteReadOnly(site);
+        ASSERT_TRUE(opened.accepted());
+        store.adoptSite(site, opened.validation.layout.header);
+        commit(100, 200, {heardAp(0x01, -45, 6, "office"), heardAp(0x02, -75, 11, "office")});
+        commit(160, 200, {heardAp(0x01, -55, 6, "office"), heardAp(0x03, -60, 1, "guest<&>")});
+        commit(220, 200, {heardAp(0x01, -65, 6, "office"), heardAp(0x02, -50, 11, "office")});
+        ASSERT_TRUE(store.placeAccessPoint(130, 150));
+        commit(560, 50, {});
+        commit(400, 300, {heardAp(0x09, -30, 3, "ghost")});
+        ASSERT_EQ(store.findNearest(400, 300), KIND_SURVEY_POINT);
+        ASSERT_TRUE(store.deletePoint());
+        map = dir.file("map.png").string();
+    }
+
+    void commit(int32_t x, int32_t y, std::vector<ApRecord> heard) {
+        store.beginPoint(x, y, "TEST");
+        ASSERT_GE(store.commitPoint(heard), 0);
+    }
+
+    RgbImage heatmap(std::vector<std::string> extra = {}) {
+        std::vector<std::string> args{"heatmap", site, "-o", map};
+        args.insert(args.end(), extra.begin(), extra.end());
+        ToolRun r = runTool(args);
+        EXPECT_EQ(r.code, 0) << r.err;
+        return readPng(map);
+    }
+
+    testkit::TempDir dir;
+    std::string site;
+    std::string map;
+    ScriptedPrompter prompter;
+    RecordingSoundPlayer sound;
+    CSurveyStore store{prompter, sound};
+};
+
+TEST_F(SurveyedSite, ReadsTheLiveSurveyAndPicksReadingsByNetwork) {
+    ReadOnlySite opened = openSiteReadOnly(site);
+    const sitetool::SurveyData data =
+        sitetool::readSurvey(opened.fd.get(), opened.validation.layout);
+    ASSERT_EQ(data.points.size(), 4u); // the deleted point is not part of the survey
+    ASSERT_EQ(data.accessPoints.size(), 1u);
+    EXPECT_EQ(data.accessPoints[0].x, 130);
+
+    sitetool::NetworkFilter all;
+    EXPECT_EQ(sitetool::pointValue(data.points[0], all), -45);
+    EXPECT_EQ(sitetool::pointValue(data.points[3], all), std::nullopt); // heard nothing
+
+    sitetool::NetworkFilter ap2;
+    ap2.mac = sitetool::parseMac("00:1a:2b:3c:4d:02");
+    ASSERT_TRUE(ap2.mac);
+    EXPECT_EQ(sitetool::pointValue(data.points[0], ap2), -75);
+    EXPECT_EQ(sitetool::pointValue(data.points[1], ap2), std::nullopt); // not -100
+    EXPECT_EQ(sitetool::pointValue(data.points[2], ap2), -50);
+
+    sitetool::NetworkFilter guest;
+    guest.ssid = "guest<&>";
+    const auto samples = sitetool::samplesFor(data, guest);
+    ASSERT_EQ(samples.size(), 1u);
+    EXPECT_EQ(samples[0].x, 160);
+    EXPECT_EQ(samples[0].rssi, -60);
+
+    sitetool::NetworkFilter office;
+    office.ssid = "office";
+    EXPECT_EQ(sitetool::pointValue(data.points[1], office), -55); // guest's -60 not taken
+    EXPECT_EQ(sitetool::samplesFor(data, office).size(), 3u);
+}
+
+TEST_F(SurveyedSite, MacTextsAreParsedStrictly) {
+    EXPECT_TRUE(sitetool::parseMac("00-1A-2B-3C-4D-5E"));
+    EXPECT_TRUE(sitetool::parseMac("001a2b3c4d5e"));
+    EXPECT_FALSE(sitetool::parseMac("00-1A-2B-3C-4D"));
+    EXPECT_FALSE(sitetool::parseMac("00-1A-2B-3C-4D-5E-6F"));
+    EXPECT_FALSE(sitetool::parseMac("00-1A:2B-3C-4D-5E"));
+    EXPECT_FALSE(sitetool::parseMac("0g-1A-2B-3C-4D-5E"));
+    ToolRun r = runTool({"heatmap", site, "-o", map, "--mac", "nonsense"});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_NE(r.err.find("--mac"), std::string::npos);
+}
+
+TEST_F(SurveyedSite, HeatmapIsThePlanSizeColouredAtThePointsAndPlainFarAway) {
+    const RgbImage plan = [&] {
+        const std::string bmp = dir.file("plan.bmp").string();
+        EXPECT_EQ(runTool({"plan", site, "-o", bmp}).code, 0);
+        const auto bytes = testkit::readFileBytes(bmp);
+        RgbImage img;
+        EXPECT_EQ(sitetool::readBmpPixels(bytes.data(), bytes.size(), img), "");
+        return img;
+    }();
+    const RgbImage img = heatmap({"--radius", "80"});
+    ASSERT_EQ(img.width, 600);
+    ASSERT_EQ(img.height, 400);
+    // The disc of the first point carries its colour.
+    EXPECT_EQ(pixelAt(img, 100, 200), rssiColour(-45));
+    EXPECT_EQ(pixelAt(img, 160, 200), rssiColour(-55));
+    // Between the first two points, off their discs, the map is tinted (not the plan).
+    EXPECT_NE(pixelAt(img, 130, 215), pixelAt(plan, 130, 215));
+    // Far from every point (and from the legend): the plan untouched. The deleted point's
+    // strong reading does not show.
+    EXPECT_EQ(pixelAt(img, 400, 300), pixelAt(plan, 400, 300));
+    EXPECT_EQ(pixelAt(img, 420, 310), pixelAt(plan, 420, 310));
+    // The point that heard nothing is not coloured as -100: it has no disc and no area.
+    EXPECT_NE(pixelAt(img, 560, 50), rssiColour(-100));
+    EXPECT_EQ(pixelAt(img, 560 + 20, 50 + 20), pixelAt(plan, 560 + 20, 50 + 20));
+}
+
+TEST_F(SurveyedSite, FiltersChangeWhatIsDrawn) {
+    const RgbImage ap2 = heatmap({"--mac", "00-1A-2B-3C-4D-02", "--radius", "80"});
+    EXPECT_EQ(pixelAt(ap2, 100, 200), rssiColour(-75));
+    EXPECT_EQ(pixelAt(ap2, 220, 200), rssiColour(-50));
+    EXPECT_NE(pixelAt(ap2, 160, 200), rssiColour(-100)); // did not hear it: a cross
+    EXPECT_NE(pixelAt(ap2, 160, 200), rssiColour(-55));
+    const RgbImage guest = heatmap({"--ssid", "guest<&>", "--radius", "80"});
+    EXPECT_EQ(pixelAt(guest, 160, 200), rssiColour(-60));
+    EXPECT_NE(pixelAt(guest, 100, 200), rssiColour(-45));
+}
+
+TEST_F(SurveyedSite, WeakAreasAreMarkedNotCovered) {
+    // With a threshold above every value the whole surveyed area is greyed and hatched:
+    // pixels on the diagonal hatching lines are much darker than those between them.
+    const RgbImage normal = heatmap({"--radius", "80"});
+    const RgbImage strict = heatmap({"--radius", "80", "--threshold", "-20"});
+    EXPECT_NE(pixelAt(normal, 130, 215), pixelAt(strict, 130, 215));
+    double onLine = 0, offLine = 0;
+    int onCount = 0, offCount = 0;
+    for (int32_t x = 110; x < 150; ++x) {
+        const Rgb p = pixelAt(strict, x, 230);
+        const double brightness = (p.r + p.g + p.b) / 3.0;
+        if ((x + 230) % 12 < 3)
+            onLine += brightness, ++onCount;
+        else
+            offLine += brightness, ++offCount;
+    }
+    ASSERT_GT(onCount, 0);
+    EXPECT_LT(onLine / onCount + 40, offLine / offCount) << "no hatching in the weak area";
+    // The default threshold leaves the strong area unhatched.
+    double normalOn = 0, normalOff = 0;
+    for (int32_t x = 110; x < 150; ++x) {
+        const Rgb p = pixelAt(normal, x, 230);
+        ((x + 230) % 12 < 3 ? normalOn : normalOff) += (p.r + p.g + p.b) / 3.0;
+    }
+    EXPECT_GT(normalOn / onCount + 40, normalOff / offCount);
+    ToolRun r = runTool({"heatmap", site, "-o", map, "--threshold", "abc"});
+    EXPECT_EQ(r.code, 2);
+}
+
+TEST_F(SurveyedSite, NothingHeardForTheFilterIsRefused) {
+    ToolRun r = runTool({"heatmap", site, "-o", map, "--ssid", "ghost"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("No survey point heard"), std::string::npos) << r.err;
+    EXPECT_FALSE(std::filesystem::exists(map));
+}
+
+TEST_F(SurveyedSite, ReportHoldsEveryPointAndAccessPoint) {
+    const std::string report = dir.file("report.html").string();
+    ToolRun r = runTool({"report", site, "-o", report});
+    ASSERT_EQ(r.code, 0) << r.err;
+    const auto bytes = testkit::readFileBytes(report);
+    const std::string html(bytes.begin(), bytes.end());
+    EXPECT_EQ(html.rfind("<!DOCTYPE html>", 0), 0u);
+    EXPECT_NE(html.find("</html>"), std::string::npos);
+    // Every access point heard, by MAC, and the deleted point's AP not at all.
+    for (const char* mac : {"00-1A-2B-3C-4D-01", "00-1A-2B-3C-4D-02", "00-1A-2B-3C-4D-03"})
+        EXPECT_NE(html.find("<tr><td>" + std::string(mac) + "</td>"), std::string::npos) << mac;
+    EXPECT_EQ(html.find("4D-09"), std::string::npos);
+    EXPECT_EQ(html.find("ghost"), std::string::npos);
+    // AP 01: heard at 3 points, best -45, median -55. AP 02: 2 points, median -62.5.
+    EXPECT_NE(html.find("<td>00-1A-2B-3C-4D-01</td><td>office</td><td class=n>6</td>"
+                        "<td class=n>3</td><td class=n>-45</td><td class=n>-55</td>"),
+              std::string::npos);
+    EXPECT_NE(html.find("<td class=n>2</td><td class=n>-50</td><td class=n>-62.5</td>"),
+              std::string::npos);
+    // Every live survey point, in order, and the placed access point.
+    EXPECT_NE(html.find("<td class=n>1</td><td class=n>100</td><td class=n>200</td>"),
+              std::string::npos);
+    EXPECT_NE(html.find("<td class=n>3</td><td class=n>220</td><td class=n>200</td>"),
+              std::string::npos);
+    EXPECT_NE(html.find("<td class=n>4</td><td class=n>560</td><td class=n>50</td>"
+                        "<td class=n>0</td><td class=n></td><td>none heard"),
+              std::string::npos);
+    EXPECT_EQ(html.find("<td class=n>5</td><td class=n>"), std::string::npos);
+    EXPECT_NE(html.find("<td class=n>1</td><td class=n>130</td><td class=n>150</td></tr>"),
+              std::string::npos);
+    // The SSID is escaped; one map for all, one per network, and the signature.
+    EXPECT_NE(html.find("guest&lt;&amp;&gt;"), std::string::npos);
+    EXPECT_EQ(html.find("guest<"), std::string::npos);
+    EXPECT_EQ(count(html, "src=\"data:image/png;base64,"), 4u);
+    // Self-contained: nothing fetched from anywhere.
+    EXPECT_EQ(html.find("http"), std::string::npos);
+    EXPECT_EQ(html.find("<script"), std::string::npos);
+    EXPECT_EQ(html.find("<link"), std::string::npos);
+}
+
+TEST(HeatmapRefusals, ASiteWithoutSurveyPointsIsRefusedClearly) {
+    testkit::TempDir dir;
+    const std::string site = createSite(dir, 50, 40);
+    // Only a placed access point and a deleted survey point.
+    ScriptedPrompter prompter;
+    RecordingSoundPlayer sound;
+    CSurveyStore store{prompter, sound};
+    ReadOnlySite opened = openSiteReadOnly(site);
+    store.adoptSite(site, opened.validation.layout.header);
+    ASSERT_TRUE(store.placeAccessPoint(10, 10));
+    store.beginPoint(30, 30, "TEST");
+    const ApRecord heard[] = {heardAp(1, -50, 6, "x")};
+    ASSERT_EQ(store.commitPoint(heard), 1);
+    ASSERT_EQ(store.findNearest(30, 30), KIND_SURVEY_POINT);
+    ASSERT_TRUE(store.deletePoint());
+
+    const std::string map = dir.file("map.png").string();
+    for (const char* command : {"heatmap", "report"}) {
+        ToolRun r = runTool({command, site, "-o", map});
+        EXPECT_EQ(r.code, 1) << command;
+        EXPECT_NE(r.err.find("The site has no survey points to map."), std::string::npos) << r.err;
+        EXPECT_FALSE(std::filesystem::exists(map)) << command;
+    }
+}
+
+TEST(HeatmapRefusals, PointsThatHeardNothingGiveNothingToMap) {
+    testkit::TempDir dir;
+    const std::string site = createSite(dir, 50, 40);
+    ScriptedPrompter prompter;
+    RecordingSoundPlayer sound;
+    CSurveyStore store{prompter, sound};
+    store.adoptSite(site, openSiteReadOnly(site).validation.layout.header);
+    store.beginPoint(20, 20, "TEST");
+    ASSERT_EQ(store.commitPoint({}), 0);
+    const std::string map = dir.file("map.png").string();
+    ToolRun r = runTool({"heatmap", site, "-o", map});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("No survey point heard any access point"), std::string::npos) << r.err;
+    EXPECT_FALSE(std::filesystem::exists(map));
+}
+
+} // namespace
+} // namespace walkmere

@@ -1,0 +1,173 @@
+#include "tools/site/BmpPixels.h"
+#include "tools/site/PngImage.h"
+#include "tools/site/ReportHtml.h"
+
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
+
+namespace walkmere::sitetool {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+void put16(Bytes& b, size_t at, uint16_t v) {
+    b[at] = uint8_t(v);
+    b[at + 1] = uint8_t(v >> 8);
+}
+void put32(Bytes& b, size_t at, uint32_t v) {
+    for (int i = 0; i < 4; ++i)
+        b[at + i] = uint8_t(v >> (8 * i));
+}
+
+// A bitmap file with a 40-byte info header; `rows` are the stored rows, unpadded.
+Bytes bmpFile(int32_t width, int32_t height, uint16_t bits, const std::vector<Bytes>& rows,
+              const std::vector<uint32_t>& palette = {}, uint32_t compression = 0) {
+    const uint32_t stride = (uint32_t(width) * bits + 31) / 32 * 4;
+    const uint32_t pixelOffset = 54 + uint32_t(palette.size()) * 4;
+    Bytes b(pixelOffset + stride * rows.size());
+    b[0] = 'B';
+    b[1] = 'M';
+    put32(b, 2, uint32_t(b.size()));
+    put32(b, 10, pixelOffset);
+    put32(b, 14, 40);
+    put32(b, 18, uint32_t(width));
+    put32(b, 22, uint32_t(height));
+    put16(b, 26, 1);
+    put16(b, 28, bits);
+    put32(b, 30, compression);
+    put32(b, 46, uint32_t(palette.size()));
+    for (size_t i = 0; i < palette.size(); ++i)
+        put32(b, 54 + i * 4, palette[i]); // 0x00RRGGBB stored as B, G, R, 0
+    for (size_t r = 0; r < rows.size(); ++r)
+        std::copy(rows[r].begin(), rows[r].end(), b.begin() + pixelOffset + r * stride);
+    return b;
+}
+
+std::string pixel(const RgbImage& img, int32_t x, int32_t y) {
+    const uint8_t* p = img.at(x, y);
+    return std::to_string(p[0]) + "," + std::to_string(p[1]) + "," + std::to_string(p[2]);
+}
+
+TEST(BmpPixels, TwentyFourBitBottomUpAndTopDown) {
+    // Stored rows: blue-green-red bytes. Bottom-up: the first stored row is the bottom one.
+    const std::vector<Bytes> rows{{1, 2, 3, 4, 5, 6}, {7, 8, 9, 10, 11, 12}};
+    RgbImage img;
+    ASSERT_EQ(readBmpPixels(bmpFile(2, 2, 24, rows).data(), bmpFile(2, 2, 24, rows).size(), img),
+              "");
+    EXPECT_EQ(img.width, 2);
+    EXPECT_EQ(pixel(img, 0, 1), "3,2,1");
+    EXPECT_EQ(pixel(img, 1, 1), "6,5,4");
+    EXPECT_EQ(pixel(img, 0, 0), "9,8,7");
+    const Bytes topDown = bmpFile(2, -2, 24, rows);
+    ASSERT_EQ(readBmpPixels(topDown.data(), topDown.size(), img), "");
+    EXPECT_EQ(pixel(img, 0, 0), "3,2,1");
+    EXPECT_EQ(pixel(img, 1, 1), "12,11,10");
+}
+
+TEST(BmpPixels, ThirtyTwoBit) {
+    const Bytes b = bmpFile(2, 1, 32, {{10, 20, 30, 255, 40, 50, 60, 0}});
+    RgbImage img;
+    ASSERT_EQ(readBmpPixels(b.data(), b.size(), img), "");
+    EXPECT_EQ(pixel(img, 0, 0), "30,20,10");
+    EXPECT_EQ(pixel(img, 1, 0), "60,50,40");
+}
+
+TEST(BmpPixels, IndexedPicturesUseTheirColourTable) {
+    RgbImage img;
+    // 1-bit, 10 pixels wide: the leftmost pixel is the top bit.
+    const Bytes one = bmpFile(10, 1, 1, {{0b10100000, 0b01000000}}, {0x000000, 0xFF8040});
+    ASSERT_EQ(readBmpPixels(one.data(), one.size(), img), "");
+    EXPECT_EQ(pixel(img, 0, 0), "255,128,64");
+    EXPECT_EQ(pixel(img, 1, 0), "0,0,0");
+    EXPECT_EQ(pixel(img, 2, 0), "255,128,64");
+    EXPECT_EQ(pixel(img, 9, 0), "255,128,64");
+    EXPECT_EQ(pixel(img, 8, 0), "0,0,0");
+    // 4-bit: high nibble first.
+    const Bytes four = bmpFile(3, 1, 4, {{0x12, 0x00}}, {0x000000, 0x0000FF, 0x00FF00});
+    ASSERT_EQ(readBmpPixels(four.data(), four.size(), img), "");
+    EXPECT_EQ(pixel(img, 0, 0), "0,0,255");
+    EXPECT_EQ(pixel(img, 1, 0), "0,255,0");
+    EXPECT_EQ(pixel(img, 2, 0), "0,0,0");
+    // 8-bit with an index past the table's used entries: black, not a read past the table.
+    const Bytes eight = bmpFile(2, 1, 8, {{1, 200}}, {0x000000, 0x102030});
+    ASSERT_EQ(readBmpPixels(eight.data(), eight.size(), img), "");
+    EXPECT_EQ(pixel(img, 0, 0), "16,32,48");
+    EXPECT_EQ(pixel(img, 1, 0), "0,0,0");
+}
+
+TEST(BmpPixels, RefusesWhatItCannotReadWithAReason) {
+    RgbImage img;
+    const Bytes rle = bmpFile(2, 1, 8, {{0, 0, 0, 0}}, {0, 0}, 1);
+    EXPECT_NE(readBmpPixels(rle.data(), rle.size(), img).find("compressed"), std::string::npos);
+    const Bytes sixteen = bmpFile(2, 1, 16, {{0, 0, 0, 0}});
+    EXPECT_NE(readBmpPixels(sixteen.data(), sixteen.size(), img).find("16-bit"), std::string::npos);
+    Bytes cut = bmpFile(4, 4, 24, {{}, {}, {}, {}});
+    cut.resize(cut.size() - 10);
+    EXPECT_NE(readBmpPixels(cut.data(), cut.size(), img), "");
+    const Bytes junk(60, 'x');
+    EXPECT_NE(readBmpPixels(junk.data(), junk.size(), img), "");
+}
+
+TEST(PngImage, RoundTripsThePixels) {
+    RgbImage img(7, 5);
+    for (size_t i = 0; i < img.pixels.size(); ++i)
+        img.pixels[i] = uint8_t(i * 37);
+    std::vector<uint8_t> png;
+    ASSERT_EQ(encodePng(img, png), "");
+    RgbImage back;
+    ASSERT_EQ(decodePng(png, back), "");
+    EXPECT_EQ(back.width, 7);
+    EXPECT_EQ(back.height, 5);
+    EXPECT_EQ(back.pixels, img.pixels);
+    png.resize(png.size() / 2);
+    EXPECT_NE(decodePng(png, back), "");
+}
+
+TEST(ReportHtml, EscapesEveryByteSafely) {
+    EXPECT_EQ(htmlText("<b>&\"'"), "&lt;b&gt;&amp;&quot;&#39;");
+    EXPECT_EQ(htmlText("caf\xC3\xA9"), "caf\xC3\xA9");
+    EXPECT_EQ(htmlText(std::string("a\0b\n\xFF\xC3", 6)), "a\\x00b\\x0A\\xFF\\xC3");
+    EXPECT_EQ(htmlText("a\\x41"), "a\\\\x41");
+    EXPECT_EQ(htmlText("\xED\xA0\x80"), "\\xED\\xA0\\x80"); // a surrogate is not valid UTF-8
+}
+
+TEST(ReportHtml, Base64) {
+    const auto b64 = [](const std::string& s) {
+        return base64({reinterpret_cast<const uint8_t*>(s.data()), s.size()});
+    };
+    EXPECT_EQ(b64(""), "");
+    EXPECT_EQ(b64("f"), "Zg==");
+    EXPECT_EQ(b64("fo"), "Zm8=");
+    EXPECT_EQ(b64("foo"), "Zm9v");
+    EXPECT_EQ(b64("foobar"), "Zm9vYmFy");
+    EXPECT_EQ(b64("\xFF\xFE"), "//4=");
+}
+
+TEST(ReportHtml, SignatureBitsMostSignificantFirstSetIsWhite) {
+    std::vector<uint8_t> block(2600, 0);
+    block[0] = 0x80;           // row 0, column 0
+    block[26 * 3 + 24] = 0x01; // row 3, column 199
+    block[26 * 99 + 1] = 0x40; // row 99, column 9
+    block[26 * 5 + 25] = 0xFF; // padding byte: not a pixel
+    const RgbImage img = signaturePicture(block);
+    ASSERT_EQ(img.width, 200);
+    ASSERT_EQ(img.height, 100);
+    EXPECT_EQ(pixel(img, 0, 0), "255,255,255");
+    EXPECT_EQ(pixel(img, 1, 0), "0,0,0");
+    EXPECT_EQ(pixel(img, 199, 3), "255,255,255");
+    EXPECT_EQ(pixel(img, 9, 99), "255,255,255");
+    EXPECT_EQ(pixel(img, 8, 99), "0,0,0");
+    size_t white = 0;
+    for (int32_t y = 0; y < 100; ++y)
+        for (int32_t x = 0; x < 200; ++x)
+            white += img.at(x, y)[0] == 255;
+    EXPECT_EQ(white, 3u);
+    // A block cut short: the missing rows are grey, not read past the end.
+    const RgbImage part = signaturePicture({block.data(), 26 * 2});
+    EXPECT_EQ(pixel(part, 0, 0), "255,255,255");
+    EXPECT_EQ(pixel(part, 0, 2), "128,128,128");
+}
+
+} // namespace
+} // namespace walkmere::sitetool

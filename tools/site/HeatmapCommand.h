@@ -1,0 +1,22 @@
+#pragma once
+
+#include "tools/site/HeatmapData.h"
+#include "tools/site/HeatmapRender.h"
+#include "tools/site/ToolArgs.h"
+
+#include <string>
+#include <vector>
+
+namespace walkmere::sitetool {
+
+// Option handling shared by the heatmap and report commands.
+double thresholdOption(const ToolArgs& args, double fallback);
+NetworkFilter filterOption(const ToolArgs& args);
+// Throws FileError "The site has no survey points to map." (or that nothing heard the
+// filter's access point or network) when there is nothing to map.
+void requireMappablePoints(const std::string& path, const SurveyData& data,
+                           const NetworkFilter& filter, size_t mappedPoints);
+// Writes the bytes under a temporary name and renames them into place.
+void writeWholeFile(const std::string& path, const std::vector<uint8_t>& bytes);
+
+} // namespace walkmere::sitetool

@@ -1,0 +1,113 @@
+#include "tools/site/HeatmapData.h"
+
+#include "survey/BitmapExpander.h"
+#include "survey/CodecStreams.h"
+#include "tools/site/SiteCommand.h"
+#include "tools/site/SiteInspect.h"
+#include "tools/site/TextEscape.h"
+
+#include <algorithm>
+
+namespace walkmere::sitetool {
+
+namespace {
+
+// Collects the decoded plan. Once the bitmap's file header is in, the file size it gives
+// (within reason) is reserved, so a large plan is not copied over and over as it grows.
+class VectorSink final : public ByteSink {
+public:
+    bool write(const uint8_t* from, size_t n) override {
+        const bool hadHeader = bytes.size() >= 6;
+        bytes.insert(bytes.end(), from, from + n);
+        if (!hadHeader && bytes.size() >= 6) {
+            const uint32_t fileSize = uint32_t(bytes[2]) | uint32_t(bytes[3]) << 8 |
+                                      uint32_t(bytes[4]) << 16 | uint32_t(bytes[5]) << 24;
+            bytes.reserve(std::min<size_t>(fileSize, size_t{1} << 30) + 64);
+        }
+        return true;
+    }
+    std::vector<uint8_t> bytes;
+};
+
+int hexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+} // namespace
+
+SurveyData readSurvey(int fd, const SiteLayout& layout) {
+    SurveyData data;
+    walkPoints(fd, layout, [&](const PointView& view) {
+        const PointRecord& r = view.entry.record;
+        if (r.kind() == KIND_SURVEY_POINT)
+            data.points.push_back({r.x(), r.y(), view.entry.fileOffset, view.entry.readings});
+        else if (r.kind() == KIND_DYNAMIC_AP)
+            data.accessPoints.push_back({r.x(), r.y()});
+    });
+    return data;
+}
+
+RgbImage readFloorPlan(int fd, const SiteLayout& layout, const std::string& path) {
+    FdSource source(fd, layout.header.bitmapOffset(), layout.planBlockBytes());
+    VectorSink sink;
+    const ExpandResult expanded = expandFloorPlan(source, sink);
+    if (expanded.status != ExpandStatus::Ok)
+        throw FileError(path + ": floor plan: " + describeExpandResult(expanded));
+    RgbImage plan;
+    const std::string problem = readBmpPixels(sink.bytes.data(), sink.bytes.size(), plan);
+    if (!problem.empty()) throw FileError(path + ": floor plan: " + problem);
+    return plan;
+}
+
+bool NetworkFilter::matches(const ApReading& reading) const {
+    if (mac && !std::equal(mac->begin(), mac->end(), reading.mac())) return false;
+    if (ssid && reading.ssid() != *ssid) return false;
+    return true;
+}
+
+std::string NetworkFilter::describe() const {
+    std::string text;
+    if (mac) text = "access point " + macText(mac->data());
+    if (ssid) text += (text.empty() ? "" : ", ") + std::string("network ") + jsonString(*ssid);
+    return text.empty() ? "all access points" : text;
+}
+
+std::optional<std::array<uint8_t, 6>> parseMac(const std::string& text) {
+    std::array<uint8_t, 6> mac{};
+    size_t at = 0;
+    for (int i = 0; i < 6; ++i) {
+        if (i > 0 && at < text.size() && (text[at] == '-' || text[at] == ':')) {
+            // Separators are all the same kind or absent.
+            if (i > 1 && text[at] != text[2]) return std::nullopt;
+            ++at;
+        } else if (i > 0 && text.size() != 12) {
+            return std::nullopt;
+        }
+        if (at + 2 > text.size()) return std::nullopt;
+        const int hi = hexDigit(text[at]), lo = hexDigit(text[at + 1]);
+        if (hi < 0 || lo < 0) return std::nullopt;
+        mac[i] = static_cast<uint8_t>(hi * 16 + lo);
+        at += 2;
+    }
+    if (at != text.size()) return std::nullopt;
+    return mac;
+}
+
+std::optional<double> pointValue(const SurveyPoint& point, const NetworkFilter& filter) {
+    std::optional<double> best;
+    for (const ApReading& r : point.readings)
+        if (filter.matches(r) && (!best || r.rssiDbm() > *best)) best = r.rssiDbm();
+    return best;
+}
+
+std::vector<SampleValue> samplesFor(const SurveyData& data, const NetworkFilter& filter) {
+    std::vector<SampleValue> samples;
+    for (const SurveyPoint& p : data.points)
+        if (const auto v = pointValue(p, filter)) samples.push_back({p.x, p.y, *v});
+    return samples;
+}
+
+} // namespace walkmere::sitetool

@@ -1,0 +1,60 @@
+#pragma once
+
+#include "survey/PointRecords.h"
+#include "survey/SiteFile.h"
+#include "tools/site/BmpPixels.h"
+#include "tools/site/CoverageGrid.h"
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace walkmere::sitetool {
+
+// A survey point as the maps use it. Deleted points are never part of a survey.
+struct SurveyPoint {
+    int32_t x = 0;
+    int32_t y = 0;
+    uint64_t fileOffset = 0;
+    std::vector<ApReading> readings; // the readings present in the file
+};
+
+struct PlacedAp {
+    int32_t x = 0;
+    int32_t y = 0;
+};
+
+struct SurveyData {
+    std::vector<SurveyPoint> points;    // kind 0, in file order
+    std::vector<PlacedAp> accessPoints; // kind 1
+};
+
+// Reads the live survey points and placed access points of an open site (deleted records
+// and unknown kinds are left out). Throws FileError when the points cannot be read.
+SurveyData readSurvey(int fd, const SiteLayout& layout);
+
+// Decodes the floor plan of an open site into pixels. Throws FileError saying why when
+// there is no readable picture.
+RgbImage readFloorPlan(int fd, const SiteLayout& layout, const std::string& path);
+
+// What a map shows: every reading, or those of one access point (MAC) or one network
+// (SSID, compared byte for byte).
+struct NetworkFilter {
+    std::optional<std::array<uint8_t, 6>> mac;
+    std::optional<std::string> ssid;
+    bool matches(const ApReading& reading) const;
+    std::string describe() const; // "all access points", "access point 00-1A-...", ...
+};
+
+// "00-1A-2B-3C-4D-5E", "00:1a:2b:3c:4d:5e" or "001a2b3c4d5e"; nothing when malformed.
+std::optional<std::array<uint8_t, 6>> parseMac(const std::string& text);
+
+// The value of a point for the map: its strongest matching reading in dBm, or nothing when
+// it heard nothing that matches (such a point is not a -100 measurement).
+std::optional<double> pointValue(const SurveyPoint& point, const NetworkFilter& filter);
+
+std::vector<SampleValue> samplesFor(const SurveyData& data, const NetworkFilter& filter);
+
+} // namespace walkmere::sitetool

@@ -1,0 +1,152 @@
+#include "tools/site/HeatmapRender.h"
+
+#include "siteview/RssiColour.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+
+namespace walkmere::sitetool {
+
+namespace {
+
+// Share of the colour in a covered pixel; the rest is the plan, so walls stay readable.
+constexpr int kColourShare = 150; // of 256
+
+// The ramp for every whole dBm the colours distinguish (-100 to -20).
+std::array<Rgb, 81> rampTable() {
+    std::array<Rgb, 81> table{};
+    for (int i = 0; i <= 80; ++i)
+        table[i] = rssiColour(static_cast<int16_t>(-100 + i));
+    return table;
+}
+
+uint8_t mix(uint8_t plan, uint8_t colour, int share) {
+    return static_cast<uint8_t>((plan * (256 - share) + colour * share) >> 8);
+}
+
+void setPixel(RgbImage& img, int32_t x, int32_t y, Rgb c) {
+    if (x < 0 || y < 0 || x >= img.width || y >= img.height) return;
+    uint8_t* p = img.at(x, y);
+    p[0] = c.r;
+    p[1] = c.g;
+    p[2] = c.b;
+}
+
+// Whether a marker of radius r around (cx, y) touches the picture; markers far off the plan
+// are skipped before their coordinates are added to.
+bool touches(const RgbImage& img, int32_t cx, int32_t cy, int32_t r) {
+    return int64_t{cx} >= -r && int64_t{cy} >= -r && int64_t{cx} < int64_t{img.width} + r &&
+           int64_t{cy} < int64_t{img.height} + r;
+}
+
+void drawDisc(RgbImage& img, int32_t cx, int32_t cy, int32_t r, Rgb fill) {
+    if (!touches(img, cx, cy, r)) return;
+    for (int32_t dy = -r; dy <= r; ++dy)
+        for (int32_t dx = -r; dx <= r; ++dx) {
+            const int32_t d2 = dx * dx + dy * dy;
+            if (d2 > r * r) continue;
+            setPixel(img, cx + dx, cy + dy, d2 > (r - 1) * (r - 1) ? Rgb{0, 0, 0} : fill);
+        }
+}
+
+void drawCross(RgbImage& img, int32_t cx, int32_t cy, int32_t r) {
+    if (!touches(img, cx, cy, 2 * r)) return;
+    for (int32_t d = -r; d <= r; ++d)
+        for (int32_t t = 0; t < std::max(1, r / 3); ++t) {
+            setPixel(img, cx + d + t, cy + d, {0, 0, 0});
+            setPixel(img, cx + d + t, cy - d, {0, 0, 0});
+        }
+}
+
+// A placed access point: a blue diamond with a black outline.
+void drawApMarker(RgbImage& img, int32_t cx, int32_t cy, int32_t r) {
+    if (!touches(img, cx, cy, r)) return;
+    for (int32_t dy = -r; dy <= r; ++dy)
+        for (int32_t dx = -r; dx <= r; ++dx) {
+            const int32_t d = std::abs(dx) + std::abs(dy);
+            if (d > r) continue;
+            setPixel(img, cx + dx, cy + dy, d >= r - 1 ? Rgb{0, 0, 0} : Rgb{40, 80, 230});
+        }
+}
+
+int32_t toPixel(double v) {
+    return static_cast<int32_t>(std::clamp(std::floor(v), -1e9, 1e9));
+}
+
+} // namespace
+
+CoverageShare measureCoverage(const CoverageRaster& raster) {
+    CoverageShare share;
+    std::vector<float> row(size_t(raster.width()));
+    for (int32_t y = 0; y < raster.height(); ++y) {
+        raster.fillRow(y, row.data());
+        for (float v : row) {
+            if (std::isnan(v)) continue;
+            ++share.surveyedPixels;
+            if (v >= -67.0f) ++share.atLeast67;
+            if (v >= -70.0f) ++share.atLeast70;
+        }
+    }
+    return share;
+}
+
+Heatmap renderHeatmap(RgbImage plan, const SurveyData& data, const NetworkFilter& filter,
+                      const HeatmapOptions& options) {
+    Heatmap map;
+    const std::vector<SampleValue> samples = samplesFor(data, filter);
+    map.mappedPoints = samples.size();
+    map.radius = options.radius > 0 ? options.radius
+                                    : CoverageGrid::defaultRadius(samples, plan.width, plan.height);
+    const CoverageGrid grid(samples, map.radius, options.power);
+    const CoverageRaster raster(grid, plan.width, plan.height, options.step);
+
+    static const std::array<Rgb, 81> ramp = rampTable();
+    const int32_t planWidth = plan.width, planHeight = plan.height;
+    map.image = std::move(plan);
+    RgbImage& img = map.image;
+    const float threshold = static_cast<float>(options.threshold);
+    // Hatching of the not-covered areas: diagonal lines every 12 pixels, 3 wide.
+    const int32_t hatchPeriod = 12, hatchWidth = 3;
+    std::vector<float> row(static_cast<size_t>(planWidth));
+    for (int32_t y = 0; y < planHeight; ++y) {
+        raster.fillRow(y, row.data());
+        uint8_t* p = img.at(0, y);
+        for (int32_t x = 0; x < planWidth; ++x, p += 3) {
+            const float v = row[size_t(x)];
+            if (std::isnan(v)) continue;
+            ++map.share.surveyedPixels;
+            if (v >= -67.0f) ++map.share.atLeast67;
+            if (v >= -70.0f) ++map.share.atLeast70;
+            if (v < threshold) {
+                const bool line = (x + y) % hatchPeriod < hatchWidth;
+                const uint8_t grey = line ? 60 : 150;
+                for (int k = 0; k < 3; ++k)
+                    p[k] = mix(p[k], grey, 190);
+                continue;
+            }
+            // Rounded to the nearest dBm; anything below the ramp clamps to its red end.
+            const int index = std::clamp(static_cast<int>(v + 100.5f), 0, 80);
+            const Rgb c = ramp[size_t(index)];
+            p[0] = mix(p[0], c.r, kColourShare);
+            p[1] = mix(p[1], c.g, kColourShare);
+            p[2] = mix(p[2], c.b, kColourShare);
+        }
+    }
+
+    // Markers sized to the plan so they stay visible on large plans.
+    const int32_t r = std::max(4, std::min(planWidth, planHeight) / 150);
+    for (const SurveyPoint& p : data.points) {
+        if (const auto v = pointValue(p, filter))
+            drawDisc(img, p.x, p.y, r,
+                     rssiColour(static_cast<int16_t>(std::clamp(toPixel(*v + 0.5), -200, 0))));
+        else
+            drawCross(img, p.x, p.y, r - 1);
+    }
+    for (const PlacedAp& ap : data.accessPoints)
+        drawApMarker(img, ap.x, ap.y, r + 2);
+    drawLegend(img, options.threshold);
+    return map;
+}
+
+} // namespace walkmere::sitetool

@@ -1,0 +1,19 @@
+#pragma once
+
+#include "tools/site/BmpPixels.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace walkmere::sitetool {
+
+// Encodes a picture as an 8-bit RGB PNG into `out`. Returns "" or why it failed.
+// zlibLevel trades size for speed (1 fast, 9 small).
+std::string encodePng(const RgbImage& image, std::vector<uint8_t>& out, int zlibLevel = 3);
+
+// Decodes any PNG into 8-bit RGB (alpha dropped, palettes and grey expanded). Returns ""
+// or why it failed.
+std::string decodePng(const std::vector<uint8_t>& bytes, RgbImage& image);
+
+} // namespace walkmere::sitetool

@@ -1,0 +1,242 @@
+#include "tools/site/HeatmapCommand.h"
+#include "tools/site/OutputFile.h"
+#include "tools/site/PngImage.h"
+#include "tools/site/ReportHtml.h"
+#include "tools/site/SiteCommand.h"
+#include "tools/site/SiteInspect.h"
+#include "tools/site/TextEscape.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <map>
+#include <set>
+#include <sstream>
+
+namespace walkmere::sitetool {
+
+namespace {
+
+// One access point heard during the survey, keyed by its MAC.
+struct HeardAp {
+    std::string ssid;          // as first heard
+    std::set<int> channels;    // every channel it was heard on
+    std::vector<int> bestRssi; // its strongest reading at each point that heard it
+};
+
+std::map<std::array<uint8_t, 6>, HeardAp> heardAccessPoints(const SurveyData& data) {
+    std::map<std::array<uint8_t, 6>, HeardAp> aps;
+    for (const SurveyPoint& p : data.points) {
+        std::map<std::array<uint8_t, 6>, int> bestHere;
+        for (const ApReading& r : p.readings) {
+            std::array<uint8_t, 6> mac;
+            std::copy(r.mac(), r.mac() + 6, mac.begin());
+            auto [it, added] = aps.try_emplace(mac);
+            if (added) it->second.ssid = r.ssid();
+            it->second.channels.insert(r.channel());
+            auto [best, first] = bestHere.try_emplace(mac, r.rssiDbm());
+            if (!first) best->second = std::max(best->second, r.rssiDbm());
+        }
+        for (const auto& [mac, rssi] : bestHere)
+            aps[mac].bestRssi.push_back(rssi);
+    }
+    return aps;
+}
+
+std::string median(std::vector<int> values) {
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    if (n == 0) return "";
+    if (n % 2) return std::to_string(values[n / 2]);
+    const int sum = values[n / 2 - 1] + values[n / 2];
+    char text[16];
+    std::snprintf(text, sizeof text, sum % 2 ? "%.1f" : "%.0f", sum / 2.0);
+    return text;
+}
+
+std::string percent(uint64_t part, uint64_t whole) {
+    if (whole == 0) return "&ndash;";
+    char text[16];
+    std::snprintf(text, sizeof text, "%.1f %%", 100.0 * double(part) / double(whole));
+    return text;
+}
+
+std::string pngDataUri(const RgbImage& image) {
+    std::vector<uint8_t> png;
+    const std::string problem = encodePng(image, png, 3);
+    if (!problem.empty()) throw FileError("cannot make a picture: " + problem);
+    return "data:image/png;base64," + base64(png);
+}
+
+std::string networkName(const std::string& ssid) {
+    return ssid.empty() ? "<i>(no SSID)</i>" : htmlText(ssid);
+}
+
+constexpr const char* kStyle =
+    "body{font-family:sans-serif;margin:1.5em;color:#111}"
+    "table{border-collapse:collapse;margin:.5em 0 1.5em}"
+    "td,th{border:1px solid #999;padding:.2em .5em;text-align:left}"
+    "td.n{text-align:right}img.map{max-width:100%;border:1px solid #666}"
+    "img.sig{border:1px solid #666;image-rendering:pixelated;width:400px}";
+
+void writeCoverageRow(std::ostream& html, const std::string& what, const Heatmap& map) {
+    html << "<tr><td>" << what << "</td><td class=n>" << map.mappedPoints << "</td><td class=n>"
+         << map.share.surveyedPixels << "</td><td class=n>"
+         << percent(map.share.atLeast67, map.share.surveyedPixels) << "</td><td class=n>"
+         << percent(map.share.atLeast70, map.share.surveyedPixels) << "</td></tr>\n";
+}
+
+int runReport(const std::vector<std::string>& args, ToolStreams& io) {
+    ToolArgs parsed(args, {{"-o", true}, {"--radius", true}, {"--threshold", true}});
+    const std::string& path = parsed.single("SITE.kvs");
+    const std::string& output = parsed.required("-o");
+    HeatmapOptions options;
+    options.radius = parsed.positiveNumber("--radius", 0);
+    options.threshold = thresholdOption(parsed, options.threshold);
+
+    ReadOnlySite site = openSiteForReading(path);
+    if (sameFile(path, output)) throw UsageError("the output would replace the site file itself");
+    const SiteLayout& layout = site.validation.layout;
+    const SurveyData data = readSurvey(site.fd.get(), layout);
+    const NetworkFilter everything;
+    requireMappablePoints(path, data, everything, samplesFor(data, everything).size());
+    const PointsTotals totals = walkPoints(site.fd.get(), layout);
+    const RgbImage plan = readFloorPlan(site.fd.get(), layout, path);
+
+    std::vector<uint8_t> signature(kSignatureBlockSize);
+    const ssize_t got = readFullyAt(site.fd.get(), signature.data(), signature.size(),
+                                    layout.header.signatureOffset());
+    signature.resize(got > 0 ? size_t(got) : 0);
+
+    const auto aps = heardAccessPoints(data);
+    std::set<std::string> ssids;
+    for (const auto& [mac, ap] : aps)
+        ssids.insert(ap.ssid);
+    // Networks are named by what every reading says, not only the first SSID of an AP.
+    for (const SurveyPoint& p : data.points)
+        for (const ApReading& r : p.readings)
+            ssids.insert(r.ssid());
+
+    std::ostringstream html;
+    const SiteHeader& h = layout.header;
+    html << "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\">\n<title>Survey report: "
+         << htmlText(path) << "</title>\n<style>" << kStyle << "</style></head><body>\n"
+         << "<h1>Survey report</h1>\n<h2>Site</h2>\n<table>\n"
+         << "<tr><th>File</th><td>" << htmlText(path) << "</td></tr>\n"
+         << "<tr><th>File size</th><td>" << layout.fileSize << " bytes</td></tr>\n"
+         << "<tr><th>Format version</th><td>" << h.version() << "</td></tr>\n"
+         << "<tr><th>Scale</th><td>" << htmlText(jsonNumber(h.pixelsPerUnitX())) << " x "
+         << htmlText(jsonNumber(h.pixelsPerUnitY())) << " pixels per unit</td></tr>\n"
+         << "<tr><th>Floor plan</th><td>" << plan.width << " x " << plan.height
+         << " pixels</td></tr>\n"
+         << "<tr><th>Survey points</th><td>" << totals.locationCount << " with "
+         << totals.readingTotal << " readings</td></tr>\n"
+         << "<tr><th>Placed access points</th><td>" << totals.placedApCount << "</td></tr>\n"
+         << "<tr><th>Deleted points</th><td>" << totals.deletedCount << "</td></tr>\n"
+         << "<tr><th>Access points heard</th><td>" << aps.size() << "</td></tr>\n"
+         << "<tr><th>Networks heard</th><td>" << ssids.size() << "</td></tr>\n"
+         << "</table>\n";
+
+    const Heatmap combined = renderHeatmap(plan, data, everything, options);
+    html << "<h2>Coverage</h2>\n<p>The strongest signal of any access point, interpolated "
+            "between the survey points within "
+         << static_cast<long>(combined.radius + 0.5)
+         << " pixels of a point; hatched grey is weaker than " << options.threshold
+         << " dBm. The surveyed area is every pixel with a value.</p>\n"
+         << "<table>\n<tr><th>Mapped</th><th>Points</th><th>Surveyed pixels</th>"
+            "<th>-67 dBm or stronger</th><th>-70 dBm or stronger</th></tr>\n";
+    writeCoverageRow(html, "All access points", combined);
+    // Each network's map is turned into its PNG at once, so only one full-size picture is
+    // held at a time however many networks there are.
+    struct NetworkMap {
+        std::string ssid;
+        std::string uri;
+    };
+    std::vector<NetworkMap> perNetwork;
+    for (const std::string& ssid : ssids) {
+        NetworkFilter filter;
+        filter.ssid = ssid;
+        const Heatmap map = renderHeatmap(plan, data, filter, options);
+        writeCoverageRow(html, "Network " + networkName(ssid), map);
+        perNetwork.push_back({ssid, pngDataUri(map.image)});
+    }
+    html << "</table>\n<p><img class=map alt=\"Coverage of all access points\" src=\""
+         << pngDataUri(combined.image) << "\"></p>\n";
+    for (const NetworkMap& map : perNetwork)
+        html << "<h3>Network " << networkName(map.ssid)
+             << "</h3>\n<p><img class=map alt=\"Coverage\" src=\"" << map.uri << "\"></p>\n";
+
+    html << "<h2>Access points heard</h2>\n<table>\n<tr><th>MAC</th><th>SSID</th>"
+            "<th>Channel</th><th>Points</th><th>Best dBm</th><th>Median dBm</th></tr>\n";
+    for (const auto& [mac, ap] : aps) {
+        std::string channels;
+        for (int c : ap.channels)
+            channels += (channels.empty() ? "" : ", ") + std::to_string(c);
+        html << "<tr><td>" << macText(mac.data()) << "</td><td>" << networkName(ap.ssid)
+             << "</td><td class=n>" << channels << "</td><td class=n>" << ap.bestRssi.size()
+             << "</td><td class=n>" << *std::max_element(ap.bestRssi.begin(), ap.bestRssi.end())
+             << "</td><td class=n>" << median(ap.bestRssi) << "</td></tr>\n";
+    }
+    html << "</table>\n";
+
+    html << "<h2>Survey points</h2>\n<table>\n<tr><th>#</th><th>x</th><th>y</th>"
+            "<th>Readings</th><th>Best dBm</th><th>Strongest access point</th></tr>\n";
+    for (size_t i = 0; i < data.points.size(); ++i) {
+        const SurveyPoint& p = data.points[i];
+        const ApReading* strongest = nullptr;
+        for (const ApReading& r : p.readings)
+            if (!strongest || r.rssiDbm() > strongest->rssiDbm()) strongest = &r;
+        html << "<tr><td class=n>" << i + 1 << "</td><td class=n>" << p.x << "</td><td class=n>"
+             << p.y << "</td><td class=n>" << p.readings.size() << "</td><td class=n>";
+        if (strongest)
+            html << strongest->rssiDbm() << "</td><td>" << macText(strongest->mac()) << " "
+                 << networkName(strongest->ssid());
+        else
+            html << "</td><td>none heard";
+        html << "</td></tr>\n";
+    }
+    html << "</table>\n";
+
+    if (!data.accessPoints.empty()) {
+        html << "<h2>Placed access points</h2>\n<table>\n<tr><th>#</th><th>x</th><th>y</th>"
+                "</tr>\n";
+        for (size_t i = 0; i < data.accessPoints.size(); ++i)
+            html << "<tr><td class=n>" << i + 1 << "</td><td class=n>" << data.accessPoints[i].x
+                 << "</td><td class=n>" << data.accessPoints[i].y << "</td></tr>\n";
+        html << "</table>\n";
+    }
+
+    html << "<h2>Signature</h2>\n<p><img class=sig alt=\"Signature\" width=400 height=200 src=\""
+         << pngDataUri(signaturePicture(signature)) << "\"></p>\n</body></html>\n";
+
+    const std::string text = html.str();
+    writeWholeFile(output, std::vector<uint8_t>(text.begin(), text.end()));
+    io.out << output << ": " << text.size() << " bytes, " << data.points.size()
+           << " survey points, " << aps.size() << " access points, " << ssids.size()
+           << " networks\n";
+    return kExitOk;
+}
+
+} // namespace
+
+extern const SiteCommand kReportCommand{
+    "report",
+    "SITE.kvs -o REPORT.html [--radius PIXELS] [--threshold DBM]",
+    "write a survey report as one self-contained HTML page",
+    "Writes one HTML file that opens in any browser without a network: the site's figures,\n"
+    "the coverage map of all access points and one per network (SSID), the share of the\n"
+    "surveyed area (pixels within the radius of a point) at -67 and -70 dBm or stronger,\n"
+    "a table of the access points heard (MAC, SSID, channel, how many points heard it,\n"
+    "best and median of its strongest reading per point), the survey points and the\n"
+    "placed access points, and the signature block as a 200 x 100 picture. The pictures\n"
+    "are PNGs inside the page (data: URIs); there are no scripts, fonts or links. SSIDs are\n"
+    "shown as text; control characters and bytes that are not UTF-8 appear as \\xNN.\n"
+    "Deleted points are left out.\n"
+    "\n"
+    "  -o REPORT.html     the file to write (required)\n"
+    "  --radius PIXELS    as for heatmap\n"
+    "  --threshold DBM    as for heatmap (default -70)\n",
+    runReport,
+};
+
+} // namespace walkmere::sitetool
