@@ -341,24 +341,36 @@ bool CSurveyStore::deletePoint() {
     PointRecord deleted = original;
     deleted.setKind(KIND_DELETED);
     int error = writeAllAt(siteFile, deleted.bytes.data(), kPointRecordSize, entry.fileOffset);
+    const bool markWritten = error == 0;
     if (error == 0 && fileOps().fdatasync(siteFile) != 0) error = errno;
     if (error != 0) {
-        // Put the record back as it was; only its kind byte can differ.
-        if (writeAllAt(siteFile, original.bytes.data(), kPointRecordSize, entry.fileOffset) == 0)
+        // Put the record back as it was; only its kind byte can differ. A write that failed
+        // never reached the kind byte, the record's last, so the record is still whole then.
+        bool putBack = !markWritten;
+        if (writeAllAt(siteFile, original.bytes.data(), kPointRecordSize, entry.fileOffset) == 0) {
             fileOps().fdatasync(siteFile);
+            putBack = true;
+        }
         reportFailure("Could not delete the point", error);
+        // The file keeps the point marked deleted: the index follows the file, so that
+        // the views and counters do not show a point that the next load will not find.
+        if (!putBack) markDeleted(entry);
         return false;
     }
     closeSiteFile();
 
+    markDeleted(entry);
+    prompter.showMessage("Deleted.");
+    return true;
+}
+
+void CSurveyStore::markDeleted(PointIndexEntry& entry) {
     if (entry.kind == KIND_SURVEY_POINT) {
         locations -= 1;
         readings -= entry.readingCount;
     }
     entry.kind = KIND_DELETED;
     foundEntry.kind = KIND_DELETED;
-    prompter.showMessage("Deleted.");
-    return true;
 }
 
 std::optional<ApReading> CSurveyStore::readReading(int i) {

@@ -115,6 +115,8 @@ private:
     // Reads the points of the open file into the index and repairs a torn tail.
     bool loadFromOpenFile();
     void reportFailure(const std::string& whatFailed, int error);
+    // Takes a deleted point out of the counters and marks it deleted in the index.
+    void markDeleted(PointIndexEntry& entry);
     void resetPoints();
 
     IPrompter& prompter;

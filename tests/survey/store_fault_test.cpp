@@ -155,6 +155,28 @@ TEST_F(StoreFaults, FailedDeleteChangesNothing) {
     expectUnchanged();
 }
 
+TEST_F(StoreFaults, DeleteThatCannotBePutBackIsShownDeleted) {
+    ASSERT_EQ(store.findNearest(10, 10), KIND_SURVEY_POINT);
+    {
+        ScopedFileOps use(failing);
+        failing.failOn(Call::Flush, 1, EIO); // the deletion is written but not flushed
+        failing.failOn(Call::Write, 2, EIO); // and the record cannot be put back
+        EXPECT_FALSE(store.deletePoint());
+    }
+    ASSERT_EQ(prompter.messages().size(), 1u);
+    EXPECT_EQ(prompter.messages()[0],
+              "Could not delete the point: " + std::string(std::strerror(EIO)));
+    // The file has the point deleted; the index and counters say the same.
+    EXPECT_EQ(store.index()[0].kind, KIND_DELETED);
+    EXPECT_EQ(store.locationCount(), 0);
+    EXPECT_EQ(store.readingTotal(), 0);
+    CSurveyStore fresh(prompter, sound);
+    fresh.adoptSite(path.string(), makeHeader());
+    ASSERT_TRUE(fresh.loadPoints());
+    EXPECT_EQ(fresh.index().size(), 1u);
+    EXPECT_EQ(fresh.locationCount(), 0);
+}
+
 TEST_F(StoreFaults, RepairThatFailsIsFinishedBeforeTheNextPoint) {
     Bytes torn = before + pointBytes(60, 60, KIND_SURVEY_POINT, {reading(-45 * 256)}, 3);
     testkit::writeFileBytes(path, torn);
