@@ -1,7 +1,7 @@
 // Validating a site file and walking a large survey the way the site tool does.
 #include "survey/PointRecords.h"
 #include "survey/SiteFile.h"
-#include "tools/site/SiteInspect.h"
+#include "tools/site/SiteReading.h"
 #include "tools/site/SiteTool.h"
 
 #include <benchmark/benchmark.h>

@@ -13,28 +13,28 @@ namespace {
 
 using sitefiletest::BuiltSite;
 using siteinputtest::SiteViewFixture;
-using PlanSpec = sitefiletest::SiteLayout;
+using PlanLayout = sitefiletest::SiteLayout;
 
 class OpenSite : public ::testing::Test, public SiteViewFixture {
 protected:
     // A 300 x 280 plan with two survey points and a placed AP.
-    std::string writeSite(const char* name, PlanSpec spec = {}) {
-        if (spec.points.empty()) {
+    std::string writeSite(const char* name, PlanLayout layout = {}) {
+        if (layout.points.empty()) {
             for (const storetest::Bytes& p :
                  {storetest::pointBytes(10, 20, KIND_SURVEY_POINT, {storetest::reading(-15000)}),
                   storetest::pointBytes(30, 40, KIND_SURVEY_POINT),
                   storetest::pointBytes(50, 60, KIND_DYNAMIC_AP)})
-                spec.points.insert(spec.points.end(), p.begin(), p.end());
+                layout.points.insert(layout.points.end(), p.begin(), p.end());
         }
-        built = sitefiletest::buildSite(spec);
+        built = sitefiletest::buildSite(layout);
         const auto file = dir.file(name);
         testkit::writeFileBytes(file, built.bytes);
         return file.string();
     }
-    static PlanSpec bigPlan() {
-        PlanSpec spec;
-        spec.plan = sitefiletest::makeBmp(300, 280);
-        return spec;
+    static PlanLayout bigPlan() {
+        PlanLayout layout;
+        layout.plan = sitefiletest::makeBmp(300, 280);
+        return layout;
     }
     BuiltSite built;
 };
@@ -123,9 +123,9 @@ TEST_F(OpenSite, CancelledDialogChangesNothing) {
 
 TEST_F(OpenSite, PlanThatIsNoBitmapOpensTheSiteWithoutAPlan) {
     makeView();
-    PlanSpec spec;
-    spec.plan = sitefiletest::Bytes(500, 0x42); // decodes, but is no Windows bitmap
-    const std::string file = writeSite("noplan.kvs", spec);
+    PlanLayout layout;
+    layout.plan = sitefiletest::Bytes(500, 0x42); // decodes, but is no Windows bitmap
+    const std::string file = writeSite("noplan.kvs", layout);
     prompter.scriptYesNo(true);
     ASSERT_TRUE(view->openSite(file));
     EXPECT_EQ(prompter.messages(), std::vector<std::string>{"Cannot Load Bitmap"});

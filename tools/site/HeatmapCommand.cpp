@@ -3,7 +3,7 @@
 #include "tools/site/OutputFile.h"
 #include "tools/site/PngImage.h"
 #include "tools/site/SiteCommand.h"
-#include "tools/site/SiteInspect.h"
+#include "tools/site/SiteReading.h"
 #include "tools/site/ToolArgs.h"
 
 #include <cmath>

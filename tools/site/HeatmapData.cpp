@@ -3,7 +3,7 @@
 #include "survey/BitmapExpander.h"
 #include "survey/CodecStreams.h"
 #include "tools/site/SiteCommand.h"
-#include "tools/site/SiteInspect.h"
+#include "tools/site/SiteReading.h"
 #include "tools/site/TextEscape.h"
 
 #include <algorithm>

@@ -1,5 +1,5 @@
 #include "tools/site/SiteCommand.h"
-#include "tools/site/SiteInspect.h"
+#include "tools/site/SiteReading.h"
 #include "tools/site/TextEscape.h"
 #include "tools/site/ToolArgs.h"
 

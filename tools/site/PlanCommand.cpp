@@ -1,6 +1,6 @@
 #include "tools/site/OutputFile.h"
 #include "tools/site/SiteCommand.h"
-#include "tools/site/SiteInspect.h"
+#include "tools/site/SiteReading.h"
 #include "tools/site/ToolArgs.h"
 
 namespace walkmere::sitetool {

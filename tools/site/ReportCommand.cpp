@@ -3,7 +3,7 @@
 #include "tools/site/PngImage.h"
 #include "tools/site/ReportHtml.h"
 #include "tools/site/SiteCommand.h"
-#include "tools/site/SiteInspect.h"
+#include "tools/site/SiteReading.h"
 #include "tools/site/TextEscape.h"
 
 #include <algorithm>

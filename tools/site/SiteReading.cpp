@@ -1,4 +1,4 @@
-#include "tools/site/SiteInspect.h"
+#include "tools/site/SiteReading.h"
 
 #include "survey/CodecStreams.h"
 #include "tools/site/SiteCommand.h"
