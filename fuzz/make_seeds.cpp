@@ -1,0 +1,225 @@
+// Writes the seed corpora of the fuzz targets: fuzz/corpus/<target>/<name>, small files
+// that reach the interesting paths at once. Run once after changing it; its output is kept
+// in the repository:  walkmere_fuzz_seeds <repo>/fuzz/corpus
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "link/FrameAssembler.h"
+#include "scan/ApRecord.h"
+#include "scan/BoardProtocol.h"
+#include "survey/BitmapCompressor.h"
+#include "survey/CodecStreams.h"
+#include "survey/PointRecords.h"
+#include "survey/SiteHeader.h"
+
+namespace {
+
+using namespace walkmere;
+using Bytes = std::vector<uint8_t>;
+namespace fs = std::filesystem;
+
+fs::path root;
+
+void save(const std::string& target, const std::string& name, const Bytes& b) {
+    fs::create_directories(root / target);
+    std::ofstream(root / target / name, std::ios::binary)
+        .write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));
+}
+
+void put16(Bytes& b, size_t at, uint16_t v) {
+    b[at] = static_cast<uint8_t>(v);
+    b[at + 1] = static_cast<uint8_t>(v >> 8);
+}
+void put32(Bytes& b, size_t at, uint32_t v) {
+    for (int i = 0; i < 4; ++i) b[at + i] = static_cast<uint8_t>(v >> (8 * i));
+}
+void append(Bytes& a, const Bytes& b) { a.insert(a.end(), b.begin(), b.end()); }
+
+// ---- link_stream: split sizes, then frames as the board sends them ----
+
+Bytes frame(uint8_t type, const Bytes& payload) {
+    uint8_t out[kMaxEncodedFrame];
+    size_t n = encodeFrame(type, payload.data(), payload.size(), out);
+    return Bytes(out, out + n);
+}
+
+Bytes entryPacket(uint8_t index, uint8_t macTail, int8_t rssi, int16_t age) {
+    Bytes p(CBoardProtocol::kEntryPayload, 0);
+    p[0] = 0x01;
+    p[2] = 0x1C;
+    p[5] = index;
+    p[11] = ApRecord::kSize;
+    ApRecord r;
+    const uint8_t mac[6] = {0x00, 0x11, 0x11, 0x22, 0x33, macTail}; // 0x11s need escaping
+    r.setMac(mac);
+    r.setRssi(rssi);
+    r.setAge(age);
+    r.setChannelCode(macTail % 3 == 0 ? 0 : 5030 + macTail);
+    r.setSsid("net" + std::to_string(macTail));
+    std::memcpy(p.data() + 12, r.bytes.data(), ApRecord::kSize);
+    return frame(PKT_ENTRY, p);
+}
+
+Bytes sweep(uint8_t firstMac, int16_t age) {
+    Bytes b;
+    for (uint8_t i = 1; i <= 16; ++i)
+        append(b, entryPacket(i, static_cast<uint8_t>(firstMac + i), static_cast<int8_t>(-30 - i), age));
+    return b;
+}
+
+void linkSeeds() {
+    const Bytes firmware = frame(PKT_FIRMWARE, {'V', '2', '.', '1', 0});
+    const Bytes serial = frame(PKT_SERIAL, {'A', 'B', '1', '2', '3', '4', '5', '6'});
+    const Bytes radio = frame(PKT_RADIO_STATUS, {0});
+
+    Bytes startup = {0}; // no split sizes: one read
+    append(startup, firmware);
+    append(startup, serial);
+    append(startup, radio);
+    save("link_stream", "startup", startup);
+
+    Bytes sweeps = {3, 2, 7, 64}; // reads of 7 and 64 bytes, settle count 2
+    append(sweeps, serial);
+    append(sweeps, sweep(0, 1));
+    append(sweeps, sweep(0, 90)); // every AP aged beyond its limit
+    save("link_stream", "sweeps", sweeps);
+
+    Bytes noisy = {2, 1, 3};
+    append(noisy, {0x00, 0x00, 0x11, 0x11, 0x12, 0x11});
+    append(noisy, entryPacket(16, 0x40, -50, 0));
+    append(noisy, {0x11, 0x12, 0x04, 0x11, 0x12}); // a start inside a frame
+    append(noisy, frame(0x11, {0x11, 0x11}));      // escaped type
+    save("link_stream", "noise", noisy);
+
+    Bytes full = {1, 255, 1};
+    for (uint8_t s = 0; s < 3; ++s) append(full, sweep(static_cast<uint8_t>(s * 16), 0));
+    save("link_stream", "three_sweeps", full);
+}
+
+// ---- site_open: whole site files ----
+
+Bytes bmp(int32_t width, int32_t height) {
+    const uint32_t stride = (static_cast<uint32_t>(width) * 3 + 3) / 4 * 4;
+    const uint32_t rows = static_cast<uint32_t>(height < 0 ? -height : height);
+    Bytes b(54 + stride * rows);
+    b[0] = 'B';
+    b[1] = 'M';
+    put32(b, 2, static_cast<uint32_t>(b.size()));
+    put32(b, 10, 54);
+    put32(b, 14, 40);
+    put32(b, 18, static_cast<uint32_t>(width));
+    put32(b, 22, static_cast<uint32_t>(height));
+    put16(b, 26, 1);
+    put16(b, 28, 24);
+    for (size_t i = 54; i < b.size(); ++i) b[i] = static_cast<uint8_t>(i % 5 == 0 ? 0 : 0xFF);
+    return b;
+}
+
+Bytes point(int32_t x, int32_t y, uint8_t kind, int readings, int announced = -1) {
+    PointRecord p;
+    p.setX(x);
+    p.setY(y);
+    p.setLabel(kind == KIND_DYNAMIC_AP ? "AP" : "P");
+    p.setReadingCount(static_cast<uint16_t>(announced >= 0 ? announced : readings));
+    p.setKind(kind);
+    Bytes b(p.bytes.begin(), p.bytes.end());
+    for (int i = 0; i < readings; ++i) {
+        ApReading r;
+        r.setChannel(static_cast<uint8_t>(1 + i));
+        r.setRssi256(static_cast<int16_t>((-40 - 10 * i) * 256));
+        const uint8_t mac[6] = {0, 1, 2, 3, 4, static_cast<uint8_t>(i)};
+        r.setMac(mac);
+        r.setSsid("s");
+        append(b, Bytes(r.bytes.begin(), r.bytes.end()));
+    }
+    return b;
+}
+
+Bytes site(const Bytes& plan, const Bytes& points, uint32_t headerLength = 152) {
+    std::vector<uint8_t> block;
+    VectorSink sink(block);
+    compressFloorPlan(std::span<const uint8_t>(plan.data(), plan.size()), sink);
+
+    Bytes b(headerLength, 0);
+    const uint32_t bitmapOffset = headerLength;
+    const uint32_t signatureOffset = bitmapOffset + static_cast<uint32_t>(block.size());
+    const uint32_t pointsOffset = signatureOffset + 2600;
+    append(b, block);
+    b.resize(b.size() + 2600, 0xFF);
+    b.resize(b.size() + 8);
+    put32(b, pointsOffset, kPointRecordSize);
+    put32(b, pointsOffset + 4, kReadingSize);
+    append(b, points);
+    put32(b, SiteHeader::kLengthOffset, headerLength);
+    put32(b, SiteHeader::kMagicOffset, SiteHeader::kMagic);
+    put16(b, SiteHeader::kVersionOffset, 4);
+    b[SiteHeader::kClearedFlagAOffset] = 1;
+    b[SiteHeader::kClearedFlagBOffset] = 1;
+    put32(b, SiteHeader::kBitmapOffsetOffset, bitmapOffset);
+    put32(b, SiteHeader::kSignatureOffsetOffset, signatureOffset);
+    put32(b, SiteHeader::kPointsOffsetOffset, pointsOffset);
+    return b;
+}
+
+void siteSeeds() {
+    Bytes points = point(0, 0, KIND_SURVEY_POINT, 2);
+    append(points, point(100, 101, KIND_SURVEY_POINT, 1));
+    append(points, point(-5, 8, KIND_DYNAMIC_AP, 0));
+    append(points, point(400, 300, KIND_DELETED, 1));
+    save("site_open", "points", site(bmp(8, 6), points));
+    save("site_open", "empty_top_down", site(bmp(5, -3), {}));
+
+    Bytes torn = point(3, 4, KIND_SURVEY_POINT, 1);
+    append(torn, point(97, 99, KIND_SURVEY_POINT, 2, 5)); // announces readings it lacks
+    torn.resize(torn.size() + 30, 0xAB);                   // and a partial record
+    save("site_open", "torn_tail", site(bmp(4, 4), torn, 151));
+
+    Bytes notBmp(64, 'x');
+    save("site_open", "plan_not_bmp", site(notBmp, point(1, 1, KIND_SURVEY_POINT, 0)));
+}
+
+// ---- snapshot_writer: width, height, quality, mode, [out w, out h], pixels ----
+
+void snapshotSeeds() {
+    auto header = [](int w, int h, int quality, int mode) {
+        return Bytes{static_cast<uint8_t>(w), static_cast<uint8_t>(w >> 8), static_cast<uint8_t>(h),
+                     static_cast<uint8_t>(h >> 8), static_cast<uint8_t>(quality),
+                     static_cast<uint8_t>(mode)};
+    };
+    Bytes whole = header(16, 12, 75, 0);
+    for (int i = 0; i < 16 * 12 * 3; ++i) whole.push_back(static_cast<uint8_t>(i * 7));
+    save("snapshot_writer", "small_whole", whole);
+
+    Bytes shortBuffer = header(320, 240, 90, 0); // claims far more than it holds
+    for (int i = 0; i < 500; ++i) shortBuffer.push_back(static_cast<uint8_t>(i));
+    save("snapshot_writer", "short_buffer", shortBuffer);
+
+    Bytes wide = header(241, 3, 50, 1);
+    append(wide, {255, 10});
+    for (int i = 0; i < 241 * 3 * 3; ++i) wide.push_back(static_cast<uint8_t>(255 - i));
+    save("snapshot_writer", "wide_odd_output", wide);
+
+    save("snapshot_writer", "empty", header(0, 0, 75, 0));
+    Bytes zeroOutput = header(7, 7, 10, 1);
+    append(zeroOutput, {0, 0}); // a 0 x 0 picture, which the encoder refuses
+    save("snapshot_writer", "zero_output", zeroOutput);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: %s <corpus folder>\n", argv[0]);
+        return 2;
+    }
+    root = argv[1];
+    linkSeeds();
+    siteSeeds();
+    snapshotSeeds();
+    return 0;
+}
