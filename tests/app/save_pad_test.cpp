@@ -13,24 +13,6 @@
 namespace walkmere {
 namespace {
 
-// One QApplication for the whole test program.
-class QtApp : public ::testing::Environment {
-public:
-    void SetUp() override {
-        if (!QApplication::instance()) app = new QApplication(argc, argv);
-    }
-    void TearDown() override {
-        delete app;
-        app = nullptr;
-    }
-
-private:
-    int argc = 1;
-    char name[16] = "save_tests";
-    char* argv[2] = {name, nullptr};
-    QApplication* app = nullptr;
-};
-const auto* const registered = ::testing::AddGlobalTestEnvironment(new QtApp);
 
 int inkCount(const CSignaturePad& pad) {
     int n = 0;

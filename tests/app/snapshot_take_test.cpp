@@ -18,23 +18,6 @@
 namespace walkmere {
 namespace {
 
-class QtApp : public ::testing::Environment {
-public:
-    void SetUp() override {
-        if (!QApplication::instance()) app = new QApplication(argc, argv);
-    }
-    void TearDown() override {
-        delete app;
-        app = nullptr;
-    }
-
-private:
-    int argc = 1;
-    char name[16] = "snapshot_tests";
-    char* argv[2] = {name, nullptr};
-    QApplication* app = nullptr;
-};
-const auto* const registered = ::testing::AddGlobalTestEnvironment(new QtApp);
 
 // A view painted blue on its top 20 rows, green below, with a pure red square in the middle.
 class BandedView : public QWidget {

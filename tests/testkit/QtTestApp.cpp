@@ -17,7 +17,7 @@ public:
 
 private:
     int argc = 1;
-    char name[16] = "dialogs_tests";
+    char name[16] = "walkmere_tests";
     char* argv[2] = {name, nullptr};
     QApplication* app = nullptr;
 };
