@@ -30,15 +30,18 @@ bool HuffmanEncoder::drain() {
         buffer[filled++] = static_cast<uint8_t>(pending);
         pending >>= 8;
         pendingCount -= 8;
-        if (filled == kBlockBytes) {
-            if (!sink.write(buffer.data(), filled)) {
-                failed = true;
-                return false;
-            }
-            written += filled;
-            filled = 0;
-        }
+        if (filled == kBlockBytes && !flushBlock()) return false;
     }
+    return true;
+}
+
+bool HuffmanEncoder::flushBlock() {
+    if (!sink.write(buffer.data(), filled)) {
+        failed = true;
+        return false;
+    }
+    written += filled;
+    filled = 0;
     return true;
 }
 
@@ -78,15 +81,7 @@ bool HuffmanEncoder::finish() {
         pending = 0;
         pendingCount = 0;
     }
-    if (filled > 0) {
-        if (!sink.write(buffer.data(), filled)) {
-            failed = true;
-            return false;
-        }
-        written += filled;
-        filled = 0;
-    }
-    return true;
+    return filled == 0 || flushBlock();
 }
 
 std::string describeCompressResult(const CompressResult& result) {

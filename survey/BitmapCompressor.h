@@ -32,6 +32,8 @@ public:
 private:
     bool putLong(const HuffmanCode& code);
     bool drain();
+    // Writes the filled part of the buffer to the sink.
+    bool flushBlock();
 
     std::array<HuffmanCode, HuffmanTree::kLeafCount> codes;
     ByteSink& sink;
