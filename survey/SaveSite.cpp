@@ -13,57 +13,13 @@
 #include "survey/FileOps.h"
 #include "survey/OwnedFd.h"
 #include "survey/SurveyStore.h"
+#include "survey/TempFile.h"
 
 namespace walkmere {
 
 namespace {
 
 constexpr size_t kCopyPiece = 64 * 1024;
-
-// A temporary file that is removed unless it was renamed onto its final name.
-class PendingCopy {
-public:
-    PendingCopy() = default;
-    PendingCopy(const PendingCopy&) = delete;
-    PendingCopy& operator=(const PendingCopy&) = delete;
-    ~PendingCopy() {
-        if (fd >= 0) ::close(fd);
-        if (!name.empty()) ::unlink(name.c_str());
-    }
-
-    // Creates a new file beside `target` (O_EXCL through mkostemp, so no file is taken
-    // over). Returns 0 or errno.
-    int create(const std::string& target) {
-        std::filesystem::path t(target);
-        std::filesystem::path folder = t.parent_path();
-        std::string pattern = (folder.empty() ? std::string() : folder.string() + "/") + "." +
-                              t.filename().string() + ".copy.XXXXXX";
-        std::vector<char> buffer(pattern.begin(), pattern.end());
-        buffer.push_back('\0');
-        int made = ::mkostemp(buffer.data(), O_CLOEXEC);
-        if (made < 0) return errno;
-        fd = made;
-        name.assign(buffer.data());
-        return 0;
-    }
-
-    int descriptor() const { return fd; }
-
-    // Flushes and closes the file, then renames it onto `target`. Returns 0 or errno.
-    int commitAs(const std::string& target) {
-        if (fileOps().fdatasync(fd) != 0) return errno;
-        const int closed = ::close(fd);
-        fd = -1;
-        if (closed != 0) return errno;
-        if (::rename(name.c_str(), target.c_str()) != 0) return errno;
-        name.clear();
-        return 0;
-    }
-
-private:
-    int fd = -1;
-    std::string name;
-};
 
 // A destination that is a symbolic link gets the copy in the file it names.
 std::string resolveDestination(const std::string& destination) {
@@ -106,15 +62,9 @@ int copySiteFile(const std::string& source, const std::string& destination) {
     if (::fstat(in.get(), &sourceStat) != 0) return errno;
     if (!S_ISREG(sourceStat.st_mode)) return EINVAL;
 
-    PendingCopy copy;
-    if (int error = copy.create(target)) return error;
-
-    // An existing file keeps its permissions; a new one gets those of the source.
-    struct stat targetStat;
-    mode_t mode = sourceStat.st_mode & 0777;
-    if (::stat(target.c_str(), &targetStat) == 0 && S_ISREG(targetStat.st_mode))
-        mode = targetStat.st_mode & 07777;
-    if (::fchmod(copy.descriptor(), mode) != 0) return errno;
+    // Beside the destination, so that the rename replaces it in one step.
+    TempFile copy;
+    if (int error = copy.createBeside(target, "copy")) return error;
 
     std::vector<uint8_t> piece(kCopyPiece);
     uint64_t offset = 0;
@@ -128,7 +78,8 @@ int copySiteFile(const std::string& source, const std::string& destination) {
         offset += static_cast<uint64_t>(got);
     }
 
-    if (int error = copy.commitAs(target)) return error;
+    // An existing file keeps its permissions; a new one gets those of the source.
+    if (int error = copy.commitAs(target, true, sourceStat.st_mode & 0777)) return error;
     return flushFolderOf(target);
 }
 

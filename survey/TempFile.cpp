@@ -9,6 +9,8 @@
 #include <utility>
 #include <vector>
 
+#include "survey/FileOps.h"
+
 namespace walkmere {
 
 TempFile::~TempFile() {
@@ -59,18 +61,21 @@ int TempFile::closeDescriptor() {
 
 int TempFile::finish() {
     if (fd < 0) return 0;
-    int error = ::fdatasync(fd) == 0 ? 0 : errno;
+    int error = fileOps().fdatasync(fd) == 0 ? 0 : errno;
     if (::close(fd) != 0 && error == 0) error = errno;
     fd = -1;
     return error;
 }
 
-int TempFile::commitAs(const std::string& target, bool replaceExisting) {
+int TempFile::commitAs(const std::string& target, bool replaceExisting,
+                       std::optional<mode_t> newFileMode) {
     if (name.empty()) return EBADF;
     mode_t mode;
     struct stat existing {};
     if (::stat(target.c_str(), &existing) == 0) {
         mode = existing.st_mode & 07777;
+    } else if (newFileMode) {
+        mode = *newFileMode;
     } else {
         // umask can only be read by setting it; the tool that commits files is one thread.
         mode_t mask = ::umask(0);

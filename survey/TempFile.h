@@ -1,5 +1,8 @@
 #pragma once
 
+#include <sys/types.h>
+
+#include <optional>
 #include <string>
 
 namespace walkmere {
@@ -31,11 +34,12 @@ public:
     int closeDescriptor();
     // Flushes the data to the disk and closes the descriptor. Returns 0 or errno.
     int finish();
-    // finish(), gives the file the permissions a newly created file would have (or those
-    // of the file it replaces) and renames it to `target`. Without replaceExisting an
-    // existing target is left alone and EEXIST returned. Returns 0 or errno; on failure
-    // the temporary file is still removed later.
-    int commitAs(const std::string& target, bool replaceExisting = true);
+    // finish(), gives the file the permissions of the file it replaces (or `newFileMode`,
+    // by default those a newly created file would have) and renames it to `target`.
+    // Without replaceExisting an existing target is left alone and EEXIST returned.
+    // Returns 0 or errno; on failure the temporary file is still removed later.
+    int commitAs(const std::string& target, bool replaceExisting = true,
+                 std::optional<mode_t> newFileMode = std::nullopt);
     // Removes the file now.
     void remove();
 
