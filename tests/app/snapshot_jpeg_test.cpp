@@ -5,46 +5,12 @@
 #include <string>
 #include <vector>
 
-#include <jpeglib.h>
-
 #include "app/JpegWriter.h"
+#include "testkit/JpegDecode.h"
 #include "testkit/TempDir.h"
 
 namespace walkmere {
 namespace {
-
-// A decoded JPEG: RGB rows top to bottom.
-struct Decoded {
-    int width = 0;
-    int height = 0;
-    std::vector<unsigned char> rgb;
-    const unsigned char* at(int x, int y) const { return &rgb[(std::size_t(y) * width + x) * 3]; }
-};
-
-Decoded decodeJpeg(const std::string& path) {
-    Decoded out;
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return out;
-    jpeg_decompress_struct cinfo;
-    jpeg_error_mgr err;
-    cinfo.err = jpeg_std_error(&err); // a broken file ends the test program: good enough here
-    jpeg_create_decompress(&cinfo);
-    jpeg_stdio_src(&cinfo, f);
-    jpeg_read_header(&cinfo, TRUE);
-    cinfo.out_color_space = JCS_RGB;
-    jpeg_start_decompress(&cinfo);
-    out.width = static_cast<int>(cinfo.output_width);
-    out.height = static_cast<int>(cinfo.output_height);
-    out.rgb.resize(std::size_t(out.width) * out.height * 3);
-    while (cinfo.output_scanline < cinfo.output_height) {
-        JSAMPROW row = &out.rgb[std::size_t(cinfo.output_scanline) * out.width * 3];
-        jpeg_read_scanlines(&cinfo, &row, 1);
-    }
-    jpeg_finish_decompress(&cinfo);
-    jpeg_destroy_decompress(&cinfo);
-    std::fclose(f);
-    return out;
-}
 
 struct Rgb {
     unsigned char r, g, b;
@@ -87,7 +53,7 @@ TEST(JpegWriter, WritesTopRowFirstWithColoursKept) {
 
     std::string path = dir.file("out.jpg").string();
     ASSERT_TRUE(WriteJpegFile(path, 240, 265, 100, b.c)) << snapshotError();
-    Decoded d = decodeJpeg(path);
+    testkit::DecodedJpeg d = testkit::decodeJpeg(path);
     ASSERT_EQ(d.width, 240);
     ASSERT_EQ(d.height, 265);
     expectNear(d.at(10, 2), {0, 0, 255}, "top row blue");
@@ -110,7 +76,7 @@ TEST(JpegWriter, CoversOnlyTheTopLeftOfALargerPicture) {
 
     std::string path = dir.file("big.jpg").string();
     ASSERT_TRUE(WriteJpegFile(path, 240, 265, 100, b.c));
-    Decoded d = decodeJpeg(path);
+    testkit::DecodedJpeg d = testkit::decodeJpeg(path);
     ASSERT_EQ(d.width, 240);
     ASSERT_EQ(d.height, 265);
     expectNear(d.at(0, 0), {255, 255, 255}, "top left");
@@ -123,7 +89,7 @@ TEST(JpegWriter, PadsASmallPictureWithBlack) {
     CaptureBuilder b(100, 50, {255, 255, 255});
     std::string path = dir.file("small.jpg").string();
     ASSERT_TRUE(WriteJpegFile(path, 240, 265, 100, b.c)) << snapshotError();
-    Decoded d = decodeJpeg(path);
+    testkit::DecodedJpeg d = testkit::decodeJpeg(path);
     ASSERT_EQ(d.width, 240);
     ASSERT_EQ(d.height, 265);
     expectNear(d.at(50, 25), {255, 255, 255}, "inside the picture");
@@ -138,14 +104,14 @@ TEST(JpegWriter, TrustsOnlyTheRowsThePixelBufferHolds) {
     b.c.pixels.resize(std::size_t(240) * 10 * 3); // claims 265 rows, holds 10
     std::string path = dir.file("short.jpg").string();
     ASSERT_TRUE(WriteJpegFile(path, 240, 265, 100, b.c));
-    Decoded d = decodeJpeg(path);
+    testkit::DecodedJpeg d = testkit::decodeJpeg(path);
     ASSERT_EQ(d.height, 265);
     expectNear(d.at(10, 5), {255, 255, 255}, "rows present");
     expectNear(d.at(10, 100), {0, 0, 0}, "rows missing");
 
     Capture empty;
     ASSERT_TRUE(WriteJpegFile(dir.file("empty.jpg").string(), 240, 265, 100, empty));
-    Decoded e = decodeJpeg(dir.file("empty.jpg").string());
+    testkit::DecodedJpeg e = testkit::decodeJpeg(dir.file("empty.jpg").string());
     ASSERT_EQ(e.width, 240);
     expectNear(e.at(120, 130), {0, 0, 0}, "no picture at all");
 }
@@ -168,7 +134,7 @@ TEST(JpegWriter, ReportsTheLibrarysMessageAndRecovers) {
 
     // The next picture goes through normally.
     EXPECT_TRUE(WriteJpegFile(path, 240, 265, 100, b.c)) << snapshotError();
-    EXPECT_EQ(decodeJpeg(path).height, 265);
+    EXPECT_EQ(testkit::decodeJpeg(path).height, 265);
 }
 
 #ifdef __linux__

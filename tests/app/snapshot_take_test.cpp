@@ -8,16 +8,15 @@
 #include <QApplication>
 #include <QPainter>
 #include <QWidget>
-#include <jpeglib.h>
 
 #include "app/Snapshot.h"
 #include "platform/Prompter.h"
 #include "platform/Sound.h"
+#include "testkit/JpegDecode.h"
 #include "testkit/TempDir.h"
 
 namespace walkmere {
 namespace {
-
 
 // A view painted blue on its top 20 rows, green below, with a pure red square in the middle.
 class BandedView : public QWidget {
@@ -50,38 +49,6 @@ void writeText(const std::filesystem::path& p, const std::string& s) {
     ASSERT_NE(f, nullptr);
     std::fwrite(s.data(), 1, s.size(), f);
     std::fclose(f);
-}
-
-// The RGB of one pixel (counted from the top) of a JPEG, and its size.
-struct Probe {
-    int width = 0, height = 0;
-    std::vector<unsigned char> rgb;
-    const unsigned char* at(int x, int y) const { return &rgb[(std::size_t(y) * width + x) * 3]; }
-};
-
-Probe decode(const std::string& path) {
-    Probe out;
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return out;
-    jpeg_decompress_struct cinfo;
-    jpeg_error_mgr err;
-    cinfo.err = jpeg_std_error(&err);
-    jpeg_create_decompress(&cinfo);
-    jpeg_stdio_src(&cinfo, f);
-    jpeg_read_header(&cinfo, TRUE);
-    cinfo.out_color_space = JCS_RGB;
-    jpeg_start_decompress(&cinfo);
-    out.width = int(cinfo.output_width);
-    out.height = int(cinfo.output_height);
-    out.rgb.resize(std::size_t(out.width) * out.height * 3);
-    while (cinfo.output_scanline < cinfo.output_height) {
-        JSAMPROW row = &out.rgb[std::size_t(cinfo.output_scanline) * out.width * 3];
-        jpeg_read_scanlines(&cinfo, &row, 1);
-    }
-    jpeg_finish_decompress(&cinfo);
-    jpeg_destroy_decompress(&cinfo);
-    std::fclose(f);
-    return out;
 }
 
 class SnapshotTest : public ::testing::Test {
@@ -126,7 +93,7 @@ TEST_F(SnapshotTest, FirstSnapshotProposesNumberOneAndLeavesTwo) {
     EXPECT_EQ(shown[2].kind, ScriptedPrompter::Kind::WaitEnd);
     EXPECT_EQ(readText(counterFile()), "2\n");
 
-    Probe jpeg = decode(target);
+    testkit::DecodedJpeg jpeg = testkit::decodeJpeg(target);
     ASSERT_EQ(jpeg.width, 240);
     ASSERT_EQ(jpeg.height, 265);
     const unsigned char* top = jpeg.at(120, 3);
@@ -194,7 +161,7 @@ TEST_F(SnapshotTest, SmallViewIsPaddedWithBlack) {
     std::string target = pictures.file("small.jpg").string();
     prompter.scriptFile(target);
     TakeSnapshot(&view, prompter, sound);
-    Probe jpeg = decode(target);
+    testkit::DecodedJpeg jpeg = testkit::decodeJpeg(target);
     ASSERT_EQ(jpeg.width, 240);
     ASSERT_EQ(jpeg.height, 265);
     EXPECT_GT(jpeg.at(50, 5)[2], 200);

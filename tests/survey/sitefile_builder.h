@@ -7,6 +7,7 @@
 #include "survey/CodecStreams.h"
 #include "survey/PointRecords.h"
 #include "survey/SiteHeader.h"
+#include "testkit/BmpBytes.h"
 
 #include <cstdint>
 #include <cstring>
@@ -16,14 +17,10 @@ namespace walkmere::sitefiletest {
 
 using Bytes = std::vector<unsigned char>;
 
-inline void put16(Bytes& b, size_t at, uint16_t v) {
-    b[at] = static_cast<unsigned char>(v);
-    b[at + 1] = static_cast<unsigned char>(v >> 8);
-}
-inline void put32(Bytes& b, size_t at, uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-        b[at + i] = static_cast<unsigned char>(v >> (8 * i));
-}
+using testkit::makeBmp;
+using testkit::put16;
+using testkit::put32;
+
 inline void append32(Bytes& b, uint32_t v) {
     b.resize(b.size() + 4);
     put32(b, b.size() - 4, v);
@@ -32,27 +29,6 @@ inline void append32(Bytes& b, uint32_t v) {
 inline Bytes operator+(Bytes a, const Bytes& b) {
     a.insert(a.end(), b.begin(), b.end());
     return a;
-}
-
-// A 24-bit bottom-up Windows bitmap file (negative height: top-down).
-inline Bytes makeBmp(int32_t width, int32_t height, uint8_t seed = 1) {
-    const uint32_t stride = (static_cast<uint32_t>(width) * 3 + 3) / 4 * 4;
-    const uint32_t rows = static_cast<uint32_t>(height < 0 ? -height : height);
-    const uint32_t pixels = stride * rows;
-    Bytes b(54 + pixels);
-    b[0] = 'B';
-    b[1] = 'M';
-    put32(b, 2, 54 + pixels);
-    put32(b, 10, 54);
-    put32(b, 14, 40);
-    put32(b, 18, static_cast<uint32_t>(width));
-    put32(b, 22, static_cast<uint32_t>(height));
-    put16(b, 26, 1);
-    put16(b, 28, 24);
-    put32(b, 34, pixels);
-    for (uint32_t i = 0; i < pixels; ++i)
-        b[54 + i] = static_cast<unsigned char>((i * 7 + seed * 13 + i / stride * 5) & 0xFF);
-    return b;
 }
 
 inline Bytes compressPlan(const Bytes& content) {

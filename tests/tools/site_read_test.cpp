@@ -16,23 +16,6 @@ namespace {
 using namespace sitetooltest;
 namespace fs = std::filesystem;
 
-ApRecord heardAp(uint8_t macTail, int8_t rssi, int channel, const std::string& ssid) {
-    ApRecord r;
-    const uint8_t mac[6] = {0x00, 0x1A, 0x2B, 0x3C, 0x4D, macTail};
-    r.setMac(mac);
-    r.setRssi(rssi);
-    r.setChannelCode(static_cast<uint16_t>(5000 + 5 * channel));
-    r.setSsid(ssid);
-    return r;
-}
-
-size_t count(const std::string& text, const std::string& what) {
-    size_t n = 0;
-    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
-        ++n;
-    return n;
-}
-
 // A site whose points were written by the survey store: two survey points (one then
 // deleted), a placed access point and a point that heard nothing.
 class SiteWithPoints : public ::testing::Test {

@@ -1,6 +1,8 @@
 #pragma once
 // Helpers for the site tool's tests: running the tool in-process and making site files.
 
+#include "scan/ApRecord.h"
+#include "testkit/BmpBytes.h"
 #include "testkit/TempDir.h"
 #include "tools/site/SiteTool.h"
 
@@ -31,28 +33,26 @@ inline ToolRun runTool(const std::vector<std::string>& args) {
     return run;
 }
 
-inline void put32(Bytes& b, size_t at, uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-        b[at + i] = static_cast<unsigned char>(v >> (8 * i));
+using testkit::makeBmp;
+using testkit::put32;
+
+// A record as the board reports it, on the 5 GHz band.
+inline ApRecord heardAp(uint8_t macTail, int8_t rssi, int channel, const std::string& ssid) {
+    ApRecord r;
+    const uint8_t mac[6] = {0x00, 0x1A, 0x2B, 0x3C, 0x4D, macTail};
+    r.setMac(mac);
+    r.setRssi(rssi);
+    r.setChannelCode(static_cast<uint16_t>(5000 + 5 * channel));
+    r.setSsid(ssid);
+    return r;
 }
 
-// A 24-bit bottom-up Windows bitmap file with a pattern of pixels.
-inline Bytes makeBmp(int32_t width, int32_t height) {
-    const uint32_t stride = (static_cast<uint32_t>(width) * 3 + 3) / 4 * 4;
-    const uint32_t pixels = stride * static_cast<uint32_t>(height);
-    Bytes b(54 + pixels);
-    b[0] = 'B';
-    b[1] = 'M';
-    put32(b, 2, 54 + pixels);
-    put32(b, 10, 54);
-    put32(b, 14, 40);
-    put32(b, 18, static_cast<uint32_t>(width));
-    put32(b, 22, static_cast<uint32_t>(height));
-    b[26] = 1;
-    b[28] = 24;
-    for (uint32_t i = 0; i < pixels; ++i)
-        b[54 + i] = static_cast<unsigned char>((i % 97) * 3 + (i / stride) % 5);
-    return b;
+// How many times `what` stands in `text`, overlaps included.
+inline size_t count(const std::string& text, const std::string& what) {
+    size_t n = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+        ++n;
+    return n;
 }
 
 // Makes PLAN.bmp and SITE.kvs in `dir` with the tool's create command; returns the site path.
