@@ -7,8 +7,8 @@
 #include <cmath>
 #include <cstdio>
 #include <optional>
-#include <vector>
 
+#include "siteview/DashedLine.h"
 #include "siteview/DrawBitmapResource.h"
 #include "siteview/RssiColour.h"
 #include "siteview/Ruler.h"
@@ -97,31 +97,6 @@ const MarkerSprites& markers() {
     return sprites;
 }
 
-// Liang-Barsky: cuts the segment a-b to the rectangle; false when none of it lies inside.
-// t0 and t1 are the kept part as fractions of the segment.
-bool clipSegment(double ax, double ay, double bx, double by, const QRectF& r, double& t0,
-                 double& t1) {
-    const double dx = bx - ax, dy = by - ay;
-    const double pv[4] = {-dx, dx, -dy, dy};
-    const double qv[4] = {ax - r.left(), r.right() - ax, ay - r.top(), r.bottom() - ay};
-    t0 = 0;
-    t1 = 1;
-    for (int i = 0; i < 4; ++i) {
-        if (pv[i] == 0) {
-            if (qv[i] < 0) return false;
-            continue;
-        }
-        const double t = qv[i] / pv[i];
-        if (pv[i] < 0) {
-            t0 = std::max(t0, t);
-        } else {
-            t1 = std::min(t1, t);
-        }
-        if (t0 > t1) return false;
-    }
-    return true;
-}
-
 class MapPainter {
 public:
     MapPainter(QImage& target, const SiteMapScene& scene)
@@ -130,6 +105,11 @@ public:
         p.setRenderHint(QPainter::Antialiasing, false);
         p.setRenderHint(QPainter::TextAntialiasing, false);
         setCullEdges();
+        // The painter draws straight into the picture's pixels (RGB32, unshared once the
+        // painter has begun), so the walk path can be drawn into them between markers.
+        path = PixelBuffer{reinterpret_cast<uint32_t*>(target.bits()),
+                           target.bytesPerLine() / ptrdiff_t(sizeof(uint32_t)), target.width(),
+                           target.height()};
     }
 
     void paintNoSite() {
@@ -196,10 +176,8 @@ private:
         for (const PointIndexEntry& e : scene.points) {
             const IntPoint at{e.x, e.y};
             if (e.kind == KIND_SURVEY_POINT) {
-                if (auto c = vp.planToClient(client, at)) {
-                    flushPath();
+                if (auto c = vp.planToClient(client, at))
                     p.drawImage(c->x - 10, c->y - 10, sprites.forRssi(e.bestRssi));
-                }
                 if (walkPath) {
                     PathEnd here{at, std::nullopt};
                     if (haveLast && mayCrossPicture(last.plan, at)) {
@@ -211,23 +189,10 @@ private:
                     haveLast = true;
                 }
             } else if (e.kind == KIND_DYNAMIC_AP && accessPoints) {
-                if (auto c = vp.planToClient(client, at)) {
-                    flushPath();
+                if (auto c = vp.planToClient(client, at))
                     p.drawImage(c->x - 10, c->y - 10, sprites.accessPoint);
-                }
             }
         }
-        flushPath();
-    }
-
-    // Path segments are gathered and drawn together just before the next marker, so every
-    // segment still lies over the circles drawn before it and under those drawn after it.
-    // Black dashes over black dashes look the same in any order.
-    void flushPath() {
-        if (pendingPath.empty()) return;
-        p.setPen(dashedPen);
-        p.drawLines(pendingPath.data(), int(pendingPath.size()));
-        pendingPath.clear();
     }
 
     struct PathEnd {
@@ -256,36 +221,15 @@ private:
         cullBottom = int64_t(v.bottom) + my;
     }
 
+    // Every segment lies over the circles drawn before it and under those drawn after it.
     void drawPathSegment(const CViewport::FarPoint& a, const CViewport::FarPoint& b) {
         // Cheap rejection first: most segments of a large survey lie wholly off the picture.
         const int64_t w = client.right, h = client.bottom;
-        if ((a.x < -1 && b.x < -1) || (a.x > w && b.x > w) || (a.y < -1 && b.y < -1) ||
-            (a.y > h && b.y > h)) {
+        if ((a.x < 0 && b.x < 0) || (a.x >= w && b.x >= w) || (a.y < 0 && b.y < 0) ||
+            (a.y >= h && b.y >= h)) {
             return;
         }
-        // A segment can pass beside the picture with its box overlapping it: such a miss is
-        // found here, before the rasterizer has to walk the line.
-        double t0, t1;
-        const QRectF box(-2, -2, double(w) + 4, double(h) + 4);
-        if (!clipSegment(double(a.x), double(a.y), double(b.x), double(b.y), box, t0, t1)) return;
-        constexpr int64_t kSafe = 1 << 16; // well inside what the rasterizer takes
-        auto far = [&](const CViewport::FarPoint& q) {
-            return q.x < -kSafe || q.x > kSafe || q.y < -kSafe || q.y > kSafe;
-        };
-        if (!far(a) && !far(b)) {
-            pendingPath.emplace_back(int(a.x), int(a.y), int(b.x), int(b.y));
-            return;
-        }
-        // A far end is cut to the picture here; the dash pattern is shifted by the cut-off
-        // length so the dashes stay where the whole line would have put them.
-        flushPath();
-        const double dx = double(b.x - a.x), dy = double(b.y - a.y);
-        const double cut = t0 * std::hypot(dx, dy);
-        const double pattern = 6; // Qt's DashLine: 4 on, 2 off, in pen widths
-        QPen dashed = dashedPen;
-        dashed.setDashOffset(std::fmod(cut, pattern));
-        p.setPen(dashed);
-        p.drawLine(QPointF(a.x + t0 * dx, a.y + t0 * dy), QPointF(a.x + t1 * dx, a.y + t1 * dy));
+        drawDashedLine(path, LineEnd{a.x, a.y}, LineEnd{b.x, b.y}, kPathBlack);
     }
 
     void paintBanner(const QColor& colour, const QString& text) {
@@ -354,8 +298,8 @@ private:
     QPainter p;
     EdgeRect client;
     const CViewport& vp;
-    const QPen dashedPen{Qt::black, 1, Qt::DashLine};
-    std::vector<QLine> pendingPath;
+    static constexpr uint32_t kPathBlack = 0xFF000000u;
+    PixelBuffer path;
     int64_t cullLeft = 0, cullRight = 0, cullTop = 0, cullBottom = 0;
 };
 
