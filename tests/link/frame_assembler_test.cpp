@@ -80,8 +80,9 @@ TEST(FrameAssembler, FollowsEveryRowOfTheTransitionTable) {
         }
         ASSERT_EQ(a.length(), s.payload.size());
         // memcmp must not be given the null data() of an empty vector, even for 0 bytes.
-        if (!s.payload.empty())
+        if (!s.payload.empty()) {
             EXPECT_EQ(0, std::memcmp(a.payload(), s.payload.data(), s.payload.size()));
+        }
         EXPECT_TRUE(tailIsZero(a)); // a drop leaves a clean buffer behind it
     }
 }

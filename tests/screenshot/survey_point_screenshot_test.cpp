@@ -318,9 +318,10 @@ TEST_F(SurveyPointScreenshot, TapOnTheFloorPlanTakesAPointThatTheMapShows) {
     if (!after.isNull()) after.save(QString::fromStdString(png.string()));
     ASSERT_TRUE(measured) << "no circle of the AP's colour after " << measureSeconds << " s";
     RecordProperty("measurement_seconds", std::to_string(measureSeconds));
-    if (shortened)
+    if (shortened) {
         EXPECT_LT(measureSeconds, kShortMeasurementLimit)
             << "the decertify time typed into Options did not shorten the measurement";
+    }
 
     // (a) the status band, in the same place, redrawn with other counts.
     std::string afterWhy;
