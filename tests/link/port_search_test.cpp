@@ -10,11 +10,22 @@
 namespace walkmere {
 namespace {
 
-MemoryRegistry registryFrom(const std::string& body) {
+// One key under Drivers\Active; an empty PnpId or Name is left out of the key.
+struct Driver {
+    std::string key;
+    std::string pnpId;
+    std::string name;
+};
+
+// Keys enumerate in the order given, as a registry's keys come in the order made.
+MemoryRegistry registryWith(std::initializer_list<Driver> drivers) {
     MemoryRegistry r;
-    std::string error;
-    EXPECT_TRUE(parseRegistryText("Windows Registry Editor Version 5.00\n\n" + body, r, error))
-        << error;
+    for (const Driver& d : drivers) {
+        const std::string path = "Drivers\\Active\\" + d.key;
+        r.addKey(path);
+        if (!d.pnpId.empty()) r.setString(path, "PnpId", d.pnpId);
+        if (!d.name.empty()) r.setString(path, "Name", d.name);
+    }
     return r;
 }
 
@@ -25,97 +36,48 @@ std::string searchIn(const IRegistrySource* registry) {
     return link.findPortName();
 }
 
+std::string searchIn(std::initializer_list<Driver> drivers) {
+    const MemoryRegistry r = registryWith(drivers);
+    return searchIn(&r);
+}
+
 TEST(PortSearch, FallsThroughToCom1) {
     EXPECT_EQ(searchIn(nullptr), "COM1:");
-    MemoryRegistry empty;
-    EXPECT_EQ(searchIn(&empty), "COM1:");
-    MemoryRegistry other = registryFrom(R"([HKEY_LOCAL_MACHINE\Drivers\Active\00]
-"PnpId"="Serial_Class"
-"Name"="COM2:"
-[HKEY_LOCAL_MACHINE\Drivers\Active\01]
-"Name"="COM3:"
-)");
-    EXPECT_EQ(searchIn(&other), "COM1:");
+    EXPECT_EQ(searchIn({}), "COM1:");
+    EXPECT_EQ(searchIn({{"00", "Serial_Class", "COM2:"}, {"01", "", "COM3:"}}), "COM1:");
 }
 
 TEST(PortSearch, QuatechWinsOverSocketWhereverItIs) {
-    MemoryRegistry r = registryFrom(R"([HKEY_LOCAL_MACHINE\Drivers\Active\00]
-"PnpId"="Socket Communications Serial"
-"Name"="COM4:"
-[HKEY_LOCAL_MACHINE\Drivers\Active\Serial7]
-"PnpId"="Quatech SSP-100"
-"Name"="COM7:"
-)");
-    EXPECT_EQ(searchIn(&r), "COM7:");
+    EXPECT_EQ(searchIn({{"00", "Socket Communications Serial", "COM4:"},
+                        {"Serial7", "Quatech SSP-100", "COM7:"}}),
+              "COM7:");
 }
 
 TEST(PortSearch, PrefixesAreCaseSensitiveAndMatchTheFirstCharactersOnly) {
-    MemoryRegistry lower = registryFrom(R"([HKEY_LOCAL_MACHINE\Drivers\Active\03]
-"PnpId"="quatech ssp-100"
-"Name"="COM3:"
-[HKEY_LOCAL_MACHINE\Drivers\Active\04]
-"PnpId"="socket serial"
-"Name"="COM4:"
-[HKEY_LOCAL_MACHINE\Drivers\Active\05]
-"PnpId"="Quatec"
-"Name"="COM5:"
-[HKEY_LOCAL_MACHINE\Drivers\Active\06]
-"PnpId"="The Quatech card"
-"Name"="COM6:"
-)");
-    EXPECT_EQ(searchIn(&lower), "COM1:");
-
-    MemoryRegistry prefixed = registryFrom(R"([HKEY_LOCAL_MACHINE\Drivers\Active\12]
-"PnpId"="QuatechXYZ-1"
-"Name"="COM9:"
-)");
-    EXPECT_EQ(searchIn(&prefixed), "COM9:");
-    MemoryRegistry socket = registryFrom(R"([HKEY_LOCAL_MACHINE\Drivers\Active\12]
-"PnpId"="SocketCF"
-"Name"="COM8:"
-)");
-    EXPECT_EQ(searchIn(&socket), "COM8:");
+    EXPECT_EQ(searchIn({{"03", "quatech ssp-100", "COM3:"},
+                        {"04", "socket serial", "COM4:"},
+                        {"05", "Quatec", "COM5:"},
+                        {"06", "The Quatech card", "COM6:"}}),
+              "COM1:");
+    EXPECT_EQ(searchIn({{"12", "QuatechXYZ-1", "COM9:"}}), "COM9:");
+    EXPECT_EQ(searchIn({{"12", "SocketCF", "COM8:"}}), "COM8:");
 }
 
 TEST(PortSearch, FirstQuatechWithANameInRegistryOrderWins) {
-    MemoryRegistry r = registryFrom(R"([HKEY_LOCAL_MACHINE\Drivers\Active\20]
-"PnpId"="Quatech without a name"
-[HKEY_LOCAL_MACHINE\Drivers\Active\09]
-"PnpId"="Quatech one"
-"Name"="COM5:"
-[HKEY_LOCAL_MACHINE\Drivers\Active\01]
-"PnpId"="Quatech two"
-"Name"="COM6:"
-)");
-    EXPECT_EQ(searchIn(&r), "COM5:");
+    EXPECT_EQ(searchIn({{"20", "Quatech without a name", ""},
+                        {"09", "Quatech one", "COM5:"},
+                        {"01", "Quatech two", "COM6:"}}),
+              "COM5:");
 }
 
 TEST(PortSearch, SecondSearchLooksOnlyAtTwoDigitKeysUpTo50) {
-    MemoryRegistry beyond = registryFrom(R"([HKEY_LOCAL_MACHINE\Drivers\Active\51]
-"PnpId"="Socket"
-"Name"="COM5:"
-[HKEY_LOCAL_MACHINE\Drivers\Active\5]
-"PnpId"="Socket"
-"Name"="COM6:"
-[HKEY_LOCAL_MACHINE\Drivers\Active\Socket]
-"PnpId"="Socket"
-"Name"="COM7:"
-)");
-    EXPECT_EQ(searchIn(&beyond), "COM1:");
-
-    MemoryRegistry edges = registryFrom(R"([HKEY_LOCAL_MACHINE\Drivers\Active\50]
-"PnpId"="Socket high"
-"Name"="COM3:"
-)");
-    EXPECT_EQ(searchIn(&edges), "COM3:");
-    MemoryRegistry lowest = registryFrom(R"([HKEY_LOCAL_MACHINE\Drivers\Active\50]
-"PnpId"="Socket high"
-"Name"="COM3:"
-[HKEY_LOCAL_MACHINE\Drivers\Active\00]
-"PnpId"="Socket low"
-"Name"="COM2:"
-)");
-    EXPECT_EQ(searchIn(&lowest), "COM2:"); // numeric order, not the registry's
+    EXPECT_EQ(searchIn({{"51", "Socket", "COM5:"},
+                        {"5", "Socket", "COM6:"},
+                        {"Socket", "Socket", "COM7:"}}),
+              "COM1:");
+    EXPECT_EQ(searchIn({{"50", "Socket high", "COM3:"}}), "COM3:");
+    // Numeric order, not the registry's.
+    EXPECT_EQ(searchIn({{"50", "Socket high", "COM3:"}, {"00", "Socket low", "COM2:"}}), "COM2:");
 }
 
 TEST(PortSearch, LongNamesAreCutTo127Characters) {
