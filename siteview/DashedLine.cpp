@@ -20,7 +20,7 @@ int64_t magnitude(int64_t v) {
 // coordinate at step i is minorStart + round(i * minorDelta / n), halves rounded up, kept
 // as a quotient and a remainder (Bresenham) so that no step divides. Before walking, the
 // steps are narrowed to those whose pixel can be inside the picture; the first step's
-// quotient is worked out in 128 bits because far ends can be ~2^38 apart.
+// quotient is worked out in 128 bits because the ends can lie up to 2^60 apart.
 void drawDashedLine(const PixelBuffer& target, LineEnd a, LineEnd b, uint32_t colour) {
     if (!target.pixels || target.width <= 0 || target.height <= 0) return;
     const int64_t dx = b.x - a.x, dy = b.y - a.y;
