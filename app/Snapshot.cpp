@@ -23,11 +23,6 @@ namespace {
 constexpr const char* kCounterFileName = "kvimgcnt.cnt";
 constexpr const char* kSnapshotFilter = "Snapshot JPEG (*.jpg)|*.jpg|All Files (*.*)|*.*||";
 
-const char* nonEmptyEnv(const char* name) {
-    const char* value = std::getenv(name);
-    return (value && *value) ? value : nullptr;
-}
-
 // atoi's reading of a line, without its overflow: blanks, an optional sign, digits; a value
 // past the int range is held at its end.
 int leadingNumber(const char* text) {
@@ -39,14 +34,6 @@ int leadingNumber(const char* text) {
 }
 
 } // namespace
-
-std::filesystem::path dataFolder() {
-    if (const char* home = nonEmptyEnv("WALKMERE_HOME")) return home;
-    if (const char* xdg = nonEmptyEnv("XDG_DATA_HOME"))
-        return std::filesystem::path(xdg) / "walkmere";
-    const char* userHome = nonEmptyEnv("HOME");
-    return std::filesystem::path(userHome ? userHome : ".") / ".local" / "share" / "walkmere";
-}
 
 std::filesystem::path snapshotCounterPath() {
     return dataFolder() / kCounterFileName;

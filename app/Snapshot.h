@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "app/JpegWriter.h"
+#include "platform/DataFolder.h"
 
 class QWidget;
 
@@ -16,9 +17,6 @@ inline constexpr int kSnapshotWidth = 240;
 inline constexpr int kSnapshotHeight = 265;
 inline constexpr int kSnapshotQuality = 100;
 
-// The program's data folder: WALKMERE_HOME, else $XDG_DATA_HOME/walkmere, else
-// ~/.local/share/walkmere. Not created here.
-std::filesystem::path dataFolder();
 // The file that keeps the running number of the snapshots, kvimgcnt.cnt in the data folder.
 std::filesystem::path snapshotCounterPath();
 
