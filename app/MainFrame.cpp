@@ -71,7 +71,8 @@ CMainFrame::CMainFrame(AppServices& services, QWidget* parent)
     connect(&tickTimer, &QTimer::timeout, this, &CMainFrame::OnTimer);
 
     // The frame's own commands; tests may put hooks of their own in their place.
-    setCommandHook(ID_TAKE_SNAPSHOT, [this] { TakeSnapshot(activeView(), app.prompter, app.sound); });
+    setCommandHook(ID_TAKE_SNAPSHOT,
+                   [this] { TakeSnapshot(activeView(), app.prompter, app.sound); });
     setCommandHook(ID_OPTIONS, [this] {
         runOptionsCommand(this, app.viewport, app.table, app.prompter);
         // The map switches may have changed.
@@ -87,6 +88,7 @@ CMainFrame::~CMainFrame() {
     app.link.stop();
     app.board.setNotifySink({});
     app.board.setStatusMessageSink({});
+    app.link.setConnectionSink({});
 }
 
 // ---- creation ----
@@ -108,10 +110,42 @@ void CMainFrame::attachToBoard() {
         QMetaObject::invokeMethod(
             this, [this, w, l] { OnBoardUpdate(w, l); }, Qt::QueuedConnection);
     });
-    app.board.setStatusMessageSink([this](const std::string& text) {
+    app.link.setConnectionSink([this](bool connected) {
         QMetaObject::invokeMethod(
-            this, [this, text] { app.prompter.showMessage(text); }, Qt::QueuedConnection);
+            this, [this, connected] { OnConnection(connected); }, Qt::QueuedConnection);
     });
+    app.board.setStatusMessageSink([this](const std::string& text) {
+        // One radio-status box at a time: while one is on its way or open, further ones are
+        // dropped here, on the worker, so a flood of them neither stacks modal loops nor
+        // fills the event queue. The worker never waits for the box.
+        if (radioStatusShown.exchange(true)) return;
+        QMetaObject::invokeMethod(
+            this,
+            [this, text] {
+                app.prompter.showMessage(text);
+                radioStatusShown.store(false);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void CMainFrame::OnConnection(bool connected) {
+    if (connected) {
+        // The board is back (or another one is there): ask who it is, as at start-up; its
+        // answers start the sweep again.
+        app.board.requestFirmware();
+        return;
+    }
+    app.prompter.showMessage(kBoardLostText, {}, MessageIcon::Exclamation);
+}
+
+void CMainFrame::cancelMeasurement() {
+    if (!app.board.measuring.load()) return;
+    app.board.measuring = 0;
+    app.board.measurementDone = 0;
+    app.board.progressPercent = 0;
+    pacer.settledSweeps = 0; // the next measurement counts its sweeps from the start
+    ActivateView(ViewKind::Site);
 }
 
 void CMainFrame::startWorker() {
@@ -195,14 +229,19 @@ QWidget* CMainFrame::makeView(ViewKind kind) {
         });
         if (startSite) {
             // The site named on the command line opens once the site view is on screen.
-            QTimer::singleShot(0, siteView, [siteView, path = *startSite] { siteView->openSite(path); });
+            QTimer::singleShot(0, siteView,
+                               [siteView, path = *startSite] { siteView->openSite(path); });
             startSite.reset();
         }
         view = siteView;
     }
-    if (!view && kind == ViewKind::Scan)
-        view = new CScanView([&board = app.board] { return int(board.progressPercent.load()); },
-                             [&table = app.table] { return table.certifiedRecords(); }, views);
+    if (!view && kind == ViewKind::Scan) {
+        auto* scanView =
+            new CScanView([&board = app.board] { return int(board.progressPercent.load()); },
+                          [&table = app.table] { return table.certifiedRecords(); }, views);
+        scanView->setCancelHandler([this] { cancelMeasurement(); });
+        view = scanView;
+    }
     (kind == ViewKind::Site ? site : scan) = view;
     return view;
 }

@@ -6,6 +6,7 @@
 #include <QMainWindow>
 #include <QTimer>
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -21,6 +22,11 @@ class CCommandBar;
 class CPlotraView;
 class CScanView;
 class CSiteView;
+
+// Said once when the board's line hangs up; the link opens it again when it returns.
+inline constexpr const char* kBoardLostText =
+    "The connection to the board was lost. Walkmere goes on and reconnects when the board "
+    "is back.";
 
 // The coverage warning after a point that heard no access point.
 inline constexpr const char* kNoApText = "No Access Points Detected!";
@@ -53,6 +59,11 @@ public:
     void OnBoardUpdate(uint32_t wParam, uint32_t lParam);
     // One tick of the 750 ms timer.
     void OnTimer();
+    // The board's line hung up (false) or is open again (true); UI thread.
+    void OnConnection(bool connected);
+    // Escape on the scan view: the measurement ends without a point and the site view
+    // returns.
+    void cancelMeasurement();
 
     void ActivateView(ViewKind kind) override;
     ViewKind activeKind() const { return active; }
@@ -113,6 +124,8 @@ private:
     QTimer tickTimer;
     std::map<int, std::function<void()>> commandHooks;
     std::optional<std::string> startSite;
+    // A radio-status box is queued or open (set on the worker, cleared on the UI thread).
+    std::atomic<bool> radioStatusShown{false};
 };
 
 } // namespace walkmere

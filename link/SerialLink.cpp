@@ -48,6 +48,20 @@ void CSerialLink::setPacketHandler(IPacketHandler* h) {
     handler.store(h, std::memory_order_release);
 }
 
+void CSerialLink::setConnectionSink(ConnectionSink sink) {
+    std::lock_guard<std::mutex> g(sinkLock);
+    connectionSink = std::move(sink);
+}
+
+void CSerialLink::tellConnection(bool connected) {
+    ConnectionSink sink;
+    {
+        std::lock_guard<std::mutex> g(sinkLock);
+        sink = connectionSink;
+    }
+    if (sink) sink(connected);
+}
+
 std::string CSerialLink::findPortName() const {
     if (!registry) return "COM1:";
 
@@ -133,7 +147,10 @@ void CSerialLink::linkWorker() {
     uint32_t previousNow = 0;
     bool firstPass = true;
 
+    lost = false;
+
     while (!stopFlag.load(std::memory_order_acquire)) {
+        if (lost) tryReopen();
         // One pass reads or writes, never both; reading comes first.
         size_t waiting = port.isOpen() ? port.bytesWaiting() : 0;
         if (waiting > 0) {
@@ -162,7 +179,12 @@ void CSerialLink::linkWorker() {
 void CSerialLink::readWaiting(size_t waiting) {
     size_t want = waiting < sizeof readBuffer ? waiting : sizeof readBuffer;
     long got = port.read(readBuffer, want);
-    if (got <= 0) { // the device failed under us: keep the 5 ms pace rather than spin
+    if (got < 0) { // the device failed under us
+        lineLost();
+        std::this_thread::sleep_for(std::chrono::milliseconds(kIdleWaitMs));
+        return;
+    }
+    if (got == 0) { // keep the 5 ms pace rather than spin
         std::this_thread::sleep_for(std::chrono::milliseconds(kIdleWaitMs));
         return;
     }
@@ -192,9 +214,30 @@ void CSerialLink::writePending() {
 }
 
 void CSerialLink::idleWait() {
-    if (port.isOpen() && port.pollReadable(kIdleWaitMs) != SerialPort::PollResult::HungUp) return;
+    if (port.isOpen()) {
+        if (port.pollReadable(kIdleWaitMs) != SerialPort::PollResult::HungUp) return;
+        lineLost();
+    }
     // No port, or a hung-up line that poll() reports at once: wait out the 5 ms.
     std::this_thread::sleep_for(std::chrono::milliseconds(kIdleWaitMs));
+}
+
+void CSerialLink::lineLost() {
+    port.close();
+    // A frame half assembled from the old line would swallow the new line's first frame.
+    assembler.reset();
+    lost = true;
+    nextReopen = std::chrono::steady_clock::now() + kReopenInterval;
+    tellConnection(false);
+}
+
+void CSerialLink::tryReopen() {
+    const auto now = std::chrono::steady_clock::now();
+    if (now < nextReopen) return;
+    nextReopen = now + kReopenInterval;
+    if (port.open(devicePath) != SerialPort::OpenResult::Opened) return;
+    lost = false;
+    tellConnection(true);
 }
 
 } // namespace walkmere

@@ -6,7 +6,9 @@
 #include "platform/SerialPort.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -22,13 +24,23 @@ inline constexpr size_t kSendSlotSize = 128;
 inline constexpr size_t kReadBufferSize = 4096; // the size of the port's input queue
 inline constexpr uint32_t kKeepAliveSeconds = 10;
 inline constexpr size_t kMaxPortName = 127;
+// How often a line that hung up is tried again.
+inline constexpr std::chrono::milliseconds kReopenInterval{1000};
 
 // The serial connection to the scanner board: finds the board's port in the registry,
 // opens it, and runs the link worker, which feeds every received byte to the frame
 // assembler, hands each complete frame to the packet handler, writes the one frame
 // waiting in the send slot, and asks for a keep-alive after ten seconds without a write.
+//
+// A line that hangs up (a USB adapter pulled, the board's program gone) is closed and
+// tried again every second under the same name; the connection sink hears of the loss
+// once and of the line's return once.
 class CSerialLink final : public IFrameQueue {
 public:
+    // Called on the worker thread: false when the open line hung up, true when it was
+    // opened again. Must not block.
+    using ConnectionSink = std::function<void(bool connected)>;
+
     // registry may be null: the search then finds nothing and the port is "COM1:".
     CSerialLink(IPrompter& prompter, IClock& clock, const IRegistrySource* registry);
     // Stops and joins the worker, then closes the port.
@@ -39,6 +51,7 @@ public:
     // Receives complete frames and keep-alive requests on the worker thread.
     // Set before start().
     void setPacketHandler(IPacketHandler* handler);
+    void setConnectionSink(ConnectionSink sink);
 
     // The board's port as the registry names it: the first driver whose PnpId starts with
     // "Quatech", else the first of Drivers\Active\00 to \50 whose PnpId starts with
@@ -71,6 +84,11 @@ private:
     void readWaiting(size_t waiting);
     void writePending();
     void idleWait();
+    // The open line hung up: close it and say so once.
+    void lineLost();
+    // Tries the lost line again when its time has come.
+    void tryReopen();
+    void tellConnection(bool connected);
 
     IPrompter& prompter;
     IClock& clock;
@@ -91,6 +109,11 @@ private:
     uint8_t readBuffer[kReadBufferSize] = {};
     uint8_t writeBuffer[kSendSlotSize] = {};
     CFrameAssembler assembler;
+    bool lost = false; // the line hung up and is not open again yet
+    std::chrono::steady_clock::time_point nextReopen;
+
+    std::mutex sinkLock;
+    ConnectionSink connectionSink;
 
     std::atomic<bool> stopFlag{false};
     std::atomic<uint64_t> passCount{0};

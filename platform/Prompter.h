@@ -13,6 +13,11 @@ inline constexpr const char* kApplicationTitle = "Plotra";
 
 enum class MessageIcon { None, Stop, Exclamation, Information, Question };
 
+// How a Yes/No box was left. The handheld's box could only be left by Yes or No; here
+// Escape and the window's close button leave it without an answer, and each caller takes
+// its own safe answer for that (keep the points, delete nothing).
+enum class YesNoAnswer { Yes, No, Dismissed };
+
 struct FileDialogRequest {
     std::string filter;           // "Site Files (*.kvs)|*.kvs|All Files (*.*)|*.*||"
     std::string defaultExtension; // appended when the chosen name has none
@@ -31,8 +36,8 @@ public:
     // An OK box. An empty caption means the application's title.
     virtual void showMessage(const std::string& text, const std::string& caption = {},
                              MessageIcon icon = MessageIcon::None) = 0;
-    // A Yes/No box; true for Yes.
-    virtual bool askYesNo(const std::string& text, const std::string& caption = {}) = 0;
+    // A Yes/No box without an icon.
+    virtual YesNoAnswer askYesNo(const std::string& text, const std::string& caption = {}) = 0;
     // File dialogs; nothing when the user cancels.
     virtual std::optional<std::string> askOpenFile(const FileDialogRequest& request) = 0;
     virtual std::optional<std::string> askSaveFile(const FileDialogRequest& request) = 0;
@@ -54,12 +59,13 @@ public:
     // Answers are taken in order; when the script runs dry a Yes/No box answers
     // defaultYes and a file dialog is cancelled.
     void scriptYesNo(bool answer);
+    void scriptYesNo(YesNoAnswer answer);
     void scriptFile(std::optional<std::string> answer);
     bool defaultYes = true;
 
     void showMessage(const std::string& text, const std::string& caption = {},
                      MessageIcon icon = MessageIcon::None) override;
-    bool askYesNo(const std::string& text, const std::string& caption = {}) override;
+    YesNoAnswer askYesNo(const std::string& text, const std::string& caption = {}) override;
     std::optional<std::string> askOpenFile(const FileDialogRequest& request) override;
     std::optional<std::string> askSaveFile(const FileDialogRequest& request) override;
     void beginWaitCursor() override;
@@ -73,7 +79,7 @@ public:
 private:
     mutable std::mutex lock;
     std::vector<Shown> log;
-    std::deque<bool> yesNoAnswers;
+    std::deque<YesNoAnswer> yesNoAnswers;
     std::deque<std::optional<std::string>> fileAnswers;
 };
 

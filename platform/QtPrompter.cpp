@@ -1,7 +1,9 @@
 #include "platform/QtPrompter.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QFileDialog>
+#include <QKeyEvent>
 #include <QMessageBox>
 
 namespace walkmere {
@@ -14,11 +16,16 @@ QString caption(const std::string& c) {
 
 QMessageBox::Icon qtIcon(MessageIcon icon) {
     switch (icon) {
-    case MessageIcon::Stop: return QMessageBox::Critical;
-    case MessageIcon::Exclamation: return QMessageBox::Warning;
-    case MessageIcon::Information: return QMessageBox::Information;
-    case MessageIcon::Question: return QMessageBox::Question;
-    case MessageIcon::None: break;
+    case MessageIcon::Stop:
+        return QMessageBox::Critical;
+    case MessageIcon::Exclamation:
+        return QMessageBox::Warning;
+    case MessageIcon::Information:
+        return QMessageBox::Information;
+    case MessageIcon::Question:
+        return QMessageBox::Question;
+    case MessageIcon::None:
+        break;
     }
     return QMessageBox::NoIcon;
 }
@@ -36,6 +43,28 @@ std::optional<std::string> runFileDialog(QWidget* owner, const FileDialogRequest
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
     return dialog.selectedFiles().front().toStdString();
 }
+
+// A Yes/No box that Escape and the close button leave without pressing either button:
+// QMessageBox would take them for No.
+class YesNoBox final : public QMessageBox {
+public:
+    YesNoBox(const QString& title, const QString& text, QWidget* parent)
+        : QMessageBox(QMessageBox::NoIcon, title, text, QMessageBox::Yes | QMessageBox::No,
+                      parent) {}
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override {
+        if (event->matches(QKeySequence::Cancel)) {
+            done(QDialog::Rejected);
+            return;
+        }
+        QMessageBox::keyPressEvent(event);
+    }
+    void closeEvent(QCloseEvent* event) override {
+        event->accept();
+        done(QDialog::Rejected);
+    }
+};
 
 } // namespace
 
@@ -62,14 +91,19 @@ std::string toQtFilter(const std::string& handheldFilter) {
 }
 
 void QtPrompter::showMessage(const std::string& text, const std::string& cap, MessageIcon icon) {
-    QMessageBox box(qtIcon(icon), caption(cap), QString::fromStdString(text), QMessageBox::Ok, owner);
+    QMessageBox box(qtIcon(icon), caption(cap), QString::fromStdString(text), QMessageBox::Ok,
+                    owner);
     box.exec();
 }
 
-bool QtPrompter::askYesNo(const std::string& text, const std::string& cap) {
-    QMessageBox box(QMessageBox::Question, caption(cap), QString::fromStdString(text),
-                    QMessageBox::Yes | QMessageBox::No, owner);
-    return box.exec() == QMessageBox::Yes;
+YesNoAnswer QtPrompter::askYesNo(const std::string& text, const std::string& cap) {
+    YesNoBox box(caption(cap), QString::fromStdString(text), owner);
+    box.exec();
+    // Only a button that was pressed answers; Escape, the close button and an event loop
+    // ended by a signal leave no clicked button.
+    if (box.clickedButton() == box.button(QMessageBox::Yes)) return YesNoAnswer::Yes;
+    if (box.clickedButton() == box.button(QMessageBox::No)) return YesNoAnswer::No;
+    return YesNoAnswer::Dismissed;
 }
 
 std::optional<std::string> QtPrompter::askOpenFile(const FileDialogRequest& request) {

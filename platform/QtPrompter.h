@@ -14,7 +14,7 @@ public:
 
     void showMessage(const std::string& text, const std::string& caption = {},
                      MessageIcon icon = MessageIcon::None) override;
-    bool askYesNo(const std::string& text, const std::string& caption = {}) override;
+    YesNoAnswer askYesNo(const std::string& text, const std::string& caption = {}) override;
     std::optional<std::string> askOpenFile(const FileDialogRequest& request) override;
     std::optional<std::string> askSaveFile(const FileDialogRequest& request) override;
     void beginWaitCursor() override;

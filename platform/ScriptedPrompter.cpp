@@ -3,6 +3,10 @@
 namespace walkmere {
 
 void ScriptedPrompter::scriptYesNo(bool answer) {
+    scriptYesNo(answer ? YesNoAnswer::Yes : YesNoAnswer::No);
+}
+
+void ScriptedPrompter::scriptYesNo(YesNoAnswer answer) {
     std::lock_guard<std::mutex> g(lock);
     yesNoAnswers.push_back(answer);
 }
@@ -18,12 +22,12 @@ void ScriptedPrompter::showMessage(const std::string& text, const std::string& c
     log.push_back({Kind::Message, text, caption.empty() ? kApplicationTitle : caption, icon, {}});
 }
 
-bool ScriptedPrompter::askYesNo(const std::string& text, const std::string& caption) {
+YesNoAnswer ScriptedPrompter::askYesNo(const std::string& text, const std::string& caption) {
     std::lock_guard<std::mutex> g(lock);
-    log.push_back({Kind::YesNo, text, caption.empty() ? kApplicationTitle : caption,
-                   MessageIcon::Question, {}});
-    if (yesNoAnswers.empty()) return defaultYes;
-    bool a = yesNoAnswers.front();
+    log.push_back(
+        {Kind::YesNo, text, caption.empty() ? kApplicationTitle : caption, MessageIcon::None, {}});
+    if (yesNoAnswers.empty()) return defaultYes ? YesNoAnswer::Yes : YesNoAnswer::No;
+    YesNoAnswer a = yesNoAnswers.front();
     yesNoAnswers.pop_front();
     return a;
 }

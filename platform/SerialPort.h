@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -48,7 +49,8 @@ public:
 private:
     bool configure();
 
-    int fd = -1;
+    // Read by isOpen() on other threads while the link worker reopens a lost line.
+    std::atomic<int> fd{-1};
 };
 
 // The device path for a port name: a name starting with "/" is used as it is, "COMn:"

@@ -1,5 +1,6 @@
 #include "scan/ScanView.h"
 
+#include <QKeyEvent>
 #include <QPainter>
 
 #include "scan/ScanPainter.h"
@@ -9,6 +10,15 @@ namespace walkmere {
 CScanView::CScanView(PercentSource progressPercent, RecordsSource certifiedRecords, QWidget* parent)
     : QWidget(parent), percent(std::move(progressPercent)), records(std::move(certifiedRecords)) {
     setAttribute(Qt::WA_OpaquePaintEvent);
+    setFocusPolicy(Qt::StrongFocus); // for Escape
+}
+
+void CScanView::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape && cancel) {
+        cancel();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 QImage CScanView::composePicture(QSize size) const {

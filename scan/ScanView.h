@@ -23,13 +23,18 @@ public:
     CScanView(PercentSource progressPercent, RecordsSource certifiedRecords,
               QWidget* parent = nullptr);
 
+    // Called when the surveyor presses Escape: the measurement is given up.
+    void setCancelHandler(std::function<void()> handler) { cancel = std::move(handler); }
+
     // The picture as the widget shows it, at the given size (its own size when none).
     QImage composePicture(QSize size = QSize()) const;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    std::function<void()> cancel;
     PercentSource percent;
     RecordsSource records;
     QImage offscreen;

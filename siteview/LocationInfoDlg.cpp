@@ -110,7 +110,7 @@ CLocationInfoDlg::CLocationInfoDlg(CSurveyStore& survey, IPrompter& prompts, QWi
 }
 
 void CLocationInfoDlg::OnDeletePoint() {
-    if (!prompter.askYesNo(kDeleteQuestion)) return;
+    if (prompter.askYesNo(kDeleteQuestion) != YesNoAnswer::Yes) return;
     store.deletePoint();
     done(0);
 }

@@ -58,7 +58,7 @@ public:
                      MessageIcon icon) override {
         inner.showMessage(text, caption, icon);
     }
-    bool askYesNo(const std::string& text, const std::string& caption) override {
+    YesNoAnswer askYesNo(const std::string& text, const std::string& caption) override {
         return inner.askYesNo(text, caption);
     }
     std::optional<std::string> askOpenFile(const FileDialogRequest&) override { return path; }

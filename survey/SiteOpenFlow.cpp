@@ -40,10 +40,11 @@ bool runOpenSiteFlow(IPrompter& prompter, CSurveyStore& store, ISiteOpenView& vi
     }
     view.siteReady();
 
-    if (prompter.askYesNo(kKeepPointsQuestion, kKeepPointsCaption))
-        store.loadPoints();
-    else
+    // Only a real No removes the points; a box left by Escape or its close button keeps them.
+    if (prompter.askYesNo(kKeepPointsQuestion, kKeepPointsCaption) == YesNoAnswer::No)
         store.discardPoints();
+    else
+        store.loadPoints();
     prompter.endWaitCursor();
     view.redraw();
     return true;

@@ -10,6 +10,7 @@
 #include <limits>
 
 #include "survey/FileOps.h"
+#include "survey/SafetyCopy.h"
 
 namespace walkmere {
 
@@ -257,6 +258,20 @@ bool CSurveyStore::discardPoints() {
     if (!openSiteFile()) return false;
     SiteFileScope scope(*this);
     const uint64_t length = static_cast<uint64_t>(siteHeader.pointsOffset()) + kPointsSectionHead;
+    // No is one tap from losing a day's work: the file as it was goes into discarded/
+    // first, and without that copy nothing is cut.
+    struct stat st {};
+    if (::fstat(siteFile, &st) == 0 && static_cast<uint64_t>(st.st_size) > length) {
+        const SafetyCopy copy = keepSafetyCopy(siteFile, path, kDiscardedFolder);
+        if (!copy.made()) {
+            prompter.showMessage("The survey points were kept: a copy of the site file could "
+                                 "not be made before removing them (" +
+                                     copy.error + ").",
+                                 {}, MessageIcon::Exclamation);
+            loadFromOpenFile();
+            return false;
+        }
+    }
     if (fileOps().ftruncate(siteFile, static_cast<off_t>(length)) != 0) {
         reportFailure("Could not remove the survey points", errno);
         loadFromOpenFile(); // the points are still in the file: show them

@@ -68,7 +68,9 @@ public:
     // Rebuilds the index and counters from the file; a torn tail left by a crash or a full
     // disk is repaired in the file. False when the file could not be read (reported).
     bool loadPoints();
-    // Removes every point from the file (it ends 8 bytes after pointsOffset) and the index.
+    // Removes every point from the file (it ends 8 bytes after pointsOffset) and the index,
+    // after copying the file as it was into discarded/ in the data folder; when that copy
+    // cannot be made the points stay and are loaded instead (reported).
     bool discardPoints();
     // The kind of the nearest index entry within 40 pixels, or -1; remembered in found.
     int16_t findNearest(int32_t x, int32_t y);

@@ -48,7 +48,7 @@ public:
         log.add("message:" + text);
         inner.showMessage(text, caption, icon);
     }
-    bool askYesNo(const std::string& text, const std::string& caption) override {
+    YesNoAnswer askYesNo(const std::string& text, const std::string& caption) override {
         log.add("yesno:" + text);
         return inner.askYesNo(text, caption);
     }

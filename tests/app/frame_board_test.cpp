@@ -3,17 +3,23 @@
 #include "frame_Fixture.h"
 
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QImage>
 #include <QSignalSpy>
+#include <QTimer>
 
 #include <algorithm>
+#include <atomic>
+#include <filesystem>
 #include <optional>
 #include <poll.h>
+#include <thread>
 #include <unistd.h>
 
 #include "app/StartupView.h"
 #include "link/FrameAssembler.h"
 #include "scan/BoardProtocol.h"
+#include "scan/ScanView.h"
 #include "survey/store_TestSite.h"
 #include "tools/board/PseudoTerminal.h"
 #include "tools/board/StandInBoard.h"
@@ -267,6 +273,111 @@ TEST_F(FrameCommit, AnUpdateDuringTheMeasurementOnlyRepaints) {
     EXPECT_EQ(app->board.measuring.load(), 1);
     EXPECT_TRUE(app->store.index().empty());
     EXPECT_TRUE(events.all() == std::vector<std::string>{"view:Scan"});
+}
+
+// ---- the line and the surveyor ----
+
+TEST_F(FrameWithBoard, ALostLineIsToldOnceAndTheBoardIsAskedAgainWhenItIsBack) {
+    const std::filesystem::path port = dir.file("board"); // as walkmere-board --link makes
+    std::filesystem::create_symlink(pty->slavePath(), port);
+    app->link.setPortOverride(port.string());
+    startBoard();
+    frame->attachToBoard();
+    ASSERT_TRUE(app->link.openPort());
+    app->link.start();
+    app->board.requestFirmware();
+    ASSERT_TRUE(waitUntil([&] { return app->board.getSerialNumber() == "A1B2C3"; }));
+
+    // The board's program goes away, and its line with it.
+    board->stop();
+    board.reset();
+    pty.reset();
+    std::filesystem::remove(port);
+    ASSERT_TRUE(waitUntil([&] { return !scripted.messages().empty(); }));
+    QTest::qWait(1500); // the line is tried again meanwhile, in vain
+    EXPECT_EQ(scripted.messages(), std::vector<std::string>{kBoardLostText});
+
+    // A board on the same port: asked who it is, and the sweep runs again.
+    std::string error;
+    auto opened = PseudoTerminal::open(error);
+    ASSERT_TRUE(opened) << error;
+    pty.emplace(std::move(*opened));
+    std::filesystem::create_symlink(pty->slavePath(), port);
+    startBoard();
+    ASSERT_TRUE(waitUntil([&] { return board->stats().firmwareRequests == 1; }));
+    app->board.sweepComplete = 0;
+    EXPECT_TRUE(waitUntil([&] { return app->board.sweepComplete.load() == 1; }));
+    EXPECT_EQ(scripted.messages().size(), 1u);
+}
+
+TEST_F(FrameWithBoard, EscapeOnTheScanViewGivesTheMeasurementUp) {
+    makeSite();
+    frame->ActivateView(ViewKind::Site);
+    startMeasurement(5, 6);
+    frame->pacer.settledSweeps = 7;
+    app->board.progressPercent = 23;
+
+    QTest::keyClick(frame->scanView(), Qt::Key_Escape);
+
+    EXPECT_EQ(frame->activeKind(), ViewKind::Site);
+    EXPECT_EQ(app->board.measuring.load(), 0);
+    EXPECT_EQ(app->board.progressPercent.load(), 0);
+    EXPECT_EQ(frame->pacer.settledSweeps, 0) << "the next measurement counts from the start";
+    app->board.measurementDone = 1; // a tick that was on its way
+    frame->OnBoardUpdate(kUpdateSweepWParam, kUpdateSweepLParam);
+    EXPECT_TRUE(pointsInFile().empty()) << "no point is taken";
+}
+
+// A message box that stays open a while, as a person takes to read it, counting how many
+// are open at once.
+class ReadingPrompter final : public IPrompter {
+public:
+    void showMessage(const std::string&, const std::string&, MessageIcon) override {
+        ++shown;
+        maxOpen = std::max(maxOpen, ++open);
+        QEventLoop reading;
+        QTimer::singleShot(30, &reading, &QEventLoop::quit);
+        reading.exec();
+        --open;
+    }
+    YesNoAnswer askYesNo(const std::string&, const std::string&) override {
+        return YesNoAnswer::Yes;
+    }
+    std::optional<std::string> askOpenFile(const FileDialogRequest&) override { return {}; }
+    std::optional<std::string> askSaveFile(const FileDialogRequest&) override { return {}; }
+    void beginWaitCursor() override {}
+    void endWaitCursor() override {}
+
+    int shown = 0, open = 0, maxOpen = 0;
+};
+
+TEST(FrameRadioStatus, AFloodShowsOneBoxAtATimeAndNeverStopsTheWorker) {
+    ensureApplication();
+    ReadingPrompter prompter;
+    RecordingSoundPlayer sound;
+    AppServices app(prompter, sound, systemClock(), nullptr);
+    CMainFrame frame(app);
+    frame.attachToBoard();
+
+    constexpr int kPackets = 3000;
+    std::atomic<int> sent{0};
+    std::thread worker([&] {
+        const uint8_t notResponding = 0;
+        for (int i = 0; i < kPackets; ++i) {
+            app.board.dispatchPacket(PKT_RADIO_STATUS, &notResponding, 1);
+            sent.fetch_add(1);
+            std::this_thread::sleep_for(std::chrono::microseconds(300));
+        }
+    });
+    const bool allSent =
+        waitUntil([&] { return sent.load() == kPackets; }, std::chrono::seconds(30));
+    worker.join();
+    ASSERT_TRUE(allSent) << "the worker was held up by the boxes";
+    ASSERT_TRUE(waitUntil([&] { return prompter.open == 0; }));
+    QTest::qWait(100);
+    EXPECT_EQ(prompter.maxOpen, 1);
+    EXPECT_GE(prompter.shown, 2);
+    EXPECT_LT(prompter.shown, kPackets / 10) << "boxes are shown one after another, not queued";
 }
 
 } // namespace

@@ -9,7 +9,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <filesystem>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <set>
 #include <thread>
@@ -362,6 +364,57 @@ TEST(SerialLinkWithoutBoard, ReportsAPortInUseByAnother) {
     CSerialLink link(prompter, clock, nullptr);
     EXPECT_FALSE(link.openPort(pty.slavePath()));
     EXPECT_EQ(prompter.messages(), std::vector<std::string>{"Cannot Open Connection To Board."});
+}
+
+TEST(SerialLinkLineLost, IsToldOnceAndTheSamePortIsOpenedAgainWhenItReturns) {
+    testkit::TempDir dir;
+    const std::filesystem::path port = dir.file("board"); // as walkmere-board --link makes
+    auto first = std::make_unique<testkit::PtyPair>();
+    std::filesystem::create_symlink(first->slavePath(), port);
+    ScriptedPrompter prompter;
+    ManualClock clock{1000};
+    CSerialLink link(prompter, clock, nullptr);
+    RecordingHandler handler(link);
+    link.setPacketHandler(&handler);
+    std::mutex lock;
+    std::vector<bool> told;
+    link.setConnectionSink([&](bool connected) {
+        std::lock_guard<std::mutex> g(lock);
+        told.push_back(connected);
+    });
+    auto toldSoFar = [&] {
+        std::lock_guard<std::mutex> g(lock);
+        return told;
+    };
+    ASSERT_TRUE(link.openPort(port.string()));
+    link.start();
+    first->send(frame(0x02, {'a'}));
+    ASSERT_TRUE(eventually([&] { return handler.packetCount() == 1; }));
+    first->send({0x11, 0x12, 0x02, 'h', 'a', 'l'}); // half a frame when the line goes
+
+    // The adapter is pulled: its device goes away.
+    first.reset();
+    std::filesystem::remove(port);
+    ASSERT_TRUE(eventually([&] { return !toldSoFar().empty(); }));
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500)); // retried in vain meanwhile
+    EXPECT_EQ(toldSoFar(), std::vector<bool>{false}) << "the loss is told once";
+    EXPECT_FALSE(link.isPortOpen());
+
+    // It comes back under the same name.
+    testkit::PtyPair second;
+    std::filesystem::create_symlink(second.slavePath(), port);
+    ASSERT_TRUE(eventually([&] { return toldSoFar().size() == 2; }));
+    EXPECT_TRUE(toldSoFar()[1]);
+    EXPECT_TRUE(link.isPortOpen());
+    second.send(frame(0x02, {'b'}));
+    ASSERT_TRUE(eventually([&] { return handler.packetCount() == 2; }))
+        << "the new line's first frame is not swallowed by the old line's half frame";
+    EXPECT_EQ(handler.packets()[1].payload, Bytes{'b'});
+    const Bytes command = frame(0x01, {});
+    link.queueFrame(command.data(), uint32_t(command.size()));
+    EXPECT_EQ(second.receive(command.size()), command);
+    link.stop();
+    EXPECT_TRUE(prompter.messages().empty()) << "the worker never shows anything itself";
 }
 
 } // namespace

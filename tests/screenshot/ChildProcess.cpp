@@ -124,6 +124,25 @@ int ChildProcess::stop(std::chrono::milliseconds grace) {
     return status;
 }
 
+std::optional<int> ChildProcess::signalAndWait(int signal, std::chrono::milliseconds limit) {
+    if (child <= 0) return status;
+    ::kill(child, signal);
+    int s = -1;
+    if (!waitUntil(child, Clock::now() + limit, s)) return std::nullopt;
+    child = -1;
+    status = s;
+    return status;
+}
+
+bool waitFor(std::chrono::milliseconds limit, const std::function<bool()>& done) {
+    const auto deadline = Clock::now() + limit;
+    while (Clock::now() < deadline) {
+        if (done()) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return done();
+}
+
 int runCommand(const Command& command, std::chrono::milliseconds timeout, std::string* output) {
     int fds[2];
     if (::pipe2(fds, O_CLOEXEC) != 0) return -1;

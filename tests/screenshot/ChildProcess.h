@@ -2,7 +2,9 @@
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <sys/types.h>
 #include <vector>
@@ -32,6 +34,9 @@ public:
     pid_t pid() const { return child; }
     // Ends the program and returns its wait status (-1 when none was running).
     int stop(std::chrono::milliseconds grace = std::chrono::seconds(3));
+    // Sends `signal` and waits up to `limit` for the program to end: its wait status, or
+    // nothing when it still runs (it is then left running).
+    std::optional<int> signalAndWait(int signal, std::chrono::milliseconds limit);
 
 private:
     pid_t child = -1;
@@ -42,6 +47,9 @@ private:
 // A command that outlives `timeout` is killed and -1 is returned.
 int runCommand(const Command& command, std::chrono::milliseconds timeout,
                std::string* output = nullptr);
+
+// Polls `done` every 100 ms until it holds or `limit` passes; true when it held.
+bool waitFor(std::chrono::milliseconds limit, const std::function<bool()>& done);
 
 // True when `name` is an executable file in one of the PATH folders.
 bool onPath(const std::string& name);

@@ -137,15 +137,6 @@ std::string envOr(const char* name, const std::string& fallback) {
     return v && *v ? v : fallback;
 }
 
-bool waitFor(std::chrono::milliseconds limit, const std::function<bool()>& done) {
-    const auto deadline = SteadyClock::now() + limit;
-    while (SteadyClock::now() < deadline) {
-        if (done()) return true;
-        std::this_thread::sleep_for(200ms);
-    }
-    return done();
-}
-
 class SurveyPointScreenshot : public ::testing::Test {
 protected:
     void SetUp() override {
