@@ -26,8 +26,19 @@ private:
 
 // Length of the string at p, reading no more than max bytes (and never past the packet).
 size_t boundedLength(const uint8_t* p, size_t max) {
+    if (max == 0) return 0;
     const void* nul = std::memchr(p, 0, max);
     return nul ? static_cast<size_t>(static_cast<const uint8_t*>(nul) - p) : max;
+}
+
+// The assembler zero-fills its payload buffer before every frame, so the board's packets
+// are read as if from that buffer: bytes past the end of a short packet read as 0 (an
+// empty firmware string is "", an empty radio status is 0, a short entry packet carries a
+// record that ends in zeros). The first n bytes of the packet, zero-filled beyond it.
+template <size_t N> std::array<uint8_t, N> zeroFilled(const uint8_t* payload, uint32_t length) {
+    std::array<uint8_t, N> bytes{};
+    if (payload) std::memcpy(bytes.data(), payload, std::min<size_t>(length, N));
+    return bytes;
 }
 
 } // namespace
@@ -78,6 +89,8 @@ void CBoardProtocol::dispatchPacket(uint8_t type, const uint8_t* payload, uint32
     if (busy.exchange(true)) return; // re-entered while handling a packet
     BusyScope scope(busy);
     if (payload == nullptr) length = 0;
+    // A payload of n bytes is followed by zeros in the assembler's buffer; the handlers read
+    // it that way whoever calls them.
     switch (type) {
     case PKT_FIRMWARE:
         onFirmware(payload, length);
@@ -97,7 +110,6 @@ void CBoardProtocol::dispatchPacket(uint8_t type, const uint8_t* payload, uint32
 }
 
 void CBoardProtocol::onFirmware(const uint8_t* payload, uint32_t length) {
-    if (length == 0) return;
     // The field holds 31 characters and its NUL; a longer string is cut.
     size_t n = boundedLength(payload, std::min<size_t>(length, kStringField - 1));
     {
@@ -109,7 +121,6 @@ void CBoardProtocol::onFirmware(const uint8_t* payload, uint32_t length) {
 }
 
 void CBoardProtocol::onSerial(const uint8_t* payload, uint32_t length) {
-    if (length == 0) return;
     size_t n = boundedLength(payload, std::min<size_t>(length, kSerialChars));
     {
         std::lock_guard<std::mutex> g(stringLock);
@@ -122,7 +133,7 @@ void CBoardProtocol::onSerial(const uint8_t* payload, uint32_t length) {
 }
 
 void CBoardProtocol::onRadioStatus(const uint8_t* payload, uint32_t length) {
-    if (length == 0 || payload[0] != 0) return;
+    if (zeroFilled<1>(payload, length)[0] != 0) return;
     LocalHourMinute t = clock.localTime();
     char text[64];
     std::snprintf(text, sizeof text, "Intersil Not Responding at %d:%d", t.hour, t.minute);
@@ -134,9 +145,11 @@ void CBoardProtocol::onRadioStatus(const uint8_t* payload, uint32_t length) {
     if (sink) sink(text);
 }
 
-void CBoardProtocol::onEntry(const uint8_t* payload, uint32_t length) {
-    // A packet too short to hold its record is as unacceptable as a bad selector.
-    if (length < kEntryPayload) return;
+void CBoardProtocol::onEntry(const uint8_t* received, uint32_t length) {
+    // Only the selector decides; a packet cut short before its record's end carries zeros
+    // there (a record whose channel code reads 0 is an empty entry).
+    const std::array<uint8_t, kEntryPayload> bytes = zeroFilled<kEntryPayload>(received, length);
+    const uint8_t* payload = bytes.data();
     std::memcpy(lastHeader.data(), payload, kHeaderCopy);
 
     const uint8_t* sel = payload + kSelectorOffset;

@@ -74,12 +74,20 @@ TEST_F(BoardProtocolTest, StringsWithoutNulStopAtThePacketsEnd) {
     EXPECT_EQ(protocol.getSerialNumber(), "12");
 }
 
-TEST_F(BoardProtocolTest, EmptyStringPacketsAreIgnored) {
+TEST_F(BoardProtocolTest, EmptyStringPacketsAreEmptyStrings) {
+    dispatch(protocol, PKT_FIRMWARE, text("DRV-1"));
     protocol.dispatchPacket(PKT_FIRMWARE, nullptr, 0);
-    const uint8_t none[1] = {0};
+    EXPECT_EQ(protocol.getFirmwareVersion(), "");
+    ASSERT_EQ(queue.count(), 2u) << "every firmware packet asks for the serial number";
+    EXPECT_EQ(queue.last(), kSerialRequest);
+
+    protocol.entryIndex = 9;
+    const uint8_t none[1] = {0x41};
     protocol.dispatchPacket(PKT_SERIAL, none, 0);
-    EXPECT_EQ(queue.count(), 0u);
-    EXPECT_TRUE(notices.empty());
+    EXPECT_EQ(protocol.getSerialNumber(), "");
+    EXPECT_EQ(protocol.entryIndex.load(), 1);
+    EXPECT_EQ(queue.last(), entryRequestFrame(1));
+    EXPECT_EQ(notices, (std::vector<Notice>{{2, 0}}));
 }
 
 TEST_F(BoardProtocolTest, SerialStartsTheSweepAfterTheFullWait) {
@@ -204,16 +212,30 @@ TEST_F(BoardProtocolTest, UnacceptableSelectorsAreIgnored) {
     EXPECT_TRUE(notices.empty());
 }
 
-TEST_F(BoardProtocolTest, ShortEntryPacketIsIgnored) {
-    Bytes p = entryPayload(1, makeRecord(1, 0));
-    p.pop_back(); // 69 bytes
-    protocol.replyEvent.set();
-    dispatch(protocol, PKT_ENTRY, p);
-    EXPECT_EQ(queue.count(), 0u);
-    EXPECT_EQ(protocol.entrySlot(1), ApRecord{});
-    EXPECT_EQ(protocol.entryIndex.load(), 1);
-    for (uint8_t b : protocol.lastEntryHeader())
-        EXPECT_EQ(b, 0);
+TEST_F(BoardProtocolTest, ShortEntryPacketsReadZerosPastTheirEnd) {
+    const Bytes whole = entryPayload(3, makeRecord(1, 0));
+    struct Case {
+        size_t length;
+        bool accepted; // the selector is there (bytes 2 to 5)
+    };
+    for (const Case c : {Case{69, true}, Case{50, true}, Case{12, true}, Case{6, true},
+                         Case{5, false}, Case{0, false}}) {
+        SCOPED_TRACE(c.length);
+        const size_t before = queue.count();
+        protocol.entryIndex = 3;
+        protocol.replyEvent.set();
+        dispatch(protocol, PKT_ENTRY, Bytes(whole.begin(), whole.begin() + c.length));
+        if (!c.accepted) {
+            EXPECT_EQ(queue.count(), before);
+            continue;
+        }
+        ASSERT_EQ(queue.count(), before + 1);
+        EXPECT_EQ(queue.last(), entryRequestFrame(4));
+        ApRecord expected{};
+        for (size_t i = 12; i < c.length; ++i)
+            expected.bytes[i - 12] = whole[i];
+        EXPECT_EQ(protocol.entrySlot(3), expected);
+    }
 }
 
 // ---- other packets ----
@@ -233,12 +255,12 @@ TEST_F(BoardProtocolTest, RadioStatusZeroReportsTheTime) {
     clock.setLocalTime(9, 5);
     dispatch(protocol, PKT_RADIO_STATUS, Bytes{1});
     EXPECT_TRUE(messages.empty());
-    dispatch(protocol, PKT_RADIO_STATUS, Bytes{});
-    EXPECT_TRUE(messages.empty());
     dispatch(protocol, PKT_RADIO_STATUS, Bytes{0});
     clock.setLocalTime(23, 59);
     dispatch(protocol, PKT_RADIO_STATUS, Bytes{0, 7});
+    dispatch(protocol, PKT_RADIO_STATUS, Bytes{}); // an empty status reads 0
     EXPECT_EQ(messages, (std::vector<std::string>{"Intersil Not Responding at 9:5",
+                                                  "Intersil Not Responding at 23:59",
                                                   "Intersil Not Responding at 23:59"}));
     EXPECT_EQ(queue.count(), 0u);
     EXPECT_TRUE(notices.empty());

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "link/SerialLink.h"
+#include "link/pty_pair.h"
 #include "platform/Clock.h"
 #include "platform/Prompter.h"
 #include "scan/BoardProtocol.h"
@@ -219,6 +220,38 @@ TEST(ProtocolOverPty, StartUpAndAFirstSweep) {
     EXPECT_EQ(stats.serialRequests, 1u);
     EXPECT_EQ(stats.malformedRequests, 0u);
     EXPECT_TRUE(prompter.shown().empty());
+}
+
+// A board whose firmware and serial-number answers are empty: the program still asks for
+// the serial number, and the empty serial number starts the sweep at once (after the
+// first request's 250 ms wait), not two timer ticks later.
+TEST(ProtocolOverPty, EmptyAnswersStillStartTheSweep) {
+    testkit::PtyPair board;
+    ManualClock clock;
+    ScriptedPrompter prompter;
+    CSerialLink link(prompter, clock, nullptr);
+    CLiveApTable table;
+    CBoardProtocol protocol(link, table, clock);
+    link.setPacketHandler(&protocol);
+    ASSERT_TRUE(link.openPort(board.slavePath()));
+    link.start();
+
+    const Bytes firmwareRequest = {0x11, 0x12, 0x01, 0x11, 0x13};
+    const Bytes serialRequest = {0x11, 0x12, 0x02, 0x11, 0x13};
+    protocol.requestFirmware();
+    ASSERT_EQ(board.receive(firmwareRequest.size()), firmwareRequest);
+    board.send({0x11, 0x12, 0x01, 0x11, 0x13}); // PKT_FIRMWARE, no payload
+    ASSERT_EQ(board.receive(serialRequest.size()), serialRequest);
+    board.send({0x11, 0x12, 0x02, 0x11, 0x13}); // PKT_SERIAL, no payload
+    const auto answered = std::chrono::steady_clock::now();
+    const Bytes entry1 = entryRequestFrame(1);
+    EXPECT_EQ(board.receive(entry1.size(), 2000), entry1);
+    const auto waited = std::chrono::steady_clock::now() - answered;
+    EXPECT_GE(waited, std::chrono::milliseconds(200));
+    EXPECT_LT(waited, std::chrono::milliseconds(1000));
+    link.stop();
+    EXPECT_EQ(protocol.getFirmwareVersion(), "");
+    EXPECT_EQ(protocol.getSerialNumber(), "");
 }
 
 } // namespace
