@@ -23,16 +23,51 @@ std::shared_ptr<const PcmSound> makeBeep() {
     s->samples.resize(n);
     for (int i = 0; i < n; ++i) {
         double env = std::min({1.0, double(i) / fade, double(n - 1 - i) / fade});
-        s->samples[i] = static_cast<int16_t>(9000.0 * env * std::sin(2 * M_PI * 880.0 * i / 22050.0));
+        s->samples[i] =
+            static_cast<int16_t>(9000.0 * env * std::sin(2 * M_PI * 880.0 * i / 22050.0));
     }
     return s;
+}
+
+void playOnAlsa(const std::string& deviceName, const PcmSound& s,
+                const std::atomic<bool>& interrupted) {
+    snd_lib_error_set_handler(quietAlsa);
+    snd_pcm_t* pcm = nullptr;
+    // Non-blocking open: a busy or missing device must never hold the program up.
+    if (snd_pcm_open(&pcm, deviceName.c_str(), SND_PCM_STREAM_PLAYBACK, SND_PCM_NONBLOCK) < 0)
+        return;
+    snd_pcm_nonblock(pcm, 0);
+    if (snd_pcm_set_params(pcm, SND_PCM_FORMAT_S16_LE, SND_PCM_ACCESS_RW_INTERLEAVED, s.channels,
+                           s.rate, 1, 100000) < 0) {
+        snd_pcm_close(pcm);
+        return;
+    }
+    const size_t frames = s.samples.size() / s.channels;
+    size_t done = 0;
+    while (done < frames && !interrupted) {
+        size_t chunk = std::min<size_t>(1024, frames - done);
+        snd_pcm_sframes_t n = snd_pcm_writei(pcm, s.samples.data() + done * s.channels, chunk);
+        if (n < 0) n = snd_pcm_recover(pcm, static_cast<int>(n), 1);
+        if (n < 0) break;
+        done += static_cast<size_t>(n);
+    }
+    if (interrupted)
+        snd_pcm_drop(pcm);
+    else
+        snd_pcm_drain(pcm);
+    snd_pcm_close(pcm);
 }
 
 } // namespace
 
 AlsaSoundPlayer::AlsaSoundPlayer(Loader loader, std::string device)
-    : load(std::move(loader)), deviceName(std::move(device)), beepSound(makeBeep()) {
-    snd_lib_error_set_handler(quietAlsa);
+    : AlsaSoundPlayer(std::move(loader),
+                      [device](const PcmSound& s, const std::atomic<bool>& interrupted) {
+                          playOnAlsa(device, s, interrupted);
+                      }) {}
+
+AlsaSoundPlayer::AlsaSoundPlayer(Loader loader, Output out)
+    : load(std::move(loader)), output(std::move(out)), beepSound(makeBeep()) {
     worker = std::thread([this] { run(); });
 }
 
@@ -70,7 +105,7 @@ void AlsaSoundPlayer::enqueue(Job job, bool interrupt) {
     {
         std::lock_guard<std::mutex> g(lock);
         if (interrupt) {
-            // A new asynchronous sound replaces whatever was playing or waiting.
+            // A new sound replaces whatever was playing or waiting.
             for (auto& j : jobs)
                 if (j.done) j.done->set_value();
             jobs.clear();
@@ -90,7 +125,8 @@ void AlsaSoundPlayer::PlayWaveSync(const std::string& name) {
     if (!s) return;
     auto done = std::make_shared<std::promise<void>>();
     auto finished = done->get_future();
-    enqueue({s, done}, false);
+    // The handheld's synchronous play, too, cut the sound that was playing.
+    enqueue({s, done}, true);
     finished.wait();
 }
 
@@ -107,37 +143,10 @@ void AlsaSoundPlayer::run() {
         jobs.pop_front();
         interrupted = false;
         g.unlock();
-        play(*job.sound);
+        if (output) output(*job.sound, interrupted);
         if (job.done) job.done->set_value();
         g.lock();
     }
-}
-
-void AlsaSoundPlayer::play(const PcmSound& s) {
-    snd_pcm_t* pcm = nullptr;
-    // Non-blocking open: a busy or missing device must never hold the program up.
-    if (snd_pcm_open(&pcm, deviceName.c_str(), SND_PCM_STREAM_PLAYBACK, SND_PCM_NONBLOCK) < 0)
-        return;
-    snd_pcm_nonblock(pcm, 0);
-    if (snd_pcm_set_params(pcm, SND_PCM_FORMAT_S16_LE, SND_PCM_ACCESS_RW_INTERLEAVED, s.channels,
-                           s.rate, 1, 100000) < 0) {
-        snd_pcm_close(pcm);
-        return;
-    }
-    const size_t frames = s.samples.size() / s.channels;
-    size_t done = 0;
-    while (done < frames && !interrupted) {
-        size_t chunk = std::min<size_t>(1024, frames - done);
-        snd_pcm_sframes_t n = snd_pcm_writei(pcm, s.samples.data() + done * s.channels, chunk);
-        if (n < 0) n = snd_pcm_recover(pcm, static_cast<int>(n), 1);
-        if (n < 0) break;
-        done += static_cast<size_t>(n);
-    }
-    if (interrupted)
-        snd_pcm_drop(pcm);
-    else
-        snd_pcm_drain(pcm);
-    snd_pcm_close(pcm);
 }
 
 } // namespace walkmere

@@ -17,15 +17,20 @@
 namespace walkmere {
 
 // Plays the program's WAVE resources on ALSA's default device from a thread of its own.
-// An asynchronous sound cuts off the one playing, as on the handheld; PlayWaveSync returns
-// when its sound has ended. With no sound device every call is silent and returns at once,
-// and ALSA's own error printing is switched off.
+// Every new sound cuts off the one playing, as on the handheld: PlayWave returns at once,
+// PlayWaveSync returns when its own sound has ended. With no sound device every call is silent and
+// returns at once, and ALSA's own error printing is switched off.
 class AlsaSoundPlayer final : public ISoundPlayer {
 public:
     // Gives the bytes of the WAV resource of an upper-case name, or nothing.
     using Loader = std::function<std::optional<std::vector<uint8_t>>(const std::string& upperName)>;
 
+    // Plays one sound to its end or until `interrupted` is set; what the sound card does.
+    using Output = std::function<void(const PcmSound& sound, const std::atomic<bool>& interrupted)>;
+
     explicit AlsaSoundPlayer(Loader loader, std::string device = "default");
+    // The same with another output in place of the ALSA device.
+    AlsaSoundPlayer(Loader loader, Output output);
     ~AlsaSoundPlayer() override;
 
     void PlayWave(const std::string& name) override;
@@ -41,10 +46,8 @@ private:
     std::shared_ptr<const PcmSound> sound(const std::string& name);
     void enqueue(Job job, bool interrupt);
     void run();
-    void play(const PcmSound& s);
-
     Loader load;
-    std::string deviceName;
+    Output output;
     std::mutex lock;
     std::condition_variable wake;
     std::deque<Job> jobs;

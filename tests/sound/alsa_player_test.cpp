@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 using namespace walkmere;
@@ -12,10 +14,10 @@ using namespace std::chrono;
 namespace {
 
 std::vector<uint8_t> tinyWav() {
-    std::vector<uint8_t> v = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E',
-                              'f', 'm', 't', ' ', 16, 0, 0, 0, 1, 0, 1, 0,
-                              0x22, 0x56, 0, 0, 0x44, 0xAC, 0, 0, 2, 0, 16, 0,
-                              'd', 'a', 't', 'a', 4, 0, 0, 0, 1, 0, 2, 0};
+    std::vector<uint8_t> v = {'R',  'I',  'F', 'F', 0,    0,    0, 0, 'W', 'A', 'V', 'E',
+                              'f',  'm',  't', ' ', 16,   0,    0, 0, 1,   0,   1,   0,
+                              0x22, 0x56, 0,   0,   0x44, 0xAC, 0, 0, 2,   0,   16,  0,
+                              'd',  'a',  't', 'a', 4,    0,    0, 0, 1,   0,   2,   0};
     return v;
 }
 
@@ -40,4 +42,51 @@ TEST(AlsaSoundPlayer, MissingDeviceIsSilentAndQuick) {
 
     // Names are looked up in upper case, and each only once.
     EXPECT_EQ(asked, (std::vector<std::string>{"PING", "REDALERT"}));
+}
+
+// Every new sound cuts the one playing: PlayWaveSync too, which then plays its own sound to
+// the end before it returns. The output stands in for the sound card: it "plays" for the
+// sound's length in 1 ms steps, or until it is interrupted.
+TEST(AlsaSoundPlayer, EverySoundCutsTheOnePlayingAndSyncPlaysToItsEnd) {
+    std::mutex lock;
+    std::vector<std::string> heard;
+    auto note = [&](std::string s) {
+        std::lock_guard<std::mutex> g(lock);
+        heard.push_back(std::move(s));
+    };
+    AlsaSoundPlayer player(
+        [](const std::string& name) -> std::optional<std::vector<uint8_t>> {
+            // CAMERA is long (two seconds), REDALERT short (a tenth of a second).
+            const uint32_t frames = name == "CAMERA" ? 44100 : 2205;
+            std::vector<uint8_t> wav = tinyWav();
+            wav.resize(44, 0);
+            const uint32_t bytes = frames * 2;
+            for (int i = 0; i < 4; ++i)
+                wav[40 + i] = static_cast<uint8_t>(bytes >> (8 * i));
+            wav.resize(44 + bytes, 0);
+            return wav;
+        },
+        [&](const PcmSound& s, const std::atomic<bool>& interrupted) {
+            const std::string name = s.samples.size() > 4410 ? "CAMERA" : "REDALERT";
+            note("start " + name);
+            const auto end = steady_clock::now() + milliseconds(s.samples.size() * 1000 / s.rate);
+            while (steady_clock::now() < end) {
+                if (interrupted) {
+                    note("cut " + name);
+                    return;
+                }
+                std::this_thread::sleep_for(milliseconds(1));
+            }
+            note("end " + name);
+        });
+
+    player.PlayWave("CAMERA");
+    std::this_thread::sleep_for(milliseconds(100));
+    const auto start = steady_clock::now();
+    player.PlayWaveSync("REDALERT");
+    const auto took = steady_clock::now() - start;
+    std::lock_guard<std::mutex> g(lock);
+    EXPECT_EQ(heard, (std::vector<std::string>{"start CAMERA", "cut CAMERA", "start REDALERT",
+                                               "end REDALERT"}));
+    EXPECT_LT(took, milliseconds(1500)) << "it waited for the camera sound";
 }
