@@ -53,7 +53,10 @@ int main(int argc, char** argv) {
     CMainFrame frame(services);
     prompter.setParent(&frame);
     if (cl->siteFile) frame.openSiteAtStart(*cl->siteFile);
-    frame.show();
+    // The window appears once its creation steps have run (the port, two one-second pauses,
+    // the first request, the timer), as the handheld showed its frame; the pauses do not
+    // block the event loop meanwhile.
+    QObject::connect(&frame, &CMainFrame::started, &frame, [&frame] { frame.show(); });
     frame.create();
     // A signal during start-up (say, while "Cannot Open Connection To Board." was shown)
     // has already ended the loops that ran; the main loop is not started then.

@@ -1,6 +1,7 @@
-// The real program attacked the way a day in the field can attack it: a signal while a
-// message box, a dialog or a file dialog waits; Escape at the question whether to keep the
-// points; a board that floods the line with radio-status packets.
+// The real program as a surveyor meets it: its window after the start-up pauses, and
+// attacked the way a day in the field can attack it: a signal while a message box, a dialog
+// or a file dialog waits; Escape at the question whether to keep the points; a board that
+// floods the line with radio-status packets.
 #include "link/pty_pair.h"
 #include "screenshot/ChildProcess.h"
 #include "screenshot/Desktop.h"
@@ -50,7 +51,7 @@ long residentKiB(pid_t pid) {
     return -1;
 }
 
-class ProgramFaults : public ::testing::Test {
+class WholeProgram : public ::testing::Test {
 protected:
     void SetUp() override {
         source = envOr("WALKMERE_SOURCE_DIR", "");
@@ -157,7 +158,16 @@ protected:
     std::string skipped;
 };
 
-TEST_F(ProgramFaults, SignalsEndTheProgramWhileTheStartUpBoxWaits) {
+TEST_F(WholeProgram, TheWindowAppearsAfterTheTwoStartUpPauses) {
+    if (!startDisplay()) GTEST_SKIP() << skipped;
+    testkit::PtyPair quietBoard;
+    const auto started = std::chrono::steady_clock::now();
+    ASSERT_TRUE(start({"--port", quietBoard.slavePath()}, true));
+    ASSERT_TRUE(waitFor(20s, [&] { return !desktop->findWindows(kMainWindow).empty(); }));
+    EXPECT_GE(std::chrono::steady_clock::now() - started, 1900ms);
+}
+
+TEST_F(WholeProgram, SignalsEndTheProgramWhileTheStartUpBoxWaits) {
     // No board: "Cannot Open Connection To Board." waits in its own loop before the main loop.
     for (const int signal : {SIGTERM, SIGINT}) {
         SCOPED_TRACE(signal);
@@ -169,7 +179,7 @@ TEST_F(ProgramFaults, SignalsEndTheProgramWhileTheStartUpBoxWaits) {
     }
 }
 
-TEST_F(ProgramFaults, SigtermEndsEveryKindOfNestedLoopAndTheSiteStaysWhole) {
+TEST_F(WholeProgram, SigtermEndsEveryKindOfNestedLoopAndTheSiteStaysWhole) {
     if (!startDisplay()) GTEST_SKIP() << skipped;
     testkit::PtyPair quietBoard; // a line that never answers: no box at start-up
     const fs::path site = siteWithPoints(3);
@@ -218,7 +228,7 @@ TEST_F(ProgramFaults, SigtermEndsEveryKindOfNestedLoopAndTheSiteStaysWhole) {
     EXPECT_EQ(pointsIn(site), 3) << "the site file lost points";
 }
 
-TEST_F(ProgramFaults, EscapeAtTheKeepPointsQuestionKeepsThePoints) {
+TEST_F(WholeProgram, EscapeAtTheKeepPointsQuestionKeepsThePoints) {
     if (!startDisplay()) GTEST_SKIP() << skipped;
     testkit::PtyPair quietBoard;
     const fs::path site = siteWithPoints(4);
@@ -238,7 +248,7 @@ TEST_F(ProgramFaults, EscapeAtTheKeepPointsQuestionKeepsThePoints) {
     EXPECT_FALSE(fs::exists(tmp.file("home") / "discarded")) << "nothing was discarded";
 }
 
-TEST_F(ProgramFaults, ARadioStatusFloodLeavesTheProgramAliveAndSmall) {
+TEST_F(WholeProgram, ARadioStatusFloodLeavesTheProgramAliveAndSmall) {
     // 300 radio-status packets a second for 25 s, each one saying "not responding".
     constexpr auto kFlood = 25s;
     constexpr int kPerSecond = 300;
