@@ -63,7 +63,8 @@ void CSurveyStore::adoptSite(const std::string& sitePath, const SiteHeader& head
     path = sitePath;
     siteHeader = header;
     resetPoints();
-    noAp = false;
+    // noApHeard stays: it tells of the last commit until the next one begins, whatever
+    // site is open meanwhile.
     doubtfulTail.reset();
 }
 

@@ -111,6 +111,10 @@ TEST_F(StoreCommit, NoCertifiedApStoresAnEmptyPointAndSaysSo) {
     EXPECT_EQ(store.index().back().bestRssi, -100);
     EXPECT_EQ(fileSize(), kFirst + kPointRecordSize);
     EXPECT_EQ(recordAt(file(), kFirst).readingCount(), 0);
+    // Opening a site (this one again) keeps the outcome of the last commit.
+    store.adoptSite(path.string(), makeHeader());
+    ASSERT_TRUE(store.loadPoints());
+    EXPECT_TRUE(store.noApHeard());
 
     // Empty board entries are not APs; the next commit clears the flag.
     store.beginPoint(3, 4, "TEST");
