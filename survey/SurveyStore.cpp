@@ -10,6 +10,7 @@
 #include <limits>
 
 #include "survey/FileOps.h"
+#include "survey/SiteFile.h"
 
 namespace walkmere {
 
@@ -64,6 +65,7 @@ void CSurveyStore::adoptSite(const std::string& sitePath, const SiteHeader& head
     resetPoints();
     noAp = false;
     doubtfulTail.reset();
+    pointsDamage.reset();
 }
 
 void CSurveyStore::setSitePath(const std::string& sitePath) {
@@ -156,6 +158,11 @@ bool CSurveyStore::cutDoubtfulTail() {
 
 std::optional<uint64_t> CSurveyStore::appendFlushed(const std::vector<uint8_t>& bytes,
                                                     const std::string& whatFailed) {
+    if (pointsDamage) {
+        prompter.showMessage(whatFailed + ". Damaged Site File: " + pointsDamage->describe(),
+                             kFileErrorCaption, MessageIcon::Stop);
+        return std::nullopt;
+    }
     if (!cutDoubtfulTail()) return std::nullopt;
     struct stat st;
     if (::fstat(siteFile, &st) != 0) {
@@ -187,6 +194,7 @@ std::optional<uint64_t> CSurveyStore::appendFlushed(const std::vector<uint8_t>& 
 bool CSurveyStore::loadFromOpenFile() {
     resetPoints();
     doubtfulTail.reset(); // the file itself is the truth from here on
+    pointsDamage.reset();
     CPointsReader reader(siteFile, siteHeader.pointsOffset());
     PointsEntry e;
     bool beyondIndex = false;
@@ -228,6 +236,15 @@ bool CSurveyStore::loadFromOpenFile() {
         // Never cut anything on a read error: the rest of the file may be whole.
         reportFailure("Could not read the survey points", reader.error());
         return false;
+    case CPointsReader::Status::Damaged:
+        // Opening refuses such a file; it was damaged since. The points before the damage
+        // are shown, and the file is left exactly as it is.
+        pointsDamage = reader.damage();
+        prompter.showMessage("Damaged Site File: " + reader.damage().describe() +
+                                 " Only the points before it are shown, and no point can be "
+                                 "added to this file.",
+                             kFileErrorCaption, MessageIcon::Stop);
+        return false;
     default: // openSiteFile has checked the section's head
         prompter.showMessage("The points section of " + path + " cannot be read.", {},
                              MessageIcon::Exclamation);
@@ -264,6 +281,7 @@ bool CSurveyStore::discardPoints() {
     }
     resetPoints();
     doubtfulTail.reset();
+    pointsDamage.reset();
     if (fileOps().fdatasync(siteFile) != 0) {
         reportFailure("Could not remove the survey points", errno);
         return false;

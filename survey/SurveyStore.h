@@ -66,7 +66,9 @@ public:
 
     // ---- the points ----
     // Rebuilds the index and counters from the file; a torn tail left by a crash or a full
-    // disk is repaired in the file. False when the file could not be read (reported).
+    // disk is repaired in the file. False when the file could not be read or is damaged
+    // (reported); a damaged file is never changed, and no point can be added to it, since it
+    // would land where no load finds it.
     bool loadPoints();
     // Removes every point from the file (it ends 8 bytes after pointsOffset) and the index.
     bool discardPoints();
@@ -146,6 +148,8 @@ private:
     // A rollback or repair that could not finish: the next write completes it first, so
     // records stay aligned.
     std::optional<PointsTail> doubtfulTail;
+    // Loading met a damaged record: appends would land after it, out of every load's reach.
+    std::optional<PointsDamage> pointsDamage;
 };
 
 } // namespace walkmere
