@@ -251,15 +251,7 @@ bool CSurveyStore::loadFromOpenFile() {
         return false;
     }
 
-    // A write cut short by a crash or a full disk: cut the partial bytes and make the last
-    // record announce the readings it has, so that the next point lands aligned.
-    const PointsTail& tail = reader.tail();
-    if (tail.torn) {
-        if (int error = repairPointsTail(siteFile, tail)) {
-            doubtfulTail = tail;
-            reportFailure("Could not repair the end of the survey points", error);
-        }
-    }
+    if (reader.tail().torn) repairTornTail(reader.tail());
     return true;
 }
 
