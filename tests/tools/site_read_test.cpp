@@ -166,6 +166,58 @@ TEST_F(SiteWithPoints, ReportsATornTailWithoutRepairingIt) {
     EXPECT_EQ(testkit::readFileBytes(site), cut);
 }
 
+TEST_F(SiteWithPoints, DamagedCountIsReportedWithItsOffsetAfterWhatStandsBeforeIt) {
+    // The placed AP's count reads 65535: the two records after it would be its readings.
+    const uint64_t at = store.index()[1].fileOffset;
+    Bytes damaged = before;
+    damaged[at + 40] = damaged[at + 41] = 0xFF;
+    testkit::writeFileBytes(site, damaged);
+    const std::string text = "Damaged Site File: the point record at byte " + std::to_string(at) +
+                             " announces 65535 readings (at most 32).";
+    const std::string damage = "\"damage\": {\"offset\": " + std::to_string(at) +
+                               ", \"announced\": 65535, \"text\": \"" + text + "\"}";
+    const std::string err = "walkmere-site: " + site + ": " + text + "\n";
+
+    ToolRun info = runTool({"info", site});
+    EXPECT_EQ(info.code, 1);
+    EXPECT_EQ(info.err, err);
+    EXPECT_NE(
+        info.out.find("points section   at " + std::to_string(store.index()[0].fileOffset - 8)),
+        std::string::npos)
+        << info.out;
+    EXPECT_NE(info.out.find("survey points    damaged: " + text.substr(19) +
+                            "\nrecords before   1 ('points' lists them)\n"),
+              std::string::npos)
+        << info.out;
+
+    ToolRun infoJson = runTool({"info", site, "--json"});
+    EXPECT_EQ(infoJson.code, 1);
+    const std::string counts = "\"recordCount\": null,\n  \"locationCount\": null,\n"
+                               "  \"readingTotal\": null,\n  \"placedApCount\": null,\n"
+                               "  \"deletedCount\": null,\n  \"tornTail\": null,\n"
+                               "  \"readingsMissing\": null,\n  " +
+                               damage + "\n}\n";
+    ASSERT_GE(infoJson.out.size(), counts.size());
+    EXPECT_EQ(infoJson.out.substr(infoJson.out.size() - counts.size()), counts) << infoJson.out;
+
+    // The points before the damage, in each form, and then the damage.
+    ToolRun json = runTool({"points", site, "--json"});
+    EXPECT_EQ(json.code, 1);
+    EXPECT_EQ(json.err, err);
+    EXPECT_EQ(count(json.out, "\"kind\""), 1u);
+    const std::string end = "]}\n], \"tornTail\": null, " + damage + "}\n";
+    EXPECT_EQ(json.out.substr(json.out.size() - end.size()), end) << json.out;
+    ToolRun csv = runTool({"points", site, "--csv"});
+    EXPECT_EQ(csv.code, 1);
+    EXPECT_EQ(count(csv.out, "\n"), 3u) << csv.out; // the header, two readings of the first
+    ToolRun listing = runTool({"points", site});
+    EXPECT_EQ(listing.code, 1);
+    EXPECT_EQ(listing.err, err);
+    EXPECT_EQ(count(listing.out, " dBm  2 readings"), 1u) << listing.out;
+
+    EXPECT_EQ(testkit::readFileBytes(site), damaged);
+}
+
 TEST_F(SiteWithPoints, ReadingCommandsNeverChangeTheFile) {
     struct stat st {};
     ASSERT_EQ(::stat(site.c_str(), &st), 0);

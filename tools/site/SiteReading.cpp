@@ -34,6 +34,13 @@ ReadOnlySite openSiteForReading(const std::string& path) {
     return site;
 }
 
+ReadOnlySite openSiteForListing(const std::string& path) {
+    ReadOnlySite site = openSiteReadOnly(path);
+    if (site.fd.valid() && site.validation.pointsDamage) return site;
+    if (!site.accepted()) throw FileError(path + ": " + site.validation.refusal->text);
+    return site;
+}
+
 std::string PlanSummary::problem() const {
     if (expanded.status != ExpandStatus::Ok) return describeExpandResult(expanded);
     if (!check.loadable) return check.problem;
@@ -100,6 +107,10 @@ PointsTotals walkPoints(int fd, const SiteLayout& layout,
     }
     if (reader.status() == CPointsReader::Status::ReadError)
         throw FileError(std::string("cannot read the points: ") + std::strerror(reader.error()));
+    if (reader.status() == CPointsReader::Status::Damaged) {
+        totals.damage = reader.damage();
+        return totals;
+    }
     const PointsTail& tail = reader.tail();
     totals.tornTail = tail.tornBytes();
     if (tail.readingsCut) totals.readingsMissing = tail.announced - tail.present;
