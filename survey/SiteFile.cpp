@@ -50,7 +50,7 @@ std::optional<SiteValidation> checkPoints(int fd, const SiteLayout& layout) {
     case CPointsReader::Status::End:
         return std::nullopt;
     case CPointsReader::Status::Damaged: {
-        SiteValidation v = damaged(reader.damage().describe());
+        SiteValidation v = refused(SiteFileProblem::Damaged, damagedPointsText(reader.damage()));
         v.layout = layout;
         v.pointsDamage = reader.damage();
         return v;
@@ -63,6 +63,10 @@ std::optional<SiteValidation> checkPoints(int fd, const SiteLayout& layout) {
 }
 
 } // namespace
+
+std::string damagedPointsText(const PointsDamage& damage) {
+    return "Damaged Site File: " + damage.describe();
+}
 
 uint64_t SiteLayout::planBlockBytes() const {
     const uint64_t start = header.bitmapOffset();

@@ -29,6 +29,10 @@ enum class SiteFileProblem {
     Damaged,      // the header's numbers do not describe a usable file
 };
 
+// The refusal of a file whose points are damaged: "Damaged Site File: the point record at
+// byte N announces M readings (at most 32)."
+std::string damagedPointsText(const PointsDamage& damage);
+
 // Why a file was not opened as a site. The user interface shows text with the caption
 // kFileErrorCaption and the stop icon.
 struct SiteFileRefusal {

@@ -159,7 +159,7 @@ bool CSurveyStore::cutDoubtfulTail() {
 std::optional<uint64_t> CSurveyStore::appendFlushed(const std::vector<uint8_t>& bytes,
                                                     const std::string& whatFailed) {
     if (pointsDamage) {
-        prompter.showMessage(whatFailed + ". Damaged Site File: " + pointsDamage->describe(),
+        prompter.showMessage(whatFailed + ". " + damagedPointsText(*pointsDamage),
                              kFileErrorCaption, MessageIcon::Stop);
         return std::nullopt;
     }
@@ -240,7 +240,7 @@ bool CSurveyStore::loadFromOpenFile() {
         // Opening refuses such a file; it was damaged since. The points before the damage
         // are shown, and the file is left exactly as it is.
         pointsDamage = reader.damage();
-        prompter.showMessage("Damaged Site File: " + reader.damage().describe() +
+        prompter.showMessage(damagedPointsText(reader.damage()) +
                                  " Only the points before it are shown, and no point can be "
                                  "added to this file.",
                              kFileErrorCaption, MessageIcon::Stop);

@@ -23,7 +23,7 @@ void CSurveyStore::repairTornTail(const PointsTail& tail) {
     if (tail.readingsCut) {
         const PointRecord& r = tail.cutRecord;
         const std::string where = std::to_string(r.x()) + ", " + std::to_string(r.y());
-        // The cut record is the last one loaded, so a survey point is number locations.
+        // The cut record is the last one loaded: as a survey point, it is the last counted.
         text = r.kind() == KIND_SURVEY_POINT ? "The last survey point (number " +
                                                    std::to_string(locations) + ", at " + where + ")"
                                              : "The last point record (at " + where + ")";
@@ -51,8 +51,7 @@ void CSurveyStore::repairTornTail(const PointsTail& tail) {
             doubtfulTail = tail;
             text += " The incomplete part could not be cut off yet (" +
                     std::string(std::strerror(error)) +
-                    "); it is cut off before the next point "
-                    "is written.";
+                    "); it is cut off before the next point is written.";
         }
     }
     prompter.showMessage(text, {}, MessageIcon::Exclamation);

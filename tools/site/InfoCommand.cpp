@@ -7,10 +7,6 @@ namespace walkmere::sitetool {
 
 namespace {
 
-std::string damageText(const PointsDamage& d) {
-    return "Damaged Site File: " + d.describe();
-}
-
 // The counts of a damaged points section would be those of the records before the damage:
 // they are not shown as the site's.
 std::string countJson(const PointsTotals& t, uint64_t value) {
@@ -44,10 +40,7 @@ void printJson(const std::string& path, const SiteLayout& layout, const PlanSumm
         << "  \"deletedCount\": " << countJson(t, t.deletedCount) << ",\n"
         << "  \"tornTail\": " << countJson(t, t.tornTail) << ",\n"
         << "  \"readingsMissing\": " << countJson(t, t.readingsMissing);
-    if (t.damage)
-        out << ",\n  \"damage\": {\"offset\": " << t.damage->recordOffset
-            << ", \"announced\": " << t.damage->announced
-            << ", \"text\": " << jsonString(damageText(*t.damage)) << "}";
+    if (t.damage) out << ",\n  \"damage\": " << damageJson(*t.damage);
     out << "\n}\n";
 }
 
@@ -95,7 +88,7 @@ int runInfo(const std::vector<std::string>& args, ToolStreams& io) {
     else
         printText(path, layout, plan, totals, io.out);
     if (!totals.damage) return kExitOk;
-    io.err << kToolName << ": " << path << ": " << damageText(*totals.damage) << '\n';
+    io.err << kToolName << ": " << path << ": " << damagedPointsText(*totals.damage) << '\n';
     return kExitFileError;
 }
 

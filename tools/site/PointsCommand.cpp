@@ -90,13 +90,10 @@ int runPoints(const std::vector<std::string>& args, ToolStreams& io) {
         });
     if (!totals.damage) totals.damage = site.validation.pointsDamage; // changed since
     if (totals.damage) {
-        const std::string text = "Damaged Site File: " + totals.damage->describe();
         if (json)
             out << (number ? "\n" : "")
-                << "], \"tornTail\": null, \"damage\": {\"offset\": " << totals.damage->recordOffset
-                << ", \"announced\": " << totals.damage->announced
-                << ", \"text\": " << jsonString(text) << "}}\n";
-        io.err << kToolName << ": " << path << ": " << text << '\n';
+                << "], \"tornTail\": null, \"damage\": " << damageJson(*totals.damage) << "}\n";
+        io.err << kToolName << ": " << path << ": " << damagedPointsText(*totals.damage) << '\n';
         return kExitFileError;
     }
     if (json) out << (number ? "\n" : "") << "], \"tornTail\": " << totals.tornTail << "}\n";

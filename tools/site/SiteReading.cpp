@@ -2,6 +2,7 @@
 
 #include "survey/CodecStreams.h"
 #include "tools/site/SiteCommand.h"
+#include "tools/site/TextEscape.h"
 
 #include <algorithm>
 #include <cstring>
@@ -67,6 +68,12 @@ const char* kindName(uint8_t kind) {
     default:
         return "unknown";
     }
+}
+
+std::string damageJson(const PointsDamage& damage) {
+    return "{\"offset\": " + std::to_string(damage.recordOffset) +
+           ", \"announced\": " + std::to_string(damage.announced) +
+           ", \"text\": " + jsonString(damagedPointsText(damage)) + "}";
 }
 
 PointsTotals walkPoints(int fd, const SiteLayout& layout,

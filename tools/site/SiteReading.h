@@ -62,4 +62,7 @@ PointsTotals walkPoints(int fd, const SiteLayout& layout,
 
 const char* kindName(uint8_t kind);
 
+// {"offset": N, "announced": M, "text": "Damaged Site File: ..."}
+std::string damageJson(const PointsDamage& damage);
+
 } // namespace walkmere::sitetool
