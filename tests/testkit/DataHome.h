@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdlib>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -9,12 +10,17 @@
 namespace walkmere::testkit {
 
 // Points WALKMERE_HOME at a fresh temporary folder while it lives, so that what the program
-// keeps in its data folder (safety copies of site files, the snapshot counter) never lands
-// in the real home; the previous value comes back afterwards.
+// keeps in its data folder (safety copies of site files) never lands in the real home.
 class ScopedDataHome {
 public:
-    ScopedDataHome();
-    ~ScopedDataHome();
+    ScopedDataHome() {
+        if (const char* old = std::getenv("WALKMERE_HOME")) previous = old;
+        setenv("WALKMERE_HOME", path().c_str(), 1);
+    }
+    ~ScopedDataHome() {
+        if (previous) setenv("WALKMERE_HOME", previous->c_str(), 1);
+        if (!previous) unsetenv("WALKMERE_HOME");
+    }
     ScopedDataHome(const ScopedDataHome&) = delete;
     ScopedDataHome& operator=(const ScopedDataHome&) = delete;
 
