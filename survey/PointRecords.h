@@ -20,6 +20,12 @@ inline constexpr uint32_t kPointRecordSize = 71;
 inline constexpr uint32_t kReadingSize = 41;
 inline constexpr uint32_t kPointsSectionHead = 8;
 
+// A point holds one reading per access point of the live table, which keeps 32, so no
+// point record written by this program announces more; one commit writes at most this
+// record and its readings, in one write. A larger count in a file is damage, never the
+// trace of a write cut short.
+inline constexpr uint16_t kMaxReadingsPerPoint = 32;
+
 // One survey point or placed access point, 71 bytes, little-endian:
 //   0  4 x             int32, floor-plan pixels
 //   4  4 y             int32
@@ -54,10 +60,12 @@ struct PointRecord {
 private:
     uint32_t u32(size_t o) const {
         return static_cast<uint32_t>(bytes[o]) | (static_cast<uint32_t>(bytes[o + 1]) << 8) |
-               (static_cast<uint32_t>(bytes[o + 2]) << 16) | (static_cast<uint32_t>(bytes[o + 3]) << 24);
+               (static_cast<uint32_t>(bytes[o + 2]) << 16) |
+               (static_cast<uint32_t>(bytes[o + 3]) << 24);
     }
     void put32(size_t o, uint32_t v) {
-        for (int i = 0; i < 4; ++i) bytes[o + i] = static_cast<uint8_t>(v >> (8 * i));
+        for (int i = 0; i < 4; ++i)
+            bytes[o + i] = static_cast<uint8_t>(v >> (8 * i));
     }
 };
 

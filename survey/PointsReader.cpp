@@ -95,6 +95,12 @@ bool CPointsReader::next(PointsEntry& entry) {
 
     entry.fileOffset = recordOffset;
     const uint16_t announced = entry.record.readingCount();
+    if (announced > kMaxReadingsPerPoint) {
+        damageInfo = PointsDamage{recordOffset, announced};
+        done = true;
+        state = Status::Damaged;
+        return false;
+    }
     entry.readings.resize(announced);
     uint16_t present = 0;
     size_t partial = 0;
@@ -116,6 +122,7 @@ bool CPointsReader::next(PointsEntry& entry) {
             recordOffset + kPointRecordSize + static_cast<uint64_t>(present) * kReadingSize;
         tailInfo.readingsCut = true;
         tailInfo.cutRecordOffset = recordOffset;
+        tailInfo.cutRecord = entry.record;
         tailInfo.announced = announced;
         tailInfo.present = present;
         finish(wholeEnd, wholeEnd + partial);
@@ -124,6 +131,12 @@ bool CPointsReader::next(PointsEntry& entry) {
     }
     state = Status::Ok;
     return true;
+}
+
+std::string PointsDamage::describe() const {
+    return "the point record at byte " + std::to_string(recordOffset) + " announces " +
+           std::to_string(announced) + " readings (at most " +
+           std::to_string(kMaxReadingsPerPoint) + ").";
 }
 
 int repairPointsTail(int fd, const PointsTail& tail) {

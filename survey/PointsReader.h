@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "survey/PointRecords.h"
@@ -30,10 +31,22 @@ struct PointsTail {
     // The last record announces more readings than the file holds.
     bool readingsCut = false;
     uint64_t cutRecordOffset = 0;
+    PointRecord cutRecord; // as the file holds it
     uint16_t announced = 0;
     uint16_t present = 0;
 
     uint64_t tornBytes() const { return fileEnd - wholeEnd; } // partial record or reading
+};
+
+// A point record that announces more readings than any commit writes: a bad sector or a
+// flipped bit, not an interrupted write. What follows it cannot be told apart from its
+// readings, so nothing after it is read and nothing may be cut or rewritten.
+struct PointsDamage {
+    uint64_t recordOffset = 0;
+    uint16_t announced = 0;
+
+    // "the point record at byte 12345 announces 65535 readings (at most 32)."
+    std::string describe() const;
 };
 
 // Walks a points section record by record through a buffer, so a large survey loads with
@@ -53,6 +66,7 @@ public:
         NoSection, // the file ends before the 8 bytes of the section's head
         BadSizes,  // the stored sizes are not 71 and 41; no record is read
         ReadError, // the system refused a read; error() holds its errno
+        Damaged,   // a record announces more than kMaxReadingsPerPoint; see damage()
     };
 
     static constexpr size_t kDefaultBuffer = 64 * 1024;
@@ -64,15 +78,20 @@ public:
     uint32_t pointRecordSize() const { return recordSize; }
     uint32_t readingSize() const { return readingBytes; }
 
-    // Delivers the next record with its readings; false at the end of the section or on an
-    // error (see status()). A record whose readings are cut short by the end of the file is
-    // delivered with the readings present, and the next call returns false.
+    // Delivers the next record with its readings; false at the end of the section, on an
+    // error or at a damaged record (see status()). A record whose readings are cut short by
+    // the end of the file is delivered with the readings present, and the next call returns
+    // false. A damaged record is not delivered; the records before it were.
     bool next(PointsEntry& entry);
 
     Status status() const { return state; }
     int error() const { return errorNumber; }
-    // Complete once next() has returned false with status End.
+    // Complete once next() has returned false with status End. A torn tail always lies
+    // within what one commit writes (a record and at most kMaxReadingsPerPoint readings):
+    // at a record announcing more, the walk ends Damaged instead.
     const PointsTail& tail() const { return tailInfo; }
+    // Set once next() has returned false with status Damaged.
+    const PointsDamage& damage() const { return damageInfo; }
 
 private:
     // Copies up to n bytes from the current position; fewer only at the end of the file or
@@ -95,6 +114,7 @@ private:
     bool opened = false;
     bool done = false;
     PointsTail tailInfo;
+    PointsDamage damageInfo;
 };
 
 // Makes the file end where `tail` says the whole records end: rewrites the count of a

@@ -1,6 +1,7 @@
 #include "survey/SiteFile.h"
 
 #include "survey/PointRecords.h"
+#include "survey/PointsReader.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -28,8 +29,8 @@ SiteValidation damaged(const std::string& what) {
     return refused(SiteFileProblem::Damaged, "Damaged Site File: " + what);
 }
 
-SiteValidation systemFailure() {
-    return refused(SiteFileProblem::CannotOpen, std::strerror(errno));
+SiteValidation systemFailure(int error = errno) {
+    return refused(SiteFileProblem::CannotOpen, std::strerror(error));
 }
 
 // A read of bytes that fstat said were there came back short or failed.
@@ -38,7 +39,34 @@ SiteValidation readFailure(ssize_t got) {
     return damaged("the file changed while it was read.");
 }
 
+// Walks the points section (the head is checked already) to the end. Only a count that no
+// commit writes is refused here: the end of a write cut short is the store's to repair.
+std::optional<SiteValidation> checkPoints(int fd, const SiteLayout& layout) {
+    CPointsReader reader(fd, layout.header.pointsOffset());
+    PointsEntry entry;
+    while (reader.next(entry)) {
+    }
+    switch (reader.status()) {
+    case CPointsReader::Status::End:
+        return std::nullopt;
+    case CPointsReader::Status::Damaged: {
+        SiteValidation v = refused(SiteFileProblem::Damaged, damagedPointsText(reader.damage()));
+        v.layout = layout;
+        v.pointsDamage = reader.damage();
+        return v;
+    }
+    case CPointsReader::Status::ReadError:
+        return systemFailure(reader.error());
+    default: // the head was read a moment ago
+        return readFailure(0);
+    }
+}
+
 } // namespace
+
+std::string damagedPointsText(const PointsDamage& damage) {
+    return "Damaged Site File: " + damage.describe();
+}
 
 uint64_t SiteLayout::planBlockBytes() const {
     const uint64_t start = header.bitmapOffset();
@@ -119,6 +147,7 @@ SiteValidation validateSiteFile(int fd) {
 
     SiteValidation v;
     v.layout = layout;
+    if (std::optional<SiteValidation> points = checkPoints(fd, layout)) return *points;
     return v;
 }
 

@@ -11,6 +11,7 @@
 
 #include "survey/FileOps.h"
 #include "survey/SafetyCopy.h"
+#include "survey/SiteFile.h"
 
 namespace walkmere {
 
@@ -66,6 +67,7 @@ void CSurveyStore::adoptSite(const std::string& sitePath, const SiteHeader& head
     // noApHeard stays: it tells of the last commit until the next one begins, whatever
     // site is open meanwhile.
     doubtfulTail.reset();
+    pointsDamage.reset();
 }
 
 void CSurveyStore::setSitePath(const std::string& sitePath) {
@@ -158,6 +160,11 @@ bool CSurveyStore::cutDoubtfulTail() {
 
 std::optional<uint64_t> CSurveyStore::appendFlushed(const std::vector<uint8_t>& bytes,
                                                     const std::string& whatFailed) {
+    if (pointsDamage) {
+        prompter.showMessage(whatFailed + ". " + damagedPointsText(*pointsDamage),
+                             kFileErrorCaption, MessageIcon::Stop);
+        return std::nullopt;
+    }
     if (!cutDoubtfulTail()) return std::nullopt;
     struct stat st;
     if (::fstat(siteFile, &st) != 0) {
@@ -189,6 +196,7 @@ std::optional<uint64_t> CSurveyStore::appendFlushed(const std::vector<uint8_t>& 
 bool CSurveyStore::loadFromOpenFile() {
     resetPoints();
     doubtfulTail.reset(); // the file itself is the truth from here on
+    pointsDamage.reset();
     CPointsReader reader(siteFile, siteHeader.pointsOffset());
     PointsEntry e;
     bool beyondIndex = false;
@@ -230,21 +238,22 @@ bool CSurveyStore::loadFromOpenFile() {
         // Never cut anything on a read error: the rest of the file may be whole.
         reportFailure("Could not read the survey points", reader.error());
         return false;
+    case CPointsReader::Status::Damaged:
+        // Opening refuses such a file; it was damaged since. The points before the damage
+        // are shown, and the file is left exactly as it is.
+        pointsDamage = reader.damage();
+        prompter.showMessage(damagedPointsText(reader.damage()) +
+                                 " Only the points before it are shown, and no point can be "
+                                 "added to this file.",
+                             kFileErrorCaption, MessageIcon::Stop);
+        return false;
     default: // openSiteFile has checked the section's head
         prompter.showMessage("The points section of " + path + " cannot be read.", {},
                              MessageIcon::Exclamation);
         return false;
     }
 
-    // A write cut short by a crash or a full disk: cut the partial bytes and make the last
-    // record announce the readings it has, so that the next point lands aligned.
-    const PointsTail& tail = reader.tail();
-    if (tail.torn) {
-        if (int error = repairPointsTail(siteFile, tail)) {
-            doubtfulTail = tail;
-            reportFailure("Could not repair the end of the survey points", error);
-        }
-    }
+    if (reader.tail().torn) repairTornTail(reader.tail());
     return true;
 }
 
@@ -280,6 +289,7 @@ bool CSurveyStore::discardPoints() {
     }
     resetPoints();
     doubtfulTail.reset();
+    pointsDamage.reset();
     if (fileOps().fdatasync(siteFile) != 0) {
         reportFailure("Could not remove the survey points", errno);
         return false;

@@ -65,8 +65,11 @@ public:
     int siteFileDescriptor() const { return siteFile; }
 
     // ---- the points ----
-    // Rebuilds the index and counters from the file; a torn tail left by a crash or a full
-    // disk is repaired in the file. False when the file could not be read (reported).
+    // Rebuilds the index and counters from the file. A torn tail left by a crash or a full
+    // disk is repaired in the file, after a copy of the file as it was has been kept in the
+    // data folder's repaired/, and the surveyor is told once. False when the file could not
+    // be read or is damaged (reported); a damaged file is never changed, and no point can be
+    // added to it, since it would land where no load finds it.
     bool loadPoints();
     // Removes every point from the file (it ends 8 bytes after pointsOffset) and the index,
     // after copying the file as it was into discarded/ in the data folder; when that copy
@@ -116,6 +119,8 @@ private:
     bool cutDoubtfulTail();
     // Reads the points of the open file into the index and repairs a torn tail.
     bool loadFromOpenFile();
+    // Keeps a safety copy, cuts the torn tail that loading found, and tells the surveyor.
+    void repairTornTail(const PointsTail& tail);
     void reportFailure(const std::string& whatFailed, int error);
     // Takes a deleted point out of the counters and marks it deleted in the index.
     void markDeleted(PointIndexEntry& entry);
@@ -145,9 +150,11 @@ private:
     int foundIndex = -1;
     CHeardApList heard;
 
-    // A rollback or repair that could not finish: the next write completes it first, so
-    // records stay aligned.
+    // A rollback or repair that could not finish, or was put off: the next write completes
+    // it first, so records stay aligned.
     std::optional<PointsTail> doubtfulTail;
+    // Loading met a damaged record: appends would land after it, out of every load's reach.
+    std::optional<PointsDamage> pointsDamage;
 };
 
 } // namespace walkmere

@@ -2,9 +2,14 @@
 #include <algorithm>
 #include <cstring>
 
+#include "scan/LiveApTable.h"
 #include "survey/SurveyStore.h"
 
 namespace walkmere {
+
+// Every certified AP of the live table fits in one point; a file never holds a point that
+// opening would refuse as damaged.
+static_assert(CLiveApTable::kMaxEntries <= kMaxReadingsPerPoint);
 
 void CSurveyStore::beginPoint(int32_t x, int32_t y, const std::string& pointLabel) {
     pointXValue = x;
@@ -28,7 +33,10 @@ int CSurveyStore::commitPoint(std::span<const ApRecord> certified) {
 
     // The record with its final count and all its readings go to the file in one write, so
     // a crash leaves either the whole point or a tail that loading repairs.
-    const size_t count = std::min<size_t>(heard.size(), UINT16_MAX);
+    // More APs than a point holds can only come from a caller other than the live table:
+    // the strongest are kept.
+    const size_t count = std::min<size_t>(heard.size(), kMaxReadingsPerPoint);
+    const size_t skipped = heard.size() - count;
     std::vector<uint8_t> bytes(kPointRecordSize + count * kReadingSize);
     PointRecord record;
     record.setX(pointXValue);
@@ -41,7 +49,7 @@ int CSurveyStore::commitPoint(std::span<const ApRecord> certified) {
     int16_t strongest = kRssiFloor;
     uint8_t* out = bytes.data() + kPointRecordSize;
     for (size_t i = 0; i < count; ++i) { // weakest first
-        const HeardAp& ap = heard.aps()[i];
+        const HeardAp& ap = heard.aps()[skipped + i];
         ApReading reading;
         reading.setChannel(static_cast<uint8_t>(ap.channel & 0xFF));
         reading.setRssi256(static_cast<int16_t>(ap.rssi * 256));

@@ -6,4 +6,5 @@ target_sources(walkmere_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/SafetyCopy.cpp
   ${CMAKE_CURRENT_LIST_DIR}/SurveyStore.cpp
   ${CMAKE_CURRENT_LIST_DIR}/SurveyStoreCommit.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/SurveyStoreRepair.cpp
 )

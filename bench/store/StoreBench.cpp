@@ -1,4 +1,5 @@
-// Loading a large survey, and storing one point with its flush to the disk.
+// Loading a large survey, checking it when the site is opened, and storing one point with
+// its flush to the disk.
 // The files go to WALKMERE_BENCH_DIR, else the system's temporary folder.
 #include <benchmark/benchmark.h>
 
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "survey/PointsReader.h"
+#include "survey/SiteFile.h"
 #include "survey/SurveyStore.h"
 
 namespace walkmere {
@@ -43,6 +45,7 @@ SiteHeader header() {
     h.setMagic(SiteHeader::kMagic);
     h.setVersion(4);
     h.setPointsOffset(kPointsAt);
+    h.setSignatureOffset(152);
     return h;
 }
 
@@ -115,6 +118,25 @@ void BM_WalkPoints(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * points);
 }
 BENCHMARK(BM_WalkPoints)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+// What opening adds: validation walks the whole points section once more, before the load.
+void BM_ValidateSiteFile(benchmark::State& state) {
+    const int points = static_cast<int>(state.range(0));
+    BenchDir dir;
+    const auto path = dir.root / "site.kvs";
+    writeSurvey(path, points, 10);
+    int fd = ::open(path.c_str(), O_RDONLY);
+    for (auto _ : state) {
+        if (!validateSiteFile(fd).accepted()) {
+            state.SkipWithError("refused");
+            break;
+        }
+    }
+    ::close(fd);
+    state.SetItemsProcessed(state.iterations() * points);
+    state.SetBytesProcessed(state.iterations() * points * int64_t{71 + 10 * 41});
+}
+BENCHMARK(BM_ValidateSiteFile)->Arg(100000)->Unit(benchmark::kMillisecond);
 
 // One survey point of 10 readings: open, lock, one write, fdatasync, close.
 void BM_CommitPoint(benchmark::State& state) {

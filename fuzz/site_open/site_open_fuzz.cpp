@@ -12,6 +12,7 @@
 #include <array>
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -35,8 +36,10 @@ const std::string& workFolder() {
         const char* base = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
         std::string pattern = std::string(base) + "/walkmere-fuzz-site.XXXXXX";
         if (!mkdtemp(pattern.data())) __builtin_trap();
-        // The decoded floor plan goes beside the site file or into $TMPDIR: keep both here.
+        // The decoded floor plan goes beside the site file or into $TMPDIR, and the copy
+        // kept before a torn tail is repaired into the data folder: keep all of them here.
         setenv("TMPDIR", pattern.c_str(), 1);
+        setenv("WALKMERE_HOME", pattern.c_str(), 1);
         return pattern;
     }();
     return folder;
@@ -91,6 +94,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size > kMaxInput) return 0;
     const std::string path = workFolder() + "/site.kvs";
     writeSite(path, data, size);
+    std::error_code ignored;
+    std::filesystem::remove_all(workFolder() + "/repaired", ignored); // the last run's copies
 
     // Validation alone never changes the file and must agree with the open flow.
     bool acceptedReadOnly;
@@ -123,8 +128,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (!site.floorPlanPath().empty()) {
             BmpCheck again = checkBmpFile(site.floorPlanPath());
             if (again.loadable != site.floorPlanCheck().loadable) __builtin_trap();
-            if (again.loadable && (!again.info || again.info->pixelHeight() == 0 ||
-                                   again.info->width <= 0))
+            if (again.loadable &&
+                (!again.info || again.info->pixelHeight() == 0 || again.info->width <= 0))
                 __builtin_trap();
         }
         if (!site.hasFloorPlan() && site.floorPlanProblem().empty()) __builtin_trap();

@@ -7,8 +7,8 @@
 #include "sitefile_builder.h"
 #include "survey/SafetyCopy.h"
 #include "survey/SurveyStore.h"
+#include "testkit/DataHome.h"
 #include "testkit/ScopedEnv.h"
-#include "testkit/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -42,8 +42,8 @@ class KeepPoints : public ::testing::Test {
 protected:
     std::vector<fs::path> copies() const {
         std::vector<fs::path> out;
-        if (fs::exists(home.file(kDiscardedFolder)))
-            for (const auto& e : fs::directory_iterator(home.file(kDiscardedFolder)))
+        if (fs::exists(home.discarded()))
+            for (const auto& e : fs::directory_iterator(home.discarded()))
                 out.push_back(e.path());
         return out;
     }
@@ -53,8 +53,8 @@ protected:
         ASSERT_TRUE(runOpenSiteFlow(prompter, store, view));
     }
 
-    testkit::TempDir dir, home;
-    testkit::ScopedEnv env{"WALKMERE_HOME", home.path().string()};
+    testkit::TempDir dir;
+    testkit::ScopedDataHome home;
     fs::path site = dir.file("office.kvs");
     ScriptedPrompter prompter;
     RecordingSoundPlayer sound;
@@ -71,7 +71,7 @@ TEST_F(KeepPoints, OnlyARealNoDiscardsAndTheFileAsItWasIsKept) {
     for (const Case c : {Case{YesNoAnswer::Yes, 2, 0}, Case{YesNoAnswer::Dismissed, 2, 0},
                          Case{YesNoAnswer::No, 0, 1}}) {
         SCOPED_TRACE(static_cast<int>(c.answer));
-        fs::remove_all(home.file(kDiscardedFolder));
+        fs::remove_all(home.discarded());
         sitefiletest::SiteLayout layout;
         layout.points = twoPoints();
         testkit::writeFileBytes(site, sitefiletest::buildSite(layout).bytes);

@@ -5,6 +5,7 @@
 #include "platform/Sound.h"
 #include "sitefile_builder.h"
 #include "survey/SurveyStore.h"
+#include "testkit/DataHome.h"
 #include "testkit/TempDir.h"
 
 #include <fcntl.h>
@@ -91,6 +92,7 @@ protected:
         EXPECT_EQ(boxes[0].icon, MessageIcon::Stop);
     }
 
+    testkit::ScopedDataHome home;
     testkit::TempDir dir;
     ScriptedPrompter prompter;
     RecordingSoundPlayer sound;
@@ -112,6 +114,13 @@ TEST_F(SiteOpening_, RefusedFilesStayByteIdenticalAndTheStoreKeepsItsSite) {
     put32(overlap, SiteHeader::kSignatureOffsetOffset, good.pointsOffset - 100);
     Bytes planOutside = good.bytes;
     put32(planOutside, SiteHeader::kBitmapOffsetOffset, 0x10000000);
+    // One bad count in the first of 20 points would make the other 19 its readings.
+    sitefiletest::SiteLayout twenty;
+    for (int i = 0; i < 20; ++i)
+        twenty.points = twenty.points + pointBytes(i, i, KIND_SURVEY_POINT, 3);
+    const auto twentyPoints = buildSite(twenty);
+    Bytes badCount = twentyPoints.bytes;
+    put16(badCount, twentyPoints.pointsOffset + 8 + 40, 0xFFFF);
 
     const std::string previous = write(good.bytes, "previous.kvs");
     ASSERT_TRUE(runFlow(previous));
@@ -124,6 +133,9 @@ TEST_F(SiteOpening_, RefusedFilesStayByteIdenticalAndTheStoreKeepsItsSite) {
                    "71 and 41."},
         {overlap, "Damaged Site File: signature block overlaps the points section."},
         {planOutside, "Damaged Site File: floor-plan block outside the file."},
+        {badCount, "Damaged Site File: the point record at byte " +
+                       std::to_string(twentyPoints.pointsOffset + 8) +
+                       " announces 65535 readings (at most 32)."},
     };
     for (const auto& [bytes, text] : cases) {
         SCOPED_TRACE(text);
@@ -260,25 +272,6 @@ TEST_F(SiteOpening_, APlanThatIsNoPictureOpensTheSiteWithoutOne) {
     const std::string good = write(buildSite().bytes, "good.kvs");
     ASSERT_TRUE(runFlow(good));
     EXPECT_EQ(prompter.messages(), std::vector<std::string>{"Cannot Load Bitmap"});
-}
-
-TEST_F(SiteOpening_, ACutFloorPlanBlockDecodesWhatIsThere) {
-    // header | signature | points head | floor-plan block cut in half at the end
-    const Bytes plan = sitefiletest::makeBmp(40, 40, 3);
-    const Bytes block = sitefiletest::compressPlan(plan);
-    Bytes b = buildSite().bytes;
-    const uint32_t planAt = static_cast<uint32_t>(b.size());
-    b.insert(b.end(), block.begin(), block.begin() + block.size() / 2);
-    put32(b, SiteHeader::kBitmapOffsetOffset, planAt);
-    const std::string path = write(b);
-
-    SiteOpenResult result = openSiteForSurvey(path, store);
-    ASSERT_TRUE(result.site);
-    const Bytes decoded = testkit::readFileBytes(result.site->floorPlanPath());
-    ASSERT_GT(decoded.size(), 54u);
-    ASSERT_LT(decoded.size(), plan.size());
-    EXPECT_TRUE(std::equal(decoded.begin(), decoded.end(), plan.begin()));
-    EXPECT_FALSE(result.site->hasFloorPlan()); // its pixels are not all there
 }
 
 TEST_F(SiteOpening_, TheTemporaryPlanGoesEvenWhenTheLoaderThrows) {

@@ -138,6 +138,48 @@ TEST_F(SiteValidation_, RefusesBlocksThatOverlapTheHeaderOrThePoints) {
     EXPECT_EQ(refusal(b), "");
 }
 
+// A point record announcing `announced` readings, followed by `present` of them.
+Bytes points(uint16_t announced, int present) {
+    PointRecord p;
+    p.setReadingCount(announced);
+    Bytes b(p.bytes.begin(), p.bytes.end());
+    b.resize(b.size() + size_t(present) * kReadingSize, 0x5A);
+    return b;
+}
+
+TEST_F(SiteValidation_, RefusesPointRecordsAnnouncingMoreReadingsThanAPointHolds) {
+    using sitefiletest::operator+;
+    Bytes nineteen;
+    for (int i = 0; i < 19; ++i)
+        nineteen = nineteen + points(2, 2);
+    const struct {
+        Bytes points;
+        long damagedAt; // from the first record; -1: accepted
+        uint16_t announced;
+    } cases[] = {
+        {points(32, 32) + points(0, 0), -1, 0},
+        {points(1, 1) + points(3, 1) + Bytes(20, 1), -1, 0}, // torn: the store repairs it
+        {points(65535, 1) + nineteen, 0, 65535},
+        {points(1, 1) + points(33, 33) + points(0, 0), 71 + 41, 33},
+        {points(0, 0) + points(40, 35), 71, 40}, // more at the end than one commit writes
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.damagedAt);
+        sitefiletest::SiteLayout layout;
+        layout.points = c.points;
+        const auto site = buildSite(layout);
+        const uint64_t at = site.pointsOffset + 8 + uint64_t(c.damagedAt);
+        SiteValidation v = check(site.bytes);
+        EXPECT_EQ(v.refusal ? v.refusal->text : "",
+                  c.damagedAt < 0 ? ""
+                                  : "Damaged Site File: the point record at byte " +
+                                        std::to_string(at) + " announces " +
+                                        std::to_string(c.announced) + " readings (at most 32).");
+        EXPECT_EQ(v.pointsDamage.has_value(), c.damagedAt >= 0);
+        EXPECT_EQ(v.layout.header.pointsOffset(), site.pointsOffset); // the header is sound
+    }
+}
+
 TEST_F(SiteValidation_, HoldsAtMost152HeaderBytes) {
     sitefiletest::SiteLayout layout;
     layout.headerLength = 200;

@@ -7,5 +7,6 @@ walkmere_test(survey_store_tests
     ${CMAKE_CURRENT_LIST_DIR}/store_reader_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/store_fault_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/store_crash_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/store_repair_test.cpp
   TIMEOUT 180
 )

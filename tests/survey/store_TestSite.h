@@ -13,6 +13,7 @@
 #include "survey/PointRecords.h"
 #include "survey/SiteHeader.h"
 #include "survey/SurveyStore.h"
+#include "testkit/DataHome.h"
 #include "testkit/TempDir.h"
 
 namespace walkmere::storetest {
@@ -107,8 +108,10 @@ inline PointRecord recordAt(const Bytes& file, size_t offset) {
     return p;
 }
 
-// A store on a site file in a fresh folder, with scripted user services.
+// A store on a site file in a fresh folder, with scripted user services and a data folder
+// of its own for the copies that a repair keeps.
 struct StoreFixture {
+    testkit::ScopedDataHome home;
     testkit::TempDir dir;
     std::filesystem::path path = dir.file("site.kvs");
     ScriptedPrompter prompter;

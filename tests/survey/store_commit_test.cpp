@@ -81,6 +81,19 @@ TEST_F(StoreCommit, EqualRssiKeepsTableOrderAndWeakSignalsScaleExactly) {
     EXPECT_EQ(store.index().back().bestRssi, -100);
 }
 
+TEST_F(StoreCommit, APointHoldsAtMost32ReadingsTheStrongest) {
+    // More than the live table can certify: a file with such a point would be refused.
+    std::vector<ApRecord> certified;
+    for (int i = 0; i < 40; ++i)
+        certified.push_back(ap(uint8_t(i), int8_t(-90 + i)));
+    store.beginPoint(0, 0, "TEST");
+    EXPECT_EQ(store.commitPoint(certified), 1);
+    ASSERT_EQ(fileSize(), kFirst + 71 + 32 * 41);
+    EXPECT_EQ(readingAt(file(), kFirst + 71).rssi256(), -82 * 256); // the 8 weakest left out
+    ASSERT_TRUE(store.loadPoints());
+    EXPECT_EQ(store.readingTotal(), 32);
+}
+
 TEST_F(StoreCommit, SsidChannelAndMacAreStoredAsTheBoardGaveThem) {
     const std::string ssid32 = "ABCDEFGHIJKLMNOPQRSTUVWXYZ012345";
     store.beginPoint(0, 0, "TEST");

@@ -119,6 +119,7 @@ TEST_F(StoreFaults, RollbackThatFailsIsFinishedByTheNextWrite) {
     ASSERT_EQ(store.index().size(), 3u);
     EXPECT_EQ(store.index()[2].x, 7);
     EXPECT_EQ(store.index()[2].bestRssi, -55);
+    EXPECT_FALSE(std::filesystem::exists(home.repaired())); // the store's own rollback
 }
 
 TEST_F(StoreFaults, FailedTruncateInDiscardKeepsShowingThePoints) {
@@ -182,7 +183,7 @@ TEST_F(StoreFaults, RepairThatFailsIsFinishedBeforeTheNextPoint) {
     testkit::writeFileBytes(path, torn);
     {
         ScopedFileOps use(failing);
-        failing.failOn(Call::Write, 1, EIO); // the count cannot be rewritten
+        failing.failOn(Call::Write, 2, EIO); // after the copy, the count cannot be rewritten
         EXPECT_TRUE(store.loadPoints());
     }
     EXPECT_EQ(prompter.messages().size(), 1u);

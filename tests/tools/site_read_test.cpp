@@ -166,6 +166,41 @@ TEST_F(SiteWithPoints, ReportsATornTailWithoutRepairingIt) {
     EXPECT_EQ(testkit::readFileBytes(site), cut);
 }
 
+TEST_F(SiteWithPoints, DamagedCountIsReportedWithItsOffsetAfterWhatStandsBeforeIt) {
+    // The placed AP's count reads 65535: the two records after it would be its readings.
+    const uint64_t at = store.index()[1].fileOffset;
+    Bytes damaged = before;
+    damaged[at + 40] = damaged[at + 41] = 0xFF;
+    testkit::writeFileBytes(site, damaged);
+    const std::string text = "Damaged Site File: the point record at byte " + std::to_string(at) +
+                             " announces 65535 readings (at most 32).";
+    const std::string damage = "\"damage\": {\"offset\": " + std::to_string(at) +
+                               ", \"announced\": 65535, \"text\": \"" + text + "\"}";
+    struct Case {
+        std::vector<std::string> args;
+        std::string shown; // how the output shows the damage or ends
+    };
+    const std::vector<Case> cases = {
+        {{"info", site},
+         "points section   at " + std::to_string(at - 8 - 71 - 82) +
+             "\nfloor plan       40 x 30 pixels, 24 bits per pixel (3654 bytes "
+             "decoded)\nsurvey points    damaged: " +
+             text.substr(19) + "\nrecords before   1 ('points' lists them)\n"},
+        {{"info", site, "--json"}, "\"readingsMissing\": null,\n  " + damage + "\n}\n"},
+        {{"points", site, "--json"}, "}]}\n], \"tornTail\": null, " + damage + "}\n"},
+        {{"points", site, "--csv"},
+         "," + std::to_string(at - 71 - 82) + ",6,-40,00-1A-2B-3C-4D-01,lobby\n"},
+    };
+    for (const Case& c : cases) {
+        ToolRun r = runTool(c.args);
+        EXPECT_EQ(r.code, 1);
+        EXPECT_EQ(r.err, "walkmere-site: " + site + ": " + text + "\n");
+        ASSERT_GE(r.out.size(), c.shown.size());
+        EXPECT_EQ(r.out.substr(r.out.size() - c.shown.size()), c.shown) << r.out;
+    }
+    EXPECT_EQ(testkit::readFileBytes(site), damaged);
+}
+
 TEST_F(SiteWithPoints, ReadingCommandsNeverChangeTheFile) {
     struct stat st {};
     ASSERT_EQ(::stat(site.c_str(), &st), 0);

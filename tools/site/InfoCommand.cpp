@@ -7,6 +7,12 @@ namespace walkmere::sitetool {
 
 namespace {
 
+// The counts of a damaged points section would be those of the records before the damage:
+// they are not shown as the site's.
+std::string countJson(const PointsTotals& t, uint64_t value) {
+    return t.damage ? "null" : std::to_string(value);
+}
+
 void printJson(const std::string& path, const SiteLayout& layout, const PlanSummary& plan,
                const PointsTotals& t, std::ostream& out) {
     const SiteHeader& h = layout.header;
@@ -27,14 +33,15 @@ void printJson(const std::string& path, const SiteLayout& layout, const PlanSumm
         << "  \"planWidth\": " << planNumber(picture ? plan.check.info->width : 0) << ",\n"
         << "  \"planHeight\": " << planNumber(picture ? plan.check.info->pixelHeight() : 0) << ",\n"
         << "  \"planProblem\": " << (picture ? "null" : jsonString(plan.problem())) << ",\n"
-        << "  \"recordCount\": " << t.recordCount << ",\n"
-        << "  \"locationCount\": " << t.locationCount << ",\n"
-        << "  \"readingTotal\": " << t.readingTotal << ",\n"
-        << "  \"placedApCount\": " << t.placedApCount << ",\n"
-        << "  \"deletedCount\": " << t.deletedCount << ",\n"
-        << "  \"tornTail\": " << t.tornTail << ",\n"
-        << "  \"readingsMissing\": " << t.readingsMissing << "\n"
-        << "}\n";
+        << "  \"recordCount\": " << countJson(t, t.recordCount) << ",\n"
+        << "  \"locationCount\": " << countJson(t, uint64_t(t.locationCount)) << ",\n"
+        << "  \"readingTotal\": " << countJson(t, uint64_t(t.readingTotal)) << ",\n"
+        << "  \"placedApCount\": " << countJson(t, t.placedApCount) << ",\n"
+        << "  \"deletedCount\": " << countJson(t, t.deletedCount) << ",\n"
+        << "  \"tornTail\": " << countJson(t, t.tornTail) << ",\n"
+        << "  \"readingsMissing\": " << countJson(t, t.readingsMissing);
+    if (t.damage) out << ",\n  \"damage\": " << damageJson(*t.damage);
+    out << "\n}\n";
 }
 
 void printText(const std::string& path, const SiteLayout& layout, const PlanSummary& plan,
@@ -54,6 +61,11 @@ void printText(const std::string& path, const SiteLayout& layout, const PlanSumm
             << " bits per pixel (" << plan.expanded.bytesWritten << " bytes decoded)\n";
     else
         out << "floor plan       none: " << plan.problem() << '\n';
+    if (t.damage) {
+        out << "survey points    damaged: " << t.damage->describe() << '\n'
+            << "records before   " << t.recordCount << " ('points' lists them)\n";
+        return;
+    }
     out << "survey points    " << t.locationCount << " with " << t.readingTotal << " readings\n"
         << "placed APs       " << t.placedApCount << '\n'
         << "deleted          " << t.deletedCount << '\n';
@@ -66,15 +78,18 @@ void printText(const std::string& path, const SiteLayout& layout, const PlanSumm
 int runInfo(const std::vector<std::string>& args, ToolStreams& io) {
     ToolArgs parsed(args, {{"--json", false}});
     const std::string& path = parsed.single("SITE.kvs");
-    ReadOnlySite site = openSiteForReading(path);
+    ReadOnlySite site = openSiteForListing(path);
     const SiteLayout& layout = site.validation.layout;
     const PlanSummary plan = inspectPlan(site.fd.get(), layout);
-    const PointsTotals totals = walkPoints(site.fd.get(), layout);
+    PointsTotals totals = walkPoints(site.fd.get(), layout);
+    if (!totals.damage) totals.damage = site.validation.pointsDamage; // changed since
     if (parsed.has("--json"))
         printJson(path, layout, plan, totals, io.out);
     else
         printText(path, layout, plan, totals, io.out);
-    return kExitOk;
+    if (!totals.damage) return kExitOk;
+    io.err << kToolName << ": " << path << ": " << damagedPointsText(*totals.damage) << '\n';
+    return kExitFileError;
 }
 
 } // namespace
@@ -87,14 +102,17 @@ extern const SiteCommand kInfoCommand{
     "points, readings, placed access points and deleted points, counted the way the program\n"
     "counts them when it loads the points (readings actually present in the file).\n"
     "A points section that ends in a partial record (a write cut short) is reported as a\n"
-    "torn tail; the file is not repaired.\n"
+    "torn tail; the file is not repaired. A point record that announces more readings than a\n"
+    "point can hold (32) is damage: the header and floor plan are shown, the point counts\n"
+    "are not, the damage is reported with its byte offset, and the exit code is 1.\n"
     "\n"
     "  --json  one JSON object with headerLength, version, pixelsPerUnitX, pixelsPerUnitY,\n"
     "          bitmapOffset, signatureOffset, pointsOffset, planBlockLength, planBytes,\n"
     "          planWidth, planHeight (null when the plan is not a picture), planProblem,\n"
     "          recordCount, locationCount, readingTotal, placedApCount, deletedCount,\n"
     "          tornTail (bytes of a partial record at the end, 0 when none) and\n"
-    "          readingsMissing, plus file and fileSize.\n",
+    "          readingsMissing, plus file and fileSize. For damaged points the counts are\n"
+    "          null and \"damage\" holds offset, announced and text.\n",
     runInfo,
 };
 

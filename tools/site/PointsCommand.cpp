@@ -72,13 +72,13 @@ int runPoints(const std::vector<std::string>& args, ToolStreams& io) {
     const bool csv = parsed.has("--csv");
     if (json && csv) throw UsageError("--json and --csv cannot be used together");
     const std::string& path = parsed.single("SITE.kvs");
-    ReadOnlySite site = openSiteForReading(path);
+    ReadOnlySite site = openSiteForListing(path);
 
     std::ostream& out = io.out;
     uint32_t number = 0;
     if (json) out << "{\"points\": [";
     if (csv) out << kCsvHeader;
-    const PointsTotals totals =
+    PointsTotals totals =
         walkPoints(site.fd.get(), site.validation.layout, [&](const PointView& p) {
             if (json)
                 printJsonPoint(p, number == 0, out);
@@ -88,6 +88,14 @@ int runPoints(const std::vector<std::string>& args, ToolStreams& io) {
                 printTextPoint(p, number + 1, out);
             ++number;
         });
+    if (!totals.damage) totals.damage = site.validation.pointsDamage; // changed since
+    if (totals.damage) {
+        if (json)
+            out << (number ? "\n" : "")
+                << "], \"tornTail\": null, \"damage\": " << damageJson(*totals.damage) << "}\n";
+        io.err << kToolName << ": " << path << ": " << damagedPointsText(*totals.damage) << '\n';
+        return kExitFileError;
+    }
     if (json) out << (number ? "\n" : "") << "], \"tornTail\": " << totals.tornTail << "}\n";
     if (totals.tornTail || totals.readingsMissing)
         io.err << kToolName << ": " << path << ": points section ends torn: " << totals.tornTail
@@ -120,7 +128,10 @@ extern const SiteCommand kPointsCommand{
     "          quotes are quoted.\n"
     "\n"
     "A torn tail (a partial record at the end of the file) is reported on standard error;\n"
-    "the file is not repaired.\n",
+    "the file is not repaired. A point record that announces more readings than a point can\n"
+    "hold (32) is damage: the records before it are listed, the damage is reported on\n"
+    "standard error with its byte offset (and in --json as \"damage\": offset, announced,\n"
+    "text, with \"tornTail\" null), and the exit code is 1.\n",
     runPoints,
 };
 

@@ -2,6 +2,7 @@
 
 #include "survey/CodecStreams.h"
 #include "tools/site/SiteCommand.h"
+#include "tools/site/TextEscape.h"
 
 #include <algorithm>
 #include <cstring>
@@ -34,6 +35,13 @@ ReadOnlySite openSiteForReading(const std::string& path) {
     return site;
 }
 
+ReadOnlySite openSiteForListing(const std::string& path) {
+    ReadOnlySite site = openSiteReadOnly(path);
+    if (site.fd.valid() && site.validation.pointsDamage) return site;
+    if (!site.accepted()) throw FileError(path + ": " + site.validation.refusal->text);
+    return site;
+}
+
 std::string PlanSummary::problem() const {
     if (expanded.status != ExpandStatus::Ok) return describeExpandResult(expanded);
     if (!check.loadable) return check.problem;
@@ -60,6 +68,12 @@ const char* kindName(uint8_t kind) {
     default:
         return "unknown";
     }
+}
+
+std::string damageJson(const PointsDamage& damage) {
+    return "{\"offset\": " + std::to_string(damage.recordOffset) +
+           ", \"announced\": " + std::to_string(damage.announced) +
+           ", \"text\": " + jsonString(damagedPointsText(damage)) + "}";
 }
 
 PointsTotals walkPoints(int fd, const SiteLayout& layout,
@@ -100,6 +114,10 @@ PointsTotals walkPoints(int fd, const SiteLayout& layout,
     }
     if (reader.status() == CPointsReader::Status::ReadError)
         throw FileError(std::string("cannot read the points: ") + std::strerror(reader.error()));
+    if (reader.status() == CPointsReader::Status::Damaged) {
+        totals.damage = reader.damage();
+        return totals;
+    }
     const PointsTail& tail = reader.tail();
     totals.tornTail = tail.tornBytes();
     if (tail.readingsCut) totals.readingsMissing = tail.announced - tail.present;

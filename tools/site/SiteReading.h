@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace walkmere::sitetool {
@@ -14,6 +15,10 @@ namespace walkmere::sitetool {
 // Opens a site file read-only and validates it; throws FileError "PATH: reason" when the
 // file cannot be opened or is refused.
 ReadOnlySite openSiteForReading(const std::string& path);
+// The same, except that a file refused only for damaged points is returned too (its
+// validation then holds the refusal and pointsDamage): for the commands that show what
+// stands before the damage, and then report it.
+ReadOnlySite openSiteForListing(const std::string& path);
 
 // What the floor-plan block decodes to.
 struct PlanSummary {
@@ -46,13 +51,18 @@ struct PointsTotals {
     uint32_t otherKindCount = 0;
     uint64_t tornTail = 0;        // bytes of a partial record or reading at the end
     uint32_t readingsMissing = 0; // readings the last record announces but the file lacks
+    // The walk stopped at a damaged record; the numbers above count the records before it.
+    std::optional<PointsDamage> damage;
 };
 
-// Walks every point record in file order, deleted ones included. Throws FileError when
-// the file cannot be read.
+// Walks every point record in file order, deleted ones included, up to a damaged record if
+// there is one. Throws FileError when the file cannot be read.
 PointsTotals walkPoints(int fd, const SiteLayout& layout,
                         const std::function<void(const PointView&)>& visit = {});
 
 const char* kindName(uint8_t kind);
+
+// {"offset": N, "announced": M, "text": "Damaged Site File: ..."}
+std::string damageJson(const PointsDamage& damage);
 
 } // namespace walkmere::sitetool
