@@ -12,6 +12,7 @@
 #include "platform/Prompter.h"
 #include "survey/FileOps.h"
 #include "survey/OwnedFd.h"
+#include "survey/RegularFile.h"
 #include "survey/SurveyStore.h"
 #include "survey/TempFile.h"
 
@@ -56,11 +57,11 @@ bool isSameFile(const std::string& current, const std::string& chosen) {
 int copySiteFile(const std::string& source, const std::string& destination) {
     const std::string target = resolveDestination(destination);
 
-    OwnedFd in(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
-    if (!in.valid()) return errno;
+    RegularFileOpening opened = openRegularFile(source, O_RDONLY);
+    if (!opened.fd.valid()) return opened.notRegular ? EINVAL : opened.error;
+    const OwnedFd in = std::move(opened.fd);
     struct stat sourceStat;
     if (::fstat(in.get(), &sourceStat) != 0) return errno;
-    if (!S_ISREG(sourceStat.st_mode)) return EINVAL;
 
     // Beside the destination, so that the rename replaces it in one step.
     TempFile copy;

@@ -1,6 +1,7 @@
 #include "survey/SiteOpening.h"
 
 #include "survey/BitmapExpander.h"
+#include "survey/RegularFile.h"
 #include "survey/SurveyStore.h"
 
 #include <cerrno>
@@ -49,8 +50,11 @@ struct SiteOpener {
     }
 
     static SiteOpenResult open(const std::string& path, CSurveyStore& store) {
-        OwnedFd fd(::open(path.c_str(), O_RDWR | O_CLOEXEC));
-        if (!fd.valid()) return refusedWith(SiteFileProblem::CannotOpen, std::strerror(errno));
+        RegularFileOpening opened = openRegularFile(path, O_RDWR);
+        if (!opened.fd.valid())
+            return refusedWith(SiteFileProblem::CannotOpen,
+                               opened.notRegular ? path + ": " + opened.problem : opened.problem);
+        OwnedFd fd = std::move(opened.fd);
         if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
             const int error = errno;
             return refusedWith(SiteFileProblem::CannotOpen,

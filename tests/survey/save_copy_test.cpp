@@ -2,10 +2,13 @@
 // half written.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
+#include <future>
 #include <set>
 
 #include "survey/FileOps.h"
@@ -136,6 +139,23 @@ TEST_F(Copy, AnImpossibleDestinationFailsWithoutLeavingAnything) {
     EXPECT_TRUE(fs::is_directory(dir.file("taken.kvs")));
     EXPECT_TRUE(fs::is_empty(dir.file("taken.kvs")));
     EXPECT_EQ(namesIn(dir.path()), (std::set<std::string>{"site.kvs", "taken.kvs"}));
+}
+
+TEST_F(Copy, ASourceThatIsAFifoIsRefusedWithoutWaitingForAWriter) {
+    const fs::path fifo = dir.file("fifo.kvs");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    auto copying = std::async(std::launch::async, [&] {
+        return copySiteFile(fifo.string(), dir.file("copy.kvs").string());
+    });
+    if (copying.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
+        ADD_FAILURE() << "the copy waits on the FIFO";
+        // A writer lets the blocked open return, so the test can end.
+        const int writer = ::open(fifo.c_str(), O_WRONLY);
+        copying.wait();
+        ::close(writer);
+    }
+    EXPECT_EQ(copying.get(), EINVAL);
+    EXPECT_EQ(namesIn(dir.path()), (std::set<std::string>{"site.kvs", "fifo.kvs"}));
 }
 
 TEST_F(Copy, AMissingSourceFailsAndCreatesNothing) {

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 #include <stdexcept>
 #include <sys/file.h>
+#include <sys/stat.h>
 
 namespace walkmere {
 namespace {
@@ -210,6 +211,32 @@ TEST_F(SiteOpening_, ALockedFileIsRefusedWithTheReasonAndLeftAlone) {
     prompter.clear();
     EXPECT_FALSE(runFlow(dir.file("missing.kvs").string()));
     expectFileError("No such file or directory");
+}
+
+TEST_F(SiteOpening_, WhatIsNotARegularFileIsRefusedAtOnceWithItsType) {
+    const std::string previous = write(buildSite().bytes, "previous.kvs");
+    ASSERT_TRUE(runFlow(previous));
+    const std::string fifo = dir.file("fifo.kvs").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    for (const auto& [path, type] : {std::pair<std::string, std::string>{fifo, "a FIFO"},
+                                     {"/dev/null", "a character device"},
+                                     {dir.path().string(), "a directory"}}) {
+        SCOPED_TRACE(path);
+        prompter.clear();
+        EXPECT_FALSE(runFlow(path));
+        expectFileError(path + ": not a regular file (" + type + ")");
+        EXPECT_EQ(store.sitePath(), previous);
+    }
+
+    // The site file swapped for a FIFO while it is open: the store's next operation says so
+    // and changes nothing.
+    prompter.clear();
+    const auto pointsBefore = store.index().size();
+    fs::rename(fifo, previous);
+    EXPECT_FALSE(store.loadPoints());
+    EXPECT_EQ(prompter.messages(),
+              std::vector<std::string>{"<<<not a regular file (a FIFO)<" + previous + ">"});
+    EXPECT_EQ(store.index().size(), pointsBefore);
 }
 
 TEST_F(SiteOpening_, TheFlowLoadsThePlanAndKeepsOrDiscardsThePoints) {

@@ -2,12 +2,16 @@
 #include "site_testing.h"
 
 #include <cerrno>
+#include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 extern char** environ;
@@ -24,8 +28,10 @@ struct ProcessRun {
     std::string err;
 };
 
-// Runs the program with stdout and stderr sent to files in `dir`.
-ProcessRun runProgram(const testkit::TempDir& dir, const std::vector<std::string>& args) {
+// Runs the program with stdout and stderr sent to files in `dir`. A program still running
+// after `deadline` is killed and reported as hanging.
+ProcessRun runProgram(const testkit::TempDir& dir, const std::vector<std::string>& args,
+                      std::chrono::milliseconds deadline = std::chrono::seconds(60)) {
     const char* build = std::getenv("WALKMERE_BUILD_DIR");
     const std::string program =
         build ? std::string(build) + "/tools/site/walkmere-site" : WALKMERE_SITE_PROGRAM;
@@ -52,10 +58,15 @@ ProcessRun runProgram(const testkit::TempDir& dir, const std::vector<std::string
     }
     int status = 0;
     pid_t waited;
-    do {
-        waited = ::waitpid(pid, &status, 0);
-    } while (waited < 0 && errno == EINTR);
-    if (waited != pid)
+    const auto giveUp = std::chrono::steady_clock::now() + deadline;
+    while ((waited = ::waitpid(pid, &status, WNOHANG)) == 0 &&
+           std::chrono::steady_clock::now() < giveUp)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    if (waited == 0) {
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, &status, 0);
+        run.failure = "still running after " + std::to_string(deadline.count()) + " ms";
+    } else if (waited != pid)
         run.failure = std::string("waitpid: ") + std::strerror(errno);
     else if (WIFEXITED(status))
         run.code = WEXITSTATUS(status);
@@ -94,6 +105,32 @@ TEST(SiteProgram, RunsAsACommandWithItsExitCodes) {
     ProcessRun help = runProgram(dir, {"--help"});
     EXPECT_EQ(help.code, 0);
     EXPECT_NE(help.out.find("Usage: walkmere-site COMMAND"), std::string::npos);
+}
+
+TEST(SiteProgram, RefusesWhatIsNotARegularFileAtOnce) {
+    testkit::TempDir dir;
+    const std::string fifo = dir.file("fifo.kvs").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string folder = dir.file("folder.kvs").string();
+    std::filesystem::create_directory(folder);
+    const std::string out = dir.file("out").string();
+
+    const std::vector<std::pair<std::string, std::string>> sites = {
+        {fifo, "a FIFO"}, {"/dev/null", "a character device"}, {folder, "a directory"}};
+    const std::vector<std::vector<std::string>> commands = {
+        {"info"}, {"points"}, {"plan", "-o", out}, {"heatmap", "-o", out}, {"report", "-o", out}};
+    for (const auto& [site, type] : sites) {
+        for (std::vector<std::string> args : commands) {
+            args.insert(args.begin() + 1, site);
+            SCOPED_TRACE(args[0] + " " + site);
+            // A blocking open of the FIFO would wait for a writer for ever.
+            const ProcessRun run = runProgram(dir, args, std::chrono::seconds(10));
+            EXPECT_EQ(run.failure, "");
+            EXPECT_EQ(run.code, 1);
+            EXPECT_EQ(run.err, "walkmere-site: " + site + ": not a regular file (" + type + ")\n");
+            EXPECT_FALSE(std::filesystem::exists(out));
+        }
+    }
 }
 
 } // namespace
