@@ -135,23 +135,26 @@ BmpCheck checkBmp(const uint8_t* data, size_t size, uint64_t totalSize) {
 }
 
 BmpCheck checkBmpFile(const std::string& path) {
-    BmpCheck check;
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return refuse(check, std::strerror(errno));
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return refuse(BmpCheck{}, std::strerror(errno));
+    const BmpCheck check = checkBmpDescriptor(fd);
+    ::close(fd);
+    return check;
+}
+
+BmpCheck checkBmpDescriptor(int fd) {
     struct stat st {};
     uint8_t head[BmpInfo::kFileHeaderSize + kLargestInfoSize];
     size_t got = 0;
     bool failed = ::fstat(fd, &st) != 0;
     while (!failed && got < sizeof head) {
-        ssize_t n = ::read(fd, head + got, sizeof head - got);
+        ssize_t n = ::pread(fd, head + got, sizeof head - got, static_cast<off_t>(got));
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) failed = true;
         if (n <= 0) break;
         got += static_cast<size_t>(n);
     }
-    int savedErrno = errno;
-    ::close(fd);
-    if (failed) return refuse(check, std::strerror(savedErrno));
+    if (failed) return refuse(BmpCheck{}, std::strerror(errno));
     return checkBmp(head, got, static_cast<uint64_t>(st.st_size));
 }
 

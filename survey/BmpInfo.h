@@ -56,5 +56,7 @@ BmpCheck checkBmp(const uint8_t* data, size_t size, uint64_t totalSize);
 
 // The same for a file on disk. A file that cannot be read is reported in problem.
 BmpCheck checkBmpFile(const std::string& path);
+// The same for an open file, read from its start (its position is not used).
+BmpCheck checkBmpDescriptor(int fd);
 
 } // namespace walkmere

@@ -1,9 +1,11 @@
 #include "survey/RegularFile.h"
 
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace walkmere {
 
@@ -63,6 +65,47 @@ RegularFileOpening openRegularFile(const std::string& path, int flags) {
     RegularFileOpening result;
     result.fd = std::move(fd);
     return result;
+}
+
+ReplaceTarget resolveReplaceTarget(const std::string& path) {
+    // As many links as the system itself follows before it gives up with ELOOP.
+    constexpr int kMaxLinks = 40;
+    ReplaceTarget target;
+    target.path = path;
+    for (int links = 0; links <= kMaxLinks; ++links) {
+        struct stat st {};
+        if (::lstat(target.path.c_str(), &st) != 0) {
+            // Nothing there yet (or a missing folder, which creating the file will say).
+            if (errno != ENOENT) {
+                target.error = errno;
+                target.problem = std::strerror(errno);
+            }
+            return target;
+        }
+        if (S_ISREG(st.st_mode)) return target;
+        if (!S_ISLNK(st.st_mode)) {
+            target.notRegular = true;
+            target.problem = notRegularFileText(st.st_mode);
+            return target;
+        }
+        char link[PATH_MAX];
+        const ssize_t n = ::readlink(target.path.c_str(), link, sizeof link);
+        if (n < 0 || n == static_cast<ssize_t>(sizeof link)) {
+            target.error = n < 0 ? errno : ENAMETOOLONG;
+            target.problem = std::strerror(target.error);
+            return target;
+        }
+        const std::string next(link, static_cast<size_t>(n));
+        // A relative link is read from the folder that holds it.
+        const size_t slash = target.path.rfind('/');
+        if (next.starts_with('/') || slash == std::string::npos)
+            target.path = next;
+        else
+            target.path = target.path.substr(0, slash + 1) + next;
+    }
+    target.error = ELOOP;
+    target.problem = std::strerror(ELOOP);
+    return target;
 }
 
 } // namespace walkmere

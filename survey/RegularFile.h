@@ -28,4 +28,18 @@ struct RegularFileOpening {
 // returned.
 RegularFileOpening openRegularFile(const std::string& path, int flags);
 
+// The file that writing a new file under `path` (a temporary file renamed over it)
+// replaces: `path` itself, or, when it is a symbolic link, the file its links lead to, so
+// that the link stays and the file it names gets the new content (a link that leads
+// nowhere gets the file made where it points). Only a regular file, or no file at all,
+// is replaced: a device, FIFO, socket or directory there is refused with
+// notRegularFileText, so that no rename ever puts a file in the place of /dev/null.
+struct ReplaceTarget {
+    std::string path;        // the name to rename onto
+    std::string problem;     // set when nothing may be written there
+    bool notRegular = false; // the problem is a file of another type
+    int error = 0;           // errno of a failed look-up otherwise
+};
+ReplaceTarget resolveReplaceTarget(const std::string& path);
+
 } // namespace walkmere

@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <filesystem>
 #include <vector>
 
@@ -21,19 +20,6 @@ namespace walkmere {
 namespace {
 
 constexpr size_t kCopyPiece = 64 * 1024;
-
-// A destination that is a symbolic link gets the copy in the file it names.
-std::string resolveDestination(const std::string& destination) {
-    struct stat st;
-    if (::lstat(destination.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-        if (char* real = ::realpath(destination.c_str(), nullptr)) {
-            std::string resolved(real);
-            std::free(real);
-            return resolved;
-        }
-    }
-    return destination;
-}
 
 // Makes the rename itself durable. File systems that cannot flush a folder say EINVAL.
 int flushFolderOf(const std::string& target) {
@@ -55,7 +41,10 @@ bool isSameFile(const std::string& current, const std::string& chosen) {
 }
 
 int copySiteFile(const std::string& source, const std::string& destination) {
-    const std::string target = resolveDestination(destination);
+    // A link gets the copy in the file it names; a device or FIFO is never replaced.
+    const ReplaceTarget replaced = resolveReplaceTarget(destination);
+    if (!replaced.problem.empty()) return replaced.notRegular ? EINVAL : replaced.error;
+    const std::string& target = replaced.path;
 
     RegularFileOpening opened = openRegularFile(source, O_RDONLY);
     if (!opened.fd.valid()) return opened.notRegular ? EINVAL : opened.error;

@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -102,6 +105,45 @@ TEST_F(Copy, ALinkAsDestinationFillsTheFileItNamesAndStaysALink) {
     ASSERT_EQ(copySiteFile(source.string(), dir.file("link.kvs").string()), 0);
     EXPECT_TRUE(fs::is_symlink(dir.file("link.kvs")));
     EXPECT_EQ(testkit::readFileBytes(real), content);
+}
+
+TEST_F(Copy, ADeviceFifoOrSocketIsNeverReplaced) {
+    std::vector<fs::path> targets = {dir.file("fifo.kvs"), dir.file("socket.kvs")};
+    ASSERT_EQ(::mkfifo(targets[0].c_str(), 0600), 0);
+    const int listener = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", targets[1].c_str());
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    // A copy of /dev/null's device where that is allowed (as root), never /dev/null itself.
+    if (::mknod(dir.file("null.kvs").c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0)
+        targets.push_back(dir.file("null.kvs"));
+    // Reached through a link too.
+    fs::create_symlink("fifo.kvs", dir.file("link.kvs"));
+    targets.push_back(dir.file("link.kvs"));
+    const std::set<std::string> before = namesIn(dir.path());
+
+    for (const fs::path& target : targets) {
+        SCOPED_TRACE(target);
+        struct stat was {};
+        ASSERT_EQ(::lstat(target.c_str(), &was), 0);
+        EXPECT_EQ(copySiteFile(source.string(), target.string()), EINVAL);
+        struct stat now {};
+        ASSERT_EQ(::lstat(target.c_str(), &now), 0);
+        EXPECT_EQ(now.st_mode, was.st_mode);
+        EXPECT_EQ(now.st_ino, was.st_ino);
+    }
+    EXPECT_EQ(namesIn(dir.path()), before);
+    ::close(listener);
+}
+
+TEST_F(Copy, ALinkToNothingYetGetsTheFileMadeWhereItPoints) {
+    fs::create_directory(dir.file("elsewhere"));
+    fs::create_symlink("elsewhere/new.kvs", dir.file("link.kvs"));
+    ASSERT_EQ(copySiteFile(source.string(), dir.file("link.kvs").string()), 0);
+    EXPECT_TRUE(fs::is_symlink(dir.file("link.kvs")));
+    EXPECT_EQ(testkit::readFileBytes(dir.file("elsewhere") / "new.kvs"), content);
+    EXPECT_EQ(namesIn(dir.file("elsewhere")), (std::set<std::string>{"new.kvs"}));
 }
 
 // The destination keeps its old bytes whichever step of the copy fails, and the temporary

@@ -1,5 +1,6 @@
 // Runs the built walkmere-site program itself, as a user would.
 #include "site_testing.h"
+#include "testkit/SparseSite.h"
 
 #include <cerrno>
 #include <chrono>
@@ -19,19 +20,21 @@ extern char** environ;
 namespace walkmere {
 namespace {
 
+namespace fs = std::filesystem;
 using namespace sitetooltest;
 
 struct ProcessRun {
     int code = -1;
+    int signal = 0;      // the signal that ended the program
     std::string failure; // why the program did not run to an exit code
     std::string out;
     std::string err;
 };
 
-// Runs the program with stdout and stderr sent to files in `dir`. A program still running
-// after `deadline` is killed and reported as hanging.
-ProcessRun runProgram(const testkit::TempDir& dir, const std::vector<std::string>& args,
-                      std::chrono::milliseconds deadline = std::chrono::seconds(60)) {
+// Starts the program with stdout and stderr sent to files in `dir`; -1 (and `failure` set)
+// when it cannot start.
+pid_t startProgram(const testkit::TempDir& dir, const std::vector<std::string>& args,
+                   std::string& failure) {
     const char* build = std::getenv("WALKMERE_BUILD_DIR");
     const std::string program =
         build ? std::string(build) + "/tools/site/walkmere-site" : WALKMERE_SITE_PROGRAM;
@@ -48,14 +51,31 @@ ProcessRun runProgram(const testkit::TempDir& dir, const std::vector<std::string
                                      0600);
     posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                      0600);
+    // The stop signals act as they would in a shell, whatever the test runner set.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t signals;
+    sigemptyset(&signals);
+    posix_spawnattr_setsigmask(&attributes, &signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    posix_spawnattr_setsigdefault(&attributes, &signals);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
     pid_t pid = 0;
-    ProcessRun run;
-    const int spawned = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
+    const int spawned =
+        posix_spawn(&pid, program.c_str(), &actions, &attributes, argv.data(), environ);
+    posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0) {
-        run.failure = program + ": " + std::strerror(spawned);
-        return run;
-    }
+    if (spawned == 0) return pid;
+    failure = program + ": " + std::strerror(spawned);
+    return -1;
+}
+
+// Waits for a started program. One still running after `deadline` is killed and reported
+// as hanging.
+ProcessRun finishProgram(const testkit::TempDir& dir, pid_t pid,
+                         std::chrono::milliseconds deadline = std::chrono::seconds(60)) {
+    ProcessRun run;
     int status = 0;
     pid_t waited;
     const auto giveUp = std::chrono::steady_clock::now() + deadline;
@@ -66,17 +86,34 @@ ProcessRun runProgram(const testkit::TempDir& dir, const std::vector<std::string
         ::kill(pid, SIGKILL);
         ::waitpid(pid, &status, 0);
         run.failure = "still running after " + std::to_string(deadline.count()) + " ms";
-    } else if (waited != pid)
+    } else if (waited != pid) {
         run.failure = std::string("waitpid: ") + std::strerror(errno);
-    else if (WIFEXITED(status))
+    } else if (WIFEXITED(status)) {
         run.code = WEXITSTATUS(status);
-    else
-        run.failure = "status " + std::to_string(status);
-    const Bytes out = testkit::readFileBytes(outPath);
-    const Bytes err = testkit::readFileBytes(errPath);
+    } else if (WIFSIGNALED(status)) {
+        run.signal = WTERMSIG(status);
+        run.failure = std::string("ended by ") + strsignal(run.signal);
+    }
+    const Bytes out = testkit::readFileBytes(dir.file("stdout"));
+    const Bytes err = testkit::readFileBytes(dir.file("stderr"));
     run.out.assign(out.begin(), out.end());
     run.err.assign(err.begin(), err.end());
     return run;
+}
+
+ProcessRun runProgram(const testkit::TempDir& dir, const std::vector<std::string>& args,
+                      std::chrono::milliseconds deadline = std::chrono::seconds(60)) {
+    ProcessRun run;
+    const pid_t pid = startProgram(dir, args, run.failure);
+    return pid < 0 ? run : finishProgram(dir, pid, deadline);
+}
+
+std::vector<std::string> partFilesIn(const std::filesystem::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(folder))
+        if (e.path().filename().string().find(".part.") != std::string::npos)
+            names.push_back(e.path().filename().string());
+    return names;
 }
 
 TEST(SiteProgram, RunsAsACommandWithItsExitCodes) {
@@ -130,6 +167,38 @@ TEST(SiteProgram, RefusesWhatIsNotARegularFileAtOnce) {
             EXPECT_EQ(run.err, "walkmere-site: " + site + ": not a regular file (" + type + ")\n");
             EXPECT_FALSE(std::filesystem::exists(out));
         }
+    }
+}
+
+// SIGTERM or SIGINT while the plan is being written: the ".part" file goes, nothing
+// appears under the output name, and the signal still ends the program.
+TEST(SiteProgram, AStopSignalDuringAWriteRemovesThePartFile) {
+    testkit::TempDir dir;
+    const std::string site = dir.file("big.kvs").string();
+    // A 10,000 x 10,000 plan at 8 bits: 100 MB to write, which takes a while.
+    testkit::writeSparseSite(site, testkit::bmpHeaders(10000, 10000, 8), 100'000'000 / 8);
+    const std::string out = dir.file("plan.bmp").string();
+    for (int signal : {SIGTERM, SIGINT}) {
+        SCOPED_TRACE(strsignal(signal));
+        std::string failure;
+        const pid_t pid = startProgram(dir, {"plan", site, "-o", out}, failure);
+        ASSERT_GT(pid, 0) << failure;
+        // Once the first megabyte is in the part file.
+        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        for (;;) {
+            const std::vector<std::string> parts = partFilesIn(dir.path());
+            std::error_code ignored;
+            if (!parts.empty() && fs::file_size(dir.file(parts[0]), ignored) > (1 << 20) &&
+                !ignored)
+                break;
+            if (std::chrono::steady_clock::now() > giveUp) break;
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        }
+        ::kill(pid, signal);
+        const ProcessRun run = finishProgram(dir, pid);
+        EXPECT_EQ(run.signal, signal) << run.failure << run.err;
+        EXPECT_EQ(partFilesIn(dir.path()), std::vector<std::string>{});
+        EXPECT_FALSE(std::filesystem::exists(out));
     }
 }
 
