@@ -32,7 +32,7 @@ struct SiteOpener {
             site.planProblem = std::string("cannot make a temporary file: ") + std::strerror(error);
             return;
         }
-        const ExpandResult expanded = expandFloorPlan(
+        const ExpandResult expanded = expandPlanBitmap(
             siteFd, layout.header.bitmapOffset(), layout.planBlockBytes(), site.plan.descriptor());
         const int closeError = site.plan.closeDescriptor();
         if (expanded.status != ExpandStatus::Ok) {

@@ -5,6 +5,7 @@
 #include "platform/Sound.h"
 #include "sitefile_builder.h"
 #include "survey/SurveyStore.h"
+#include "testkit/SparseSite.h"
 #include "testkit/TempDir.h"
 
 #include <fcntl.h>
@@ -306,6 +307,36 @@ TEST_F(SiteOpening_, ACutFloorPlanBlockDecodesWhatIsThere) {
     ASSERT_LT(decoded.size(), plan.size());
     EXPECT_TRUE(std::equal(decoded.begin(), decoded.end(), plan.begin()));
     EXPECT_FALSE(result.site->hasFloorPlan()); // its pixels are not all there
+}
+
+// A small sparse site whose plan block announces 200 MB of zero code, 1.6 GB decoded.
+TEST_F(SiteOpening_, TheDecodedPlanStopsAtTheLengthItsHeadersGive) {
+    const Bytes headers = testkit::bmpHeaders(40, 30, 24);
+    const std::string path = dir.file("sparse.kvs").string();
+    testkit::writeSparseSite(path, headers, 200u << 20);
+    SiteOpenResult result = openSiteForSurvey(path, store);
+    ASSERT_TRUE(result.site);
+    ASSERT_TRUE(result.site->hasFloorPlan()) << result.site->floorPlanProblem();
+    EXPECT_EQ(fs::file_size(result.site->floorPlanPath()), 54 + 120 * 30 + kPaddingBytes);
+}
+
+TEST_F(SiteOpening_, APlanAboveThePixelLimitOpensTheSiteWithoutOne) {
+    const std::string path = dir.file("huge.kvs").string();
+    testkit::writeSparseSite(path, testkit::bmpHeaders(20000, 10000, 8), 1u << 20);
+    const auto before = filesInDir();
+    {
+        SiteOpenResult result = openSiteForSurvey(path, store);
+        ASSERT_TRUE(result.site);
+        EXPECT_FALSE(result.site->hasFloorPlan());
+        EXPECT_EQ(result.site->floorPlanProblem(),
+                  "The floor plan is too large: 20000 x 10000 pixels, more than the limit of "
+                  "100000000 pixels.");
+        EXPECT_EQ(filesInDir(), before) << "no decoded plan is kept";
+    }
+    ASSERT_TRUE(runFlow(path));
+    EXPECT_EQ(prompter.messages(), std::vector<std::string>{"Cannot Load Bitmap"});
+    EXPECT_EQ(view.calls, (std::vector<std::string>{"accepted " + path, "ready", "redraw"}));
+    EXPECT_EQ(store.sitePath(), path);
 }
 
 TEST_F(SiteOpening_, TheTemporaryPlanGoesEvenWhenTheLoaderThrows) {

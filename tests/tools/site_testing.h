@@ -7,6 +7,7 @@
 #include "testkit/TempDir.h"
 #include "tools/site/SiteTool.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <sstream>
 #include <string>
@@ -67,9 +68,8 @@ inline std::string createSite(const testkit::TempDir& dir, int32_t width = 40, i
     return site;
 }
 
-// Appends a survey point at (x, y) that heard one access point to a site whose points
-// section ends the file, as createSite makes it.
-inline void appendSurveyPoint(const std::string& site, int32_t x, int32_t y, int rssiDbm) {
+// A survey point at (x, y) that heard one access point, as the points section holds it.
+inline Bytes surveyPointBytes(int32_t x, int32_t y, int rssiDbm) {
     PointRecord point;
     point.setX(x);
     point.setY(y);
@@ -81,9 +81,17 @@ inline void appendSurveyPoint(const std::string& site, int32_t x, int32_t y, int
     const uint8_t mac[6] = {0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E};
     reading.setMac(mac);
     reading.setSsid("office");
+    Bytes bytes(kPointRecordSize + kReadingSize);
+    std::copy(point.bytes.begin(), point.bytes.end(), bytes.begin());
+    std::copy(reading.bytes.begin(), reading.bytes.end(), bytes.begin() + kPointRecordSize);
+    return bytes;
+}
+
+// Appends such a point to a site whose points section ends the file, as createSite makes it.
+inline void appendSurveyPoint(const std::string& site, int32_t x, int32_t y, int rssiDbm) {
     Bytes bytes = testkit::readFileBytes(site);
-    bytes.insert(bytes.end(), point.bytes.begin(), point.bytes.end());
-    bytes.insert(bytes.end(), reading.bytes.begin(), reading.bytes.end());
+    const Bytes point = surveyPointBytes(x, y, rssiDbm);
+    bytes.insert(bytes.end(), point.begin(), point.end());
     testkit::writeFileBytes(site, bytes);
 }
 

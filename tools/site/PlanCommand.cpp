@@ -16,8 +16,8 @@ int runPlan(const std::vector<std::string>& args, ToolStreams& io) {
 
     const SiteLayout& layout = site.validation.layout;
     OutputFile file(output, io.out);
-    const ExpandResult expanded = expandFloorPlan(site.fd.get(), layout.header.bitmapOffset(),
-                                                  layout.planBlockBytes(), file.descriptor());
+    const ExpandResult expanded = expandPlanBitmap(site.fd.get(), layout.header.bitmapOffset(),
+                                                   layout.planBlockBytes(), file.descriptor());
     if (expanded.status != ExpandStatus::Ok)
         throw FileError(path + ": floor plan: " + describeExpandResult(expanded));
     const BmpCheck check = checkBmpDescriptor(file.descriptor());
@@ -27,6 +27,9 @@ int runPlan(const std::vector<std::string>& args, ToolStreams& io) {
         io.err << kToolName << ": " << path
                << ": the floor-plan block is cut short by the end of the file; decoded what "
                   "is there\n";
+    if (expanded.cut)
+        io.err << kToolName << ": " << path
+               << ": the floor-plan block holds more than the bitmap; decoded the bitmap\n";
     if (!check.loadable)
         io.err << kToolName << ": " << output
                << ": the floor plan is not a usable bitmap: " << check.problem << '\n';
@@ -47,7 +50,10 @@ extern const SiteCommand kPlanCommand{
     "write the decoded floor plan to a bitmap file",
     "Decodes the floor-plan block and writes the result, byte for byte as the program's\n"
     "decoder produces it (a Windows bitmap file, possibly followed by a few padding bytes),\n"
-    "to PLAN.bmp, replacing that file. The site file is only read.\n"
+    "to PLAN.bmp, replacing that file. The site file is only read. As in the program, the\n"
+    "decoding stops at the end of the bitmap its headers describe, and a block that does\n"
+    "not decode to a bitmap, or to one of more than 100000000 pixels (10000 x 10000), is\n"
+    "refused before anything is written.\n"
     "\n"
     "  -o PLAN.bmp  the file to write (required); '-' for standard output\n",
     runPlan,
