@@ -32,8 +32,16 @@ struct SiteOpener {
             site.planProblem = std::string("cannot make a temporary file: ") + std::strerror(error);
             return;
         }
-        const ExpandResult expanded = expandPlanBitmap(
-            siteFd, layout.header.bitmapOffset(), layout.planBlockBytes(), site.plan.descriptor());
+        const auto decode = [&] {
+            return expandPlanBitmap(siteFd, layout.header.bitmapOffset(), layout.planBlockBytes(),
+                                    site.plan.descriptor());
+        };
+        ExpandResult expanded = decode();
+        // The site's folder took the file but not its content (a full card): once more in
+        // the temporary folder, which the new file replaces.
+        if (expanded.status == ExpandStatus::WriteFailed && !site.plan.inTemporaryFolder() &&
+            site.plan.createInTemporaryFolder("e") == 0)
+            expanded = decode();
         const int closeError = site.plan.closeDescriptor();
         if (expanded.status != ExpandStatus::Ok) {
             site.planProblem = describeExpandResult(expanded);

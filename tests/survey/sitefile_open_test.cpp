@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 #include <stdexcept>
 #include <sys/file.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 
 namespace walkmere {
@@ -337,6 +338,75 @@ TEST_F(SiteOpening_, APlanAboveThePixelLimitOpensTheSiteWithoutOne) {
     EXPECT_EQ(prompter.messages(), std::vector<std::string>{"Cannot Load Bitmap"});
     EXPECT_EQ(view.calls, (std::vector<std::string>{"accepted " + path, "ready", "redraw"}));
     EXPECT_EQ(store.sitePath(), path);
+}
+
+// A folder with no room left, on a small file system of its own (mounting one needs root).
+class FullFolder {
+public:
+    explicit FullFolder(const fs::path& at) : path(at) {
+        fs::create_directory(path);
+        mounted = ::mount("tmpfs", path.c_str(), "tmpfs", 0, "size=256k") == 0;
+    }
+    ~FullFolder() {
+        if (mounted) ::umount2(path.c_str(), MNT_DETACH);
+    }
+    // Takes up every byte that is left.
+    void fill() const {
+        const int fd = ::open((path / "filler").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        const std::vector<char> block(4096, 'f');
+        while (::write(fd, block.data(), block.size()) > 0) {
+        }
+        ::close(fd);
+    }
+    const fs::path path;
+    bool mounted = false;
+};
+
+// $TMPDIR set to a folder for the life of the object.
+class TemporaryFolderSetting {
+public:
+    explicit TemporaryFolderSetting(const fs::path& folder) {
+        if (const char* old = std::getenv("TMPDIR")) saved = old;
+        ::setenv("TMPDIR", folder.c_str(), 1);
+    }
+    ~TemporaryFolderSetting() {
+        if (saved)
+            ::setenv("TMPDIR", saved->c_str(), 1);
+        else
+            ::unsetenv("TMPDIR");
+    }
+
+private:
+    std::optional<std::string> saved;
+};
+
+TEST_F(SiteOpening_, ASiteFolderWithNoRoomForThePlanSendsItToTheTemporaryFolder) {
+    FullFolder card(dir.file("card"));
+    if (!card.mounted) GTEST_SKIP() << "cannot mount a small file system here";
+    sitefiletest::SiteLayout layout;
+    layout.plan = sitefiletest::makeBmp(100, 100, 4); // 30 KB decoded
+    const Bytes bytes = buildSite(layout).bytes;
+    const std::string path = (card.path / "site.kvs").string();
+    testkit::writeFileBytes(path, bytes);
+    card.fill();
+
+    testkit::TempDir elsewhere;
+    {
+        const TemporaryFolderSetting tmp(elsewhere.path());
+        SiteOpenResult result = openSiteForSurvey(path, store);
+        ASSERT_TRUE(result.site);
+        EXPECT_TRUE(result.site->hasFloorPlan()) << result.site->floorPlanProblem();
+        EXPECT_EQ(fs::path(result.site->floorPlanPath()).parent_path(), elsewhere.path());
+        Bytes decoded = testkit::readFileBytes(result.site->floorPlanPath());
+        decoded.resize(std::min(decoded.size(), layout.plan.size()));
+        EXPECT_EQ(decoded, layout.plan);
+        std::vector<std::string> onCard;
+        for (const auto& e : fs::directory_iterator(card.path))
+            onCard.push_back(e.path().filename().string());
+        std::sort(onCard.begin(), onCard.end());
+        EXPECT_EQ(onCard, (std::vector<std::string>{"filler", "site.kvs"}));
+    }
+    EXPECT_TRUE(fs::is_empty(elsewhere.path()));
 }
 
 TEST_F(SiteOpening_, TheTemporaryPlanGoesEvenWhenTheLoaderThrows) {
