@@ -14,11 +14,16 @@ QString caption(const std::string& c) {
 
 QMessageBox::Icon qtIcon(MessageIcon icon) {
     switch (icon) {
-    case MessageIcon::Stop: return QMessageBox::Critical;
-    case MessageIcon::Exclamation: return QMessageBox::Warning;
-    case MessageIcon::Information: return QMessageBox::Information;
-    case MessageIcon::Question: return QMessageBox::Question;
-    case MessageIcon::None: break;
+    case MessageIcon::Stop:
+        return QMessageBox::Critical;
+    case MessageIcon::Exclamation:
+        return QMessageBox::Warning;
+    case MessageIcon::Information:
+        return QMessageBox::Information;
+    case MessageIcon::Question:
+        return QMessageBox::Question;
+    case MessageIcon::None:
+        break;
     }
     return QMessageBox::NoIcon;
 }
@@ -31,6 +36,7 @@ std::optional<std::string> runFileDialog(QWidget* owner, const FileDialogRequest
     std::string ext = r.defaultExtension;
     if (!ext.empty() && ext.front() == '.') ext.erase(ext.begin());
     dialog.setDefaultSuffix(QString::fromStdString(ext));
+    if (!r.initialFolder.empty()) dialog.setDirectory(QString::fromStdString(r.initialFolder));
     if (!r.initialName.empty()) dialog.selectFile(QString::fromStdString(r.initialName));
     if (save && !r.promptOverwrite) dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
@@ -62,7 +68,8 @@ std::string toQtFilter(const std::string& handheldFilter) {
 }
 
 void QtPrompter::showMessage(const std::string& text, const std::string& cap, MessageIcon icon) {
-    QMessageBox box(qtIcon(icon), caption(cap), QString::fromStdString(text), QMessageBox::Ok, owner);
+    QMessageBox box(qtIcon(icon), caption(cap), QString::fromStdString(text), QMessageBox::Ok,
+                    owner);
     box.exec();
 }
 
