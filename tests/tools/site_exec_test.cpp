@@ -21,6 +21,7 @@ namespace walkmere {
 namespace {
 
 namespace fs = std::filesystem;
+using namespace std::chrono_literals;
 using namespace sitetooltest;
 
 struct ProcessRun {
@@ -168,6 +169,28 @@ TEST(SiteProgram, RefusesWhatIsNotARegularFileAtOnce) {
             EXPECT_FALSE(std::filesystem::exists(out));
         }
     }
+}
+
+// Two points at +-2^31 among many on the plan: they stretched the grid of points over
+// billions of pixels, and the map took time with the square of the point count.
+TEST(SiteProgram, PointsFarOffThePlanCostNoTime) {
+    testkit::TempDir dir;
+    const std::string site = createSite(dir, 200, 200);
+    Bytes bytes = testkit::readFileBytes(site);
+    const auto add = [&bytes](int32_t x, int32_t y, int rssi) {
+        const Bytes point = surveyPointBytes(x, y, rssi);
+        bytes.insert(bytes.end(), point.begin(), point.end());
+    };
+    for (int32_t i = 0; i < 100000; ++i)
+        add(i % 200, (i / 200) % 200, -40 - i % 40);
+    add(INT32_MIN, INT32_MIN, -50);
+    add(INT32_MAX, INT32_MAX, -50);
+    testkit::writeFileBytes(site, bytes);
+
+    const ProcessRun run =
+        runProgram(dir, {"heatmap", site, "-o", dir.file("map.png").string()}, 10s);
+    EXPECT_EQ(run.failure, "");
+    EXPECT_EQ(run.code, 0) << run.err;
 }
 
 // SIGTERM or SIGINT while the plan is being written: the ".part" file goes, nothing
