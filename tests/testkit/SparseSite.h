@@ -78,11 +78,10 @@ inline void writeSparseSite(const std::filesystem::path& path, const Bytes& head
     if (!written) throw std::runtime_error("cannot write " + path.string());
 }
 
-// All a bitmap file holds before its pixels: the file and info headers of a bottom-up
-// width x height picture at `bits` per pixel, and a grey colour table for 8 bits or fewer.
+// All a bitmap file holds before its pixels: the file and info headers of a width x height
+// picture at `bits` per pixel and, for 8 bits or fewer, a (black) colour table.
 inline Bytes bmpHeaders(int32_t width, int32_t height, uint16_t bits) {
-    const uint32_t colours = bits <= 8 ? 1u << bits : 0;
-    const uint32_t pixelOffset = 54 + 4 * colours;
+    const uint32_t pixelOffset = 54 + (bits <= 8 ? 4u << bits : 0);
     const uint64_t stride = (uint64_t(uint32_t(width)) * bits + 31) / 32 * 4;
     const uint64_t fileSize = pixelOffset + stride * uint32_t(height < 0 ? -height : height);
     Bytes b(pixelOffset);
@@ -95,10 +94,6 @@ inline Bytes bmpHeaders(int32_t width, int32_t height, uint16_t bits) {
     put32(b, 22, static_cast<uint32_t>(height));
     put16(b, 26, 1);
     put16(b, 28, bits);
-    for (uint32_t i = 0; i < colours; ++i) {
-        const auto grey = static_cast<unsigned char>(i * 255 / (colours - 1));
-        b[54 + 4 * i] = b[55 + 4 * i] = b[56 + 4 * i] = grey;
-    }
     return b;
 }
 

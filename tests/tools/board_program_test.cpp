@@ -13,7 +13,6 @@
 
 #include "board_testing.h"
 #include "testkit/TempDir.h"
-#include "tools/board/Scenario.h"
 
 extern char** environ;
 
@@ -168,14 +167,6 @@ TEST(BoardProgram, RefusesAScenarioThatIsNotASmallRegularFile) {
         EXPECT_EQ(board.wait(5s), 1);
         EXPECT_EQ(board.readAll(board.stderrFd), "walkmere-board: " + message + "\n");
     }
-
-    // The limit itself is a scenario still.
-    text.resize(1 << 20);
-    text.back() = '\n';
-    testkit::writeFileBytes(big, std::vector<unsigned char>(text.begin(), text.end()));
-    Scenario scenario;
-    std::string error;
-    EXPECT_TRUE(loadScenarioFile(big.string(), scenario, error)) << error;
 }
 
 TEST(BoardProgram, RefusesBadOptionsAndShowsHelp) {

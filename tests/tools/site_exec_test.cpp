@@ -162,7 +162,7 @@ TEST(SiteProgram, RefusesWhatIsNotARegularFileAtOnce) {
             args.insert(args.begin() + 1, site);
             SCOPED_TRACE(args[0] + " " + site);
             // A blocking open of the FIFO would wait for a writer for ever.
-            const ProcessRun run = runProgram(dir, args, std::chrono::seconds(10));
+            const ProcessRun run = runProgram(dir, args, 10s);
             EXPECT_EQ(run.failure, "");
             EXPECT_EQ(run.code, 1);
             EXPECT_EQ(run.err, "walkmere-site: " + site + ": not a regular file (" + type + ")\n");
@@ -207,15 +207,11 @@ TEST(SiteProgram, AStopSignalDuringAWriteRemovesThePartFile) {
         const pid_t pid = startProgram(dir, {"plan", site, "-o", out}, failure);
         ASSERT_GT(pid, 0) << failure;
         // Once the first megabyte is in the part file.
-        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        for (;;) {
+        const auto giveUp = std::chrono::steady_clock::now() + 20s;
+        for (std::error_code gone; std::chrono::steady_clock::now() < giveUp;
+             std::this_thread::sleep_for(200us)) {
             const std::vector<std::string> parts = partFilesIn(dir.path());
-            std::error_code ignored;
-            if (!parts.empty() && fs::file_size(dir.file(parts[0]), ignored) > (1 << 20) &&
-                !ignored)
-                break;
-            if (std::chrono::steady_clock::now() > giveUp) break;
-            std::this_thread::sleep_for(std::chrono::microseconds(200));
+            if (!parts.empty() && fs::file_size(dir.file(parts[0]), gone) > (1 << 20)) break;
         }
         ::kill(pid, signal);
         const ProcessRun run = finishProgram(dir, pid);
