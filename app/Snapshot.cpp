@@ -57,6 +57,17 @@ bool writeSnapshotCounter(const std::filesystem::path& file, int value) {
     return (std::fclose(out) == 0) && written;
 }
 
+int firstFreeSnapshotNumber(const std::filesystem::path& folder, int counter) {
+    std::error_code ignored;
+    char name[32];
+    for (; counter < INT_MAX; ++counter) {
+        std::snprintf(name, sizeof name, "kv%06d.jpg", counter);
+        if (!std::filesystem::exists(std::filesystem::symlink_status(folder / name, ignored)))
+            break;
+    }
+    return counter;
+}
+
 Capture captureView(QWidget& view) {
     Capture capture;
     QImage image = view.grab().toImage().convertToFormat(QImage::Format_RGB888);
@@ -84,7 +95,11 @@ void TakeSnapshot(QWidget* activeView, IPrompter& prompter, ISoundPlayer& sound)
     Capture capture = activeView ? captureView(*activeView) : Capture{};
 
     std::filesystem::path counterFile = snapshotCounterPath();
+    // Snapshots are proposed in the current folder, where the save dialog opens.
+    std::error_code noFolder;
+    const std::filesystem::path folder = std::filesystem::current_path(noFolder);
     int counter = readSnapshotCounter(counterFile);
+    if (!noFolder) counter = firstFreeSnapshotNumber(folder, counter);
     char proposed[32];
     std::snprintf(proposed, sizeof proposed, "kv%06d.jpg", counter);
 
@@ -92,6 +107,7 @@ void TakeSnapshot(QWidget* activeView, IPrompter& prompter, ISoundPlayer& sound)
     request.filter = kSnapshotFilter;
     request.defaultExtension = ".JPG";
     request.initialName = proposed;
+    if (!noFolder) request.initialFolder = folder.string();
     request.pathMustExist = true;
     request.promptOverwrite = false;
     std::optional<std::string> chosen = prompter.askSaveFile(request);

@@ -26,6 +26,11 @@ int readSnapshotCounter(const std::filesystem::path& file);
 // Replaces the counter file with "<value>\n", creating the data folder. False when it can't.
 bool writeSnapshotCounter(const std::filesystem::path& file, int value);
 
+// The number to propose: `counter`, or the first after it whose kv%06d.jpg does not exist
+// in `folder` yet, so that a counter that could not be moved on (its file cannot be
+// written) never proposes a picture already taken.
+int firstFreeSnapshotNumber(const std::filesystem::path& folder, int counter);
+
 // The view's pixels as a bottom-up RGB capture of the view's size.
 Capture captureView(QWidget& view);
 

@@ -22,6 +22,7 @@ struct FileDialogRequest {
     std::string filter;           // "Site Files (*.kvs)|*.kvs|All Files (*.*)|*.*||"
     std::string defaultExtension; // appended when the chosen name has none
     std::string initialName;
+    std::string initialFolder; // where the dialog opens; "" leaves it to the toolkit
     bool fileMustExist = false;
     bool pathMustExist = false;
     bool promptOverwrite = false;

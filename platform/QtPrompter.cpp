@@ -38,6 +38,7 @@ std::optional<std::string> runFileDialog(QWidget* owner, const FileDialogRequest
     std::string ext = r.defaultExtension;
     if (!ext.empty() && ext.front() == '.') ext.erase(ext.begin());
     dialog.setDefaultSuffix(QString::fromStdString(ext));
+    if (!r.initialFolder.empty()) dialog.setDirectory(QString::fromStdString(r.initialFolder));
     if (!r.initialName.empty()) dialog.selectFile(QString::fromStdString(r.initialName));
     if (save && !r.promptOverwrite) dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;

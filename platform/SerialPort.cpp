@@ -134,7 +134,8 @@ void SerialPort::flush() {
 }
 
 std::optional<std::string> devicePathForPortName(const std::string& name) {
-    if (!name.empty() && name.front() == '/') return name;
+    // A path, relative ones included ("./board", "dev/board"): no "COMn:" holds a '/'.
+    if (name.find('/') != std::string::npos) return name;
 
     // "COMn:" (the colon may be missing; the letters in any case, as on the handheld).
     if (name.size() < 4) return std::nullopt;

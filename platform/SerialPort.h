@@ -53,8 +53,8 @@ private:
     std::atomic<int> fd{-1};
 };
 
-// The device path for a port name: a name starting with "/" is used as it is, "COMn:"
-// is /dev/ttyS(n-1). Nothing for any other name.
+// The device path for a port name: a name holding a "/" is a path and used as it is
+// ("/dev/ttyUSB0", "./board"), "COMn:" is /dev/ttyS(n-1). Nothing for any other name.
 std::optional<std::string> devicePathForPortName(const std::string& name);
 
 } // namespace walkmere

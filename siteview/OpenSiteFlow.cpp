@@ -1,16 +1,20 @@
 #include "siteview/OpenSiteFlow.h"
 
 #include <QImage>
+#include <QImageReader>
 
 #include <algorithm>
 
 #include "platform/Prompter.h"
 #include "siteview/SiteView.h"
+#include "survey/BmpInfo.h"
 #include "survey/SiteOpenFlow.h"
 
 namespace walkmere {
 
 namespace {
+
+constexpr int kPlanAllocationLimitMb = static_cast<int>((4 * kMaxPlanPixels >> 20) + 1);
 
 // The view's side of the open flow.
 class SiteViewOpening final : public ISiteOpenView {
@@ -25,7 +29,12 @@ public:
     }
 
     bool loadFloorPlan(const std::string& bitmapPath) override {
-        QImage plan(QString::fromStdString(bitmapPath), "BMP");
+        // Qt refuses pictures above 256 MB by default; the decoding has already kept the plan
+        // within kMaxPlanPixels, which at 4 bytes a pixel (how Qt holds a 24-bit picture)
+        // takes up to 400 MB.
+        QImageReader::setAllocationLimit(kPlanAllocationLimitMb);
+        QImageReader reader(QString::fromStdString(bitmapPath), "BMP");
+        QImage plan = reader.read();
         if (plan.isNull()) return false;
         view.floorPlan = std::move(plan);
         return true;

@@ -40,6 +40,10 @@ std::string describeExpandResult(const ExpandResult& result) {
         return "The floor plan could not be read" + reason + ".";
     case ExpandStatus::WriteFailed:
         return "The decoded floor plan could not be written" + reason + ".";
+    case ExpandStatus::NotABitmap:
+        return "The floor plan is not a usable bitmap: " + result.problem + ".";
+    case ExpandStatus::TooLarge:
+        return "The floor plan is too large: " + result.problem + ".";
     }
     return "";
 }
@@ -51,16 +55,21 @@ namespace {
 constexpr size_t kReadPiece = 10000;
 constexpr size_t kDecodeSlice = 2048;
 
-// Collects decoded bytes and hands them on in blocks of kOutputBlock bytes.
+// Collects decoded bytes and hands them on in blocks of kOutputBlock bytes. A bounded
+// writer reads the bitmap headers from the first bytes, well before the first block goes
+// out, and from then on keeps no more than the picture's length.
 class BlockWriter {
 public:
-    explicit BlockWriter(ByteSink& sink)
-        : sink(sink), buffer(kOutputBlock + HuffmanDecoder::outputBound(kDecodeSlice)) {}
+    BlockWriter(ByteSink& sink, bool bounded)
+        : sink(sink), buffer(kOutputBlock + HuffmanDecoder::outputBound(kDecodeSlice)),
+          judged(!bounded) {}
 
     uint8_t* tail() { return buffer.data() + filled; }
     // Takes `n` bytes just decoded at tail(); writes every full block.
     bool commit(size_t n) {
         filled += n;
+        if (!judged) judge(false);
+        keepWithinLimit();
         while (filled >= kOutputBlock) {
             if (!put(buffer.data(), kOutputBlock)) return false;
             std::memmove(buffer.data(), buffer.data() + kOutputBlock, filled - kOutputBlock);
@@ -69,13 +78,46 @@ public:
         return true;
     }
     bool finish() {
+        if (!judged) judge(true);
+        keepWithinLimit();
         const bool good = filled == 0 || put(buffer.data(), filled);
         filled = 0;
         return good;
     }
     uint64_t written() const { return total; }
+    // True once nothing more is wanted: the headers were refused or the limit is reached.
+    bool stopped() const { return refusal != ExpandStatus::Ok || atLimit; }
+    ExpandStatus refused() const { return refusal; }
+    const std::string& problem() const { return why; }
 
 private:
+    void judge(bool atEnd) {
+        const BmpExtent extent = bmpExtent(buffer.data(), filled);
+        switch (extent.verdict) {
+        case BmpExtent::Verdict::NeedMore:
+            // Too short to tell: written as it is, for the loader to say what is wrong.
+            judged = atEnd;
+            return;
+        case BmpExtent::Verdict::Bounded:
+            limit = extent.length + kPaddingBytes;
+            break;
+        case BmpExtent::Verdict::Refused:
+            refusal = ExpandStatus::NotABitmap;
+            break;
+        case BmpExtent::Verdict::TooLarge:
+            refusal = ExpandStatus::TooLarge;
+            break;
+        }
+        judged = true;
+        why = extent.problem;
+        if (refusal != ExpandStatus::Ok) filled = 0; // nothing of it is written
+    }
+    void keepWithinLimit() {
+        if (total + filled < limit) return;
+        filled = static_cast<size_t>(limit - total);
+        atLimit = true;
+    }
+
     bool put(const uint8_t* from, size_t n) {
         if (!sink.write(from, n)) return false;
         total += n;
@@ -86,11 +128,14 @@ private:
     std::vector<uint8_t> buffer;
     size_t filled = 0;
     uint64_t total = 0;
+    bool judged;
+    uint64_t limit = UINT64_MAX;
+    bool atLimit = false;
+    ExpandStatus refusal = ExpandStatus::Ok;
+    std::string why;
 };
 
-} // namespace
-
-ExpandResult expandFloorPlan(ByteSource& in, ByteSink& out) {
+ExpandResult expandBlock(ByteSource& in, ByteSink& out, bool bounded) {
     ExpandResult result;
     uint8_t headerBytes[FloorPlanBlockHeader::kSize];
     const ptrdiff_t got = readFully(in, headerBytes, sizeof headerBytes);
@@ -108,11 +153,11 @@ ExpandResult expandFloorPlan(ByteSource& in, ByteSink& out) {
     const FloorPlanBlockHeader header = FloorPlanBlockHeader::parse(headerBytes);
     const HuffmanTree tree(header.weights);
     HuffmanDecoder decoder(tree);
-    BlockWriter writer(out);
+    BlockWriter writer(out, bounded);
 
     std::vector<uint8_t> piece(kReadPiece);
     uint64_t left = header.codeLength();
-    while (left > 0) {
+    while (left > 0 && !writer.stopped()) {
         const ptrdiff_t n =
             in.read(piece.data(), static_cast<size_t>(std::min<uint64_t>(left, piece.size())));
         if (n < 0) {
@@ -133,6 +178,10 @@ ExpandResult expandFloorPlan(ByteSource& in, ByteSink& out) {
                 result.bytesWritten = writer.written();
                 return result;
             }
+            if (writer.stopped()) {
+                result.cut = at + slice < static_cast<size_t>(n) || left > 0;
+                break;
+            }
         }
     }
     // A code still open here had its bits cut off by the end of the stream: dropped.
@@ -140,8 +189,29 @@ ExpandResult expandFloorPlan(ByteSource& in, ByteSink& out) {
         result.status = ExpandStatus::WriteFailed;
         result.error = out.error();
     }
+    if (writer.refused() != ExpandStatus::Ok) {
+        result.status = writer.refused();
+        result.problem = writer.problem();
+        result.cut = false;
+    }
     result.bytesWritten = writer.written();
     return result;
+}
+
+} // namespace
+
+ExpandResult expandFloorPlan(ByteSource& in, ByteSink& out) {
+    return expandBlock(in, out, false);
+}
+
+ExpandResult expandPlanBitmap(ByteSource& in, ByteSink& out) {
+    return expandBlock(in, out, true);
+}
+
+ExpandResult expandPlanBitmap(int inFd, uint64_t offset, uint64_t available, int outFd) {
+    FdSource source(inFd, offset, available);
+    FdSink sink(outFd);
+    return expandPlanBitmap(source, sink);
 }
 
 ExpandResult expandFloorPlan(int inFd, uint64_t offset, uint64_t available, int outFd) {

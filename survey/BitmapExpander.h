@@ -1,5 +1,6 @@
 #pragma once
 
+#include "survey/BmpInfo.h"
 #include "survey/CodecStreams.h"
 #include "survey/HuffmanDecoder.h"
 #include "survey/HuffmanTree.h"
@@ -45,6 +46,8 @@ enum class ExpandStatus {
     ShortWeightTable, // the input ends before the 1032 bytes of length, field and weights
     ReadFailed,
     WriteFailed,
+    NotABitmap, // expandPlanBitmap: the first bytes are no bitmap headers a loader takes
+    TooLarge,   // expandPlanBitmap: the headers announce more than kMaxPlanPixels
 };
 
 struct ExpandResult {
@@ -52,7 +55,10 @@ struct ExpandResult {
     uint64_t bytesWritten = 0;
     // The code stream ended before blockLength said; what was there was decoded.
     bool truncated = false;
-    int error = 0; // errno of an I/O failure
+    // expandPlanBitmap stopped at the length the bitmap's headers give, with code left.
+    bool cut = false;
+    int error = 0;       // errno of an I/O failure
+    std::string problem; // NotABitmap and TooLarge: what the headers say, in a few words
 };
 
 // A sentence for the user about a failed expansion ("" for Ok).
@@ -68,6 +74,18 @@ ExpandResult expandFloorPlan(ByteSource& in, ByteSink& out);
 // bytes from there are read (pread; the descriptor's position is not used). Writes at
 // outFd's current position.
 ExpandResult expandFloorPlan(int inFd, uint64_t offset, uint64_t available, int outFd);
+
+// Decodes a floor plan as the bitmap file it must be, which is how the program and the
+// site tool read plans: a small block can announce gigabytes of code, and a code stream
+// of zeros decodes to eight bytes a byte. The headers are read from the first decoded
+// bytes, before anything is written: a decoding that does not start with the headers of a
+// picture stops there (NotABitmap), and one of more than kMaxPlanPixels stops there too
+// (TooLarge). Otherwise at most the picture's length (bmpExtent) is written, and the few
+// bytes the padding bits of the last code byte may add (kPaddingBytes); reading of the code
+// stream stops there. A decoding too short to hold the headers is written as it is.
+inline constexpr uint64_t kPaddingBytes = 7;
+ExpandResult expandPlanBitmap(ByteSource& in, ByteSink& out);
+ExpandResult expandPlanBitmap(int inFd, uint64_t offset, uint64_t available, int outFd);
 
 // Decodes a code stream held in memory into `out` (capacity bytes), stopping where the
 // output might no longer fit. With capacity >= (bytes the stream decodes to) + 16 every

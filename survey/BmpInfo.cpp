@@ -1,5 +1,6 @@
 #include "survey/BmpInfo.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -134,24 +135,67 @@ BmpCheck checkBmp(const uint8_t* data, size_t size, uint64_t totalSize) {
     return check;
 }
 
+BmpExtent bmpExtent(const uint8_t* data, size_t size) {
+    using Verdict = BmpExtent::Verdict;
+    BmpExtent extent;
+    const auto decided = [&extent](Verdict verdict, std::string problem) {
+        extent.verdict = verdict;
+        extent.problem = std::move(problem);
+        return extent;
+    };
+    if (size >= 2 && (data[0] != 'B' || data[1] != 'M'))
+        return decided(Verdict::Refused, "not a bitmap file");
+    if (size < BmpInfo::kFileHeaderSize + 4) return extent;
+    const uint32_t infoSize = le32(data + BmpInfo::kFileHeaderSize);
+    if (size < BmpInfo::kFileHeaderSize +
+                   (infoSize == BmpInfo::kCoreInfoSize ? BmpInfo::kCoreInfoSize : kInfoHeaderSize))
+        return extent;
+
+    // The headers alone are judged here; whether the pixels are all there is for the end.
+    const BmpCheck check = checkBmp(data, size, UINT64_MAX);
+    if (!check.loadable) return decided(Verdict::Refused, check.problem);
+    const BmpInfo& info = *check.info;
+    const uint64_t width = static_cast<uint64_t>(info.width);
+    const uint64_t height = info.pixelHeight();
+    if (width * height > kMaxPlanPixels)
+        return decided(Verdict::TooLarge, std::to_string(width) + " x " + std::to_string(height) +
+                                              " pixels, more than the limit of " +
+                                              std::to_string(kMaxPlanPixels) + " pixels");
+    const bool runLength =
+        info.compression == BmpInfo::kBiRle8 || info.compression == BmpInfo::kBiRle4;
+    extent.length = runLength
+                        ? std::min<uint64_t>(info.fileSize,
+                                             info.pixelOffset + 2 * width * height + 2 * height + 2)
+                        : info.pixelOffset + info.rowStride() * height;
+    if (extent.length > kMaxPlanFileBytes)
+        return decided(Verdict::TooLarge, "its headers announce " + std::to_string(extent.length) +
+                                              " bytes, more than a picture within the limit of " +
+                                              std::to_string(kMaxPlanPixels) + " pixels takes");
+    extent.verdict = Verdict::Bounded;
+    return extent;
+}
+
 BmpCheck checkBmpFile(const std::string& path) {
-    BmpCheck check;
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return refuse(check, std::strerror(errno));
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return refuse(BmpCheck{}, std::strerror(errno));
+    const BmpCheck check = checkBmpDescriptor(fd);
+    ::close(fd);
+    return check;
+}
+
+BmpCheck checkBmpDescriptor(int fd) {
     struct stat st {};
     uint8_t head[BmpInfo::kFileHeaderSize + kLargestInfoSize];
     size_t got = 0;
     bool failed = ::fstat(fd, &st) != 0;
     while (!failed && got < sizeof head) {
-        ssize_t n = ::read(fd, head + got, sizeof head - got);
+        ssize_t n = ::pread(fd, head + got, sizeof head - got, static_cast<off_t>(got));
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) failed = true;
         if (n <= 0) break;
         got += static_cast<size_t>(n);
     }
-    int savedErrno = errno;
-    ::close(fd);
-    if (failed) return refuse(check, std::strerror(savedErrno));
+    if (failed) return refuse(BmpCheck{}, std::strerror(errno));
     return checkBmp(head, got, static_cast<uint64_t>(st.st_size));
 }
 

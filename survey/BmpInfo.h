@@ -42,6 +42,35 @@ struct BmpInfo {
     uint64_t rowStride() const;
 };
 
+// The largest floor plan taken: 100 million pixels. That holds a 10,000 x 10,000 plan (a
+// 100 m building drawn at 1 cm a pixel, more detail than a survey needs), which at 4 bytes
+// a pixel is 400 MB in memory: still within what a laptop or tablet running the program
+// can hold. A bitmap that claims more is far more likely damage or a trap than a drawing,
+// and is refused before anything is decoded, allocated or written.
+inline constexpr uint64_t kMaxPlanPixels = 100'000'000;
+// The most bytes a bitmap file within kMaxPlanPixels can need: at most 4 bytes a pixel
+// (rows padded to 4 bytes never take more), and room for the headers, colour table and
+// masks in front of the pixels.
+inline constexpr uint64_t kMaxPlanFileBytes = 4 * kMaxPlanPixels + (1 << 20);
+
+// What the first bytes of a bitmap file say about its length, to bound a decoding before
+// the rest is there.
+struct BmpExtent {
+    enum class Verdict {
+        NeedMore, // the headers are not all there yet
+        Bounded,  // a picture that takes `length` bytes
+        Refused,  // not a picture a loader takes: `problem` says why
+        TooLarge, // above kMaxPlanPixels or kMaxPlanFileBytes: `problem` says so
+    };
+    Verdict verdict = Verdict::NeedMore;
+    // The end of the picture: pixelOffset + rowStride x height uncompressed; for RLE the
+    // file size the header gives, but no more than its pixels can take coded (2 bytes a
+    // pixel, 2 a row and 2 for the end).
+    uint64_t length = 0;
+    std::string problem;
+};
+BmpExtent bmpExtent(const uint8_t* data, size_t size);
+
 // What the bytes at the start of a file say about it.
 struct BmpCheck {
     std::optional<BmpInfo> info; // set when both headers could be read and start with 'BM'
@@ -56,5 +85,7 @@ BmpCheck checkBmp(const uint8_t* data, size_t size, uint64_t totalSize);
 
 // The same for a file on disk. A file that cannot be read is reported in problem.
 BmpCheck checkBmpFile(const std::string& path);
+// The same for an open file, read from its start (its position is not used).
+BmpCheck checkBmpDescriptor(int fd);
 
 } // namespace walkmere

@@ -24,6 +24,8 @@ public:
 
     int get() const { return fd; }
     bool valid() const { return fd >= 0; }
+    // Hands the descriptor over to the caller, who closes it.
+    int release() { return std::exchange(fd, -1); }
     void reset() {
         if (fd >= 0) ::close(fd);
         fd = -1;

@@ -5,13 +5,13 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <filesystem>
 #include <vector>
 
 #include "platform/Prompter.h"
 #include "survey/FileOps.h"
 #include "survey/OwnedFd.h"
+#include "survey/RegularFile.h"
 #include "survey/SurveyStore.h"
 #include "survey/TempFile.h"
 
@@ -20,19 +20,6 @@ namespace walkmere {
 namespace {
 
 constexpr size_t kCopyPiece = 64 * 1024;
-
-// A destination that is a symbolic link gets the copy in the file it names.
-std::string resolveDestination(const std::string& destination) {
-    struct stat st;
-    if (::lstat(destination.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-        if (char* real = ::realpath(destination.c_str(), nullptr)) {
-            std::string resolved(real);
-            std::free(real);
-            return resolved;
-        }
-    }
-    return destination;
-}
 
 // Makes the rename itself durable. File systems that cannot flush a folder say EINVAL.
 int flushFolderOf(const std::string& target) {
@@ -54,13 +41,16 @@ bool isSameFile(const std::string& current, const std::string& chosen) {
 }
 
 int copySiteFile(const std::string& source, const std::string& destination) {
-    const std::string target = resolveDestination(destination);
+    // A link gets the copy in the file it names; a device or FIFO is never replaced.
+    const ReplaceTarget replaced = resolveReplaceTarget(destination);
+    if (!replaced.problem.empty()) return replaced.notRegular ? EINVAL : replaced.error;
+    const std::string& target = replaced.path;
 
-    OwnedFd in(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
-    if (!in.valid()) return errno;
+    RegularFileOpening opened = openRegularFile(source, O_RDONLY);
+    if (!opened.fd.valid()) return opened.notRegular ? EINVAL : opened.error;
+    const OwnedFd in = std::move(opened.fd);
     struct stat sourceStat;
     if (::fstat(in.get(), &sourceStat) != 0) return errno;
-    if (!S_ISREG(sourceStat.st_mode)) return EINVAL;
 
     // Beside the destination, so that the rename replaces it in one step.
     TempFile copy;

@@ -25,7 +25,8 @@ bool isSameFile(const std::string& current, const std::string& chosen);
 // Copies `source` over `destination` so that the destination is never half written: the
 // bytes go into a new temporary file in the destination's folder, which is flushed and
 // then renamed over the destination; the folder is flushed last. A destination that is a
-// symbolic link gets the copy in the file it points to, and the link stays. On failure
+// symbolic link gets the copy in the file it points to, and the link stays. A destination
+// that is a device, FIFO, socket or folder is refused (EINVAL) and left alone. On failure
 // the temporary file is removed and the destination is as it was. Returns 0 or the errno
 // of the failure.
 int copySiteFile(const std::string& source, const std::string& destination);

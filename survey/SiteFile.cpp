@@ -2,6 +2,7 @@
 
 #include "survey/PointRecords.h"
 #include "survey/PointsReader.h"
+#include "survey/RegularFile.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -153,11 +154,12 @@ SiteValidation validateSiteFile(int fd) {
 
 ReadOnlySite openSiteReadOnly(const std::string& path) {
     ReadOnlySite site;
-    site.fd = OwnedFd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (!site.fd.valid()) {
-        site.validation = systemFailure();
+    RegularFileOpening opened = openRegularFile(path, O_RDONLY);
+    if (!opened.fd.valid()) {
+        site.validation = refused(SiteFileProblem::CannotOpen, opened.problem);
         return site;
     }
+    site.fd = std::move(opened.fd);
     site.validation = validateSiteFile(site.fd.get());
     return site;
 }

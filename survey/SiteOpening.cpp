@@ -1,6 +1,7 @@
 #include "survey/SiteOpening.h"
 
 #include "survey/BitmapExpander.h"
+#include "survey/RegularFile.h"
 #include "survey/SurveyStore.h"
 
 #include <cerrno>
@@ -31,8 +32,16 @@ struct SiteOpener {
             site.planProblem = std::string("cannot make a temporary file: ") + std::strerror(error);
             return;
         }
-        const ExpandResult expanded = expandFloorPlan(
-            siteFd, layout.header.bitmapOffset(), layout.planBlockBytes(), site.plan.descriptor());
+        const auto decode = [&] {
+            return expandPlanBitmap(siteFd, layout.header.bitmapOffset(), layout.planBlockBytes(),
+                                    site.plan.descriptor());
+        };
+        ExpandResult expanded = decode();
+        // The site's folder took the file but not its content (a full card): once more in
+        // the temporary folder, which the new file replaces.
+        if (expanded.status == ExpandStatus::WriteFailed && !site.plan.inTemporaryFolder() &&
+            site.plan.createInTemporaryFolder("e") == 0)
+            expanded = decode();
         const int closeError = site.plan.closeDescriptor();
         if (expanded.status != ExpandStatus::Ok) {
             site.planProblem = describeExpandResult(expanded);
@@ -49,8 +58,11 @@ struct SiteOpener {
     }
 
     static SiteOpenResult open(const std::string& path, CSurveyStore& store) {
-        OwnedFd fd(::open(path.c_str(), O_RDWR | O_CLOEXEC));
-        if (!fd.valid()) return refusedWith(SiteFileProblem::CannotOpen, std::strerror(errno));
+        RegularFileOpening opened = openRegularFile(path, O_RDWR);
+        if (!opened.fd.valid())
+            return refusedWith(SiteFileProblem::CannotOpen,
+                               opened.notRegular ? path + ": " + opened.problem : opened.problem);
+        OwnedFd fd = std::move(opened.fd);
         if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
             const int error = errno;
             return refusedWith(SiteFileProblem::CannotOpen,

@@ -10,6 +10,7 @@
 #include <limits>
 
 #include "survey/FileOps.h"
+#include "survey/RegularFile.h"
 #include "survey/SafetyCopy.h"
 #include "survey/SiteFile.h"
 
@@ -92,19 +93,18 @@ bool CSurveyStore::clearHeaderFlags(int fd) {
 bool CSurveyStore::openSiteFile() {
     closeSiteFile();
     int error = 0;
-    int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
-    if (fd < 0) {
-        error = errno;
-    } else if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        error = errno;
-        ::close(fd);
-        fd = -1;
+    RegularFileOpening opened = openRegularFile(path, O_RDWR);
+    std::string reason = opened.problem;
+    if (opened.fd.valid() && ::flock(opened.fd.get(), LOCK_EX | LOCK_NB) != 0) {
+        reason = std::strerror(errno);
+        opened.fd.reset();
     }
-    if (fd < 0) {
-        prompter.showMessage("<<<" + std::string(std::strerror(error)) + "<" + path + ">");
+    if (!opened.fd.valid()) {
+        prompter.showMessage("<<<" + reason + "<" + path + ">");
         sound.PlayWaveSync("REDALERT");
         return false;
     }
+    const int fd = opened.fd.release();
 
     // Records of other sizes would not fit the record layouts; such a file is never read
     // or written.

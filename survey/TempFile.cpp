@@ -18,13 +18,15 @@ TempFile::~TempFile() {
 }
 
 TempFile::TempFile(TempFile&& other) noexcept
-    : name(std::exchange(other.name, {})), fd(std::exchange(other.fd, -1)) {}
+    : name(std::exchange(other.name, {})), fd(std::exchange(other.fd, -1)),
+      temporaryFolder(other.temporaryFolder) {}
 
 TempFile& TempFile::operator=(TempFile&& other) noexcept {
     if (this != &other) {
         remove();
         name = std::exchange(other.name, {});
         fd = std::exchange(other.fd, -1);
+        temporaryFolder = other.temporaryFolder;
     }
     return *this;
 }
@@ -41,15 +43,23 @@ int TempFile::createWithPattern(std::string pattern) {
 }
 
 int TempFile::createBeside(const std::string& near, const std::string& tag) {
-    return createWithPattern(near + "." + tag + ".XXXXXX");
+    const int error = createWithPattern(near + "." + tag + ".XXXXXX");
+    temporaryFolder = false;
+    return error;
+}
+
+int TempFile::createInTemporaryFolder(const std::string& tag) {
+    const char* tmp = std::getenv("TMPDIR");
+    std::string folder = (tmp && *tmp) ? tmp : "/tmp";
+    const int error = createWithPattern(folder + "/walkmere-" + tag + ".XXXXXX");
+    temporaryFolder = true;
+    return error;
 }
 
 int TempFile::createNear(const std::string& near, const std::string& tag) {
     int error = createBeside(near, tag);
     if (error == 0) return 0;
-    const char* tmp = std::getenv("TMPDIR");
-    std::string folder = (tmp && *tmp) ? tmp : "/tmp";
-    return createWithPattern(folder + "/walkmere-" + tag + ".XXXXXX");
+    return createInTemporaryFolder(tag);
 }
 
 int TempFile::closeDescriptor() {

@@ -21,10 +21,16 @@ public:
 
     // Makes "<near>.<tag>.XXXXXX" beside the file `near`; if that folder cannot take it,
     // "walkmere-<tag>.XXXXXX" in $TMPDIR (or /tmp). Returns 0 or the errno of the failure.
+    // A folder that takes the file may still have no room for its content: a writer that
+    // fails there moves on with createInTemporaryFolder.
     int createNear(const std::string& near, const std::string& tag);
     // Makes "<near>.<tag>.XXXXXX" beside `near` only: for files that are renamed onto
     // `near` afterwards, which must live in the same folder.
     int createBeside(const std::string& near, const std::string& tag);
+    // Makes "walkmere-<tag>.XXXXXX" in $TMPDIR (or /tmp), replacing (and removing) the file
+    // this object had: where a file goes when the folder beside cannot hold its content.
+    int createInTemporaryFolder(const std::string& tag);
+    bool inTemporaryFolder() const { return temporaryFolder; }
 
     bool valid() const { return fd >= 0 || !name.empty(); }
     const std::string& path() const { return name; }
@@ -48,6 +54,7 @@ private:
 
     std::string name;
     int fd = -1;
+    bool temporaryFolder = false;
 };
 
 } // namespace walkmere

@@ -146,6 +146,41 @@ TEST_F(SnapshotTest, UnwritablePathIsReportedAndTheCounterStillAdvances) {
     EXPECT_EQ(shown.back().kind, ScriptedPrompter::Kind::WaitEnd);
 }
 
+// The current folder for the life of the object.
+class InFolder {
+public:
+    explicit InFolder(const std::filesystem::path& folder)
+        : previous(std::filesystem::current_path()) {
+        std::filesystem::current_path(folder);
+    }
+    ~InFolder() { std::filesystem::current_path(previous); }
+
+private:
+    std::filesystem::path previous;
+};
+
+// A counter file that cannot be written stays at its number; the proposal moves on past
+// the pictures already in the folder the dialog opens in, also one the user put there.
+TEST_F(SnapshotTest, ACounterThatCannotBeWrittenNeverProposesATakenName) {
+    writeText(home.file("blocker"), "a file where the data folder should be");
+    setenv("WALKMERE_HOME", (home.path() / "blocker" / "data").c_str(), 1);
+    const InFolder inPictures(pictures.path());
+    writeText(pictures.file("kv000003.jpg"), "the user's own");
+    std::filesystem::create_symlink("nowhere.jpg", pictures.file("kv000005.jpg"));
+
+    BandedView view(QSize(240, 265));
+    for (const char* expected : {"kv000001.jpg", "kv000002.jpg", "kv000004.jpg", "kv000006.jpg"}) {
+        prompter.clear();
+        prompter.scriptFile(pictures.file(expected).string());
+        TakeSnapshot(&view, prompter, sound);
+        const FileDialogRequest request = prompter.shown().at(0).request;
+        EXPECT_EQ(request.initialName, expected);
+        EXPECT_EQ(request.initialFolder, pictures.path().string());
+        EXPECT_TRUE(prompter.messages().empty()) << prompter.messages().at(0);
+    }
+    EXPECT_EQ(readText(pictures.file("kv000003.jpg")), "the user's own");
+}
+
 TEST_F(SnapshotTest, SmallViewIsPaddedWithBlack) {
     BandedView view(QSize(100, 50));
     Capture c = captureView(view);

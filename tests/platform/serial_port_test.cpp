@@ -18,7 +18,9 @@ TEST(SerialPortName, MapsComNamesToTtyS) {
     EXPECT_EQ(devicePathForPortName("COM3:"), "/dev/ttyS2");
     EXPECT_EQ(devicePathForPortName("com12:"), "/dev/ttyS11");
     EXPECT_EQ(devicePathForPortName("COM2"), "/dev/ttyS1");
-    EXPECT_EQ(devicePathForPortName("/dev/ttyUSB0"), "/dev/ttyUSB0");
+    // Any name with a '/' is a path, relative or not.
+    for (const char* path : {"/dev/ttyUSB0", "./board", "../pts/3", "dev/board", "COM1:/x"})
+        EXPECT_EQ(devicePathForPortName(path), path);
     for (const char* bad : {"", "COM0:", "COM:", "COMx:", "LPT1:", "ttyUSB0", "COM1:x", "COM1234:"})
         EXPECT_EQ(devicePathForPortName(bad), std::nullopt) << bad;
 }

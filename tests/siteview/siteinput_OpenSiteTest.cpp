@@ -7,6 +7,7 @@
 #include "siteinput_Fixture.h"
 #include "siteview/OpenSiteFlow.h"
 #include "survey/sitefile_builder.h"
+#include "testkit/SparseSite.h"
 
 namespace walkmere {
 namespace {
@@ -133,6 +134,18 @@ TEST_F(OpenSite, PlanThatIsNoBitmapOpensTheSiteWithoutAPlan) {
     EXPECT_TRUE(view->floorPlan.isNull());
     EXPECT_EQ(viewport.bounds(), (EdgeRect{0, 0, 0, 0}));
     EXPECT_EQ(store.index().size(), 3u);
+}
+
+// 10,000 x 10,000 at 24 bits: Qt holds it in 400 MB, above its own default limit of 256 MB.
+TEST_F(OpenSite, TheLargestPlanTakenOpens) {
+    makeView();
+    const auto file = dir.file("largest.kvs");
+    testkit::writeSparseSite(file, testkit::bmpHeaders(10000, 10000, 24), 300'000'000 / 8);
+    prompter.scriptYesNo(true);
+    ASSERT_TRUE(view->openSite(file.string()));
+    EXPECT_EQ(prompter.messages(), std::vector<std::string>{});
+    EXPECT_EQ(view->floorPlan.size(), QSize(10000, 10000));
+    EXPECT_EQ(viewport.bounds(), (EdgeRect{0, 0, 10000, 10000}));
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -99,6 +100,26 @@ TEST_F(Copy, ALinkAsDestinationFillsTheFileItNamesAndStaysALink) {
     ASSERT_EQ(copySiteFile(source.string(), dir.file("link.kvs").string()), 0);
     EXPECT_TRUE(fs::is_symlink(dir.file("link.kvs")));
     EXPECT_EQ(testkit::readFileBytes(real), content);
+}
+
+TEST_F(Copy, ADeviceOrFifoIsNeverReplacedNorReadAsASource) {
+    std::vector<fs::path> targets = {dir.file("fifo.kvs"), dir.file("link.kvs")};
+    ASSERT_EQ(::mkfifo(targets[0].c_str(), 0600), 0);
+    fs::create_symlink("fifo.kvs", targets[1]);
+    // A copy of /dev/null's device where that is allowed (as root), never /dev/null itself.
+    if (::mknod(dir.file("null.kvs").c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0)
+        targets.push_back(dir.file("null.kvs"));
+    const std::set<std::string> before = namesIn(dir.path());
+    for (const fs::path& target : targets) {
+        SCOPED_TRACE(target);
+        EXPECT_EQ(copySiteFile(source.string(), target.string()), EINVAL);
+        EXPECT_FALSE(fs::is_regular_file(target));
+    }
+    EXPECT_TRUE(fs::is_symlink(targets[1]));
+    EXPECT_EQ(namesIn(dir.path()), before);
+    // Nor does a FIFO as the source wait for a writer that never comes.
+    EXPECT_EQ(copySiteFile(targets[0].string(), dir.file("copy.kvs").string()), EINVAL);
+    EXPECT_EQ(namesIn(dir.path()), before);
 }
 
 // The destination keeps its old bytes whichever step of the copy fails, and the temporary

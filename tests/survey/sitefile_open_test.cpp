@@ -6,12 +6,15 @@
 #include "sitefile_builder.h"
 #include "survey/SurveyStore.h"
 #include "testkit/DataHome.h"
+#include "testkit/SparseSite.h"
 #include "testkit/TempDir.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <stdexcept>
 #include <sys/file.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
 
 namespace walkmere {
 namespace {
@@ -224,6 +227,32 @@ TEST_F(SiteOpening_, ALockedFileIsRefusedWithTheReasonAndLeftAlone) {
     expectFileError("No such file or directory");
 }
 
+TEST_F(SiteOpening_, WhatIsNotARegularFileIsRefusedAtOnceWithItsType) {
+    const std::string previous = write(buildSite().bytes, "previous.kvs");
+    ASSERT_TRUE(runFlow(previous));
+    const std::string fifo = dir.file("fifo.kvs").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    for (const auto& [path, type] : {std::pair<std::string, std::string>{fifo, "a FIFO"},
+                                     {"/dev/null", "a character device"},
+                                     {dir.path().string(), "a directory"}}) {
+        SCOPED_TRACE(path);
+        prompter.clear();
+        EXPECT_FALSE(runFlow(path));
+        expectFileError(path + ": not a regular file (" + type + ")");
+        EXPECT_EQ(store.sitePath(), previous);
+    }
+
+    // The site file swapped for a FIFO while it is open: the store's next operation says so
+    // and changes nothing.
+    prompter.clear();
+    const auto pointsBefore = store.index().size();
+    fs::rename(fifo, previous);
+    EXPECT_FALSE(store.loadPoints());
+    EXPECT_EQ(prompter.messages(),
+              std::vector<std::string>{"<<<not a regular file (a FIFO)<" + previous + ">"});
+    EXPECT_EQ(store.index().size(), pointsBefore);
+}
+
 TEST_F(SiteOpening_, TheFlowLoadsThePlanAndKeepsOrDiscardsThePoints) {
     sitefiletest::SiteLayout layout;
     layout.points =
@@ -272,6 +301,52 @@ TEST_F(SiteOpening_, APlanThatIsNoPictureOpensTheSiteWithoutOne) {
     const std::string good = write(buildSite().bytes, "good.kvs");
     ASSERT_TRUE(runFlow(good));
     EXPECT_EQ(prompter.messages(), std::vector<std::string>{"Cannot Load Bitmap"});
+}
+
+TEST_F(SiteOpening_, APlanAboveThePixelLimitOpensTheSiteWithoutOne) {
+    const std::string path = dir.file("huge.kvs").string();
+    testkit::writeSparseSite(path, testkit::bmpHeaders(20000, 10000, 8), 1u << 20);
+    SiteOpenResult result = openSiteForSurvey(path, store);
+    ASSERT_TRUE(result.site);
+    EXPECT_FALSE(result.site->hasFloorPlan());
+    EXPECT_EQ(result.site->floorPlanProblem(),
+              "The floor plan is too large: 20000 x 10000 pixels, more than the limit of "
+              "100000000 pixels.");
+    EXPECT_EQ(filesInDir(), std::vector<fs::path>{"huge.kvs"}) << "no decoded plan is kept";
+}
+
+// A folder with no room left, on a small file system of its own (mounting one needs root).
+struct FullFolder {
+    explicit FullFolder(const fs::path& at) : path(at) {
+        fs::create_directory(path);
+        mounted = ::mount("tmpfs", path.c_str(), "tmpfs", 0, "size=256k") == 0;
+    }
+    ~FullFolder() {
+        if (mounted) ::umount2(path.c_str(), MNT_DETACH);
+    }
+    const fs::path path;
+    bool mounted;
+};
+
+TEST_F(SiteOpening_, ASiteFolderWithNoRoomForThePlanSendsItToTheTemporaryFolder) {
+    FullFolder card(dir.file("card"));
+    if (!card.mounted) GTEST_SKIP() << "cannot mount a small file system here";
+    sitefiletest::SiteLayout layout;
+    layout.plan = sitefiletest::makeBmp(100, 100, 4); // 30 KB decoded
+    const std::string path = (card.path / "site.kvs").string();
+    testkit::writeFileBytes(path, buildSite(layout).bytes);
+    const int filler = ::open((card.path / "filler").c_str(), O_WRONLY | O_CREAT, 0600);
+    const std::vector<char> block(4096, 'f');
+    while (::write(filler, block.data(), block.size()) > 0) {
+    }
+    ::close(filler);
+
+    SiteOpenResult result = openSiteForSurvey(path, store);
+    ASSERT_TRUE(result.site);
+    EXPECT_TRUE(result.site->hasFloorPlan()) << result.site->floorPlanProblem();
+    EXPECT_NE(fs::path(result.site->floorPlanPath()).parent_path(), card.path);
+    EXPECT_EQ(std::distance(fs::directory_iterator(card.path), fs::directory_iterator()), 2)
+        << "only the site and the filler";
 }
 
 TEST_F(SiteOpening_, TheTemporaryPlanGoesEvenWhenTheLoaderThrows) {

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <poll.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -135,6 +136,37 @@ TEST(BoardProgram, RefusesABadScenarioWithTheLineNumber) {
     EXPECT_EQ(board.wait(5s), 2);
     std::string err = board.readAll(board.stderrFd);
     EXPECT_NE(err.find("bad.txt: line 2: unknown ap key 'jiter'"), std::string::npos) << err;
+}
+
+// A file that could never be a scenario is refused at once on one line: a device that
+// never ends, a FIFO with no writer, a file over 1 MB.
+TEST(BoardProgram, RefusesAScenarioThatIsNotASmallRegularFile) {
+    testkit::TempDir dir;
+    const auto fifo = dir.file("fifo.txt");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const auto big = dir.file("big.txt");
+    const std::string comment = "# " + std::string(97, 'x') + "\n";
+    std::string text;
+    while (text.size() <= (1 << 20))
+        text += comment;
+    testkit::writeFileBytes(big, std::vector<unsigned char>(text.begin(), text.end()));
+
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"/dev/zero", "cannot open scenario file /dev/zero: not a regular file (a character "
+                      "device)"},
+        {fifo.string(),
+         "cannot open scenario file " + fifo.string() + ": not a regular file (a FIFO)"},
+        {big.string(), "cannot use scenario file " + big.string() + ": " +
+                           std::to_string(text.size()) +
+                           " bytes, more than the 1048576 bytes a scenario may have"},
+    };
+    for (const auto& [path, message] : cases) {
+        SCOPED_TRACE(path);
+        Program board({"--scenario", path});
+        ASSERT_TRUE(board.started());
+        EXPECT_EQ(board.wait(5s), 1);
+        EXPECT_EQ(board.readAll(board.stderrFd), "walkmere-board: " + message + "\n");
+    }
 }
 
 TEST(BoardProgram, RefusesBadOptionsAndShowsHelp) {

@@ -143,6 +143,37 @@ TEST_F(SurveyedSite, HeatmapIsThePlanSizeColouredAtThePointsAndPlainFarAway) {
     EXPECT_EQ(pixelAt(img, 560 + 20, 50 + 20), pixelAt(plan, 560 + 20, 50 + 20));
 }
 
+// Points farther off the plan than the radius leave the map as it was; one just off the
+// plan still colours its edge.
+TEST_F(SurveyedSite, PointsFarOffThePlanChangeNothing) {
+    const auto withPoints = [&](const std::string& name, const std::vector<Bytes>& points) {
+        Bytes bytes = testkit::readFileBytes(site);
+        for (const Bytes& p : points)
+            bytes.insert(bytes.end(), p.begin(), p.end());
+        testkit::writeFileBytes(dir.file(name), bytes);
+        return dir.file(name).string();
+    };
+    const std::string far = withPoints("far.kvs", {surveyPointBytes(INT32_MIN, INT32_MIN, -30),
+                                                   surveyPointBytes(INT32_MAX, INT32_MAX, -30),
+                                                   surveyPointBytes(-2000, 100, -30),
+                                                   surveyPointBytes(300, 5000, -30)});
+    const std::string near = withPoints("near.kvs", {surveyPointBytes(-10, 300, -30)});
+    for (const std::vector<std::string>& options :
+         {std::vector<std::string>{}, {"--radius", "80"}, {"--ssid", "office"}}) {
+        SCOPED_TRACE(options.empty() ? "default radius" : options[0]);
+        const auto mapOf = [&](const std::string& of) {
+            std::vector<std::string> args{"heatmap", of, "-o", map};
+            args.insert(args.end(), options.begin(), options.end());
+            const ToolRun r = runTool(args);
+            EXPECT_EQ(r.code, 0) << r.err;
+            return testkit::readFileBytes(map);
+        };
+        const Bytes plain = mapOf(site);
+        EXPECT_EQ(mapOf(far), plain);
+        EXPECT_NE(mapOf(near), plain);
+    }
+}
+
 TEST_F(SurveyedSite, FiltersChangeWhatIsDrawn) {
     const RgbImage ap2 = heatmap({"--mac", "00-1A-2B-3C-4D-02", "--radius", "80"});
     EXPECT_EQ(pixelAt(ap2, 100, 200), rssiColour(-75));

@@ -5,6 +5,7 @@ if(TARGET walkmere_sitetool)
       ${CMAKE_CURRENT_LIST_DIR}/site_create_test.cpp
       ${CMAKE_CURRENT_LIST_DIR}/site_escape_test.cpp
       ${CMAKE_CURRENT_LIST_DIR}/site_exec_test.cpp
+      ${CMAKE_CURRENT_LIST_DIR}/site_output_test.cpp
       ${CMAKE_CURRENT_LIST_DIR}/site_read_test.cpp
     LIBS walkmere_sitetool
     LABELS tools

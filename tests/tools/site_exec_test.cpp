@@ -1,13 +1,18 @@
 // Runs the built walkmere-site program itself, as a user would.
 #include "site_testing.h"
+#include "testkit/SparseSite.h"
 
 #include <cerrno>
+#include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 extern char** environ;
@@ -15,17 +20,22 @@ extern char** environ;
 namespace walkmere {
 namespace {
 
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
 using namespace sitetooltest;
 
 struct ProcessRun {
     int code = -1;
+    int signal = 0;      // the signal that ended the program
     std::string failure; // why the program did not run to an exit code
     std::string out;
     std::string err;
 };
 
-// Runs the program with stdout and stderr sent to files in `dir`.
-ProcessRun runProgram(const testkit::TempDir& dir, const std::vector<std::string>& args) {
+// Starts the program with stdout and stderr sent to files in `dir`; -1 (and `failure` set)
+// when it cannot start.
+pid_t startProgram(const testkit::TempDir& dir, const std::vector<std::string>& args,
+                   std::string& failure) {
     const char* build = std::getenv("WALKMERE_BUILD_DIR");
     const std::string program =
         build ? std::string(build) + "/tools/site/walkmere-site" : WALKMERE_SITE_PROGRAM;
@@ -42,30 +52,69 @@ ProcessRun runProgram(const testkit::TempDir& dir, const std::vector<std::string
                                      0600);
     posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                      0600);
+    // The stop signals act as they would in a shell, whatever the test runner set.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t signals;
+    sigemptyset(&signals);
+    posix_spawnattr_setsigmask(&attributes, &signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    posix_spawnattr_setsigdefault(&attributes, &signals);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
     pid_t pid = 0;
-    ProcessRun run;
-    const int spawned = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
+    const int spawned =
+        posix_spawn(&pid, program.c_str(), &actions, &attributes, argv.data(), environ);
+    posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0) {
-        run.failure = program + ": " + std::strerror(spawned);
-        return run;
-    }
+    if (spawned == 0) return pid;
+    failure = program + ": " + std::strerror(spawned);
+    return -1;
+}
+
+// Waits for a started program. One still running after `deadline` is killed and reported
+// as hanging.
+ProcessRun finishProgram(const testkit::TempDir& dir, pid_t pid,
+                         std::chrono::milliseconds deadline = std::chrono::seconds(60)) {
+    ProcessRun run;
     int status = 0;
     pid_t waited;
-    do {
-        waited = ::waitpid(pid, &status, 0);
-    } while (waited < 0 && errno == EINTR);
-    if (waited != pid)
+    const auto giveUp = std::chrono::steady_clock::now() + deadline;
+    while ((waited = ::waitpid(pid, &status, WNOHANG)) == 0 &&
+           std::chrono::steady_clock::now() < giveUp)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    if (waited == 0) {
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, &status, 0);
+        run.failure = "still running after " + std::to_string(deadline.count()) + " ms";
+    } else if (waited != pid) {
         run.failure = std::string("waitpid: ") + std::strerror(errno);
-    else if (WIFEXITED(status))
+    } else if (WIFEXITED(status)) {
         run.code = WEXITSTATUS(status);
-    else
-        run.failure = "status " + std::to_string(status);
-    const Bytes out = testkit::readFileBytes(outPath);
-    const Bytes err = testkit::readFileBytes(errPath);
+    } else if (WIFSIGNALED(status)) {
+        run.signal = WTERMSIG(status);
+        run.failure = std::string("ended by ") + strsignal(run.signal);
+    }
+    const Bytes out = testkit::readFileBytes(dir.file("stdout"));
+    const Bytes err = testkit::readFileBytes(dir.file("stderr"));
     run.out.assign(out.begin(), out.end());
     run.err.assign(err.begin(), err.end());
     return run;
+}
+
+ProcessRun runProgram(const testkit::TempDir& dir, const std::vector<std::string>& args,
+                      std::chrono::milliseconds deadline = std::chrono::seconds(60)) {
+    ProcessRun run;
+    const pid_t pid = startProgram(dir, args, run.failure);
+    return pid < 0 ? run : finishProgram(dir, pid, deadline);
+}
+
+std::vector<std::string> partFilesIn(const std::filesystem::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(folder))
+        if (e.path().filename().string().find(".part.") != std::string::npos)
+            names.push_back(e.path().filename().string());
+    return names;
 }
 
 TEST(SiteProgram, RunsAsACommandWithItsExitCodes) {
@@ -94,6 +143,82 @@ TEST(SiteProgram, RunsAsACommandWithItsExitCodes) {
     ProcessRun help = runProgram(dir, {"--help"});
     EXPECT_EQ(help.code, 0);
     EXPECT_NE(help.out.find("Usage: walkmere-site COMMAND"), std::string::npos);
+}
+
+TEST(SiteProgram, RefusesWhatIsNotARegularFileAtOnce) {
+    testkit::TempDir dir;
+    const std::string fifo = dir.file("fifo.kvs").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string folder = dir.file("folder.kvs").string();
+    std::filesystem::create_directory(folder);
+    const std::string out = dir.file("out").string();
+
+    const std::vector<std::pair<std::string, std::string>> sites = {
+        {fifo, "a FIFO"}, {"/dev/null", "a character device"}, {folder, "a directory"}};
+    const std::vector<std::vector<std::string>> commands = {
+        {"info"}, {"points"}, {"plan", "-o", out}, {"heatmap", "-o", out}, {"report", "-o", out}};
+    for (const auto& [site, type] : sites) {
+        for (std::vector<std::string> args : commands) {
+            args.insert(args.begin() + 1, site);
+            SCOPED_TRACE(args[0] + " " + site);
+            // A blocking open of the FIFO would wait for a writer for ever.
+            const ProcessRun run = runProgram(dir, args, 10s);
+            EXPECT_EQ(run.failure, "");
+            EXPECT_EQ(run.code, 1);
+            EXPECT_EQ(run.err, "walkmere-site: " + site + ": not a regular file (" + type + ")\n");
+            EXPECT_FALSE(std::filesystem::exists(out));
+        }
+    }
+}
+
+// Two points at +-2^31 among many on the plan: they stretched the grid of points over
+// billions of pixels, and the map took time with the square of the point count.
+TEST(SiteProgram, PointsFarOffThePlanCostNoTime) {
+    testkit::TempDir dir;
+    const std::string site = createSite(dir, 200, 200);
+    Bytes bytes = testkit::readFileBytes(site);
+    const auto add = [&bytes](int32_t x, int32_t y, int rssi) {
+        const Bytes point = surveyPointBytes(x, y, rssi);
+        bytes.insert(bytes.end(), point.begin(), point.end());
+    };
+    for (int32_t i = 0; i < 100000; ++i)
+        add(i % 200, (i / 200) % 200, -40 - i % 40);
+    add(INT32_MIN, INT32_MIN, -50);
+    add(INT32_MAX, INT32_MAX, -50);
+    testkit::writeFileBytes(site, bytes);
+
+    const ProcessRun run =
+        runProgram(dir, {"heatmap", site, "-o", dir.file("map.png").string()}, 10s);
+    EXPECT_EQ(run.failure, "");
+    EXPECT_EQ(run.code, 0) << run.err;
+}
+
+// SIGTERM or SIGINT while the plan is being written: the ".part" file goes, nothing
+// appears under the output name, and the signal still ends the program.
+TEST(SiteProgram, AStopSignalDuringAWriteRemovesThePartFile) {
+    testkit::TempDir dir;
+    const std::string site = dir.file("big.kvs").string();
+    // A 10,000 x 10,000 plan at 8 bits: 100 MB to write, which takes a while.
+    testkit::writeSparseSite(site, testkit::bmpHeaders(10000, 10000, 8), 100'000'000 / 8);
+    const std::string out = dir.file("plan.bmp").string();
+    for (int signal : {SIGTERM, SIGINT}) {
+        SCOPED_TRACE(strsignal(signal));
+        std::string failure;
+        const pid_t pid = startProgram(dir, {"plan", site, "-o", out}, failure);
+        ASSERT_GT(pid, 0) << failure;
+        // Once the first megabyte is in the part file.
+        const auto giveUp = std::chrono::steady_clock::now() + 20s;
+        for (std::error_code gone; std::chrono::steady_clock::now() < giveUp;
+             std::this_thread::sleep_for(200us)) {
+            const std::vector<std::string> parts = partFilesIn(dir.path());
+            if (!parts.empty() && fs::file_size(dir.file(parts[0]), gone) > (1 << 20)) break;
+        }
+        ::kill(pid, signal);
+        const ProcessRun run = finishProgram(dir, pid);
+        EXPECT_EQ(run.signal, signal) << run.failure << run.err;
+        EXPECT_EQ(partFilesIn(dir.path()), std::vector<std::string>{});
+        EXPECT_FALSE(std::filesystem::exists(out));
+    }
 }
 
 } // namespace

@@ -1,4 +1,5 @@
 #include "site_testing.h"
+#include "testkit/SparseSite.h"
 
 #include "platform/Prompter.h"
 #include "platform/Sound.h"
@@ -288,6 +289,36 @@ TEST(SiteToolErrors, WrongUsageExitsWithTwo) {
         EXPECT_EQ(r.code, 2) << c.message;
         EXPECT_EQ(r.err.substr(0, c.message.size()), c.message);
         EXPECT_NE(r.err.find("Try 'walkmere-site help"), std::string::npos);
+    }
+}
+
+// Small sparse sites whose plan blocks announce 200 MB of zero code (1.6 GB decoded), after
+// the headers of a 40 x 30 bitmap, or of one above the limit.
+TEST(SiteToolPlans, EveryReaderStopsAtTheBitmapOrRefusesItWhenTooLarge) {
+    testkit::TempDir dir;
+    const std::string cut = dir.file("cut.kvs").string(), huge = dir.file("huge.kvs").string();
+    const std::string out = dir.file("out").string();
+    testkit::writeSparseSite(cut, testkit::bmpHeaders(40, 30, 24), 200u << 20,
+                             surveyPointBytes(20, 15, -55));
+    testkit::writeSparseSite(huge, testkit::bmpHeaders(20000, 10000, 8), 200u << 20,
+                             surveyPointBytes(20, 15, -55));
+
+    ToolRun plan = runTool({"plan", cut, "-o", out});
+    EXPECT_EQ(plan.out, out + ": 3661 bytes, 40 x 30 pixels\n");
+    EXPECT_EQ(plan.err, "walkmere-site: " + cut +
+                            ": the floor-plan block holds more than the bitmap; decoded the "
+                            "bitmap\n");
+    EXPECT_EQ(runTool({"heatmap", cut, "-o", out}).code, 0);
+
+    for (const char* command : {"plan", "heatmap", "report"}) {
+        SCOPED_TRACE(command);
+        fs::remove(out);
+        ToolRun r = runTool({command, huge, "-o", out});
+        EXPECT_EQ(r.code, 1);
+        EXPECT_EQ(r.err, "walkmere-site: " + huge +
+                             ": floor plan: The floor plan is too large: 20000 x 10000 pixels, "
+                             "more than the limit of 100000000 pixels.\n");
+        EXPECT_FALSE(fs::exists(out));
     }
 }
 

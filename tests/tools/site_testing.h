@@ -2,10 +2,12 @@
 // Helpers for the site tool's tests: running the tool in-process and making site files.
 
 #include "scan/ApRecord.h"
+#include "survey/PointRecords.h"
 #include "testkit/BmpBytes.h"
 #include "testkit/TempDir.h"
 #include "tools/site/SiteTool.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <sstream>
 #include <string>
@@ -64,6 +66,33 @@ inline std::string createSite(const testkit::TempDir& dir, int32_t width = 40, i
     ToolRun r = runTool({"create", plan.string(), "-o", site});
     if (r.code != 0) throw std::runtime_error("create failed: " + r.err);
     return site;
+}
+
+// A survey point at (x, y) that heard one access point, as the points section holds it.
+inline Bytes surveyPointBytes(int32_t x, int32_t y, int rssiDbm) {
+    PointRecord point;
+    point.setX(x);
+    point.setY(y);
+    point.setLabel("TEST");
+    point.setReadingCount(1);
+    ApReading reading;
+    reading.setChannel(6);
+    reading.setRssi256(static_cast<int16_t>(rssiDbm * 256));
+    const uint8_t mac[6] = {0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E};
+    reading.setMac(mac);
+    reading.setSsid("office");
+    Bytes bytes(kPointRecordSize + kReadingSize);
+    std::copy(point.bytes.begin(), point.bytes.end(), bytes.begin());
+    std::copy(reading.bytes.begin(), reading.bytes.end(), bytes.begin() + kPointRecordSize);
+    return bytes;
+}
+
+// Appends such a point to a site whose points section ends the file, as createSite makes it.
+inline void appendSurveyPoint(const std::string& site, int32_t x, int32_t y, int rssiDbm) {
+    Bytes bytes = testkit::readFileBytes(site);
+    const Bytes point = surveyPointBytes(x, y, rssiDbm);
+    bytes.insert(bytes.end(), point.begin(), point.end());
+    testkit::writeFileBytes(site, bytes);
 }
 
 } // namespace walkmere::sitetooltest

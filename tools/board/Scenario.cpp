@@ -1,10 +1,15 @@
 #include "tools/board/Scenario.h"
 
+#include "survey/FileOps.h"
+#include "survey/RegularFile.h"
+
+#include <cerrno>
 #include <charconv>
 #include <cmath>
-#include <fstream>
+#include <cstring>
+#include <fcntl.h>
 #include <set>
-#include <sstream>
+#include <sys/stat.h>
 
 namespace walkmere {
 
@@ -430,19 +435,37 @@ bool parseScenario(std::string_view text, Scenario& out, std::string& error) {
     return checkOverlaps(out, error);
 }
 
+bool readScenarioFile(const std::string& path, std::string& text, std::string& error) {
+    RegularFileOpening opened = openRegularFile(path, O_RDONLY);
+    if (!opened.fd.valid()) {
+        error = "cannot open scenario file " + path + ": " + opened.problem;
+        return false;
+    }
+    const auto tooLarge = [&](uint64_t size) {
+        error = "cannot use scenario file " + path + ": " + std::to_string(size) +
+                " bytes, more than the " + std::to_string(kMaxScenarioBytes) +
+                " bytes a scenario may have";
+        return false;
+    };
+    struct stat st {};
+    if (::fstat(opened.fd.get(), &st) == 0 && static_cast<uint64_t>(st.st_size) > kMaxScenarioBytes)
+        return tooLarge(static_cast<uint64_t>(st.st_size));
+    // One byte more than the limit shows a file that grew after the look at its size.
+    text.resize(kMaxScenarioBytes + 1);
+    const ssize_t got = readUpTo(opened.fd.get(), text.data(), text.size(), 0);
+    if (got < 0) {
+        error = "cannot read scenario file " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    if (static_cast<uint64_t>(got) > kMaxScenarioBytes) return tooLarge(static_cast<uint64_t>(got));
+    text.resize(static_cast<size_t>(got));
+    return true;
+}
+
 bool loadScenarioFile(const std::string& path, Scenario& out, std::string& error) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        error = "cannot open scenario file " + path;
-        return false;
-    }
-    std::ostringstream text;
-    text << in.rdbuf();
-    if (in.bad()) {
-        error = "cannot read scenario file " + path;
-        return false;
-    }
-    if (!parseScenario(text.str(), out, error)) {
+    std::string text;
+    if (!readScenarioFile(path, text, error)) return false;
+    if (!parseScenario(text, out, error)) {
         error = path + ": " + error;
         return false;
     }

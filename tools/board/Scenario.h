@@ -87,6 +87,14 @@ struct Scenario {
 // and sets error to "line N: what is wrong"; out may then be half filled.
 bool parseScenario(std::string_view text, Scenario& out, std::string& error);
 
+// A scenario is a few lines of text: a file larger than this is not one.
+inline constexpr uint64_t kMaxScenarioBytes = 1 << 20;
+
+// Reads the text of a scenario file. A file that cannot be opened or read, is not a
+// regular file (a device such as /dev/zero would never end) or is larger than
+// kMaxScenarioBytes is refused with a one-line error that names it.
+bool readScenarioFile(const std::string& path, std::string& text, std::string& error);
+
 // Reads and parses a scenario file; errors name the file.
 bool loadScenarioFile(const std::string& path, Scenario& out, std::string& error);
 

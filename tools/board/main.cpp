@@ -215,11 +215,20 @@ int main(int argc, char** argv) {
 
     Scenario scenario;
     std::string error;
-    if (o.scenarioPath.empty())
+    if (o.scenarioPath.empty()) {
         scenario = defaultScenario();
-    else if (!loadScenarioFile(o.scenarioPath, scenario, error)) {
-        fail(error);
-        return 2;
+    } else {
+        // A file that cannot be used is refused as such (1); one whose text is wrong is
+        // wrong usage (2).
+        std::string text;
+        if (!readScenarioFile(o.scenarioPath, text, error)) {
+            fail(error);
+            return 1;
+        }
+        if (!parseScenario(text, scenario, error)) {
+            fail(o.scenarioPath + ": " + error);
+            return 2;
+        }
     }
     if (!applyOverrides(o, scenario)) return 2;
 

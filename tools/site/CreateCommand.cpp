@@ -62,7 +62,7 @@ int runCreate(const std::vector<std::string>& args, ToolStreams& io) {
     if (!planFd.valid()) throw FileError(planPath + ": " + std::strerror(errno));
 
     // Header, floor-plan block, signature block, points section last.
-    OutputFile site(sitePath);
+    OutputFile site(sitePath, io.out);
     const uint64_t bitmapOffset = SiteHeader::kHeldLength;
     OffsetSink sink(site, bitmapOffset);
     const CompressResult coded = compressFloorPlan(planFd.get(), sink);
@@ -94,9 +94,10 @@ int runCreate(const std::vector<std::string>& args, ToolStreams& io) {
     site.writeAt(0, header.bytes.data(), header.bytes.size());
     site.commit(parsed.has("--force"));
 
-    io.out << sitePath << ": " << plan.info->width << " x " << plan.info->pixelHeight()
-           << " floor plan, " << coded.blockBytes << " bytes coded, scale " << jsonNumber(scaleX)
-           << " x " << jsonNumber(scaleY) << " pixels per unit\n";
+    (isStandardOutput(sitePath) ? io.err : io.out)
+        << sitePath << ": " << plan.info->width << " x " << plan.info->pixelHeight()
+        << " floor plan, " << coded.blockBytes << " bytes coded, scale " << jsonNumber(scaleX)
+        << " x " << jsonNumber(scaleY) << " pixels per unit\n";
     return kExitOk;
 }
 
@@ -112,7 +113,7 @@ extern const SiteCommand kCreateCommand{
     "file whose pixels are all there.\n"
     "\n"
     "  -o SITE.kvs    the site file to make (required); an existing file is not replaced\n"
-    "                 unless --force is given\n"
+    "                 unless --force is given; '-' for standard output\n"
     "  --scale-x N    floor-plan pixels per unit of site length along x (default 10)\n"
     "  --scale-y N    the same along y (default 10)\n"
     "  --force        replace an existing SITE.kvs\n",

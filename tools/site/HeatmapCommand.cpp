@@ -34,8 +34,9 @@ NetworkFilter filterOption(const ToolArgs& args) {
     return filter;
 }
 
-void writeWholeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
-    OutputFile file(path);
+void writeWholeFile(const std::string& path, const std::vector<uint8_t>& bytes,
+                    std::ostream& standardOutput) {
+    OutputFile file(path, standardOutput);
     file.writeAt(0, bytes.data(), bytes.size());
     file.commit();
 }
@@ -75,14 +76,14 @@ int runHeatmap(const std::vector<std::string>& args, ToolStreams& io) {
     std::vector<uint8_t> png;
     const std::string problem = encodePng(map.image, png);
     if (!problem.empty()) throw FileError(output + ": " + problem);
-    writeWholeFile(output, png);
+    writeWholeFile(output, png, io.out);
 
     char line[200];
     std::snprintf(line, sizeof line,
                   "%s: %d x %d pixels, %zu of %zu survey points mapped, radius %.0f pixels\n",
                   output.c_str(), map.image.width, map.image.height, map.mappedPoints,
                   data.points.size(), map.radius);
-    io.out << line;
+    (isStandardOutput(output) ? io.err : io.out) << line;
     return kExitOk;
 }
 
@@ -101,7 +102,7 @@ extern const SiteCommand kHeatmapCommand{
     "for a point that heard nothing that is mapped), placed access points as blue\n"
     "diamonds, and a legend sits in the top left corner. Deleted points are left out.\n"
     "\n"
-    "  -o MAP.png         the file to write (required)\n"
+    "  -o MAP.png         the file to write (required); '-' for standard output\n"
     "  --mac MAC          map only this access point (00-1A-2B-3C-4D-5E or 00:1a:...)\n"
     "  --ssid SSID        map only the access points of this network (exact bytes)\n"
     "  --radius PIXELS    how far a point's value reaches; by default twice the median\n"

@@ -4,6 +4,7 @@
 #include "tools/site/HeatmapRender.h"
 #include "tools/site/ToolArgs.h"
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -16,7 +17,9 @@ NetworkFilter filterOption(const ToolArgs& args);
 // filter's access point or network) when there is nothing to map.
 void requireMappablePoints(const std::string& path, const SurveyData& data,
                            const NetworkFilter& filter, size_t mappedPoints);
-// Writes the bytes under a temporary name and renames them into place.
-void writeWholeFile(const std::string& path, const std::vector<uint8_t>& bytes);
+// Writes the bytes under a temporary name and renames them into place ("-": to
+// standardOutput).
+void writeWholeFile(const std::string& path, const std::vector<uint8_t>& bytes,
+                    std::ostream& standardOutput);
 
 } // namespace walkmere::sitetool

@@ -12,18 +12,18 @@ namespace walkmere::sitetool {
 
 namespace {
 
-// Collects the decoded plan. Once the bitmap's file header is in, the file size it gives
-// (within reason) is reserved, so a large plan is not copied over and over as it grows.
+// Collects the decoded plan. The first block holds the bitmap's headers: the length they
+// give, which the decoding keeps to, is reserved at once, so that a large plan is not
+// copied over and over as it grows.
 class VectorSink final : public ByteSink {
 public:
     bool write(const uint8_t* from, size_t n) override {
-        const bool hadHeader = bytes.size() >= 6;
-        bytes.insert(bytes.end(), from, from + n);
-        if (!hadHeader && bytes.size() >= 6) {
-            const uint32_t fileSize = uint32_t(bytes[2]) | uint32_t(bytes[3]) << 8 |
-                                      uint32_t(bytes[4]) << 16 | uint32_t(bytes[5]) << 24;
-            bytes.reserve(std::min<size_t>(fileSize, size_t{1} << 30) + 64);
+        if (bytes.empty()) {
+            const BmpExtent extent = bmpExtent(from, n);
+            if (extent.verdict == BmpExtent::Verdict::Bounded)
+                bytes.reserve(static_cast<size_t>(extent.length + kPaddingBytes));
         }
+        bytes.insert(bytes.end(), from, from + n);
         return true;
     }
     std::vector<uint8_t> bytes;
@@ -53,7 +53,7 @@ SurveyData readSurvey(int fd, const SiteLayout& layout) {
 RgbImage readFloorPlan(int fd, const SiteLayout& layout, const std::string& path) {
     FdSource source(fd, layout.header.bitmapOffset(), layout.planBlockBytes());
     VectorSink sink;
-    const ExpandResult expanded = expandFloorPlan(source, sink);
+    const ExpandResult expanded = expandPlanBitmap(source, sink);
     if (expanded.status != ExpandStatus::Ok)
         throw FileError(path + ": floor plan: " + describeExpandResult(expanded));
     RgbImage plan;

@@ -74,6 +74,20 @@ int32_t toPixel(double v) {
     return static_cast<int32_t>(std::clamp(std::floor(v), -1e9, 1e9));
 }
 
+// The samples that can reach the interpolation nodes of a width x height plan (they run to
+// one step past the last pixel) within `reach`. The others change no pixel; left in, two
+// points at +-2^31 stretch the grid's cells over billions of pixels, every other point
+// lands in one cell, and the work grows with the square of the point count.
+std::vector<SampleValue> withinReach(const std::vector<SampleValue>& samples, int32_t width,
+                                     int32_t height, double reach, int32_t step) {
+    std::vector<SampleValue> kept;
+    for (const SampleValue& s : samples)
+        if (s.x >= -reach && s.y >= -reach && s.x <= width + step + reach &&
+            s.y <= height + step + reach)
+            kept.push_back(s);
+    return kept;
+}
+
 } // namespace
 
 CoverageShare measureCoverage(const CoverageRaster& raster) {
@@ -96,9 +110,17 @@ Heatmap renderHeatmap(RgbImage plan, const SurveyData& data, const NetworkFilter
     Heatmap map;
     const std::vector<SampleValue> samples = samplesFor(data, filter);
     map.mappedPoints = samples.size();
-    map.radius = options.radius > 0 ? options.radius
-                                    : CoverageGrid::defaultRadius(samples, plan.width, plan.height);
-    const CoverageGrid grid(samples, map.radius, options.power);
+    // The spacing of the survey is judged from the points on the plan or within a plan's
+    // size of it; one farther off is no point of this survey.
+    const double planSide = std::max(plan.width, plan.height);
+    map.radius = options.radius > 0
+                     ? options.radius
+                     : CoverageGrid::defaultRadius(
+                           withinReach(samples, plan.width, plan.height, planSide, 0), plan.width,
+                           plan.height);
+    const CoverageGrid grid(withinReach(samples, plan.width, plan.height, std::max(map.radius, 1.0),
+                                        std::max(options.step, 1)),
+                            map.radius, options.power);
     const CoverageRaster raster(grid, plan.width, plan.height, options.step);
 
     static const std::array<Rgb, 81> ramp = rampTable();

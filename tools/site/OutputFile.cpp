@@ -1,13 +1,32 @@
 #include "tools/site/OutputFile.h"
 
+#include "survey/FileOps.h"
+#include "survey/RegularFile.h"
+#include "tools/site/PartFileCleanup.h"
 #include "tools/site/SiteCommand.h"
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace walkmere::sitetool {
+
+namespace {
+
+// A file with no name in $TMPDIR: it goes with its descriptor, whatever ends the tool.
+OwnedFd makeUnnamedFile() {
+    const char* tmp = std::getenv("TMPDIR");
+    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/walkmere-site.XXXXXX";
+    OwnedFd fd(::mkostemp(pattern.data(), O_CLOEXEC));
+    if (fd.valid()) ::unlink(pattern.c_str());
+    return fd;
+}
+
+} // namespace
 
 bool sameFile(const std::string& a, const std::string& b) {
     struct stat sa {
@@ -16,30 +35,65 @@ bool sameFile(const std::string& a, const std::string& b) {
     return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 
-OutputFile::OutputFile(std::string targetPath) : target(std::move(targetPath)) {
-    if (int error = temp.createBeside(target, "part"))
+OutputFile::OutputFile(std::string targetPath, std::ostream& standardOutput)
+    : target(std::move(targetPath)), standardOutput(standardOutput) {
+    if (isStandardOutput(target)) {
+        unnamed = makeUnnamedFile();
+        if (!unnamed.valid())
+            throw FileError(std::string("cannot make a temporary file: ") + std::strerror(errno));
+        return;
+    }
+    const ReplaceTarget resolved = resolveReplaceTarget(target);
+    if (resolved.notRegular)
+        throw FileError(target + ": " + resolved.problem +
+                        "; only a regular file is written (use '-o -' for standard output)");
+    if (!resolved.problem.empty()) throw FileError(target + ": " + resolved.problem);
+    replaced = resolved.path;
+    // Beside the file it replaces, so that the rename stays on one file system.
+    const StopSignalsHeld held;
+    if (int error = temp.createBeside(replaced, "part"))
         throw FileError(target + ": cannot create: " + std::strerror(error));
+    setPartFile(temp.path().c_str());
+}
+
+OutputFile::~OutputFile() {
+    temp.remove(); // first, so that a signal in between finds nothing left to remove
+    setPartFile(nullptr);
+}
+
+int OutputFile::descriptor() const {
+    return unnamed.valid() ? unnamed.get() : temp.descriptor();
 }
 
 void OutputFile::writeAt(uint64_t offset, const void* bytes, size_t n) {
-    const auto* p = static_cast<const uint8_t*>(bytes);
-    size_t done = 0;
-    while (done < n) {
-        ssize_t w =
-            ::pwrite(temp.descriptor(), p + done, n - done, static_cast<off_t>(offset + done));
-        if (w < 0 && errno == EINTR) continue;
-        if (w <= 0)
-            throw FileError(target + ": cannot write: " + std::strerror(w < 0 ? errno : EIO));
-        done += static_cast<size_t>(w);
-    }
+    if (int error = writeAllAt(descriptor(), bytes, n, offset))
+        throw FileError(target + ": cannot write: " + std::strerror(error));
 }
 
 void OutputFile::commit(bool replaceExisting) {
-    if (int error = temp.commitAs(target, replaceExisting)) {
-        if (error == EEXIST)
-            throw FileError(target + ": already exists (use --force to replace it)");
-        throw FileError(target + ": cannot write: " + std::strerror(error));
+    if (unnamed.valid()) {
+        copyToStandardOutput();
+        return;
     }
+    const int error = temp.commitAs(replaced, replaceExisting);
+    setPartFile(nullptr);
+    if (error == EEXIST) throw FileError(target + ": already exists (use --force to replace it)");
+    if (error) throw FileError(target + ": cannot write: " + std::strerror(error));
+}
+
+void OutputFile::copyToStandardOutput() {
+    std::vector<uint8_t> piece(64 * 1024);
+    uint64_t offset = 0;
+    for (;;) {
+        const ssize_t got = readUpTo(unnamed.get(), piece.data(), piece.size(), offset);
+        if (got < 0)
+            throw FileError(std::string("cannot read back the output: ") + std::strerror(errno));
+        if (got == 0) break;
+        standardOutput.write(reinterpret_cast<const char*>(piece.data()), got);
+        offset += static_cast<uint64_t>(got);
+    }
+    standardOutput.flush();
+    if (!standardOutput) throw FileError("standard output: cannot write");
 }
 
 } // namespace walkmere::sitetool

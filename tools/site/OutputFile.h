@@ -1,8 +1,10 @@
 #pragma once
 
+#include "survey/OwnedFd.h"
 #include "survey/TempFile.h"
 
 #include <cstdint>
+#include <ostream>
 #include <string>
 
 namespace walkmere::sitetool {
@@ -10,13 +12,26 @@ namespace walkmere::sitetool {
 // True when both paths name the same existing file (another spelling, a link).
 bool sameFile(const std::string& a, const std::string& b);
 
+// "-o -": the output goes to standard output.
+inline bool isStandardOutput(const std::string& target) {
+    return target == "-";
+}
+
 // A file the tool writes: made under a temporary name beside its final name and renamed
 // into place only when complete, so a failure never leaves half a file under the name.
+// A symbolic link is followed: the file it leads to is replaced and the link stays. A
+// device, FIFO, socket or folder is never replaced. For "-" the bytes are gathered in an
+// unnamed temporary file and copied to standard output when complete.
 class OutputFile {
 public:
-    // Throws FileError when the temporary file cannot be made.
-    explicit OutputFile(std::string target);
-    int descriptor() const { return temp.descriptor(); }
+    // Throws FileError when the target may not be replaced or the temporary file cannot
+    // be made.
+    OutputFile(std::string target, std::ostream& standardOutput);
+    ~OutputFile();
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+
+    int descriptor() const;
     // Writes all bytes at `offset`; throws FileError on failure.
     void writeAt(uint64_t offset, const void* bytes, size_t n);
     // Puts the file in place; throws FileError on failure (EEXIST when !replaceExisting
@@ -24,8 +39,13 @@ public:
     void commit(bool replaceExisting = true);
 
 private:
-    std::string target;
+    void copyToStandardOutput();
+
+    std::string target;   // as given, for messages
+    std::string replaced; // the file the rename replaces: the target, its links followed
     TempFile temp;
+    OwnedFd unnamed; // for standard output
+    std::ostream& standardOutput;
 };
 
 } // namespace walkmere::sitetool

@@ -210,10 +210,10 @@ int runReport(const std::vector<std::string>& args, ToolStreams& io) {
          << pngDataUri(signaturePicture(signature)) << "\"></p>\n</body></html>\n";
 
     const std::string text = html.str();
-    writeWholeFile(output, std::vector<uint8_t>(text.begin(), text.end()));
-    io.out << output << ": " << text.size() << " bytes, " << data.points.size()
-           << " survey points, " << aps.size() << " access points, " << ssids.size()
-           << " networks\n";
+    writeWholeFile(output, std::vector<uint8_t>(text.begin(), text.end()), io.out);
+    (isStandardOutput(output) ? io.err : io.out)
+        << output << ": " << text.size() << " bytes, " << data.points.size() << " survey points, "
+        << aps.size() << " access points, " << ssids.size() << " networks\n";
     return kExitOk;
 }
 
@@ -233,7 +233,7 @@ extern const SiteCommand kReportCommand{
     "shown as text; control characters and bytes that are not UTF-8 appear as \\xNN.\n"
     "Deleted points are left out.\n"
     "\n"
-    "  -o REPORT.html     the file to write (required)\n"
+    "  -o REPORT.html     the file to write (required); '-' for standard output\n"
     "  --radius PIXELS    as for heatmap\n"
     "  --threshold DBM    as for heatmap (default -70)\n",
     runReport,

@@ -52,7 +52,7 @@ PlanSummary inspectPlan(int fd, const SiteLayout& layout) {
     PlanSummary summary;
     FdSource source(fd, layout.header.bitmapOffset(), layout.planBlockBytes());
     HeadSink sink;
-    summary.expanded = expandFloorPlan(source, sink);
+    summary.expanded = expandPlanBitmap(source, sink);
     summary.check = checkBmp(sink.head.data(), sink.head.size(), sink.total);
     return summary;
 }

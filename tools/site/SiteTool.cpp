@@ -11,7 +11,11 @@ namespace {
 
 constexpr std::string_view kIntroduction =
     "Reads and makes Walkmere site files (.kvs): the floor plan, the scale and the survey\n"
-    "points. Reading commands open the file read-only and never change it.\n";
+    "points. Reading commands open the file read-only and never change it.\n"
+    "\n"
+    "A file written with -o appears under its name only when complete. '-o -' writes to\n"
+    "standard output; a symbolic link gets the new content in the file it leads to;\n"
+    "devices, FIFOs, sockets and folders are never written over.\n";
 
 constexpr std::string_view kExitCodes =
     "Exit codes: 0 success; 1 a file that is not a site file, is damaged or cannot be\n"

@@ -1,0 +1,100 @@
+#pragma once
+// Site files that decode to far more than they hold: a floor-plan block that codes a given
+// head (the headers of a bitmap, say) and then announces many more code bytes, left as a
+// hole in a sparse file. Every code byte of zeros decodes to eight 0 bytes.
+
+#include "survey/BitmapCompressor.h"
+#include "survey/BitmapExpander.h"
+#include "survey/PointRecords.h"
+#include "survey/SiteHeader.h"
+#include "testkit/BmpBytes.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <stdexcept>
+#include <vector>
+
+namespace walkmere::testkit {
+
+// Weights that give byte 0 the one-bit code "0" and every other byte a longer one.
+inline HuffmanTree::Weights zeroHeavyWeights() {
+    HuffmanTree::Weights w;
+    w.fill(1);
+    w[0] = 1u << 30;
+    return w;
+}
+
+// The start of a floor-plan block: blockLength, the weights and `head` coded. The block
+// announces `zeroCodeBytes` code bytes after those, which the caller leaves as zeros.
+inline Bytes zeroTailBlock(const Bytes& head, uint64_t zeroCodeBytes) {
+    const HuffmanTree tree(zeroHeavyWeights());
+    std::vector<uint8_t> code;
+    VectorSink sink(code);
+    HuffmanEncoder encoder(tree, sink);
+    encoder.encode(head);
+    encoder.finish();
+    FloorPlanBlockHeader h;
+    h.weights = zeroHeavyWeights();
+    h.blockLength =
+        static_cast<uint32_t>(FloorPlanBlockHeader::kSize + code.size() + zeroCodeBytes);
+    Bytes block(FloorPlanBlockHeader::kSize);
+    h.serialize(block.data());
+    block.insert(block.end(), code.begin(), code.end());
+    return block;
+}
+
+// A site file with such a block (header | block | white signature | points section with
+// `points` after its head); the zero code is a hole, so the file takes little disk.
+inline void writeSparseSite(const std::filesystem::path& path, const Bytes& head,
+                            uint64_t zeroCodeBytes, const Bytes& points = {}) {
+    const Bytes block = zeroTailBlock(head, zeroCodeBytes);
+    const uint32_t bitmapOffset = SiteHeader::kHeldLength;
+    const uint32_t signatureOffset = bitmapOffset + readLe32(block.data());
+    const uint32_t pointsOffset = signatureOffset + 2600;
+    SiteHeader header;
+    header.setHeaderLength(SiteHeader::kHeldLength);
+    header.setMagic(SiteHeader::kMagic);
+    header.setVersion(SiteHeader::kMinVersion);
+    header.setPixelsPerUnitX(10);
+    header.setPixelsPerUnitY(10);
+    header.setBitmapOffset(bitmapOffset);
+    header.setSignatureOffset(signatureOffset);
+    header.setPointsOffset(pointsOffset);
+    Bytes tail(2600, 0xFF);
+    tail.resize(tail.size() + kPointsSectionHead);
+    put32(tail, 2600, kPointRecordSize);
+    put32(tail, 2604, kReadingSize);
+    tail.insert(tail.end(), points.begin(), points.end());
+
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    const bool written =
+        fd >= 0 && ::pwrite(fd, header.bytes.data(), header.bytes.size(), 0) == 152 &&
+        ::pwrite(fd, block.data(), block.size(), bitmapOffset) == ssize_t(block.size()) &&
+        ::pwrite(fd, tail.data(), tail.size(), signatureOffset) == ssize_t(tail.size());
+    if (fd >= 0) ::close(fd);
+    if (!written) throw std::runtime_error("cannot write " + path.string());
+}
+
+// All a bitmap file holds before its pixels: the file and info headers of a width x height
+// picture at `bits` per pixel and, for 8 bits or fewer, a (black) colour table.
+inline Bytes bmpHeaders(int32_t width, int32_t height, uint16_t bits) {
+    const uint32_t pixelOffset = 54 + (bits <= 8 ? 4u << bits : 0);
+    const uint64_t stride = (uint64_t(uint32_t(width)) * bits + 31) / 32 * 4;
+    const uint64_t fileSize = pixelOffset + stride * uint32_t(height < 0 ? -height : height);
+    Bytes b(pixelOffset);
+    b[0] = 'B';
+    b[1] = 'M';
+    put32(b, 2, static_cast<uint32_t>(fileSize));
+    put32(b, 10, pixelOffset);
+    put32(b, 14, 40);
+    put32(b, 18, static_cast<uint32_t>(width));
+    put32(b, 22, static_cast<uint32_t>(height));
+    put16(b, 26, 1);
+    put16(b, 28, bits);
+    return b;
+}
+
+} // namespace walkmere::testkit
