@@ -16,6 +16,9 @@ inline constexpr const char* kFileErrorCaption = "File Error";
 inline constexpr const char* kNotASiteFileText = "Not a Site File.";
 inline constexpr const char* kObsoleteSiteFileText =
     "Obsolete Site File, recreate using Planwright";
+// What the user reads when another program holds the site file (the handheld's system said
+// this for a sharing violation); the system's own text for EWOULDBLOCK says nothing useful.
+inline constexpr const char* kFileInUseText = "The file is in use by another program.";
 
 // The signature block: 100 rows of 26 bytes.
 inline constexpr uint32_t kSignatureBlockSize = 2600;

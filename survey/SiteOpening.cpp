@@ -13,9 +13,6 @@ namespace walkmere {
 
 namespace {
 
-// What the user reads when the file is held by another program: the system's own text
-// for EWOULDBLOCK ("Resource temporarily unavailable") says nothing useful.
-constexpr const char* kFileInUseText = "The file is in use by another program.";
 
 SiteOpenResult refusedWith(SiteFileProblem problem, std::string text) {
     SiteOpenResult result;

@@ -96,7 +96,7 @@ bool CSurveyStore::openSiteFile() {
     RegularFileOpening opened = openRegularFile(path, O_RDWR);
     std::string reason = opened.problem;
     if (opened.fd.valid() && ::flock(opened.fd.get(), LOCK_EX | LOCK_NB) != 0) {
-        reason = std::strerror(errno);
+        reason = errno == EWOULDBLOCK ? kFileInUseText : std::strerror(errno);
         opened.fd.reset();
     }
     if (!opened.fd.valid()) {

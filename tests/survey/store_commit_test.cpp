@@ -167,7 +167,7 @@ TEST_F(StoreCommit, UnopenableOrLockedFileIsReportedAndNothingStored) {
     ::close(holder);
     ASSERT_EQ(prompter.messages().size(), 2u);
     EXPECT_EQ(prompter.messages()[0],
-              "<<<" + std::string(std::strerror(EWOULDBLOCK)) + "<" + path.string() + ">");
+              "<<<The file is in use by another program.<" + path.string() + ">");
     EXPECT_EQ(sound.played(), (std::vector<std::string>{"sync:REDALERT", "sync:REDALERT"}));
     EXPECT_EQ(fileSize(), kFirst);
     EXPECT_EQ(store.locationCount(), 0);
