@@ -95,9 +95,13 @@ void TakeSnapshot(QWidget* activeView, IPrompter& prompter, ISoundPlayer& sound)
     Capture capture = activeView ? captureView(*activeView) : Capture{};
 
     std::filesystem::path counterFile = snapshotCounterPath();
-    // Snapshots are proposed in the current folder, where the save dialog opens.
+    // The save dialog opens in the data folder, beside the counter; when that folder cannot
+    // be made, in the current folder. The proposed name is one not taken there.
     std::error_code noFolder;
-    const std::filesystem::path folder = std::filesystem::current_path(noFolder);
+    std::filesystem::path folder = dataFolder();
+    std::filesystem::create_directories(folder, noFolder);
+    if (!std::filesystem::is_directory(folder, noFolder))
+        folder = std::filesystem::current_path(noFolder);
     int counter = readSnapshotCounter(counterFile);
     if (!noFolder) counter = firstFreeSnapshotNumber(folder, counter);
     char proposed[32];

@@ -77,6 +77,8 @@ TEST_F(SnapshotTest, FirstSnapshotProposesNumberOneAndLeavesTwo) {
     std::string target = pictures.file("first.jpg").string();
     prompter.scriptFile(target);
     TakeSnapshot(&view, prompter, sound);
+    EXPECT_EQ(prompter.shown().at(0).request.initialFolder, (home.path() / "data").string())
+        << "the dialog opens in the data folder";
 
     ASSERT_EQ(sound.played(), std::vector<std::string>{"async:CAMERA"});
     auto shown = prompter.shown();
