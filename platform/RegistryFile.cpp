@@ -10,13 +10,20 @@
 // Version 5 exports are UTF-16LE with a byte-order mark; REGEDIT4 ones are 8-bit.
 
 #include "platform/Registry.h"
+#include "platform/RegularFile.h"
 
-#include <fstream>
-#include <iterator>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace walkmere {
 
 namespace {
+
+// Far above any export of HKEY_LOCAL_MACHINE\Drivers.
+constexpr off_t kMaxRegistryFileBytes = 16 * 1024 * 1024;
 
 void appendUtf8(std::string& out, uint32_t cp) {
     if (cp < 0x80) {
@@ -192,16 +199,34 @@ bool parseRegistryText(const std::string& raw, MemoryRegistry& into, std::string
 }
 
 bool loadRegistryFile(const std::filesystem::path& file, MemoryRegistry& into, std::string& error) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in) {
-        error = "Cannot read the registry file " + file.string() + ".";
+    // A registry export is text of a few kilobytes; /dev/zero or a FIFO given by mistake
+    // must neither fill the memory nor hold the start-up.
+    RegularFileOpening opened = openRegularFile(file.string(), O_RDONLY);
+    struct stat st {};
+    if (!opened.fd.valid() || ::fstat(opened.fd.get(), &st) != 0) {
+        error = "Cannot read the registry file " + file.string() + ": " +
+                (opened.problem.empty() ? std::strerror(errno) : opened.problem) + ".";
         return false;
     }
-    std::string raw{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    if (in.bad()) {
-        error = "Cannot read the registry file " + file.string() + ".";
+    if (st.st_size > kMaxRegistryFileBytes) {
+        error = "The registry file " + file.string() + " is larger than " +
+                std::to_string(kMaxRegistryFileBytes) + " bytes; it is not read.";
         return false;
     }
+    std::string raw(static_cast<size_t>(st.st_size), '\0');
+    size_t got = 0;
+    while (got < raw.size()) {
+        const ssize_t n = ::read(opened.fd.get(), raw.data() + got, raw.size() - got);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            error = "Cannot read the registry file " + file.string() + ": " + std::strerror(errno) +
+                    ".";
+            return false;
+        }
+        if (n == 0) break;
+        got += static_cast<size_t>(n);
+    }
+    raw.resize(got);
     if (!parseRegistryText(raw, into, error)) {
         error = "The registry file " + file.string() + " is damaged: " + error + ".";
         return false;

@@ -10,8 +10,8 @@
 
 #include "platform/Prompter.h"
 #include "survey/FileOps.h"
-#include "survey/OwnedFd.h"
-#include "survey/RegularFile.h"
+#include "platform/OwnedFd.h"
+#include "platform/RegularFile.h"
 #include "survey/SurveyStore.h"
 #include "survey/TempFile.h"
 

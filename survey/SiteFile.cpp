@@ -2,7 +2,7 @@
 
 #include "survey/PointRecords.h"
 #include "survey/PointsReader.h"
-#include "survey/RegularFile.h"
+#include "platform/RegularFile.h"
 
 #include <algorithm>
 #include <cerrno>

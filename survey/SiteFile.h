@@ -1,6 +1,6 @@
 #pragma once
 
-#include "survey/OwnedFd.h"
+#include "platform/OwnedFd.h"
 #include "survey/PointsReader.h"
 #include "survey/SiteHeader.h"
 

@@ -1,7 +1,7 @@
 #include "survey/SiteOpening.h"
 
 #include "survey/BitmapExpander.h"
-#include "survey/RegularFile.h"
+#include "platform/RegularFile.h"
 #include "survey/SurveyStore.h"
 
 #include <cerrno>

@@ -10,7 +10,7 @@
 #include <limits>
 
 #include "survey/FileOps.h"
-#include "survey/RegularFile.h"
+#include "platform/RegularFile.h"
 #include "survey/SafetyCopy.h"
 #include "survey/SiteFile.h"
 

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cstdlib>
 #include <filesystem>
 
@@ -109,10 +111,21 @@ TEST(RegistryFile, RefusesDamagedFilesWithTheLine) {
         EXPECT_NE(error.find(c.expected), std::string::npos) << error;
     }
 
-    MemoryRegistry r;
-    std::string error;
-    EXPECT_FALSE(loadRegistryFile("/nonexistent/walkmere.reg", r, error));
-    EXPECT_NE(error.find("/nonexistent/walkmere.reg"), std::string::npos) << error;
+    // Files that cannot be a registry export are refused at once, by name, without being
+    // read: /dev/zero would fill the memory and a FIFO would hold the start-up.
+    TempDir dir;
+    ASSERT_EQ(::mkfifo(dir.file("fifo").c_str(), 0600), 0);
+    std::vector<unsigned char> huge(17 * 1024 * 1024, ' ');
+    testkit::writeFileBytes(dir.file("huge.reg"), huge);
+    const std::vector<std::string> unusable = {"/nonexistent/walkmere.reg", "/dev/zero",
+                                               dir.file("fifo").string(),
+                                               dir.file("huge.reg").string()};
+    for (const std::string& path : unusable) {
+        MemoryRegistry r;
+        std::string error;
+        EXPECT_FALSE(loadRegistryFile(path, r, error));
+        EXPECT_NE(error.find(path), std::string::npos) << error;
+    }
 }
 
 // A small sysfs: two USB adapters, a built-in UART and a virtual console.

@@ -1,7 +1,7 @@
 #include "tools/board/Scenario.h"
 
 #include "survey/FileOps.h"
-#include "survey/RegularFile.h"
+#include "platform/RegularFile.h"
 
 #include <cerrno>
 #include <charconv>

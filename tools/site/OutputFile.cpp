@@ -1,7 +1,7 @@
 #include "tools/site/OutputFile.h"
 
 #include "survey/FileOps.h"
-#include "survey/RegularFile.h"
+#include "platform/RegularFile.h"
 #include "tools/site/PartFileCleanup.h"
 #include "tools/site/SiteCommand.h"
 

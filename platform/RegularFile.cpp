@@ -1,4 +1,4 @@
-#include "survey/RegularFile.h"
+#include "platform/RegularFile.h"
 
 #include <cerrno>
 #include <climits>
