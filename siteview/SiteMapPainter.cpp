@@ -104,7 +104,6 @@ public:
           vp(*scene.viewport) {
         p.setRenderHint(QPainter::Antialiasing, false);
         p.setRenderHint(QPainter::TextAntialiasing, false);
-        setCullEdges();
         // The painter draws straight into the picture's pixels (RGB32, unshared once the
         // painter has begun), so the walk path can be drawn into them between markers.
         path = PixelBuffer{reinterpret_cast<uint32_t*>(target.bits()),
@@ -171,23 +170,24 @@ private:
         const bool walkPath = vp.showWalkPath();
         const bool accessPoints = vp.showAccessPoints();
         const MarkerSprites& sprites = markers();
-        PathEnd last; // the path's previous survey point
-        bool haveLast = false;
+        std::optional<PathEnd> last; // the path's previous survey point
         for (const PointIndexEntry& e : scene.points) {
             const IntPoint at{e.x, e.y};
             if (e.kind == KIND_SURVEY_POINT) {
-                if (auto c = vp.planToClient(client, at))
-                    p.drawImage(c->x - 10, c->y - 10, sprites.forRssi(e.bestRssi));
-                if (walkPath) {
-                    PathEnd here{at, std::nullopt};
-                    if (haveLast && mayCrossPicture(last.plan, at)) {
-                        if (!last.client) last.client = vp.planToClientUnbounded(client, last.plan);
-                        here.client = vp.planToClientUnbounded(client, at);
-                        if (last.client && here.client) drawPathSegment(*last.client, *here.client);
+                const std::optional<IntPoint> c = vp.planToClient(client, at);
+                if (c) p.drawImage(c->x - 10, c->y - 10, sprites.forRssi(e.bestRssi));
+                if (!walkPath) continue;
+                // A segment is drawn only toward a visible point. After a point outside the
+                // view the next one starts from that point's mapped position past the edge.
+                if (c && last) {
+                    if (!last->client) last->client = vp.planToClientUnbounded(client, last->plan);
+                    if (last->client) {
+                        drawDashedLine(path, LineEnd{last->client->x, last->client->y},
+                                       LineEnd{c->x, c->y}, kPathBlack);
                     }
-                    last = here;
-                    haveLast = true;
                 }
+                last =
+                    PathEnd{at, c ? std::optional(CViewport::FarPoint{c->x, c->y}) : std::nullopt};
             } else if (e.kind == KIND_DYNAMIC_AP && accessPoints) {
                 if (auto c = vp.planToClient(client, at))
                     p.drawImage(c->x - 10, c->y - 10, sprites.accessPoint);
@@ -199,38 +199,6 @@ private:
         IntPoint plan;
         std::optional<CViewport::FarPoint> client; // worked out only when needed
     };
-
-    // A quick test in plan pixels, with no division: false when both ends lie well beyond
-    // the same edge of the view, so the segment cannot reach the picture.
-    bool mayCrossPicture(IntPoint a, IntPoint b) const {
-        return !((a.x < cullLeft && b.x < cullLeft) || (a.x > cullRight && b.x > cullRight) ||
-                 (a.y < cullTop && b.y < cullTop) || (a.y > cullBottom && b.y > cullBottom));
-    }
-
-    // A plan point more than 3 x view/client + 3 plan pixels beyond an edge of the view maps
-    // more than three client pixels beyond the picture's edge, where drawPathSegment would
-    // drop the segment anyway; this only lets it go before any division is done.
-    void setCullEdges() {
-        const EdgeRect v = vp.view();
-        const int64_t cw = std::max(1, client.right), ch = std::max(1, client.bottom);
-        const int64_t mx = 3 * (int64_t(v.width()) / cw + 1);
-        const int64_t my = 3 * (int64_t(v.height()) / ch + 1);
-        cullLeft = int64_t(v.left) - mx;
-        cullRight = int64_t(v.right) + mx;
-        cullTop = int64_t(v.top) - my;
-        cullBottom = int64_t(v.bottom) + my;
-    }
-
-    // Every segment lies over the circles drawn before it and under those drawn after it.
-    void drawPathSegment(const CViewport::FarPoint& a, const CViewport::FarPoint& b) {
-        // Cheap rejection first: most segments of a large survey lie wholly off the picture.
-        const int64_t w = client.right, h = client.bottom;
-        if ((a.x < 0 && b.x < 0) || (a.x >= w && b.x >= w) || (a.y < 0 && b.y < 0) ||
-            (a.y >= h && b.y >= h)) {
-            return;
-        }
-        drawDashedLine(path, LineEnd{a.x, a.y}, LineEnd{b.x, b.y}, kPathBlack);
-    }
 
     void paintBanner(const QColor& colour, const QString& text) {
         const int w = client.right, bottom = client.bottom;
@@ -300,7 +268,6 @@ private:
     const CViewport& vp;
     static constexpr uint32_t kPathBlack = 0xFF000000u;
     PixelBuffer path;
-    int64_t cullLeft = 0, cullRight = 0, cullTop = 0, cullBottom = 0;
 };
 
 QImage drawnCursor() {

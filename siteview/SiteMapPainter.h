@@ -34,11 +34,10 @@ inline const QColor kMapBackground{64, 64, 64};
 // Paints the whole site-map picture into `target`, at the target's size. The target is
 // reallocated as RGB32 when it has another format (the cursor's AND combine needs it).
 //
-// The walk path starts at the first survey point of the index; a dashed segment joins every
-// two consecutive survey points (placed and deleted entries are stepped over), computed with
-// the view's linear mapping even for points outside the view and clipped to the picture, so
-// the path runs on past the edges instead of breaking off. Segments that cannot cross the
-// picture are skipped before anything is drawn.
+// The walk path starts at the first survey point of the index and steps over placed and
+// deleted entries. A dashed segment is drawn only toward a survey point inside the view; one
+// that leaves a point outside the view starts at that point's position on the view's linear
+// mapping, past the picture's edge, so the path runs in from the edge toward the visible point.
 void paintSiteMap(QImage& target, const SiteMapScene& scene);
 
 // Bitmap resource 138, or, when the program carries no such resource, a drawn stand-in: a

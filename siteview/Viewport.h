@@ -86,8 +86,8 @@ public:
     // nothing for a point outside it or for a zero-sized view.
     std::optional<IntPoint> planToClient(const EdgeRect& client, IntPoint p) const;
     // The same linear mapping for any plan point, without the visibility test, in 64 bits so a
-    // far-off point cannot overflow; nothing for a zero-sized view. The walk path uses it to
-    // run toward points outside the view.
+    // far-off point cannot overflow; nothing for a zero-sized view. The walk path uses it for
+    // a segment that comes in from a point outside the view.
     struct FarPoint {
         int64_t x;
         int64_t y;

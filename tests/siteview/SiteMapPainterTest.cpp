@@ -8,13 +8,13 @@
 #include <cstdlib>
 #include <vector>
 
+#include "platform/Clock.h"
 #include "platform/Prompter.h"
 #include "platform/Sound.h"
+#include "scan/BoardProtocol.h"
+#include "scan/LiveApTable.h"
 #include "siteview/SiteMapPainter.h"
 #include "siteview/SiteView.h"
-#include "platform/Clock.h"
-#include "scan/LiveApTable.h"
-#include "scan/BoardProtocol.h"
 #include "survey/SurveyStore.h"
 
 namespace walkmere {
@@ -211,22 +211,61 @@ TEST_F(SiteMapPicture, PathStepsOverDeletedPointsAndPlacedAps) {
     EXPECT_EQ(img.pixel(60, 89), kPlanGrey);
 }
 
-TEST_F(SiteMapPicture, PathRunsToPointsOutsideTheView) {
-    // Both ends off the picture; the segment between them crosses it.
-    points = {entry(-200, 60), entry(600, 60)};
+// A segment is drawn only toward a visible point; one that leaves a point outside the view
+// starts from that point's mapped position past the edge. Plan y 60 is client row 67.
+TEST_F(SiteMapPicture, PathIsDrawnOnlyTowardVisiblePoints) {
+    struct Case {
+        const char* what;
+        std::vector<PointIndexEntry> walk;
+        int x0, x1; // the stretch of row 67 looked at
+        bool dashed;
+    };
+    const Case cases[] = {
+        {"both ends outside, crossing the picture",
+         {entry(-200, 60), entry(600, 60)},
+         0,
+         239,
+         false},
+        {"from inside to outside", {entry(40, 60), entry(600, 60)}, 55, 239, false},
+        {"from outside in, from the left edge", {entry(-200, 60), entry(200, 60)}, 0, 185, true},
+        {"from outside in, from the right edge", {entry(600, 60), entry(40, 60)}, 55, 239, true},
+        {"out and back in: only the way in",
+         {entry(40, 60), entry(40, 600), entry(200, 60)},
+         55,
+         185,
+         false},
+    };
+    for (const Case& c : cases) {
+        points = c.walk;
+        const QImage img = paint();
+        const int ink = blackOnRow(img, 67, c.x0, c.x1);
+        if (c.dashed) {
+            EXPECT_GT(ink, (c.x1 - c.x0) / 3) << c.what;
+            EXPECT_LT(ink, c.x1 - c.x0) << c.what << ": dashed, not solid";
+        } else {
+            EXPECT_EQ(ink, 0) << c.what;
+        }
+    }
+    // Out and back in: the way back in runs down from the point below the view.
+    points = cases[4].walk;
     const QImage img = paint();
-    EXPECT_GT(blackOnRow(img, 67, 30, 210), 40);
-    EXPECT_LT(blackOnRow(img, 67, 30, 210), 181);
+    int down = 0;
+    for (int y = 80; y < 240; ++y)
+        down += blackOnRow(img, y, 42, 200) > 0 ? 1 : 0;
+    EXPECT_GT(down, 60) << "the segment from (40, 600) up to (200, 60)";
+    EXPECT_EQ(img.pixel(40, 120), kPlanGrey) << "nothing straight down toward the hidden point";
 
-    // A far-off point at deep zoom does not upset the drawing.
+    // A far-off point at deep zoom does not upset the drawing: only the segment into the
+    // centre point is drawn, from the right edge.
     for (int i = 0; i < 6; ++i)
         vp.zoomIn();
     points = {entry(0, 120), entry(1000, 120), entry(120, 120)};
     const QImage deep = paint();
-    int onRow = 0;
+    const auto centre = vp.planToClient({0, 0, kW, kH}, {120, 120});
+    ASSERT_TRUE(centre);
+    EXPECT_GT(blackOnRow(deep, centre->y, centre->x + 12, 239), (227 - centre->x) / 3);
     for (int y = 0; y < kH; ++y)
-        onRow += blackOnRow(deep, y, 30, 100) > 30 ? 1 : 0;
-    EXPECT_GE(onRow, 1);
+        ASSERT_EQ(blackOnRow(deep, y, 30, 100), 0) << y;
 }
 
 TEST_F(SiteMapPicture, PlacedApsFollowTheirSwitch) {
