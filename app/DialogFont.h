@@ -2,7 +2,7 @@
 
 #include <QFont>
 
-#include "siteview/SiteMapPainter.h"
+#include "siteview/Fonts.h"
 
 namespace walkmere {
 

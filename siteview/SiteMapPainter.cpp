@@ -10,6 +10,7 @@
 
 #include "siteview/DashedLine.h"
 #include "siteview/DrawBitmapResource.h"
+#include "siteview/Fonts.h"
 #include "siteview/RssiColour.h"
 #include "siteview/Ruler.h"
 
@@ -21,6 +22,9 @@ constexpr int kCursorBitmap = 138;
 constexpr int kCursorSize = 32;
 constexpr int kBandHeight = 13;
 constexpr int kTextIndent = 25;
+// The status line and banners: 7 points of the narrow face, so that the status line with
+// four-digit counts fits beside the vertical scroll bar at the handheld's size.
+constexpr int kBandPoints = 7;
 const QColor kStatusGreen{0, 192, 0};
 const QColor kPlacementBlue{0, 0, 192};
 const QColor kAlertRed{192, 0, 0};
@@ -82,10 +86,13 @@ struct MarkerSprites {
         accessPoint = markerSprite();
         QPainter p(&accessPoint);
         drawMarkerCircle(p, 0, 0, Qt::black);
-        p.setFont(mapFont(10));
-        drawOpaqueText(p, QRect(0, 0, kMarker, kMarker), kCentredTop, QStringLiteral("AP"),
-                       Qt::white, Qt::black);
+        p.setFont(apFont());
+        drawOpaqueText(p, QRect(0, 0, kMarker, kMarker), kCentredTop, apLabel(), Qt::white,
+                       Qt::black);
     }
+
+    static QString apLabel() { return QStringLiteral("AP"); }
+    static QFont apFont() { return mapFont(10); }
 
     const QImage& forRssi(int16_t rssi) const {
         return survey[std::clamp<int>(rssi, kRssiLow, kRssiHigh) - kRssiLow];
@@ -114,8 +121,8 @@ public:
     void paintNoSite() {
         p.fillRect(image.rect(), Qt::black);
         p.setFont(mapFont(10));
-        drawOpaqueText(p, image.rect(), kCentredTop, QStringLiteral("PLEASE OPEN A SITE FILE"),
-                       Qt::white, Qt::black);
+        drawText(image.rect(), kCentredTop, QStringLiteral("PLEASE OPEN A SITE FILE"), Qt::white,
+                 Qt::black);
     }
 
     void paintMap() {
@@ -189,8 +196,14 @@ private:
                 last =
                     PathEnd{at, c ? std::optional(CViewport::FarPoint{c->x, c->y}) : std::nullopt};
             } else if (e.kind == KIND_DYNAMIC_AP && accessPoints) {
-                if (auto c = vp.planToClient(client, at))
+                if (auto c = vp.planToClient(client, at)) {
                     p.drawImage(c->x - 10, c->y - 10, sprites.accessPoint);
+                    if (scene.drawnTexts) {
+                        scene.drawnTexts->push_back({MarkerSprites::apLabel(),
+                                                     QRect(c->x - 10, c->y - 10, kMarker, kMarker),
+                                                     kCentredTop, MarkerSprites::apFont()});
+                    }
+                }
             }
         }
     }
@@ -200,13 +213,19 @@ private:
         std::optional<CViewport::FarPoint> client; // worked out only when needed
     };
 
+    void drawText(const QRect& r, int flags, const QString& text, const QColor& ink,
+                  const QColor& background) {
+        drawOpaqueText(p, r, flags, text, ink, background);
+        if (scene.drawnTexts) scene.drawnTexts->push_back({text, r, flags, p.font()});
+    }
+
     void paintBanner(const QColor& colour, const QString& text) {
         const int w = client.right, bottom = client.bottom;
         const QFont previous = p.font();
-        p.setFont(mapFont(8));
+        p.setFont(narrowMapFont(kBandPoints));
         p.fillRect(edges(0, bottom - 2 * kBandHeight, w, bottom - kBandHeight), colour);
-        drawOpaqueText(p, edges(kTextIndent, bottom - 2 * kBandHeight, w, bottom - kBandHeight),
-                       kCentredTop, text, Qt::white, colour);
+        drawText(edges(kTextIndent, bottom - 2 * kBandHeight, w, bottom - kBandHeight), kCentredTop,
+                 text, Qt::white, colour);
         p.setFont(previous);
     }
 
@@ -216,11 +235,10 @@ private:
         std::snprintf(text, sizeof text, "ZOOM=%d%%   SCANS=%d   POINTS=%d", vp.zoom() * 100,
                       scene.locationCount, scene.readingTotal);
         const QFont previous = p.font();
-        p.setFont(mapFont(8));
+        p.setFont(narrowMapFont(kBandPoints));
         p.fillRect(edges(0, bottom - kBandHeight, w, bottom), kStatusGreen);
-        drawOpaqueText(p, edges(kTextIndent, bottom - kBandHeight, w, bottom),
-                       Qt::AlignLeft | Qt::AlignTop, QString::fromLatin1(text), Qt::white,
-                       kStatusGreen);
+        drawText(edges(kTextIndent, bottom - kBandHeight, w, bottom), Qt::AlignLeft | Qt::AlignTop,
+                 QString::fromLatin1(text), Qt::white, kStatusGreen);
         p.setFont(previous);
     }
 
@@ -255,8 +273,7 @@ private:
             if (!t.labelled) continue;
             const QRect r = horizontal ? edges(t.labelFrom, 10, t.labelTo, 19)
                                        : edges(10, t.labelFrom, 19, t.labelTo);
-            drawOpaqueText(p, r, kCentredTop, QString::fromStdString(t.label), Qt::black,
-                           kRulerYellow);
+            drawText(r, kCentredTop, QString::fromStdString(t.label), Qt::black, kRulerYellow);
         }
         p.setFont(previous);
     }
@@ -291,13 +308,6 @@ QImage drawnCursor() {
 }
 
 } // namespace
-
-QFont mapFont(int points) {
-    QFont f(QStringLiteral("DejaVu Sans"));
-    f.setPixelSize(std::max(1, (points * 96 + 36) / 72));
-    f.setStyleStrategy(QFont::NoAntialias);
-    return f;
-}
 
 QImage siteCursorImage() {
     QImage img = loadBitmapResource(kCursorBitmap);

@@ -1,12 +1,12 @@
 #pragma once
 
 #include <QColor>
-#include <QFont>
 #include <QImage>
 
 #include <cstdint>
 #include <span>
 
+#include "siteview/DrawnText.h"
 #include "siteview/Viewport.h"
 #include "survey/SurveyStore.h"
 
@@ -24,7 +24,8 @@ struct SiteMapScene {
     const QImage* floorPlan = nullptr; // may be null or empty: no plan is drawn
     double pixelsPerUnitX = 0;         // ruler scales, plan pixels per unit of length
     double pixelsPerUnitY = 0;
-    const QImage* cursor = nullptr; // the 32 x 32 survey cursor; null draws none
+    const QImage* cursor = nullptr;   // the 32 x 32 survey cursor; null draws none
+    DrawnTexts* drawnTexts = nullptr; // when set, every text drawn is appended to it
 };
 
 // Where the view reaches past the plan, nothing of the plan is drawn there: the picture is
@@ -43,9 +44,5 @@ void paintSiteMap(QImage& target, const SiteMapScene& scene);
 // Bitmap resource 138, or, when the program carries no such resource, a drawn stand-in: a
 // thick dark-cyan ring on white with small black ticks inside it.
 QImage siteCursorImage();
-
-// A DejaVu Sans font of `points` points at 96 dpi, without antialiasing: the face the
-// program uses for "System" and "Arial".
-QFont mapFont(int points);
 
 } // namespace walkmere
