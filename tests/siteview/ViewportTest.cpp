@@ -201,14 +201,6 @@ TEST(Viewport, ScrollClampsOnlyAtTheBoundItMovesToward) {
         // The view is recentred on the new centre either way.
         EXPECT_EQ(vp.view(), (EdgeRect{got.x - 120, got.y - 120, got.x + 120, got.y + 120}));
     }
-    // Three steps left from 120 on a plan 100 wide: 110, 100, 90; never snapped to 0 or 100.
-    CViewport vp;
-    vp.setBounds(100, 80);
-    vp.initView(240, 240);
-    for (int32_t want : {110, 100, 90}) {
-        vp.scrollLeft(10);
-        EXPECT_EQ(vp.centreX(), want);
-    }
 }
 
 TEST(Viewport, OddExtentLosesAPixelAtTheFirstStep) {
