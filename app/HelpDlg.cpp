@@ -2,6 +2,7 @@
 
 #include <QDialogButtonBox>
 #include <QListWidget>
+#include <QScrollBar>
 #include <QVBoxLayout>
 
 #include "app/DialogFont.h"
@@ -211,8 +212,14 @@ CHelpDlg::CHelpDlg(QWidget* parent) : QDialog(parent), helpList(new QListWidget(
 
     helpList->setObjectName(QStringLiteral("helpList"));
     helpList->setSortingEnabled(false); // the guide reads in the order it was written
-    helpList->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    helpList->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    // Both bars always shown, disabled while the text fits that way.
+    for (QScrollBar* bar : {helpList->verticalScrollBar(), helpList->horizontalScrollBar()}) {
+        bar->setEnabled(false);
+        connect(bar, &QScrollBar::rangeChanged, bar,
+                [bar](int min, int max) { bar->setEnabled(max > min); });
+    }
+    helpList->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    helpList->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     helpList->setSelectionMode(QAbstractItemView::SingleSelection);
     helpList->addItems(helpLines());
 

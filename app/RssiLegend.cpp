@@ -3,8 +3,8 @@
 #include <QFontMetrics>
 #include <QPainter>
 
+#include "siteview/Fonts.h"
 #include "siteview/RssiColour.h"
-#include "siteview/SiteMapPainter.h"
 
 namespace walkmere {
 namespace {

@@ -5,7 +5,7 @@
 #include <algorithm>
 
 #include "siteview/DrawBitmapResource.h"
-#include "siteview/SiteMapPainter.h"
+#include "siteview/Fonts.h"
 
 namespace walkmere {
 
@@ -24,10 +24,20 @@ struct Cell {
 };
 constexpr Cell kChannelCell{10, 25}, kMacCell{30, 110}, kSsidCell{120, 190}, kRssiCell{200, 230};
 
-void drawCell(QPainter& p, const Cell& c, int top, const QString& text) {
+// The row texts in the narrow face, so that the widest channel ("165"), MAC and RSSI ("-100")
+// fit their cells whole; the channel cell is only 15 pixels wide and takes a smaller size.
+// SSIDs are still clipped at their cell: 32 characters never fit.
+constexpr int kRowPoints = 8, kChannelPoints = 6;
+
+void drawText(QPainter& p, const QRect& r, int flags, const QString& text, DrawnTexts* drawn) {
+    p.drawText(r, flags, text);
+    if (drawn) drawn->push_back({text, r, flags, p.font()});
+}
+
+void drawCell(QPainter& p, const Cell& c, int top, const QString& text, DrawnTexts* drawn) {
     // Left- and top-aligned; Qt clips text that overflows its rectangle.
-    p.drawText(QRect(c.left, top, c.right - c.left, kRowHeight), Qt::AlignLeft | Qt::AlignTop,
-               text);
+    drawText(p, QRect(c.left, top, c.right - c.left, kRowHeight), Qt::AlignLeft | Qt::AlignTop,
+             text, drawn);
 }
 
 } // namespace
@@ -36,7 +46,8 @@ int progressBarWidth(int progressPercent) {
     return std::clamp(progressPercent, 0, 100) * kBarWidth / 100;
 }
 
-void paintScanView(QImage& target, int progressPercent, std::span<const ApRecord> certified) {
+void paintScanView(QImage& target, int progressPercent, std::span<const ApRecord> certified,
+                   DrawnTexts* drawnTexts) {
     if (target.format() != QImage::Format_RGB32) {
         target = QImage(target.size(), QImage::Format_RGB32);
     }
@@ -54,18 +65,21 @@ void paintScanView(QImage& target, int progressPercent, std::span<const ApRecord
     p.setPen(past ? kOlive : kYellow);
     p.setBackground(past ? kYellow : kOlive);
     p.setBackgroundMode(Qt::OpaqueMode);
-    p.drawText(QRect(9, 9, 231 - 9, 21 - 9), Qt::AlignHCenter | Qt::AlignTop,
-               QStringLiteral("%1%").arg(progressPercent));
+    drawText(p, QRect(9, 9, 231 - 9, 21 - 9), Qt::AlignHCenter | Qt::AlignTop,
+             QString::asprintf("%d%%", progressPercent), drawnTexts);
 
     p.setPen(kYellow);
     p.setBackground(kOlive);
     const int stopBelow = target.height() - kBottomMargin;
     int y = kFirstRow;
+    const QFont rowFont = narrowMapFont(kRowPoints), channelFont = narrowMapFont(kChannelPoints);
     for (const ApRecord& r : certified) {
-        drawCell(p, kChannelCell, y, QString::number(r.channel()));
-        drawCell(p, kMacCell, y, QString::fromLatin1(r.macText()));
-        drawCell(p, kSsidCell, y, QString::fromLatin1(r.ssid()));
-        drawCell(p, kRssiCell, y, QString::number(r.rssi()));
+        p.setFont(channelFont);
+        drawCell(p, kChannelCell, y, QString::number(r.channel()), drawnTexts);
+        p.setFont(rowFont);
+        drawCell(p, kMacCell, y, QString::fromLatin1(r.macText()), drawnTexts);
+        drawCell(p, kSsidCell, y, QString::fromLatin1(r.ssid()), drawnTexts);
+        drawCell(p, kRssiCell, y, QString::number(r.rssi()), drawnTexts);
         y += kRowHeight;
         if (y > stopBelow) break;
     }

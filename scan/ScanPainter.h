@@ -5,6 +5,7 @@
 #include <span>
 
 #include "scan/ApRecord.h"
+#include "siteview/DrawnText.h"
 
 namespace walkmere {
 
@@ -18,6 +19,8 @@ namespace walkmere {
 // Width of the progress bar: percent x 222 / 100, truncated, kept within 0..222.
 int progressBarWidth(int progressPercent);
 
-void paintScanView(QImage& target, int progressPercent, std::span<const ApRecord> certified);
+// Every text drawn is appended to `drawnTexts` when one is given.
+void paintScanView(QImage& target, int progressPercent, std::span<const ApRecord> certified,
+                   DrawnTexts* drawnTexts = nullptr);
 
 } // namespace walkmere

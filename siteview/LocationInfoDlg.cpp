@@ -1,6 +1,5 @@
 #include "siteview/LocationInfoDlg.h"
 
-#include <QFontMetrics>
 #include <QListWidget>
 #include <QPainter>
 #include <QPushButton>
@@ -12,6 +11,7 @@
 
 #include "app/DialogFont.h"
 #include "platform/Prompter.h"
+#include "siteview/Fonts.h"
 #include "survey/PointRecords.h"
 #include "survey/SurveyStore.h"
 
@@ -21,8 +21,19 @@ namespace {
 
 // The list is wider than the dialog: it scrolls sideways over this many pixels.
 constexpr int kHorizontalExtent = 600;
-// One tab stop every four digit widths lines the reading columns up under the header.
-constexpr int kTabStopDigits = 4;
+// One tab stop of 52 / (the base units' x) dialog units: about 12 pixels whatever the font.
+constexpr int kTabStopNumerator = 52;
+
+// Under those close stops the header's columns stand over the readings' only where the
+// 17-character MAC is about two stops wider than "MAC ADDR" and "-61", "-100" and "RSSI" all
+// reach the same stop: narrow digits beside wide capitals. Liberation Sans Narrow Bold at 8
+// points (bold like the handheld's System face) does that; MACs made mostly of the widest
+// letters (DD-DD-...) still end one stop further on.
+QFont listFont() {
+    QFont f = installedFont({"Liberation Sans Narrow", "DejaVu Sans Condensed"}, 11);
+    f.setBold(true);
+    return f;
+}
 
 std::string readingLine(int number, const ApReading& r) {
     const uint8_t* m = r.mac();
@@ -45,10 +56,10 @@ public:
         o.text.clear();
         o.widget->style()->drawControl(QStyle::CE_ItemViewItem, &o, painter, o.widget);
 
-        QTextOption layout(Qt::AlignLeft | Qt::AlignVCenter);
-        layout.setTabStopDistance(tab);
-        layout.setWrapMode(QTextOption::NoWrap);
+        QTextOption layout = locationLineLayout(tab);
+        layout.setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
         painter->save();
+        painter->setFont(o.font);
         painter->setPen(o.palette.color(o.state & QStyle::State_Selected ? QPalette::HighlightedText
                                                                          : QPalette::Text));
         painter->drawText(QRectF(o.rect.adjusted(2, 0, 0, 0)), text, layout);
@@ -66,6 +77,13 @@ private:
 };
 
 } // namespace
+
+QTextOption locationLineLayout(qreal tabStop) {
+    QTextOption layout;
+    layout.setTabStopDistance(tabStop);
+    layout.setWrapMode(QTextOption::NoWrap);
+    return layout;
+}
 
 std::vector<std::string> locationInfoLines(CSurveyStore& store) {
     std::vector<std::string> out;
@@ -85,15 +103,15 @@ std::vector<std::string> locationInfoLines(CSurveyStore& store) {
 CLocationInfoDlg::CLocationInfoDlg(CSurveyStore& survey, IPrompter& prompts, QWidget* parent)
     : QDialog(parent), store(survey), prompter(prompts) {
     setWindowTitle(kLocationInfoCaption);
-    setFont(dialogFont());
+    setFont(listFont());
+    const DialogBaseUnits units = dialogBaseUnits(font());
+    tab = units.toPixelsX(kTabStopNumerator / units.x);
 
     lines = new QListWidget(this);
     lines->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     lines->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     lines->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
-    const QFontMetrics metrics(lines->font());
-    lines->setItemDelegate(
-        new TabStopDelegate(kTabStopDigits * metrics.horizontalAdvance(QLatin1Char('0')), lines));
+    lines->setItemDelegate(new TabStopDelegate(tab, lines));
     for (const std::string& line : locationInfoLines(store))
         lines->addItem(QString::fromLatin1(line.data(), qsizetype(line.size())));
 
@@ -105,8 +123,7 @@ CLocationInfoDlg::CLocationInfoDlg(CSurveyStore& survey, IPrompter& prompts, QWi
     auto* column = new QVBoxLayout(this);
     column->addWidget(lines, 1);
     column->addWidget(deleteThisPoint);
-    // 137 x 150 dialog units of the 8-point face.
-    resize(metrics.averageCharWidth() * 137 / 4, metrics.height() * 150 / 8);
+    resize(units.toPixelsX(137), units.toPixelsY(150));
 }
 
 void CLocationInfoDlg::OnDeletePoint() {

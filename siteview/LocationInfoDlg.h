@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QTextOption>
 
 #include <string>
 #include <vector>
@@ -25,6 +26,10 @@ inline constexpr const char* kDeleteQuestion = "Delete?";
 // line; nothing for any other kind. Reads the site file.
 std::vector<std::string> locationInfoLines(CSurveyStore& store);
 
+// How the list lays out each line: tabs go to every multiple of `tabStop` pixels from the
+// line's start, and nothing wraps.
+QTextOption locationLineLayout(qreal tabStop);
+
 // What was recorded at one point of the map, with a button to delete the point. Works on
 // the store's found entry; the list is built once, when the dialog is made.
 class CLocationInfoDlg : public QDialog {
@@ -34,6 +39,9 @@ public:
 
     QListWidget* list() const { return lines; }
     QPushButton* deleteButton() const { return deleteThisPoint; }
+    // The list's one tab stop, in pixels: 52 / (the base units' x) dialog units of the
+    // dialog's font, as the handheld set it.
+    int tabStop() const { return tab; }
 
     // "Delete This Point": asks "Delete?"; Yes deletes the point (the store says
     // "Deleted.") and closes the dialog with result 0; No leaves everything as it was.
@@ -44,6 +52,7 @@ private:
     IPrompter& prompter;
     QListWidget* lines;
     QPushButton* deleteThisPoint;
+    int tab = 0;
 };
 
 } // namespace walkmere

@@ -10,6 +10,7 @@
 
 #include "siteview/DashedLine.h"
 #include "siteview/DrawBitmapResource.h"
+#include "siteview/Fonts.h"
 #include "siteview/RssiColour.h"
 #include "siteview/Ruler.h"
 
@@ -21,6 +22,9 @@ constexpr int kCursorBitmap = 138;
 constexpr int kCursorSize = 32;
 constexpr int kBandHeight = 13;
 constexpr int kTextIndent = 25;
+// The status line and banners: 7 points of the narrow face, so that the status line with
+// four-digit counts fits beside the vertical scroll bar at the handheld's size.
+constexpr int kBandPoints = 7;
 const QColor kStatusGreen{0, 192, 0};
 const QColor kPlacementBlue{0, 0, 192};
 const QColor kAlertRed{192, 0, 0};
@@ -82,10 +86,13 @@ struct MarkerSprites {
         accessPoint = markerSprite();
         QPainter p(&accessPoint);
         drawMarkerCircle(p, 0, 0, Qt::black);
-        p.setFont(mapFont(10));
-        drawOpaqueText(p, QRect(0, 0, kMarker, kMarker), kCentredTop, QStringLiteral("AP"),
-                       Qt::white, Qt::black);
+        p.setFont(apFont());
+        drawOpaqueText(p, QRect(0, 0, kMarker, kMarker), kCentredTop, apLabel(), Qt::white,
+                       Qt::black);
     }
+
+    static QString apLabel() { return QStringLiteral("AP"); }
+    static QFont apFont() { return mapFont(10); }
 
     const QImage& forRssi(int16_t rssi) const {
         return survey[std::clamp<int>(rssi, kRssiLow, kRssiHigh) - kRssiLow];
@@ -104,7 +111,6 @@ public:
           vp(*scene.viewport) {
         p.setRenderHint(QPainter::Antialiasing, false);
         p.setRenderHint(QPainter::TextAntialiasing, false);
-        setCullEdges();
         // The painter draws straight into the picture's pixels (RGB32, unshared once the
         // painter has begun), so the walk path can be drawn into them between markers.
         path = PixelBuffer{reinterpret_cast<uint32_t*>(target.bits()),
@@ -115,8 +121,8 @@ public:
     void paintNoSite() {
         p.fillRect(image.rect(), Qt::black);
         p.setFont(mapFont(10));
-        drawOpaqueText(p, image.rect(), kCentredTop, QStringLiteral("PLEASE OPEN A SITE FILE"),
-                       Qt::white, Qt::black);
+        drawText(image.rect(), kCentredTop, QStringLiteral("PLEASE OPEN A SITE FILE"), Qt::white,
+                 Qt::black);
     }
 
     void paintMap() {
@@ -171,26 +177,33 @@ private:
         const bool walkPath = vp.showWalkPath();
         const bool accessPoints = vp.showAccessPoints();
         const MarkerSprites& sprites = markers();
-        PathEnd last; // the path's previous survey point
-        bool haveLast = false;
+        std::optional<PathEnd> last; // the path's previous survey point
         for (const PointIndexEntry& e : scene.points) {
             const IntPoint at{e.x, e.y};
             if (e.kind == KIND_SURVEY_POINT) {
-                if (auto c = vp.planToClient(client, at))
-                    p.drawImage(c->x - 10, c->y - 10, sprites.forRssi(e.bestRssi));
-                if (walkPath) {
-                    PathEnd here{at, std::nullopt};
-                    if (haveLast && mayCrossPicture(last.plan, at)) {
-                        if (!last.client) last.client = vp.planToClientUnbounded(client, last.plan);
-                        here.client = vp.planToClientUnbounded(client, at);
-                        if (last.client && here.client) drawPathSegment(*last.client, *here.client);
+                const std::optional<IntPoint> c = vp.planToClient(client, at);
+                if (c) p.drawImage(c->x - 10, c->y - 10, sprites.forRssi(e.bestRssi));
+                if (!walkPath) continue;
+                // A segment is drawn only toward a visible point. After a point outside the
+                // view the next one starts from that point's mapped position past the edge.
+                if (c && last) {
+                    if (!last->client) last->client = vp.planToClientUnbounded(client, last->plan);
+                    if (last->client) {
+                        drawDashedLine(path, LineEnd{last->client->x, last->client->y},
+                                       LineEnd{c->x, c->y}, kPathBlack);
                     }
-                    last = here;
-                    haveLast = true;
                 }
+                last =
+                    PathEnd{at, c ? std::optional(CViewport::FarPoint{c->x, c->y}) : std::nullopt};
             } else if (e.kind == KIND_DYNAMIC_AP && accessPoints) {
-                if (auto c = vp.planToClient(client, at))
+                if (auto c = vp.planToClient(client, at)) {
                     p.drawImage(c->x - 10, c->y - 10, sprites.accessPoint);
+                    if (scene.drawnTexts) {
+                        scene.drawnTexts->push_back({MarkerSprites::apLabel(),
+                                                     QRect(c->x - 10, c->y - 10, kMarker, kMarker),
+                                                     kCentredTop, MarkerSprites::apFont()});
+                    }
+                }
             }
         }
     }
@@ -200,45 +213,19 @@ private:
         std::optional<CViewport::FarPoint> client; // worked out only when needed
     };
 
-    // A quick test in plan pixels, with no division: false when both ends lie well beyond
-    // the same edge of the view, so the segment cannot reach the picture.
-    bool mayCrossPicture(IntPoint a, IntPoint b) const {
-        return !((a.x < cullLeft && b.x < cullLeft) || (a.x > cullRight && b.x > cullRight) ||
-                 (a.y < cullTop && b.y < cullTop) || (a.y > cullBottom && b.y > cullBottom));
-    }
-
-    // A plan point more than 3 x view/client + 3 plan pixels beyond an edge of the view maps
-    // more than three client pixels beyond the picture's edge, where drawPathSegment would
-    // drop the segment anyway; this only lets it go before any division is done.
-    void setCullEdges() {
-        const EdgeRect v = vp.view();
-        const int64_t cw = std::max(1, client.right), ch = std::max(1, client.bottom);
-        const int64_t mx = 3 * (int64_t(v.width()) / cw + 1);
-        const int64_t my = 3 * (int64_t(v.height()) / ch + 1);
-        cullLeft = int64_t(v.left) - mx;
-        cullRight = int64_t(v.right) + mx;
-        cullTop = int64_t(v.top) - my;
-        cullBottom = int64_t(v.bottom) + my;
-    }
-
-    // Every segment lies over the circles drawn before it and under those drawn after it.
-    void drawPathSegment(const CViewport::FarPoint& a, const CViewport::FarPoint& b) {
-        // Cheap rejection first: most segments of a large survey lie wholly off the picture.
-        const int64_t w = client.right, h = client.bottom;
-        if ((a.x < 0 && b.x < 0) || (a.x >= w && b.x >= w) || (a.y < 0 && b.y < 0) ||
-            (a.y >= h && b.y >= h)) {
-            return;
-        }
-        drawDashedLine(path, LineEnd{a.x, a.y}, LineEnd{b.x, b.y}, kPathBlack);
+    void drawText(const QRect& r, int flags, const QString& text, const QColor& ink,
+                  const QColor& background) {
+        drawOpaqueText(p, r, flags, text, ink, background);
+        if (scene.drawnTexts) scene.drawnTexts->push_back({text, r, flags, p.font()});
     }
 
     void paintBanner(const QColor& colour, const QString& text) {
         const int w = client.right, bottom = client.bottom;
         const QFont previous = p.font();
-        p.setFont(mapFont(8));
+        p.setFont(narrowMapFont(kBandPoints));
         p.fillRect(edges(0, bottom - 2 * kBandHeight, w, bottom - kBandHeight), colour);
-        drawOpaqueText(p, edges(kTextIndent, bottom - 2 * kBandHeight, w, bottom - kBandHeight),
-                       kCentredTop, text, Qt::white, colour);
+        drawText(edges(kTextIndent, bottom - 2 * kBandHeight, w, bottom - kBandHeight), kCentredTop,
+                 text, Qt::white, colour);
         p.setFont(previous);
     }
 
@@ -248,11 +235,10 @@ private:
         std::snprintf(text, sizeof text, "ZOOM=%d%%   SCANS=%d   POINTS=%d", vp.zoom() * 100,
                       scene.locationCount, scene.readingTotal);
         const QFont previous = p.font();
-        p.setFont(mapFont(8));
+        p.setFont(narrowMapFont(kBandPoints));
         p.fillRect(edges(0, bottom - kBandHeight, w, bottom), kStatusGreen);
-        drawOpaqueText(p, edges(kTextIndent, bottom - kBandHeight, w, bottom),
-                       Qt::AlignLeft | Qt::AlignTop, QString::fromLatin1(text), Qt::white,
-                       kStatusGreen);
+        drawText(edges(kTextIndent, bottom - kBandHeight, w, bottom), Qt::AlignLeft | Qt::AlignTop,
+                 QString::fromLatin1(text), Qt::white, kStatusGreen);
         p.setFont(previous);
     }
 
@@ -287,8 +273,7 @@ private:
             if (!t.labelled) continue;
             const QRect r = horizontal ? edges(t.labelFrom, 10, t.labelTo, 19)
                                        : edges(10, t.labelFrom, 19, t.labelTo);
-            drawOpaqueText(p, r, kCentredTop, QString::fromStdString(t.label), Qt::black,
-                           kRulerYellow);
+            drawText(r, kCentredTop, QString::fromStdString(t.label), Qt::black, kRulerYellow);
         }
         p.setFont(previous);
     }
@@ -300,7 +285,6 @@ private:
     const CViewport& vp;
     static constexpr uint32_t kPathBlack = 0xFF000000u;
     PixelBuffer path;
-    int64_t cullLeft = 0, cullRight = 0, cullTop = 0, cullBottom = 0;
 };
 
 QImage drawnCursor() {
@@ -324,13 +308,6 @@ QImage drawnCursor() {
 }
 
 } // namespace
-
-QFont mapFont(int points) {
-    QFont f(QStringLiteral("DejaVu Sans"));
-    f.setPixelSize(std::max(1, (points * 96 + 36) / 72));
-    f.setStyleStrategy(QFont::NoAntialias);
-    return f;
-}
 
 QImage siteCursorImage() {
     QImage img = loadBitmapResource(kCursorBitmap);

@@ -1,12 +1,12 @@
 #pragma once
 
 #include <QColor>
-#include <QFont>
 #include <QImage>
 
 #include <cstdint>
 #include <span>
 
+#include "siteview/DrawnText.h"
 #include "siteview/Viewport.h"
 #include "survey/SurveyStore.h"
 
@@ -24,7 +24,8 @@ struct SiteMapScene {
     const QImage* floorPlan = nullptr; // may be null or empty: no plan is drawn
     double pixelsPerUnitX = 0;         // ruler scales, plan pixels per unit of length
     double pixelsPerUnitY = 0;
-    const QImage* cursor = nullptr; // the 32 x 32 survey cursor; null draws none
+    const QImage* cursor = nullptr;   // the 32 x 32 survey cursor; null draws none
+    DrawnTexts* drawnTexts = nullptr; // when set, every text drawn is appended to it
 };
 
 // Where the view reaches past the plan, nothing of the plan is drawn there: the picture is
@@ -34,19 +35,14 @@ inline const QColor kMapBackground{64, 64, 64};
 // Paints the whole site-map picture into `target`, at the target's size. The target is
 // reallocated as RGB32 when it has another format (the cursor's AND combine needs it).
 //
-// The walk path starts at the first survey point of the index; a dashed segment joins every
-// two consecutive survey points (placed and deleted entries are stepped over), computed with
-// the view's linear mapping even for points outside the view and clipped to the picture, so
-// the path runs on past the edges instead of breaking off. Segments that cannot cross the
-// picture are skipped before anything is drawn.
+// The walk path starts at the first survey point of the index and steps over placed and
+// deleted entries. A dashed segment is drawn only toward a survey point inside the view; one
+// that leaves a point outside the view starts at that point's position on the view's linear
+// mapping, past the picture's edge, so the path runs in from the edge toward the visible point.
 void paintSiteMap(QImage& target, const SiteMapScene& scene);
 
 // Bitmap resource 138, or, when the program carries no such resource, a drawn stand-in: a
 // thick dark-cyan ring on white with small black ticks inside it.
 QImage siteCursorImage();
-
-// A DejaVu Sans font of `points` points at 96 dpi, without antialiasing: the face the
-// program uses for "System" and "Arial".
-QFont mapFont(int points);
 
 } // namespace walkmere

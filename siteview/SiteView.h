@@ -38,7 +38,8 @@ struct SiteViewServices {
 // seen half drawn.
 //
 // Input: a tap takes a survey point where it lands (or places an access point in placement
-// mode), a press held 600 ms or a right-button press inspects the nearest point, the arrow
+// mode); a press that moves is still a tap, at the press point. A press held 600 ms without
+// moving, or a right-button press, inspects the nearest point; the arrow
 // keys move the map under the cursor and Return/Enter takes a point at the cursor. The two
 // scroll bars stand for the viewport's centre; they lie outside the client area.
 //

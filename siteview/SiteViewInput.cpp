@@ -162,6 +162,18 @@ static int scrollCodeOf(int action) {
 }
 
 void CSiteView::connectScrollBars() {
+    // No context menu on the bars: its "Scroll here", "Left edge" and the like would move a
+    // box by Qt's own rule, away from the centre it stands for.
+    hBar->setContextMenuPolicy(Qt::PreventContextMenu);
+    vBar->setContextMenuPolicy(Qt::PreventContextMenu);
+    // Any other move of a box that the handlers did not make is undone: a box always shows
+    // the centre. (The handlers set the boxes with the signals blocked.)
+    connect(hBar, &QScrollBar::valueChanged, this, [this](int value) {
+        if (value != view.centreX()) setHorizontalBox();
+    });
+    connect(vBar, &QScrollBar::valueChanged, this, [this](int value) {
+        if (value != view.centreY()) setVerticalBox();
+    });
     // The bar has moved its slider by its own rule when the action arrives; the handler puts
     // it where the viewport's centre ended up.
     connect(hBar, &QScrollBar::actionTriggered, this, [this](int action) {
@@ -247,11 +259,10 @@ void CSiteView::mousePressEvent(QMouseEvent* event) {
 }
 
 void CSiteView::mouseMoveEvent(QMouseEvent* event) {
-    // A press that wanders off is neither a tap nor a hold.
-    if (pressPending && (event->position().toPoint() - pressPoint).manhattanLength() > kHoldSlop) {
-        pressPending = false;
+    // A press that moves is not a hold, so it is a plain tap at the press point, taken when
+    // the stylus lifts.
+    if (pressPending && (event->position().toPoint() - pressPoint).manhattanLength() > kHoldSlop)
         holdTimer.stop();
-    }
     QWidget::mouseMoveEvent(event);
 }
 

@@ -94,29 +94,26 @@ void CViewport::recentreY() {
     viewBottom = sat32(centreY_ + half);
 }
 
-// A step is normally positive; a negative one is clamped too, so the centre never leaves
-// the bounds whichever way it moves.
+// Each direction clamps only at the bound it moves toward: where initView left the centre
+// outside the plan (a plan smaller than the client, or none at all), a step toward the plan
+// moves it by the step, not onto the far bound.
 void CViewport::scrollLeft(int32_t n) {
-    centreX_ =
-        sat32(std::clamp<int64_t>(static_cast<int64_t>(centreX_) - n, minX, std::max(minX, maxX)));
+    centreX_ = sat32(std::max<int64_t>(static_cast<int64_t>(centreX_) - n, minX));
     recentreX();
 }
 
 void CViewport::scrollRight(int32_t n) {
-    centreX_ =
-        sat32(std::clamp<int64_t>(static_cast<int64_t>(centreX_) + n, minX, std::max(minX, maxX)));
+    centreX_ = sat32(std::min<int64_t>(static_cast<int64_t>(centreX_) + n, maxX));
     recentreX();
 }
 
 void CViewport::scrollUp(int32_t n) {
-    centreY_ =
-        sat32(std::clamp<int64_t>(static_cast<int64_t>(centreY_) - n, minY, std::max(minY, maxY)));
+    centreY_ = sat32(std::max<int64_t>(static_cast<int64_t>(centreY_) - n, minY));
     recentreY();
 }
 
 void CViewport::scrollDown(int32_t n) {
-    centreY_ =
-        sat32(std::clamp<int64_t>(static_cast<int64_t>(centreY_) + n, minY, std::max(minY, maxY)));
+    centreY_ = sat32(std::min<int64_t>(static_cast<int64_t>(centreY_) + n, maxY));
     recentreY();
 }
 

@@ -38,11 +38,12 @@ struct BlitRects {
 // pass the 32-bit range are formed in 64 bits before their one division.
 //
 // The view is the centre plus and minus half its extent after every scroll or centring step;
-// the centre always lies within the plan bounds, while the view may reach up to half its extent
-// past an edge. zoomIn stops at factor kMaxZoom (64): past it the extent of a small view would
-// shrink to nothing. A view of zero width or height maps nothing: planToClient reports every
-// point invisible, computeBlit yields empty rectangles and clientToPlan returns the view's
-// left/top edge, so no operation ever divides by zero.
+// a centre inside the plan bounds stays inside them, while the view may reach up to half its
+// extent past an edge. (initView can leave the centre outside a plan smaller than the view; a
+// scroll toward the plan then moves it by its step.) zoomIn stops at factor kMaxZoom (64): past it
+// the extent of a small view would shrink to nothing. A view of zero width or height maps nothing:
+// planToClient reports every point invisible, computeBlit yields empty rectangles and clientToPlan
+// returns the view's left/top edge, so no operation ever divides by zero.
 class CViewport {
 public:
     static constexpr int16_t kMaxZoom = 64;
@@ -59,6 +60,8 @@ public:
     // home view returns. Does nothing at zoom 1.
     void zoomOut();
 
+    // The centre moves by n and stops at the bound it moves toward (scrollLeft at minX,
+    // scrollRight at maxX, ...); the far bound is not applied.
     void scrollLeft(int32_t n);
     void scrollRight(int32_t n);
     void scrollUp(int32_t n);
@@ -83,8 +86,8 @@ public:
     // nothing for a point outside it or for a zero-sized view.
     std::optional<IntPoint> planToClient(const EdgeRect& client, IntPoint p) const;
     // The same linear mapping for any plan point, without the visibility test, in 64 bits so a
-    // far-off point cannot overflow; nothing for a zero-sized view. The walk path uses it to
-    // run toward points outside the view.
+    // far-off point cannot overflow; nothing for a zero-sized view. The walk path uses it for
+    // a segment that comes in from a point outside the view.
     struct FarPoint {
         int64_t x;
         int64_t y;

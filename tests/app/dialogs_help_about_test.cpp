@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QLabel>
 #include <QListWidget>
+#include <QScrollBar>
 #include <QTimer>
 
 #include "app/AboutDlg.h"
@@ -93,6 +94,40 @@ TEST(HelpDialog, DescribesThisProgramsStatusLineAndColours) {
         const qsizetype next = colours.indexOf(QLatin1String(c));
         EXPECT_GT(next, at) << c;
         at = next;
+    }
+}
+
+// The list's scroll bars are always there, and disabled while the text fits that way.
+TEST(HelpDialog, ScrollBarsAreShownAndDisabledWhenNotNeeded) {
+    CHelpDlg dlg;
+    dlg.show();
+    QApplication::processEvents();
+    QScrollBar* v = dlg.list()->verticalScrollBar();
+    QScrollBar* h = dlg.list()->horizontalScrollBar();
+    EXPECT_TRUE(v->isVisible());
+    EXPECT_TRUE(h->isVisible());
+    EXPECT_TRUE(v->isEnabled()) << "the guide is longer than the list";
+
+    struct Case {
+        QStringList lines;
+        QSize size;
+        bool vertical, horizontal; // enabled
+    };
+    const Case cases[] = {
+        {{"Help Contents"}, {240, 300}, false, false},
+        {{QString(200, 'W')}, {240, 300}, false, true},
+        {helpLines(), {240, 300}, true, h->maximum() > 0},
+        {helpLines(), {1200, 3000}, false, false},
+    };
+    for (const Case& c : cases) {
+        dlg.list()->clear();
+        dlg.list()->addItems(c.lines);
+        dlg.resize(c.size);
+        QApplication::processEvents();
+        EXPECT_TRUE(v->isVisible());
+        EXPECT_TRUE(h->isVisible());
+        EXPECT_EQ(v->isEnabled(), c.vertical) << c.lines.size() << " lines at " << c.size.width();
+        EXPECT_EQ(h->isEnabled(), c.horizontal) << c.lines.size() << " lines at " << c.size.width();
     }
 }
 

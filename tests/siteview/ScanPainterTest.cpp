@@ -9,7 +9,8 @@
 
 #include "scan/ScanPainter.h"
 #include "scan/ScanView.h"
-#include "siteview/SiteMapPainter.h"
+#include "siteview/DrawnText.h"
+#include "siteview/TextFit.h"
 
 namespace walkmere {
 namespace {
@@ -115,23 +116,74 @@ TEST(ScanPicture, AtMostFifteenRowsIn268Pixels) {
     EXPECT_EQ(countColour(shortView, QRect(30, 90, 80, 10), kYellow), 0);
 }
 
-TEST(ScanPicture, CellsShowChannelAndSignedRssi) {
-    const QImage img = paint(10, {record(1, 5180, int8_t(0xB5))});
-    auto cellLike = [&](int left, int right, const QString& text) {
-        QImage want(right - left, 15, QImage::Format_RGB32);
-        want.fill(kOlive);
-        QPainter p(&want);
-        p.setFont(mapFont(8));
-        p.setPen(QColor(kYellow));
-        p.setBackground(QColor(kOlive));
-        p.setBackgroundMode(Qt::OpaqueMode);
-        p.drawText(want.rect(), Qt::AlignLeft | Qt::AlignTop, text);
-        p.end();
-        return want == img.copy(left, 30, right - left, 15);
+// The texts and cells exactly as drawn, and for each some ink of the text colour in its cell.
+TEST(ScanPicture, DrawsTheExactTextsInTheirCells) {
+    ApRecord second = record(2, 5825, -100);
+    second.setSsid("corp");
+    DrawnTexts drawn;
+    const QImage img = [&] {
+        QImage i(kW, kH, QImage::Format_RGB32);
+        paintScanView(i, 0, std::vector<ApRecord>{record(1, 5180, int8_t(0xB5)), second}, &drawn);
+        return i;
+    }();
+    struct Want {
+        const char* text;
+        QRect rect;
+        int flags;
     };
-    EXPECT_TRUE(cellLike(10, 25, "36"));
-    EXPECT_TRUE(cellLike(200, 230, "-75"));
-    EXPECT_FALSE(cellLike(200, 230, "181"));
+    const int left = Qt::AlignLeft | Qt::AlignTop;
+    const Want want[] = {
+        {"0%", QRect(9, 9, 222, 12), Qt::AlignHCenter | Qt::AlignTop},
+        {"36", QRect(10, 30, 15, 15), left},
+        {"001a2b3c4d01", QRect(30, 30, 80, 15), left},
+        {"office-1", QRect(120, 30, 70, 15), left},
+        {"-75", QRect(200, 30, 30, 15), left},
+        {"165", QRect(10, 45, 15, 15), left},
+        {"001a2b3c4d02", QRect(30, 45, 80, 15), left},
+        {"corp", QRect(120, 45, 70, 15), left},
+        {"-100", QRect(200, 45, 30, 15), left},
+    };
+    ASSERT_EQ(drawn.size(), std::size(want));
+    for (size_t i = 0; i < drawn.size(); ++i) {
+        EXPECT_EQ(drawn[i].text.toStdString(), want[i].text) << i;
+        EXPECT_EQ(drawn[i].rect, want[i].rect) << want[i].text;
+        EXPECT_EQ(drawn[i].flags, want[i].flags) << want[i].text;
+        EXPECT_GT(countColour(img, drawn[i].rect, kYellow), 5) << want[i].text << " was drawn";
+    }
+
+    // The percentage is "%d%%" of the value as it stands.
+    for (int percent : {49, 50, 100}) {
+        DrawnTexts texts;
+        QImage i(kW, kH, QImage::Format_RGB32);
+        paintScanView(i, percent, {}, &texts);
+        ASSERT_EQ(texts.size(), 1u);
+        EXPECT_EQ(texts[0].text, QString::number(percent) + "%");
+    }
+}
+
+// The widest channel, MAC and RSSI texts fit their cells without a glyph cut; the cells keep
+// the handheld's sizes, the fonts are chosen to fit them.
+TEST(ScanPicture, WidestRowTextsFitTheirCellsWhole) {
+    const uint8_t allF[6] = {0xff, 0xff, 0xff, 0xff, 0xff, 0xff};
+    const uint8_t all8[6] = {0x88, 0x88, 0x88, 0x88, 0x88, 0x88};
+    ApRecord a = record(1, 5825, -100); // channel 165
+    a.setMac(allF);
+    ApRecord b = record(2, 4995, -100); // channel -1
+    b.setMac(all8);
+    DrawnTexts drawn;
+    QImage img(kW, kH, QImage::Format_RGB32);
+    paintScanView(img, 100, std::vector<ApRecord>{a, b}, &drawn);
+    ASSERT_EQ(drawn.size(), 9u);
+    EXPECT_EQ(drawn[1].text, "165");
+    EXPECT_EQ(drawn[2].text, "ffffffffffff");
+    EXPECT_EQ(drawn[5].text, "-1");
+    EXPECT_EQ(drawn[6].text, "888888888888");
+    EXPECT_EQ(drawn[8].text, "-100");
+    for (const DrawnText& t : drawn) {
+        if (t.rect.top() < 30) continue;    // the percentage, not a row
+        if (t.rect.left() == 120) continue; // SSIDs may be clipped: 32 characters never fit
+        EXPECT_EQ(textfit::whereClipped(t), "") << t.text.toStdString();
+    }
 }
 
 TEST(ScanPicture, LongTextsAreClippedToTheirCells) {

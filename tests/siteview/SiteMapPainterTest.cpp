@@ -1,20 +1,25 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QFontInfo>
 #include <QFontMetrics>
 #include <QImage>
 #include <QPainter>
+#include <QScrollBar>
 
 #include <cstdlib>
+#include <tuple>
 #include <vector>
 
+#include "platform/Clock.h"
 #include "platform/Prompter.h"
 #include "platform/Sound.h"
+#include "scan/BoardProtocol.h"
+#include "scan/LiveApTable.h"
+#include "siteview/Fonts.h"
 #include "siteview/SiteMapPainter.h"
 #include "siteview/SiteView.h"
-#include "platform/Clock.h"
-#include "scan/LiveApTable.h"
-#include "scan/BoardProtocol.h"
+#include "siteview/TextFit.h"
 #include "survey/SurveyStore.h"
 
 namespace walkmere {
@@ -50,10 +55,12 @@ protected:
         scene.siteOpen = true;
         scene.floorPlan = &plan;
         scene.cursor = &cursor;
+        scene.drawnTexts = &drawn;
     }
 
     QImage paint(int w = kW, int h = kH) {
         scene.points = points;
+        drawn.clear();
         QImage img(w, h, QImage::Format_RGB32);
         paintSiteMap(img, scene);
         if (HasFailure() || std::getenv("WALKMERE_KEEP_PICTURES")) {
@@ -75,7 +82,18 @@ protected:
     CViewport vp;
     SiteMapScene scene;
     std::vector<PointIndexEntry> points;
+    DrawnTexts drawn; // the texts of the last paint
+
+    // The recorded texts other than the ruler labels, as (text, rectangle, flags).
+    std::vector<std::tuple<std::string, QRect, int>> texts() const {
+        std::vector<std::tuple<std::string, QRect, int>> out;
+        for (const DrawnText& t : drawn)
+            out.emplace_back(t.text.toStdString(), t.rect, t.flags);
+        return out;
+    }
 };
+
+constexpr int kCentredTop = Qt::AlignHCenter | Qt::AlignTop;
 
 TEST_F(SiteMapPicture, NoSiteIsBlackWithWhiteTextOnly) {
     scene.siteOpen = false;
@@ -101,6 +119,9 @@ TEST_F(SiteMapPicture, NoSiteIsBlackWithWhiteTextOnly) {
         for (int x = 0; x < kW; ++x)
             if (img.pixel(x, y) != kBlack) (x < kW / 2 ? left : right)++;
     EXPECT_NEAR(left, right, (left + right) / 5);
+    using T = std::tuple<std::string, QRect, int>;
+    EXPECT_EQ(texts(),
+              std::vector<T>{T("PLEASE OPEN A SITE FILE", QRect(0, 0, kW, kH), kCentredTop)});
 }
 
 TEST_F(SiteMapPicture, SurveyPointIsAColouredCircleWithBlackOutline) {
@@ -211,22 +232,61 @@ TEST_F(SiteMapPicture, PathStepsOverDeletedPointsAndPlacedAps) {
     EXPECT_EQ(img.pixel(60, 89), kPlanGrey);
 }
 
-TEST_F(SiteMapPicture, PathRunsToPointsOutsideTheView) {
-    // Both ends off the picture; the segment between them crosses it.
-    points = {entry(-200, 60), entry(600, 60)};
+// A segment is drawn only toward a visible point; one that leaves a point outside the view
+// starts from that point's mapped position past the edge. Plan y 60 is client row 67.
+TEST_F(SiteMapPicture, PathIsDrawnOnlyTowardVisiblePoints) {
+    struct Case {
+        const char* what;
+        std::vector<PointIndexEntry> walk;
+        int x0, x1; // the stretch of row 67 looked at
+        bool dashed;
+    };
+    const Case cases[] = {
+        {"both ends outside, crossing the picture",
+         {entry(-200, 60), entry(600, 60)},
+         0,
+         239,
+         false},
+        {"from inside to outside", {entry(40, 60), entry(600, 60)}, 55, 239, false},
+        {"from outside in, from the left edge", {entry(-200, 60), entry(200, 60)}, 0, 185, true},
+        {"from outside in, from the right edge", {entry(600, 60), entry(40, 60)}, 55, 239, true},
+        {"out and back in: only the way in",
+         {entry(40, 60), entry(40, 600), entry(200, 60)},
+         55,
+         185,
+         false},
+    };
+    for (const Case& c : cases) {
+        points = c.walk;
+        const QImage img = paint();
+        const int ink = blackOnRow(img, 67, c.x0, c.x1);
+        if (c.dashed) {
+            EXPECT_GT(ink, (c.x1 - c.x0) / 3) << c.what;
+            EXPECT_LT(ink, c.x1 - c.x0) << c.what << ": dashed, not solid";
+        } else {
+            EXPECT_EQ(ink, 0) << c.what;
+        }
+    }
+    // Out and back in: the way back in runs down from the point below the view.
+    points = cases[4].walk;
     const QImage img = paint();
-    EXPECT_GT(blackOnRow(img, 67, 30, 210), 40);
-    EXPECT_LT(blackOnRow(img, 67, 30, 210), 181);
+    int down = 0;
+    for (int y = 80; y < 240; ++y)
+        down += blackOnRow(img, y, 42, 200) > 0 ? 1 : 0;
+    EXPECT_GT(down, 60) << "the segment from (40, 600) up to (200, 60)";
+    EXPECT_EQ(img.pixel(40, 120), kPlanGrey) << "nothing straight down toward the hidden point";
 
-    // A far-off point at deep zoom does not upset the drawing.
+    // A far-off point at deep zoom does not upset the drawing: only the segment into the
+    // centre point is drawn, from the right edge.
     for (int i = 0; i < 6; ++i)
         vp.zoomIn();
     points = {entry(0, 120), entry(1000, 120), entry(120, 120)};
     const QImage deep = paint();
-    int onRow = 0;
+    const auto centre = vp.planToClient({0, 0, kW, kH}, {120, 120});
+    ASSERT_TRUE(centre);
+    EXPECT_GT(blackOnRow(deep, centre->y, centre->x + 12, 239), (227 - centre->x) / 3);
     for (int y = 0; y < kH; ++y)
-        onRow += blackOnRow(deep, y, 30, 100) > 30 ? 1 : 0;
-    EXPECT_GE(onRow, 1);
+        ASSERT_EQ(blackOnRow(deep, y, 30, 100), 0) << y;
 }
 
 TEST_F(SiteMapPicture, PlacedApsFollowTheirSwitch) {
@@ -241,23 +301,46 @@ TEST_F(SiteMapPicture, PlacedApsFollowTheirSwitch) {
         for (int x = ax - 10; x < ax + 10; ++x)
             white += img.pixel(x, y) == qRgb(255, 255, 255);
     EXPECT_GT(white, 5) << "the white AP label";
+    ASSERT_EQ(drawn.size(), 2u); // the label, then the status line
+    EXPECT_EQ(drawn[0].text, "AP");
+    EXPECT_EQ(drawn[0].rect, QRect(ax - 10, ay - 10, 20, 20));
+    EXPECT_EQ(drawn[0].flags, kCentredTop);
 
     vp.setShowAccessPoints(false);
     img = paint();
+    EXPECT_EQ(drawn.size(), 1u) << "only the status line";
     EXPECT_EQ(img.pixel(ax, ay + 8), kPlanGrey);
     EXPECT_EQ(img.pixel(180, 67), qRgb(0, 255, 191)) << "survey points stay";
 }
 
 TEST_F(SiteMapPicture, BannersAboveTheStatusLine) {
     const QRgb blue = qRgb(0, 0, 192), red = qRgb(192, 0, 0), green = qRgb(0, 192, 0);
+    const QRect textRect(25, kH - 26, kW - 25, 13);
+    const auto white = [](const QImage& img, const QRect& r) {
+        int n = 0;
+        for (int y = r.top(); y <= r.bottom(); ++y)
+            for (int x = r.left(); x <= r.right(); ++x)
+                n += img.pixel(x, y) == qRgb(255, 255, 255);
+        return n;
+    };
     scene.placingAp = true;
     QImage img = paint();
+    ASSERT_EQ(drawn.size(), 2u); // the banner, then the status line
+    EXPECT_EQ(drawn[0].text, "TAP ON FLOORPLAN TO PLACE AP");
+    EXPECT_EQ(drawn[0].rect, textRect);
+    EXPECT_EQ(drawn[0].flags, kCentredTop);
+    EXPECT_GT(white(img, textRect), 20) << "drawn";
     EXPECT_EQ(img.pixel(2, kH - 26), blue);
     EXPECT_EQ(img.pixel(kW - 1, kH - 14), blue);
     EXPECT_EQ(img.pixel(2, kH - 27), kPlanGrey);
 
     scene.noApHeard = true;
     img = paint();
+    ASSERT_EQ(drawn.size(), 3u); // the alert is drawn over the placement banner
+    EXPECT_EQ(drawn[1].text, "ALERT! NO ACCESS POINTS DETECTED!");
+    EXPECT_EQ(drawn[1].rect, textRect);
+    EXPECT_EQ(drawn[1].flags, kCentredTop);
+    EXPECT_GT(white(img, textRect), 20) << "drawn";
     for (int y = kH - 26; y < kH - 13; ++y)
         for (int x = 0; x < kW; ++x)
             ASSERT_NE(img.pixel(x, y), blue) << x << "," << y;
@@ -278,15 +361,20 @@ TEST_F(SiteMapPicture, StatusLineIsAGreenBandWithTheCounters) {
     for (int x = 0; x < kW; ++x)
         ASSERT_NE(img.pixel(x, kH - 14), green);
 
-    // The band as it should read, drawn here independently.
+    ASSERT_EQ(drawn.size(), 1u);
+    const DrawnText& status = drawn[0];
+    EXPECT_EQ(status.text, "ZOOM=400%   SCANS=12   POINTS=57");
+    EXPECT_EQ(status.rect, QRect(25, kH - 13, kW - 25, 13));
+    EXPECT_EQ(status.flags, Qt::AlignLeft | Qt::AlignTop);
+
+    // The band as it should read with that text and font, drawn here independently.
     QImage want(kW, 13, QImage::Format_RGB32);
     want.fill(green);
     {
         QPainter p(&want);
-        p.setFont(mapFont(8));
+        p.setFont(status.font);
         p.setPen(Qt::white);
-        p.drawText(QRect(25, 0, kW - 25, 13), Qt::AlignLeft | Qt::AlignTop,
-                   "ZOOM=400%   SCANS=12   POINTS=57");
+        p.drawText(QRect(25, 0, kW - 25, 13), Qt::AlignLeft | Qt::AlignTop, status.text);
     }
     EXPECT_EQ(img.copy(0, kH - 13, kW, 13), want);
 }
@@ -402,6 +490,69 @@ TEST(SiteViewWidget, ShowsThePictureItComposes) {
     EXPECT_EQ(after.pixel(60, 60), kPlanGrey);
     EXPECT_EQ(after, view.composePicture());
     EXPECT_EQ(view.composePicture(QSize(480, 536)).size(), QSize(480, 536));
+}
+
+// At the handheld's size the view is 240 x 268 with its scroll bars; the status line with
+// four-digit counts at the deepest zoom, and either banner, fit between x 25 and the left
+// edge of the vertical bar.
+TEST(SiteViewWidget, BandTextsFitBesideTheScrollBarAtHandheldSize) {
+    ScriptedPrompter prompter;
+    RecordingSoundPlayer sound;
+    CSurveyStore store(prompter, sound);
+    NoLine line;
+    CLiveApTable table;
+    ManualClock clock;
+    CBoardProtocol board(line, table, clock);
+    CViewport vp;
+    CSiteView view(vp, {store, board, prompter, sound, [] {}});
+    view.resize(kW, kH);
+    view.show(); // lays the scroll bars out
+    const EdgeRect client = view.clientRect();
+    ASSERT_EQ(view.verticalBar()->geometry().left(), client.right);
+
+    vp.setBounds(1000, 800);
+    vp.initView(client.right, client.right);
+    for (int i = 0; i < 6; ++i)
+        vp.zoomIn();
+    ASSERT_EQ(vp.zoom(), 64);
+    SiteMapScene scene;
+    scene.viewport = &vp;
+    scene.siteOpen = true;
+    scene.locationCount = 9999;
+    scene.readingTotal = 9999;
+    DrawnTexts drawn;
+    scene.drawnTexts = &drawn;
+    QImage img(client.right, client.bottom, QImage::Format_RGB32);
+    for (int banner = 0; banner < 2; ++banner) {
+        scene.placingAp = banner == 0;
+        scene.noApHeard = banner == 1;
+        drawn.clear();
+        paintSiteMap(img, scene);
+        ASSERT_EQ(drawn.size(), 2u);
+        EXPECT_EQ(drawn[1].text, "ZOOM=6400%   SCANS=9999   POINTS=9999");
+        for (const DrawnText& t : drawn) {
+            EXPECT_EQ(t.rect.left(), 25);
+            EXPECT_EQ(t.rect.right() + 1, client.right) << "up to the scroll bar";
+            EXPECT_EQ(textfit::whereClipped(t), "") << t.text.toStdString();
+        }
+    }
+}
+
+// The narrow face is the one asked for, not whatever fontconfig puts in its place; without
+// it the regular face is narrowed, and the widest MAC still fits its 80-pixel cell.
+TEST(MapFonts, NarrowFaceResolvesOrFallsBackNarrowed) {
+    EXPECT_EQ(QFontInfo(narrowMapFont(8)).family(), "DejaVu Sans Condensed");
+    EXPECT_EQ(QFontInfo(mapFont(8)).family(), "DejaVu Sans");
+
+    const QFont found = installedFont({"No Such Face", "DejaVu Sans Condensed"}, 11);
+    EXPECT_EQ(QFontInfo(found).family(), "DejaVu Sans Condensed");
+    const QFont fallback = installedFont({"No Such Face"}, 11);
+    EXPECT_EQ(QFontInfo(fallback).family(), "DejaVu Sans");
+    EXPECT_EQ(fallback.stretch(), int(QFont::SemiCondensed));
+    const QString mac = QStringLiteral("888888888888");
+    EXPECT_LT(QFontMetrics(fallback).horizontalAdvance(mac), 80);
+    EXPECT_LT(QFontMetrics(fallback).horizontalAdvance(mac),
+              QFontMetrics(mapFont(8)).horizontalAdvance(mac));
 }
 
 } // namespace

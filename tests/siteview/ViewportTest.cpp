@@ -156,6 +156,53 @@ TEST(Viewport, ScrollMovesTheCentreWithinTheBounds) {
     EXPECT_EQ(edge.centreY(), 770);
 }
 
+// initView leaves the centre outside a plan smaller than the view, and outside the empty
+// bounds of a site without a floor plan: each step clamps only at the bound it moves toward.
+TEST(Viewport, ScrollClampsOnlyAtTheBoundItMovesToward) {
+    enum Dir { Left, Right, Up, Down };
+    struct Case {
+        int32_t planW, planH; // initView(240, 240): centre (120, 120)
+        Dir dir;
+        int32_t n;
+        IntPoint centre;
+    };
+    const Case cases[] = {
+        {100, 80, Left, 10, {110, 120}},  // toward the plan: by the step, not onto maxX
+        {100, 80, Up, 10, {120, 110}},    //
+        {100, 80, Right, 10, {100, 120}}, // away from it: stops at maxX
+        {100, 80, Down, 10, {120, 80}},   //
+        {100, 80, Left, 500, {0, 120}},   // a long step still stops at minX
+        {100, 80, Up, 500, {120, 0}},     //
+        {0, 0, Left, 10, {110, 120}},     // no floor plan: bounds all 0
+        {0, 0, Up, 10, {120, 110}},       //
+        {0, 0, Right, 10, {0, 120}},      //
+        {0, 0, Down, 10, {120, 0}},       //
+    };
+    for (const Case& c : cases) {
+        CViewport vp;
+        vp.setBounds(c.planW, c.planH);
+        vp.initView(240, 240);
+        switch (c.dir) {
+        case Left:
+            vp.scrollLeft(c.n);
+            break;
+        case Right:
+            vp.scrollRight(c.n);
+            break;
+        case Up:
+            vp.scrollUp(c.n);
+            break;
+        case Down:
+            vp.scrollDown(c.n);
+            break;
+        }
+        const IntPoint got{vp.centreX(), vp.centreY()};
+        EXPECT_EQ(got, c.centre) << c.planW << "x" << c.planH << " dir " << c.dir << " by " << c.n;
+        // The view is recentred on the new centre either way.
+        EXPECT_EQ(vp.view(), (EdgeRect{got.x - 120, got.y - 120, got.x + 120, got.y + 120}));
+    }
+}
+
 TEST(Viewport, OddExtentLosesAPixelAtTheFirstStep) {
     CViewport vp;
     vp.setBounds(1000, 800);

@@ -2,10 +2,14 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QEventLoop>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QTimer>
+#include <QWheelEvent>
+
+#include <functional>
 
 #include "app/CommandTarget.h"
 #include "siteinput_Fixture.h"
@@ -147,15 +151,35 @@ TEST_F(SiteInput, HeldOrRightPressIsTapAndHoldAndKeepsPlacementMode) {
     EXPECT_EQ(scanActivations, 0);
 }
 
-TEST_F(SiteInput, PressThatWandersOffIsNeitherTapNorHold) {
-    openAtFullSize();
-    mouse(QEvent::MouseButtonPress, {120, 134}, Qt::LeftButton);
-    mouse(QEvent::MouseMove, {140, 134}, Qt::LeftButton);
-    mouse(QEvent::MouseButtonRelease, {140, 134}, Qt::LeftButton);
+// The gesture check says "not a hold" as soon as the press moves, so the press is a plain
+// tap at the point where it went down, also when it is released late.
+TEST_F(SiteInput, PressThatMovesIsATapAtThePressPoint) {
+    openAtFullSize(pointBytes(100, 120, KIND_SURVEY_POINT));
+    mouse(QEvent::MouseButtonPress, {100, 134}, Qt::LeftButton);
+    mouse(QEvent::MouseMove, {140, 150}, Qt::LeftButton);
+    mouse(QEvent::MouseButtonRelease, {140, 150}, Qt::LeftButton);
+    EXPECT_EQ(scanActivations, 1);
+    EXPECT_EQ(store.pointX(), 100);
+    EXPECT_EQ(store.pointY(), 120);
     spin(700);
-    EXPECT_EQ(scanActivations, 0);
+    EXPECT_EQ(locationDialogs, 0) << "no hold after the tap";
+
+    mouse(QEvent::MouseButtonPress, {120, 134}, Qt::LeftButton);
+    mouse(QEvent::MouseMove, {100, 134}, Qt::LeftButton);
+    spin(700); // held on past 600 ms after moving: still not a hold
     EXPECT_EQ(locationDialogs, 0);
+    EXPECT_EQ(scanActivations, 1);
+    mouse(QEvent::MouseButtonRelease, {100, 134}, Qt::LeftButton);
+    EXPECT_EQ(scanActivations, 2);
     EXPECT_TRUE(prompter.messages().empty());
+
+    // Within the slop the press can still become a hold.
+    mouse(QEvent::MouseButtonPress, {100, 134}, Qt::LeftButton);
+    mouse(QEvent::MouseMove, {102, 135}, Qt::LeftButton);
+    spin(700);
+    EXPECT_EQ(locationDialogs, 1);
+    mouse(QEvent::MouseButtonRelease, {102, 135}, Qt::LeftButton);
+    EXPECT_EQ(scanActivations, 2);
 }
 
 TEST_F(SiteInput, ScrollCodesMoveTheCentreAndSetTheBox) {
@@ -198,6 +222,77 @@ TEST_F(SiteInput, ScrollBarActionsStepByTheViewsOwnRules) {
     EXPECT_EQ(vBar()->value(), 388);
     hBar()->setSliderPosition(700); // dragging the thumb
     EXPECT_EQ(viewport.centreX(), 700);
+}
+
+// Whatever moves a box besides the view's own handlers, the box ends on the centre again and
+// the map stays where the box says.
+TEST_F(SiteInput, BoxesStayOnTheCentreWhateverMovesThem) {
+    openAtFullSize();
+    viewport.setCentreX(300);
+    viewport.setCentreY(200);
+    view->setHorizontalBox();
+    view->setVerticalBox();
+    struct Path {
+        const char* what;
+        std::function<void()> act;
+    };
+    const Path paths[] = {
+        {"left edge", [&] { hBar()->triggerAction(QAbstractSlider::SliderToMinimum); }},
+        {"right edge", [&] { hBar()->triggerAction(QAbstractSlider::SliderToMaximum); }},
+        {"top", [&] { vBar()->triggerAction(QAbstractSlider::SliderToMinimum); }},
+        {"bottom", [&] { vBar()->triggerAction(QAbstractSlider::SliderToMaximum); }},
+        {"scroll here", [&] { hBar()->setValue(700); }},
+        {"scroll here, vertical", [&] { vBar()->setValue(5); }},
+    };
+    for (const Path& path : paths) {
+        const int x = viewport.centreX(), y = viewport.centreY();
+        path.act();
+        EXPECT_EQ(viewport.centreX(), x) << path.what;
+        EXPECT_EQ(viewport.centreY(), y) << path.what;
+        EXPECT_EQ(hBar()->value(), x) << path.what;
+        EXPECT_EQ(vBar()->value(), y) << path.what;
+    }
+
+    // The wheel over a bar moves the map and its box together.
+    QWheelEvent wheel(QPointF(5, 5), QPointF(hBar()->mapToGlobal(QPoint(5, 5))), QPoint(),
+                      QPoint(0, -120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(hBar(), &wheel);
+    EXPECT_EQ(hBar()->value(), viewport.centreX());
+
+    // The bars have no context menu that could move a box by its own rule.
+    bool menuShown = false;
+    QTimer closer; // a menu would run its own loop until closed
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        if (QWidget* popup = QApplication::activePopupWidget()) {
+            menuShown = true;
+            popup->close();
+        }
+    });
+    closer.start(20);
+    QContextMenuEvent menu(QContextMenuEvent::Mouse, QPoint(5, 5),
+                           hBar()->mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(hBar(), &menu);
+    QApplication::sendEvent(vBar(), &menu);
+    spin(10);
+    EXPECT_FALSE(menuShown);
+    EXPECT_EQ(hBar()->value(), viewport.centreX());
+}
+
+// Without a floor plan the bounds are all 0 and the centre starts at (120, 120): an arrow
+// toward the bounds moves it by 10, not onto them.
+TEST_F(SiteInput, WithoutAFloorPlanAnArrowStepsTen) {
+    makeSite();
+    ASSERT_TRUE(store.loadPoints());
+    makeView();
+    viewport.setBounds(0, 0);
+    viewport.initView(240, 240);
+    view->setScrollRanges(0, 0);
+    key(Qt::Key_Left);
+    EXPECT_EQ(viewport.centreX(), 110);
+    key(Qt::Key_Up);
+    EXPECT_EQ(viewport.centreY(), 110);
+    key(Qt::Key_Right);
+    EXPECT_EQ(viewport.centreX(), 0);
 }
 
 TEST_F(SiteInput, ArrowKeysScrollTenAndSetTheBox) {

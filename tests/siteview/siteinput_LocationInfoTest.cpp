@@ -1,8 +1,11 @@
 // The Location Information dialog: its lines for each kind of point and its delete flow.
 #include <gtest/gtest.h>
 
+#include <QFontInfo>
+#include <QFontMetrics>
 #include <QListWidget>
 #include <QPushButton>
+#include <QTextLayout>
 
 #include <filesystem>
 
@@ -57,6 +60,51 @@ TEST_F(LocationInfo, SurveyPointListsHeaderAndOneLinePerReadingInStoredOrder) {
     EXPECT_EQ(listed(dlg), expected);
     EXPECT_TRUE(dlg.deleteButton()->isDefault());
     EXPECT_EQ(dlg.deleteButton()->text().toStdString(), "Delete This Point");
+}
+
+// Where each column of a list line starts, laid out as the list draws it.
+std::vector<qreal> columnStarts(const QString& line, const QFont& font, qreal tabStop) {
+    QTextLayout layout(line, font);
+    layout.setTextOption(locationLineLayout(tabStop));
+    layout.beginLayout();
+    QTextLine text = layout.createLine();
+    text.setLineWidth(10000);
+    layout.endLayout();
+    std::vector<qreal> starts{0};
+    for (qsizetype i = 0; i + 1 < line.size(); ++i)
+        if (line[i] == '\t' && line[i + 1] != '\t') starts.push_back(text.cursorToX(int(i + 1)));
+    return starts;
+}
+
+// One tab stop of 52 / (base units' x) dialog units, the base units worked out from the
+// dialog's font the Windows way; with the dialog's font the MAC, RSSI and SSID columns of
+// the readings start where the header's do.
+TEST_F(LocationInfo, ReadingColumnsStartUnderTheHeadersWithTheHandheldsTabStop) {
+    siteWithThreeReadings();
+    ASSERT_EQ(store.findNearest(100, 100), KIND_SURVEY_POINT);
+    CLocationInfoDlg dlg(store, prompter);
+    const QFont font = dlg.list()->font();
+    EXPECT_EQ(QFontInfo(font).family(), "Liberation Sans Narrow");
+    EXPECT_TRUE(QFontInfo(font).bold());
+
+    const int letters =
+        QFontMetrics(dlg.font())
+            .horizontalAdvance("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
+    const int baseX = (letters / 26 + 1) / 2;
+    EXPECT_EQ(dlg.tabStop(), (52 / baseX) * baseX / 4);
+
+    QStringList lines;
+    for (int i = 1; i < dlg.list()->count(); ++i)
+        lines << dlg.list()->item(i)->text();
+    lines << "32\t00-1A-2B-3C-4D-5E\t-100\tx"
+          << "16\tFF-FF-FF-FF-FF-FF\t-20\tx"
+          << "7\t88-88-88-88-88-88\t-99\tx"
+          << "9\tAC-DE-48-00-11-22\t-45\ta long network name";
+    const std::vector<qreal> header =
+        columnStarts(dlg.list()->item(0)->text(), font, dlg.tabStop());
+    ASSERT_EQ(header.size(), 4u);
+    for (const QString& line : lines)
+        EXPECT_EQ(columnStarts(line, font, dlg.tabStop()), header) << line.toStdString();
 }
 
 TEST_F(LocationInfo, PointWithoutReadingsShowsOnlyTheHeaderAndPlacedApOneLine) {
