@@ -3,14 +3,19 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "app/DialogFont.h"
 #include "survey/SaveSite.h"
 
 namespace walkmere {
 
 CSignOffDlg::CSignOffDlg(QWidget* parent) : QDialog(parent) {
     setWindowTitle("Sign Off On Survey");
+    setFont(dialogFont());
 
-    signaturePad = new CSignaturePad(this);
+    // The pad takes the place of a static control of 125 x 40 dialog units.
+    const DialogBaseUnits units = dialogBaseUnits(font());
+    signaturePad = new CSignaturePad(
+        QSize(units.toPixelsX(kPadControlWidth), units.toPixelsY(kPadControlHeight)), this);
     signaturePad->setObjectName(QString::number(kPadId));
     clear = new QPushButton("CLEAR SIGNATURE", this);
     clear->setObjectName(QString::number(kClearButtonId));

@@ -21,6 +21,9 @@ public:
     static constexpr int kClearButtonId = 1001;
     static constexpr int kSaveButtonId = 1002;
     static constexpr int kPadId = 1003;
+    // The pad's control, in dialog units.
+    static constexpr int kPadControlWidth = 125;
+    static constexpr int kPadControlHeight = 40;
 
     explicit CSignOffDlg(QWidget* parent = nullptr);
 

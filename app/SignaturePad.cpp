@@ -19,11 +19,12 @@ QPen signaturePen() {
 
 } // namespace
 
-CSignaturePad::CSignaturePad(QWidget* parent)
-    : QWidget(parent), signature(kWidth, kHeight, QImage::Format_MonoLSB) {
+CSignaturePad::CSignaturePad(QSize visibleSize, QWidget* parent)
+    : QWidget(parent), signature(kWidth, kHeight, QImage::Format_MonoLSB),
+      visible(QRect(QPoint(0, 0), visibleSize.boundedTo(QSize(kWidth, kMaxVisibleHeight)))) {
     signature.setColorTable({qRgb(255, 255, 255), qRgb(0, 0, 0)});
     signature.fill(kWhiteIndex);
-    setFixedSize(kWidth, kHeight);
+    setFixedSize(visible.size());
     setAttribute(Qt::WA_AcceptTouchEvents);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setCursor(Qt::CrossCursor);
@@ -35,7 +36,9 @@ bool CSignaturePad::IsBlankPixel(int x, int y) const {
 }
 
 void CSignaturePad::ClearSignature() {
-    signature.fill(kWhiteIndex);
+    QPainter p(&signature);
+    p.fillRect(visible, Qt::white);
+    p.end();
     update();
 }
 
@@ -54,6 +57,7 @@ void CSignaturePad::startStroke(QPoint at) {
     drawingPosition = at;
     // A tap without movement leaves a dot of the pen's size; the painter clips it.
     QPainter p(&signature);
+    p.setClipRect(visible);
     p.fillRect(QRect(at.x() - 1, at.y() - 1, 2, 2), kInk);
     p.end();
     update();
@@ -62,9 +66,10 @@ void CSignaturePad::startStroke(QPoint at) {
 void CSignaturePad::continueStroke(QPoint to) {
     if (!stroking) return;
     QPainter p(&signature);
+    p.setClipRect(visible); // no ink where the surveyor cannot see it
     p.setRenderHint(QPainter::Antialiasing, false);
     p.setPen(signaturePen());
-    p.drawLine(drawingPosition, to); // clipped to the bitmap by the painter
+    p.drawLine(drawingPosition, to);
     p.end();
     drawingPosition = to;
     update();

@@ -8,11 +8,12 @@
 
 #include <memory>
 
+#include "app/SignOffDlg.h"
 #include "app/SignaturePad.h"
+#include "survey/SignatureBlock.h"
 
 namespace walkmere {
 namespace {
-
 
 int inkCount(const CSignaturePad& pad) {
     int n = 0;
@@ -41,7 +42,7 @@ protected:
 TEST_F(Pad, IsAOneBitBitmapOf200By100ThatStartsBlank) {
     EXPECT_EQ(pad.bitmap().size(), QSize(200, 100));
     EXPECT_EQ(pad.bitmap().depth(), 1);
-    EXPECT_EQ(pad.size(), QSize(200, 100)) << "the whole bitmap is visible";
+    EXPECT_EQ(pad.size(), QSize(200, 65)) << "only the rows a site file records show";
     EXPECT_EQ(inkCount(pad), 0);
     EXPECT_TRUE(pad.IsBlankPixel(-1, 0));
     EXPECT_TRUE(pad.IsBlankPixel(200, 50));
@@ -88,9 +89,14 @@ TEST_F(Pad, AStrokeLeavingThePadIsClippedToTheBitmap) {
     EXPECT_FALSE(pad.IsBlankPixel(170, 50));
     EXPECT_FALSE(pad.IsBlankPixel(199, 50));
     EXPECT_EQ(pad.bitmap().size(), QSize(200, 100));
-    stroke({QPoint(-20, 80), QPoint(30, 80)});
-    EXPECT_FALSE(pad.IsBlankPixel(0, 80));
-    EXPECT_FALSE(pad.IsBlankPixel(30, 80));
+    stroke({QPoint(-20, 60), QPoint(30, 60)});
+    EXPECT_FALSE(pad.IsBlankPixel(0, 60));
+    EXPECT_FALSE(pad.IsBlankPixel(30, 60));
+    // Below the visible rows nothing is inked, though the bitmap goes on.
+    stroke({QPoint(100, 40), QPoint(100, 95)});
+    EXPECT_FALSE(pad.IsBlankPixel(100, 64));
+    for (int y = 65; y < CSignaturePad::kHeight; ++y)
+        EXPECT_TRUE(pad.IsBlankPixel(100, y)) << y;
 }
 
 TEST_F(Pad, ClearSignatureMakesEveryPixelBlankAgain) {
@@ -106,14 +112,14 @@ TEST_F(Pad, ClearSignatureMakesEveryPixelBlankAgain) {
 TEST_F(Pad, TheFirstFingerDrawsOnATouchScreen) {
     std::unique_ptr<QPointingDevice> screen(QTest::createTouchDevice());
     QTest::touchEvent(&pad, screen.get()).press(0, QPoint(30, 30));
-    QTest::touchEvent(&pad, screen.get()).move(0, QPoint(90, 30)).press(1, QPoint(30, 80));
-    QTest::touchEvent(&pad, screen.get()).move(0, QPoint(90, 40)).move(1, QPoint(90, 80));
-    QTest::touchEvent(&pad, screen.get()).release(0, QPoint(90, 40)).release(1, QPoint(90, 80));
+    QTest::touchEvent(&pad, screen.get()).move(0, QPoint(90, 30)).press(1, QPoint(30, 58));
+    QTest::touchEvent(&pad, screen.get()).move(0, QPoint(90, 40)).move(1, QPoint(90, 58));
+    QTest::touchEvent(&pad, screen.get()).release(0, QPoint(90, 40)).release(1, QPoint(90, 58));
     EXPECT_FALSE(pad.IsBlankPixel(30, 30));
     EXPECT_FALSE(pad.IsBlankPixel(60, 30));
     EXPECT_FALSE(pad.IsBlankPixel(90, 35));
-    EXPECT_TRUE(pad.IsBlankPixel(60, 80)) << "a second finger does not draw";
-    EXPECT_TRUE(pad.IsBlankPixel(60, 60));
+    EXPECT_TRUE(pad.IsBlankPixel(60, 58)) << "a second finger does not draw";
+    EXPECT_TRUE(pad.IsBlankPixel(60, 50));
 }
 
 TEST_F(Pad, AStylusDrawsThroughTabletEvents) {
@@ -126,14 +132,43 @@ TEST_F(Pad, AStylusDrawsThroughTabletEvents) {
         QApplication::sendEvent(&pad, &e);
         EXPECT_TRUE(e.isAccepted());
     };
-    send(QEvent::TabletMove, QPointF(10, 90), Qt::NoButton, Qt::NoButton); // hovering
-    send(QEvent::TabletPress, QPointF(20, 70), Qt::LeftButton, Qt::LeftButton);
-    send(QEvent::TabletMove, QPointF(120, 70), Qt::NoButton, Qt::LeftButton);
-    send(QEvent::TabletRelease, QPointF(120, 70), Qt::LeftButton, Qt::NoButton);
+    send(QEvent::TabletMove, QPointF(10, 60), Qt::NoButton, Qt::NoButton); // hovering
+    send(QEvent::TabletPress, QPointF(20, 50), Qt::LeftButton, Qt::LeftButton);
+    send(QEvent::TabletMove, QPointF(120, 50), Qt::NoButton, Qt::LeftButton);
+    send(QEvent::TabletRelease, QPointF(120, 50), Qt::LeftButton, Qt::NoButton);
     send(QEvent::TabletMove, QPointF(150, 10), Qt::NoButton, Qt::NoButton);
-    EXPECT_FALSE(pad.IsBlankPixel(70, 70));
-    EXPECT_TRUE(pad.IsBlankPixel(10, 90));
+    EXPECT_FALSE(pad.IsBlankPixel(70, 50));
+    EXPECT_TRUE(pad.IsBlankPixel(10, 60));
     EXPECT_TRUE(pad.IsBlankPixel(140, 40)) << "no line after the stylus was lifted";
+}
+
+// In the sign-off dialog the pad is its control's 125 x 40 dialog units, at most 200 x 65:
+// a stroke along any edge of what shows lands in the signature block that is written.
+TEST(SignOffPad, WhatThePadShowsIsWhatTheBlockRecords) {
+    CSignOffDlg dialog;
+    dialog.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+    CSignaturePad& pad = dialog.pad();
+    const QRect shown = pad.visibleArea();
+    EXPECT_EQ(pad.size(), shown.size());
+    EXPECT_LE(shown.width(), signature::kPadWidth);
+    EXPECT_LE(shown.height(), signature::kRecordedRows);
+    EXPECT_GE(shown.height(), signature::kRecordedRows - 8) << "the pad is not cut short";
+
+    const int right = shown.width() - 1, bottom = shown.height() - 1;
+    QTest::mousePress(&pad, Qt::LeftButton, {}, QPoint(0, bottom));
+    QTest::mouseMove(&pad, QPoint(right, bottom));
+    QTest::mouseMove(&pad, QPoint(right, 0));
+    QTest::mouseRelease(&pad, Qt::LeftButton, {}, QPoint(right, 0));
+
+    const auto block = buildSignatureBlock([&](int x, int y) { return pad.IsBlankPixel(x, y); });
+    auto inkInBlock = [&](int x, int y) {
+        return (block[y * signature::kRowBytes + x / 8] & (0x80 >> (x % 8))) == 0;
+    };
+    for (int x = 0; x <= right; ++x)
+        EXPECT_TRUE(inkInBlock(x, bottom)) << "column " << x << " of the bottom row";
+    for (int y = 0; y <= bottom; ++y)
+        EXPECT_TRUE(inkInBlock(right, y)) << "row " << y << " of the right column";
 }
 
 } // namespace
