@@ -5,7 +5,7 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
-#include "app/DialogFont.h"
+#include "ui/DialogFont.h"
 #include "res/Resources.h"
 
 namespace walkmere {

@@ -5,7 +5,7 @@
 #include <QScrollBar>
 #include <QVBoxLayout>
 
-#include "app/DialogFont.h"
+#include "ui/DialogFont.h"
 
 namespace walkmere {
 

@@ -3,7 +3,7 @@
 #include "app/AboutDlg.h"
 #include "app/AppServices.h"
 #include "app/CommandBar.h"
-#include "app/CommandTarget.h"
+#include "ui/CommandTarget.h"
 #include "app/HelpDlg.h"
 #include "app/OptionsDlg.h"
 #include "app/SignOffDlg.h"

@@ -40,7 +40,7 @@ inline constexpr const char* kCoverageWarningCaption = "COVERAGE WARNING";
 //
 // Commands of the command bar go first to the active view (when it is an ICommandTarget
 // that handles them), then to the frame's own handlers (snapshot, Options, Help, About).
-class CMainFrame : public QMainWindow, public IViewSwitcher {
+class CMainFrame : public QMainWindow {
     Q_OBJECT
 public:
     explicit CMainFrame(AppServices& services, QWidget* parent = nullptr);
@@ -65,7 +65,9 @@ public:
     // returns.
     void cancelMeasurement();
 
-    void ActivateView(ViewKind kind) override;
+    // Makes a view of that kind the active one, creating it on first use; asking for the
+    // view already shown does nothing. The only way views change.
+    void ActivateView(ViewKind kind);
     ViewKind activeKind() const { return active; }
     QWidget* activeView() const;
     // The view of that kind, or null when it has not been made yet.

@@ -14,7 +14,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "app/DialogFont.h"
+#include "ui/DialogFont.h"
 #include "app/RssiLegend.h"
 #include "platform/Prompter.h"
 #include "scan/LiveApTable.h"

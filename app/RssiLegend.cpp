@@ -3,7 +3,7 @@
 #include <QFontMetrics>
 #include <QPainter>
 
-#include "siteview/Fonts.h"
+#include "ui/Fonts.h"
 #include "siteview/RssiColour.h"
 
 namespace walkmere {

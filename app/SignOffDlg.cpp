@@ -3,7 +3,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "app/DialogFont.h"
+#include "ui/DialogFont.h"
 #include "survey/SaveSite.h"
 
 namespace walkmere {

@@ -2,7 +2,7 @@
 
 #include "platform/Sound.h"
 #include "scan/BoardProtocol.h"
-#include "siteview/DrawBitmapResource.h"
+#include "ui/DrawBitmapResource.h"
 
 #include <QFont>
 #include <QImage>

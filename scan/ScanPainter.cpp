@@ -4,8 +4,8 @@
 
 #include <algorithm>
 
-#include "siteview/DrawBitmapResource.h"
-#include "siteview/Fonts.h"
+#include "ui/DrawBitmapResource.h"
+#include "ui/Fonts.h"
 
 namespace walkmere {
 

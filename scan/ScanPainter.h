@@ -5,7 +5,7 @@
 #include <span>
 
 #include "scan/ApRecord.h"
-#include "siteview/DrawnText.h"
+#include "ui/DrawnText.h"
 
 namespace walkmere {
 

@@ -9,9 +9,9 @@
 
 #include <cstdio>
 
-#include "app/DialogFont.h"
+#include "ui/DialogFont.h"
 #include "platform/Prompter.h"
-#include "siteview/Fonts.h"
+#include "ui/Fonts.h"
 #include "survey/PointRecords.h"
 #include "survey/SurveyStore.h"
 

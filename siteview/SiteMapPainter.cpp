@@ -9,8 +9,8 @@
 #include <optional>
 
 #include "siteview/DashedLine.h"
-#include "siteview/DrawBitmapResource.h"
-#include "siteview/Fonts.h"
+#include "ui/DrawBitmapResource.h"
+#include "ui/Fonts.h"
 #include "siteview/RssiColour.h"
 #include "siteview/Ruler.h"
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <span>
 
-#include "siteview/DrawnText.h"
+#include "ui/DrawnText.h"
 #include "siteview/Viewport.h"
 #include "survey/SurveyStore.h"
 

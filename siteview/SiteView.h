@@ -9,7 +9,7 @@
 #include <optional>
 #include <string>
 
-#include "app/CommandTarget.h"
+#include "ui/CommandTarget.h"
 #include "siteview/Viewport.h"
 
 class QScrollBar;

@@ -6,7 +6,7 @@
 #include <QScrollBar>
 #include <QSignalBlocker>
 
-#include "app/CommandTarget.h"
+#include "ui/CommandTarget.h"
 #include "platform/Prompter.h"
 #include "platform/Sound.h"
 #include "scan/BoardProtocol.h"

@@ -1,6 +1,6 @@
 // The frame with the board: the start-up order on the wire, the timer pacing a measurement,
 // the commit with its coverage warning, and the sweep restart.
-#include "frame_Fixture.h"
+#include "frame_fixture.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -20,7 +20,7 @@
 #include "link/FrameAssembler.h"
 #include "scan/BoardProtocol.h"
 #include "scan/ScanView.h"
-#include "survey/store_TestSite.h"
+#include "survey/store_fixture.h"
 #include "tools/board/PseudoTerminal.h"
 #include "tools/board/StandInBoard.h"
 

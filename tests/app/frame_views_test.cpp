@@ -1,5 +1,5 @@
 // The main frame's views, command bar, command routing and closing.
-#include "frame_Fixture.h"
+#include "frame_fixture.h"
 
 #include <QAction>
 #include <QSignalSpy>
@@ -9,7 +9,7 @@
 #include <set>
 
 #include "app/CommandBar.h"
-#include "app/CommandTarget.h"
+#include "ui/CommandTarget.h"
 #include "app/StartupView.h"
 #include "scan/ScanView.h"
 #include "siteview/SiteView.h"

@@ -9,7 +9,7 @@
 #include <functional>
 
 #include "app/SignOffDlg.h"
-#include "survey/store_TestSite.h"
+#include "survey/store_fixture.h"
 
 namespace walkmere {
 namespace {

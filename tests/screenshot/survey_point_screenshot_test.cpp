@@ -1,8 +1,8 @@
 // One survey point taken the way a person takes it: the real program on a private X
 // server, a click on the start-up view, a click on the floor plan, the measurement run out
 // against the stand-in board, and a picture of the window checked pixel by pixel.
-#include "screenshot/ChildProcess.h"
-#include "screenshot/Desktop.h"
+#include "screenshot/child_process.h"
+#include "screenshot/desktop.h"
 #include "testkit/TempDir.h"
 
 #include <QJsonArray>

@@ -3,8 +3,8 @@
 // or a file dialog waits; Escape at the question whether to keep the points; a board that
 // floods the line with radio-status packets.
 #include "link/pty_pair.h"
-#include "screenshot/ChildProcess.h"
-#include "screenshot/Desktop.h"
+#include "screenshot/child_process.h"
+#include "screenshot/desktop.h"
 #include "survey/PointRecords.h"
 #include "testkit/TempDir.h"
 

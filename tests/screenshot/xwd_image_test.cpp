@@ -1,4 +1,4 @@
-#include "screenshot/XwdImage.h"
+#include "screenshot/xwd_image.h"
 
 #include <gtest/gtest.h>
 

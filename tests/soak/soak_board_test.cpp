@@ -31,7 +31,7 @@
 #include "scan/LiveApTable.h"
 #include "survey/PointsReader.h"
 #include "survey/SurveyStore.h"
-#include "survey/store_TestSite.h"
+#include "survey/store_fixture.h"
 #include "tools/board/PseudoTerminal.h"
 #include "tools/board/Scenario.h"
 #include "tools/board/StandInBoard.h"

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "store_TestSite.h"
+#include "store_fixture.h"
 #include "survey/FileOps.h"
 #include "survey/PointsReader.h"
 

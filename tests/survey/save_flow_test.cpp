@@ -4,7 +4,7 @@
 #include <cerrno>
 #include <set>
 
-#include "store_TestSite.h"
+#include "store_fixture.h"
 #include "survey/FileOps.h"
 #include "survey/SaveSite.h"
 

@@ -3,7 +3,7 @@
 
 #include <cerrno>
 
-#include "store_TestSite.h"
+#include "store_fixture.h"
 #include "survey/FileOps.h"
 #include "survey/SignatureBlock.h"
 

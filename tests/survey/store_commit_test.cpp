@@ -5,7 +5,7 @@
 #include <sys/file.h>
 #include <unistd.h>
 
-#include "store_TestSite.h"
+#include "store_fixture.h"
 
 namespace walkmere {
 namespace {

@@ -12,7 +12,7 @@
 #include <map>
 #include <random>
 
-#include "store_TestSite.h"
+#include "store_fixture.h"
 #include "survey/PointsReader.h"
 
 namespace walkmere {

@@ -3,7 +3,7 @@
 
 #include <limits>
 
-#include "store_TestSite.h"
+#include "store_fixture.h"
 #include "survey/HeardApList.h"
 
 namespace walkmere {

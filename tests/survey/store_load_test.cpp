@@ -6,7 +6,7 @@
 
 #include <filesystem>
 
-#include "store_TestSite.h"
+#include "store_fixture.h"
 
 namespace walkmere {
 namespace {

@@ -4,7 +4,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include "store_TestSite.h"
+#include "store_fixture.h"
 #include "survey/PointsReader.h"
 
 namespace walkmere {

@@ -5,7 +5,7 @@
 
 #include <ctime>
 
-#include "store_TestSite.h"
+#include "store_fixture.h"
 
 namespace walkmere {
 namespace {

@@ -1,6 +1,6 @@
-#include "screenshot/Desktop.h"
+#include "screenshot/desktop.h"
 
-#include "screenshot/XwdImage.h"
+#include "screenshot/xwd_image.h"
 #include "testkit/TempDir.h"
 
 #include <cerrno>

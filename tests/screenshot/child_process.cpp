@@ -1,4 +1,4 @@
-#include "screenshot/ChildProcess.h"
+#include "screenshot/child_process.h"
 
 #include <cerrno>
 #include <cstdlib>

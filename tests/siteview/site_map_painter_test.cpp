@@ -16,10 +16,10 @@
 #include "platform/Sound.h"
 #include "scan/BoardProtocol.h"
 #include "scan/LiveApTable.h"
-#include "siteview/Fonts.h"
+#include "ui/Fonts.h"
 #include "siteview/SiteMapPainter.h"
 #include "siteview/SiteView.h"
-#include "siteview/TextFit.h"
+#include "siteview/text_fit.h"
 #include "survey/SurveyStore.h"
 
 namespace walkmere {

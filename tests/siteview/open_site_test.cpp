@@ -4,7 +4,7 @@
 
 #include <QScrollBar>
 
-#include "siteinput_Fixture.h"
+#include "site_input_fixture.h"
 #include "siteview/OpenSiteFlow.h"
 #include "survey/sitefile_builder.h"
 #include "testkit/SparseSite.h"

@@ -9,8 +9,8 @@
 
 #include "scan/ScanPainter.h"
 #include "scan/ScanView.h"
-#include "siteview/DrawnText.h"
-#include "siteview/TextFit.h"
+#include "ui/DrawnText.h"
+#include "siteview/text_fit.h"
 
 namespace walkmere {
 namespace {

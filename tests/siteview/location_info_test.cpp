@@ -10,7 +10,7 @@
 #include <filesystem>
 
 #include "siteview/LocationInfoDlg.h"
-#include "survey/store_TestSite.h"
+#include "survey/store_fixture.h"
 
 namespace walkmere {
 namespace {

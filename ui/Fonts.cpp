@@ -1,4 +1,4 @@
-#include "siteview/Fonts.h"
+#include "ui/Fonts.h"
 
 #include <QFontInfo>
 

@@ -10,7 +10,7 @@
 #include "scan/BoardProtocol.h"
 #include "scan/LiveApTable.h"
 #include "siteview/SiteView.h"
-#include "survey/store_TestSite.h"
+#include "survey/store_fixture.h"
 
 namespace walkmere::siteinputtest {
 

@@ -8,7 +8,7 @@
 #include <sstream>
 #include <string>
 
-#include "siteview/DrawnText.h"
+#include "ui/DrawnText.h"
 
 namespace walkmere::textfit {
 

@@ -11,8 +11,8 @@
 
 #include <functional>
 
-#include "app/CommandTarget.h"
-#include "siteinput_Fixture.h"
+#include "ui/CommandTarget.h"
+#include "site_input_fixture.h"
 
 namespace walkmere {
 namespace {

@@ -1,4 +1,4 @@
-#include "siteview/DrawBitmapResource.h"
+#include "ui/DrawBitmapResource.h"
 
 #include <QHash>
 #include <QPainter>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "screenshot/ChildProcess.h"
+#include "screenshot/child_process.h"
 
 #include <QImage>
 

@@ -5,7 +5,7 @@
 
 #include <algorithm>
 
-#include "siteview/Fonts.h"
+#include "ui/Fonts.h"
 
 namespace walkmere {
 
