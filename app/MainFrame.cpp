@@ -8,7 +8,7 @@
 #include "app/OptionsDlg.h"
 #include "app/SignOffDlg.h"
 #include "app/Snapshot.h"
-#include "app/StartupView.h"
+#include "app/PlotraView.h"
 #include "res/Resources.h"
 #include "scan/ScanView.h"
 #include "siteview/SiteView.h"

@@ -11,7 +11,7 @@
 #include "platform/Sound.h"
 #include "scan/BoardProtocol.h"
 #include "siteview/LocationInfoDlg.h"
-#include "siteview/OpenSiteFlow.h"
+#include "siteview/SiteViewOpening.h"
 #include "survey/SurveyStore.h"
 
 namespace walkmere {

@@ -22,7 +22,7 @@
 #include "survey/BmpInfo.h"
 #include "survey/PointRecords.h"
 #include "survey/SiteFile.h"
-#include "survey/SiteOpening.h"
+#include "survey/OpenedSite.h"
 #include "survey/SurveyStore.h"
 
 namespace {

@@ -16,7 +16,7 @@
 #include <thread>
 #include <unistd.h>
 
-#include "app/StartupView.h"
+#include "app/PlotraView.h"
 #include "link/FrameAssembler.h"
 #include "scan/BoardProtocol.h"
 #include "scan/ScanView.h"

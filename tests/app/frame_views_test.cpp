@@ -10,7 +10,7 @@
 
 #include "app/CommandBar.h"
 #include "ui/CommandTarget.h"
-#include "app/StartupView.h"
+#include "app/PlotraView.h"
 #include "scan/ScanView.h"
 #include "siteview/SiteView.h"
 

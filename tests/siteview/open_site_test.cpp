@@ -5,7 +5,7 @@
 #include <QScrollBar>
 
 #include "site_input_fixture.h"
-#include "siteview/OpenSiteFlow.h"
+#include "siteview/SiteViewOpening.h"
 #include "survey/sitefile_builder.h"
 #include "testkit/SparseSite.h"
 

@@ -1,6 +1,6 @@
 // "Do you wish to keep existing data points?": only a real No removes them, and never
 // before the file as it was is safe in discarded/ under the data folder.
-#include "survey/SiteOpenFlow.h"
+#include "survey/OpenSiteCommand.h"
 
 #include "platform/Prompter.h"
 #include "platform/Sound.h"
@@ -50,7 +50,7 @@ protected:
     void open(YesNoAnswer answer) {
         prompter.scriptFile(site.string());
         prompter.scriptYesNo(answer);
-        ASSERT_TRUE(runOpenSiteFlow(prompter, store, view));
+        ASSERT_TRUE(runOpenSiteCommand(prompter, store, view));
     }
 
     testkit::TempDir dir;

@@ -1,5 +1,5 @@
-#include "survey/SiteOpenFlow.h"
-#include "survey/SiteOpening.h"
+#include "survey/OpenSiteCommand.h"
+#include "survey/OpenedSite.h"
 
 #include "platform/Prompter.h"
 #include "platform/Sound.h"
@@ -79,7 +79,7 @@ protected:
     bool runFlow(const std::string& path, bool keep = true) {
         prompter.scriptFile(path);
         prompter.scriptYesNo(keep);
-        return runOpenSiteFlow(prompter, store, view);
+        return runOpenSiteCommand(prompter, store, view);
     }
     // The one message box shown, checked for caption and icon of a file error.
     void expectFileError(const std::string& text) {
@@ -359,7 +359,7 @@ TEST_F(SiteOpening_, TheTemporaryPlanGoesEvenWhenTheLoaderThrows) {
 
 TEST_F(SiteOpening_, CancellingTheDialogOnlyRedraws) {
     prompter.scriptFile(std::nullopt);
-    EXPECT_FALSE(runOpenSiteFlow(prompter, store, view));
+    EXPECT_FALSE(runOpenSiteCommand(prompter, store, view));
     EXPECT_EQ(view.calls, std::vector<std::string>{"redraw"});
     EXPECT_EQ(prompter.shown().size(), 1u);
 }

@@ -1,4 +1,4 @@
-#include "siteview/OpenSiteFlow.h"
+#include "siteview/SiteViewOpening.h"
 
 #include <QImage>
 #include <QImageReader>
@@ -8,7 +8,7 @@
 #include "platform/Prompter.h"
 #include "siteview/SiteView.h"
 #include "survey/BmpInfo.h"
-#include "survey/SiteOpenFlow.h"
+#include "survey/OpenSiteCommand.h"
 
 namespace walkmere {
 
@@ -87,9 +87,9 @@ private:
 bool openSiteInView(CSiteView& view, CSurveyStore& store, IPrompter& prompter,
                     const std::optional<std::string>& path) {
     SiteViewOpening opening(view);
-    if (!path) return runOpenSiteFlow(prompter, store, opening);
+    if (!path) return runOpenSiteCommand(prompter, store, opening);
     PresetFilePrompter preset(prompter, *path);
-    return runOpenSiteFlow(preset, store, opening);
+    return runOpenSiteCommand(preset, store, opening);
 }
 
 } // namespace walkmere

@@ -33,6 +33,6 @@ public:
 // floor plan ("Cannot Load Bitmap" when none results), and the question whether to keep
 // the points already in the file. Returns true when a site was opened; a cancelled or
 // refused opening leaves the store and the view with the site they had.
-bool runOpenSiteFlow(IPrompter& prompter, CSurveyStore& store, ISiteOpenView& view);
+bool runOpenSiteCommand(IPrompter& prompter, CSurveyStore& store, ISiteOpenView& view);
 
 } // namespace walkmere

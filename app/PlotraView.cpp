@@ -1,4 +1,4 @@
-#include "app/StartupView.h"
+#include "app/PlotraView.h"
 
 #include "platform/Sound.h"
 #include "scan/BoardProtocol.h"

@@ -1,4 +1,4 @@
-#include "survey/SiteOpening.h"
+#include "survey/OpenedSite.h"
 
 #include "survey/BitmapExpander.h"
 #include "platform/RegularFile.h"

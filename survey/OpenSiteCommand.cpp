@@ -1,12 +1,12 @@
-#include "survey/SiteOpenFlow.h"
+#include "survey/OpenSiteCommand.h"
 
 #include "platform/Prompter.h"
-#include "survey/SiteOpening.h"
+#include "survey/OpenedSite.h"
 #include "survey/SurveyStore.h"
 
 namespace walkmere {
 
-bool runOpenSiteFlow(IPrompter& prompter, CSurveyStore& store, ISiteOpenView& view) {
+bool runOpenSiteCommand(IPrompter& prompter, CSurveyStore& store, ISiteOpenView& view) {
     FileDialogRequest request;
     request.filter = kSiteFileFilter;
     request.defaultExtension = "KVS";
