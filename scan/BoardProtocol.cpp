@@ -115,7 +115,7 @@ void CBoardProtocol::onFirmware(const uint8_t* payload, uint32_t length) {
     {
         std::lock_guard<std::mutex> g(stringLock);
         firmwareVersion.fill(0);
-        std::memcpy(firmwareVersion.data(), payload, n);
+        if (n > 0) std::memcpy(firmwareVersion.data(), payload, n);
     }
     sendCommand(REQ_SERIAL, nullptr, 0, false);
 }
@@ -125,7 +125,7 @@ void CBoardProtocol::onSerial(const uint8_t* payload, uint32_t length) {
     {
         std::lock_guard<std::mutex> g(stringLock);
         serialNumber.fill(0);
-        std::memcpy(serialNumber.data(), payload, n);
+        if (n > 0) std::memcpy(serialNumber.data(), payload, n);
     }
     entryIndex.store(1);
     requestEntry(1);
