@@ -1,6 +1,7 @@
 // The folders are layers: a file includes headers of its own folder and of the folders
 // below it, never above. Bottom up: platform and res; the shared drawing layer ui; link,
-// scan, survey, siteview, app; then the tools, and bench and fuzz on top of everything.
+// scan, wifi (the laptop's own adapter, beside the board), survey, siteview, app; then the
+// tools, and bench and fuzz on top of everything.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -17,8 +18,8 @@ namespace {
 namespace fs = std::filesystem;
 
 const std::map<std::string, int> kLayer = {
-    {"platform", 0}, {"res", 0},   {"ui", 1},    {"link", 2},  {"scan", 3},  {"survey", 4},
-    {"siteview", 5}, {"app", 6},   {"tools", 7}, {"bench", 8}, {"fuzz", 8},
+    {"platform", 0}, {"res", 0},      {"ui", 1},  {"link", 2},  {"scan", 3},  {"wifi", 4},
+    {"survey", 5},   {"siteview", 6}, {"app", 7}, {"tools", 8}, {"bench", 9}, {"fuzz", 9},
 };
 
 // Every upward or sideways include in the tree, as "file: include".

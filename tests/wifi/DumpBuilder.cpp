@@ -1,0 +1,99 @@
+#include "DumpBuilder.h"
+
+#include <cstring>
+#include <stdexcept>
+
+#include <netlink/attr.h>
+#include <netlink/genl/genl.h>
+#include <netlink/msg.h>
+
+namespace walkmere::wifitest {
+
+namespace {
+
+void check(int err) {
+    if (err < 0) throw std::runtime_error("building a netlink message failed");
+}
+
+Bytes serialise(nl_msg* msg) {
+    const nlmsghdr* h = nlmsg_hdr(msg);
+    const auto* p = reinterpret_cast<const uint8_t*>(h);
+    Bytes out(p, p + NLMSG_ALIGN(h->nlmsg_len));
+    nlmsg_free(msg);
+    return out;
+}
+
+Bytes controlMessage(uint16_t type, int32_t code, uint32_t seq) {
+    nl_msg* msg = nlmsg_alloc_simple(type, NLM_F_MULTI);
+    if (msg == nullptr) throw std::runtime_error("out of memory");
+    nlmsg_hdr(msg)->nlmsg_seq = seq;
+    nlmsg_hdr(msg)->nlmsg_pid = 4242;
+    check(nlmsg_append(msg, &code, sizeof code, NLMSG_ALIGNTO));
+    return serialise(msg);
+}
+
+} // namespace
+
+Bytes ssidElements(const std::string& ssid) {
+    Bytes e{0, static_cast<uint8_t>(ssid.size())};
+    e.insert(e.end(), ssid.begin(), ssid.end());
+    const Bytes rates{1, 4, 0x82, 0x84, 0x8B, 0x96};
+    e.insert(e.end(), rates.begin(), rates.end());
+    return e;
+}
+
+Bytes resultMessage(const BssSpec& b, uint16_t family, uint32_t seq) {
+    nl_msg* msg = nlmsg_alloc();
+    if (msg == nullptr) throw std::runtime_error("out of memory");
+    if (genlmsg_put(msg, 4242, seq, family, 0, NLM_F_MULTI, b.command, 1) == nullptr)
+        throw std::runtime_error("genlmsg_put failed");
+    check(nla_put_u32(msg, NL80211_ATTR_GENERATION, 7));
+    check(nla_put_u32(msg, NL80211_ATTR_IFINDEX, 3));
+    if (b.unknownAttributes) check(nla_put_u32(msg, NL80211_ATTR_MAX + 5, 0xDEAD));
+    nlattr* nest = nla_nest_start(msg, NL80211_ATTR_BSS);
+    if (nest == nullptr) throw std::runtime_error("nla_nest_start failed");
+    if (b.nestedFlag)
+        nest->nla_type |= NLA_F_NESTED;
+    else
+        nest->nla_type &= static_cast<uint16_t>(~NLA_F_NESTED);
+    if (b.unknownAttributes) check(nla_put_u32(msg, NL80211_BSS_MAX + 3, 0xBEEF));
+    if (b.withBssid) check(nla_put(msg, NL80211_BSS_BSSID, 6, b.bssid.data()));
+    if (b.withFrequency) check(nla_put_u32(msg, NL80211_BSS_FREQUENCY, b.frequency));
+    check(nla_put_u64(msg, NL80211_BSS_TSF, 123456789));
+    check(nla_put_u16(msg, NL80211_BSS_BEACON_INTERVAL, 100));
+    const Bytes elements = b.elements ? *b.elements : ssidElements(b.ssid);
+    check(nla_put(msg, NL80211_BSS_INFORMATION_ELEMENTS, static_cast<int>(elements.size()),
+                  elements.data()));
+    if (b.withSignal)
+        check(nla_put_u32(msg, NL80211_BSS_SIGNAL_MBM, static_cast<uint32_t>(b.signalMbm)));
+    check(nla_put_u32(msg, NL80211_BSS_SEEN_MS_AGO, b.seenMsAgo));
+    check(nla_nest_end(msg, nest));
+    return serialise(msg);
+}
+
+Bytes doneMessage(int32_t code, uint32_t seq) {
+    return controlMessage(NLMSG_DONE, code, seq);
+}
+
+Bytes errorMessage(int32_t code, uint32_t seq) {
+    // The error is followed by the header of the request it answers; the code is enough.
+    return controlMessage(NLMSG_ERROR, code, seq);
+}
+
+Bytes buildDump(const std::vector<BssSpec>& bss, uint16_t family, uint32_t seq) {
+    Bytes out;
+    for (const BssSpec& b : bss)
+        append(out, resultMessage(b, family, seq));
+    append(out, doneMessage(0, seq));
+    return out;
+}
+
+std::array<uint8_t, 6> bssid(uint8_t last, uint8_t first) {
+    return {0x00, 0x1A, 0x2B, 0x3C, first, last};
+}
+
+void append(Bytes& to, const Bytes& from) {
+    to.insert(to.end(), from.begin(), from.end());
+}
+
+} // namespace walkmere::wifitest

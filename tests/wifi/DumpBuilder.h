@@ -1,0 +1,51 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <linux/nl80211.h>
+
+namespace walkmere::wifitest {
+
+using Bytes = std::vector<uint8_t>;
+
+// One BSS of a made-up scan dump. Everything a real one carries is there unless switched
+// off; `elements` replaces the information elements built from `ssid`.
+struct BssSpec {
+    std::array<uint8_t, 6> bssid{0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x01};
+    uint32_t frequency = 2412;
+    int32_t signalMbm = -5000;
+    uint32_t seenMsAgo = 0;
+    std::string ssid = "Corp";
+    std::optional<Bytes> elements;
+    bool withBssid = true;
+    bool withFrequency = true;
+    bool withSignal = true;
+    bool nestedFlag = true;         // NLA_F_NESTED on the NL80211_ATTR_BSS nest
+    bool unknownAttributes = false; // attributes of types nl80211 has not (yet) defined
+    uint8_t command = NL80211_CMD_NEW_SCAN_RESULTS;
+};
+
+inline constexpr uint16_t kFamily = 0x1C; // any generic-netlink family id will do
+
+// An SSID element followed by a supported-rates element, as a beacon carries them.
+Bytes ssidElements(const std::string& ssid);
+
+// One NL80211_CMD_NEW_SCAN_RESULTS message per BSS, then NLMSG_DONE, built with libnl's
+// message API and serialised as the socket delivers them.
+Bytes buildDump(const std::vector<BssSpec>& bss, uint16_t family = kFamily, uint32_t seq = 1);
+
+// Single messages: a scan result, NLMSG_DONE (with the dump's error code), NLMSG_ERROR.
+Bytes resultMessage(const BssSpec& bss, uint16_t family = kFamily, uint32_t seq = 1);
+Bytes doneMessage(int32_t code = 0, uint32_t seq = 1);
+Bytes errorMessage(int32_t code, uint32_t seq = 1);
+
+// A BSSID ending in `last` (and `first` in the byte before it).
+std::array<uint8_t, 6> bssid(uint8_t last, uint8_t first = 0x4D);
+
+void append(Bytes& to, const Bytes& from);
+
+} // namespace walkmere::wifitest

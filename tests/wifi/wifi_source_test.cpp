@@ -1,0 +1,117 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+
+#include "DumpBuilder.h"
+#include "testkit/TempDir.h"
+#include "wifi/Nl80211Scanner.h"
+#include "wifi/WifiSource.h"
+
+namespace walkmere {
+namespace {
+
+namespace fs = std::filesystem;
+using wifitest::BssSpec;
+using wifitest::Bytes;
+
+// What opening an interface that is not there says on this machine: without cfg80211 the
+// kernel has no nl80211 family at all.
+std::string expectedOpenError(const std::string& interface) {
+    if (fs::exists("/sys/module/cfg80211"))
+        return "no network interface named \"" + interface + "\"";
+    return "no nl80211 on this machine (no wireless support)";
+}
+
+TEST(WifiLive, OpeningFailsAtOnceWithOneLine) {
+    const std::string name = "wlmnone0";
+    const auto start = std::chrono::steady_clock::now();
+    std::string error;
+    EXPECT_EQ(Nl80211Scanner::open(name, error, 500), nullptr);
+    EXPECT_EQ(error, expectedOpenError(name));
+
+    ManualClock clock;
+    LiveWifiSource source({name, true, "", 500}, clock);
+    for (int i = 0; i < 2; ++i) {
+        error.clear();
+        EXPECT_FALSE(source.next(error).has_value());
+        EXPECT_EQ(error, expectedOpenError(name));
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+}
+
+TEST(WifiLive, FirmwareAndSerialFromTheInterfacesFolder) {
+    testkit::TempDir sys;
+    fs::create_directories(sys.path() / "wlp2s0" / "device");
+    fs::create_directories(sys.path() / "drivers" / "iwlwifi");
+    fs::create_symlink(sys.path() / "drivers" / "iwlwifi",
+                       sys.path() / "wlp2s0" / "device" / "driver");
+    std::ofstream(sys.path() / "wlp2s0" / "address") << "a4:c3:f0:1b:2e:9d\n";
+    fs::create_directories(sys.path() / "odd");
+    std::ofstream(sys.path() / "odd" / "address") << "zz\n";
+    const struct {
+        const char* interface;
+        const char* firmware;
+        const char* serial;
+    } cases[] = {
+        {"wlp2s0", "iwlwifi", "1B2E9D"},
+        {"odd", "nl80211", "000000"},
+        {"gone", "nl80211", "000000"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(liveFirmware(sys.path().string(), c.interface), c.firmware) << c.interface;
+        EXPECT_EQ(liveSerial(sys.path().string(), c.interface), c.serial) << c.interface;
+        LiveWifiSource source({c.interface, false, "", 500, sys.path().string()});
+        EXPECT_EQ(source.firmware(), c.firmware);
+        EXPECT_EQ(source.serial(), c.serial);
+    }
+}
+
+TEST(WifiBoardString, PrintableAndShort) {
+    const struct {
+        std::string text;
+        size_t chars;
+        std::string out;
+    } cases[] = {
+        {"office", 6, "office"}, {"office-2", 6, "office"},    {"a\tb", 6, "a_b"},
+        {"", 6, "fallback"},     {"caf\xc3\xa9", 31, "caf__"}, {"x", 0, "fallback"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(boardString(c.text, c.chars, "fallback"), c.out) << c.text;
+}
+
+TEST(WifiReplay, PlaysTheDumpsInTurnStampedWhenPlayed) {
+    testkit::TempDir dir;
+    Bytes file;
+    for (uint8_t i = 1; i <= 3; ++i) {
+        std::vector<BssSpec> bss(i);
+        for (uint8_t k = 0; k < i; ++k)
+            bss[k].bssid = wifitest::bssid(k);
+        wifitest::append(file, wifitest::buildDump(bss, wifitest::kFamily, i));
+    }
+    const fs::path path = dir.file("lobby walk.nlscan");
+    testkit::writeFileBytes(path, file);
+    ManualClock clock(100);
+    std::string error;
+    const std::unique_ptr<ReplayWifiSource> source = ReplayWifiSource::open(path, error, clock);
+    ASSERT_TRUE(source) << error;
+    EXPECT_EQ(source->dumpCount(), 3u);
+    EXPECT_EQ(source->firmware(), "nl80211 replay");
+    EXPECT_EQ(source->serial(), "lobby ");
+    for (size_t call = 0; call < 7; ++call) {
+        const std::optional<ScanDump> dump = source->next(error);
+        ASSERT_TRUE(dump);
+        EXPECT_EQ(dump->bss.size(), call % 3 + 1) << call;
+        EXPECT_EQ(dump->readAt, 100 + 5 * call) << call;
+        clock.advance(5);
+    }
+
+    testkit::writeFileBytes(path, Bytes(file.begin(), file.end() - 1));
+    EXPECT_FALSE(ReplayWifiSource::open(path, error, clock));
+    EXPECT_NE(error.find(path.string() + ": damaged scan capture at byte "), std::string::npos)
+        << error;
+}
+
+} // namespace
+} // namespace walkmere
