@@ -3,9 +3,11 @@
 // in the repository:  walkmere_fuzz_seeds <repo>/fuzz/corpus
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -16,6 +18,7 @@
 #include "survey/CodecStreams.h"
 #include "survey/PointRecords.h"
 #include "survey/SiteHeader.h"
+#include "wifi/ScanCapture.h"
 
 namespace {
 
@@ -210,6 +213,27 @@ void snapshotSeeds() {
     save("snapshot_writer", "zero_output", zeroOutput);
 }
 
+// ---- wifi_dump: scan captures, cut from the office walk in res/wifi ----
+
+void wifiSeeds() {
+    const fs::path office = root / ".." / ".." / "res" / "wifi" / "office.nlscan";
+    std::ifstream in(office, std::ios::binary);
+    const Bytes file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::vector<ScanDump> dumps;
+    std::string error;
+    if (!parseScanCapture(file, dumps, error) || dumps.size() < 3) {
+        std::fprintf(stderr, "%s: %s\n", office.c_str(), error.c_str());
+        std::exit(1);
+    }
+    save("wifi_dump", "one_dump", dumps[0].raw);
+    Bytes three;
+    for (int i = 0; i < 3; ++i)
+        append(three, dumps[i].raw);
+    save("wifi_dump", "three_dumps", three);
+    save("wifi_dump", "done_only", Bytes(dumps[0].raw.end() - 20, dumps[0].raw.end()));
+    save("wifi_dump", "cut_short", Bytes(dumps[1].raw.begin(), dumps[1].raw.end() - 6));
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -221,5 +245,6 @@ int main(int argc, char** argv) {
     linkSeeds();
     siteSeeds();
     snapshotSeeds();
+    wifiSeeds();
     return 0;
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -174,7 +175,11 @@ bool Nl80211Scanner::receive(uint32_t seq, bool untilDone, std::vector<uint8_t>&
                 payload >= sizeof code)
                 std::memcpy(&code, nlmsg_data(h), sizeof code);
             if (h->nlmsg_type == NLMSG_ERROR || (untilDone && h->nlmsg_type == NLMSG_DONE)) {
-                kernelError = code < 0 ? -code : 0;
+                // A negative errno; anything else but 0 is not one and says only "failed".
+                if (code < 0)
+                    kernelError = code == INT32_MIN ? EPROTO : -code;
+                else if (code > 0 && h->nlmsg_type == NLMSG_ERROR)
+                    kernelError = EPROTO;
                 complete = true;
                 break;
             }

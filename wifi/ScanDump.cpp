@@ -39,6 +39,12 @@ std::string damaged(const MessageSource& source, size_t offset, const std::strin
            std::to_string(source.base + offset) + ": " + what;
 }
 
+// The text of a kernel error code, which is a negative errno; any int32 may stand there.
+std::string errnoText(int32_t code) {
+    if (code < 0 && code != INT32_MIN) return std::strerror(-code);
+    return "not an error number";
+}
+
 std::optional<uint32_t> u32Of(const nlattr* a) {
     if (a == nullptr || nla_len(a) != 4) return std::nullopt;
     uint32_t v;
@@ -137,7 +143,7 @@ bool parseDumpMessages(std::span<const uint8_t> input, const MessageSource& sour
             if (code < 0) {
                 error = damaged(source, offset,
                                 "the dump ended with error " + std::to_string(code) + " (" +
-                                    std::strerror(-code) + ")");
+                                    errnoText(code) + ")");
                 return false;
             }
             done = true;
@@ -148,7 +154,7 @@ bool parseDumpMessages(std::span<const uint8_t> input, const MessageSource& sour
             if (payload >= sizeof code) std::memcpy(&code, nlmsg_data(message), sizeof code);
             error = damaged(source, offset,
                             "an error message (" + std::to_string(code) + ": " +
-                                (code < 0 ? std::strerror(-code) : "acknowledgement") +
+                                (code == 0 ? std::string("acknowledgement") : errnoText(code)) +
                                 ") in the scan results");
             return false;
         }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <linux/netlink.h>
 
@@ -132,7 +133,9 @@ TEST(WifiDump, ControlMessages) {
 
     const Bytes one = wifitest::resultMessage(BssSpec{});
     Bytes error = one, failedDone = one, noDone = one, afterDone = wifitest::buildDump({});
+    Bytes oddError = error;
     wifitest::append(error, wifitest::errorMessage(-ENODEV));
+    wifitest::append(oddError, wifitest::errorMessage(INT32_MIN));
     wifitest::append(failedDone, wifitest::doneMessage(-ENETDOWN));
     wifitest::append(afterDone, one);
     Bytes shortGenl = wifitest::doneMessage();
@@ -147,6 +150,7 @@ TEST(WifiDump, ControlMessages) {
         {"error", error,
          "damaged scan dump at byte " + std::to_string(one.size()) +
              ": an error message (-19: No such device)"},
+        {"odd error", oddError, "an error message (-2147483648: not an error number)"},
         {"failed done", failedDone, "ended with error -100 (Network is down)"},
         {"no done", noDone, "at byte " + std::to_string(one.size()) + ": the dump ends without"},
         {"after done", afterDone, "at byte 20: a message after NLMSG_DONE"},
