@@ -113,6 +113,12 @@ bool Nl80211Scanner::send(uint8_t command, int flags, uint32_t& seq, std::string
     if (genlmsg_put(msg, NL_AUTO_PORT, NL_AUTO_SEQ, family, 0, flags, command, 0) == nullptr)
         err = -NLE_NOMEM;
     if (err == 0) err = nla_put_u32(msg, NL80211_ATTR_IFINDEX, interfaceIndex);
+    if (err == 0 && command == NL80211_CMD_TRIGGER_SCAN) {
+        // One wildcard SSID: an active scan, which hidden networks answer too.
+        nlattr* ssids = nla_nest_start(msg, NL80211_ATTR_SCAN_SSIDS);
+        err = ssids == nullptr ? -NLE_NOMEM : nla_put(msg, 1, 0, "");
+        if (err == 0) err = nla_nest_end(msg, ssids);
+    }
     if (err == 0) err = nl_send_auto(socket, msg);
     seq = nlmsg_hdr(msg)->nlmsg_seq;
     nlmsg_free(msg);
