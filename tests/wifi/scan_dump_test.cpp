@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstring>
@@ -78,7 +79,7 @@ TEST(WifiDump, SsidFromTheElements) {
         // The elements straight, in a buffer of exactly their size (AddressSanitizer
         // catches a read past it).
         auto exact = std::make_unique<uint8_t[]>(c.elements.size());
-        std::memcpy(exact.get(), c.elements.data(), c.elements.size());
+        std::copy(c.elements.begin(), c.elements.end(), exact.get());
         EXPECT_EQ(ssidFromElements(exact.get(), c.elements.size()), c.ssid) << c.what;
     }
 }
