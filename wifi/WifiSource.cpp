@@ -79,6 +79,7 @@ std::optional<ScanDump> LiveWifiSource::next(std::string& error) {
         switch (scanner->triggerScan(why)) {
         case Nl80211Scanner::Trigger::Started:
         case Nl80211Scanner::Trigger::Busy:
+            triggerFailing = false;
             break;
         case Nl80211Scanner::Trigger::NoPermission:
             triggerRefused = true;
@@ -86,9 +87,10 @@ std::optional<ScanDump> LiveWifiSource::next(std::string& error) {
                 "scans the system makes by itself");
             break;
         case Nl80211Scanner::Trigger::Failed:
-            error = why;
-            scanner.reset();
-            return std::nullopt;
+            // The dump that follows says whether the interface can be read at all.
+            if (!triggerFailing) say(why + "; reading the scan results as they are");
+            triggerFailing = true;
+            break;
         }
     }
     ScanDump dump;

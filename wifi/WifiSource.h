@@ -25,7 +25,7 @@ public:
     virtual std::string firmware() const = 0;
     virtual std::string serial() const = 0;
     // Notices that are not errors (the scans cannot be triggered, the capture cannot be
-    // written), each said once.
+    // written), each said once until it goes away.
     void setNoticeSink(std::function<void(const std::string&)> sink) { notice = std::move(sink); }
 
 protected:
@@ -71,6 +71,7 @@ private:
     std::unique_ptr<Nl80211Scanner> scanner;
     OwnedFd capture;
     bool triggerRefused = false;
+    bool triggerFailing = false;
     bool captureFailing = false;
     std::string firmwareText;
     std::string serialText;
