@@ -196,24 +196,24 @@ bool Nl80211Scanner::receive(uint32_t seq, bool untilDone, std::vector<uint8_t>&
     }
 }
 
-Nl80211Scanner::Trigger Nl80211Scanner::triggerScan(std::string& error) {
+ScanTrigger Nl80211Scanner::triggerScan(std::string& error) {
     uint32_t seq = 0;
-    if (!send(NL80211_CMD_TRIGGER_SCAN, NLM_F_ACK, seq, error)) return Trigger::Failed;
+    if (!send(NL80211_CMD_TRIGGER_SCAN, NLM_F_ACK, seq, error)) return ScanTrigger::Failed;
     std::vector<uint8_t> unused;
     int code = 0;
-    if (!receive(seq, false, unused, code, error)) return Trigger::Failed;
+    if (!receive(seq, false, unused, code, error)) return ScanTrigger::Failed;
     switch (code) {
     case 0:
-        return Trigger::Started;
+        return ScanTrigger::Started;
     case EBUSY:
-        return Trigger::Busy;
+        return ScanTrigger::Busy;
     case EPERM:
     case EACCES:
         error = refusal(code, "trigger scans");
-        return Trigger::NoPermission;
+        return ScanTrigger::NoPermission;
     default:
         error = refusal(code, "trigger a scan");
-        return Trigger::Failed;
+        return ScanTrigger::Failed;
     }
 }
 

@@ -9,9 +9,30 @@ struct nl_sock;
 
 namespace walkmere {
 
+enum class ScanTrigger {
+    Started,      // the interface scans; its results come with a later dump
+    Busy,         // a scan was already running
+    NoPermission, // triggering needs CAP_NET_ADMIN
+    Failed,       // `error` says why
+};
+
+// What the live source asks of the kernel about one interface: Nl80211Scanner, or a
+// stand-in in tests.
+class IScanner {
+public:
+    virtual ~IScanner() = default;
+    // Asks the interface to scan and waits for the answer only.
+    virtual ScanTrigger triggerScan(std::string& error) = 0;
+    // The messages of one scan dump exactly as received, NLMSG_DONE included, so that they
+    // can be parsed (parseScanDump) and appended to a capture. False with one line in
+    // `error` when the kernel refuses or does not answer, or the socket fails; the scanner
+    // is best opened again then.
+    virtual bool dumpScan(std::vector<uint8_t>& raw, std::string& error) = 0;
+};
+
 // The scan results of one wireless interface, asked of the kernel over nl80211. Every wait
 // for the kernel ends after `timeoutMs`: nothing here blocks for longer or spins.
-class Nl80211Scanner {
+class Nl80211Scanner final : public IScanner {
 public:
     // Opens a generic-netlink socket, resolves the nl80211 family and the interface. Nothing,
     // with one line in `error`, when the machine has no nl80211 (no wireless support), there
@@ -22,21 +43,11 @@ public:
     Nl80211Scanner(const Nl80211Scanner&) = delete;
     Nl80211Scanner& operator=(const Nl80211Scanner&) = delete;
 
-    enum class Trigger {
-        Started,      // the interface scans; its results come with a later dump
-        Busy,         // a scan was already running
-        NoPermission, // triggering needs CAP_NET_ADMIN
-        Failed,       // `error` says why
-    };
-    // Asks the interface to scan (NL80211_CMD_TRIGGER_SCAN) and waits for the answer only.
-    Trigger triggerScan(std::string& error);
-
-    // The messages of one NL80211_CMD_GET_SCAN dump exactly as received, NLMSG_DONE
-    // included, so that they can be parsed (parseScanDump) and appended to a capture. False
-    // with one line in `error` when the kernel refuses (interface down or gone, not
-    // wireless), does not answer in time, or the socket fails; the scanner is best
-    // reopened then.
-    bool dumpScan(std::vector<uint8_t>& raw, std::string& error);
+    // NL80211_CMD_TRIGGER_SCAN with one wildcard SSID.
+    ScanTrigger triggerScan(std::string& error) override;
+    // NL80211_CMD_GET_SCAN with NLM_F_DUMP; refusals name the interface (down, gone, not
+    // wireless).
+    bool dumpScan(std::vector<uint8_t>& raw, std::string& error) override;
 
     const std::string& interfaceName() const { return interface; }
 

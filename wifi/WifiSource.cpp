@@ -45,10 +45,15 @@ std::string liveSerial(const std::string& sysNet, const std::string& interface) 
     return hex.substr(hex.size() - kSerialChars);
 }
 
-LiveWifiSource::LiveWifiSource(LiveWifiOptions options, IClock& clock)
-    : options(std::move(options)), clock(clock) {
+LiveWifiSource::LiveWifiSource(LiveWifiOptions options, IClock& clock, ScannerOpener opener)
+    : options(std::move(options)), clock(clock), opener(std::move(opener)) {
     firmwareText = liveFirmware(this->options.sysNet, this->options.interface);
     serialText = liveSerial(this->options.sysNet, this->options.interface);
+}
+
+std::unique_ptr<IScanner> LiveWifiSource::openScanner(std::string& error) {
+    if (opener) return opener(error);
+    return Nl80211Scanner::open(options.interface, error, options.timeoutMs);
 }
 
 bool LiveWifiSource::openCapture(std::string& error) {
@@ -71,22 +76,22 @@ bool LiveWifiSource::openCapture(std::string& error) {
 
 std::optional<ScanDump> LiveWifiSource::next(std::string& error) {
     if (!scanner) {
-        scanner = Nl80211Scanner::open(options.interface, error, options.timeoutMs);
+        scanner = openScanner(error);
         if (!scanner) return std::nullopt;
     }
     if (options.trigger && !triggerRefused) {
         std::string why;
         switch (scanner->triggerScan(why)) {
-        case Nl80211Scanner::Trigger::Started:
-        case Nl80211Scanner::Trigger::Busy:
+        case ScanTrigger::Started:
+        case ScanTrigger::Busy:
             triggerFailing = false;
             break;
-        case Nl80211Scanner::Trigger::NoPermission:
+        case ScanTrigger::NoPermission:
             triggerRefused = true;
             say("no permission to trigger scans (needs CAP_NET_ADMIN); going on with the "
                 "scans the system makes by itself");
             break;
-        case Nl80211Scanner::Trigger::Failed:
+        case ScanTrigger::Failed:
             // The dump that follows says whether the interface can be read at all.
             if (!triggerFailing) say(why + "; reading the scan results as they are");
             triggerFailing = true;

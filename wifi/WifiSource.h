@@ -58,17 +58,23 @@ struct LiveWifiOptions {
 // on the next call, so that an adapter that comes back is used again.
 class LiveWifiSource final : public IWifiSource {
 public:
-    explicit LiveWifiSource(LiveWifiOptions options, IClock& clock = systemClock());
+    // Opens the scanner it is given instead of an Nl80211Scanner for the interface.
+    using ScannerOpener = std::function<std::unique_ptr<IScanner>(std::string& error)>;
+
+    explicit LiveWifiSource(LiveWifiOptions options, IClock& clock = systemClock(),
+                            ScannerOpener opener = nullptr);
     std::optional<ScanDump> next(std::string& error) override;
     std::string firmware() const override { return firmwareText; }
     std::string serial() const override { return serialText; }
 
 private:
     bool openCapture(std::string& error);
+    std::unique_ptr<IScanner> openScanner(std::string& error);
 
     LiveWifiOptions options;
     IClock& clock;
-    std::unique_ptr<Nl80211Scanner> scanner;
+    ScannerOpener opener;
+    std::unique_ptr<IScanner> scanner;
     OwnedFd capture;
     bool triggerRefused = false;
     bool triggerFailing = false;

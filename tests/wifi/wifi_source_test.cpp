@@ -3,10 +3,12 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <utility>
 
 #include "DumpBuilder.h"
 #include "testkit/TempDir.h"
 #include "wifi/Nl80211Scanner.h"
+#include "wifi/ScanCapture.h"
 #include "wifi/WifiSource.h"
 
 namespace walkmere {
@@ -66,6 +68,93 @@ TEST(WifiLive, FirmwareAndSerialFromTheInterfacesFolder) {
         EXPECT_EQ(source.firmware(), c.firmware);
         EXPECT_EQ(source.serial(), c.serial);
     }
+}
+
+// A kernel that answers the live source's requests from made-up dumps, in turn.
+struct StandInKernel {
+    std::vector<Bytes> dumps;
+    ScanTrigger trigger = ScanTrigger::NoPermission;
+    int opens = 0, triggers = 0, read = 0;
+    bool failNextDump = false;
+
+    LiveWifiSource::ScannerOpener opener() {
+        return [this](std::string&) -> std::unique_ptr<IScanner> {
+            ++opens;
+            return std::make_unique<Scanner>(*this);
+        };
+    }
+    struct Scanner final : IScanner {
+        explicit Scanner(StandInKernel& k) : k(k) {}
+        ScanTrigger triggerScan(std::string& error) override {
+            ++k.triggers;
+            error = "no permission to trigger scans on wlan0 (needs CAP_NET_ADMIN)";
+            return k.trigger;
+        }
+        bool dumpScan(Bytes& raw, std::string& error) override {
+            if (std::exchange(k.failNextDump, false)) {
+                error = "wlan0 is down";
+                return false;
+            }
+            raw = k.dumps[static_cast<size_t>(k.read++) % k.dumps.size()];
+            return true;
+        }
+        StandInKernel& k;
+    };
+};
+
+TEST(WifiLive, DumpsAreStampedCapturedAndAFailedScannerIsOpenedAgain) {
+    StandInKernel kernel;
+    for (uint8_t i = 1; i <= 3; ++i)
+        kernel.dumps.push_back(wifitest::buildDump(std::vector<BssSpec>(i), wifitest::kFamily, i));
+    testkit::TempDir dir;
+    const fs::path capture = dir.file("walk.nlscan");
+    ManualClock clock(50);
+    LiveWifiSource source({"wlan0", true, capture.string(), 500}, clock, kernel.opener());
+    std::vector<std::string> notices;
+    source.setNoticeSink([&](const std::string& text) { notices.push_back(text); });
+
+    std::string error;
+    for (size_t call = 0; call < 4; ++call) {
+        if (call == 2) {
+            kernel.failNextDump = true;
+            EXPECT_FALSE(source.next(error));
+            EXPECT_EQ(error, "wlan0 is down");
+        }
+        const std::optional<ScanDump> dump = source.next(error);
+        ASSERT_TRUE(dump) << error;
+        EXPECT_EQ(dump->bss.size(), call % 3 + 1);
+        EXPECT_EQ(dump->readAt, 50 + 2 * call);
+        clock.advance(2);
+    }
+    EXPECT_EQ(kernel.opens, 2);
+    EXPECT_EQ(kernel.triggers, 1); // refused once: not asked again
+    ASSERT_EQ(notices.size(), 1u);
+    EXPECT_EQ(notices[0].rfind("no permission to trigger scans (needs CAP_NET_ADMIN)", 0), 0u);
+
+    std::vector<ScanDump> captured;
+    ASSERT_TRUE(loadScanCapture(capture.string(), captured, error)) << error;
+    ASSERT_EQ(captured.size(), 4u);
+    for (size_t i = 0; i < 4; ++i)
+        EXPECT_EQ(captured[i].raw, kernel.dumps[i % 3]) << i;
+}
+
+TEST(WifiLive, ACaptureThatCannotBeWrittenIsSaidOnceAndScanningGoesOn) {
+    StandInKernel kernel;
+    kernel.dumps.push_back(wifitest::buildDump({BssSpec{}}));
+    kernel.trigger = ScanTrigger::Busy;
+    testkit::TempDir dir;
+    const std::string capture = (dir.path() / "no-such-folder" / "walk.nlscan").string();
+    ManualClock clock;
+    LiveWifiSource source({"wlan0", true, capture, 500}, clock, kernel.opener());
+    std::vector<std::string> notices;
+    source.setNoticeSink([&](const std::string& text) { notices.push_back(text); });
+    std::string error;
+    for (int call = 0; call < 3; ++call)
+        EXPECT_TRUE(source.next(error)) << error;
+    EXPECT_EQ(kernel.triggers, 3);
+    ASSERT_EQ(notices.size(), 1u);
+    EXPECT_EQ(notices[0],
+              "cannot open the scan capture " + capture + ": No such file or directory");
 }
 
 TEST(WifiReplay, PlaysTheDumpsInTurnStampedWhenPlayed) {
