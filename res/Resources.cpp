@@ -81,8 +81,16 @@ QIcon toolbarIcon(int index) {
     const QPixmap normal = cutToolbarImage(QImage(bitmapResourcePath(128)), index, 16);
     const QPixmap dense =
         cutToolbarImage(QImage(QStringLiteral(":/res/bitmap128_2x.bmp")), index, 32);
-    if (!normal.isNull()) icon.addPixmap(normal);
-    if (!dense.isNull()) icon.addPixmap(dense);
+    // One picture for each whole-number UI scale, each pixel repeated (never smoothed): the
+    // 32-pixel drawing for the even scales, the handheld's 16 pixels for the odd ones.
+    for (int n = 1; n <= 8; ++n) {
+        const QPixmap& from = (n % 2 == 0 && !dense.isNull()) ? dense : normal;
+        if (from.isNull()) continue;
+        const int side = 16 * n;
+        icon.addPixmap(from.width() == side ? from
+                                            : from.scaled(side, side, Qt::IgnoreAspectRatio,
+                                                          Qt::FastTransformation));
+    }
     return icon;
 }
 
