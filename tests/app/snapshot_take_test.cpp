@@ -209,6 +209,19 @@ TEST_F(SnapshotTest, SmallViewIsPaddedWithBlack) {
     }
 }
 
+TEST_F(SnapshotTest, AViewLargerThanTheHandheldsIsTakenWhole) {
+    BandedView view(QSize(1000, 750));
+    std::string target = pictures.file("large.jpg").string();
+    prompter.scriptFile(target);
+    TakeSnapshot(&view, prompter, sound);
+    testkit::DecodedJpeg jpeg = testkit::decodeJpeg(target);
+    ASSERT_EQ(jpeg.width, 1000);
+    ASSERT_EQ(jpeg.height, 750);
+    EXPECT_GT(jpeg.at(900, 5)[2], 200) << "the top band across the whole width";
+    EXPECT_GT(jpeg.at(120, 120)[0], 200) << "the red square where the view has it";
+    EXPECT_GT(jpeg.at(990, 740)[1], 160) << "the bottom right corner is the view's, not black";
+}
+
 TEST(SnapshotCounter, ReadsAsAtoiDoes) {
     testkit::TempDir dir;
     auto f = dir.file("c.cnt");
