@@ -54,10 +54,23 @@ const QImage& floorPlan() {
     return plan;
 }
 
-void paintOnce(benchmark::State& state, bool scattered) {
-    const int w = int(state.range(0)), h = int(state.range(1)), zoomSteps = int(state.range(2));
+SiteMapScene surveyScene(const CViewport& vp, bool scattered, const QImage& cursor) {
     static const std::vector<PointIndexEntry> walk = walkedSurvey(false);
     static const std::vector<PointIndexEntry> scatter = walkedSurvey(true);
+    SiteMapScene scene;
+    scene.viewport = &vp;
+    scene.points = scattered ? scatter : walk;
+    scene.locationCount = kPoints;
+    scene.readingTotal = kPoints * 6;
+    scene.siteOpen = true;
+    scene.floorPlan = &floorPlan();
+    scene.pixelsPerUnitX = scene.pixelsPerUnitY = 12.5;
+    scene.cursor = &cursor;
+    return scene;
+}
+
+void paintOnce(benchmark::State& state, bool scattered) {
+    const int w = int(state.range(0)), h = int(state.range(1)), zoomSteps = int(state.range(2));
     const QImage cursor = siteCursorImage();
 
     CViewport vp;
@@ -68,15 +81,7 @@ void paintOnce(benchmark::State& state, bool scattered) {
     for (int i = 0; i < zoomSteps; ++i)
         vp.zoomIn();
 
-    SiteMapScene scene;
-    scene.viewport = &vp;
-    scene.points = scattered ? scatter : walk;
-    scene.locationCount = kPoints;
-    scene.readingTotal = kPoints * 6;
-    scene.siteOpen = true;
-    scene.floorPlan = &floorPlan();
-    scene.pixelsPerUnitX = scene.pixelsPerUnitY = 12.5;
-    scene.cursor = &cursor;
+    const SiteMapScene scene = surveyScene(vp, scattered, cursor);
 
     QImage picture(w, h, QImage::Format_RGB32);
     for (auto _ : state) {
@@ -90,8 +95,6 @@ void paintOnce(benchmark::State& state, bool scattered) {
 // is composed at the UI scale with its texts drawn at device resolution.
 void windowPaint(benchmark::State& state, bool scattered) {
     const int w = int(state.range(0)), h = int(state.range(1)), scale = int(state.range(2));
-    static const std::vector<PointIndexEntry> walk = walkedSurvey(false);
-    static const std::vector<PointIndexEntry> scatter = walkedSurvey(true);
     const QImage cursor = siteCursorImage();
     const int logicalW = w / scale, logicalH = h / scale;
 
@@ -102,15 +105,7 @@ void windowPaint(benchmark::State& state, bool scattered) {
     vp.setCentreY(kPlanH / 2);
     vp.fitView(logicalW, 227 * logicalH / 255);
 
-    SiteMapScene scene;
-    scene.viewport = &vp;
-    scene.points = scattered ? scatter : walk;
-    scene.locationCount = kPoints;
-    scene.readingTotal = kPoints * 6;
-    scene.siteOpen = true;
-    scene.floorPlan = &floorPlan();
-    scene.pixelsPerUnitX = scene.pixelsPerUnitY = 12.5;
-    scene.cursor = &cursor;
+    const SiteMapScene scene = surveyScene(vp, scattered, cursor);
     for (auto _ : state) {
         const QImage picture = composeSiteMap(QSize(logicalW, logicalH), scale, scene);
         benchmark::DoNotOptimize(picture.constBits());

@@ -7,9 +7,8 @@
 
 #include <vector>
 
+#include "sample_pictures.h"
 #include "scan/ScanPainter.h"
-#include "siteview/SiteMapPainter.h"
-#include "siteview/Viewport.h"
 
 namespace walkmere {
 namespace {
@@ -19,52 +18,16 @@ struct Picture {
     DrawnTexts texts;
 };
 
-// A site map with something of everything: a patterned plan, points with the walk path, a
-// placed AP, both banners, rulers and the status line.
 Picture siteMap(int scale) {
-    static QImage plan = [] {
-        QImage img(600, 500, QImage::Format_RGB32);
-        for (int y = 0; y < img.height(); ++y)
-            for (int x = 0; x < img.width(); ++x)
-                img.setPixel(x, y, qRgb((x * 7) & 255, (y * 5) & 255, ((x + y) * 3) & 255));
-        return img;
-    }();
-    static const QImage cursor = siteCursorImage();
-    CViewport vp;
-    vp.setBounds(plan.width(), plan.height());
-    vp.initView(240, 240);
-    std::vector<PointIndexEntry> points;
-    for (int i = 0; i < 6; ++i)
-        points.push_back(
-            {40 + 30 * i, 60 + 20 * i, int16_t(-90 + 12 * i), 3, KIND_SURVEY_POINT, 0});
-    points.push_back({150, 40, -100, 0, KIND_DYNAMIC_AP, 0});
+    sample::SiteMap site;
     Picture p;
-    SiteMapScene s;
-    s.viewport = &vp;
-    s.points = points;
-    s.locationCount = 6;
-    s.readingTotal = 18;
-    s.noApHeard = true;
-    s.placingAp = true;
-    s.siteOpen = true;
-    s.floorPlan = &plan;
-    s.pixelsPerUnitX = 10;
-    s.pixelsPerUnitY = 12; // the last ruler label goes under the status line
-    s.cursor = &cursor;
-    s.drawnTexts = &p.texts;
-    p.image = composeSiteMap(QSize(240, 268), scale, s);
+    site.scene.drawnTexts = &p.texts;
+    p.image = composeSiteMap(QSize(240, 268), scale, site.scene);
     return p;
 }
 
 Picture scanView(int scale) {
-    std::vector<ApRecord> aps(3);
-    for (size_t i = 0; i < aps.size(); ++i) {
-        const uint8_t mac[6] = {0x00, 0xa0, 0xf8, 0x12, 0x34, uint8_t(i)};
-        aps[i].setMac(mac);
-        aps[i].setChannelCode(5180);
-        aps[i].setRssi(int8_t(-50 - 7 * int(i)));
-        aps[i].setSsid("office");
-    }
+    const std::vector<ApRecord> aps = sample::scanAps();
     Picture p;
     p.image = composeScanView(QSize(240, 268), scale, 64, aps);
     // The texts' places: the same at every scale, so take them from a recorded scale-1 paint.
