@@ -1,8 +1,9 @@
 #include "survey/SiteFile.h"
 
+#include "platform/ByteOrder.h"
+#include "platform/RegularFile.h"
 #include "survey/PointRecords.h"
 #include "survey/PointsReader.h"
-#include "platform/RegularFile.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -14,11 +15,6 @@
 namespace walkmere {
 
 namespace {
-
-uint32_t le32(const uint8_t* p) {
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-           (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
 
 SiteValidation refused(SiteFileProblem problem, std::string text) {
     SiteValidation v;
@@ -123,8 +119,8 @@ SiteValidation validateSiteFile(int fd) {
     uint8_t sizes[kPointsSectionHead];
     if (ssize_t n = readFullyAt(fd, sizes, sizeof sizes, pointsOffset); n != sizeof sizes)
         return readFailure(n);
-    const uint32_t recordSize = le32(sizes);
-    const uint32_t readingSize = le32(sizes + 4);
+    const uint32_t recordSize = readLe32(sizes);
+    const uint32_t readingSize = readLe32(sizes + 4);
     if (recordSize != kPointRecordSize || readingSize != kReadingSize)
         return damaged("points section gives record sizes " + std::to_string(recordSize) + " and " +
                        std::to_string(readingSize) + " instead of 71 and 41.");
@@ -144,7 +140,7 @@ SiteValidation validateSiteFile(int fd) {
     if (ssize_t n = readFullyAt(fd, blockLength, sizeof blockLength, bitmapOffset);
         n != sizeof blockLength)
         return readFailure(n);
-    layout.planBlockLength = le32(blockLength);
+    layout.planBlockLength = readLe32(blockLength);
 
     SiteValidation v;
     v.layout = layout;

@@ -9,19 +9,15 @@
 #include <cstring>
 #include <limits>
 
-#include "survey/FileOps.h"
+#include "platform/ByteOrder.h"
 #include "platform/RegularFile.h"
+#include "survey/FileOps.h"
 #include "survey/SafetyCopy.h"
 #include "survey/SiteFile.h"
 
 namespace walkmere {
 
 namespace {
-
-uint32_t le32(const uint8_t* p) {
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-           (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
 
 // Closes the site file when an operation ends, whichever way it ends.
 class SiteFileScope {
@@ -122,8 +118,8 @@ bool CSurveyStore::openSiteFile() {
                              MessageIcon::Exclamation);
         return false;
     }
-    uint32_t storedRecordSize = le32(head);
-    uint32_t storedReadingSize = le32(head + 4);
+    uint32_t storedRecordSize = readLe32(head);
+    uint32_t storedReadingSize = readLe32(head + 4);
     if (storedRecordSize != kPointRecordSize || storedReadingSize != kReadingSize) {
         ::close(fd);
         prompter.showMessage("The points section of " + path + " holds records of " +

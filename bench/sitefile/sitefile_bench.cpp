@@ -1,4 +1,5 @@
 // Validating a site file and walking a large survey the way the site tool does.
+#include "platform/ByteOrder.h"
 #include "survey/PointRecords.h"
 #include "survey/SiteFile.h"
 #include "tools/site/SiteReading.h"
@@ -17,8 +18,7 @@ namespace {
 using namespace walkmere;
 
 void put32(std::vector<uint8_t>& b, size_t at, uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-        b[at + i] = static_cast<uint8_t>(v >> (8 * i));
+    writeLe32(b.data() + at, v);
 }
 
 // A site with `points` survey points of 8 readings each (the floor-plan block is a bare

@@ -3,6 +3,7 @@
 // head (the headers of a bitmap, say) and then announces many more code bytes, left as a
 // hole in a sparse file. Every code byte of zeros decodes to eight 0 bytes.
 
+#include "platform/ByteOrder.h"
 #include "survey/BitmapCompressor.h"
 #include "survey/BitmapExpander.h"
 #include "survey/PointRecords.h"
