@@ -11,12 +11,14 @@
 
 #include "survey/FileOps.h"
 #include "survey/SaveSite.h"
+#include "testkit/FailingFileOps.h"
 #include "testkit/TempDir.h"
 
 namespace walkmere {
 namespace {
 
 namespace fs = std::filesystem;
+using testkit::FailingFileOps;
 using Bytes = std::vector<unsigned char>;
 
 std::set<std::string> namesIn(const fs::path& folder) {

@@ -6,6 +6,7 @@
 #include "store_fixture.h"
 #include "survey/FileOps.h"
 #include "survey/SignatureBlock.h"
+#include "testkit/FailingFileOps.h"
 
 namespace walkmere {
 namespace {
@@ -13,6 +14,7 @@ namespace {
 using namespace storetest;
 using signature::kBlockSize;
 using signature::kRowBytes;
+using testkit::FailingFileOps;
 
 constexpr size_t kSignatureAt = 152; // makeHeader's signatureOffset
 
