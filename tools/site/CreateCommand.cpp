@@ -1,3 +1,4 @@
+#include "platform/RegularFile.h"
 #include "survey/BitmapCompressor.h"
 #include "survey/BmpInfo.h"
 #include "survey/PointRecords.h"

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/OwnedFd.h"
+#include "platform/RegularFile.h"
 #include "survey/TempFile.h"
 
 #include <cstdint>
@@ -9,8 +10,8 @@
 
 namespace walkmere::sitetool {
 
-// True when both paths name the same existing file (another spelling, a link).
-bool sameFile(const std::string& a, const std::string& b);
+// A command never writes its output over one of its inputs: it asks sameFile (in
+// platform/RegularFile.h) first.
 
 // "-o -": the output goes to standard output.
 inline bool isStandardOutput(const std::string& target) {
