@@ -4,6 +4,7 @@
 #include "platform/RegularFile.h"
 #include "survey/PointRecords.h"
 #include "survey/PointsReader.h"
+#include "survey/PointsWalk.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -39,21 +40,18 @@ SiteValidation readFailure(ssize_t got) {
 // Walks the points section (the head is checked already) to the end. Only a count that no
 // commit writes is refused here: the end of a write cut short is the store's to repair.
 std::optional<SiteValidation> checkPoints(int fd, const SiteLayout& layout) {
-    CPointsReader reader(fd, layout.header.pointsOffset());
-    PointsEntry entry;
-    while (reader.next(entry)) {
-    }
-    switch (reader.status()) {
+    const PointsWalkEnd end = walkPointsSection(fd, layout.header.pointsOffset(), {});
+    switch (end.status) {
     case CPointsReader::Status::End:
         return std::nullopt;
     case CPointsReader::Status::Damaged: {
-        SiteValidation v = refused(SiteFileProblem::Damaged, damagedPointsText(reader.damage()));
+        SiteValidation v = refused(SiteFileProblem::Damaged, damagedPointsText(end.damage));
         v.layout = layout;
-        v.pointsDamage = reader.damage();
+        v.pointsDamage = end.damage;
         return v;
     }
     case CPointsReader::Status::ReadError:
-        return systemFailure(reader.error());
+        return systemFailure(end.error);
     default: // the head was read a moment ago
         return readFailure(0);
     }
