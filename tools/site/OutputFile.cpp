@@ -58,8 +58,11 @@ int OutputFile::descriptor() const {
 }
 
 void OutputFile::writeAt(uint64_t offset, const void* bytes, size_t n) {
-    if (int error = writeAllAt(descriptor(), bytes, n, offset))
-        throw FileError(target + ": cannot write: " + std::strerror(error));
+    if (int error = writeAllAt(descriptor(), bytes, n, offset)) throwWriteError(error);
+}
+
+void OutputFile::throwWriteError(int error) const {
+    throw FileError(target + ": cannot write: " + std::strerror(error));
 }
 
 void OutputFile::commit(bool replaceExisting) {

@@ -35,6 +35,8 @@ public:
     int descriptor() const;
     // Writes all bytes at `offset`; throws FileError on failure.
     void writeAt(uint64_t offset, const void* bytes, size_t n);
+    // Throws the FileError of a write to this file that failed with `error`.
+    [[noreturn]] void throwWriteError(int error) const;
     // Puts the file in place; throws FileError on failure (EEXIST when !replaceExisting
     // and the target exists).
     void commit(bool replaceExisting = true);
