@@ -3,6 +3,7 @@
 // in the repository:  walkmere_fuzz_seeds <repo>/fuzz/corpus
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -13,9 +14,8 @@
 #include "platform/ByteOrder.h"
 #include "scan/ApRecord.h"
 #include "scan/BoardProtocol.h"
-#include "survey/BitmapCompressor.h"
-#include "survey/CodecStreams.h"
 #include "survey/PointRecords.h"
+#include "survey/SiteFileWriter.h"
 #include "survey/SiteHeader.h"
 
 namespace {
@@ -145,29 +145,18 @@ Bytes point(int32_t x, int32_t y, uint8_t kind, int readings, int announced = -1
     return b;
 }
 
+// A file as the site file writer makes it, with no scale, and the two flags that opening
+// clears set.
 Bytes site(const Bytes& plan, const Bytes& points, uint32_t headerLength = 152) {
-    std::vector<uint8_t> block;
-    VectorSink sink(block);
-    compressFloorPlan(std::span<const uint8_t>(plan.data(), plan.size()), sink);
-
-    Bytes b(headerLength, 0);
-    const uint32_t bitmapOffset = headerLength;
-    const uint32_t signatureOffset = bitmapOffset + static_cast<uint32_t>(block.size());
-    const uint32_t pointsOffset = signatureOffset + 2600;
-    append(b, block);
-    b.resize(b.size() + 2600, 0xFF);
-    b.resize(b.size() + 8);
-    put32(b, pointsOffset, kPointRecordSize);
-    put32(b, pointsOffset + 4, kReadingSize);
-    append(b, points);
-    put32(b, SiteHeader::kLengthOffset, headerLength);
-    put32(b, SiteHeader::kMagicOffset, SiteHeader::kMagic);
-    put16(b, SiteHeader::kVersionOffset, 4);
+    NewSiteFile layout;
+    layout.headerLength = headerLength;
+    layout.pixelsPerUnitX = layout.pixelsPerUnitY = 0;
+    layout.points = points;
+    Bytes b;
+    MemoryPositionalSink sink(b);
+    if (writeSiteFile(sink, plan, layout).status != SiteWriteStatus::Ok) std::abort();
     b[SiteHeader::kClearedFlagAOffset] = 1;
     b[SiteHeader::kClearedFlagBOffset] = 1;
-    put32(b, SiteHeader::kBitmapOffsetOffset, bitmapOffset);
-    put32(b, SiteHeader::kSignatureOffsetOffset, signatureOffset);
-    put32(b, SiteHeader::kPointsOffsetOffset, pointsOffset);
     return b;
 }
 
