@@ -20,9 +20,10 @@
 #include "platform/Sound.h"
 #include "scan/ApRecord.h"
 #include "survey/BmpInfo.h"
+#include "survey/FileOps.h"
+#include "survey/OpenedSite.h"
 #include "survey/PointRecords.h"
 #include "survey/SiteFile.h"
-#include "survey/OpenedSite.h"
 #include "survey/SurveyStore.h"
 
 namespace {
@@ -47,13 +48,7 @@ const std::string& workFolder() {
 
 void writeSite(const std::string& path, const uint8_t* data, size_t size) {
     int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    if (fd < 0) __builtin_trap();
-    size_t done = 0;
-    while (done < size) {
-        ssize_t n = write(fd, data + done, size - done);
-        if (n <= 0) __builtin_trap();
-        done += static_cast<size_t>(n);
-    }
+    if (fd < 0 || writeAllAt(fd, data, size, 0) != 0) __builtin_trap();
     close(fd);
 }
 

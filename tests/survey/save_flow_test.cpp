@@ -7,12 +7,14 @@
 #include "store_fixture.h"
 #include "survey/FileOps.h"
 #include "survey/SaveSite.h"
+#include "testkit/FailingFileOps.h"
 
 namespace walkmere {
 namespace {
 
 namespace fs = std::filesystem;
 using namespace storetest;
+using testkit::FailingFileOps;
 
 constexpr size_t kSignatureAt = 152;
 

@@ -1,7 +1,8 @@
 #include "tools/board/Scenario.h"
 
-#include "survey/FileOps.h"
 #include "platform/RegularFile.h"
+#include "scan/MacAddress.h"
+#include "survey/FileOps.h"
 
 #include <cerrno>
 #include <charconv>
@@ -103,21 +104,8 @@ bool tokenize(std::string_view line, std::vector<std::string>& tokens, std::stri
     return true;
 }
 
-bool parseMac(std::string_view text, std::array<uint8_t, 6>& mac) {
-    if (text.size() != 17) return false;
-    for (int i = 0; i < 6; ++i) {
-        if (i > 0) {
-            char sep = text[3 * i - 1];
-            if (sep != ':' && sep != '-') return false;
-        }
-        unsigned v = 0;
-        auto first = text.data() + 3 * i;
-        auto [end, ec] = std::from_chars(first, first + 2, v, 16);
-        if (ec != std::errc() || end != first + 2) return false;
-        mac[i] = static_cast<uint8_t>(v);
-    }
-    return true;
-}
+// Six pairs with a separator between each two, of either kind.
+constexpr MacSyntax kScenarioMac{.bare = false, .mixedSeparators = true};
 
 bool parseSigned(std::string_view text, int min, int max, int& out) {
     int v = 0;
@@ -241,12 +229,15 @@ private:
     bool apLine(const std::vector<std::string>& t, std::string& error) {
         ScenarioAp ap;
         ap.line = lineNumber;
-        if (t.size() < 2 || !parseMac(t[1], ap.mac)) {
+        const std::optional<MacAddress> mac =
+            t.size() < 2 ? std::nullopt : parseMac(t[1], kScenarioMac);
+        if (!mac) {
             error = t.size() < 2 ? "ap needs a MAC address"
                                  : "bad MAC address " + quoted(t[1]) +
                                        " (expected six hex pairs like 00:a0:f8:12:34:56)";
             return false;
         }
+        ap.mac = *mac;
         bool haveChannel = false, haveRssi = false;
         for (size_t i = 2; i < t.size(); ++i) {
             size_t eq = t[i].find('=');
