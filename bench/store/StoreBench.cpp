@@ -15,6 +15,8 @@
 #include "survey/PointsReader.h"
 #include "survey/SiteFile.h"
 #include "survey/SurveyStore.h"
+#include "testkit/RecordingSoundPlayer.h"
+#include "testkit/ScriptedPrompter.h"
 
 namespace walkmere {
 namespace {
@@ -82,8 +84,8 @@ void BM_LoadPoints(benchmark::State& state) {
     BenchDir dir;
     const auto path = dir.root / "site.kvs";
     writeSurvey(path, points, 10);
-    ScriptedPrompter prompter;
-    RecordingSoundPlayer sound;
+    testkit::ScriptedPrompter prompter;
+    testkit::RecordingSoundPlayer sound;
     CSurveyStore store(prompter, sound);
     store.adoptSite(path.string(), header());
     store.loadPoints(); // warm the page cache
@@ -143,8 +145,8 @@ void BM_CommitPoint(benchmark::State& state) {
     BenchDir dir;
     const auto path = dir.root / "site.kvs";
     writeSurvey(path, 0, 0);
-    ScriptedPrompter prompter;
-    RecordingSoundPlayer sound;
+    testkit::ScriptedPrompter prompter;
+    testkit::RecordingSoundPlayer sound;
     CSurveyStore store(prompter, sound);
     store.adoptSite(path.string(), header());
     store.loadPoints();

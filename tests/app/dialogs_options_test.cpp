@@ -15,10 +15,10 @@
 #include <vector>
 
 #include "app/OptionsDlg.h"
-#include "platform/Prompter.h"
 #include "scan/LiveApTable.h"
 #include "siteview/RssiColour.h"
 #include "siteview/Viewport.h"
+#include "testkit/ScriptedPrompter.h"
 
 namespace walkmere {
 namespace {
@@ -53,7 +53,7 @@ protected:
 
     CViewport viewport;
     CLiveApTable table;
-    ScriptedPrompter prompter;
+    testkit::ScriptedPrompter prompter;
 };
 
 TEST_F(OptionsDialog, OpensWithTheCurrentSettings) {

@@ -63,8 +63,8 @@ std::vector<int> walkRun(const std::filesystem::path& path) {
 }
 
 [[noreturn]] void commitForever(const std::string& path, int report) {
-    ScriptedPrompter prompter;
-    RecordingSoundPlayer sound;
+    testkit::ScriptedPrompter prompter;
+    testkit::RecordingSoundPlayer sound;
     CSurveyStore store(prompter, sound);
     store.adoptSite(path, makeHeader());
     if (!store.loadPoints() || !prompter.messages().empty()) _exit(3);
@@ -131,8 +131,8 @@ TEST(StoreCrashSafety, KilledWhileCommittingLosesNoReturnedPointAndLeavesNoPartO
         ::close(fds[0]);
 
         // Load as the program would: whatever repair is due happens here.
-        ScriptedPrompter prompter;
-        RecordingSoundPlayer sound;
+        testkit::ScriptedPrompter prompter;
+        testkit::RecordingSoundPlayer sound;
         CSurveyStore store(prompter, sound);
         store.adoptSite(path.string(), makeHeader());
         ASSERT_TRUE(store.loadPoints());
@@ -167,8 +167,8 @@ TEST(StoreCrashSafety, FileCutAtEveryByteOfItsLastPointLoadsAndTakesANewPoint) {
     testkit::TempDir dir;
     const auto path = dir.file("site.kvs");
     testkit::writeFileBytes(path, siteBytes());
-    ScriptedPrompter prompter;
-    RecordingSoundPlayer sound;
+    testkit::ScriptedPrompter prompter;
+    testkit::RecordingSoundPlayer sound;
     {
         CSurveyStore store(prompter, sound);
         store.adoptSite(path.string(), makeHeader());

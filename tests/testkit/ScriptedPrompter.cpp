@@ -1,6 +1,6 @@
-#include "platform/Prompter.h"
+#include "testkit/ScriptedPrompter.h"
 
-namespace walkmere {
+namespace walkmere::testkit {
 
 void ScriptedPrompter::scriptYesNo(bool answer) {
     scriptYesNo(answer ? YesNoAnswer::Yes : YesNoAnswer::No);
@@ -78,4 +78,4 @@ void ScriptedPrompter::clear() {
     log.clear();
 }
 
-} // namespace walkmere
+} // namespace walkmere::testkit
