@@ -52,7 +52,9 @@ Bytes pointBytes(int32_t x, int32_t y, uint8_t kind, int readings) {
     p.setLabel("TEST");
     p.setKind(kind);
     p.setReadingCount(static_cast<uint16_t>(readings));
-    Bytes b(p.bytes.begin(), p.bytes.end());
+    Bytes b;
+    b.reserve(p.bytes.size() + size_t(readings) * kReadingSize);
+    b.assign(p.bytes.begin(), p.bytes.end());
     for (int i = 0; i < readings; ++i) {
         ApReading r;
         r.setRssi256(static_cast<int16_t>((-50 - i) * 256));

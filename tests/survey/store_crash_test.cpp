@@ -24,9 +24,11 @@ using namespace storetest;
 // construction, so reading j is AP j.
 std::vector<ApRecord> apsFor(int n) {
     std::vector<ApRecord> v;
+    const std::string number = std::to_string(n);
+    const std::string ssid = "n" + number;
     for (int j = 0; j < n % 11; ++j)
-        v.push_back(ap(uint8_t(j), int8_t(-90 + 3 * j), uint16_t(5000 + 5 * (j + 1)),
-                       "n" + std::to_string(n), uint8_t(n & 0xFF)));
+        v.push_back(ap(uint8_t(j), int8_t(-90 + 3 * j), uint16_t(5000 + 5 * (j + 1)), ssid,
+                       uint8_t(n & 0xFF)));
     return v;
 }
 

@@ -44,7 +44,9 @@ inline void put32(Bytes& b, uint32_t v) {
 // Header, filler up to pointsOffset, the section head, then `points`.
 inline Bytes siteBytes(const Bytes& points = {}, uint32_t recordSize = kPointRecordSize,
                        uint32_t readingSize = kReadingSize, const SiteHeader& h = makeHeader()) {
-    Bytes b(h.bytes.begin(), h.bytes.begin() + 152);
+    Bytes b;
+    b.reserve(h.pointsOffset() + 8 + points.size());
+    b.assign(h.bytes.begin(), h.bytes.begin() + 152);
     b.resize(h.pointsOffset(), 0xEE);
     put32(b, recordSize);
     put32(b, readingSize);

@@ -135,7 +135,8 @@ bool parseSeconds(std::string_view text, uint32_t& out) {
 }
 
 std::string quoted(std::string_view s) {
-    return "'" + std::string(s) + "'";
+    const std::string text(s);
+    return "'" + text + "'";
 }
 
 class Parser {
