@@ -44,6 +44,9 @@ public:
     void clear();
 
 private:
+    // Both file dialogs: logs the request and gives the next scripted answer.
+    std::optional<std::string> askFile(Kind kind, const FileDialogRequest& request);
+
     mutable std::mutex lock;
     std::vector<Shown> log;
     std::deque<YesNoAnswer> yesNoAnswers;
