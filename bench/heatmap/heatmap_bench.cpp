@@ -9,11 +9,11 @@
 // Set WALKMERE_BENCH_KEEP=DIR to keep the site file and the map in DIR.
 
 #include "platform/ByteOrder.h"
-#include "platform/Prompter.h"
-#include "platform/Sound.h"
 #include "scan/ApRecord.h"
 #include "survey/SiteFile.h"
 #include "survey/SurveyStore.h"
+#include "testkit/RecordingSoundPlayer.h"
+#include "testkit/ScriptedPrompter.h"
 #include "tools/site/HeatmapRender.h"
 #include "tools/site/PngImage.h"
 #include "tools/site/SiteTool.h"
@@ -167,8 +167,8 @@ void WholeCommand(benchmark::State& state) {
         state.SkipWithError("cannot make the site file");
         return;
     }
-    ScriptedPrompter prompter;
-    RecordingSoundPlayer sound;
+    testkit::ScriptedPrompter prompter;
+    testkit::RecordingSoundPlayer sound;
     CSurveyStore store(prompter, sound);
     store.adoptSite(site, openSiteReadOnly(site).validation.layout.header);
     const SurveyData data = survey();

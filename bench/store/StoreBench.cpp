@@ -16,6 +16,8 @@
 #include "survey/SiteFile.h"
 #include "survey/SiteFileWriter.h"
 #include "survey/SurveyStore.h"
+#include "testkit/RecordingSoundPlayer.h"
+#include "testkit/ScriptedPrompter.h"
 
 namespace walkmere {
 namespace {
@@ -73,8 +75,8 @@ void BM_LoadPoints(benchmark::State& state) {
     BenchDir dir;
     const auto path = dir.root / "site.kvs";
     const SiteHeader h = writeSurvey(path, points, 10);
-    ScriptedPrompter prompter;
-    RecordingSoundPlayer sound;
+    testkit::ScriptedPrompter prompter;
+    testkit::RecordingSoundPlayer sound;
     CSurveyStore store(prompter, sound);
     store.adoptSite(path.string(), h);
     store.loadPoints(); // warm the page cache
@@ -134,8 +136,8 @@ void BM_CommitPoint(benchmark::State& state) {
     BenchDir dir;
     const auto path = dir.root / "site.kvs";
     const SiteHeader h = writeSurvey(path, 0, 0);
-    ScriptedPrompter prompter;
-    RecordingSoundPlayer sound;
+    testkit::ScriptedPrompter prompter;
+    testkit::RecordingSoundPlayer sound;
     CSurveyStore store(prompter, sound);
     store.adoptSite(path.string(), h);
     store.loadPoints();

@@ -16,8 +16,6 @@
 #include <string>
 #include <vector>
 
-#include "platform/Prompter.h"
-#include "platform/Sound.h"
 #include "scan/ApRecord.h"
 #include "survey/BmpInfo.h"
 #include "survey/FileOps.h"
@@ -25,6 +23,8 @@
 #include "survey/PointRecords.h"
 #include "survey/SiteFile.h"
 #include "survey/SurveyStore.h"
+#include "testkit/RecordingSoundPlayer.h"
+#include "testkit/ScriptedPrompter.h"
 
 namespace {
 
@@ -108,8 +108,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
     }
 
-    ScriptedPrompter prompter;
-    RecordingSoundPlayer sound;
+    testkit::ScriptedPrompter prompter;
+    testkit::RecordingSoundPlayer sound;
     CSurveyStore store(prompter, sound);
     {
         SiteOpenResult opened = openSiteForSurvey(path, store);
@@ -160,8 +160,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const Counters reloaded = Counters::of(store);
     if (!(kept == reloaded)) __builtin_trap();
 
-    ScriptedPrompter freshPrompter;
-    RecordingSoundPlayer freshSound;
+    testkit::ScriptedPrompter freshPrompter;
+    testkit::RecordingSoundPlayer freshSound;
     CSurveyStore fresh(freshPrompter, freshSound);
     fresh.adoptSite(path, store.header());
     if (!fresh.loadPoints()) __builtin_trap();

@@ -9,14 +9,14 @@
 #include <vector>
 
 #include "platform/ByteOrder.h"
-#include "platform/Prompter.h"
-#include "platform/Sound.h"
 #include "scan/ApRecord.h"
 #include "survey/PointRecords.h"
 #include "survey/SiteFileWriter.h"
 #include "survey/SiteHeader.h"
 #include "survey/SurveyStore.h"
 #include "testkit/DataHome.h"
+#include "testkit/RecordingSoundPlayer.h"
+#include "testkit/ScriptedPrompter.h"
 #include "testkit/TempDir.h"
 
 namespace walkmere::storetest {
@@ -122,8 +122,8 @@ struct StoreFixture {
     testkit::ScopedDataHome home;
     testkit::TempDir dir;
     std::filesystem::path path = dir.file("site.kvs");
-    ScriptedPrompter prompter;
-    RecordingSoundPlayer sound;
+    testkit::ScriptedPrompter prompter;
+    testkit::RecordingSoundPlayer sound;
     CSurveyStore store{prompter, sound};
 
     void makeSite(const Bytes& points = {}, uint32_t recordSize = kPointRecordSize,

@@ -1,12 +1,12 @@
 #include "site_testing.h"
 
-#include "platform/Prompter.h"
-#include "platform/Sound.h"
 #include "scan/ApRecord.h"
 #include "scan/MacAddress.h"
 #include "siteview/RssiColour.h"
 #include "survey/SiteFile.h"
 #include "survey/SurveyStore.h"
+#include "testkit/RecordingSoundPlayer.h"
+#include "testkit/ScriptedPrompter.h"
 #include "tools/site/HeatmapData.h"
 #include "tools/site/PngImage.h"
 
@@ -69,8 +69,8 @@ protected:
     testkit::TempDir dir;
     std::string site;
     std::string map;
-    ScriptedPrompter prompter;
-    RecordingSoundPlayer sound;
+    testkit::ScriptedPrompter prompter;
+    testkit::RecordingSoundPlayer sound;
     CSurveyStore store{prompter, sound};
 };
 
@@ -257,8 +257,8 @@ TEST(HeatmapRefusals, ASiteWithoutSurveyPointsIsRefusedClearly) {
     testkit::TempDir dir;
     const std::string site = createSite(dir, 50, 40);
     // Only a placed access point and a deleted survey point.
-    ScriptedPrompter prompter;
-    RecordingSoundPlayer sound;
+    testkit::ScriptedPrompter prompter;
+    testkit::RecordingSoundPlayer sound;
     CSurveyStore store{prompter, sound};
     ReadOnlySite opened = openSiteReadOnly(site);
     store.adoptSite(site, opened.validation.layout.header);
@@ -281,8 +281,8 @@ TEST(HeatmapRefusals, ASiteWithoutSurveyPointsIsRefusedClearly) {
 TEST(HeatmapRefusals, PointsThatHeardNothingGiveNothingToMap) {
     testkit::TempDir dir;
     const std::string site = createSite(dir, 50, 40);
-    ScriptedPrompter prompter;
-    RecordingSoundPlayer sound;
+    testkit::ScriptedPrompter prompter;
+    testkit::RecordingSoundPlayer sound;
     CSurveyStore store{prompter, sound};
     store.adoptSite(site, openSiteReadOnly(site).validation.layout.header);
     store.beginPoint(20, 20, "TEST");
