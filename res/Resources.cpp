@@ -8,6 +8,7 @@
 // the namespace it is used in, so it is called from outside namespace walkmere.
 static void registerCompiledResources() {
     Q_INIT_RESOURCE(resources);
+    Q_INIT_RESOURCE(texts);
 }
 
 namespace walkmere {
@@ -54,6 +55,10 @@ void walkmereInitResources() {
 
 QString bitmapResourcePath(int id) {
     return QStringLiteral(":/res/bitmap%1.bmp").arg(id);
+}
+
+QString helpTextResourcePath() {
+    return QStringLiteral(":/res/help.txt");
 }
 
 QString soundResourcePath(const QString& name) {

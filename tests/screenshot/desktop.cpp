@@ -60,7 +60,8 @@ bool VirtualDisplay::start(const std::filesystem::path& log, std::string& error,
         server.stop();
         return false;
     }
-    display = ":" + number.substr(0, end);
+    number.erase(end); // the number without its newline
+    display = ":" + number;
     return true;
 }
 
