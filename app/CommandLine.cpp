@@ -13,7 +13,8 @@ const char* const kCommandLineHelp =
     "  SITE.kvs         a site file to open at start\n"
     "  --help           show this text\n";
 
-std::optional<CommandLine> parseCommandLine(const std::vector<std::string>& args, std::string& error) {
+std::optional<CommandLine> parseCommandLine(const std::vector<std::string>& args,
+                                            std::string& error) {
     CommandLine cl;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];

@@ -15,7 +15,8 @@ struct CommandLine {
 };
 
 // Parses the arguments after the program name. On a mistake, error says what is wrong.
-std::optional<CommandLine> parseCommandLine(const std::vector<std::string>& args, std::string& error);
+std::optional<CommandLine> parseCommandLine(const std::vector<std::string>& args,
+                                            std::string& error);
 
 extern const char* const kCommandLineHelp;
 

@@ -3,15 +3,15 @@
 #include "app/AboutDlg.h"
 #include "app/AppServices.h"
 #include "app/CommandBar.h"
-#include "ui/CommandTarget.h"
 #include "app/HelpDlg.h"
 #include "app/OptionsDlg.h"
+#include "app/PlotraView.h"
 #include "app/SignOffDlg.h"
 #include "app/Snapshot.h"
-#include "app/PlotraView.h"
 #include "res/Resources.h"
 #include "scan/ScanView.h"
 #include "siteview/SiteView.h"
+#include "ui/CommandTarget.h"
 
 #include <QAction>
 #include <QEvent>

@@ -9,10 +9,10 @@
 #include <optional>
 
 #include "siteview/DashedLine.h"
-#include "ui/DrawBitmapResource.h"
-#include "ui/Fonts.h"
 #include "siteview/RssiColour.h"
 #include "siteview/Ruler.h"
+#include "ui/DrawBitmapResource.h"
+#include "ui/Fonts.h"
 
 namespace walkmere {
 

@@ -6,9 +6,9 @@
 #include <cstdint>
 #include <span>
 
-#include "ui/DrawnText.h"
 #include "siteview/Viewport.h"
 #include "survey/SurveyStore.h"
+#include "ui/DrawnText.h"
 
 namespace walkmere {
 

@@ -9,8 +9,8 @@
 #include <optional>
 #include <string>
 
-#include "ui/CommandTarget.h"
 #include "siteview/Viewport.h"
+#include "ui/CommandTarget.h"
 
 class QScrollBar;
 

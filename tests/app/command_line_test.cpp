@@ -6,7 +6,8 @@ using namespace walkmere;
 
 TEST(CommandLine, ReadsPortRegistryAndSite) {
     std::string error;
-    auto cl = parseCommandLine({"--port", "/dev/pts/7", "--registry=/etc/walkmere.reg", "a.kvs"}, error);
+    auto cl =
+        parseCommandLine({"--port", "/dev/pts/7", "--registry=/etc/walkmere.reg", "a.kvs"}, error);
     ASSERT_TRUE(cl) << error;
     EXPECT_EQ(cl->port, "/dev/pts/7");
     EXPECT_EQ(cl->registry, "/etc/walkmere.reg");
