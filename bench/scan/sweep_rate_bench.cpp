@@ -12,9 +12,9 @@
 #include "scan/BoardProtocol.h"
 #include "scan/LiveApTable.h"
 #include "testkit/ScriptedPrompter.h"
-#include "tools/board/PseudoTerminal.h"
-#include "tools/board/Scenario.h"
-#include "tools/board/StandInBoard.h"
+#include "board/PseudoTerminal.h"
+#include "board/Scenario.h"
+#include "board/StandInBoard.h"
 
 #include <benchmark/benchmark.h>
 

@@ -21,8 +21,8 @@
 #include "scan/BoardProtocol.h"
 #include "scan/ScanView.h"
 #include "survey/store_fixture.h"
-#include "tools/board/PseudoTerminal.h"
-#include "tools/board/StandInBoard.h"
+#include "board/PseudoTerminal.h"
+#include "board/StandInBoard.h"
 
 namespace walkmere {
 namespace {

@@ -22,9 +22,9 @@
 #include "scan_fakes.h"
 #include "testkit/ManualClock.h"
 #include "testkit/ScriptedPrompter.h"
-#include "tools/board/PseudoTerminal.h"
-#include "tools/board/Scenario.h"
-#include "tools/board/StandInBoard.h"
+#include "board/PseudoTerminal.h"
+#include "board/Scenario.h"
+#include "board/StandInBoard.h"
 
 namespace walkmere {
 namespace {

@@ -32,9 +32,9 @@
 #include "survey/store_fixture.h"
 #include "testkit/RecordingSoundPlayer.h"
 #include "testkit/ScriptedPrompter.h"
-#include "tools/board/PseudoTerminal.h"
-#include "tools/board/Scenario.h"
-#include "tools/board/StandInBoard.h"
+#include "board/PseudoTerminal.h"
+#include "board/Scenario.h"
+#include "board/StandInBoard.h"
 
 #if defined(__SANITIZE_THREAD__)
 #define SOAK_UNDER_TSAN 1

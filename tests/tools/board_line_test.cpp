@@ -6,9 +6,9 @@
 
 #include "board_testing.h"
 #include "testkit/ManualClock.h"
-#include "tools/board/BoardModel.h"
-#include "tools/board/PseudoTerminal.h"
-#include "tools/board/StandInBoard.h"
+#include "board/BoardModel.h"
+#include "board/PseudoTerminal.h"
+#include "board/StandInBoard.h"
 
 namespace walkmere {
 namespace {

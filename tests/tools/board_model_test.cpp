@@ -4,8 +4,8 @@
 #include <set>
 
 #include "board_testing.h"
-#include "tools/board/BoardFrame.h"
-#include "tools/board/BoardModel.h"
+#include "board/BoardFrame.h"
+#include "board/BoardModel.h"
 
 namespace walkmere {
 namespace {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "tools/board/LinePacer.h"
+#include "board/LinePacer.h"
 
 namespace walkmere {
 namespace {

@@ -3,7 +3,7 @@
 #include <set>
 
 #include "testkit/TempDir.h"
-#include "tools/board/Scenario.h"
+#include "board/Scenario.h"
 
 namespace walkmere {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tools/board/BoardSettings.h"
+#include "board/BoardSettings.h"
 
 namespace walkmere {
 namespace {

@@ -11,10 +11,10 @@
 #include <unistd.h>
 #include <vector>
 
-#include "tools/board/BoardSettings.h"
-#include "tools/board/PseudoTerminal.h"
-#include "tools/board/Scenario.h"
-#include "tools/board/StandInBoard.h"
+#include "board/BoardSettings.h"
+#include "board/PseudoTerminal.h"
+#include "board/Scenario.h"
+#include "board/StandInBoard.h"
 
 using namespace walkmere;
 

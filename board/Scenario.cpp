@@ -1,6 +1,6 @@
-#include "tools/board/Scenario.h"
+#include "board/Scenario.h"
 
-#include "tools/board/BoardSettings.h"
+#include "board/BoardSettings.h"
 
 #include "platform/RegularFile.h"
 #include "scan/MacAddress.h"

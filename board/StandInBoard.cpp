@@ -1,4 +1,4 @@
-#include "tools/board/StandInBoard.h"
+#include "board/StandInBoard.h"
 
 #include <cerrno>
 #include <fcntl.h>

@@ -1,4 +1,4 @@
-#include "tools/board/PseudoTerminal.h"
+#include "board/PseudoTerminal.h"
 
 #include <cerrno>
 #include <climits>

@@ -1,8 +1,8 @@
-#include "tools/board/BoardModel.h"
+#include "board/BoardModel.h"
 
 #include <algorithm>
 
-#include "tools/board/BoardFrame.h"
+#include "board/BoardFrame.h"
 
 namespace walkmere {
 

@@ -1,4 +1,4 @@
-#include "tools/board/BoardSettings.h"
+#include "board/BoardSettings.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "tools/board/Scenario.h"
+#include "board/Scenario.h"
 
 #include <functional>
 #include <optional>

@@ -1,4 +1,4 @@
-#include "tools/board/BoardFrame.h"
+#include "board/BoardFrame.h"
 
 #include "link/FrameAssembler.h"
 

@@ -6,7 +6,7 @@
 
 #include "link/FrameAssembler.h"
 #include "scan/ApRecord.h"
-#include "tools/board/Scenario.h"
+#include "board/Scenario.h"
 
 namespace walkmere {
 

@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "platform/Clock.h"
-#include "tools/board/BoardModel.h"
-#include "tools/board/LinePacer.h"
-#include "tools/board/Scenario.h"
+#include "board/BoardModel.h"
+#include "board/LinePacer.h"
+#include "board/Scenario.h"
 
 namespace walkmere {
 
