@@ -31,7 +31,13 @@ bool isEntryRequest(const uint8_t* p, size_t n) {
 
 } // namespace
 
-BoardModel::BoardModel(Scenario scenario) : config(std::move(scenario)) {}
+BoardModel::BoardModel(Scenario scenario, const WifiFeed* feed)
+    : config(std::move(scenario)), feed(feed) {
+    if (feed) {
+        config.firmware = feed->firmware();
+        config.serial = feed->serial();
+    }
+}
 
 uint64_t BoardModel::hash(size_t ap, uint64_t hearing, uint64_t salt) const {
     return splitmix64(splitmix64(splitmix64(config.seed ^ (salt << 56)) ^ ap) ^ hearing);
@@ -72,6 +78,7 @@ ApRecord BoardModel::recordOf(size_t ap, const Hearing& h, uint32_t t) const {
 }
 
 std::vector<ApRecord> BoardModel::listAt(uint32_t t) const {
+    if (feed) return feed->entries();
     struct Listed {
         uint32_t appear;
         size_t index;

@@ -4,9 +4,10 @@
 #include <mutex>
 #include <vector>
 
+#include "board/Scenario.h"
+#include "board/WifiFeed.h"
 #include "link/FrameAssembler.h"
 #include "scan/ApRecord.h"
-#include "board/Scenario.h"
 
 namespace walkmere {
 
@@ -43,13 +44,18 @@ struct BoardStats {
 // The board's firmware without any I/O: which APs its list holds at a given second, and
 // the answer to each request. Board time is whole seconds since the board started.
 // One thread drives it; stats() may be read from any thread.
+//
+// With a Wi-Fi feed the list is the feed's (the scenario's APs are not used) and the
+// firmware and serial strings are the feed's source's; the scenario's faults still apply.
+// The feed stays the caller's and must outlive the model.
 class BoardModel {
 public:
-    explicit BoardModel(Scenario scenario);
+    explicit BoardModel(Scenario scenario, const WifiFeed* feed = nullptr);
 
     const Scenario& scenario() const { return config; }
 
-    // The board's list at second t, earliest-appearing AP first, at most 16 records.
+    // The board's list at second t, earliest-appearing AP first (with a feed: the feed's list
+    // now, strongest first), at most 16 records.
     std::vector<ApRecord> listAt(uint32_t t) const;
     // Board entry nn (1..16) at second t; an entry without an AP has channelCode 0.
     ApRecord entryAt(int nn, uint32_t t) const;
@@ -90,6 +96,7 @@ private:
     }
 
     Scenario config;
+    const WifiFeed* feed;
     CFrameAssembler assembler;
     uint32_t entryAnswers = 0;
     uint32_t radioOffPeriod = 0;

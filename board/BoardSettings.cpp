@@ -80,6 +80,38 @@ std::string setPace(Scenario& s, std::optional<std::string_view> value) {
     return {};
 }
 
+std::string setInterface(Scenario& s, std::optional<std::string_view> value) {
+    const std::string_view name = *value;
+    // IFNAMSIZ is 16 with its NUL; a name is one path component under /sys/class/net.
+    if (name.empty() || name.size() > 15 || name.find('/') != std::string_view::npos ||
+        name == "." || name == "..")
+        return quoted(name) + " is not a network interface name (such as wlan0; see 'ip link')";
+    s.wifi.interface = std::string(name);
+    return {};
+}
+
+std::string setTrigger(Scenario& s, std::optional<std::string_view>) {
+    s.wifi.trigger = true;
+    return {};
+}
+
+std::string setInterval(Scenario& s, std::optional<std::string_view> value) {
+    uint64_t ms = 0;
+    if (!parseUnsigned(*value, kMinWifiIntervalMs, kMaxWifiIntervalMs, ms))
+        return quoted(*value) + " is not a number of ms from " +
+               std::to_string(kMinWifiIntervalMs) + " to " + std::to_string(kMaxWifiIntervalMs);
+    s.wifi.intervalMs = static_cast<uint32_t>(ms);
+    return {};
+}
+
+SettingSetter path(std::string WifiSettings::*field) {
+    return [=](Scenario& s, std::optional<std::string_view> value) -> std::string {
+        if (value->empty()) return "needs a file name";
+        s.wifi.*field = std::string(*value);
+        return {};
+    };
+}
+
 using enum Takes;
 
 // The order is that of `walkmere-board --help`, and the order in which command-line values
@@ -105,6 +137,18 @@ const BoardSetting kTable[] = {
      number(&Scenario::seed, 0, UINT64_MAX, "a whole number")},
     {"firmware", Value, Value, "TEXT", "firmware string to report", boardText(&Scenario::firmware)},
     {"serial", Value, Value, "TEXT", "serial number to report", boardText(&Scenario::serial)},
+    {"wifi", Nowhere, Value, "IFACE",
+     "serve the APs the laptop's adapter IFACE hears (nl80211) instead of a scenario's",
+     setInterface},
+    {"trigger", Nowhere, Nothing, "",
+     "with --wifi: ask for a fresh scan before each dump (needs CAP_NET_ADMIN)", setTrigger},
+    {"wifi-capture", Nowhere, Value, "FILE", "with --wifi: append every dump as read to FILE",
+     path(&WifiSettings::capturePath)},
+    {"wifi-replay", Nowhere, Value, "FILE",
+     "serve the APs of a scan capture instead of a scenario's, one dump per interval, looping",
+     path(&WifiSettings::replayPath)},
+    {"interval", Nowhere, Value, "MS",
+     "with --wifi or --wifi-replay: ms between dumps, 100 to 600000 (default 2000)", setInterval},
     {"forget", Value, Nowhere, "S", "",
      number(&Scenario::forget, 0, 1000000000, "a number of seconds")},
 };
@@ -147,6 +191,22 @@ std::string applyScenarioStatement(const BoardSetting& setting, std::span<const 
 std::string applyOption(const BoardSetting& setting, std::optional<std::string_view> value,
                         Scenario& scenario) {
     return withName("--" + std::string(setting.name), setting.set(scenario, value));
+}
+
+std::string checkWifiSettings(const Scenario& s) {
+    const WifiSettings& w = s.wifi;
+    if (!w.interface.empty() && !w.replayPath.empty())
+        return "--wifi and --wifi-replay exclude each other: the board serves one source";
+    if (w.interface.empty()) {
+        if (w.trigger) return "--trigger needs --wifi";
+        if (!w.capturePath.empty()) return "--wifi-capture needs --wifi";
+    }
+    if (!w.used() && w.intervalMs) return "--interval needs --wifi or --wifi-replay";
+    if (w.used() && !s.aps.empty())
+        return std::string(w.interface.empty() ? "--wifi-replay" : "--wifi") +
+               " excludes a scenario's APs: the scenario file has ap lines (line " +
+               std::to_string(s.aps.front().line) + ")";
+    return {};
 }
 
 std::string scenarioStatementNames() {

@@ -57,6 +57,15 @@ std::string applyScenarioStatement(const BoardSetting& setting, std::span<const 
 std::string applyOption(const BoardSetting& setting, std::optional<std::string_view> value,
                         Scenario& scenario);
 
+// The scan interval's bounds for --interval, in ms.
+inline constexpr uint64_t kMinWifiIntervalMs = 100;
+inline constexpr uint64_t kMaxWifiIntervalMs = 600000;
+
+// What is wrong with the Wi-Fi settings taken together, or "": --wifi and --wifi-replay
+// exclude each other and a scenario's APs; --trigger and --wifi-capture need --wifi, and
+// --interval one of the two.
+std::string checkWifiSettings(const Scenario& scenario);
+
 // The scenario statements the table knows and "ap", for the unknown-statement message:
 // "firmware, serial, ... or ap".
 std::string scenarioStatementNames();

@@ -72,6 +72,21 @@ struct BoardFaults {
     bool pace = false;
 };
 
+// Where the board's APs come from when they are real rather than the scenario's: the
+// laptop's own adapter (live) or a capture of it (replayed). Set from walkmere-board's
+// command line or the program's; a scenario file has no say in it.
+struct WifiSettings {
+    std::string interface;   // live from this interface ("wlan0") when not empty
+    std::string replayPath;  // else played from this capture when not empty
+    std::string capturePath; // live only: every dump is appended here
+    bool trigger = false;    // live only: ask the adapter for a fresh scan before each dump
+    std::optional<uint32_t> intervalMs; // between dumps; unset: kDefaultIntervalMs
+
+    static constexpr uint32_t kDefaultIntervalMs = 2000;
+    bool used() const { return !interface.empty() || !replayPath.empty(); }
+    uint32_t interval() const { return intervalMs.value_or(kDefaultIntervalMs); }
+};
+
 struct Scenario {
     std::string firmware = "DRV-2.14";
     std::string serial = "A1B2C3D4E5";
@@ -79,6 +94,7 @@ struct Scenario {
     uint32_t forget = 120;
     BoardFaults faults;
     std::vector<ScenarioAp> aps;
+    WifiSettings wifi;
 
     uint32_t forgetOf(const ScenarioAp& ap) const { return ap.forget ? *ap.forget : forget; }
 };

@@ -25,6 +25,10 @@ StandInBoard::StandInBoard(int fd, Scenario scenario, IClock& clock)
     : fd(fd), clock(clock), model(std::move(scenario)), faults(model.scenario().faults),
       random(model.scenario().seed) {}
 
+StandInBoard::StandInBoard(int fd, Scenario scenario, const WifiFeed& feed, IClock& clock)
+    : fd(fd), clock(clock), model(std::move(scenario), &feed), faults(model.scenario().faults),
+      random(model.scenario().seed) {}
+
 StandInBoard::~StandInBoard() {
     stop();
 }

@@ -9,15 +9,16 @@
 #include <thread>
 #include <vector>
 
-#include "platform/Clock.h"
 #include "board/BoardModel.h"
 #include "board/LinePacer.h"
 #include "board/Scenario.h"
+#include "platform/Clock.h"
 
 namespace walkmere {
 
 // The stand-in scanner board: serves the board protocol on a file descriptor (the master
-// side of a pseudo-terminal) from its own thread, with the scenario's APs and faults.
+// side of a pseudo-terminal) from its own thread, with the scenario's APs (or a Wi-Fi
+// feed's) and faults.
 //
 // When the program on the other side closes the line, the board waits quietly and
 // serves again once it is reopened. The descriptor stays the caller's: it is made
@@ -25,6 +26,9 @@ namespace walkmere {
 class StandInBoard {
 public:
     StandInBoard(int fd, Scenario scenario, IClock& clock = systemClock());
+    // The board with the feed's list, firmware and serial (see BoardModel); the feed stays
+    // the caller's and must outlive the board.
+    StandInBoard(int fd, Scenario scenario, const WifiFeed& feed, IClock& clock = systemClock());
     ~StandInBoard();
     StandInBoard(const StandInBoard&) = delete;
     StandInBoard& operator=(const StandInBoard&) = delete;

@@ -7,14 +7,14 @@
 // Requests and answers alternate, so one entry costs at least (17 + 75) / 3840 s = 24.0 ms
 // when both directions run at line speed: 2.61 sweeps per second. The stand-in paces only
 // its own answers, so here the bound is 3840 / (16 * 75) = 3.2 sweeps per second.
+#include "board/PseudoTerminal.h"
+#include "board/Scenario.h"
+#include "board/StandInBoard.h"
 #include "link/SerialLink.h"
 #include "platform/Clock.h"
 #include "scan/BoardProtocol.h"
 #include "scan/LiveApTable.h"
 #include "testkit/ScriptedPrompter.h"
-#include "board/PseudoTerminal.h"
-#include "board/Scenario.h"
-#include "board/StandInBoard.h"
 
 #include <benchmark/benchmark.h>
 

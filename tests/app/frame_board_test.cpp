@@ -17,12 +17,12 @@
 #include <unistd.h>
 
 #include "app/PlotraView.h"
+#include "board/PseudoTerminal.h"
+#include "board/StandInBoard.h"
 #include "link/FrameAssembler.h"
 #include "scan/BoardProtocol.h"
 #include "scan/ScanView.h"
 #include "survey/store_fixture.h"
-#include "board/PseudoTerminal.h"
-#include "board/StandInBoard.h"
 
 namespace walkmere {
 namespace {

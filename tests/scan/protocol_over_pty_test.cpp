@@ -15,6 +15,9 @@
 #include <unistd.h>
 #include <vector>
 
+#include "board/PseudoTerminal.h"
+#include "board/Scenario.h"
+#include "board/StandInBoard.h"
 #include "link/SerialLink.h"
 #include "link/pty_pair.h"
 #include "scan/BoardProtocol.h"
@@ -22,9 +25,6 @@
 #include "scan_fakes.h"
 #include "testkit/ManualClock.h"
 #include "testkit/ScriptedPrompter.h"
-#include "board/PseudoTerminal.h"
-#include "board/Scenario.h"
-#include "board/StandInBoard.h"
 
 namespace walkmere {
 namespace {

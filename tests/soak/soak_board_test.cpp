@@ -23,6 +23,9 @@
 #include <vector>
 
 #include "app/MeasurementPacer.h"
+#include "board/PseudoTerminal.h"
+#include "board/Scenario.h"
+#include "board/StandInBoard.h"
 #include "link/SerialLink.h"
 #include "platform/Clock.h"
 #include "scan/BoardProtocol.h"
@@ -32,9 +35,6 @@
 #include "survey/store_fixture.h"
 #include "testkit/RecordingSoundPlayer.h"
 #include "testkit/ScriptedPrompter.h"
-#include "board/PseudoTerminal.h"
-#include "board/Scenario.h"
-#include "board/StandInBoard.h"
 
 #if defined(__SANITIZE_THREAD__)
 #define SOAK_UNDER_TSAN 1

@@ -4,11 +4,11 @@
 #include <ctime>
 #include <thread>
 
-#include "board_testing.h"
-#include "testkit/ManualClock.h"
 #include "board/BoardModel.h"
 #include "board/PseudoTerminal.h"
 #include "board/StandInBoard.h"
+#include "board_testing.h"
+#include "testkit/ManualClock.h"
 
 namespace walkmere {
 namespace {

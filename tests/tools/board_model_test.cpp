@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <set>
 
-#include "board_testing.h"
 #include "board/BoardFrame.h"
 #include "board/BoardModel.h"
+#include "board_testing.h"
 
 namespace walkmere {
 namespace {

@@ -11,8 +11,11 @@
 #include <thread>
 #include <unistd.h>
 
+#include "DumpBuilder.h"
 #include "board_testing.h"
 #include "testkit/TempDir.h"
+#include "wifi/BssRecord.h"
+#include "wifi/ScanCapture.h"
 
 extern char** environ;
 
@@ -179,6 +182,115 @@ TEST(BoardProgram, RefusesBadOptionsAndShowsHelp) {
     std::string text = help.readAll(help.stdoutFd);
     EXPECT_NE(text.find("--bad-selector K"), std::string::npos);
     EXPECT_NE(text.find("heardEvery=S"), std::string::npos);
+}
+
+// A replay's first dump as the board serves it: its 16 strongest BSSs, strongest first,
+// every field as the board's records map it, the age growing from the BSS's own with the
+// seconds since the dump was played; the firmware and serial say it is a replay.
+TEST(BoardProgram, ServesTheSixteenStrongestOfAReplay) {
+    testkit::TempDir dir;
+    const std::string capture = dir.file("walk.nlscan").string();
+    const std::vector<wifitest::BssSpec> first = wifitest::variedBss(20);
+    wifitest::writeCapture(
+        capture, {wifitest::buildDump(first), wifitest::buildDump(wifitest::variedBss(20, 1))});
+    std::vector<ScanDump> dumps;
+    std::string error;
+    ASSERT_TRUE(loadScanCapture(capture, dumps, error)) << error;
+    const auto expected = boardEntries(dumps[0], 0);
+
+    // The 16 strongest BSSIDs, found here without the board's own mapping.
+    std::vector<wifitest::BssSpec> strongest = first;
+    std::sort(strongest.begin(), strongest.end(),
+              [](const auto& a, const auto& b) { return a.signalMbm > b.signalMbm; });
+    strongest.resize(16);
+
+    const std::string link = dir.file("board-port").string();
+    // A long interval: the first dump is served all through the test.
+    Program board({"--wifi-replay", capture, "--interval", "600000", "--link", link});
+    ASSERT_TRUE(board.started());
+    ASSERT_FALSE(board.firstLine(10s).empty());
+    testing::LineClient line(link);
+    ASSERT_TRUE(line.isOpen());
+
+    const std::pair<uint8_t, const char*> strings[] = {{1, "nl80211 replay"}, {2, "walk"}};
+    for (const auto& [type, text] : strings) {
+        line.write(testing::request(type));
+        const std::vector<testing::Frame> f = line.readFrames(1, 5000ms);
+        ASSERT_EQ(f.size(), 1u);
+        EXPECT_EQ(f[0].type, type);
+        EXPECT_STREQ(reinterpret_cast<const char*>(f[0].payload.data()), text);
+    }
+    bool hidden = false, sixGhz = false;
+    for (uint8_t nn = 1; nn <= 16; ++nn) {
+        SCOPED_TRACE(int(nn));
+        line.write(testing::entryRequest(nn));
+        const std::vector<testing::Frame> f = line.readFrames(1, 5000ms);
+        ASSERT_EQ(f.size(), 1u);
+        ASSERT_EQ(f[0].payload.size(), 12 + ApRecord::kSize);
+        ApRecord served = ApRecord::fromBytes(f[0].payload.data() + 12);
+        const ApRecord& want = expected[nn - 1];
+        EXPECT_TRUE(std::equal(want.mac(), want.mac() + 6, strongest[nn - 1].bssid.begin()));
+        EXPECT_GE(served.age(), want.age());
+        EXPECT_LE(served.age(), want.age() + 30);
+        served.setAge(want.age());
+        EXPECT_TRUE(served.bytes == want.bytes)
+            << served.macText() << " " << int(served.rssi()) << " '" << served.ssid() << "' "
+            << served.channelCode();
+        hidden = hidden || served.ssid().empty();
+        sixGhz = sixGhz || served.channelCode() == channelCodeFor(channelForFrequency(6115));
+    }
+    EXPECT_TRUE(hidden) << "the hidden SSID is among the 16";
+    EXPECT_TRUE(sixGhz);
+    ::kill(board.pid, SIGTERM);
+    EXPECT_EQ(board.wait(5s), 0);
+}
+
+// No such adapter (this machine has no wireless at all): one line and status 1, at once.
+TEST(BoardProgram, AMissingAdapterIsOneLineAndStatusOne) {
+    if (std::filesystem::exists("/sys/class/net/wlan0/wireless"))
+        GTEST_SKIP() << "this machine has a wlan0";
+    const auto started = std::chrono::steady_clock::now();
+    Program board({"--wifi", "wlan0"});
+    ASSERT_TRUE(board.started());
+    EXPECT_EQ(board.wait(5s), 1);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 1s);
+    const std::string err = board.readAll(board.stderrFd);
+    EXPECT_EQ(err.rfind("walkmere-board: ", 0), 0u) << err;
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+    EXPECT_EQ(board.readAll(board.stdoutFd), "") << "no port without a board";
+}
+
+TEST(BoardProgram, RefusesWifiOptionsThatCannotGoTogether) {
+    testkit::TempDir dir;
+    const auto scenario = dir.file("aps.txt");
+    const std::string text = "ap 00:a0:f8:12:34:01 channel=6 rssi=-50\n";
+    testkit::writeFileBytes(scenario, std::vector<unsigned char>(text.begin(), text.end()));
+    const auto damaged = dir.file("damaged.nlscan");
+    testkit::writeFileBytes(damaged, std::vector<unsigned char>(10, 0xAB));
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+        std::string message;
+    };
+    const Case cases[] = {
+        {{"--wifi", "wlan0", "--wifi-replay", damaged.string()},
+         2,
+         "--wifi and --wifi-replay exclude each other"},
+        {{"--scenario", scenario.string(), "--wifi-replay", damaged.string()},
+         2,
+         "--wifi-replay excludes a scenario's APs"},
+        {{"--wifi-replay", damaged.string()}, 1, damaged.string() + ": damaged scan capture"},
+        {{"--wifi-replay", dir.file("none.nlscan").string()}, 1, "none.nlscan"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.message);
+        Program board(c.args);
+        ASSERT_TRUE(board.started());
+        EXPECT_EQ(board.wait(5s), c.status);
+        const std::string err = board.readAll(board.stderrFd);
+        EXPECT_NE(err.find(c.message), std::string::npos) << err;
+        EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+    }
 }
 
 } // namespace

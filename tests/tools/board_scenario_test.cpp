@@ -2,8 +2,8 @@
 
 #include <set>
 
-#include "testkit/TempDir.h"
 #include "board/Scenario.h"
+#include "testkit/TempDir.h"
 
 namespace walkmere {
 namespace {

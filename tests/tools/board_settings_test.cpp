@@ -78,5 +78,70 @@ TEST(BoardSettings, WordsAndBareOptions) {
     EXPECT_EQ(findBoardSetting("forget", &BoardSetting::onCommandLine), nullptr);
 }
 
+// The Wi-Fi options are the command line's only, and are checked together once all are read.
+TEST(BoardSettings, WifiOptionsAndTheirConflicts) {
+    struct Case {
+        std::vector<std::pair<const char*, const char*>> options; // name, value (nullptr: bare)
+        bool withAps;                                             // a scenario file's ap lines
+        const char* fault;                                        // "" when accepted
+    };
+    const Case cases[] = {
+        {{{"wifi", "wlan0"}}, false, ""},
+        {{{"wifi", "wlan0"}, {"trigger", nullptr}, {"wifi-capture", "a.nlscan"}}, false, ""},
+        {{{"wifi-replay", "a.nlscan"}, {"interval", "100"}}, false, ""},
+        {{{"wifi", "wlan0"}, {"interval", "600000"}}, false, ""},
+        {{{"wifi", "wl/an0"}},
+         false,
+         "--wifi 'wl/an0' is not a network interface name (such as wlan0; see 'ip link')"},
+        {{{"wifi", "a-name-of-16-chr"}},
+         false,
+         "--wifi 'a-name-of-16-chr' is not a network interface name (such as wlan0; see 'ip "
+         "link')"},
+        {{{"wifi-replay", "a.nlscan"}, {"interval", "99"}},
+         false,
+         "--interval '99' is not a number of ms from 100 to 600000"},
+        {{{"wifi-replay", "a.nlscan"}, {"interval", "600001"}},
+         false,
+         "--interval '600001' is not a number of ms from 100 to 600000"},
+        {{{"wifi-replay", ""}}, false, "--wifi-replay needs a file name"},
+        {{{"wifi", "wlan0"}, {"wifi-replay", "a.nlscan"}},
+         false,
+         "--wifi and --wifi-replay exclude each other: the board serves one source"},
+        {{{"trigger", nullptr}}, false, "--trigger needs --wifi"},
+        {{{"wifi-replay", "a.nlscan"}, {"trigger", nullptr}}, false, "--trigger needs --wifi"},
+        {{{"wifi-replay", "a.nlscan"}, {"wifi-capture", "b.nlscan"}},
+         false,
+         "--wifi-capture needs --wifi"},
+        {{{"interval", "500"}}, false, "--interval needs --wifi or --wifi-replay"},
+        {{{"wifi", "wlan0"}},
+         true,
+         "--wifi excludes a scenario's APs: the scenario file has ap lines (line 2)"},
+        {{{"wifi-replay", "a.nlscan"}},
+         true,
+         "--wifi-replay excludes a scenario's APs: the scenario file has ap lines (line 2)"},
+        {{}, true, ""},
+    };
+    for (const Case& c : cases) {
+        Scenario s;
+        std::string trace;
+        if (c.withAps) {
+            std::string error;
+            ASSERT_TRUE(
+                parseScenario("seed 1\nap 00:a0:f8:12:34:01 channel=6 rssi=-50\n", s, error))
+                << error;
+        }
+        std::string fault;
+        for (const auto& [name, value] : c.options) {
+            trace += std::string(name) + " ";
+            EXPECT_EQ(findBoardSetting(name, &BoardSetting::inScenario), nullptr) << name;
+            fault = applyOption(option(name),
+                                value ? std::optional<std::string_view>(value) : std::nullopt, s);
+            if (!fault.empty()) break;
+        }
+        if (fault.empty()) fault = checkWifiSettings(s);
+        EXPECT_EQ(fault, c.fault) << trace;
+    }
+}
+
 } // namespace
 } // namespace walkmere

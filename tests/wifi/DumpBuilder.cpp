@@ -1,7 +1,11 @@
 #include "DumpBuilder.h"
 
 #include <cstring>
+#include <fcntl.h>
 #include <stdexcept>
+#include <unistd.h>
+
+#include "wifi/ScanCapture.h"
 
 #include <netlink/attr.h>
 #include <netlink/genl/genl.h>
@@ -35,10 +39,15 @@ Bytes controlMessage(uint16_t type, int32_t code, uint32_t seq) {
 } // namespace
 
 Bytes ssidElements(const std::string& ssid) {
-    Bytes e{0, static_cast<uint8_t>(ssid.size())};
-    e.insert(e.end(), ssid.begin(), ssid.end());
-    const Bytes rates{1, 4, 0x82, 0x84, 0x8B, 0x96};
-    e.insert(e.end(), rates.begin(), rates.end());
+    // Byte by byte: GCC 12 takes a range insert into a two-byte vector for an overflow.
+    Bytes e;
+    e.reserve(2 + ssid.size() + 6);
+    e.push_back(0);
+    e.push_back(static_cast<uint8_t>(ssid.size()));
+    for (char c : ssid)
+        e.push_back(static_cast<uint8_t>(c));
+    for (uint8_t r : {1, 4, 0x82, 0x84, 0x8B, 0x96})
+        e.push_back(r);
     return e;
 }
 
@@ -94,6 +103,33 @@ std::array<uint8_t, 6> bssid(uint8_t last, uint8_t first) {
 
 void append(Bytes& to, const Bytes& from) {
     to.insert(to.end(), from.begin(), from.end());
+}
+
+std::vector<BssSpec> variedBss(int count, uint8_t variant) {
+    static const uint32_t kFrequencies[] = {2412, 2437, 2462, 5180, 5500, 5745, 5955, 6115};
+    std::vector<BssSpec> out;
+    for (int i = 0; i < count; ++i) {
+        BssSpec b;
+        b.bssid = bssid(static_cast<uint8_t>(i + 1), static_cast<uint8_t>(0x40 + variant));
+        b.frequency = kFrequencies[i % 8];
+        // 7 is coprime to 50: every signal from -40 to -89 dBm once, shuffled.
+        b.signalMbm = -100 * (40 + (i * 7 + variant) % 50);
+        b.seenMsAgo = static_cast<uint32_t>(i * 1700);
+        b.ssid = i == 2 ? "" : "net-" + std::to_string(i);
+        out.push_back(b);
+    }
+    return out;
+}
+
+void writeCapture(const std::string& path, const std::vector<Bytes>& dumps) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) throw std::runtime_error("cannot create " + path);
+    std::string error;
+    bool ok = true;
+    for (const Bytes& d : dumps)
+        ok = ok && appendToCapture(fd, d, error);
+    ::close(fd);
+    if (!ok) throw std::runtime_error(error);
 }
 
 } // namespace walkmere::wifitest

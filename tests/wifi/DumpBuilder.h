@@ -48,4 +48,13 @@ std::array<uint8_t, 6> bssid(uint8_t last, uint8_t first = 0x4D);
 
 void append(Bytes& to, const Bytes& from);
 
+// `count` BSSs (at most 50) with signals 1 dB apart in a shuffled order, spread over 2.4, 5
+// and 6 GHz, each heard a different number of ms before the dump, the third of them hidden;
+// `variant` shifts the BSSIDs and signals so that two dumps differ.
+std::vector<BssSpec> variedBss(int count, uint8_t variant = 0);
+
+// Writes a scan capture of the dumps (each one buildDump's bytes) to `path`; throws when it
+// cannot.
+void writeCapture(const std::string& path, const std::vector<Bytes>& dumps);
+
 } // namespace walkmere::wifitest

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 #include <getopt.h>
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <pthread.h>
 #include <string>
@@ -15,6 +17,7 @@
 #include "board/PseudoTerminal.h"
 #include "board/Scenario.h"
 #include "board/StandInBoard.h"
+#include "board/WifiFeed.h"
 
 using namespace walkmere;
 
@@ -27,6 +30,9 @@ const char* const kUsage =
 Stands in for the Wi-Fi scanner board: opens a pseudo-terminal, prints its slave path
 (the port to give walkmere) on one line, and answers the board protocol there until
 SIGTERM or SIGINT. The program on the other side may close and reopen the port.
+With --wifi or --wifi-replay the APs are the 16 strongest BSSs of the laptop's adapter's
+latest scan (or of a capture's) instead of a scenario's; a Wi-Fi error ends the board
+with status 1.
 
 Options:
   --scenario FILE    APs and faults to serve (default: the built-in scenario below)
@@ -127,6 +133,19 @@ bool makeLink(const std::string& linkPath, const std::string& target) {
     return true;
 }
 
+// The feed's first error after the start, said by main once the feed has stopped it.
+std::mutex feedErrorLock;
+std::string feedError;
+
+void stopOnFeedError(const std::string& error) {
+    {
+        std::lock_guard<std::mutex> guard(feedErrorLock);
+        if (!feedError.empty()) return;
+        feedError = error;
+    }
+    ::kill(::getpid(), SIGTERM); // blocked everywhere: main's sigwait takes it
+}
+
 void removeLink(const std::string& linkPath, const std::string& target) {
     char points[4096];
     ssize_t n = ::readlink(linkPath.c_str(), points, sizeof points - 1);
@@ -161,6 +180,12 @@ int main(int argc, char** argv) {
         }
     }
     if (!applySettings(o, scenario)) return 2;
+    // The built-in scenario's APs give way to the adapter's; a file's are a mistake.
+    if (o.scenarioPath.empty() && scenario.wifi.used()) scenario.aps.clear();
+    if (const std::string wrong = checkWifiSettings(scenario); !wrong.empty()) {
+        fail(wrong);
+        return 2;
+    }
 
     // Block the stop signals before any thread starts, so only sigwait below sees them.
     sigset_t stopSignals;
@@ -169,6 +194,24 @@ int main(int argc, char** argv) {
     sigaddset(&stopSignals, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
+    std::unique_ptr<WifiFeed> feed;
+    if (scenario.wifi.used()) {
+        std::unique_ptr<IWifiSource> source = openWifiSource(scenario.wifi, error);
+        if (!source) {
+            fail(error);
+            return 1;
+        }
+        feed = std::make_unique<WifiFeed>(std::move(source), scenario.wifi.interval());
+        feed->setNoticeSink([](const std::string& notice) {
+            std::fprintf(stderr, "walkmere-board: %s\n", notice.c_str());
+        });
+        feed->setErrorSink(stopOnFeedError);
+        if (!feed->start(error)) {
+            fail(error);
+            return 1;
+        }
+    }
+
     std::optional<PseudoTerminal> pty = PseudoTerminal::open(error);
     if (!pty) {
         fail(error);
@@ -176,17 +219,29 @@ int main(int argc, char** argv) {
     }
     if (!o.linkPath.empty() && !makeLink(o.linkPath, pty->slavePath())) return 1;
 
-    StandInBoard board(pty->masterFd(), scenario);
-    board.start();
+    std::optional<StandInBoard> board;
+    if (feed)
+        board.emplace(pty->masterFd(), scenario, *feed);
+    else
+        board.emplace(pty->masterFd(), scenario);
+    board->start();
     std::printf("%s\n", pty->slavePath().c_str());
     std::fflush(stdout);
 
     int signal = 0;
     sigwait(&stopSignals, &signal);
-    board.stop();
+    board->stop();
+    if (feed) feed->stop();
     if (!o.linkPath.empty()) removeLink(o.linkPath, pty->slavePath());
+    {
+        std::lock_guard<std::mutex> guard(feedErrorLock);
+        if (!feedError.empty()) {
+            fail(feedError);
+            return 1;
+        }
+    }
 
-    BoardStats s = board.stats();
+    BoardStats s = board->stats();
     std::fprintf(stderr,
                  "walkmere-board: stopped; requests: firmware %u, serial %u, entry %u, "
                  "malformed %u, other %u; packets %u; %llu bytes written\n",
