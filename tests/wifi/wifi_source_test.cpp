@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "DumpBuilder.h"
+#include "testkit/ManualClock.h"
 #include "testkit/TempDir.h"
 #include "wifi/Nl80211Scanner.h"
 #include "wifi/ScanCapture.h"
@@ -15,6 +16,7 @@ namespace walkmere {
 namespace {
 
 namespace fs = std::filesystem;
+using testkit::ManualClock;
 using wifitest::BssSpec;
 using wifitest::Bytes;
 
