@@ -32,7 +32,8 @@ public:
         std::optional<ScanDump> dump;
         std::string error;
     };
-    ScriptedSource(std::vector<Step> steps, IClock& clock) : steps(std::move(steps)), clock(clock) {}
+    ScriptedSource(std::vector<Step> steps, IClock& clock)
+        : steps(std::move(steps)), clock(clock) {}
 
     std::optional<ScanDump> next(std::string& error) override {
         std::lock_guard<std::mutex> guard(lock);
@@ -136,9 +137,9 @@ TEST(WifiFeed, LaterErrorsAreSaidOnceEachAndTheLastDumpStays) {
     EXPECT_EQ(macs(feed.entries()), macs(boardEntries(a, 0)));
     ASSERT_TRUE(source.waitForCalls(8, 10s));
     feed.stop();
-    EXPECT_EQ(errors.taken(), (std::vector<std::string>{"netlink socket: Connection reset",
-                                                        "wlan0: no such interface",
-                                                        "wlan0: no such interface"}));
+    EXPECT_EQ(errors.taken(),
+              (std::vector<std::string>{"netlink socket: Connection reset",
+                                        "wlan0: no such interface", "wlan0: no such interface"}));
     EXPECT_EQ(macs(feed.entries()), macs(boardEntries(b, 0)));
     EXPECT_GE(feed.dumpsRead(), 3u);
 }
@@ -156,9 +157,9 @@ TEST(WifiFeed, TheListIsTheSixteenStrongestAgedSinceTheRead) {
         testkit::ManualClock clock;
         clock.setSeconds(1000);
         const ScanDump dump = dumpOf(wifitest::variedBss(c.bssCount));
-        WifiFeed feed(std::make_unique<ScriptedSource>(
-                          std::vector<ScriptedSource::Step>{{dump, ""}}, clock),
-                      600000, clock);
+        WifiFeed feed(
+            std::make_unique<ScriptedSource>(std::vector<ScriptedSource::Step>{{dump, ""}}, clock),
+            600000, clock);
         std::string error;
         ASSERT_TRUE(feed.start(error)) << error;
         clock.advance(c.secondsLater);
