@@ -3,11 +3,20 @@
 namespace walkmere {
 
 const char* const kCommandLineHelp =
-    "Usage: walkmere [--port PATH] [--registry FILE] [--scale N|auto] [SITE.kvs]\n"
+    "Usage: walkmere [--port PATH | --wifi IFACE [--trigger] | --wifi-replay FILE]\n"
+    "                [--registry FILE] [--scale N|auto] [SITE.kvs]\n"
     "\n"
     "  --port PATH      open the scanner board on this serial device (for example\n"
     "                   /dev/ttyUSB0 or the path printed by walkmere-board) instead of\n"
     "                   searching the registry for it\n"
+    "  --wifi IFACE     survey with the laptop's own Wi-Fi adapter (such as wlan0; see\n"
+    "                   'ip link'): a board inside the program serves the 16 strongest\n"
+    "                   BSSs of the adapter's latest scan, read every 2 seconds\n"
+    "  --trigger        with --wifi: ask the adapter for a fresh scan each time (needs\n"
+    "                   CAP_NET_ADMIN; without it the system's own scans are used)\n"
+    "  --wifi-replay FILE\n"
+    "                   the same with a scan capture (walkmere-board --wifi-capture),\n"
+    "                   one scan every 2 seconds, round and round\n"
     "  --registry FILE  read the registry from FILE (the registry editor's .reg export);\n"
     "                   the environment variable WALKMERE_REGISTRY does the same\n"
     "  --scale N|auto   draw every pixel of the handheld's screen as N x N pixels (1 to 8);\n"
@@ -52,6 +61,12 @@ std::optional<CommandLine> parseCommandLine(const std::vector<std::string>& args
             cl.help = true;
         } else if (a == "--port" || a.rfind("--port=", 0) == 0) {
             if (!value(cl.port)) return std::nullopt;
+        } else if (a == "--wifi" || a.rfind("--wifi=", 0) == 0) {
+            if (!value(cl.wifi)) return std::nullopt;
+        } else if (a == "--wifi-replay" || a.rfind("--wifi-replay=", 0) == 0) {
+            if (!value(cl.wifiReplay)) return std::nullopt;
+        } else if (a == "--trigger") {
+            cl.trigger = true;
         } else if (a == "--registry" || a.rfind("--registry=", 0) == 0) {
             if (!value(cl.registry)) return std::nullopt;
         } else if (a == "--scale" || a.rfind("--scale=", 0) == 0) {
@@ -65,6 +80,20 @@ std::optional<CommandLine> parseCommandLine(const std::vector<std::string>& args
         } else {
             cl.siteFile = a;
         }
+    }
+    const int boards =
+        int(cl.port.has_value()) + int(cl.wifi.has_value()) + int(cl.wifiReplay.has_value());
+    if (boards > 1) {
+        error = "--port, --wifi and --wifi-replay exclude each other: give one of them";
+        return std::nullopt;
+    }
+    if (cl.trigger && !cl.wifi) {
+        error = "--trigger needs --wifi";
+        return std::nullopt;
+    }
+    if (cl.wifi && cl.wifi->find('/') != std::string::npos) {
+        error = "--wifi takes a network interface name such as wlan0, not '" + *cl.wifi + "'";
+        return std::nullopt;
     }
     if (scaleText) {
         cl.scale = parseUiScale(*scaleText);

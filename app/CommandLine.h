@@ -18,9 +18,16 @@ struct UiScale {
 // "1" to "8" or "auto"; nothing for anything else.
 std::optional<UiScale> parseUiScale(const std::string& text);
 
-// walkmere [--port PATH] [--registry FILE] [--scale N|auto] [SITE.kvs]
+// walkmere [--port PATH | --wifi IFACE [--trigger] | --wifi-replay FILE] [--registry FILE]
+//          [--scale N|auto] [SITE.kvs]
 struct CommandLine {
-    std::optional<std::string> port;     // skip the port search and open this device
+    std::optional<std::string> port; // skip the port search and open this device
+    // A board inside the program fed by the laptop's adapter, or by a capture of it, on a
+    // private pseudo-terminal that stands for --port.
+    std::optional<std::string> wifi;       // the adapter's interface
+    bool trigger = false;                  // with wifi: ask for fresh scans
+    std::optional<std::string> wifiReplay; // the capture
+
     std::optional<std::string> registry; // the registry file for the port search
     std::optional<UiScale> scale;        // --scale, else WALKMERE_SCALE
     std::optional<std::string> siteFile; // a site to open at start

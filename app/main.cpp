@@ -3,6 +3,7 @@
 #include "app/MainFrame.h"
 #include "app/QuitOnSignals.h"
 #include "app/WindowSettings.h"
+#include "board/WifiBoard.h"
 #include "platform/AlsaSoundPlayer.h"
 #include "platform/QtPrompter.h"
 #include "res/Resources.h"
@@ -13,6 +14,7 @@
 #include <QScreen>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdlib>
 
@@ -89,8 +91,38 @@ int main(int argc, char** argv) {
     auto registry = loadRegistry(registryFilePath(cl->registry), error);
     if (!error.empty()) std::cerr << "walkmere: " << error << "\n";
 
+    // --wifi and --wifi-replay: a board fed by the adapter (or a capture) on a private
+    // pseudo-terminal, opened as --port would be. It is declared after the prompter, so it
+    // stops (and its feed with it) before the prompter goes.
+    std::unique_ptr<WifiBoard> wifiBoard;
+    std::atomic<bool> wifiErrorShown{false};
+    if (cl->wifi || cl->wifiReplay) {
+        WifiSettings wifi;
+        wifi.interface = cl->wifi.value_or("");
+        wifi.replayPath = cl->wifiReplay.value_or("");
+        wifi.trigger = cl->trigger;
+        // An error after the start is shown once; the program goes on with the board it has:
+        // the last scan stays on it and ages, so its APs are no longer sighted afresh and leave
+        // the live table at their delete or decertify time. Later errors go to stderr only.
+        auto onError = [&](const std::string& text) {
+            std::cerr << "walkmere: " << text << "\n";
+            if (wifiErrorShown.exchange(true)) return;
+            QMetaObject::invokeMethod(
+                &qapp, [&prompter, text] { prompter.showMessage(text, {}, MessageIcon::Stop); },
+                Qt::QueuedConnection);
+        };
+        auto onNotice = [](const std::string& text) { std::cerr << "walkmere: " << text << "\n"; };
+        wifiBoard = WifiBoard::start(wifi, error, onError, onNotice);
+        if (!wifiBoard) {
+            std::cerr << "walkmere: " << error << "\n";
+            prompter.showMessage(error, {}, MessageIcon::Stop);
+            return 1;
+        }
+    }
+
     AppServices services(prompter, sound, systemClock(), std::move(registry));
     if (cl->port) services.link.setPortOverride(*cl->port);
+    if (wifiBoard) services.link.setPortOverride(wifiBoard->slavePath());
 
     CMainFrame frame(services);
     prompter.setParent(&frame);

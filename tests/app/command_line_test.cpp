@@ -58,3 +58,61 @@ TEST(CommandLine, ScaleFromTheOptionElseTheEnvironment) {
         }
     }
 }
+
+// --wifi and --wifi-replay start a board inside the program instead of opening a port.
+TEST(CommandLine, WifiOptions) {
+    struct Case {
+        std::vector<std::string> args;
+        std::optional<std::string> wifi;
+        bool trigger;
+        std::optional<std::string> replay;
+        const char* error; // "" when accepted
+    };
+    const Case cases[] = {
+        {{"--wifi", "wlan0"}, "wlan0", false, std::nullopt, ""},
+        {{"--wifi=wlp3s0", "--trigger", "a.kvs"}, "wlp3s0", true, std::nullopt, ""},
+        {{"--trigger", "--wifi", "wlan0"}, "wlan0", true, std::nullopt, ""},
+        {{"--wifi-replay", "office.nlscan"}, std::nullopt, false, "office.nlscan", ""},
+        {{"--wifi-replay=w.nlscan"}, std::nullopt, false, "w.nlscan", ""},
+        {{"--wifi"}, std::nullopt, false, std::nullopt, "--wifi needs a value"},
+        {{"--wifi-replay="}, std::nullopt, false, std::nullopt, "--wifi-replay needs a value"},
+        {{"--wifi", "wlan0", "--port", "/dev/pts/3"},
+         std::nullopt,
+         false,
+         std::nullopt,
+         "--port, --wifi and --wifi-replay exclude each other: give one of them"},
+        {{"--wifi-replay", "a", "--port", "/dev/pts/3"},
+         std::nullopt,
+         false,
+         std::nullopt,
+         "--port, --wifi and --wifi-replay exclude each other: give one of them"},
+        {{"--wifi", "wlan0", "--wifi-replay", "a"},
+         std::nullopt,
+         false,
+         std::nullopt,
+         "--port, --wifi and --wifi-replay exclude each other: give one of them"},
+        {{"--trigger"}, std::nullopt, false, std::nullopt, "--trigger needs --wifi"},
+        {{"--wifi-replay", "a", "--trigger"},
+         std::nullopt,
+         false,
+         std::nullopt,
+         "--trigger needs --wifi"},
+        {{"--wifi", "../wlan0"},
+         std::nullopt,
+         false,
+         std::nullopt,
+         "--wifi takes a network interface name such as wlan0, not '../wlan0'"},
+    };
+    for (const Case& c : cases) {
+        std::string error;
+        const auto cl = parseCommandLine(c.args, error);
+        SCOPED_TRACE(c.args.front());
+        EXPECT_EQ(error, c.error);
+        EXPECT_EQ(bool(cl), *c.error == '\0');
+        if (!cl) continue;
+        EXPECT_EQ(cl->wifi, c.wifi);
+        EXPECT_EQ(cl->trigger, c.trigger);
+        EXPECT_EQ(cl->wifiReplay, c.replay);
+        EXPECT_FALSE(cl->port);
+    }
+}
