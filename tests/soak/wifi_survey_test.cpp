@@ -1,0 +1,170 @@
+// A survey from a replayed capture, end to end: the board fed by the replay on a private
+// pseudo-terminal (as `walkmere --wifi-replay` runs it), and on the other side the program's
+// own link, board protocol, live table, measurement and survey store, down to the site file.
+// The test's loop plays the main frame, as the soak does.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <map>
+#include <mutex>
+
+#include "DumpBuilder.h"
+#include "app/MeasurementPacer.h"
+#include "board/WifiBoard.h"
+#include "link/SerialLink.h"
+#include "scan/BoardProtocol.h"
+#include "scan/LiveApTable.h"
+#include "survey/PointsReader.h"
+#include "survey/SurveyStore.h"
+#include "survey/store_fixture.h"
+#include "testkit/ScriptedPrompter.h"
+#include "wifi/BssRecord.h"
+
+namespace walkmere {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
+
+class Updates {
+public:
+    void post() {
+        std::lock_guard<std::mutex> g(lock);
+        ++count;
+        wake.notify_one();
+    }
+    // Waits until something is posted or `until`; true when something was.
+    bool take(Clock::time_point until) {
+        std::unique_lock<std::mutex> g(lock);
+        const bool got = wake.wait_until(g, until, [&] { return count > 0; });
+        count = 0;
+        return got;
+    }
+
+private:
+    std::mutex lock;
+    std::condition_variable wake;
+    int count = 0;
+};
+
+TEST(WifiSurvey, APointFromAReplayHoldsTheReplayedAps) {
+    // Two scans of the same 20 BSSs, all heard at the dump: the 16 strongest reach the board.
+    std::vector<wifitest::BssSpec> bss = wifitest::variedBss(20);
+    for (wifitest::BssSpec& b : bss)
+        b.seenMsAgo = 0;
+    storetest::StoreFixture site;
+    const std::string capture = site.dir.file("walk.nlscan").string();
+    wifitest::writeCapture(capture, {wifitest::buildDump(bss), wifitest::buildDump(bss)});
+    std::map<std::string, int> strongest; // MAC text -> dBm, the 16 strongest
+    std::map<std::string, std::string> ssids;
+    {
+        std::vector<wifitest::BssSpec> sorted = bss;
+        std::sort(sorted.begin(), sorted.end(),
+                  [](const auto& a, const auto& b) { return a.signalMbm > b.signalMbm; });
+        for (int i = 0; i < 16; ++i) {
+            ApRecord r;
+            r.setMac(sorted[i].bssid.data());
+            strongest[r.macText()] = sorted[i].signalMbm / 100;
+            ssids[r.macText()] = sorted[i].ssid;
+        }
+    }
+
+    WifiSettings settings;
+    settings.replayPath = capture;
+    settings.intervalMs = 200;
+    std::string error;
+    std::vector<std::string> feedErrors; // only before the board is stopped, in its thread
+    std::unique_ptr<WifiBoard> board =
+        WifiBoard::start(settings, error, [&](const std::string& e) { feedErrors.push_back(e); });
+    ASSERT_TRUE(board) << error;
+
+    site.makeSite();
+    ASSERT_TRUE(site.store.loadPoints());
+    testkit::ScriptedPrompter linkPrompter;
+    CSerialLink link(linkPrompter, systemClock(), nullptr);
+    CLiveApTable table;
+    table.setSettleCount(2);
+    table.setDecertifyTime(3);
+    CBoardProtocol protocol(link, table, systemClock());
+    Updates updates;
+    protocol.setNotifySink([&](uint32_t w, uint32_t) {
+        if (w == kUpdateSweepWParam) updates.post();
+    });
+    struct Shutdown {
+        CSerialLink& link;
+        std::unique_ptr<WifiBoard>& board;
+        ~Shutdown() {
+            link.stop();
+            board.reset();
+        }
+    } shutdown{link, board};
+
+    ASSERT_TRUE(link.openPort(board->slavePath()));
+    link.setPacketHandler(&protocol);
+    link.start();
+    protocol.requestFirmware();
+
+    // The point is begun once the table holds the 16 certified, as a surveyor waits for the
+    // list to settle; the measurement then runs its sweeps and the point is committed.
+    MeasurementPacer pacer;
+    bool begun = false;
+    int committed = -2;
+    const Clock::time_point end = Clock::now() + 60s;
+    Clock::time_point nextTick = Clock::now() + 400ms;
+    while (committed == -2 && Clock::now() < end) {
+        const bool swept = updates.take(std::min(nextTick, end));
+        if (!begun && table.certifiedRecords().size() == 16) {
+            site.store.beginPoint(100, 200, "TEST");
+            protocol.measuring = 1;
+            protocol.measurementDone = 0;
+            begun = true;
+        }
+        if (swept && begun && protocol.measuring.load() && protocol.measurementDone.load()) {
+            protocol.measuring = 0;
+            committed = site.store.commitPoint(table.certifiedRecords());
+        }
+        if (Clock::now() >= nextTick) {
+            pacer.tick(protocol, table);
+            nextTick = Clock::now() + 400ms;
+        }
+    }
+    link.stop();
+    EXPECT_EQ(protocol.getFirmwareVersion(), "nl80211 replay");
+    EXPECT_EQ(protocol.getSerialNumber(), "walk");
+    board.reset();
+    ASSERT_TRUE(begun) << "the table never held the 16 strongest certified";
+    ASSERT_EQ(committed, 1) << "no point with readings was committed";
+    EXPECT_TRUE(feedErrors.empty());
+    EXPECT_TRUE(linkPrompter.messages().empty());
+    EXPECT_TRUE(site.prompter.messages().empty());
+
+    // The site file, read on its own: one point, its readings the replayed APs.
+    const int fd = ::open(site.path.c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    CPointsReader reader(fd, storetest::kPointsAt);
+    ASSERT_EQ(reader.open(), CPointsReader::Status::Ok);
+    std::vector<PointsEntry> points;
+    PointsEntry entry;
+    while (reader.next(entry))
+        points.push_back(entry);
+    ::close(fd);
+    ASSERT_EQ(points.size(), 1u);
+    ASSERT_EQ(points[0].readings.size(), 16u);
+    std::map<std::string, int> read;
+    for (const ApReading& r : points[0].readings) {
+        ApRecord asRecord;
+        asRecord.setMac(r.mac());
+        read[asRecord.macText()] = r.rssiDbm();
+        EXPECT_EQ(r.ssid(), ssids[asRecord.macText()]) << asRecord.macText();
+    }
+    EXPECT_EQ(read, strongest);
+}
+
+} // namespace
+} // namespace walkmere
