@@ -4,7 +4,6 @@
 
 #include "platform/RegularFile.h"
 #include "scan/MacAddress.h"
-#include "survey/FileOps.h"
 
 #include <cerrno>
 #include <charconv>
@@ -12,6 +11,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace walkmere {
 
@@ -318,6 +318,26 @@ bool parseScenario(std::string_view text, Scenario& out, std::string& error) {
     return checkOverlaps(out, error);
 }
 
+namespace {
+
+// Reads up to `count` bytes from the start of the file, after short reads and EINTR, until
+// its end. The number read, or -1 with errno set.
+ssize_t readStart(int fd, char* buffer, size_t count) {
+    size_t done = 0;
+    while (done < count) {
+        const ssize_t n = ::pread(fd, buffer + done, count - done, static_cast<off_t>(done));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return -1;
+        }
+        if (n == 0) break;
+        done += static_cast<size_t>(n);
+    }
+    return static_cast<ssize_t>(done);
+}
+
+} // namespace
+
 bool readScenarioFile(const std::string& path, std::string& text, std::string& error) {
     RegularFileOpening opened = openRegularFile(path, O_RDONLY);
     if (!opened.fd.valid()) {
@@ -335,7 +355,7 @@ bool readScenarioFile(const std::string& path, std::string& text, std::string& e
         return tooLarge(static_cast<uint64_t>(st.st_size));
     // One byte more than the limit shows a file that grew after the look at its size.
     text.resize(kMaxScenarioBytes + 1);
-    const ssize_t got = readUpTo(opened.fd.get(), text.data(), text.size(), 0);
+    const ssize_t got = readStart(opened.fd.get(), text.data(), text.size());
     if (got < 0) {
         error = "cannot read scenario file " + path + ": " + std::strerror(errno);
         return false;
