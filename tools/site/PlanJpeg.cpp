@@ -48,14 +48,16 @@ void onError(j_common_ptr cinfo) {
     std::longjmp(read.jump, 1);
 }
 
-// Warnings are ignored but one: the data ending early, where libjpeg would fill the rest
-// of the picture with grey.
+// Warnings are ignored but two: the file or the picture data ending early, where libjpeg
+// would make up the rest of the picture.
 void onMessage(j_common_ptr cinfo, int level) {
-    if (level < 0 && cinfo->err->msg_code == JWRN_JPEG_EOF) {
-        JpegRead& read = readOf(cinfo);
-        std::snprintf(read.message, sizeof read.message, "the file is cut short");
-        std::longjmp(read.jump, 1);
-    }
+    if (level >= 0) return;
+    const int code = cinfo->err->msg_code;
+    if (code != JWRN_JPEG_EOF && code != JWRN_HIT_MARKER) return;
+    JpegRead& read = readOf(cinfo);
+    std::snprintf(read.message, sizeof read.message,
+                  code == JWRN_JPEG_EOF ? "the file is cut short" : "the picture data ends early");
+    std::longjmp(read.jump, 1);
 }
 
 void onProgress(j_common_ptr cinfo) {
@@ -73,8 +75,9 @@ bool refuse(JpegRead& read, const std::string& why) {
     return false;
 }
 
-bool begin(JpegRead& read, PlanRaster& raster, uint64_t width, uint64_t height) {
-    const std::string refusal = raster.start(width, height);
+bool begin(JpegRead& read, PlanRaster& raster, uint64_t width, uint64_t height,
+           std::optional<PlanSize> fitted = {}) {
+    const std::string refusal = raster.start(width, height, fitted);
     return refusal.empty() || refuse(read, refusal);
 }
 
@@ -131,13 +134,12 @@ bool decode(JpegRead& read, const uint8_t* data, size_t size, PlanRaster& raster
         : cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK ? JCS_CMYK
                                                                                    : JCS_RGB;
     cinfo.out_color_space = space;
-    cinfo.scale_num =
-        decodedEighths(cinfo, fittedPlanSize(cinfo.image_width, cinfo.image_height, maxSide));
+    const PlanSize fitted = fittedPlanSize(cinfo.image_width, cinfo.image_height, maxSide);
+    cinfo.scale_num = decodedEighths(cinfo, fitted);
     cinfo.scale_denom = 8;
     jpeg_calc_output_dimensions(&cinfo);
     // Before libjpeg allocates anything the size of the picture.
-    if (!maxSide && !begin(read, raster, cinfo.image_width, cinfo.image_height)) return false;
-    if (maxSide && !begin(read, raster, cinfo.output_width, cinfo.output_height)) return false;
+    if (!begin(read, raster, cinfo.output_width, cinfo.output_height, fitted)) return false;
     if (cinfo.output_width != raster.sourceWidth() || cinfo.output_height != raster.sourceHeight())
         return refuse(read, "unexpected JPEG layout");
 

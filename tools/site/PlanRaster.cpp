@@ -32,10 +32,12 @@ std::string planTooLarge(uint64_t width, uint64_t height, bool maxSideGiven) {
     return text;
 }
 
-std::string PlanRaster::start(uint64_t width, uint64_t height) {
+std::string PlanRaster::start(uint64_t width, uint64_t height, std::optional<PlanSize> fitted) {
     if (started) return "the picture's size was given twice";
     if (width == 0 || height == 0) return "the picture has no pixels";
-    const PlanSize out = fittedPlanSize(width, height, maxSide);
+    PlanSize out = fitted.value_or(fittedPlanSize(width, height, maxSide));
+    out.width = std::clamp<uint64_t>(out.width, 1, width);
+    out.height = std::clamp<uint64_t>(out.height, 1, height);
     if (out.width * out.height > kMaxPlanPixels)
         return planTooLarge(out.width, out.height, maxSide.has_value());
     reducing = out.width != width || out.height != height;

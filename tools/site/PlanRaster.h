@@ -29,8 +29,10 @@ class PlanRaster {
 public:
     explicit PlanRaster(std::optional<uint32_t> maxSide) : maxSide(maxSide) {}
 
-    // "" when the rows may come; else why the picture is refused.
-    std::string start(uint64_t width, uint64_t height);
+    // "" when the rows may come; else why the picture is refused. `fitted` overrides the
+    // size the rows are averaged down to (at most width x height): for a decoder that has
+    // already shrunk the picture part of the way.
+    std::string start(uint64_t width, uint64_t height, std::optional<PlanSize> fitted = {});
     void addRow(const uint8_t* rgb);
 
     uint32_t sourceWidth() const { return srcWidth; }
