@@ -35,17 +35,8 @@ struct PngPicture {
     Bytes alphas;                  // tRNS of a palette picture
     std::vector<uint16_t> samples; // channels of each pixel, rows from the top
     int channels() const {
-        switch (colourType) {
-        case PNG_COLOR_TYPE_GRAY:
-        case PNG_COLOR_TYPE_PALETTE:
-            return 1;
-        case PNG_COLOR_TYPE_GRAY_ALPHA:
-            return 2;
-        case PNG_COLOR_TYPE_RGB:
-            return 3;
-        default:
-            return 4;
-        }
+        constexpr int kByType[] = {1, 0, 3, 1, 2, 0, 4}; // indexed by PNG colour type
+        return kByType[colourType];
     }
 };
 

@@ -52,7 +52,7 @@ std::string importBmp(const uint8_t* data, size_t size, const PlanImportOptions&
     }
     // Scaling goes through the whole picture in memory, so it stays within the limit.
     if (width * height > kMaxPlanPixels)
-        return planTooLarge(width, height, true) + " to be scaled down as a bitmap";
+        return "a bitmap is scaled down whole, and " + planTooLarge(width, height, true);
     RgbImage image;
     const std::string problem = readBmpPixels(data, size, image);
     if (!problem.empty()) return problem;

@@ -61,7 +61,8 @@ std::string renderPage(const poppler::document& doc, const PlanImportOptions& op
     const uint64_t height = pixelsFor(down, dpi);
     if (width * height > kMaxPlanPixels || width > kMaxSourceSide || height > kMaxSourceSide)
         return "page " + std::to_string(options.page) + " at " + std::to_string(std::lround(dpi)) +
-               " dpi would be " + planTooLarge(width, height, true) + "; give a lower dpi";
+               " dpi would be " + std::to_string(width) + " x " + std::to_string(height) +
+               " pixels, " + morePixelsThanAPlan() + "; give a lower dpi";
     plan.dpi = dpi;
 
     poppler::page_renderer renderer;

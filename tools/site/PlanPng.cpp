@@ -75,8 +75,9 @@ bool decode(PngRead& read, PlanRaster& raster) {
     if (!begin(read, raster, width, height)) return false;
     // An interlaced picture is held whole while it is decoded.
     if (interlaced && uint64_t{width} * height > kMaxPlanPixels)
-        return refuse(read, planTooLarge(width, height, true) +
-                                " to be decoded interlaced; save it without interlacing");
+        return refuse(read, "an interlaced PNG is decoded whole, and " +
+                                planTooLarge(width, height, true) +
+                                "; save it without interlacing");
 
     png_set_expand(png);
     png_set_scale_16(png);

@@ -24,10 +24,13 @@ PlanSize fittedPlanSize(uint64_t width, uint64_t height, std::optional<uint32_t>
     return width >= height ? PlanSize{side, shorten(height)} : PlanSize{shorten(width), side};
 }
 
+std::string morePixelsThanAPlan() {
+    return "more than a floor plan may have (" + std::to_string(kMaxPlanPixels) + " pixels)";
+}
+
 std::string planTooLarge(uint64_t width, uint64_t height, bool maxSideGiven) {
-    std::string text = std::to_string(width) + " x " + std::to_string(height) +
-                       " pixels is more than a floor plan may have (" +
-                       std::to_string(kMaxPlanPixels) + " pixels)";
+    std::string text = std::to_string(width) + " x " + std::to_string(height) + " pixels is " +
+                       morePixelsThanAPlan();
     if (!maxSideGiven) text += "; give a largest side to scale it down";
     return text;
 }

@@ -69,7 +69,10 @@ private:
     std::vector<uint8_t> reduced;
 };
 
-// A message naming the limit, for a width x height picture above kMaxPlanPixels.
+// "more than a floor plan may have (N pixels)", N being kMaxPlanPixels.
+std::string morePixelsThanAPlan();
+// A message naming the limit, for a width x height picture above kMaxPlanPixels; without a
+// largest side it says that one would scale the picture down.
 std::string planTooLarge(uint64_t width, uint64_t height, bool maxSideGiven);
 
 } // namespace walkmere::sitetool
