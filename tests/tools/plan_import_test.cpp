@@ -6,12 +6,14 @@
 #include "testkit/TempDir.h"
 #include "tools/site/BmpPixels.h"
 #include "tools/site/PlanImport.h"
+#include "tools/site/SiteTool.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -553,6 +555,40 @@ TEST(PlanImport, ReadsFilesByContentAndNamesThemInErrors) {
 
     const std::string missing = dir.file("none.png").string();
     EXPECT_EQ(importPlan(missing).error, missing + ": No such file or directory");
+}
+
+// The bitmap made goes into a site file with the tool's create command and comes back out
+// of it with the plan command.
+TEST(PlanImport, MakesBitmapsTheSiteToolStores) {
+    const Bytes files[] = {
+        writePng(withPalette(13, 7, 5)),
+        writePng(patterned(37, 23, PNG_COLOR_TYPE_RGB, 8, 256)),
+        writePdf({{30, 20, 5, 5, 10, 10}}),
+    };
+    testkit::TempDir dir;
+    const std::string bmp = dir.file("plan.bmp").string();
+    const std::string site = dir.file("site.kvs").string();
+    const std::string back = dir.file("back.bmp").string();
+    const auto tool = [](std::vector<const char*> argv) {
+        std::ostringstream out, err;
+        argv.insert(argv.begin(), "walkmere-site");
+        const int code = runSiteTool(int(argv.size()), argv.data(), out, err);
+        EXPECT_EQ(code, 0) << err.str();
+    };
+    for (const Bytes& file : files) {
+        const PlanImportResult r = import(file, {1, {}, 200});
+        ASSERT_TRUE(r.ok()) << r.error;
+        testkit::writeFileBytes(bmp, r.plan.bmp);
+        tool({"create", bmp.c_str(), "-o", site.c_str(), "--force"});
+        tool({"plan", site.c_str(), "-o", back.c_str()});
+        // The floor-plan code may end in a few zero bytes past the picture.
+        Bytes stored = testkit::readFileBytes(back);
+        ASSERT_GE(stored.size(), r.plan.bmp.size());
+        EXPECT_LE(stored.size(), r.plan.bmp.size() + 4);
+        stored.resize(r.plan.bmp.size());
+        EXPECT_EQ(stored, r.plan.bmp);
+        std::filesystem::remove(back);
+    }
 }
 
 } // namespace
