@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <exception>
 #include <fcntl.h>
 #include <new>
 #include <sys/stat.h>
@@ -116,6 +117,8 @@ PlanImportResult importPlanBytes(const uint8_t* data, size_t size, const std::st
         result.error = importAny(data, size, options, result.plan);
     } catch (const std::bad_alloc&) {
         result.error = "not enough memory to read the floor plan";
+    } catch (const std::exception& e) {
+        result.error = std::string("cannot read the floor plan: ") + e.what();
     }
     if (!result.error.empty()) {
         result.error = name + ": " + result.error;

@@ -43,7 +43,11 @@ struct PlanImportResult {
 };
 
 // Reads a floor plan from a BMP, PNG, JPEG or PDF file; the format is told by the file's
-// first bytes, not its name. A bitmap that needs no scaling is kept byte for byte.
+// first bytes, not its name. A bitmap that needs no scaling is kept byte for byte; any other
+// plan is written afresh. PNG transparency is laid on white; a CMYK JPEG is turned into RGB;
+// a PDF page is rendered on white. The page is used for PDFs only. The file may take at most
+// kMaxPlanFileBytes. Never throws: every failure, running out of memory included, is in
+// the result's error.
 PlanImportResult importPlan(const std::string& path, const PlanImportOptions& options = {});
 
 // The same for a file already in memory; `name` begins the error messages.
