@@ -5,8 +5,8 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
-#include "ui/DialogFont.h"
 #include "res/Resources.h"
+#include "ui/DialogFont.h"
 
 namespace walkmere {
 

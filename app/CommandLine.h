@@ -6,16 +6,32 @@
 
 namespace walkmere {
 
-// walkmere [--port PATH] [--registry FILE] [SITE.kvs]
+// How large the handheld's pixels are drawn: N x N device pixels each (1 to 8), or the
+// largest N whose window fits in 90 % of the screen's available height.
+struct UiScale {
+    static constexpr int kMax = 8;
+    bool automatic = false;
+    int factor = 1; // when not automatic
+    bool operator==(const UiScale&) const = default;
+};
+
+// "1" to "8" or "auto"; nothing for anything else.
+std::optional<UiScale> parseUiScale(const std::string& text);
+
+// walkmere [--port PATH] [--registry FILE] [--scale N|auto] [SITE.kvs]
 struct CommandLine {
     std::optional<std::string> port;     // skip the port search and open this device
     std::optional<std::string> registry; // the registry file for the port search
+    std::optional<UiScale> scale;        // --scale, else WALKMERE_SCALE
     std::optional<std::string> siteFile; // a site to open at start
     bool help = false;
 };
 
-// Parses the arguments after the program name. On a mistake, error says what is wrong.
-std::optional<CommandLine> parseCommandLine(const std::vector<std::string>& args, std::string& error);
+// Parses the arguments after the program name; `scaleVariable` is WALKMERE_SCALE's value,
+// used when --scale is not given. On a mistake, error says what is wrong.
+std::optional<CommandLine> parseCommandLine(const std::vector<std::string>& args,
+                                            std::string& error,
+                                            const char* scaleVariable = nullptr);
 
 extern const char* const kCommandLineHelp;
 

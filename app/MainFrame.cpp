@@ -3,15 +3,16 @@
 #include "app/AboutDlg.h"
 #include "app/AppServices.h"
 #include "app/CommandBar.h"
-#include "ui/CommandTarget.h"
 #include "app/HelpDlg.h"
 #include "app/OptionsDlg.h"
+#include "app/PlotraView.h"
 #include "app/SignOffDlg.h"
 #include "app/Snapshot.h"
-#include "app/PlotraView.h"
 #include "res/Resources.h"
 #include "scan/ScanView.h"
 #include "siteview/SiteView.h"
+#include "ui/CommandTarget.h"
+#include "ui/HandheldSize.h"
 
 #include <QAction>
 #include <QEvent>
@@ -26,14 +27,12 @@ namespace {
 
 constexpr int kTickMs = 750;
 constexpr int kPauseMs = 1000;
-constexpr QSize kViewArea(240, 268);
-
-// The views' area asks for the handheld's 240 x 268 client area; the user may resize it and
-// every view draws for the size it gets.
+// The views' area asks for the handheld's 240 x 268 client area and is never smaller; the
+// user may make it larger, and every view draws for the size it gets.
 class ViewArea : public QStackedWidget {
 public:
     using QStackedWidget::QStackedWidget;
-    QSize sizeHint() const override { return kViewArea; }
+    QSize sizeHint() const override { return kHandheldViewArea; }
 };
 
 } // namespace
@@ -58,7 +57,7 @@ CMainFrame::CMainFrame(AppServices& services, QWidget* parent)
     addAction(quit);
 
     views = new ViewArea(this);
-    views->setMinimumSize(120, 120);
+    views->setMinimumSize(kHandheldViewArea);
     setCentralWidget(views);
     startup = new CPlotraView(app.board, app.sound, views);
     connect(startup, &CPlotraView::tapped, this, [this] { ActivateView(ViewKind::Site); });
@@ -224,6 +223,9 @@ QWidget* CMainFrame::makeView(ViewKind kind) {
                                        {app.store, app.board, app.prompter, app.sound,
                                         [this] { ActivateView(ViewKind::Scan); }},
                                        views);
+        // At the handheld's window size the view is exactly the handheld's; larger windows
+        // show more of the plan at the same mapping.
+        siteView->setHandheldClient(kHandheldViewArea - siteView->scrollBarExtent());
         siteView->setSaveHook([this, siteView] {
             runSaveSiteCommand(siteView, app.store, app.prompter, siteView->openedPath);
         });

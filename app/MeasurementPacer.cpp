@@ -12,7 +12,8 @@ void MeasurementPacer::tick(CBoardProtocol& board, const CLiveApTable& table) {
             settledSweeps = static_cast<int16_t>(settledSweeps + 1);
             // A decertify time of 0 never comes from the Options dialog; treat it as one
             // sweep rather than dividing by zero.
-            board.progressPercent = static_cast<int16_t>(needed > 0 ? settledSweeps * 100 / needed : 100);
+            board.progressPercent =
+                static_cast<int16_t>(needed > 0 ? settledSweeps * 100 / needed : 100);
             if (settledSweeps >= needed) {
                 settledSweeps = 0;
                 board.measurementDone = 1;

@@ -14,11 +14,11 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "ui/DialogFont.h"
 #include "app/RssiLegend.h"
 #include "platform/Prompter.h"
 #include "scan/LiveApTable.h"
 #include "siteview/Viewport.h"
+#include "ui/DialogFont.h"
 
 namespace walkmere {
 namespace {

@@ -3,6 +3,7 @@
 #include "platform/Sound.h"
 #include "scan/BoardProtocol.h"
 #include "ui/DrawBitmapResource.h"
+#include "ui/ScaledPicture.h"
 
 #include <QFont>
 #include <QImage>
@@ -21,6 +22,16 @@ CPlotraView::CPlotraView(const CBoardProtocol& b, ISoundPlayer& s, QWidget* pare
 }
 
 void CPlotraView::render(QImage& target) const {
+    TextLayer atOnce;
+    paint(target, atOnce);
+}
+
+QImage CPlotraView::composePicture(QSize size, int scale) const {
+    return composeScaled(size, scale,
+                         [this](QImage& logical, TextLayer& texts) { paint(logical, texts); });
+}
+
+void CPlotraView::paint(QImage& target, TextLayer& texts) const {
     QPainter p(&target);
     p.fillRect(target.rect(), Qt::white);
     drawBitmapResource(p, kStartupPicture, 0, 0, 240, 270);
@@ -28,19 +39,16 @@ void CPlotraView::render(QImage& target) const {
     QFont font(QStringLiteral("DejaVu Sans"));
     font.setPixelSize(16); // Arial 12 points at 96 dpi
     p.setFont(font);
-    p.setPen(Qt::black);
-    p.setBackgroundMode(Qt::OpaqueMode);
-    p.setBackground(Qt::white);
     const QString firmware = QString::asprintf("(Firmware %s)", board.getFirmwareVersion().c_str());
     const QString serial = QString::asprintf("(SN %s)", board.getSerialNumber().c_str());
-    p.drawText(QRect(0, 153, 240, 20), Qt::AlignHCenter | Qt::AlignTop, firmware);
-    p.drawText(QRect(0, 183, 240, 20), Qt::AlignHCenter | Qt::AlignTop, serial);
+    texts.draw(p, QRect(0, 153, 240, 20), Qt::AlignHCenter | Qt::AlignTop, firmware, Qt::black,
+               QColor(Qt::white));
+    texts.draw(p, QRect(0, 183, 240, 20), Qt::AlignHCenter | Qt::AlignTop, serial, Qt::black,
+               QColor(Qt::white));
 }
 
 void CPlotraView::paintEvent(QPaintEvent*) {
-    QImage picture(size(), QImage::Format_RGB32);
-    render(picture);
-    QPainter(this).drawImage(0, 0, picture);
+    QPainter(this).drawImage(0, 0, composePicture(size(), deviceScaleFor(devicePixelRatioF())));
 }
 
 void CPlotraView::mousePressEvent(QMouseEvent* e) {

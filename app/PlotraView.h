@@ -7,6 +7,7 @@
 namespace walkmere {
 
 class CBoardProtocol;
+class TextLayer;
 class ISoundPlayer;
 
 // The start-up view: picture 144 with the board's firmware and serial number.
@@ -18,6 +19,9 @@ public:
 
     // Paints the view into an image of any size, as the screen shows it.
     void render(QImage& target) const;
+    // The same at a whole-number device scale: the picture magnified without smoothing, the
+    // texts at device resolution.
+    QImage composePicture(QSize size, int scale) const;
 
 signals:
     void tapped();
@@ -27,6 +31,8 @@ protected:
     void mousePressEvent(QMouseEvent*) override;
 
 private:
+    void paint(QImage& target, TextLayer& texts) const;
+
     const CBoardProtocol& board;
     ISoundPlayer& sound;
 };

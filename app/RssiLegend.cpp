@@ -3,8 +3,8 @@
 #include <QFontMetrics>
 #include <QPainter>
 
-#include "ui/Fonts.h"
 #include "siteview/RssiColour.h"
+#include "ui/Fonts.h"
 
 namespace walkmere {
 namespace {

@@ -3,8 +3,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "ui/DialogFont.h"
 #include "survey/SaveSite.h"
+#include "ui/DialogFont.h"
 
 namespace walkmere {
 

@@ -15,6 +15,7 @@
 
 #include "platform/Prompter.h"
 #include "platform/Sound.h"
+#include "ui/HandheldSize.h"
 
 namespace walkmere {
 
@@ -68,11 +69,11 @@ int firstFreeSnapshotNumber(const std::filesystem::path& folder, int counter) {
     return counter;
 }
 
-Capture captureView(QWidget& view) {
+Capture captureView(QWidget& view, bool deviceResolution) {
     Capture capture;
     QImage image = view.grab().toImage().convertToFormat(QImage::Format_RGB888);
-    // On a scaled screen the grab has device pixels; the snapshot is in the view's pixels.
-    if (image.size() != view.size() && !view.size().isEmpty())
+    // On a scaled screen the grab has device pixels; the handheld's snapshot is in the view's.
+    if (!deviceResolution && image.size() != view.size() && !view.size().isEmpty())
         image = image.scaled(view.size()).convertToFormat(QImage::Format_RGB888);
     if (image.isNull()) return capture;
 
@@ -91,8 +92,13 @@ Capture captureView(QWidget& view) {
 void TakeSnapshot(QWidget* activeView, IPrompter& prompter, ISoundPlayer& sound) {
     sound.PlayWave("CAMERA");
 
-    // The picture is taken before the dialog covers the screen.
-    Capture capture = activeView ? captureView(*activeView) : Capture{};
+    // The picture is taken before the dialog covers the screen. At the handheld's size it is
+    // the handheld's 240 x 265; a larger view is taken whole, as the screen shows it.
+    const bool handheld = !activeView || (activeView->width() <= kHandheldViewArea.width() &&
+                                          activeView->height() <= kHandheldViewArea.height());
+    Capture capture = activeView ? captureView(*activeView, !handheld) : Capture{};
+    const int width = handheld ? kSnapshotWidth : capture.width;
+    const int height = handheld ? kSnapshotHeight : capture.height;
 
     std::filesystem::path counterFile = snapshotCounterPath();
     // The save dialog opens in the data folder, beside the counter; when that folder cannot
@@ -118,7 +124,7 @@ void TakeSnapshot(QWidget* activeView, IPrompter& prompter, ISoundPlayer& sound)
     if (!chosen) return;
 
     prompter.beginWaitCursor();
-    if (!WriteJpegFile(*chosen, kSnapshotWidth, kSnapshotHeight, kSnapshotQuality, capture))
+    if (!WriteJpegFile(*chosen, width, height, kSnapshotQuality, capture))
         prompter.showMessage(snapshotError());
     // The number moves on whether or not the picture was written; a counter that can't be
     // written is left as it was, silently.

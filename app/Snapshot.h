@@ -31,8 +31,9 @@ bool writeSnapshotCounter(const std::filesystem::path& file, int value);
 // written) never proposes a picture already taken.
 int firstFreeSnapshotNumber(const std::filesystem::path& folder, int counter);
 
-// The view's pixels as a bottom-up RGB capture of the view's size.
-Capture captureView(QWidget& view);
+// The view's pixels as a bottom-up RGB capture: of the view's size in its own pixels, or,
+// with deviceResolution, of every device pixel the screen shows of it.
+Capture captureView(QWidget& view, bool deviceResolution = false);
 
 // The snapshot command: camera sound, capture of the active view, save dialog with the next
 // proposed name, the JPEG, and the counter moved on by one once the dialog was confirmed.

@@ -2,12 +2,19 @@
 #include "app/CommandLine.h"
 #include "app/MainFrame.h"
 #include "app/QuitOnSignals.h"
+#include "app/WindowSettings.h"
 #include "platform/AlsaSoundPlayer.h"
 #include "platform/QtPrompter.h"
 #include "res/Resources.h"
 
 #include <QApplication>
 #include <QFile>
+#include <QGuiApplication>
+#include <QScreen>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
 
 #include <iostream>
 
@@ -22,12 +29,40 @@ std::optional<std::vector<uint8_t>> loadSound(const std::string& upperName) {
     return std::vector<uint8_t>(bytes.begin(), bytes.end());
 }
 
+// The handheld's window: its view area and the command bar above it, in its own pixels.
+constexpr int kHandheldWindowHeight = 268 + 31;
+
+// The largest scale whose window fits in 90 % of the primary screen's available height,
+// asked of a short-lived application before the real one exists (the scale must be set
+// before that one starts).
+int automaticScale(int argc, char** argv) {
+    int height = 0;
+    {
+        QGuiApplication probe(argc, argv);
+        if (const QScreen* screen = QGuiApplication::primaryScreen())
+            height = screen->availableGeometry().height(); // in the desktop's own scale
+    }
+    return std::clamp(static_cast<int>(0.9 * height / kHandheldWindowHeight), 1, UiScale::kMax);
+}
+
+// Every pixel of the handheld's screen becomes scale x scale device pixels through Qt's own
+// scaling, on top of whatever scale the desktop already asks of Qt.
+void applyScale(int scale) {
+    if (scale <= 1) return;
+    double desktop = 1.0;
+    if (const char* set = std::getenv("QT_SCALE_FACTOR")) {
+        const double v = std::atof(set);
+        if (v > 0 && std::isfinite(v)) desktop = v;
+    }
+    qputenv("QT_SCALE_FACTOR", QByteArray::number(desktop * scale));
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
     std::string error;
-    auto cl = parseCommandLine(args, error);
+    auto cl = parseCommandLine(args, error, std::getenv("WALKMERE_SCALE"));
     if (!cl) {
         std::cerr << "walkmere: " << error << "\n\n" << kCommandLineHelp;
         return 2;
@@ -36,6 +71,13 @@ int main(int argc, char** argv) {
         std::cout << kCommandLineHelp;
         return 0;
     }
+
+    // --scale, else WALKMERE_SCALE, else the scale of the last run, else 1.
+    const QString settingsPath = windowSettingsPath();
+    const WindowSettings remembered = loadWindowSettings(settingsPath);
+    int scale = remembered.scale.value_or(1);
+    if (cl->scale) scale = cl->scale->automatic ? automaticScale(argc, argv) : cl->scale->factor;
+    applyScale(scale);
 
     QApplication qapp(argc, argv);
     QApplication::setApplicationName(QStringLiteral("walkmere"));
@@ -56,10 +98,16 @@ int main(int argc, char** argv) {
     // The window appears once its creation steps have run (the port, two one-second pauses,
     // the first request, the timer), as the handheld showed its frame; the pauses do not
     // block the event loop meanwhile.
-    QObject::connect(&frame, &CMainFrame::started, &frame, [&frame] { frame.show(); });
+    bool shown = false;
+    QObject::connect(&frame, &CMainFrame::started, &frame, [&] {
+        restoreWindowGeometry(frame, remembered);
+        frame.show();
+        shown = true;
+    });
     frame.create();
     // A signal during start-up (say, while "Cannot Open Connection To Board." was shown)
     // has already ended the loops that ran; the main loop is not started then.
-    if (quitRequested()) return 0;
-    return qapp.exec();
+    const int status = quitRequested() ? 0 : qapp.exec();
+    if (shown) saveWindowSettings(settingsPath, currentWindowGeometry(frame, scale));
+    return status;
 }

@@ -14,11 +14,11 @@
 #include <png.h>
 
 #include "link/FrameAssembler.h"
+#include "platform/ByteOrder.h"
 #include "scan/ApRecord.h"
 #include "scan/BoardProtocol.h"
-#include "survey/BitmapCompressor.h"
-#include "survey/CodecStreams.h"
 #include "survey/PointRecords.h"
+#include "survey/SiteFileWriter.h"
 #include "survey/SiteHeader.h"
 
 namespace {
@@ -36,13 +36,14 @@ void save(const std::string& target, const std::string& name, const Bytes& b) {
 }
 
 void put16(Bytes& b, size_t at, uint16_t v) {
-    b[at] = static_cast<uint8_t>(v);
-    b[at + 1] = static_cast<uint8_t>(v >> 8);
+    writeLe16(b.data() + at, v);
 }
 void put32(Bytes& b, size_t at, uint32_t v) {
-    for (int i = 0; i < 4; ++i) b[at + i] = static_cast<uint8_t>(v >> (8 * i));
+    writeLe32(b.data() + at, v);
 }
-void append(Bytes& a, const Bytes& b) { a.insert(a.end(), b.begin(), b.end()); }
+void append(Bytes& a, const Bytes& b) {
+    a.insert(a.end(), b.begin(), b.end());
+}
 
 // ---- link_stream: split sizes, then frames as the board sends them ----
 
@@ -72,7 +73,8 @@ Bytes entryPacket(uint8_t index, uint8_t macTail, int8_t rssi, int16_t age) {
 Bytes sweep(uint8_t firstMac, int16_t age) {
     Bytes b;
     for (uint8_t i = 1; i <= 16; ++i)
-        append(b, entryPacket(i, static_cast<uint8_t>(firstMac + i), static_cast<int8_t>(-30 - i), age));
+        append(b, entryPacket(i, static_cast<uint8_t>(firstMac + i), static_cast<int8_t>(-30 - i),
+                              age));
     return b;
 }
 
@@ -101,7 +103,8 @@ void linkSeeds() {
     save("link_stream", "noise", noisy);
 
     Bytes full = {1, 255, 1};
-    for (uint8_t s = 0; s < 3; ++s) append(full, sweep(static_cast<uint8_t>(s * 16), 0));
+    for (uint8_t s = 0; s < 3; ++s)
+        append(full, sweep(static_cast<uint8_t>(s * 16), 0));
     save("link_stream", "three_sweeps", full);
 }
 
@@ -120,7 +123,8 @@ Bytes bmp(int32_t width, int32_t height) {
     put32(b, 22, static_cast<uint32_t>(height));
     put16(b, 26, 1);
     put16(b, 28, 24);
-    for (size_t i = 54; i < b.size(); ++i) b[i] = static_cast<uint8_t>(i % 5 == 0 ? 0 : 0xFF);
+    for (size_t i = 54; i < b.size(); ++i)
+        b[i] = static_cast<uint8_t>(i % 5 == 0 ? 0 : 0xFF);
     return b;
 }
 
@@ -144,29 +148,18 @@ Bytes point(int32_t x, int32_t y, uint8_t kind, int readings, int announced = -1
     return b;
 }
 
+// A file as the site file writer makes it, with no scale, and the two flags that opening
+// clears set.
 Bytes site(const Bytes& plan, const Bytes& points, uint32_t headerLength = 152) {
-    std::vector<uint8_t> block;
-    VectorSink sink(block);
-    compressFloorPlan(std::span<const uint8_t>(plan.data(), plan.size()), sink);
-
-    Bytes b(headerLength, 0);
-    const uint32_t bitmapOffset = headerLength;
-    const uint32_t signatureOffset = bitmapOffset + static_cast<uint32_t>(block.size());
-    const uint32_t pointsOffset = signatureOffset + 2600;
-    append(b, block);
-    b.resize(b.size() + 2600, 0xFF);
-    b.resize(b.size() + 8);
-    put32(b, pointsOffset, kPointRecordSize);
-    put32(b, pointsOffset + 4, kReadingSize);
-    append(b, points);
-    put32(b, SiteHeader::kLengthOffset, headerLength);
-    put32(b, SiteHeader::kMagicOffset, SiteHeader::kMagic);
-    put16(b, SiteHeader::kVersionOffset, 4);
+    NewSiteFile layout;
+    layout.headerLength = headerLength;
+    layout.pixelsPerUnitX = layout.pixelsPerUnitY = 0;
+    layout.points = points;
+    Bytes b;
+    MemoryPositionalSink sink(b);
+    if (writeSiteFile(sink, plan, layout).status != SiteWriteStatus::Ok) std::abort();
     b[SiteHeader::kClearedFlagAOffset] = 1;
     b[SiteHeader::kClearedFlagBOffset] = 1;
-    put32(b, SiteHeader::kBitmapOffsetOffset, bitmapOffset);
-    put32(b, SiteHeader::kSignatureOffsetOffset, signatureOffset);
-    put32(b, SiteHeader::kPointsOffsetOffset, pointsOffset);
     return b;
 }
 
@@ -180,7 +173,7 @@ void siteSeeds() {
 
     Bytes torn = point(3, 4, KIND_SURVEY_POINT, 1);
     append(torn, point(97, 99, KIND_SURVEY_POINT, 2, 5)); // announces readings it lacks
-    torn.resize(torn.size() + 30, 0xAB);                   // and a partial record
+    torn.resize(torn.size() + 30, 0xAB);                  // and a partial record
     save("site_open", "torn_tail", site(bmp(4, 4), torn, 151));
 
     Bytes notBmp(64, 'x');
@@ -191,21 +184,24 @@ void siteSeeds() {
 
 void snapshotSeeds() {
     auto header = [](int w, int h, int quality, int mode) {
-        return Bytes{static_cast<uint8_t>(w), static_cast<uint8_t>(w >> 8), static_cast<uint8_t>(h),
-                     static_cast<uint8_t>(h >> 8), static_cast<uint8_t>(quality),
-                     static_cast<uint8_t>(mode)};
+        return Bytes{static_cast<uint8_t>(w),       static_cast<uint8_t>(w >> 8),
+                     static_cast<uint8_t>(h),       static_cast<uint8_t>(h >> 8),
+                     static_cast<uint8_t>(quality), static_cast<uint8_t>(mode)};
     };
     Bytes whole = header(16, 12, 75, 0);
-    for (int i = 0; i < 16 * 12 * 3; ++i) whole.push_back(static_cast<uint8_t>(i * 7));
+    for (int i = 0; i < 16 * 12 * 3; ++i)
+        whole.push_back(static_cast<uint8_t>(i * 7));
     save("snapshot_writer", "small_whole", whole);
 
     Bytes shortBuffer = header(320, 240, 90, 0); // claims far more than it holds
-    for (int i = 0; i < 500; ++i) shortBuffer.push_back(static_cast<uint8_t>(i));
+    for (int i = 0; i < 500; ++i)
+        shortBuffer.push_back(static_cast<uint8_t>(i));
     save("snapshot_writer", "short_buffer", shortBuffer);
 
     Bytes wide = header(241, 3, 50, 1);
     append(wide, {255, 10});
-    for (int i = 0; i < 241 * 3 * 3; ++i) wide.push_back(static_cast<uint8_t>(255 - i));
+    for (int i = 0; i < 241 * 3 * 3; ++i)
+        wide.push_back(static_cast<uint8_t>(255 - i));
     save("snapshot_writer", "wide_odd_output", wide);
 
     save("snapshot_writer", "empty", header(0, 0, 75, 0));

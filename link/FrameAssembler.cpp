@@ -28,20 +28,26 @@ void CFrameAssembler::feed(uint8_t b) {
         if (b == kFrameMarker) current = Marker;
         break;
     case Marker:
-        if (b == kFrameStart) current = Start;
-        else drop(); // a doubled marker lands here too
+        if (b == kFrameStart)
+            current = Start;
+        else
+            drop(); // a doubled marker lands here too
         break;
     case Start:
         frameType = b;
         current = (b == kFrameMarker) ? TypeEscape : Payload;
         break;
     case TypeEscape:
-        if (b == kFrameEscape) current = Payload;
-        else drop();
+        if (b == kFrameEscape)
+            current = Payload;
+        else
+            drop();
         break;
     case Payload:
-        if (b == kFrameMarker) current = PayloadEscape;
-        else store(b);
+        if (b == kFrameMarker)
+            current = PayloadEscape;
+        else
+            store(b);
         break;
     case PayloadEscape:
         if (b == kFrameEnd) {
@@ -69,7 +75,8 @@ size_t encodeFrame(uint8_t type, const uint8_t* payload, size_t n, uint8_t* out)
         return put(b) && (b != kFrameMarker || put(kFrameEscape));
     };
     bool ok = put(kFrameMarker) && put(kFrameStart) && putStuffed(type);
-    for (size_t i = 0; ok && i < n; ++i) ok = putStuffed(payload[i]);
+    for (size_t i = 0; ok && i < n; ++i)
+        ok = putStuffed(payload[i]);
     ok = ok && put(kFrameMarker) && put(kFrameEnd);
     return ok ? len : 0;
 }

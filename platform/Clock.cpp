@@ -7,7 +7,8 @@ namespace walkmere {
 
 uint32_t SystemClock::seconds() const {
     using namespace std::chrono;
-    return static_cast<uint32_t>(duration_cast<std::chrono::seconds>(steady_clock::now().time_since_epoch()).count());
+    return static_cast<uint32_t>(
+        duration_cast<std::chrono::seconds>(steady_clock::now().time_since_epoch()).count());
 }
 
 LocalHourMinute SystemClock::localTime() const {

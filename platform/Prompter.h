@@ -1,10 +1,7 @@
 #pragma once
 
-#include <deque>
-#include <mutex>
 #include <optional>
 #include <string>
-#include <vector>
 
 namespace walkmere {
 
@@ -29,8 +26,8 @@ struct FileDialogRequest {
 };
 
 // Everything the program says to the user or asks of them: message boxes, Yes/No boxes,
-// file dialogs and the wait cursor. The program has a Qt implementation; tests use the
-// scripted one below, which answers from a script and records every text shown.
+// file dialogs and the wait cursor. The program has a Qt implementation; the tests have a
+// scripted one that answers from a script and records every text shown.
 class IPrompter {
 public:
     virtual ~IPrompter() = default;
@@ -44,44 +41,6 @@ public:
     virtual std::optional<std::string> askSaveFile(const FileDialogRequest& request) = 0;
     virtual void beginWaitCursor() = 0;
     virtual void endWaitCursor() = 0;
-};
-
-class ScriptedPrompter final : public IPrompter {
-public:
-    enum class Kind { Message, YesNo, OpenFile, SaveFile, WaitBegin, WaitEnd };
-    struct Shown {
-        Kind kind;
-        std::string text;
-        std::string caption;
-        MessageIcon icon = MessageIcon::None;
-        FileDialogRequest request;
-    };
-
-    // Answers are taken in order; when the script runs dry a Yes/No box answers
-    // defaultYes and a file dialog is cancelled.
-    void scriptYesNo(bool answer);
-    void scriptYesNo(YesNoAnswer answer);
-    void scriptFile(std::optional<std::string> answer);
-    bool defaultYes = true;
-
-    void showMessage(const std::string& text, const std::string& caption = {},
-                     MessageIcon icon = MessageIcon::None) override;
-    YesNoAnswer askYesNo(const std::string& text, const std::string& caption = {}) override;
-    std::optional<std::string> askOpenFile(const FileDialogRequest& request) override;
-    std::optional<std::string> askSaveFile(const FileDialogRequest& request) override;
-    void beginWaitCursor() override;
-    void endWaitCursor() override;
-
-    std::vector<Shown> shown() const;
-    // The texts of the message boxes shown so far, in order.
-    std::vector<std::string> messages() const;
-    void clear();
-
-private:
-    mutable std::mutex lock;
-    std::vector<Shown> log;
-    std::deque<YesNoAnswer> yesNoAnswers;
-    std::deque<std::optional<std::string>> fileAnswers;
 };
 
 } // namespace walkmere

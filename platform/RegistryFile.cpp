@@ -9,6 +9,7 @@
 //
 // Version 5 exports are UTF-16LE with a byte-order mark; REGEDIT4 ones are 8-bit.
 
+#include "platform/ByteOrder.h"
 #include "platform/Registry.h"
 #include "platform/RegularFile.h"
 
@@ -47,7 +48,7 @@ void appendUtf8(std::string& out, uint32_t cp) {
 std::string fromUtf16le(const std::string& bytes, size_t start) {
     std::string out;
     auto unit = [&](size_t i) {
-        return uint32_t(uint8_t(bytes[i])) | (uint32_t(uint8_t(bytes[i + 1])) << 8);
+        return uint32_t{readLe16(reinterpret_cast<const uint8_t*>(bytes.data() + i))};
     };
     for (size_t i = start; i + 1 < bytes.size(); i += 2) {
         uint32_t u = unit(i);

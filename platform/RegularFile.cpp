@@ -9,6 +9,13 @@
 
 namespace walkmere {
 
+bool sameFile(const std::string& a, const std::string& b) {
+    if (a == b) return true;
+    struct stat sa, sb;
+    if (::stat(a.c_str(), &sa) != 0 || ::stat(b.c_str(), &sb) != 0) return false;
+    return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
 const char* fileTypeName(mode_t mode) {
     switch (mode & S_IFMT) {
     case S_IFREG:

@@ -28,6 +28,12 @@ struct RegularFileOpening {
 // returned.
 RegularFileOpening openRegularFile(const std::string& path, int flags);
 
+// True when `a` and `b` name one file: the same spelling letter for letter, or two
+// spellings of a file that exists ("./a/../site.kvs", a symbolic link, a hard link), that
+// is the same file on the same device. Names that differ only in letter case are two files
+// unless the file system says otherwise.
+bool sameFile(const std::string& a, const std::string& b);
+
 // The file that writing a new file under `path` (a temporary file renamed over it)
 // replaces: `path` itself, or, when it is a symbolic link, the file its links lead to, so
 // that the link stays and the file it names gets the new content (a link that leads

@@ -2,16 +2,11 @@
 
 #include <cstring>
 
+#include "platform/ByteOrder.h"
+
 namespace walkmere {
 
 namespace {
-
-uint32_t le32(const uint8_t* p) {
-    return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
-}
-uint16_t le16(const uint8_t* p) {
-    return static_cast<uint16_t>(p[0] | (p[1] << 8));
-}
 
 std::optional<PcmSound> fail(std::string* why, const char* text) {
     if (why) *why = text;
@@ -34,14 +29,14 @@ std::optional<PcmSound> parseWav(const uint8_t* data, size_t size, std::string* 
     size_t pos = 12;
     while (pos + 8 <= size) {
         const uint8_t* chunk = data + pos;
-        uint32_t chunkSize = le32(chunk + 4);
+        uint32_t chunkSize = readLe32(chunk + 4);
         size_t avail = size - pos - 8;
         if (std::memcmp(chunk, "fmt ", 4) == 0) {
             if (chunkSize < 16 || avail < 16) return fail(why, "short format chunk");
-            format = le16(chunk + 8);
-            channels = le16(chunk + 10);
-            rate = le32(chunk + 12);
-            bits = le16(chunk + 22);
+            format = readLe16(chunk + 8);
+            channels = readLe16(chunk + 10);
+            rate = readLe32(chunk + 12);
+            bits = readLe16(chunk + 22);
             haveFormat = true;
         } else if (std::memcmp(chunk, "data", 4) == 0) {
             body = chunk + 8;
@@ -67,7 +62,7 @@ std::optional<PcmSound> parseWav(const uint8_t* data, size_t size, std::string* 
     s.samples.resize(frames * channels);
     for (size_t i = 0; i < s.samples.size(); ++i) {
         if (bits == 16)
-            s.samples[i] = static_cast<int16_t>(le16(body + 2 * i));
+            s.samples[i] = static_cast<int16_t>(readLe16(body + 2 * i));
         else
             s.samples[i] = static_cast<int16_t>((int(body[i]) - 128) << 8); // 8-bit WAV is unsigned
     }

@@ -8,6 +8,7 @@
 // the namespace it is used in, so it is called from outside namespace walkmere.
 static void registerCompiledResources() {
     Q_INIT_RESOURCE(resources);
+    Q_INIT_RESOURCE(texts);
 }
 
 namespace walkmere {
@@ -56,6 +57,10 @@ QString bitmapResourcePath(int id) {
     return QStringLiteral(":/res/bitmap%1.bmp").arg(id);
 }
 
+QString helpTextResourcePath() {
+    return QStringLiteral(":/res/help.txt");
+}
+
 QString soundResourcePath(const QString& name) {
     if (!isSoundName(name)) return {};
     return QStringLiteral(":/res/sounds/%1.wav").arg(name.toUpper());
@@ -81,8 +86,16 @@ QIcon toolbarIcon(int index) {
     const QPixmap normal = cutToolbarImage(QImage(bitmapResourcePath(128)), index, 16);
     const QPixmap dense =
         cutToolbarImage(QImage(QStringLiteral(":/res/bitmap128_2x.bmp")), index, 32);
-    if (!normal.isNull()) icon.addPixmap(normal);
-    if (!dense.isNull()) icon.addPixmap(dense);
+    // One picture for each whole-number UI scale, each pixel repeated (never smoothed): the
+    // 32-pixel drawing for the even scales, the handheld's 16 pixels for the odd ones.
+    for (int n = 1; n <= 8; ++n) {
+        const QPixmap& from = (n % 2 == 0 && !dense.isNull()) ? dense : normal;
+        if (from.isNull()) continue;
+        const int side = 16 * n;
+        icon.addPixmap(from.width() == side ? from
+                                            : from.scaled(side, side, Qt::IgnoreAspectRatio,
+                                                          Qt::FastTransformation));
+    }
     return icon;
 }
 

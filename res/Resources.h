@@ -8,7 +8,8 @@ namespace walkmere {
 // The program's pictures and sounds live in the Qt resource file res/resources.qrc, made by
 // tools/res/make_resources.py. They are addressed by the numeric ids and names the program
 // uses: bitmap 128 (toolbar), 138 (survey cursor), 141 (scan panel), 144 (start-up picture),
-// icon 128, and the sounds "CAMERA", "PING" and "REDALERT".
+// icon 128, and the sounds "CAMERA", "PING" and "REDALERT". The user guide's text, res/help.txt,
+// is written by hand and compiled in through res/texts.qrc.
 
 // Links the compiled-in resources into the program. The resources sit in a static library,
 // so the program and every test that reads them call this once before the first use; later
@@ -24,6 +25,10 @@ QString soundResourcePath(const QString& name);
 
 // ":/res/icon128_<size>.png" for the sizes the program ships (16, 32, 48, 64); empty otherwise.
 QString iconResourcePath(int size);
+
+// ":/res/help.txt": the user guide shown by the Help dialog, UTF-8 text with one display line
+// per line.
+QString helpTextResourcePath();
 
 // Icon 128 with all its sizes.
 QIcon programIcon();

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <string>
 
+#include "platform/ByteOrder.h"
+
 namespace walkmere {
 
 // The board's record of one access point, 58 bytes, little-endian:
@@ -40,9 +42,9 @@ struct ApRecord {
 
     const uint8_t* mac() const { return bytes.data() + kMacOffset; }
     bool sameMac(const ApRecord& o) const { return std::memcmp(mac(), o.mac(), 6) == 0; }
-    int16_t age() const { return static_cast<int16_t>(u16(kAgeOffset)); }
+    int16_t age() const { return static_cast<int16_t>(readLe16(bytes.data() + kAgeOffset)); }
     int8_t rssi() const { return static_cast<int8_t>(bytes[kRssiOffset]); }
-    uint16_t channelCode() const { return u16(kChannelCodeOffset); }
+    uint16_t channelCode() const { return readLe16(bytes.data() + kChannelCodeOffset); }
     bool empty() const { return channelCode() == 0; }
 
     // (code - 5000) / 5 in signed 16-bit arithmetic, truncating toward zero.
@@ -70,22 +72,16 @@ struct ApRecord {
 
     // Builders, for the stand-in board and tests.
     void setMac(const uint8_t m[6]) { std::memcpy(bytes.data() + kMacOffset, m, 6); }
-    void setAge(int16_t a) { put16(kAgeOffset, static_cast<uint16_t>(a)); }
+    void setAge(int16_t a) { writeLe16(bytes.data() + kAgeOffset, static_cast<uint16_t>(a)); }
     void setRssi(int8_t r) { bytes[kRssiOffset] = static_cast<uint8_t>(r); }
-    void setChannelCode(uint16_t c) { put16(kChannelCodeOffset, c); }
+    void setChannelCode(uint16_t c) { writeLe16(bytes.data() + kChannelCodeOffset, c); }
     void setSsid(const std::string& s) {
         std::memset(bytes.data() + kSsidOffset, 0, kSsidField);
-        std::memcpy(bytes.data() + kSsidOffset, s.data(), s.size() < kSsidField ? s.size() : kSsidField);
+        std::memcpy(bytes.data() + kSsidOffset, s.data(),
+                    s.size() < kSsidField ? s.size() : kSsidField);
     }
 
     bool operator==(const ApRecord& o) const { return bytes == o.bytes; }
-
-private:
-    uint16_t u16(size_t off) const { return static_cast<uint16_t>(bytes[off] | (bytes[off + 1] << 8)); }
-    void put16(size_t off, uint16_t v) {
-        bytes[off] = static_cast<uint8_t>(v & 0xFF);
-        bytes[off + 1] = static_cast<uint8_t>(v >> 8);
-    }
 };
 
 } // namespace walkmere

@@ -29,15 +29,10 @@ constexpr Cell kChannelCell{10, 25}, kMacCell{30, 110}, kSsidCell{120, 190}, kRs
 // SSIDs are still clipped at their cell: 32 characters never fit.
 constexpr int kRowPoints = 8, kChannelPoints = 6;
 
-void drawText(QPainter& p, const QRect& r, int flags, const QString& text, DrawnTexts* drawn) {
-    p.drawText(r, flags, text);
-    if (drawn) drawn->push_back({text, r, flags, p.font()});
-}
-
-void drawCell(QPainter& p, const Cell& c, int top, const QString& text, DrawnTexts* drawn) {
+void drawCell(QPainter& p, TextLayer& texts, const Cell& c, int top, const QString& text) {
     // Left- and top-aligned; Qt clips text that overflows its rectangle.
-    drawText(p, QRect(c.left, top, c.right - c.left, kRowHeight), Qt::AlignLeft | Qt::AlignTop,
-             text, drawn);
+    texts.draw(p, QRect(c.left, top, c.right - c.left, kRowHeight), Qt::AlignLeft | Qt::AlignTop,
+               text, kYellow, kOlive);
 }
 
 } // namespace
@@ -47,11 +42,13 @@ int progressBarWidth(int progressPercent) {
 }
 
 void paintScanView(QImage& target, int progressPercent, std::span<const ApRecord> certified,
-                   DrawnTexts* drawnTexts) {
+                   DrawnTexts* drawnTexts, TextLayer* layer) {
     if (target.format() != QImage::Format_RGB32) {
         target = QImage(target.size(), QImage::Format_RGB32);
     }
     if (target.isNull()) return;
+    TextLayer atOnce(drawnTexts);
+    TextLayer& texts = layer ? *layer : atOnce;
     QPainter p(&target);
     p.setRenderHint(QPainter::Antialiasing, false);
     p.fillRect(target.rect(), kOlive);
@@ -62,27 +59,30 @@ void paintScanView(QImage& target, int progressPercent, std::span<const ApRecord
     if (barWidth > 0) p.fillRect(QRect(kBarLeft, kBarTop, barWidth, kBarHeight), kYellow);
 
     const bool past = progressPercent >= 50;
-    p.setPen(past ? kOlive : kYellow);
-    p.setBackground(past ? kYellow : kOlive);
-    p.setBackgroundMode(Qt::OpaqueMode);
-    drawText(p, QRect(9, 9, 231 - 9, 21 - 9), Qt::AlignHCenter | Qt::AlignTop,
-             QString::asprintf("%d%%", progressPercent), drawnTexts);
+    texts.draw(p, QRect(9, 9, 231 - 9, 21 - 9), Qt::AlignHCenter | Qt::AlignTop,
+               QString::asprintf("%d%%", progressPercent), past ? kOlive : kYellow,
+               past ? kYellow : kOlive);
 
-    p.setPen(kYellow);
-    p.setBackground(kOlive);
     const int stopBelow = target.height() - kBottomMargin;
     int y = kFirstRow;
     const QFont rowFont = narrowMapFont(kRowPoints), channelFont = narrowMapFont(kChannelPoints);
     for (const ApRecord& r : certified) {
         p.setFont(channelFont);
-        drawCell(p, kChannelCell, y, QString::number(r.channel()), drawnTexts);
+        drawCell(p, texts, kChannelCell, y, QString::number(r.channel()));
         p.setFont(rowFont);
-        drawCell(p, kMacCell, y, QString::fromLatin1(r.macText()), drawnTexts);
-        drawCell(p, kSsidCell, y, QString::fromLatin1(r.ssid()), drawnTexts);
-        drawCell(p, kRssiCell, y, QString::number(r.rssi()), drawnTexts);
+        drawCell(p, texts, kMacCell, y, QString::fromLatin1(r.macText()));
+        drawCell(p, texts, kSsidCell, y, QString::fromLatin1(r.ssid()));
+        drawCell(p, texts, kRssiCell, y, QString::number(r.rssi()));
         y += kRowHeight;
         if (y > stopBelow) break;
     }
+}
+
+QImage composeScanView(QSize size, int scale, int progressPercent,
+                       std::span<const ApRecord> certified) {
+    return composeScaled(size, scale, [&](QImage& logical, TextLayer& texts) {
+        paintScanView(logical, progressPercent, certified, nullptr, &texts);
+    });
 }
 
 } // namespace walkmere

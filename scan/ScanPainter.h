@@ -6,6 +6,7 @@
 
 #include "scan/ApRecord.h"
 #include "ui/DrawnText.h"
+#include "ui/ScaledPicture.h"
 
 namespace walkmere {
 
@@ -19,8 +20,13 @@ namespace walkmere {
 // Width of the progress bar: percent x 222 / 100, truncated, kept within 0..222.
 int progressBarWidth(int progressPercent);
 
-// Every text drawn is appended to `drawnTexts` when one is given.
+// Every text drawn is appended to `drawnTexts` when one is given; the texts go through
+// `texts` when one is given (a picture composed at a device scale keeps them for later).
 void paintScanView(QImage& target, int progressPercent, std::span<const ApRecord> certified,
-                   DrawnTexts* drawnTexts = nullptr);
+                   DrawnTexts* drawnTexts = nullptr, TextLayer* texts = nullptr);
+
+// The same picture at a whole-number device scale (see composeScaled).
+QImage composeScanView(QSize size, int scale, int progressPercent,
+                       std::span<const ApRecord> certified);
 
 } // namespace walkmere

@@ -21,20 +21,15 @@ void CScanView::keyPressEvent(QKeyEvent* event) {
     QWidget::keyPressEvent(event);
 }
 
-QImage CScanView::composePicture(QSize size) const {
+QImage CScanView::composePicture(QSize size, int scale) const {
     if (!size.isValid()) size = this->size();
-    QImage picture(size, QImage::Format_RGB32);
     const std::vector<ApRecord> certified = records ? records() : std::vector<ApRecord>{};
-    paintScanView(picture, percent ? percent() : 0, certified);
-    return picture;
+    return composeScanView(size, scale, percent ? percent() : 0, certified);
 }
 
 void CScanView::paintEvent(QPaintEvent*) {
-    if (offscreen.size() != size()) offscreen = QImage(size(), QImage::Format_RGB32);
-    const std::vector<ApRecord> certified = records ? records() : std::vector<ApRecord>{};
-    paintScanView(offscreen, percent ? percent() : 0, certified);
     QPainter screen(this);
-    screen.drawImage(0, 0, offscreen);
+    screen.drawImage(0, 0, composePicture(size(), deviceScaleFor(devicePixelRatioF())));
 }
 
 } // namespace walkmere

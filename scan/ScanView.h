@@ -26,8 +26,9 @@ public:
     // Called when the surveyor presses Escape: the measurement is given up.
     void setCancelHandler(std::function<void()> handler) { cancel = std::move(handler); }
 
-    // The picture as the widget shows it, at the given size (its own size when none).
-    QImage composePicture(QSize size = QSize()) const;
+    // The picture as the widget shows it, at the given size (its own size when none) and
+    // whole-number device scale.
+    QImage composePicture(QSize size = QSize(), int scale = 1) const;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -37,7 +38,6 @@ private:
     std::function<void()> cancel;
     PercentSource percent;
     RecordsSource records;
-    QImage offscreen;
 };
 
 } // namespace walkmere

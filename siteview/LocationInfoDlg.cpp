@@ -9,11 +9,11 @@
 
 #include <cstdio>
 
-#include "ui/DialogFont.h"
 #include "platform/Prompter.h"
-#include "ui/Fonts.h"
 #include "survey/PointRecords.h"
 #include "survey/SurveyStore.h"
+#include "ui/DialogFont.h"
+#include "ui/Fonts.h"
 
 namespace walkmere {
 

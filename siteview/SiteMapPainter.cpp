@@ -9,10 +9,10 @@
 #include <optional>
 
 #include "siteview/DashedLine.h"
-#include "ui/DrawBitmapResource.h"
-#include "ui/Fonts.h"
 #include "siteview/RssiColour.h"
 #include "siteview/Ruler.h"
+#include "ui/DrawBitmapResource.h"
+#include "ui/Fonts.h"
 
 namespace walkmere {
 
@@ -74,6 +74,7 @@ QImage markerSprite() {
 struct MarkerSprites {
     QImage survey[kRssiHigh - kRssiLow + 1];
     QImage accessPoint;
+    QImage accessPointUnlabelled; // for pictures whose texts are drawn later
 
     MarkerSprites() {
         for (int r = kRssiLow; r <= kRssiHigh; ++r) {
@@ -83,6 +84,9 @@ struct MarkerSprites {
             const Rgb c = rssiColour(int16_t(r));
             drawMarkerCircle(p, 0, 0, QColor(c.r, c.g, c.b));
         }
+        accessPointUnlabelled = markerSprite();
+        QPainter bare(&accessPointUnlabelled);
+        drawMarkerCircle(bare, 0, 0, Qt::black);
         accessPoint = markerSprite();
         QPainter p(&accessPoint);
         drawMarkerCircle(p, 0, 0, Qt::black);
@@ -106,9 +110,9 @@ const MarkerSprites& markers() {
 
 class MapPainter {
 public:
-    MapPainter(QImage& target, const SiteMapScene& scene)
-        : image(target), scene(scene), p(&target), client{0, 0, target.width(), target.height()},
-          vp(*scene.viewport) {
+    MapPainter(QImage& target, const SiteMapScene& scene, TextLayer& texts)
+        : image(target), scene(scene), texts(texts),
+          p(&target), client{0, 0, target.width(), target.height()}, vp(*scene.viewport) {
         p.setRenderHint(QPainter::Antialiasing, false);
         p.setRenderHint(QPainter::TextAntialiasing, false);
         // The painter draws straight into the picture's pixels (RGB32, unshared once the
@@ -197,12 +201,19 @@ private:
                     PathEnd{at, c ? std::optional(CViewport::FarPoint{c->x, c->y}) : std::nullopt};
             } else if (e.kind == KIND_DYNAMIC_AP && accessPoints) {
                 if (auto c = vp.planToClient(client, at)) {
-                    p.drawImage(c->x - 10, c->y - 10, sprites.accessPoint);
-                    if (scene.drawnTexts) {
-                        scene.drawnTexts->push_back({MarkerSprites::apLabel(),
-                                                     QRect(c->x - 10, c->y - 10, kMarker, kMarker),
-                                                     kCentredTop, MarkerSprites::apFont()});
+                    const QRect box(c->x - 10, c->y - 10, kMarker, kMarker);
+                    if (texts.defers()) {
+                        p.drawImage(box.topLeft(), sprites.accessPointUnlabelled);
+                        const QFont previous = p.font();
+                        p.setFont(MarkerSprites::apFont());
+                        texts.draw(p, box, kCentredTop, MarkerSprites::apLabel(), Qt::white,
+                                   QColor(Qt::black));
+                        p.setFont(previous);
+                        continue;
                     }
+                    p.drawImage(box.topLeft(), sprites.accessPoint);
+                    texts.noteDrawn(
+                        {MarkerSprites::apLabel(), box, kCentredTop, MarkerSprites::apFont()});
                 }
             }
         }
@@ -215,15 +226,14 @@ private:
 
     void drawText(const QRect& r, int flags, const QString& text, const QColor& ink,
                   const QColor& background) {
-        drawOpaqueText(p, r, flags, text, ink, background);
-        if (scene.drawnTexts) scene.drawnTexts->push_back({text, r, flags, p.font()});
+        texts.draw(p, r, flags, text, ink, background);
     }
 
     void paintBanner(const QColor& colour, const QString& text) {
         const int w = client.right, bottom = client.bottom;
         const QFont previous = p.font();
         p.setFont(narrowMapFont(kBandPoints));
-        p.fillRect(edges(0, bottom - 2 * kBandHeight, w, bottom - kBandHeight), colour);
+        texts.fill(p, edges(0, bottom - 2 * kBandHeight, w, bottom - kBandHeight), colour);
         drawText(edges(kTextIndent, bottom - 2 * kBandHeight, w, bottom - kBandHeight), kCentredTop,
                  text, Qt::white, colour);
         p.setFont(previous);
@@ -236,7 +246,7 @@ private:
                       scene.locationCount, scene.readingTotal);
         const QFont previous = p.font();
         p.setFont(narrowMapFont(kBandPoints));
-        p.fillRect(edges(0, bottom - kBandHeight, w, bottom), kStatusGreen);
+        texts.fill(p, edges(0, bottom - kBandHeight, w, bottom), kStatusGreen);
         drawText(edges(kTextIndent, bottom - kBandHeight, w, bottom), Qt::AlignLeft | Qt::AlignTop,
                  QString::fromLatin1(text), Qt::white, kStatusGreen);
         p.setFont(previous);
@@ -245,10 +255,9 @@ private:
     // The cursor is ANDed in: its white leaves the map as it is.
     void paintCursor() {
         if (!scene.cursor || scene.cursor->isNull()) return;
-        p.setCompositionMode(QPainter::RasterOp_SourceAndDestination);
-        p.drawImage(QPoint(client.right / 2 - kCursorSize / 2, client.bottom / 2 - kCursorSize / 2),
-                    *scene.cursor);
-        p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+        texts.andImage(
+            p, QPoint(client.right / 2 - kCursorSize / 2, client.bottom / 2 - kCursorSize / 2),
+            *scene.cursor);
     }
 
     // The horizontal ruler along the top edge, the vertical one along the left; the vertical
@@ -259,16 +268,16 @@ private:
         const QFont previous = p.font();
         p.setFont(mapFont(6));
         if (horizontal) {
-            p.fillRect(QRect(kRulerBand, 0, w, kRulerBand), kRulerYellow);
+            texts.fill(p, QRect(kRulerBand, 0, w, kRulerBand), kRulerYellow);
         } else {
-            p.fillRect(QRect(0, 0, kRulerBand, h), kRulerYellow);
+            texts.fill(p, QRect(0, 0, kRulerBand, h), kRulerYellow);
         }
         for (const RulerTick& t : rulerTicks(step, horizontal ? w : h)) {
             // A tick is the line from the band's edge up to, not including, its length.
             if (horizontal) {
-                p.fillRect(QRect(t.position, 0, 1, t.length), Qt::black);
+                texts.fill(p, QRect(t.position, 0, 1, t.length), Qt::black);
             } else {
-                p.fillRect(QRect(0, t.position, t.length, 1), Qt::black);
+                texts.fill(p, QRect(0, t.position, t.length, 1), Qt::black);
             }
             if (!t.labelled) continue;
             const QRect r = horizontal ? edges(t.labelFrom, 10, t.labelTo, 19)
@@ -280,6 +289,7 @@ private:
 
     QImage& image;
     const SiteMapScene& scene;
+    TextLayer& texts;
     QPainter p;
     EdgeRect client;
     const CViewport& vp;
@@ -323,12 +333,25 @@ void paintSiteMap(QImage& target, const SiteMapScene& scene) {
     static const CViewport emptyView;
     SiteMapScene s = scene;
     if (!s.viewport) s.viewport = &emptyView;
-    MapPainter painter(target, s);
+    TextLayer atOnce(s.drawnTexts);
+    MapPainter painter(target, s, s.texts ? *s.texts : atOnce);
     if (!s.siteOpen) {
         painter.paintNoSite();
     } else {
         painter.paintMap();
     }
+}
+
+QImage composeSiteMap(QSize clientSize, int scale, const SiteMapScene& scene) {
+    return composeScaled(
+        clientSize, scale,
+        [&scene](QImage& logical, TextLayer& texts) {
+            SiteMapScene s = scene;
+            s.texts = &texts;
+            s.drawnTexts = nullptr; // the layer records them
+            paintSiteMap(logical, s);
+        },
+        scene.drawnTexts);
 }
 
 } // namespace walkmere

@@ -6,9 +6,10 @@
 #include <cstdint>
 #include <span>
 
-#include "ui/DrawnText.h"
 #include "siteview/Viewport.h"
 #include "survey/SurveyStore.h"
+#include "ui/DrawnText.h"
+#include "ui/ScaledPicture.h"
 
 namespace walkmere {
 
@@ -26,6 +27,9 @@ struct SiteMapScene {
     double pixelsPerUnitY = 0;
     const QImage* cursor = nullptr;   // the 32 x 32 survey cursor; null draws none
     DrawnTexts* drawnTexts = nullptr; // when set, every text drawn is appended to it
+    // The texts go through this layer when one is given (a picture composed at a device
+    // scale keeps them for later); otherwise they are drawn at once.
+    TextLayer* texts = nullptr;
 };
 
 // Where the view reaches past the plan, nothing of the plan is drawn there: the picture is
@@ -40,6 +44,10 @@ inline const QColor kMapBackground{64, 64, 64};
 // that leaves a point outside the view starts at that point's position on the view's linear
 // mapping, past the picture's edge, so the path runs in from the edge toward the visible point.
 void paintSiteMap(QImage& target, const SiteMapScene& scene);
+
+// The same picture for a view of `clientSize` at a whole-number device `scale` (see
+// composeScaled): at scale 1 exactly paintSiteMap's picture.
+QImage composeSiteMap(QSize clientSize, int scale, const SiteMapScene& scene);
 
 // Bitmap resource 138, or, when the program carries no such resource, a drawn stand-in: a
 // thick dark-cyan ring on white with small black ticks inside it.

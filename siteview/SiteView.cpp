@@ -67,14 +67,36 @@ void CSiteView::placeScrollBars() {
 
 void CSiteView::resizeEvent(QResizeEvent* event) {
     placeScrollBars();
+    if (siteOpen) fitViewToClient();
     QWidget::resizeEvent(event);
 }
 
-QImage CSiteView::composePicture(QSize size) const {
+void CSiteView::setHandheldClient(QSize client) {
+    handheldClient = client;
+    fittedClient = client;
+}
+
+int32_t CSiteView::initialViewSide() const {
+    const EdgeRect c = clientRect();
+    const QSize from = handheldClient.value_or(QSize(c.width(), c.height()));
+    return std::min(from.width(), from.height());
+}
+
+void CSiteView::fitViewToClient() {
+    if (!handheldClient || handheldClient->isEmpty()) return;
+    const EdgeRect c = clientRect();
+    const QSize client(c.width(), c.height());
+    if (client == fittedClient) return;
+    fittedClient = client;
+    // Client pixels per plan pixel stay those of the handheld's size, along each axis.
+    const int64_t side = initialViewSide();
+    view.fitView(static_cast<int32_t>(side * client.width() / handheldClient->width()),
+                 static_cast<int32_t>(side * client.height() / handheldClient->height()));
+}
+
+QImage CSiteView::composePicture(QSize size, int scale) const {
     if (!size.isValid()) size = QSize(clientRect().width(), clientRect().height());
-    QImage picture(size, QImage::Format_RGB32);
-    paintSiteMap(picture, sceneOf(*this, view, services.store, cursorBitmap));
-    return picture;
+    return composeSiteMap(size, scale, sceneOf(*this, view, services.store, cursorBitmap));
 }
 
 void CSiteView::paintEvent(QPaintEvent*) {
@@ -82,9 +104,9 @@ void CSiteView::paintEvent(QPaintEvent*) {
     const QSize client(c.width(), c.height());
     QPainter screen(this);
     if (!client.isEmpty()) {
-        if (offscreen.size() != client) offscreen = QImage(client, QImage::Format_RGB32);
-        paintSiteMap(offscreen, sceneOf(*this, view, services.store, cursorBitmap));
-        screen.drawImage(0, 0, offscreen);
+        // Composed at the screen's whole-number scale, so lines and bitmaps are blocks of
+        // device pixels and texts are drawn at device resolution.
+        screen.drawImage(0, 0, composePicture(client, deviceScaleFor(devicePixelRatioF())));
     }
     // The corner between the two bars.
     screen.fillRect(QRect(c.right, c.bottom, width() - c.right, height() - c.bottom),

@@ -9,8 +9,8 @@
 #include <optional>
 #include <string>
 
-#include "ui/CommandTarget.h"
 #include "siteview/Viewport.h"
+#include "ui/CommandTarget.h"
 
 class QScrollBar;
 
@@ -82,12 +82,28 @@ public:
     // The client rectangle as the viewport's operations take it: the widget less its
     // scroll bars.
     EdgeRect clientRect() const;
+
+    // The client area the view has at the handheld's window size. Once it is set, a larger
+    // client shows more of the plan at the mapping the handheld's size has along each axis
+    // (see CViewport::fitView), and a site opened at any size starts from the handheld's
+    // square view. Without it the view is the square view of whatever size it has.
+    void setHandheldClient(QSize client);
+    // The square view's side a newly opened site starts from.
+    int32_t initialViewSide() const;
+    // Fits the viewport to the client area as it is now (nothing without a handheld client,
+    // or when the client area has not changed since the last fit).
+    void fitViewToClient();
+    // The viewport holds the handheld's square view again (a site was just opened).
+    void resetFit() {
+        if (handheldClient) fittedClient = *handheldClient;
+    }
     // The room the scroll bars take: the vertical bar's width, the horizontal bar's height.
     QSize scrollBarExtent() const;
 
     // The picture exactly as the widget shows it, at the given size (the client area's
-    // size when none is given); the snapshot writer and the tests use it.
-    QImage composePicture(QSize size = QSize()) const;
+    // size when none is given) and whole-number device scale; the snapshot writer and the
+    // tests use it.
+    QImage composePicture(QSize size = QSize(), int scale = 1) const;
 
     // ---- commands: 32771 open, 32772 save, 32774 zoom in, 32775 zoom out, 32780 place ----
     bool handlesCommand(int id) const override;
@@ -135,11 +151,13 @@ private:
     CViewport& view;
     SiteViewServices services;
     QImage cursorBitmap;
-    QImage offscreen; // kept between paints so it is not reallocated every time
     QScrollBar* hBar;
     QScrollBar* vBar;
     std::function<void()> saveSite;
     std::function<void()> locationInfo;
+
+    std::optional<QSize> handheldClient;
+    QSize fittedClient; // the client area the viewport was last fitted to
 
     // A left press waiting to become a tap (released) or a tap-and-hold (timer).
     QTimer holdTimer;

@@ -6,13 +6,13 @@
 #include <QScrollBar>
 #include <QSignalBlocker>
 
-#include "ui/CommandTarget.h"
 #include "platform/Prompter.h"
 #include "platform/Sound.h"
 #include "scan/BoardProtocol.h"
 #include "siteview/LocationInfoDlg.h"
 #include "siteview/SiteViewOpening.h"
 #include "survey/SurveyStore.h"
+#include "ui/CommandTarget.h"
 
 namespace walkmere {
 

@@ -44,11 +44,12 @@ public:
         view.siteOpen = true;
         const int planWidth = view.floorPlan.isNull() ? 0 : view.floorPlan.width();
         const int planHeight = view.floorPlan.isNull() ? 0 : view.floorPlan.height();
-        const EdgeRect client = view.clientRect();
-        const int side = std::min(client.width(), client.height());
+        const int side = view.initialViewSide();
         CViewport& viewport = view.viewport();
         viewport.setBounds(planWidth, planHeight);
         viewport.initView(side, side);
+        view.resetFit();
+        view.fitViewToClient();
         view.setScrollRanges(planWidth, planHeight);
     }
 

@@ -46,6 +46,25 @@ void CViewport::initView(int32_t width, int32_t height) {
     centreY_ = height / 2;
 }
 
+void CViewport::fitView(int32_t extentX, int32_t extentY) {
+    if (extentX < 0 || extentY < 0) return;
+    const int32_t homeX = halfway(homeLeft, homeRight), homeY = halfway(homeTop, homeBottom);
+    int32_t viewX = extentX, viewY = extentY;
+    for (int z = zoom_; z > 1; z /= 2) {
+        viewX /= 2;
+        viewY /= 2;
+    }
+    auto fit = [](int32_t& low, int32_t& high, int32_t middle, int32_t extent) {
+        if (high - low == extent) return;
+        low = sat32(int64_t{middle} - extent / 2);
+        high = sat32(int64_t{low} + extent);
+    };
+    fit(homeLeft, homeRight, homeX, extentX);
+    fit(homeTop, homeBottom, homeY, extentY);
+    fit(viewLeft, viewRight, centreX_, viewX);
+    fit(viewTop, viewBottom, centreY_, viewY);
+}
+
 void CViewport::zoomIn() {
     if (zoom_ >= kMaxZoom) return;
     if (zoom_ == 1) {

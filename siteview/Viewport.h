@@ -54,6 +54,13 @@ public:
     // Home view and view (0, width, 0, height); centre at the middle.
     void initView(int32_t width, int32_t height);
 
+    // A client area larger than the handheld's shows more of the plan, never a more stretched
+    // one: the view at 100 % becomes extentX by extentY plan pixels about the middle of the
+    // home view (which zoom 1 returns to), and the current view that extent halved once per
+    // zoom step, about the centre. The centre stays. Fitting the extents the view already
+    // has changes nothing.
+    void fitView(int32_t extentX, int32_t extentY);
+
     // Halves the extent about the centre; does nothing at kMaxZoom.
     void zoomIn();
     // Doubles the extent about the centre, clamped to the plan; back at zoom 1 the saved

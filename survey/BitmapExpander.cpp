@@ -7,6 +7,8 @@
 #include <limits>
 #include <unistd.h>
 
+#include "platform/ByteOrder.h"
+
 namespace walkmere {
 
 FloorPlanBlockHeader FloorPlanBlockHeader::parse(const uint8_t* bytes) {

@@ -7,17 +7,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/ByteOrder.h"
+
 namespace walkmere {
 
 namespace {
-
-uint16_t le16(const uint8_t* p) {
-    return static_cast<uint16_t>(p[0] | (p[1] << 8));
-}
-uint32_t le32(const uint8_t* p) {
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-           (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
 
 // The largest info header of the known versions (BITMAPV5HEADER).
 constexpr uint32_t kLargestInfoSize = 124;
@@ -94,25 +88,25 @@ BmpCheck checkBmp(const uint8_t* data, size_t size, uint64_t totalSize) {
         return refuse(check, "not a bitmap file");
 
     BmpInfo info;
-    info.fileSize = le32(data + 2);
-    info.pixelOffset = le32(data + 10);
+    info.fileSize = readLe32(data + 2);
+    info.pixelOffset = readLe32(data + 10);
     const uint8_t* ih = data + BmpInfo::kFileHeaderSize;
-    info.infoSize = le32(ih);
+    info.infoSize = readLe32(ih);
     if (info.infoSize == BmpInfo::kCoreInfoSize) {
         if (size < BmpInfo::kFileHeaderSize + BmpInfo::kCoreInfoSize)
             return refuse(check, "bitmap header cut short");
-        info.width = le16(ih + 4);
-        info.height = le16(ih + 6);
-        info.planes = le16(ih + 8);
-        info.bitCount = le16(ih + 10);
+        info.width = readLe16(ih + 4);
+        info.height = readLe16(ih + 6);
+        info.planes = readLe16(ih + 8);
+        info.bitCount = readLe16(ih + 10);
     } else {
         if (size < BmpInfo::kFileHeaderSize + kInfoHeaderSize)
             return refuse(check, "bitmap header cut short");
-        info.width = static_cast<int32_t>(le32(ih + 4));
-        info.height = static_cast<int32_t>(le32(ih + 8));
-        info.planes = le16(ih + 12);
-        info.bitCount = le16(ih + 14);
-        info.compression = le32(ih + 16);
+        info.width = static_cast<int32_t>(readLe32(ih + 4));
+        info.height = static_cast<int32_t>(readLe32(ih + 8));
+        info.planes = readLe16(ih + 12);
+        info.bitCount = readLe16(ih + 14);
+        info.compression = readLe32(ih + 16);
     }
     check.info = info;
 
@@ -146,7 +140,7 @@ BmpExtent bmpExtent(const uint8_t* data, size_t size) {
     if (size >= 2 && (data[0] != 'B' || data[1] != 'M'))
         return decided(Verdict::Refused, "not a bitmap file");
     if (size < BmpInfo::kFileHeaderSize + 4) return extent;
-    const uint32_t infoSize = le32(data + BmpInfo::kFileHeaderSize);
+    const uint32_t infoSize = readLe32(data + BmpInfo::kFileHeaderSize);
     if (size < BmpInfo::kFileHeaderSize +
                    (infoSize == BmpInfo::kCoreInfoSize ? BmpInfo::kCoreInfoSize : kInfoHeaderSize))
         return extent;

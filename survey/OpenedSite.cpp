@@ -1,7 +1,7 @@
 #include "survey/OpenedSite.h"
 
-#include "survey/BitmapExpander.h"
 #include "platform/RegularFile.h"
+#include "survey/BitmapExpander.h"
 #include "survey/SurveyStore.h"
 
 #include <cerrno>
@@ -12,7 +12,6 @@
 namespace walkmere {
 
 namespace {
-
 
 SiteOpenResult refusedWith(SiteFileProblem problem, std::string text) {
     SiteOpenResult result;

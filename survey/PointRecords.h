@@ -5,6 +5,8 @@
 #include <cstring>
 #include <string>
 
+#include "platform/ByteOrder.h"
+
 namespace walkmere {
 
 enum PointKind : uint8_t {
@@ -36,37 +38,23 @@ inline constexpr uint16_t kMaxReadingsPerPoint = 32;
 struct PointRecord {
     std::array<uint8_t, kPointRecordSize> bytes{};
 
-    int32_t x() const { return static_cast<int32_t>(u32(0)); }
-    int32_t y() const { return static_cast<int32_t>(u32(4)); }
+    int32_t x() const { return static_cast<int32_t>(readLe32(bytes.data())); }
+    int32_t y() const { return static_cast<int32_t>(readLe32(bytes.data() + 4)); }
     std::string label() const {
         const char* s = reinterpret_cast<const char*>(bytes.data() + 8);
         return std::string(s, strnlen(s, 32));
     }
-    uint16_t readingCount() const { return static_cast<uint16_t>(bytes[40] | (bytes[41] << 8)); }
+    uint16_t readingCount() const { return readLe16(bytes.data() + 40); }
     uint8_t kind() const { return bytes[70]; }
 
-    void setX(int32_t v) { put32(0, static_cast<uint32_t>(v)); }
-    void setY(int32_t v) { put32(4, static_cast<uint32_t>(v)); }
+    void setX(int32_t v) { writeLe32(bytes.data(), static_cast<uint32_t>(v)); }
+    void setY(int32_t v) { writeLe32(bytes.data() + 4, static_cast<uint32_t>(v)); }
     void setLabel(const std::string& s) {
         std::memset(bytes.data() + 8, 0, 32);
         std::memcpy(bytes.data() + 8, s.data(), s.size() < 31 ? s.size() : 31);
     }
-    void setReadingCount(uint16_t n) {
-        bytes[40] = static_cast<uint8_t>(n & 0xFF);
-        bytes[41] = static_cast<uint8_t>(n >> 8);
-    }
+    void setReadingCount(uint16_t n) { writeLe16(bytes.data() + 40, n); }
     void setKind(uint8_t k) { bytes[70] = k; }
-
-private:
-    uint32_t u32(size_t o) const {
-        return static_cast<uint32_t>(bytes[o]) | (static_cast<uint32_t>(bytes[o + 1]) << 8) |
-               (static_cast<uint32_t>(bytes[o + 2]) << 16) |
-               (static_cast<uint32_t>(bytes[o + 3]) << 24);
-    }
-    void put32(size_t o, uint32_t v) {
-        for (int i = 0; i < 4; ++i)
-            bytes[o + i] = static_cast<uint8_t>(v >> (8 * i));
-    }
 };
 
 // One access point heard at a survey point, 41 bytes:
@@ -78,7 +66,7 @@ struct ApReading {
     std::array<uint8_t, kReadingSize> bytes{};
 
     uint8_t channel() const { return bytes[0]; }
-    int16_t rssi256() const { return static_cast<int16_t>(bytes[1] | (bytes[2] << 8)); }
+    int16_t rssi256() const { return static_cast<int16_t>(readLe16(bytes.data() + 1)); }
     int rssiDbm() const { return rssi256() / 256; } // truncates toward zero
     const uint8_t* mac() const { return bytes.data() + 3; }
     std::string ssid() const {
@@ -87,10 +75,7 @@ struct ApReading {
     }
 
     void setChannel(uint8_t c) { bytes[0] = c; }
-    void setRssi256(int16_t v) {
-        bytes[1] = static_cast<uint8_t>(static_cast<uint16_t>(v) & 0xFF);
-        bytes[2] = static_cast<uint8_t>(static_cast<uint16_t>(v) >> 8);
-    }
+    void setRssi256(int16_t v) { writeLe16(bytes.data() + 1, static_cast<uint16_t>(v)); }
     void setMac(const uint8_t m[6]) { std::memcpy(bytes.data() + 3, m, 6); }
     void setSsid(const std::string& s) {
         std::memset(bytes.data() + 9, 0, 32);

@@ -3,16 +3,10 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/ByteOrder.h"
 #include "survey/FileOps.h"
 
 namespace walkmere {
-
-namespace {
-uint32_t le32(const uint8_t* p) {
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-           (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
-} // namespace
 
 CPointsReader::CPointsReader(int fd, uint64_t pointsOffset, size_t bufferSize)
     : fd(fd), sectionOffset(pointsOffset), buffer(bufferSize < 256 ? 256 : bufferSize),
@@ -56,8 +50,8 @@ CPointsReader::Status CPointsReader::open() {
         done = true;
         return state = Status::NoSection;
     }
-    recordSize = le32(head);
-    readingBytes = le32(head + 4);
+    recordSize = readLe32(head);
+    readingBytes = readLe32(head + 4);
     if (recordSize != kPointRecordSize || readingBytes != kReadingSize) {
         done = true;
         return state = Status::BadSizes;
@@ -141,8 +135,8 @@ std::string PointsDamage::describe() const {
 
 int repairPointsTail(int fd, const PointsTail& tail) {
     if (tail.readingsCut) {
-        const uint8_t count[2] = {static_cast<uint8_t>(tail.present & 0xFF),
-                                  static_cast<uint8_t>(tail.present >> 8)};
+        uint8_t count[2];
+        writeLe16(count, tail.present);
         if (int error = writeAllAt(fd, count, sizeof count, tail.cutRecordOffset + 40))
             return error;
     }

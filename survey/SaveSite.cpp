@@ -8,10 +8,10 @@
 #include <filesystem>
 #include <vector>
 
-#include "platform/Prompter.h"
-#include "survey/FileOps.h"
 #include "platform/OwnedFd.h"
+#include "platform/Prompter.h"
 #include "platform/RegularFile.h"
+#include "survey/FileOps.h"
 #include "survey/SurveyStore.h"
 #include "survey/TempFile.h"
 
@@ -32,13 +32,6 @@ int flushFolderOf(const std::string& target) {
 }
 
 } // namespace
-
-bool isSameFile(const std::string& current, const std::string& chosen) {
-    if (current == chosen) return true;
-    struct stat a, b;
-    if (::stat(current.c_str(), &a) != 0 || ::stat(chosen.c_str(), &b) != 0) return false;
-    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
-}
 
 int copySiteFile(const std::string& source, const std::string& destination) {
     // A link gets the copy in the file it names; a device or FIFO is never replaced.
@@ -91,7 +84,7 @@ SaveOutcome runSaveFlow(CSurveyStore& store, IPrompter& prompter, const std::str
     if (!chosen) return SaveOutcome::Cancelled;
 
     // Copying a file onto itself would empty it; the file already holds the whole survey.
-    if (isSameFile(store.sitePath(), *chosen)) return SaveOutcome::SameFile;
+    if (sameFile(store.sitePath(), *chosen)) return SaveOutcome::SameFile;
 
     if (copySiteFile(store.sitePath(), *chosen) != 0) {
         prompter.showMessage(kCouldNotCopyText, kSaveCaption);

@@ -16,12 +16,6 @@ inline constexpr const char* kSaveSiteExtension = ".kvs";
 inline constexpr const char* kCouldNotCopyText = "Could not copy file.";
 inline constexpr const char* kSaveCaption = "Kivo";
 
-// True when `chosen` names the file at `current`: the same spelling letter for letter, or
-// another spelling of it ("./a/../site.kvs", a symbolic link, a hard link), that is both
-// exist and are the same file on the same device. A name that differs only in letter case
-// is another file unless the file system says otherwise.
-bool isSameFile(const std::string& current, const std::string& chosen);
-
 // Copies `source` over `destination` so that the destination is never half written: the
 // bytes go into a new temporary file in the destination's folder, which is flushed and
 // then renamed over the destination; the folder is flushed last. A destination that is a

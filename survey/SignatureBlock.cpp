@@ -13,6 +13,15 @@ namespace walkmere {
 
 using namespace signature;
 
+namespace {
+
+// Pixel column x's bit in its byte.
+uint8_t columnBit(int x) {
+    return static_cast<uint8_t>(0x80u >> (x % 8));
+}
+
+} // namespace
+
 std::array<uint8_t, kBlockSize> buildSignatureBlock(const BlankPixelTest& isBlankPixel) {
     std::array<uint8_t, kBlockSize> block{};
     for (int y = 0; y < kRows; ++y) {
@@ -23,10 +32,16 @@ std::array<uint8_t, kBlockSize> buildSignatureBlock(const BlankPixelTest& isBlan
         }
         // The row starts all ink; byte 25 stays 0.
         for (int x = 0; x < kPadWidth; ++x) {
-            if (isBlankPixel(x, y)) row[x / 8] |= static_cast<uint8_t>(0x80u >> (x % 8));
+            if (isBlankPixel(x, y)) row[x / 8] |= columnBit(x);
         }
     }
     return block;
+}
+
+std::optional<bool> signaturePixelIsBlank(std::span<const uint8_t> block, int x, int y) {
+    const size_t rowStart = static_cast<size_t>(y) * kRowBytes;
+    if (rowStart + kRowBytes > block.size()) return std::nullopt;
+    return (block[rowStart + static_cast<size_t>(x / 8)] & columnBit(x)) != 0;
 }
 
 bool writeSignature(CSurveyStore& store, IPrompter& prompter, const BlankPixelTest& isBlankPixel) {

@@ -3,6 +3,8 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
+#include <span>
 
 namespace walkmere {
 
@@ -27,6 +29,10 @@ using BlankPixelTest = std::function<bool(int x, int y)>;
 
 // The 2600 bytes of the block for a pad.
 std::array<uint8_t, signature::kBlockSize> buildSignatureBlock(const BlankPixelTest& isBlankPixel);
+
+// Whether the block's pixel at column x (0 to 199), row y (0 to 99) is blank; nothing for a
+// row that a block cut short lacks.
+std::optional<bool> signaturePixelIsBlank(std::span<const uint8_t> block, int x, int y);
 
 // Writes the signature block of the store's site file in one write and flushes it. A file
 // that cannot be opened is reported by the store; a failed write or flush, or a header

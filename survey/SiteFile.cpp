@@ -1,8 +1,10 @@
 #include "survey/SiteFile.h"
 
+#include "platform/ByteOrder.h"
+#include "platform/RegularFile.h"
 #include "survey/PointRecords.h"
 #include "survey/PointsReader.h"
-#include "platform/RegularFile.h"
+#include "survey/PointsWalk.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -14,11 +16,6 @@
 namespace walkmere {
 
 namespace {
-
-uint32_t le32(const uint8_t* p) {
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-           (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
 
 SiteValidation refused(SiteFileProblem problem, std::string text) {
     SiteValidation v;
@@ -43,21 +40,18 @@ SiteValidation readFailure(ssize_t got) {
 // Walks the points section (the head is checked already) to the end. Only a count that no
 // commit writes is refused here: the end of a write cut short is the store's to repair.
 std::optional<SiteValidation> checkPoints(int fd, const SiteLayout& layout) {
-    CPointsReader reader(fd, layout.header.pointsOffset());
-    PointsEntry entry;
-    while (reader.next(entry)) {
-    }
-    switch (reader.status()) {
+    const PointsWalkEnd end = walkPointsSection(fd, layout.header.pointsOffset(), {});
+    switch (end.status) {
     case CPointsReader::Status::End:
         return std::nullopt;
     case CPointsReader::Status::Damaged: {
-        SiteValidation v = refused(SiteFileProblem::Damaged, damagedPointsText(reader.damage()));
+        SiteValidation v = refused(SiteFileProblem::Damaged, damagedPointsText(end.damage));
         v.layout = layout;
-        v.pointsDamage = reader.damage();
+        v.pointsDamage = end.damage;
         return v;
     }
     case CPointsReader::Status::ReadError:
-        return systemFailure(reader.error());
+        return systemFailure(end.error);
     default: // the head was read a moment ago
         return readFailure(0);
     }
@@ -123,8 +117,8 @@ SiteValidation validateSiteFile(int fd) {
     uint8_t sizes[kPointsSectionHead];
     if (ssize_t n = readFullyAt(fd, sizes, sizeof sizes, pointsOffset); n != sizeof sizes)
         return readFailure(n);
-    const uint32_t recordSize = le32(sizes);
-    const uint32_t readingSize = le32(sizes + 4);
+    const uint32_t recordSize = readLe32(sizes);
+    const uint32_t readingSize = readLe32(sizes + 4);
     if (recordSize != kPointRecordSize || readingSize != kReadingSize)
         return damaged("points section gives record sizes " + std::to_string(recordSize) + " and " +
                        std::to_string(readingSize) + " instead of 71 and 41.");
@@ -144,7 +138,7 @@ SiteValidation validateSiteFile(int fd) {
     if (ssize_t n = readFullyAt(fd, blockLength, sizeof blockLength, bitmapOffset);
         n != sizeof blockLength)
         return readFailure(n);
-    layout.planBlockLength = le32(blockLength);
+    layout.planBlockLength = readLe32(blockLength);
 
     SiteValidation v;
     v.layout = layout;

@@ -2,6 +2,7 @@
 
 #include "platform/OwnedFd.h"
 #include "survey/PointsReader.h"
+#include "survey/SignatureBlock.h"
 #include "survey/SiteHeader.h"
 
 #include <cstdint>
@@ -21,7 +22,7 @@ inline constexpr const char* kObsoleteSiteFileText =
 inline constexpr const char* kFileInUseText = "The file is in use by another program.";
 
 // The signature block: 100 rows of 26 bytes.
-inline constexpr uint32_t kSignatureBlockSize = 2600;
+inline constexpr uint32_t kSignatureBlockSize = signature::kBlockSize;
 // The floor-plan block starts with its blockLength, this field included.
 inline constexpr uint32_t kPlanBlockLengthSize = 4;
 

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "platform/ByteOrder.h"
+
 namespace walkmere {
 
 // The header at the start of a site file (".kvs"), little-endian:
@@ -47,7 +49,7 @@ struct SiteHeader {
 
     uint32_t headerLength() const { return u32(kLengthOffset); }
     uint32_t magic() const { return u32(kMagicOffset); }
-    uint16_t version() const { return static_cast<uint16_t>(bytes[8] | (bytes[9] << 8)); }
+    uint16_t version() const { return readLe16(bytes.data() + kVersionOffset); }
     double pixelsPerUnitX() const { return f64(kPixelsPerUnitXOffset); }
     double pixelsPerUnitY() const { return f64(kPixelsPerUnitYOffset); }
     uint32_t bitmapOffset() const { return u32(kBitmapOffsetOffset); }
@@ -58,10 +60,7 @@ struct SiteHeader {
 
     void setHeaderLength(uint32_t v) { put32(kLengthOffset, v); }
     void setMagic(uint32_t v) { put32(kMagicOffset, v); }
-    void setVersion(uint16_t v) {
-        bytes[8] = static_cast<uint8_t>(v & 0xFF);
-        bytes[9] = static_cast<uint8_t>(v >> 8);
-    }
+    void setVersion(uint16_t v) { writeLe16(bytes.data() + kVersionOffset, v); }
     void setPixelsPerUnitX(double v) { putF64(kPixelsPerUnitXOffset, v); }
     void setPixelsPerUnitY(double v) { putF64(kPixelsPerUnitYOffset, v); }
     void setBitmapOffset(uint32_t v) { put32(kBitmapOffsetOffset, v); }
@@ -73,16 +72,13 @@ struct SiteHeader {
     }
 
 private:
-    uint32_t u32(size_t o) const {
-        return static_cast<uint32_t>(bytes[o]) | (static_cast<uint32_t>(bytes[o + 1]) << 8) |
-               (static_cast<uint32_t>(bytes[o + 2]) << 16) | (static_cast<uint32_t>(bytes[o + 3]) << 24);
-    }
-    void put32(size_t o, uint32_t v) {
-        for (int i = 0; i < 4; ++i) bytes[o + i] = static_cast<uint8_t>(v >> (8 * i));
-    }
+    uint32_t u32(size_t o) const { return readLe32(bytes.data() + o); }
+    void put32(size_t o, uint32_t v) { writeLe32(bytes.data() + o, v); }
+    // A little-endian IEEE 754 double: its low word first.
     double f64(size_t o) const {
-        uint64_t v = 0;
-        for (int i = 7; i >= 0; --i) v = (v << 8) | bytes[o + i];
+        const uint64_t low = readLe32(bytes.data() + o);
+        const uint64_t high = readLe32(bytes.data() + o + 4);
+        const uint64_t v = low | high << 32;
         double d;
         std::memcpy(&d, &v, sizeof d);
         return d;
@@ -90,7 +86,8 @@ private:
     void putF64(size_t o, double d) {
         uint64_t v;
         std::memcpy(&v, &d, sizeof v);
-        for (int i = 0; i < 8; ++i) bytes[o + i] = static_cast<uint8_t>(v >> (8 * i));
+        writeLe32(bytes.data() + o, static_cast<uint32_t>(v));
+        writeLe32(bytes.data() + o + 4, static_cast<uint32_t>(v >> 32));
     }
 };
 

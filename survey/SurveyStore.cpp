@@ -9,19 +9,15 @@
 #include <cstring>
 #include <limits>
 
-#include "survey/FileOps.h"
+#include "platform/ByteOrder.h"
 #include "platform/RegularFile.h"
+#include "survey/FileOps.h"
 #include "survey/SafetyCopy.h"
 #include "survey/SiteFile.h"
 
 namespace walkmere {
 
 namespace {
-
-uint32_t le32(const uint8_t* p) {
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-           (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
 
 // Closes the site file when an operation ends, whichever way it ends.
 class SiteFileScope {
@@ -122,8 +118,8 @@ bool CSurveyStore::openSiteFile() {
                              MessageIcon::Exclamation);
         return false;
     }
-    uint32_t storedRecordSize = le32(head);
-    uint32_t storedReadingSize = le32(head + 4);
+    uint32_t storedRecordSize = readLe32(head);
+    uint32_t storedReadingSize = readLe32(head + 4);
     if (storedRecordSize != kPointRecordSize || storedReadingSize != kReadingSize) {
         ::close(fd);
         prompter.showMessage("The points section of " + path + " holds records of " +
@@ -197,33 +193,29 @@ bool CSurveyStore::loadFromOpenFile() {
     resetPoints();
     doubtfulTail.reset(); // the file itself is the truth from here on
     pointsDamage.reset();
-    CPointsReader reader(siteFile, siteHeader.pointsOffset());
-    PointsEntry e;
     bool beyondIndex = false;
-    while (reader.next(e)) {
-        if (e.fileOffset > std::numeric_limits<uint32_t>::max()) {
-            beyondIndex = true;
-            break;
-        }
-        pointOffsetValue = static_cast<uint32_t>(e.fileOffset);
-        pending = 0;
-        best = kRssiFloor;
-        for (const ApReading& r : e.readings) {
-            int dbm = r.rssi256() / 256;
-            if (dbm > best) best = static_cast<int16_t>(dbm);
-            ++pending;
-        }
-        const uint8_t kind = e.record.kind();
-        if (kind == KIND_SURVEY_POINT) {
-            entries.push_back({e.record.x(), e.record.y(), best, static_cast<uint16_t>(pending),
-                               KIND_SURVEY_POINT, pointOffsetValue});
-            ++locations;
-            readings += pending;
-        } else if (kind == KIND_DYNAMIC_AP) {
-            entries.push_back(
-                {e.record.x(), e.record.y(), kRssiFloor, 0, KIND_DYNAMIC_AP, pointOffsetValue});
-        }
-    }
+    const PointsWalkEnd end = walkPointsSection(
+        siteFile, siteHeader.pointsOffset(), [&](const PointsEntry& e, const PointSummary& point) {
+            if (e.fileOffset > std::numeric_limits<uint32_t>::max()) {
+                beyondIndex = true;
+                return false;
+            }
+            pointOffsetValue = static_cast<uint32_t>(e.fileOffset);
+            // pendingReadings() and bestRssi() give the last record read, whatever its kind.
+            pending = e.readingsPresent();
+            best = strongestRssi(e.readings);
+            const uint8_t kind = e.record.kind();
+            if (kind == KIND_SURVEY_POINT) {
+                entries.push_back({e.record.x(), e.record.y(), point.bestRssi, point.readingCount,
+                                   KIND_SURVEY_POINT, pointOffsetValue});
+                ++locations;
+                readings += point.readingCount;
+            } else if (kind == KIND_DYNAMIC_AP) {
+                entries.push_back({e.record.x(), e.record.y(), point.bestRssi, point.readingCount,
+                                   KIND_DYNAMIC_AP, pointOffsetValue});
+            }
+            return true;
+        });
 
     if (beyondIndex) {
         prompter.showMessage("The survey points of " + path +
@@ -231,18 +223,18 @@ bool CSurveyStore::loadFromOpenFile() {
                              {}, MessageIcon::Exclamation);
         return false;
     }
-    switch (reader.status()) {
+    switch (end.status) {
     case CPointsReader::Status::End:
         break;
     case CPointsReader::Status::ReadError:
         // Never cut anything on a read error: the rest of the file may be whole.
-        reportFailure("Could not read the survey points", reader.error());
+        reportFailure("Could not read the survey points", end.error);
         return false;
     case CPointsReader::Status::Damaged:
         // Opening refuses such a file; it was damaged since. The points before the damage
         // are shown, and the file is left exactly as it is.
-        pointsDamage = reader.damage();
-        prompter.showMessage(damagedPointsText(reader.damage()) +
+        pointsDamage = end.damage;
+        prompter.showMessage(damagedPointsText(end.damage) +
                                  " Only the points before it are shown, and no point can be "
                                  "added to this file.",
                              kFileErrorCaption, MessageIcon::Stop);
@@ -253,7 +245,7 @@ bool CSurveyStore::loadFromOpenFile() {
         return false;
     }
 
-    if (reader.tail().torn) repairTornTail(reader.tail());
+    if (end.tail.torn) repairTornTail(end.tail);
     return true;
 }
 

@@ -12,6 +12,7 @@
 #include "survey/HeardApList.h"
 #include "survey/PointRecords.h"
 #include "survey/PointsReader.h"
+#include "survey/PointsWalk.h"
 #include "survey/SiteHeader.h"
 
 namespace walkmere {
@@ -38,7 +39,7 @@ struct PointIndexEntry {
 // they were. Used on the user-interface thread only.
 class CSurveyStore {
 public:
-    static constexpr int16_t kRssiFloor = -100;
+    static constexpr int16_t kRssiFloor = kPointRssiFloor;
     static constexpr int64_t kNearestLimit = 1600; // 40 floor-plan pixels, squared
 
     CSurveyStore(IPrompter& prompter, ISoundPlayer& sound);

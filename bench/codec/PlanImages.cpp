@@ -5,6 +5,8 @@
 #include <cstring>
 #include <random>
 
+#include "platform/ByteOrder.h"
+
 namespace walkmere::bench {
 
 namespace {
@@ -19,10 +21,8 @@ public:
     Bitmap(int width, int height) : width(width), height(height), stride((width * 3 + 3) & ~3) {
         bytes.assign(kHeaderSize + size_t(stride) * height, 0);
         uint8_t* h = bytes.data();
-        auto put16 = [&](size_t at, uint32_t v) {
-            h[at] = uint8_t(v), h[at + 1] = uint8_t(v >> 8);
-        };
-        auto put32 = [&](size_t at, uint32_t v) { put16(at, v & 0xFFFF), put16(at + 2, v >> 16); };
+        auto put16 = [&](size_t at, uint16_t v) { writeLe16(h + at, v); };
+        auto put32 = [&](size_t at, uint32_t v) { writeLe32(h + at, v); };
         h[0] = 'B';
         h[1] = 'M';
         put32(2, uint32_t(bytes.size()));

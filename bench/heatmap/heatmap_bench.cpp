@@ -8,11 +8,12 @@
 //
 // Set WALKMERE_BENCH_KEEP=DIR to keep the site file and the map in DIR.
 
-#include "platform/Prompter.h"
-#include "platform/Sound.h"
+#include "platform/ByteOrder.h"
 #include "scan/ApRecord.h"
 #include "survey/SiteFile.h"
 #include "survey/SurveyStore.h"
+#include "testkit/RecordingSoundPlayer.h"
+#include "testkit/ScriptedPrompter.h"
 #include "tools/site/HeatmapRender.h"
 #include "tools/site/PngImage.h"
 #include "tools/site/SiteTool.h"
@@ -122,10 +123,7 @@ BENCHMARK(EncodePng)->Unit(benchmark::kMillisecond);
 void writeBmp(const std::filesystem::path& path, const RgbImage& plan) {
     const uint32_t stride = (uint32_t(plan.width) * 3 + 3) / 4 * 4;
     std::vector<uint8_t> b(54 + size_t(stride) * plan.height);
-    const auto put32 = [&](size_t at, uint32_t v) {
-        for (int i = 0; i < 4; ++i)
-            b[at + i] = uint8_t(v >> (8 * i));
-    };
+    const auto put32 = [&](size_t at, uint32_t v) { writeLe32(b.data() + at, v); };
     b[0] = 'B';
     b[1] = 'M';
     put32(2, uint32_t(b.size()));
@@ -169,8 +167,8 @@ void WholeCommand(benchmark::State& state) {
         state.SkipWithError("cannot make the site file");
         return;
     }
-    ScriptedPrompter prompter;
-    RecordingSoundPlayer sound;
+    testkit::ScriptedPrompter prompter;
+    testkit::RecordingSoundPlayer sound;
     CSurveyStore store(prompter, sound);
     store.adoptSite(site, openSiteReadOnly(site).validation.layout.header);
     const SurveyData data = survey();

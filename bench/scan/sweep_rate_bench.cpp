@@ -9,9 +9,9 @@
 // its own answers, so here the bound is 3840 / (16 * 75) = 3.2 sweeps per second.
 #include "link/SerialLink.h"
 #include "platform/Clock.h"
-#include "platform/Prompter.h"
 #include "scan/BoardProtocol.h"
 #include "scan/LiveApTable.h"
+#include "testkit/ScriptedPrompter.h"
 #include "tools/board/PseudoTerminal.h"
 #include "tools/board/Scenario.h"
 #include "tools/board/StandInBoard.h"
@@ -38,7 +38,7 @@ void SweepRate(benchmark::State& state, bool paced) {
     scenario.faults.pace = paced;
     StandInBoard board(pty->masterFd(), scenario);
 
-    ScriptedPrompter prompter;
+    testkit::ScriptedPrompter prompter;
     CLiveApTable table;
     CSerialLink link(prompter, systemClock(), nullptr);
     CBoardProtocol protocol(link, table, systemClock());
@@ -56,12 +56,14 @@ void SweepRate(benchmark::State& state, bool paced) {
     protocol.requestFirmware();
 
     // Let the identification and the first sweep pass, then time whole sweeps.
-    while (sweeps.load() < 1) std::this_thread::sleep_for(milliseconds(1));
+    while (sweeps.load() < 1)
+        std::this_thread::sleep_for(milliseconds(1));
     const int sweepsPerRun = paced ? 3 : 40;
     for (auto _ : state) {
         auto start = steady_clock::now();
         int target = sweeps.load() + sweepsPerRun;
-        while (sweeps.load() < target) std::this_thread::sleep_for(microseconds(200));
+        while (sweeps.load() < target)
+            std::this_thread::sleep_for(microseconds(200));
         state.SetIterationTime(duration<double>(steady_clock::now() - start).count());
     }
     state.SetItemsProcessed(state.iterations() * sweepsPerRun);
@@ -73,5 +75,11 @@ void SweepRate(benchmark::State& state, bool paced) {
 
 } // namespace
 
-BENCHMARK_CAPTURE(SweepRate, unpaced, false)->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(SweepRate, paced_38400, true)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(SweepRate, unpaced, false)
+    ->UseManualTime()
+    ->Iterations(5)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(SweepRate, paced_38400, true)
+    ->UseManualTime()
+    ->Iterations(3)
+    ->Unit(benchmark::kMillisecond);

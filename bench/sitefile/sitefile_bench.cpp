@@ -1,11 +1,16 @@
 // Validating a site file and walking a large survey the way the site tool does.
+#include "platform/ByteOrder.h"
+#include "platform/OwnedFd.h"
+#include "survey/BitmapExpander.h"
 #include "survey/PointRecords.h"
 #include "survey/SiteFile.h"
+#include "survey/SiteFileWriter.h"
 #include "tools/site/SiteReading.h"
 #include "tools/site/SiteTool.h"
 
 #include <benchmark/benchmark.h>
 #include <cstdio>
+#include <cstdlib>
 #include <fcntl.h>
 #include <sstream>
 #include <string>
@@ -16,43 +21,34 @@ namespace {
 
 using namespace walkmere;
 
-void put32(std::vector<uint8_t>& b, size_t at, uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-        b[at + i] = static_cast<uint8_t>(v >> (8 * i));
-}
-
 // A site with `points` survey points of 8 readings each (the floor-plan block is a bare
 // weight table: the walk does not decode it).
 std::string makeSurvey(int points) {
-    std::vector<uint8_t> b(152 + 1032 + 2600 + 8);
-    put32(b, 0, 152);
-    put32(b, 4, SiteHeader::kMagic);
-    b[8] = 4;
-    put32(b, 138, 152);
-    put32(b, 152, 1032);
-    put32(b, 142, 152 + 1032);
-    put32(b, 146, 152 + 1032 + 2600);
-    put32(b, b.size() - 8, kPointRecordSize);
-    put32(b, b.size() - 4, kReadingSize);
+    std::vector<uint8_t> section;
     for (int p = 0; p < points; ++p) {
         PointRecord r;
         r.setX(p);
         r.setY(p * 2);
         r.setLabel("TEST");
         r.setReadingCount(8);
-        b.insert(b.end(), r.bytes.begin(), r.bytes.end());
+        section.insert(section.end(), r.bytes.begin(), r.bytes.end());
         for (int i = 0; i < 8; ++i) {
             ApReading a;
             a.setChannel(static_cast<uint8_t>(1 + i));
             a.setRssi256(static_cast<int16_t>((-40 - i * 5) * 256));
             a.setSsid("survey-net-" + std::to_string(i));
-            b.insert(b.end(), a.bytes.begin(), a.bytes.end());
+            section.insert(section.end(), a.bytes.begin(), a.bytes.end());
         }
     }
+    std::vector<uint8_t> block(FloorPlanBlockHeader::kSize);
+    writeLe32(block.data(), FloorPlanBlockHeader::kSize);
+    NewSiteFile site;
+    site.points = section;
     char name[] = "/tmp/walkmere-bench-XXXXXX";
-    int fd = ::mkstemp(name);
-    if (fd < 0 || ::write(fd, b.data(), b.size()) != static_cast<ssize_t>(b.size())) std::abort();
-    ::close(fd);
+    OwnedFd fd(::mkstemp(name));
+    FdPositionalSink sink(fd.get());
+    if (!fd.valid() || writeSiteFileWithBlock(sink, block, site).status != SiteWriteStatus::Ok)
+        std::abort();
     return name;
 }
 

@@ -54,10 +54,23 @@ const QImage& floorPlan() {
     return plan;
 }
 
-void paintOnce(benchmark::State& state, bool scattered) {
-    const int w = int(state.range(0)), h = int(state.range(1)), zoomSteps = int(state.range(2));
+SiteMapScene surveyScene(const CViewport& vp, bool scattered, const QImage& cursor) {
     static const std::vector<PointIndexEntry> walk = walkedSurvey(false);
     static const std::vector<PointIndexEntry> scatter = walkedSurvey(true);
+    SiteMapScene scene;
+    scene.viewport = &vp;
+    scene.points = scattered ? scatter : walk;
+    scene.locationCount = kPoints;
+    scene.readingTotal = kPoints * 6;
+    scene.siteOpen = true;
+    scene.floorPlan = &floorPlan();
+    scene.pixelsPerUnitX = scene.pixelsPerUnitY = 12.5;
+    scene.cursor = &cursor;
+    return scene;
+}
+
+void paintOnce(benchmark::State& state, bool scattered) {
+    const int w = int(state.range(0)), h = int(state.range(1)), zoomSteps = int(state.range(2));
     const QImage cursor = siteCursorImage();
 
     CViewport vp;
@@ -68,15 +81,7 @@ void paintOnce(benchmark::State& state, bool scattered) {
     for (int i = 0; i < zoomSteps; ++i)
         vp.zoomIn();
 
-    SiteMapScene scene;
-    scene.viewport = &vp;
-    scene.points = scattered ? scatter : walk;
-    scene.locationCount = kPoints;
-    scene.readingTotal = kPoints * 6;
-    scene.siteOpen = true;
-    scene.floorPlan = &floorPlan();
-    scene.pixelsPerUnitX = scene.pixelsPerUnitY = 12.5;
-    scene.cursor = &cursor;
+    const SiteMapScene scene = surveyScene(vp, scattered, cursor);
 
     QImage picture(w, h, QImage::Format_RGB32);
     for (auto _ : state) {
@@ -85,8 +90,36 @@ void paintOnce(benchmark::State& state, bool scattered) {
     }
 }
 
+// The site view filling a window: the view's extent is the handheld's mapping carried over
+// to the larger client (a 227-pixel square of plan on the 227 x 255 client), and the picture
+// is composed at the UI scale with its texts drawn at device resolution.
+void windowPaint(benchmark::State& state, bool scattered) {
+    const int w = int(state.range(0)), h = int(state.range(1)), scale = int(state.range(2));
+    const QImage cursor = siteCursorImage();
+    const int logicalW = w / scale, logicalH = h / scale;
+
+    CViewport vp;
+    vp.setBounds(kPlanW, kPlanH);
+    vp.initView(227, 227);
+    vp.setCentreX(kPlanW / 2);
+    vp.setCentreY(kPlanH / 2);
+    vp.fitView(logicalW, 227 * logicalH / 255);
+
+    const SiteMapScene scene = surveyScene(vp, scattered, cursor);
+    for (auto _ : state) {
+        const QImage picture = composeSiteMap(QSize(logicalW, logicalH), scale, scene);
+        benchmark::DoNotOptimize(picture.constBits());
+    }
+}
+
 void BM_SiteMapWalk(benchmark::State& state) {
     paintOnce(state, false);
+}
+void BM_WindowWalk(benchmark::State& state) {
+    windowPaint(state, false);
+}
+void BM_WindowScatter(benchmark::State& state) {
+    windowPaint(state, true);
 }
 void BM_SiteMapScatter(benchmark::State& state) {
     paintOnce(state, true);
@@ -103,6 +136,16 @@ BENCHMARK(BM_SiteMapScatter)
     ->Args({240, 268, 0})
     ->Args({240, 268, 3})
     ->Args({1920, 1080, 0})
+    ->Unit(benchmark::kMillisecond);
+
+// Arguments: device width, device height, UI scale.
+BENCHMARK(BM_WindowWalk)
+    ->Args({1920, 1080, 1})
+    ->Args({1920, 1080, 3})
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WindowScatter)
+    ->Args({1920, 1080, 1})
+    ->Args({1920, 1080, 3})
     ->Unit(benchmark::kMillisecond);
 
 } // namespace

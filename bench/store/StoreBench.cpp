@@ -8,18 +8,19 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
+#include "platform/OwnedFd.h"
 #include "survey/PointsReader.h"
 #include "survey/SiteFile.h"
+#include "survey/SiteFileWriter.h"
 #include "survey/SurveyStore.h"
+#include "testkit/RecordingSoundPlayer.h"
+#include "testkit/ScriptedPrompter.h"
 
 namespace walkmere {
 namespace {
-
-constexpr uint32_t kPointsAt = 152 + 2600;
 
 class BenchDir {
 public:
@@ -39,30 +40,17 @@ public:
     std::filesystem::path root;
 };
 
-SiteHeader header() {
-    SiteHeader h;
-    h.setHeaderLength(152);
-    h.setMagic(SiteHeader::kMagic);
-    h.setVersion(4);
-    h.setPointsOffset(kPointsAt);
-    h.setSignatureOffset(152);
-    return h;
-}
-
-// A site whose points section holds `points` survey points of `readingsEach` readings.
-void writeSurvey(const std::filesystem::path& path, int points, int readingsEach) {
-    SiteHeader h = header();
-    std::vector<uint8_t> b(h.bytes.begin(), h.bytes.end());
-    b.resize(kPointsAt, 0);
-    const uint8_t head[8] = {71, 0, 0, 0, 41, 0, 0, 0};
-    b.insert(b.end(), head, head + 8);
+// A site whose points section holds `points` survey points of `readingsEach` readings,
+// with no floor plan; returns its header.
+SiteHeader writeSurvey(const std::filesystem::path& path, int points, int readingsEach) {
+    std::vector<uint8_t> section;
     for (int n = 0; n < points; ++n) {
         PointRecord p;
         p.setX(n % 4000);
         p.setY(n / 4000);
         p.setLabel("TEST");
         p.setReadingCount(static_cast<uint16_t>(readingsEach));
-        b.insert(b.end(), p.bytes.begin(), p.bytes.end());
+        section.insert(section.end(), p.bytes.begin(), p.bytes.end());
         for (int j = 0; j < readingsEach; ++j) {
             ApReading r;
             r.setChannel(static_cast<uint8_t>(1 + j));
@@ -70,22 +58,27 @@ void writeSurvey(const std::filesystem::path& path, int points, int readingsEach
             const uint8_t mac[6] = {0, 1, 2, 3, uint8_t(n), uint8_t(j)};
             r.setMac(mac);
             r.setSsid("bench");
-            b.insert(b.end(), r.bytes.begin(), r.bytes.end());
+            section.insert(section.end(), r.bytes.begin(), r.bytes.end());
         }
     }
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));
+    NewSiteFile site;
+    site.points = section;
+    OwnedFd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+    FdPositionalSink sink(fd.get());
+    const SiteWriteResult written = writeSiteFileWithBlock(sink, {}, site);
+    if (!fd.valid() || written.status != SiteWriteStatus::Ok) std::abort();
+    return written.header;
 }
 
 void BM_LoadPoints(benchmark::State& state) {
     const int points = static_cast<int>(state.range(0));
     BenchDir dir;
     const auto path = dir.root / "site.kvs";
-    writeSurvey(path, points, 10);
-    ScriptedPrompter prompter;
-    RecordingSoundPlayer sound;
+    const SiteHeader h = writeSurvey(path, points, 10);
+    testkit::ScriptedPrompter prompter;
+    testkit::RecordingSoundPlayer sound;
     CSurveyStore store(prompter, sound);
-    store.adoptSite(path.string(), header());
+    store.adoptSite(path.string(), h);
     store.loadPoints(); // warm the page cache
     for (auto _ : state) {
         if (!store.loadPoints() || store.locationCount() != points) {
@@ -104,10 +97,10 @@ void BM_WalkPoints(benchmark::State& state) {
     const int points = static_cast<int>(state.range(0));
     BenchDir dir;
     const auto path = dir.root / "site.kvs";
-    writeSurvey(path, points, 10);
+    const SiteHeader h = writeSurvey(path, points, 10);
     int fd = ::open(path.c_str(), O_RDONLY);
     for (auto _ : state) {
-        CPointsReader reader(fd, kPointsAt);
+        CPointsReader reader(fd, h.pointsOffset());
         PointsEntry e;
         int n = 0;
         while (reader.next(e))
@@ -142,11 +135,11 @@ BENCHMARK(BM_ValidateSiteFile)->Arg(100000)->Unit(benchmark::kMillisecond);
 void BM_CommitPoint(benchmark::State& state) {
     BenchDir dir;
     const auto path = dir.root / "site.kvs";
-    writeSurvey(path, 0, 0);
-    ScriptedPrompter prompter;
-    RecordingSoundPlayer sound;
+    const SiteHeader h = writeSurvey(path, 0, 0);
+    testkit::ScriptedPrompter prompter;
+    testkit::RecordingSoundPlayer sound;
     CSurveyStore store(prompter, sound);
-    store.adoptSite(path.string(), header());
+    store.adoptSite(path.string(), h);
     store.loadPoints();
     std::vector<ApRecord> aps(10);
     for (int j = 0; j < 10; ++j) {

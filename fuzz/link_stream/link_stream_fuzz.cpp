@@ -12,9 +12,9 @@
 
 #include "link/FrameAssembler.h"
 #include "link/PacketHandler.h"
-#include "platform/Clock.h"
 #include "scan/BoardProtocol.h"
 #include "scan/LiveApTable.h"
+#include "testkit/ManualClock.h"
 
 namespace {
 
@@ -63,7 +63,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     NullFrameQueue queue;
     CLiveApTable table;
-    ManualClock clock;
+    testkit::ManualClock clock;
     CBoardProtocol protocol(queue, table, clock);
     if (splitCount > 0) table.setSettleCount(static_cast<int16_t>(splits[0] % 8));
     int notified = 0;

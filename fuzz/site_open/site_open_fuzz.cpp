@@ -16,14 +16,15 @@
 #include <string>
 #include <vector>
 
-#include "platform/Prompter.h"
-#include "platform/Sound.h"
 #include "scan/ApRecord.h"
 #include "survey/BmpInfo.h"
+#include "survey/FileOps.h"
+#include "survey/OpenedSite.h"
 #include "survey/PointRecords.h"
 #include "survey/SiteFile.h"
-#include "survey/OpenedSite.h"
 #include "survey/SurveyStore.h"
+#include "testkit/RecordingSoundPlayer.h"
+#include "testkit/ScriptedPrompter.h"
 
 namespace {
 
@@ -47,13 +48,7 @@ const std::string& workFolder() {
 
 void writeSite(const std::string& path, const uint8_t* data, size_t size) {
     int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    if (fd < 0) __builtin_trap();
-    size_t done = 0;
-    while (done < size) {
-        ssize_t n = write(fd, data + done, size - done);
-        if (n <= 0) __builtin_trap();
-        done += static_cast<size_t>(n);
-    }
+    if (fd < 0 || writeAllAt(fd, data, size, 0) != 0) __builtin_trap();
     close(fd);
 }
 
@@ -113,8 +108,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
     }
 
-    ScriptedPrompter prompter;
-    RecordingSoundPlayer sound;
+    testkit::ScriptedPrompter prompter;
+    testkit::RecordingSoundPlayer sound;
     CSurveyStore store(prompter, sound);
     {
         SiteOpenResult opened = openSiteForSurvey(path, store);
@@ -165,8 +160,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const Counters reloaded = Counters::of(store);
     if (!(kept == reloaded)) __builtin_trap();
 
-    ScriptedPrompter freshPrompter;
-    RecordingSoundPlayer freshSound;
+    testkit::ScriptedPrompter freshPrompter;
+    testkit::RecordingSoundPlayer freshSound;
     CSurveyStore fresh(freshPrompter, freshSound);
     fresh.adoptSite(path, store.header());
     if (!fresh.loadPoints()) __builtin_trap();

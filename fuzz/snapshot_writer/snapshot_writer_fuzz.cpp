@@ -11,13 +11,14 @@
 #include <vector>
 
 #include "app/JpegWriter.h"
+#include "platform/ByteOrder.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace walkmere;
     if (size < 6) return 0;
     Capture capture;
-    capture.width = (data[0] | (data[1] << 8)) % 601;
-    capture.height = (data[2] | (data[3] << 8)) % 601;
+    capture.width = readLe16(data) % 601;
+    capture.height = readLe16(data + 2) % 601;
     const int quality = data[4] % 101;
     const uint8_t mode = data[5];
     size_t at = 6;

@@ -11,14 +11,15 @@
 #include <QToolButton>
 
 #include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
 #include "app/OptionsDlg.h"
-#include "platform/Prompter.h"
 #include "scan/LiveApTable.h"
 #include "siteview/RssiColour.h"
 #include "siteview/Viewport.h"
+#include "testkit/ScriptedPrompter.h"
 
 namespace walkmere {
 namespace {
@@ -53,7 +54,7 @@ protected:
 
     CViewport viewport;
     CLiveApTable table;
-    ScriptedPrompter prompter;
+    testkit::ScriptedPrompter prompter;
 };
 
 TEST_F(OptionsDialog, OpensWithTheCurrentSettings) {
@@ -105,11 +106,17 @@ TEST_F(OptionsDialog, SwitchChangesOutliveCancel) {
 }
 
 struct Refusal {
+    const char* name; // of the test case
     const char* settle;
     const char* decertify;
     const char* deleteTime;
     const char* message;
 };
+
+void PrintTo(const Refusal& r, std::ostream* os) {
+    *os << "settle \"" << r.settle << "\", decertify \"" << r.decertify << "\", delete \""
+        << r.deleteTime << "\"";
+}
 
 class OptionsRefusal : public OptionsDialog, public ::testing::WithParamInterface<Refusal> {};
 
@@ -128,17 +135,23 @@ TEST_P(OptionsRefusal, KeepsTheDialogOpenAndStoresNothing) {
 
 INSTANTIATE_TEST_SUITE_P(
     OutOfRangeOrNoNumber, OptionsRefusal,
-    ::testing::Values(Refusal{"0", "20", "20", "Please enter an integer between 1 and 10."},
-                      Refusal{"11", "20", "20", "Please enter an integer between 1 and 10."},
-                      Refusal{"4", "9", "20", "Please enter an integer between 10 and 90."},
-                      Refusal{"4", "91", "20", "Please enter an integer between 10 and 90."},
-                      Refusal{"4", "20", "9", "Please enter an integer between 10 and 90."},
-                      Refusal{"4", "20", "91", "Please enter an integer between 10 and 90."},
-                      Refusal{"99999", "20", "20", "Please enter an integer between 1 and 10."},
-                      Refusal{"", "20", "20", "Please enter an integer."},
-                      Refusal{"4", "20", "", "Please enter an integer."},
-                      // Only the first bad field is reported.
-                      Refusal{"0", "20", "91", "Please enter an integer between 1 and 10."}));
+    ::testing::Values(
+        Refusal{"SettleBelowRange", "0", "20", "20", "Please enter an integer between 1 and 10."},
+        Refusal{"SettleAboveRange", "11", "20", "20", "Please enter an integer between 1 and 10."},
+        Refusal{"DecertifyBelowRange", "4", "9", "20",
+                "Please enter an integer between 10 and 90."},
+        Refusal{"DecertifyAboveRange", "4", "91", "20",
+                "Please enter an integer between 10 and 90."},
+        Refusal{"DeleteBelowRange", "4", "20", "9", "Please enter an integer between 10 and 90."},
+        Refusal{"DeleteAboveRange", "4", "20", "91", "Please enter an integer between 10 and 90."},
+        Refusal{"SettleFarAboveRange", "99999", "20", "20",
+                "Please enter an integer between 1 and 10."},
+        Refusal{"SettleEmpty", "", "20", "20", "Please enter an integer."},
+        Refusal{"DeleteEmpty", "4", "20", "", "Please enter an integer."},
+        // Only the first bad field is reported.
+        Refusal{"OnlyTheFirstBadFieldIsReported", "0", "20", "91",
+                "Please enter an integer between 1 and 10."}),
+    [](const ::testing::TestParamInfo<Refusal>& info) { return std::string(info.param.name); });
 
 TEST_F(OptionsDialog, RefusedFieldTakesTheFocusAndCanBeMended) {
     COptionsDlg dlg(viewport, table, prompter);

@@ -59,8 +59,8 @@ protected:
         ASSERT_TRUE(app->store.loadPoints());
     }
     std::vector<PointIndexEntry> pointsInFile() {
-        ScriptedPrompter quiet;
-        RecordingSoundPlayer silent;
+        testkit::ScriptedPrompter quiet;
+        testkit::RecordingSoundPlayer silent;
         CSurveyStore reader(quiet, silent);
         reader.adoptSite(sitePath.string(), makeHeader());
         EXPECT_TRUE(reader.loadPoints());
@@ -107,8 +107,8 @@ TEST_F(FrameWithBoard, CreationOpensThePortThenAsksForFirmwareThenStartsTheTimer
 
     const auto shown = scripted.shown();
     ASSERT_GE(shown.size(), 2u);
-    EXPECT_EQ(shown[0].kind, ScriptedPrompter::Kind::WaitBegin);
-    EXPECT_EQ(shown[1].kind, ScriptedPrompter::Kind::WaitEnd);
+    EXPECT_EQ(shown[0].kind, testkit::ScriptedPrompter::Kind::WaitBegin);
+    EXPECT_EQ(shown[1].kind, testkit::ScriptedPrompter::Kind::WaitEnd);
 
     // The board's answers reach the start-up view.
     EXPECT_TRUE(waitUntil([&] { return app->board.getSerialNumber() == "A1B2C3"; }));
@@ -354,7 +354,7 @@ public:
 TEST(FrameRadioStatus, AFloodShowsOneBoxAtATimeAndNeverStopsTheWorker) {
     ensureApplication();
     ReadingPrompter prompter;
-    RecordingSoundPlayer sound;
+    testkit::RecordingSoundPlayer sound;
     AppServices app(prompter, sound, systemClock(), nullptr);
     CMainFrame frame(app);
     frame.attachToBoard();

@@ -17,9 +17,9 @@
 #include "app/AppServices.h"
 #include "app/MainFrame.h"
 #include "platform/Clock.h"
-#include "platform/Prompter.h"
-#include "platform/Sound.h"
 #include "res/Resources.h"
+#include "testkit/RecordingSoundPlayer.h"
+#include "testkit/ScriptedPrompter.h"
 
 namespace walkmere::frametest {
 
@@ -42,7 +42,7 @@ private:
 
 class LoggingPrompter final : public IPrompter {
 public:
-    LoggingPrompter(ScriptedPrompter& inner, EventLog& log) : inner(inner), log(log) {}
+    LoggingPrompter(testkit::ScriptedPrompter& inner, EventLog& log) : inner(inner), log(log) {}
     void showMessage(const std::string& text, const std::string& caption,
                      MessageIcon icon) override {
         log.add("message:" + text);
@@ -62,13 +62,13 @@ public:
     void endWaitCursor() override { inner.endWaitCursor(); }
 
 private:
-    ScriptedPrompter& inner;
+    testkit::ScriptedPrompter& inner;
     EventLog& log;
 };
 
 class LoggingSound final : public ISoundPlayer {
 public:
-    LoggingSound(RecordingSoundPlayer& inner, EventLog& log) : inner(inner), log(log) {}
+    LoggingSound(testkit::RecordingSoundPlayer& inner, EventLog& log) : inner(inner), log(log) {}
     void PlayWave(const std::string& name) override {
         log.add("async:" + name);
         inner.PlayWave(name);
@@ -83,7 +83,7 @@ public:
     }
 
 private:
-    RecordingSoundPlayer& inner;
+    testkit::RecordingSoundPlayer& inner;
     EventLog& log;
 };
 
@@ -126,8 +126,8 @@ protected:
     }
 
     EventLog events;
-    ScriptedPrompter scripted;
-    RecordingSoundPlayer recorded;
+    testkit::ScriptedPrompter scripted;
+    testkit::RecordingSoundPlayer recorded;
     LoggingPrompter prompter{scripted, events};
     LoggingSound sound{recorded, events};
     std::unique_ptr<AppServices> app;

@@ -9,10 +9,10 @@
 #include <set>
 
 #include "app/CommandBar.h"
-#include "ui/CommandTarget.h"
 #include "app/PlotraView.h"
 #include "scan/ScanView.h"
 #include "siteview/SiteView.h"
+#include "ui/CommandTarget.h"
 
 namespace walkmere {
 namespace {

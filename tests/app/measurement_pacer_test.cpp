@@ -1,6 +1,7 @@
 #include "app/MeasurementPacer.h"
 #include "scan/BoardProtocol.h"
 #include "scan/LiveApTable.h"
+#include "testkit/ManualClock.h"
 
 #include <gtest/gtest.h>
 
@@ -24,7 +25,7 @@ struct RecordingQueue : IFrameQueue {
 struct Pacing : ::testing::Test {
     RecordingQueue queue;
     CLiveApTable table;
-    ManualClock clock;
+    testkit::ManualClock clock;
     CBoardProtocol board{queue, table, clock};
     MeasurementPacer pacer;
 
@@ -40,7 +41,7 @@ struct Pacing : ::testing::Test {
 };
 
 const std::vector<uint8_t> kRequestEntry1 = {0x11, 0x12, 0x03, 0x01, 0x00, 0x1C, 0x00, 0x00, 0x01,
-                                              0x00, 0x00, 0x00, 0x00, 0x00, 0x3A, 0x11, 0x13};
+                                             0x00, 0x00, 0x00, 0x00, 0x00, 0x3A, 0x11, 0x13};
 
 } // namespace
 
@@ -68,7 +69,8 @@ TEST_F(Pacing, SweepsAreCountedOnlyWhileMeasuring) {
 TEST_F(Pacing, LoweredDecertifyTimeEndsTheMeasurementAtTheNextSweep) {
     table.setDecertifyTime(30);
     startMeasuring();
-    for (int i = 0; i < 12; ++i) tickWithSweep();
+    for (int i = 0; i < 12; ++i)
+        tickWithSweep();
     EXPECT_EQ(board.measurementDone.load(), 0);
     table.setDecertifyTime(10);
     pacer.tick(board, table); // no sweep: nothing counted

@@ -102,6 +102,13 @@ TEST(ToolbarBitmap, IconsHaveTransparentBackground) {
             << "only the gear has a hole, image " << i;
         const QImage dense = icon.pixmap(QSize(32, 32)).toImage();
         EXPECT_EQ(dense.size(), QSize(32, 32)) << "image " << i;
+        // At scale 3 the handheld's pixels, each a 3 x 3 block: no smoothing.
+        const QImage three = icon.pixmap(QSize(48, 48)).toImage();
+        ASSERT_EQ(three.size(), QSize(48, 48));
+        for (int y = 0; y < 48; ++y)
+            for (int x = 0; x < 48; ++x)
+                ASSERT_EQ(three.pixel(x, y), image.pixel(x / 3, y / 3))
+                    << i << " " << x << "," << y;
     }
     EXPECT_TRUE(toolbarIcon(-1).isNull());
     EXPECT_TRUE(toolbarIcon(kToolbarImageCount).isNull());

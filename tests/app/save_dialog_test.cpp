@@ -99,7 +99,7 @@ TEST_F(SaveCommand, TheSignatureDrawnInTheDialogReachesTheOpenFile) {
     EXPECT_EQ(signatureByte(99, 25), 0xFF);
     auto shown = prompter.shown();
     ASSERT_EQ(shown.size(), 1u);
-    EXPECT_EQ(shown[0].kind, ScriptedPrompter::Kind::SaveFile);
+    EXPECT_EQ(shown[0].kind, testkit::ScriptedPrompter::Kind::SaveFile);
     EXPECT_EQ(shown[0].request.initialName, "/as/opened.kvs");
     EXPECT_EQ(store.sitePath(), path.string());
 }

@@ -162,9 +162,7 @@ TEST(SignOffPad, WhatThePadShowsIsWhatTheBlockRecords) {
     QTest::mouseRelease(&pad, Qt::LeftButton, {}, QPoint(right, 0));
 
     const auto block = buildSignatureBlock([&](int x, int y) { return pad.IsBlankPixel(x, y); });
-    auto inkInBlock = [&](int x, int y) {
-        return (block[y * signature::kRowBytes + x / 8] & (0x80 >> (x % 8))) == 0;
-    };
+    auto inkInBlock = [&](int x, int y) { return signaturePixelIsBlank(block, x, y) == false; };
     for (int x = 0; x <= right; ++x)
         EXPECT_TRUE(inkInBlock(x, bottom)) << "column " << x << " of the bottom row";
     for (int y = 0; y <= bottom; ++y)

@@ -10,9 +10,9 @@
 #include <QWidget>
 
 #include "app/Snapshot.h"
-#include "platform/Prompter.h"
-#include "platform/Sound.h"
 #include "testkit/JpegDecode.h"
+#include "testkit/RecordingSoundPlayer.h"
+#include "testkit/ScriptedPrompter.h"
 #include "testkit/TempDir.h"
 
 namespace walkmere {
@@ -67,8 +67,8 @@ protected:
 
     testkit::TempDir home;
     testkit::TempDir pictures;
-    ScriptedPrompter prompter;
-    RecordingSoundPlayer sound;
+    testkit::ScriptedPrompter prompter;
+    testkit::RecordingSoundPlayer sound;
     std::optional<std::string> savedHome;
 };
 
@@ -83,7 +83,7 @@ TEST_F(SnapshotTest, FirstSnapshotProposesNumberOneAndLeavesTwo) {
     ASSERT_EQ(sound.played(), std::vector<std::string>{"async:CAMERA"});
     auto shown = prompter.shown();
     ASSERT_EQ(shown.size(), 3u);
-    ASSERT_EQ(shown[0].kind, ScriptedPrompter::Kind::SaveFile);
+    ASSERT_EQ(shown[0].kind, testkit::ScriptedPrompter::Kind::SaveFile);
     const FileDialogRequest& r = shown[0].request;
     EXPECT_EQ(r.initialName, "kv000001.jpg");
     EXPECT_EQ(r.defaultExtension, ".JPG");
@@ -91,8 +91,8 @@ TEST_F(SnapshotTest, FirstSnapshotProposesNumberOneAndLeavesTwo) {
     EXPECT_TRUE(r.pathMustExist);
     EXPECT_FALSE(r.promptOverwrite);
     EXPECT_FALSE(r.fileMustExist);
-    EXPECT_EQ(shown[1].kind, ScriptedPrompter::Kind::WaitBegin);
-    EXPECT_EQ(shown[2].kind, ScriptedPrompter::Kind::WaitEnd);
+    EXPECT_EQ(shown[1].kind, testkit::ScriptedPrompter::Kind::WaitBegin);
+    EXPECT_EQ(shown[2].kind, testkit::ScriptedPrompter::Kind::WaitEnd);
     EXPECT_EQ(readText(counterFile()), "2\n");
 
     testkit::DecodedJpeg jpeg = testkit::decodeJpeg(target);
@@ -145,7 +145,7 @@ TEST_F(SnapshotTest, UnwritablePathIsReportedAndTheCounterStillAdvances) {
     EXPECT_EQ(prompter.messages(), std::vector<std::string>{"Can't open file\"" + target + "\""});
     EXPECT_EQ(readText(counterFile()), "2\n");
     auto shown = prompter.shown();
-    EXPECT_EQ(shown.back().kind, ScriptedPrompter::Kind::WaitEnd);
+    EXPECT_EQ(shown.back().kind, testkit::ScriptedPrompter::Kind::WaitEnd);
 }
 
 // The current folder for the life of the object.
@@ -207,6 +207,19 @@ TEST_F(SnapshotTest, SmallViewIsPaddedWithBlack) {
         const unsigned char* px = jpeg.at(x, y);
         EXPECT_LT(px[0] + px[1] + px[2], 40) << x << "," << y;
     }
+}
+
+TEST_F(SnapshotTest, AViewLargerThanTheHandheldsIsTakenWhole) {
+    BandedView view(QSize(1000, 750));
+    std::string target = pictures.file("large.jpg").string();
+    prompter.scriptFile(target);
+    TakeSnapshot(&view, prompter, sound);
+    testkit::DecodedJpeg jpeg = testkit::decodeJpeg(target);
+    ASSERT_EQ(jpeg.width, 1000);
+    ASSERT_EQ(jpeg.height, 750);
+    EXPECT_GT(jpeg.at(900, 5)[2], 200) << "the top band across the whole width";
+    EXPECT_GT(jpeg.at(120, 120)[0], 200) << "the red square where the view has it";
+    EXPECT_GT(jpeg.at(990, 740)[1], 160) << "the bottom right corner is the view's, not black";
 }
 
 TEST(SnapshotCounter, ReadsAsAtoiDoes) {

@@ -1,7 +1,7 @@
 #include "link/SerialLink.h"
-#include "platform/Clock.h"
-#include "platform/Prompter.h"
 #include "platform/Registry.h"
+#include "testkit/ManualClock.h"
+#include "testkit/ScriptedPrompter.h"
 
 #include "link/pty_pair.h"
 
@@ -30,8 +30,8 @@ MemoryRegistry registryWith(std::initializer_list<Driver> drivers) {
 }
 
 std::string searchIn(const IRegistrySource* registry) {
-    ScriptedPrompter prompter;
-    ManualClock clock;
+    testkit::ScriptedPrompter prompter;
+    testkit::ManualClock clock;
     CSerialLink link(prompter, clock, registry);
     return link.findPortName();
 }
@@ -71,10 +71,10 @@ TEST(PortSearch, FirstQuatechWithANameInRegistryOrderWins) {
 }
 
 TEST(PortSearch, SecondSearchLooksOnlyAtTwoDigitKeysUpTo50) {
-    EXPECT_EQ(searchIn({{"51", "Socket", "COM5:"},
-                        {"5", "Socket", "COM6:"},
-                        {"Socket", "Socket", "COM7:"}}),
-              "COM1:");
+    EXPECT_EQ(
+        searchIn(
+            {{"51", "Socket", "COM5:"}, {"5", "Socket", "COM6:"}, {"Socket", "Socket", "COM7:"}}),
+        "COM1:");
     EXPECT_EQ(searchIn({{"50", "Socket high", "COM3:"}}), "COM3:");
     // Numeric order, not the registry's.
     EXPECT_EQ(searchIn({{"50", "Socket high", "COM3:"}, {"00", "Socket low", "COM2:"}}), "COM2:");
@@ -93,8 +93,8 @@ TEST(PortSearch, OpenPortOpensWhatTheSearchFound) {
     MemoryRegistry r;
     r.setString("Drivers\\Active\\04", "PnpId", "Quatech SSP-100");
     r.setString("Drivers\\Active\\04", "Name", pty.slavePath());
-    ScriptedPrompter prompter;
-    ManualClock clock;
+    testkit::ScriptedPrompter prompter;
+    testkit::ManualClock clock;
     CSerialLink link(prompter, clock, &r);
     EXPECT_TRUE(link.openPort());
     EXPECT_TRUE(link.isPortOpen());

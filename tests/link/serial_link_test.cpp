@@ -1,7 +1,7 @@
 #include "link/SerialLink.h"
-#include "platform/Clock.h"
-#include "platform/Prompter.h"
 #include "platform/SerialPort.h"
+#include "testkit/ManualClock.h"
+#include "testkit/ScriptedPrompter.h"
 
 #include "link/pty_pair.h"
 #include "testkit/TempDir.h"
@@ -99,8 +99,8 @@ protected:
     }
 
     testkit::PtyPair pty;
-    ScriptedPrompter prompter;
-    ManualClock clock{1000};
+    testkit::ScriptedPrompter prompter;
+    testkit::ManualClock clock{1000};
     CSerialLink link;
     RecordingHandler handler;
 };
@@ -319,8 +319,8 @@ TEST_F(SerialLinkOnPty, AHungUpLineIsPolledAtTheUsualPace) {
 }
 
 TEST(SerialLinkWithoutBoard, ReportsAMissingPortAndRunsOnWithoutReading) {
-    ScriptedPrompter prompter;
-    ManualClock clock;
+    testkit::ScriptedPrompter prompter;
+    testkit::ManualClock clock;
     CSerialLink link(prompter, clock, nullptr);
     RecordingHandler handler(link);
     link.setPacketHandler(&handler);
@@ -347,8 +347,8 @@ TEST(SerialLinkWithoutBoard, ReportsAMissingPortAndRunsOnWithoutReading) {
 TEST(SerialLinkWithoutBoard, ReportsAPortThatIsNotASerialLine) {
     testkit::TempDir dir;
     testkit::writeFileBytes(dir.file("plain"), {1, 2, 3});
-    ScriptedPrompter prompter;
-    ManualClock clock;
+    testkit::ScriptedPrompter prompter;
+    testkit::ManualClock clock;
     CSerialLink link(prompter, clock, nullptr);
     EXPECT_FALSE(link.openPort(dir.file("plain").string()));
     EXPECT_FALSE(link.isPortOpen());
@@ -359,8 +359,8 @@ TEST(SerialLinkWithoutBoard, ReportsAPortInUseByAnother) {
     testkit::PtyPair pty;
     SerialPort other;
     ASSERT_EQ(other.open(pty.slavePath()), SerialPort::OpenResult::Opened);
-    ScriptedPrompter prompter;
-    ManualClock clock;
+    testkit::ScriptedPrompter prompter;
+    testkit::ManualClock clock;
     CSerialLink link(prompter, clock, nullptr);
     EXPECT_FALSE(link.openPort(pty.slavePath()));
     EXPECT_EQ(prompter.messages(), std::vector<std::string>{"Cannot Open Connection To Board."});
@@ -371,8 +371,8 @@ TEST(SerialLinkLineLost, IsToldOnceAndTheSamePortIsOpenedAgainWhenItReturns) {
     const std::filesystem::path port = dir.file("board"); // as walkmere-board --link makes
     auto first = std::make_unique<testkit::PtyPair>();
     std::filesystem::create_symlink(first->slavePath(), port);
-    ScriptedPrompter prompter;
-    ManualClock clock{1000};
+    testkit::ScriptedPrompter prompter;
+    testkit::ManualClock clock{1000};
     CSerialLink link(prompter, clock, nullptr);
     RecordingHandler handler(link);
     link.setPacketHandler(&handler);

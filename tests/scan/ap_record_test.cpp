@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "scan/ApRecord.h"
+#include "scan/MacAddress.h"
 #include "scan_fakes.h"
 
 namespace walkmere {
@@ -56,6 +57,21 @@ TEST(ApRecordDecoding, MacTextIsLowerCaseHexWithoutSeparators) {
     EXPECT_EQ(r.macText(), "ffab00109ce1");
     EXPECT_TRUE(r.sameMac(r));
     EXPECT_FALSE(r.sameMac(makeRecord(0x56, 0)));
+}
+
+TEST(MacAddress, ParsedInTheFormsTheSyntaxAllows) {
+    const MacAddress mac = {0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E};
+    EXPECT_EQ(parseMac("00-1A-2B-3C-4D-5E"), mac);
+    EXPECT_EQ(parseMac("00:1a:2b:3c:4d:5e"), mac);
+    EXPECT_EQ(parseMac("001a2b3c4d5e"), mac);
+    EXPECT_FALSE(parseMac("00-1A-2B-3C-4D"));
+    EXPECT_FALSE(parseMac("00-1A-2B-3C-4D-5E-6F"));
+    EXPECT_FALSE(parseMac("00-1A:2B-3C-4D-5E"));
+    EXPECT_FALSE(parseMac("0g-1A-2B-3C-4D-5E"));
+    // The board's scenarios: separators of either kind, never none.
+    const MacSyntax separated{.bare = false, .mixedSeparators = true};
+    EXPECT_EQ(parseMac("00-1A:2B-3C-4D-5E", separated), mac);
+    EXPECT_FALSE(parseMac("001a2b3c4d5e", separated));
 }
 
 TEST(ApRecordDecoding, SsidEndsAtItsNulOrAtTheFieldsEnd) {

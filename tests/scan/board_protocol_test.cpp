@@ -5,10 +5,10 @@
 #include <utility>
 #include <vector>
 
-#include "platform/Clock.h"
 #include "scan/BoardProtocol.h"
 #include "scan/LiveApTable.h"
 #include "scan_fakes.h"
+#include "testkit/ManualClock.h"
 
 namespace walkmere {
 namespace {
@@ -37,7 +37,7 @@ protected:
 
     RecordingFrameQueue queue;
     CLiveApTable table;
-    ManualClock clock;
+    testkit::ManualClock clock;
     CBoardProtocol protocol;
     std::vector<Notice> notices;
     std::vector<size_t> framesAtNotice;

@@ -17,11 +17,11 @@
 
 #include "link/SerialLink.h"
 #include "link/pty_pair.h"
-#include "platform/Clock.h"
-#include "platform/Prompter.h"
 #include "scan/BoardProtocol.h"
 #include "scan/LiveApTable.h"
 #include "scan_fakes.h"
+#include "testkit/ManualClock.h"
+#include "testkit/ScriptedPrompter.h"
 #include "tools/board/PseudoTerminal.h"
 #include "tools/board/Scenario.h"
 #include "tools/board/StandInBoard.h"
@@ -120,8 +120,8 @@ TEST(ProtocolOverPty, StartUpAndAFirstSweep) {
 
     // A clock that stands still: board time stays 0 (every AP heard just now, age 0) and
     // the link never needs a keep-alive.
-    ManualClock clock;
-    ScriptedPrompter prompter;
+    testkit::ManualClock clock;
+    testkit::ScriptedPrompter prompter;
     CSerialLink link(prompter, clock, nullptr);
     CLiveApTable table;
     CBoardProtocol protocol(link, table, clock);
@@ -227,8 +227,8 @@ TEST(ProtocolOverPty, StartUpAndAFirstSweep) {
 // first request's 250 ms wait), not two timer ticks later.
 TEST(ProtocolOverPty, EmptyAnswersStillStartTheSweep) {
     testkit::PtyPair board;
-    ManualClock clock;
-    ScriptedPrompter prompter;
+    testkit::ManualClock clock;
+    testkit::ScriptedPrompter prompter;
     CSerialLink link(prompter, clock, nullptr);
     CLiveApTable table;
     CBoardProtocol protocol(link, table, clock);

@@ -30,6 +30,7 @@ inline ApRecord makeRecord(uint8_t id, int16_t age, int8_t rssi = -60, uint16_t 
 // The payload of the board's answer for entry `nn`: 12-byte header, then the record.
 inline Bytes entryPayload(uint8_t nn, const ApRecord& r) {
     Bytes p = {0x01, 0x00, 0x1C, 0x00, 0x00, nn, 0x00, 0x00, 0x00, 0x00, 0x00, 0x3A};
+    p.reserve(p.size() + r.bytes.size());
     p.insert(p.end(), r.bytes.begin(), r.bytes.end());
     return p;
 }

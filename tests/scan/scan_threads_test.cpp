@@ -7,10 +7,10 @@
 #include <cstring>
 #include <thread>
 
-#include "platform/Clock.h"
 #include "scan/BoardProtocol.h"
 #include "scan/LiveApTable.h"
 #include "scan_fakes.h"
+#include "testkit/ManualClock.h"
 
 namespace walkmere {
 namespace {
@@ -43,7 +43,7 @@ bool whole(const ApRecord& r) {
 TEST(ScanThreads, MergesAndReadsStayConsistent) {
     CountingFrameQueue queue;
     CLiveApTable table;
-    ManualClock clock;
+    testkit::ManualClock clock;
     CBoardProtocol protocol(queue, table, clock);
     std::atomic<int> notices{0};
     protocol.setNotifySink([&](uint32_t w, uint32_t) {

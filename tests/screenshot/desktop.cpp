@@ -19,7 +19,8 @@ constexpr auto kToolLimit = 10s;
 
 } // namespace
 
-bool VirtualDisplay::start(const std::filesystem::path& log, std::string& error) {
+bool VirtualDisplay::start(const std::filesystem::path& log, std::string& error,
+                           const std::string& size) {
     // Xvfb writes the display number it took to this pipe once it accepts connections, so
     // no number is guessed and no other server's display is ever touched.
     int fds[2];
@@ -30,7 +31,7 @@ bool VirtualDisplay::start(const std::filesystem::path& log, std::string& error)
     ::fcntl(fds[1], F_SETFD, 0); // the server inherits the write end
     Command c;
     c.argv = {"Xvfb",      "-displayfd", std::to_string(fds[1]),
-              "-screen",   "0",          "1024x768x24",
+              "-screen",   "0",          size + "x24",
               "-nolisten", "tcp",        "-noreset"};
     c.outputFile = log;
     const bool started = server.start(c, error);
@@ -59,7 +60,8 @@ bool VirtualDisplay::start(const std::filesystem::path& log, std::string& error)
         server.stop();
         return false;
     }
-    display = ":" + number.substr(0, end);
+    number.erase(end); // the number without its newline
+    display = ":" + number;
     return true;
 }
 
@@ -115,6 +117,11 @@ bool Desktop::key(const std::string& window, const std::string& keys) const {
     // Through XTEST to the focused window: Qt ignores events sent straight to a window.
     focus(window);
     return xdotool({"key", "--clearmodifiers", keys}) == 0;
+}
+
+bool Desktop::resize(const std::string& window, int width, int height) const {
+    return xdotool({"windowsize", "--sync", window, std::to_string(width),
+                    std::to_string(height)}) == 0;
 }
 
 bool Desktop::type(const std::string& window, const std::string& text) const {

@@ -14,8 +14,10 @@ namespace walkmere::screenshot {
 // A private X server (Xvfb) on a display number it picks itself, ended with the object.
 class VirtualDisplay {
 public:
-    // Starts `Xvfb -displayfd`, 1024x768 at 24 bits; its output goes to `log`.
-    bool start(const std::filesystem::path& log, std::string& error);
+    // Starts `Xvfb -displayfd` with one screen of `size` ("1024x768") at 24 bits; its output
+    // goes to `log`.
+    bool start(const std::filesystem::path& log, std::string& error,
+               const std::string& size = "1024x768");
     const std::string& name() const { return display; } // ":N"
 
 private:
@@ -42,6 +44,8 @@ public:
     // Moves the pointer to (x, y) in the window and presses and releases button 1.
     bool click(const std::string& window, int x, int y) const;
     bool key(const std::string& window, const std::string& keys) const;
+    // Resizes the window as a window manager would at the user's drag.
+    bool resize(const std::string& window, int width, int height) const;
     bool type(const std::string& window, const std::string& text) const;
     // The window's pixels now; a null image, with a reason, when xwd or its file fail.
     QImage capture(const std::string& window, const std::filesystem::path& scratch,

@@ -140,7 +140,7 @@ TEST_F(LocationInfo, DeleteYesDeletesThePointAndClosesTheDialog) {
 
     const auto shown = prompter.shown();
     ASSERT_GE(shown.size(), 2u);
-    EXPECT_EQ(shown[0].kind, ScriptedPrompter::Kind::YesNo);
+    EXPECT_EQ(shown[0].kind, testkit::ScriptedPrompter::Kind::YesNo);
     EXPECT_EQ(shown[0].text, "Delete?");
     EXPECT_EQ(prompter.messages(), std::vector<std::string>{"Deleted."});
     EXPECT_EQ(store.index()[0].kind, KIND_DELETED);

@@ -65,17 +65,17 @@ TEST_F(OpenSite, ValidSiteWithKeepLoadsThePlanViewAndPoints) {
 
     const auto shown = prompter.shown();
     ASSERT_FALSE(shown.empty());
-    EXPECT_EQ(shown[0].kind, ScriptedPrompter::Kind::OpenFile);
+    EXPECT_EQ(shown[0].kind, testkit::ScriptedPrompter::Kind::OpenFile);
     EXPECT_EQ(shown[0].request.filter, "Site Files (*.kvs)|*.kvs|All Files (*.*)|*.*||");
     EXPECT_EQ(shown[0].request.defaultExtension, "KVS");
     EXPECT_EQ(shown[0].request.initialName, "SITE1");
     EXPECT_TRUE(shown[0].request.fileMustExist);
     bool asked = false;
     for (const auto& s : shown)
-        if (s.kind == ScriptedPrompter::Kind::YesNo)
+        if (s.kind == testkit::ScriptedPrompter::Kind::YesNo)
             asked = s.text == "Do you wish to keep existing data points?" && s.caption == "Kivo";
     EXPECT_TRUE(asked);
-    EXPECT_EQ(shown.back().kind, ScriptedPrompter::Kind::WaitEnd);
+    EXPECT_EQ(shown.back().kind, testkit::ScriptedPrompter::Kind::WaitEnd);
 }
 
 TEST_F(OpenSite, AnsweringNoDiscardsThePoints) {
@@ -86,7 +86,7 @@ TEST_F(OpenSite, AnsweringNoDiscardsThePoints) {
     EXPECT_TRUE(store.index().empty());
     EXPECT_EQ(std::filesystem::file_size(file), built.pointsOffset + 8u);
     for (const auto& s : prompter.shown())
-        EXPECT_NE(s.kind, ScriptedPrompter::Kind::OpenFile);
+        EXPECT_NE(s.kind, testkit::ScriptedPrompter::Kind::OpenFile);
 }
 
 TEST_F(OpenSite, WrongMagicIsRefusedAndThePreviousSiteStays) {
@@ -103,7 +103,7 @@ TEST_F(OpenSite, WrongMagicIsRefusedAndThePreviousSiteStays) {
     view->onCommand(ID_FILE_OPEN_SITE);
     bool refused = false;
     for (const auto& s : prompter.shown())
-        if (s.kind == ScriptedPrompter::Kind::Message)
+        if (s.kind == testkit::ScriptedPrompter::Kind::Message)
             refused = s.text == "Not a Site File." && s.caption == "File Error" &&
                       s.icon == MessageIcon::Stop;
     EXPECT_TRUE(refused);

@@ -9,8 +9,8 @@
 
 #include "scan/ScanPainter.h"
 #include "scan/ScanView.h"
-#include "ui/DrawnText.h"
 #include "siteview/text_fit.h"
+#include "ui/DrawnText.h"
 
 namespace walkmere {
 namespace {

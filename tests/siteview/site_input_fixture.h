@@ -6,11 +6,11 @@
 
 #include <memory>
 
-#include "platform/Clock.h"
 #include "scan/BoardProtocol.h"
 #include "scan/LiveApTable.h"
 #include "siteview/SiteView.h"
 #include "survey/store_fixture.h"
+#include "testkit/ManualClock.h"
 
 namespace walkmere::siteinputtest {
 
@@ -22,7 +22,7 @@ public:
 struct SiteViewFixture : storetest::StoreFixture {
     DroppingQueue queue;
     CLiveApTable table;
-    ManualClock clock;
+    testkit::ManualClock clock;
     CBoardProtocol board{queue, table, clock};
     CViewport viewport;
     int scanActivations = 0;

@@ -11,8 +11,8 @@
 
 #include <functional>
 
-#include "ui/CommandTarget.h"
 #include "site_input_fixture.h"
+#include "ui/CommandTarget.h"
 
 namespace walkmere {
 namespace {

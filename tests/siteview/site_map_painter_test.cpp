@@ -11,16 +11,16 @@
 #include <tuple>
 #include <vector>
 
-#include "platform/Clock.h"
-#include "platform/Prompter.h"
-#include "platform/Sound.h"
 #include "scan/BoardProtocol.h"
 #include "scan/LiveApTable.h"
-#include "ui/Fonts.h"
 #include "siteview/SiteMapPainter.h"
 #include "siteview/SiteView.h"
 #include "siteview/text_fit.h"
 #include "survey/SurveyStore.h"
+#include "testkit/ManualClock.h"
+#include "testkit/RecordingSoundPlayer.h"
+#include "testkit/ScriptedPrompter.h"
+#include "ui/Fonts.h"
 
 namespace walkmere {
 namespace {
@@ -461,12 +461,12 @@ struct NoLine : IFrameQueue {
 } // namespace
 
 TEST(SiteViewWidget, ShowsThePictureItComposes) {
-    ScriptedPrompter prompter;
-    RecordingSoundPlayer sound;
+    testkit::ScriptedPrompter prompter;
+    testkit::RecordingSoundPlayer sound;
     CSurveyStore store(prompter, sound);
     NoLine line;
     CLiveApTable table;
-    ManualClock clock;
+    testkit::ManualClock clock;
     CBoardProtocol board(line, table, clock);
     CViewport vp;
     CSiteView view(vp, {store, board, prompter, sound, [] {}});
@@ -496,12 +496,12 @@ TEST(SiteViewWidget, ShowsThePictureItComposes) {
 // four-digit counts at the deepest zoom, and either banner, fit between x 25 and the left
 // edge of the vertical bar.
 TEST(SiteViewWidget, BandTextsFitBesideTheScrollBarAtHandheldSize) {
-    ScriptedPrompter prompter;
-    RecordingSoundPlayer sound;
+    testkit::ScriptedPrompter prompter;
+    testkit::RecordingSoundPlayer sound;
     CSurveyStore store(prompter, sound);
     NoLine line;
     CLiveApTable table;
-    ManualClock clock;
+    testkit::ManualClock clock;
     CBoardProtocol board(line, table, clock);
     CViewport vp;
     CSiteView view(vp, {store, board, prompter, sound, [] {}});

@@ -25,13 +25,13 @@
 #include "app/MeasurementPacer.h"
 #include "link/SerialLink.h"
 #include "platform/Clock.h"
-#include "platform/Prompter.h"
-#include "platform/Sound.h"
 #include "scan/BoardProtocol.h"
 #include "scan/LiveApTable.h"
 #include "survey/PointsReader.h"
 #include "survey/SurveyStore.h"
 #include "survey/store_fixture.h"
+#include "testkit/RecordingSoundPlayer.h"
+#include "testkit/ScriptedPrompter.h"
 #include "tools/board/PseudoTerminal.h"
 #include "tools/board/Scenario.h"
 #include "tools/board/StandInBoard.h"
@@ -151,7 +151,7 @@ TEST(Soak, MeasuringAgainstAMisbehavingBoard) {
     ASSERT_TRUE(site.store.loadPoints());
     CSurveyStore& store = site.store;
 
-    ScriptedPrompter linkPrompter;
+    testkit::ScriptedPrompter linkPrompter;
     CSerialLink link(linkPrompter, systemClock(), nullptr);
     CLiveApTable table;
     table.setSettleCount(kSettleCount);
@@ -256,8 +256,8 @@ TEST(Soak, MeasuringAgainstAMisbehavingBoard) {
 
     // Every stored point is in the file, in order, with its readings.
     ASSERT_EQ(store.index().size(), stored.size());
-    ScriptedPrompter freshPrompter;
-    RecordingSoundPlayer freshSound;
+    testkit::ScriptedPrompter freshPrompter;
+    testkit::RecordingSoundPlayer freshSound;
     CSurveyStore fresh(freshPrompter, freshSound);
     fresh.adoptSite(site.path.string(), storetest::makeHeader());
     ASSERT_TRUE(fresh.loadPoints());

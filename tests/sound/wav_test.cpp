@@ -1,3 +1,4 @@
+#include "platform/ByteOrder.h"
 #include "platform/Wav.h"
 
 #include <gtest/gtest.h>
@@ -11,14 +12,16 @@ using namespace walkmere;
 namespace {
 
 void put32(std::vector<uint8_t>& v, uint32_t x) {
-    for (int i = 0; i < 4; ++i) v.push_back(static_cast<uint8_t>(x >> (8 * i)));
+    v.resize(v.size() + 4);
+    writeLe32(v.data() + v.size() - 4, x);
 }
 void put16(std::vector<uint8_t>& v, uint16_t x) {
-    v.push_back(static_cast<uint8_t>(x & 0xFF));
-    v.push_back(static_cast<uint8_t>(x >> 8));
+    v.resize(v.size() + 2);
+    writeLe16(v.data() + v.size() - 2, x);
 }
 void tag(std::vector<uint8_t>& v, const char* t) {
-    for (int i = 0; i < 4; ++i) v.push_back(static_cast<uint8_t>(t[i]));
+    for (int i = 0; i < 4; ++i)
+        v.push_back(static_cast<uint8_t>(t[i]));
 }
 
 // A WAV file with an optional extra chunk before "fmt " and a data chunk that may

@@ -17,8 +17,8 @@ namespace {
 namespace fs = std::filesystem;
 
 const std::map<std::string, int> kLayer = {
-    {"platform", 0}, {"res", 0},   {"ui", 1},    {"link", 2},  {"scan", 3},  {"survey", 4},
-    {"siteview", 5}, {"app", 6},   {"tools", 7}, {"bench", 8}, {"fuzz", 8},
+    {"platform", 0}, {"res", 0}, {"ui", 1},    {"link", 2},  {"scan", 3}, {"survey", 4},
+    {"siteview", 5}, {"app", 6}, {"tools", 7}, {"bench", 8}, {"fuzz", 8},
 };
 
 // Every upward or sideways include in the tree, as "file: include".

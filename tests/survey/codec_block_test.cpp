@@ -1,3 +1,4 @@
+#include "platform/ByteOrder.h"
 #include "survey/BitmapCompressor.h"
 #include "survey/BitmapExpander.h"
 #include "survey/HuffmanDecoder.h"

@@ -230,8 +230,8 @@ protected:
         // repair that was put off (no copy) or failed is the fresh load's to do, and to tell.
         const bool leftTorn = endsTorn(f.path.string());
         EXPECT_TRUE(!leftTorn || op == Op::LoadTorn) << "an operation left a torn tail";
-        ScriptedPrompter freshPrompter;
-        RecordingSoundPlayer freshSound;
+        testkit::ScriptedPrompter freshPrompter;
+        testkit::RecordingSoundPlayer freshSound;
         CSurveyStore fresh(freshPrompter, freshSound);
         fresh.adoptSite(f.path.string(), makeHeader());
         EXPECT_TRUE(fresh.loadPoints());

@@ -9,14 +9,17 @@
 #include <cerrno>
 #include <set>
 
+#include "platform/RegularFile.h"
 #include "survey/FileOps.h"
 #include "survey/SaveSite.h"
+#include "testkit/FailingFileOps.h"
 #include "testkit/TempDir.h"
 
 namespace walkmere {
 namespace {
 
 namespace fs = std::filesystem;
+using testkit::FailingFileOps;
 using Bytes = std::vector<unsigned char>;
 
 std::set<std::string> namesIn(const fs::path& folder) {
@@ -45,24 +48,24 @@ protected:
 };
 
 TEST_F(SameFile, TheSameSpellingIsTheSameFileEvenWhenItDoesNotExist) {
-    EXPECT_TRUE(isSameFile(site.string(), site.string()));
-    EXPECT_TRUE(isSameFile("/nowhere/x.kvs", "/nowhere/x.kvs"));
+    EXPECT_TRUE(sameFile(site.string(), site.string()));
+    EXPECT_TRUE(sameFile("/nowhere/x.kvs", "/nowhere/x.kvs"));
 }
 
 TEST_F(SameFile, AnotherSpellingALinkOrAHardLinkIsTheSameFile) {
-    EXPECT_TRUE(isSameFile(site.string(), (dir.path() / "a" / ".." / "site.kvs").string()));
-    EXPECT_TRUE(isSameFile(site.string(), (dir.path() / "." / "site.kvs").string()));
+    EXPECT_TRUE(sameFile(site.string(), (dir.path() / "a" / ".." / "site.kvs").string()));
+    EXPECT_TRUE(sameFile(site.string(), (dir.path() / "." / "site.kvs").string()));
     fs::create_symlink(site, dir.file("link.kvs"));
-    EXPECT_TRUE(isSameFile(site.string(), dir.file("link.kvs").string()));
+    EXPECT_TRUE(sameFile(site.string(), dir.file("link.kvs").string()));
     fs::create_hard_link(site, dir.file("hard.kvs"));
-    EXPECT_TRUE(isSameFile(site.string(), dir.file("hard.kvs").string()));
+    EXPECT_TRUE(sameFile(site.string(), dir.file("hard.kvs").string()));
 }
 
 TEST_F(SameFile, OtherFilesAndNewNamesAreNot) {
-    EXPECT_FALSE(isSameFile(site.string(), dir.file("SITE.kvs").string()));
+    EXPECT_FALSE(sameFile(site.string(), dir.file("SITE.kvs").string()));
     testkit::writeFileBytes(dir.file("SITE.kvs"), Bytes{1, 2, 3});
-    EXPECT_FALSE(isSameFile(site.string(), dir.file("SITE.kvs").string()));
-    EXPECT_FALSE(isSameFile(dir.file("gone.kvs").string(), site.string()));
+    EXPECT_FALSE(sameFile(site.string(), dir.file("SITE.kvs").string()));
+    EXPECT_FALSE(sameFile(dir.file("gone.kvs").string(), site.string()));
 }
 
 class Copy : public ::testing::Test {

@@ -7,12 +7,14 @@
 #include "store_fixture.h"
 #include "survey/FileOps.h"
 #include "survey/SaveSite.h"
+#include "testkit/FailingFileOps.h"
 
 namespace walkmere {
 namespace {
 
 namespace fs = std::filesystem;
 using namespace storetest;
+using testkit::FailingFileOps;
 
 constexpr size_t kSignatureAt = 152;
 
@@ -53,7 +55,7 @@ TEST_F(SaveFlow, CancellingKeepsTheSignatureInTheOpenFileAndCopiesNothing) {
 
     auto shown = prompter.shown();
     ASSERT_EQ(shown.size(), 1u);
-    EXPECT_EQ(shown[0].kind, ScriptedPrompter::Kind::SaveFile);
+    EXPECT_EQ(shown[0].kind, testkit::ScriptedPrompter::Kind::SaveFile);
     const FileDialogRequest& r = shown[0].request;
     EXPECT_EQ(r.filter, "Kivo Site Files (*.kvs)|*.kvs|All Files (*.*)|*.*||");
     EXPECT_EQ(r.defaultExtension, ".kvs");
@@ -123,7 +125,7 @@ TEST_F(SaveFlow, ACopyThatCannotBeMadeIsReportedAndTheSurveyStaysInTheOldFile) {
         EXPECT_EQ(save(), SaveOutcome::CopyFailed) << target;
         auto shown = prompter.shown();
         ASSERT_EQ(shown.size(), 2u);
-        EXPECT_EQ(shown[1].kind, ScriptedPrompter::Kind::Message);
+        EXPECT_EQ(shown[1].kind, testkit::ScriptedPrompter::Kind::Message);
         EXPECT_EQ(shown[1].text, "Could not copy file.");
         EXPECT_EQ(shown[1].caption, "Kivo");
         EXPECT_EQ(store.sitePath(), path.string());
@@ -158,7 +160,7 @@ TEST_F(SaveFlow, ASignatureThatCannotBeWrittenStillLeadsToTheSaveDialog) {
     auto shown = prompter.shown();
     ASSERT_EQ(shown.size(), 2u);
     EXPECT_NE(shown[0].text.find("Could not write the signature"), std::string::npos);
-    EXPECT_EQ(shown[1].kind, ScriptedPrompter::Kind::SaveFile);
+    EXPECT_EQ(shown[1].kind, testkit::ScriptedPrompter::Kind::SaveFile);
 }
 
 } // namespace

@@ -2,10 +2,13 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <optional>
+#include <span>
 
 #include "store_fixture.h"
 #include "survey/FileOps.h"
 #include "survey/SignatureBlock.h"
+#include "testkit/FailingFileOps.h"
 
 namespace walkmere {
 namespace {
@@ -13,6 +16,7 @@ namespace {
 using namespace storetest;
 using signature::kBlockSize;
 using signature::kRowBytes;
+using testkit::FailingFileOps;
 
 constexpr size_t kSignatureAt = 152; // makeHeader's signatureOffset
 
@@ -124,6 +128,22 @@ TEST_F(SignatureWrite, ABlockThatWouldOverlapThePointsIsRefused) {
     EXPECT_EQ(file(), before);
     ASSERT_EQ(prompter.messages().size(), 1u);
     EXPECT_NE(prompter.messages()[0].find("signature was not written"), std::string::npos);
+}
+
+TEST(SignatureBlockDecoding, ReadsBackWhatWasBuiltAndNothingOfMissingRows) {
+    const auto block = buildSignatureBlock(inkAt({{0, 0}, {9, 3}, {199, 64}}));
+    struct Case {
+        int x, y;
+        std::optional<bool> blank;
+    } const cases[] = {
+        {0, 0, false},    {1, 0, true},    {9, 3, false}, {8, 3, true},
+        {199, 64, false}, {199, 65, true}, {0, 99, true},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(signaturePixelIsBlank(block, c.x, c.y), c.blank) << c.x << ", " << c.y;
+    const std::span<const uint8_t> cut(block.data(), 3 * kRowBytes + 10);
+    EXPECT_EQ(signaturePixelIsBlank(cut, 1, 2), true);
+    EXPECT_EQ(signaturePixelIsBlank(cut, 0, 3), std::nullopt) << "row 3 is cut short";
 }
 
 TEST(SignatureImage, StartsBlankKeepsInkAndTreatsOutsideAsBlank) {

@@ -1,16 +1,17 @@
 #pragma once
-// Whole site files for the site-file tests: a header with every uninterpreted byte set to
-// a pattern (so that any stray write shows), a real Huffman-coded floor plan, a white
-// signature block and the points section.
+// Whole site files for the site-file tests, as the site file writer makes them (a real
+// Huffman-coded floor plan, a white signature block, the points section), with every
+// uninterpreted header byte set to a pattern so that any stray write shows.
 
-#include "survey/BitmapCompressor.h"
-#include "survey/CodecStreams.h"
 #include "survey/PointRecords.h"
+#include "survey/SiteFileWriter.h"
 #include "survey/SiteHeader.h"
 #include "testkit/BmpBytes.h"
 
+#include <algorithm>
 #include <cstdint>
-#include <cstring>
+#include <iterator>
+#include <stdexcept>
 #include <vector>
 
 namespace walkmere::sitefiletest {
@@ -21,21 +22,9 @@ using testkit::makeBmp;
 using testkit::put16;
 using testkit::put32;
 
-inline void append32(Bytes& b, uint32_t v) {
-    b.resize(b.size() + 4);
-    put32(b, b.size() - 4, v);
-}
-
 inline Bytes operator+(Bytes a, const Bytes& b) {
     a.insert(a.end(), b.begin(), b.end());
     return a;
-}
-
-inline Bytes compressPlan(const Bytes& content) {
-    std::vector<uint8_t> block;
-    VectorSink sink(block);
-    compressFloorPlan(std::span<const uint8_t>(content.data(), content.size()), sink);
-    return Bytes(block.begin(), block.end());
 }
 
 struct SiteLayout {
@@ -53,37 +42,37 @@ struct BuiltSite {
     uint32_t planBlockLength = 0;
 };
 
-// header | floor-plan block | signature block | points section
+// The site file writer's file, with every header byte that the program does not interpret
+// set to a pattern.
 inline BuiltSite buildSite(const SiteLayout& layout = {}) {
+    NewSiteFile site;
+    site.headerLength = layout.headerLength;
+    site.version = layout.version;
+    site.pixelsPerUnitX = site.pixelsPerUnitY = 12.9;
+    site.points = layout.points;
     BuiltSite s;
-    Bytes& b = s.bytes;
-    b.resize(layout.headerLength);
-    for (size_t i = 0; i < b.size(); ++i)
-        b[i] = static_cast<unsigned char>(0x40 + i * 3);
-    const Bytes block = compressPlan(layout.plan);
-    s.planBlockLength = static_cast<uint32_t>(block.size());
-    s.bitmapOffset = layout.headerLength;
-    s.signatureOffset = s.bitmapOffset + s.planBlockLength;
-    s.pointsOffset = s.signatureOffset + 2600;
-    b.insert(b.end(), block.begin(), block.end());
-    b.resize(b.size() + 2600, 0xFF);
-    append32(b, kPointRecordSize);
-    append32(b, kReadingSize);
-    b.insert(b.end(), layout.points.begin(), layout.points.end());
+    MemoryPositionalSink sink(s.bytes);
+    const SiteWriteResult written = writeSiteFile(sink, layout.plan, site);
+    if (written.status != SiteWriteStatus::Ok) throw std::runtime_error("cannot build a site");
+    s.bitmapOffset = written.header.bitmapOffset();
+    s.signatureOffset = written.header.signatureOffset();
+    s.pointsOffset = written.header.pointsOffset();
+    s.planBlockLength = static_cast<uint32_t>(written.plan.blockBytes);
 
-    put32(b, SiteHeader::kLengthOffset, layout.headerLength);
-    put32(b, SiteHeader::kMagicOffset, SiteHeader::kMagic);
-    put16(b, SiteHeader::kVersionOffset, layout.version);
-    double scale = 12.9;
-    uint64_t bits;
-    std::memcpy(&bits, &scale, 8);
-    for (int i = 0; i < 8; ++i) {
-        b[SiteHeader::kPixelsPerUnitXOffset + i] = static_cast<unsigned char>(bits >> (8 * i));
-        b[SiteHeader::kPixelsPerUnitYOffset + i] = static_cast<unsigned char>(bits >> (8 * i));
+    struct Field {
+        size_t offset, size;
+    };
+    constexpr Field kInterpreted[] = {
+        {SiteHeader::kLengthOffset, 4},         {SiteHeader::kMagicOffset, 4},
+        {SiteHeader::kVersionOffset, 2},        {SiteHeader::kPixelsPerUnitXOffset, 8},
+        {SiteHeader::kPixelsPerUnitYOffset, 8}, {SiteHeader::kBitmapOffsetOffset, 12},
+    };
+    for (size_t i = 0; i < layout.headerLength; ++i) {
+        const bool interpreted =
+            std::any_of(std::begin(kInterpreted), std::end(kInterpreted),
+                        [i](const Field& f) { return i >= f.offset && i < f.offset + f.size; });
+        if (!interpreted) s.bytes[i] = static_cast<unsigned char>(0x40 + i * 3);
     }
-    put32(b, SiteHeader::kBitmapOffsetOffset, s.bitmapOffset);
-    put32(b, SiteHeader::kSignatureOffsetOffset, s.signatureOffset);
-    put32(b, SiteHeader::kPointsOffsetOffset, s.pointsOffset);
     return s;
 }
 

@@ -2,13 +2,13 @@
 // before the file as it was is safe in discarded/ under the data folder.
 #include "survey/OpenSiteCommand.h"
 
-#include "platform/Prompter.h"
-#include "platform/Sound.h"
 #include "sitefile_builder.h"
 #include "survey/SafetyCopy.h"
 #include "survey/SurveyStore.h"
 #include "testkit/DataHome.h"
+#include "testkit/RecordingSoundPlayer.h"
 #include "testkit/ScopedEnv.h"
+#include "testkit/ScriptedPrompter.h"
 
 #include <gtest/gtest.h>
 
@@ -56,8 +56,8 @@ protected:
     testkit::TempDir dir;
     testkit::ScopedDataHome home;
     fs::path site = dir.file("office.kvs");
-    ScriptedPrompter prompter;
-    RecordingSoundPlayer sound;
+    testkit::ScriptedPrompter prompter;
+    testkit::RecordingSoundPlayer sound;
     CSurveyStore store{prompter, sound};
     QuietView view;
 };

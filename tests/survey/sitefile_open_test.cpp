@@ -1,11 +1,11 @@
 #include "survey/OpenSiteCommand.h"
 #include "survey/OpenedSite.h"
 
-#include "platform/Prompter.h"
-#include "platform/Sound.h"
 #include "sitefile_builder.h"
 #include "survey/SurveyStore.h"
 #include "testkit/DataHome.h"
+#include "testkit/RecordingSoundPlayer.h"
+#include "testkit/ScriptedPrompter.h"
 #include "testkit/SparseSite.h"
 #include "testkit/TempDir.h"
 
@@ -52,7 +52,9 @@ Bytes pointBytes(int32_t x, int32_t y, uint8_t kind, int readings) {
     p.setLabel("TEST");
     p.setKind(kind);
     p.setReadingCount(static_cast<uint16_t>(readings));
-    Bytes b(p.bytes.begin(), p.bytes.end());
+    Bytes b;
+    b.reserve(p.bytes.size() + size_t(readings) * kReadingSize);
+    b.assign(p.bytes.begin(), p.bytes.end());
     for (int i = 0; i < readings; ++i) {
         ApReading r;
         r.setRssi256(static_cast<int16_t>((-50 - i) * 256));
@@ -83,13 +85,13 @@ protected:
     }
     // The one message box shown, checked for caption and icon of a file error.
     void expectFileError(const std::string& text) {
-        std::vector<ScriptedPrompter::Shown> boxes;
+        std::vector<testkit::ScriptedPrompter::Shown> boxes;
         for (const auto& s : prompter.shown())
-            if (s.kind == ScriptedPrompter::Kind::Message ||
-                s.kind == ScriptedPrompter::Kind::YesNo)
+            if (s.kind == testkit::ScriptedPrompter::Kind::Message ||
+                s.kind == testkit::ScriptedPrompter::Kind::YesNo)
                 boxes.push_back(s);
         ASSERT_EQ(boxes.size(), 1u);
-        EXPECT_EQ(boxes[0].kind, ScriptedPrompter::Kind::Message);
+        EXPECT_EQ(boxes[0].kind, testkit::ScriptedPrompter::Kind::Message);
         EXPECT_EQ(boxes[0].text, text);
         EXPECT_EQ(boxes[0].caption, "File Error");
         EXPECT_EQ(boxes[0].icon, MessageIcon::Stop);
@@ -97,8 +99,8 @@ protected:
 
     testkit::ScopedDataHome home;
     testkit::TempDir dir;
-    ScriptedPrompter prompter;
-    RecordingSoundPlayer sound;
+    testkit::ScriptedPrompter prompter;
+    testkit::RecordingSoundPlayer sound;
     CSurveyStore store{prompter, sound};
     RecordingView view;
 };
@@ -150,7 +152,7 @@ TEST_F(SiteOpening_, RefusedFilesStayByteIdenticalAndTheStoreKeepsItsSite) {
         EXPECT_EQ(testkit::readFileBytes(path), bytes);
         EXPECT_EQ(store.sitePath(), previous);
         EXPECT_TRUE(view.calls.empty());
-        EXPECT_EQ(prompter.shown().back().kind, ScriptedPrompter::Kind::WaitEnd);
+        EXPECT_EQ(prompter.shown().back().kind, testkit::ScriptedPrompter::Kind::WaitEnd);
     }
 }
 
@@ -268,15 +270,15 @@ TEST_F(SiteOpening_, TheFlowLoadsThePlanAndKeepsOrDiscardsThePoints) {
     EXPECT_EQ(store.readingTotal(), 4);
     const auto shown = prompter.shown();
     ASSERT_GE(shown.size(), 4u);
-    EXPECT_EQ(shown[0].kind, ScriptedPrompter::Kind::OpenFile);
+    EXPECT_EQ(shown[0].kind, testkit::ScriptedPrompter::Kind::OpenFile);
     EXPECT_EQ(shown[0].request.filter, "Site Files (*.kvs)|*.kvs|All Files (*.*)|*.*||");
     EXPECT_EQ(shown[0].request.initialName, "SITE1");
     EXPECT_TRUE(shown[0].request.fileMustExist);
-    EXPECT_EQ(shown[1].kind, ScriptedPrompter::Kind::WaitBegin);
-    EXPECT_EQ(shown[2].kind, ScriptedPrompter::Kind::YesNo);
+    EXPECT_EQ(shown[1].kind, testkit::ScriptedPrompter::Kind::WaitBegin);
+    EXPECT_EQ(shown[2].kind, testkit::ScriptedPrompter::Kind::YesNo);
     EXPECT_EQ(shown[2].text, "Do you wish to keep existing data points?");
     EXPECT_EQ(shown[2].caption, "Kivo");
-    EXPECT_EQ(shown.back().kind, ScriptedPrompter::Kind::WaitEnd);
+    EXPECT_EQ(shown.back().kind, testkit::ScriptedPrompter::Kind::WaitEnd);
     EXPECT_TRUE(prompter.messages().empty());
 
     ASSERT_TRUE(runFlow(path, false));

@@ -142,7 +142,9 @@ TEST_F(SiteValidation_, RefusesBlocksThatOverlapTheHeaderOrThePoints) {
 Bytes points(uint16_t announced, int present) {
     PointRecord p;
     p.setReadingCount(announced);
-    Bytes b(p.bytes.begin(), p.bytes.end());
+    Bytes b;
+    b.reserve(p.bytes.size() + size_t(present) * kReadingSize);
+    b.assign(p.bytes.begin(), p.bytes.end());
     b.resize(b.size() + size_t(present) * kReadingSize, 0x5A);
     return b;
 }

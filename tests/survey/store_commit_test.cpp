@@ -187,8 +187,8 @@ TEST_F(StoreCommit, UnopenableOrLockedFileIsReportedAndNothingStored) {
 }
 
 TEST_F(StoreCommit, NoSiteYetFailsInTheOpen) {
-    ScriptedPrompter p;
-    RecordingSoundPlayer s;
+    testkit::ScriptedPrompter p;
+    testkit::RecordingSoundPlayer s;
     CSurveyStore fresh(p, s);
     fresh.beginPoint(0, 0, "TEST");
     EXPECT_EQ(fresh.commitPoint({}), -1);

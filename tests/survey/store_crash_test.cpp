@@ -24,9 +24,11 @@ using namespace storetest;
 // construction, so reading j is AP j.
 std::vector<ApRecord> apsFor(int n) {
     std::vector<ApRecord> v;
+    const std::string number = std::to_string(n);
+    const std::string ssid = "n" + number;
     for (int j = 0; j < n % 11; ++j)
-        v.push_back(ap(uint8_t(j), int8_t(-90 + 3 * j), uint16_t(5000 + 5 * (j + 1)),
-                       "n" + std::to_string(n), uint8_t(n & 0xFF)));
+        v.push_back(ap(uint8_t(j), int8_t(-90 + 3 * j), uint16_t(5000 + 5 * (j + 1)), ssid,
+                       uint8_t(n & 0xFF)));
     return v;
 }
 
@@ -63,8 +65,8 @@ std::vector<int> walkRun(const std::filesystem::path& path) {
 }
 
 [[noreturn]] void commitForever(const std::string& path, int report) {
-    ScriptedPrompter prompter;
-    RecordingSoundPlayer sound;
+    testkit::ScriptedPrompter prompter;
+    testkit::RecordingSoundPlayer sound;
     CSurveyStore store(prompter, sound);
     store.adoptSite(path, makeHeader());
     if (!store.loadPoints() || !prompter.messages().empty()) _exit(3);
@@ -131,8 +133,8 @@ TEST(StoreCrashSafety, KilledWhileCommittingLosesNoReturnedPointAndLeavesNoPartO
         ::close(fds[0]);
 
         // Load as the program would: whatever repair is due happens here.
-        ScriptedPrompter prompter;
-        RecordingSoundPlayer sound;
+        testkit::ScriptedPrompter prompter;
+        testkit::RecordingSoundPlayer sound;
         CSurveyStore store(prompter, sound);
         store.adoptSite(path.string(), makeHeader());
         ASSERT_TRUE(store.loadPoints());
@@ -167,8 +169,8 @@ TEST(StoreCrashSafety, FileCutAtEveryByteOfItsLastPointLoadsAndTakesANewPoint) {
     testkit::TempDir dir;
     const auto path = dir.file("site.kvs");
     testkit::writeFileBytes(path, siteBytes());
-    ScriptedPrompter prompter;
-    RecordingSoundPlayer sound;
+    testkit::ScriptedPrompter prompter;
+    testkit::RecordingSoundPlayer sound;
     {
         CSurveyStore store(prompter, sound);
         store.adoptSite(path.string(), makeHeader());

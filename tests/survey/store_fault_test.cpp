@@ -9,11 +9,13 @@
 
 #include "store_fixture.h"
 #include "survey/FileOps.h"
+#include "testkit/FailingFileOps.h"
 
 namespace walkmere {
 namespace {
 
 using namespace storetest;
+using testkit::FailingFileOps;
 using Call = FailingFileOps::Call;
 
 class StoreFaults : public ::testing::Test, public StoreFixture {

@@ -1,19 +1,22 @@
 #pragma once
-// Small site files for the store's tests: a header, filler standing in for the floor plan
-// and signature blocks, and the points section.
+// Small site files for the store's tests: a header, a signature block and the points
+// section.
 
 #include <cstdint>
 #include <filesystem>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
-#include "platform/Prompter.h"
-#include "platform/Sound.h"
+#include "platform/ByteOrder.h"
 #include "scan/ApRecord.h"
 #include "survey/PointRecords.h"
+#include "survey/SiteFileWriter.h"
 #include "survey/SiteHeader.h"
 #include "survey/SurveyStore.h"
 #include "testkit/DataHome.h"
+#include "testkit/RecordingSoundPlayer.h"
+#include "testkit/ScriptedPrompter.h"
 #include "testkit/TempDir.h"
 
 namespace walkmere::storetest {
@@ -22,33 +25,38 @@ using Bytes = std::vector<unsigned char>;
 
 inline constexpr uint32_t kPointsAt = 152 + 2600; // header, then a signature block
 
+// The site file writer's file with no floor plan: header, signature block, points section.
+inline SiteWriteResult writeStoreSite(Bytes& into, const Bytes& points = {}) {
+    MemoryPositionalSink sink(into);
+    NewSiteFile site;
+    site.points = points;
+    const SiteWriteResult written = writeSiteFileWithBlock(sink, {}, site);
+    if (written.status != SiteWriteStatus::Ok) throw std::runtime_error("cannot build a site");
+    return written;
+}
+
+// The header of that file with both cleared flags and a byte nobody interprets set.
 inline SiteHeader makeHeader(uint32_t pointsOffset = kPointsAt, uint32_t headerLength = 152) {
-    SiteHeader h;
+    Bytes scratch;
+    SiteHeader h = writeStoreSite(scratch).header;
     h.setHeaderLength(headerLength);
-    h.setMagic(SiteHeader::kMagic);
-    h.setVersion(4);
     h.setPointsOffset(pointsOffset);
-    h.setSignatureOffset(152);
-    h.setBitmapOffset(0);
     h.bytes[SiteHeader::kClearedFlagAOffset] = 0x5A;
     h.bytes[SiteHeader::kClearedFlagBOffset] = 0xA5;
-    h.bytes[20] = 0x77; // a byte nobody interprets, which must survive
+    h.bytes[20] = 0x77; // must survive
     return h;
 }
 
-inline void put32(Bytes& b, uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-        b.push_back(static_cast<unsigned char>(v >> (8 * i)));
-}
-
-// Header, filler up to pointsOffset, the section head, then `points`.
+// That file with `points`, under the header `h`; other record sizes in the section head
+// stand for a damaged file.
 inline Bytes siteBytes(const Bytes& points = {}, uint32_t recordSize = kPointRecordSize,
                        uint32_t readingSize = kReadingSize, const SiteHeader& h = makeHeader()) {
-    Bytes b(h.bytes.begin(), h.bytes.begin() + 152);
-    b.resize(h.pointsOffset(), 0xEE);
-    put32(b, recordSize);
-    put32(b, readingSize);
-    b.insert(b.end(), points.begin(), points.end());
+    Bytes b;
+    if (writeStoreSite(b, points).header.pointsOffset() != h.pointsOffset())
+        throw std::runtime_error("the header does not fit the store's site file");
+    std::copy(h.bytes.begin(), h.bytes.end(), b.begin());
+    writeLe32(b.data() + h.pointsOffset(), recordSize);
+    writeLe32(b.data() + h.pointsOffset() + 4, readingSize);
     return b;
 }
 
@@ -114,8 +122,8 @@ struct StoreFixture {
     testkit::ScopedDataHome home;
     testkit::TempDir dir;
     std::filesystem::path path = dir.file("site.kvs");
-    ScriptedPrompter prompter;
-    RecordingSoundPlayer sound;
+    testkit::ScriptedPrompter prompter;
+    testkit::RecordingSoundPlayer sound;
     CSurveyStore store{prompter, sound};
 
     void makeSite(const Bytes& points = {}, uint32_t recordSize = kPointRecordSize,

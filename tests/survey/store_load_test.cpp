@@ -220,8 +220,8 @@ TEST(StoreHeaderFlags, ClearedFlagsAreWrittenAndOtherBytesKept) {
         bytes[i] = static_cast<unsigned char>(i);
     testkit::writeFileBytes(path, bytes);
 
-    ScriptedPrompter prompter;
-    RecordingSoundPlayer sound;
+    testkit::ScriptedPrompter prompter;
+    testkit::RecordingSoundPlayer sound;
     CSurveyStore store(prompter, sound);
     store.adoptSite(path.string(), h);
     int fd = ::open(path.c_str(), O_RDWR);

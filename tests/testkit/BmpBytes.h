@@ -5,18 +5,18 @@
 #include <cstdint>
 #include <vector>
 
+#include "platform/ByteOrder.h"
+
 namespace walkmere::testkit {
 
 using Bytes = std::vector<unsigned char>;
 
 inline void put16(Bytes& b, size_t at, uint16_t v) {
-    b[at] = static_cast<unsigned char>(v);
-    b[at + 1] = static_cast<unsigned char>(v >> 8);
+    writeLe16(b.data() + at, v);
 }
 
 inline void put32(Bytes& b, size_t at, uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-        b[at + i] = static_cast<unsigned char>(v >> (8 * i));
+    writeLe32(b.data() + at, v);
 }
 
 // A 24-bit bottom-up Windows bitmap file (negative height: top-down) whose pixels follow

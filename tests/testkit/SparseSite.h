@@ -3,14 +3,13 @@
 // head (the headers of a bitmap, say) and then announces many more code bytes, left as a
 // hole in a sparse file. Every code byte of zeros decodes to eight 0 bytes.
 
+#include "platform/OwnedFd.h"
 #include "survey/BitmapCompressor.h"
 #include "survey/BitmapExpander.h"
-#include "survey/PointRecords.h"
-#include "survey/SiteHeader.h"
+#include "survey/SiteFileWriter.h"
 #include "testkit/BmpBytes.h"
 
 #include <fcntl.h>
-#include <unistd.h>
 
 #include <cstdint>
 #include <filesystem>
@@ -46,36 +45,17 @@ inline Bytes zeroTailBlock(const Bytes& head, uint64_t zeroCodeBytes) {
     return block;
 }
 
-// A site file with such a block (header | block | white signature | points section with
-// `points` after its head); the zero code is a hole, so the file takes little disk.
+// A site file with such a block, written by the site file writer with `points`; the zero
+// code is a hole, so the file takes little disk.
 inline void writeSparseSite(const std::filesystem::path& path, const Bytes& head,
                             uint64_t zeroCodeBytes, const Bytes& points = {}) {
     const Bytes block = zeroTailBlock(head, zeroCodeBytes);
-    const uint32_t bitmapOffset = SiteHeader::kHeldLength;
-    const uint32_t signatureOffset = bitmapOffset + readLe32(block.data());
-    const uint32_t pointsOffset = signatureOffset + 2600;
-    SiteHeader header;
-    header.setHeaderLength(SiteHeader::kHeldLength);
-    header.setMagic(SiteHeader::kMagic);
-    header.setVersion(SiteHeader::kMinVersion);
-    header.setPixelsPerUnitX(10);
-    header.setPixelsPerUnitY(10);
-    header.setBitmapOffset(bitmapOffset);
-    header.setSignatureOffset(signatureOffset);
-    header.setPointsOffset(pointsOffset);
-    Bytes tail(2600, 0xFF);
-    tail.resize(tail.size() + kPointsSectionHead);
-    put32(tail, 2600, kPointRecordSize);
-    put32(tail, 2604, kReadingSize);
-    tail.insert(tail.end(), points.begin(), points.end());
-
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    const bool written =
-        fd >= 0 && ::pwrite(fd, header.bytes.data(), header.bytes.size(), 0) == 152 &&
-        ::pwrite(fd, block.data(), block.size(), bitmapOffset) == ssize_t(block.size()) &&
-        ::pwrite(fd, tail.data(), tail.size(), signatureOffset) == ssize_t(tail.size());
-    if (fd >= 0) ::close(fd);
-    if (!written) throw std::runtime_error("cannot write " + path.string());
+    OwnedFd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+    NewSiteFile site;
+    site.points = points;
+    FdPositionalSink sink(fd.get());
+    if (!fd.valid() || writeSiteFileWithBlock(sink, block, site).status != SiteWriteStatus::Ok)
+        throw std::runtime_error("cannot write " + path.string());
 }
 
 // All a bitmap file holds before its pixels: the file and info headers of a width x height

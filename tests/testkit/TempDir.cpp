@@ -27,7 +27,8 @@ std::vector<unsigned char> readFileBytes(const std::filesystem::path& p) {
 
 void writeFileBytes(const std::filesystem::path& p, const std::vector<unsigned char>& bytes) {
     std::ofstream out(p, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
 }
 
 } // namespace walkmere::testkit

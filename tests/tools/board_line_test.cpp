@@ -5,7 +5,7 @@
 #include <thread>
 
 #include "board_testing.h"
-#include "platform/Clock.h"
+#include "testkit/ManualClock.h"
 #include "tools/board/BoardModel.h"
 #include "tools/board/PseudoTerminal.h"
 #include "tools/board/StandInBoard.h"
@@ -41,7 +41,7 @@ protected:
         return f.empty() ? Frame{} : f[0];
     }
 
-    ManualClock clock{5000};
+    testkit::ManualClock clock{5000};
     std::optional<PseudoTerminal> pty;
     std::unique_ptr<StandInBoard> board;
 };

@@ -2,11 +2,11 @@
 // picture and the page are kept in the build folder's artifacts/ for people to look at.
 #include "site_testing.h"
 
-#include "platform/Prompter.h"
-#include "platform/Sound.h"
 #include "scan/ApRecord.h"
 #include "survey/SiteFile.h"
 #include "survey/SurveyStore.h"
+#include "testkit/RecordingSoundPlayer.h"
+#include "testkit/ScriptedPrompter.h"
 #include "tools/site/PngImage.h"
 
 #include <gtest/gtest.h>
@@ -31,9 +31,8 @@ struct DemoAp {
 };
 
 // Three access points of the demo office; what a point hears falls off with distance.
-const DemoAp kAps[] = {{0x11, 150, 150, 1, "office"},
-                       {0x12, 650, 150, 6, "office"},
-                       {0x13, 400, 480, 11, "guest"}};
+const DemoAp kAps[] = {
+    {0x11, 150, 150, 1, "office"}, {0x12, 650, 150, 6, "office"}, {0x13, 400, 480, 11, "guest"}};
 
 std::vector<ApRecord> heardAt(int x, int y) {
     std::vector<ApRecord> heard;
@@ -66,8 +65,8 @@ TEST(DemoSiteReport, SurveyedOfficeGivesAMapAndAPage) {
     const std::string site = dir.file("office.kvs").string();
     fs::copy_file(fs::path(source) / "res/demo/office.kvs", site);
 
-    ScriptedPrompter prompter;
-    RecordingSoundPlayer sound;
+    testkit::ScriptedPrompter prompter;
+    testkit::RecordingSoundPlayer sound;
     CSurveyStore store(prompter, sound);
     ReadOnlySite opened = openSiteReadOnly(site);
     ASSERT_TRUE(opened.accepted());

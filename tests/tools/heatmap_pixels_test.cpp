@@ -1,3 +1,4 @@
+#include "testkit/BmpBytes.h"
 #include "tools/site/BmpPixels.h"
 #include "tools/site/PngImage.h"
 #include "tools/site/ReportHtml.h"
@@ -11,14 +12,8 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-void put16(Bytes& b, size_t at, uint16_t v) {
-    b[at] = uint8_t(v);
-    b[at + 1] = uint8_t(v >> 8);
-}
-void put32(Bytes& b, size_t at, uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-        b[at + i] = uint8_t(v >> (8 * i));
-}
+using testkit::put16;
+using testkit::put32;
 
 // A bitmap file with a 40-byte info header; `rows` are the stored rows, unpadded.
 Bytes bmpFile(int32_t width, int32_t height, uint16_t bits, const std::vector<Bytes>& rows,

@@ -1,3 +1,4 @@
+#include "platform/ByteOrder.h"
 #include "site_testing.h"
 #include "survey/SiteFile.h"
 
@@ -11,7 +12,7 @@ using namespace sitetooltest;
 namespace fs = std::filesystem;
 
 uint32_t le32(const Bytes& b, size_t at) {
-    return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (uint32_t(b[at + 3]) << 24);
+    return readLe32(b.data() + at);
 }
 
 TEST(SiteCreate, MakesAValidSiteWhosePlanDecodesBackToTheBitmap) {

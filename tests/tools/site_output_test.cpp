@@ -97,7 +97,8 @@ TEST_F(SiteOutput, DashWritesToStandardOutputAndTheSummaryToStandardError) {
         const ToolRun written = runTool(toFile);
         ASSERT_EQ(written.code, 0);
         EXPECT_EQ(Bytes(r.out.begin(), r.out.end()), testkit::readFileBytes(toFile[3]));
-        EXPECT_EQ(r.err, "-" + written.out.substr(toFile[3].size()));
+        const std::string summaryAfterName = written.out.substr(toFile[3].size());
+        EXPECT_EQ(r.err, "-" + summaryAfterName);
     }
     EXPECT_FALSE(fs::exists("-"));
 }

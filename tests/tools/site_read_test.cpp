@@ -1,11 +1,11 @@
 #include "site_testing.h"
 #include "testkit/SparseSite.h"
 
-#include "platform/Prompter.h"
-#include "platform/Sound.h"
 #include "scan/ApRecord.h"
 #include "survey/SiteFile.h"
 #include "survey/SurveyStore.h"
+#include "testkit/RecordingSoundPlayer.h"
+#include "testkit/ScriptedPrompter.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -45,8 +45,8 @@ protected:
 
     testkit::TempDir dir;
     std::string site;
-    ScriptedPrompter prompter;
-    RecordingSoundPlayer sound;
+    testkit::ScriptedPrompter prompter;
+    testkit::RecordingSoundPlayer sound;
     CSurveyStore store{prompter, sound};
     Bytes before;
 };

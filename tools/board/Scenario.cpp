@@ -1,14 +1,16 @@
 #include "tools/board/Scenario.h"
 
-#include "survey/FileOps.h"
+#include "tools/board/BoardSettings.h"
+
 #include "platform/RegularFile.h"
+#include "scan/MacAddress.h"
+#include "survey/FileOps.h"
 
 #include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstring>
 #include <fcntl.h>
-#include <set>
 #include <sys/stat.h>
 
 namespace walkmere {
@@ -103,21 +105,8 @@ bool tokenize(std::string_view line, std::vector<std::string>& tokens, std::stri
     return true;
 }
 
-bool parseMac(std::string_view text, std::array<uint8_t, 6>& mac) {
-    if (text.size() != 17) return false;
-    for (int i = 0; i < 6; ++i) {
-        if (i > 0) {
-            char sep = text[3 * i - 1];
-            if (sep != ':' && sep != '-') return false;
-        }
-        unsigned v = 0;
-        auto first = text.data() + 3 * i;
-        auto [end, ec] = std::from_chars(first, first + 2, v, 16);
-        if (ec != std::errc() || end != first + 2) return false;
-        mac[i] = static_cast<uint8_t>(v);
-    }
-    return true;
-}
+// Six pairs with a separator between each two, of either kind.
+constexpr MacSyntax kScenarioMac{.bare = false, .mixedSeparators = true};
 
 bool parseSigned(std::string_view text, int min, int max, int& out) {
     int v = 0;
@@ -134,10 +123,6 @@ bool parseSeconds(std::string_view text, uint32_t& out) {
     return true;
 }
 
-std::string quoted(std::string_view s) {
-    return "'" + std::string(s) + "'";
-}
-
 class Parser {
 public:
     explicit Parser(Scenario& s) : scenario(s) {}
@@ -145,108 +130,29 @@ public:
     bool statement(const std::vector<std::string>& t, std::string& error) {
         const std::string& key = t[0];
         if (key == "ap") return apLine(t, error);
-        if (key == "pace") {
-            if (t.size() > 2 || (t.size() == 2 && t[1] != "on" && t[1] != "off")) {
-                error = "pace takes no value, 'on' or 'off'";
-                return false;
-            }
-            scenario.faults.pace = t.size() == 1 || t[1] == "on";
-            return true;
-        }
-        if (key == "split") {
-            if (t.size() > 2) return tooMany(key, error);
-            uint64_t ms = scenario.faults.splitPauseMs;
-            if (t.size() == 2 && !parseUnsigned(t[1], 0, 10000, ms)) {
-                error = "split pause " + quoted(t[1]) + " is not a number of ms from 0 to 10000";
-                return false;
-            }
-            scenario.faults.split = true;
-            scenario.faults.splitPauseMs = static_cast<uint32_t>(ms);
-            return true;
-        }
-        if (key == "noise") {
-            if (t.size() < 2 || t.size() > 3 || (t.size() == 3 && t[2] != "markers")) {
-                error = "noise takes a rate from 0 to 1 and optionally 'markers'";
-                return false;
-            }
-            if (!parseRate(t[1], 1.0, scenario.faults.noiseRate)) {
-                error = "noise rate " + quoted(t[1]) + " is not a number from 0 to 1";
-                return false;
-            }
-            scenario.faults.noiseMarkers = t.size() == 3;
-            return true;
-        }
-        static const std::set<std::string> oneValue = {
-            "firmware", "serial", "seed", "forget", "silence", "bad-selector", "radio-off"};
-        if (!oneValue.count(key)) {
-            error = "unknown statement " + quoted(key) +
-                    " (expected firmware, serial, seed, forget, ap, noise, split, silence, "
-                    "bad-selector, radio-off or pace)";
+        const BoardSetting* setting = findBoardSetting(key, &BoardSetting::inScenario);
+        if (!setting) {
+            error =
+                "unknown statement " + quoted(key) + " (expected " + scenarioStatementNames() + ")";
             return false;
         }
-        if (t.size() != 2) {
-            error = key + " takes exactly one value";
-            return false;
-        }
-        const std::string& value = t[1];
-        uint64_t n = 0;
-        if (key == "firmware") {
-            scenario.firmware = value;
-            return checkBoardString(value, "firmware", error);
-        }
-        if (key == "serial") {
-            scenario.serial = value;
-            return checkBoardString(value, "serial", error);
-        }
-        if (key == "seed") {
-            if (!parseUnsigned(value, 0, UINT64_MAX, scenario.seed)) {
-                error = "seed " + quoted(value) + " is not a whole number";
-                return false;
-            }
-            return true;
-        }
-        if (key == "forget") {
-            if (!parseSeconds(value, scenario.forget)) {
-                error = "forget " + quoted(value) + " is not a number of seconds";
-                return false;
-            }
-            return true;
-        }
-        if (key == "silence") return parseSilence(value, scenario.faults, error);
-        if (key == "bad-selector") {
-            if (!parseUnsigned(value, 1, 1000000, n)) {
-                error = "bad-selector " + quoted(value) + " is not a count from 1 to 1000000";
-                return false;
-            }
-            scenario.faults.badSelectorEvery = static_cast<uint32_t>(n);
-            return true;
-        }
-        if (key == "radio-off") {
-            if (!parseUnsigned(value, 1, 1000000, n)) {
-                error = "radio-off " + quoted(value) + " is not a number of seconds from 1";
-                return false;
-            }
-            scenario.faults.radioOffEvery = static_cast<uint32_t>(n);
-            return true;
-        }
-        return true; // not reached: every one-value statement is handled above
+        error = applyScenarioStatement(*setting, std::span(t).subspan(1), scenario);
+        return error.empty();
     }
 
 private:
-    static bool tooMany(const std::string& key, std::string& error) {
-        error = "too many values after " + key;
-        return false;
-    }
-
     bool apLine(const std::vector<std::string>& t, std::string& error) {
         ScenarioAp ap;
         ap.line = lineNumber;
-        if (t.size() < 2 || !parseMac(t[1], ap.mac)) {
+        const std::optional<MacAddress> mac =
+            t.size() < 2 ? std::nullopt : parseMac(t[1], kScenarioMac);
+        if (!mac) {
             error = t.size() < 2 ? "ap needs a MAC address"
                                  : "bad MAC address " + quoted(t[1]) +
                                        " (expected six hex pairs like 00:a0:f8:12:34:56)";
             return false;
         }
+        ap.mac = *mac;
         bool haveChannel = false, haveRssi = false;
         for (size_t i = 2; i < t.size(); ++i) {
             size_t eq = t[i].find('=');
@@ -384,32 +290,9 @@ bool parseRate(std::string_view text, double max, double& out) {
     return true;
 }
 
-bool parseSilence(std::string_view text, BoardFaults& faults, std::string& error) {
-    size_t slash = text.find('/');
-    uint64_t s = 0, t = 0;
-    if (slash == std::string_view::npos || !parseUnsigned(text.substr(0, slash), 1, 1000000, s) ||
-        !parseUnsigned(text.substr(slash + 1), 2, 1000000, t) || s >= t) {
-        error = "silence " + quoted(text) +
-                " is not S/T with seconds 1 <= S < T (S silent seconds every T seconds)";
-        return false;
-    }
-    faults.silenceSeconds = static_cast<uint32_t>(s);
-    faults.silencePeriod = static_cast<uint32_t>(t);
-    return true;
-}
-
-bool checkBoardString(const std::string& s, const char* what, std::string& error) {
-    if (s.empty() || s.size() > 200) {
-        error = std::string(what) + " must have 1 to 200 characters";
-        return false;
-    }
-    for (unsigned char c : s) {
-        if (c < 0x20 || c == 0x7F) {
-            error = std::string(what) + " holds a control character";
-            return false;
-        }
-    }
-    return true;
+std::string quoted(std::string_view s) {
+    const std::string text(s);
+    return "'" + text + "'";
 }
 
 bool parseScenario(std::string_view text, Scenario& out, std::string& error) {

@@ -106,11 +106,12 @@ extern const char* const kDefaultScenarioText;
 // The format help shown by `walkmere-board --help`.
 extern const char* const kScenarioFormatHelp;
 
-// Fault option values shared by the scenario and the command line. Each returns false
-// with a message when the text is not acceptable.
-bool parseSilence(std::string_view text, BoardFaults& faults, std::string& error);
+// Values of the scenario and the command line: a whole number from min to max, and a plain
+// decimal from 0 to max. Each returns false, leaving out unchanged, when the text is not one.
 bool parseUnsigned(std::string_view text, uint64_t min, uint64_t max, uint64_t& out);
 bool parseRate(std::string_view text, double max, double& out);
-bool checkBoardString(const std::string& s, const char* what, std::string& error);
+
+// The text in single quotes, as messages show a value.
+std::string quoted(std::string_view s);
 
 } // namespace walkmere

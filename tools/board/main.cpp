@@ -9,7 +9,9 @@
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
+#include "tools/board/BoardSettings.h"
 #include "tools/board/PseudoTerminal.h"
 #include "tools/board/Scenario.h"
 #include "tools/board/StandInBoard.h"
@@ -18,6 +20,7 @@ using namespace walkmere;
 
 namespace {
 
+// The options of the settings table go between the two halves of the usage.
 const char* const kUsage =
     R"(Usage: walkmere-board [options]
 
@@ -28,25 +31,17 @@ SIGTERM or SIGINT. The program on the other side may close and reopen the port.
 Options:
   --scenario FILE    APs and faults to serve (default: the built-in scenario below)
   --link PATH        also make a symbolic link PATH to the port (removed at exit)
-  --pace             write at the line's 3840 bytes per second (38400 baud)
-  --noise RATE       chance 0..1 of 1 to 8 noise bytes before each answer
-  --noise-markers    let the noise hold 0x11 bytes, which can cost frames
-  --split[=MS]       write each answer in two pieces MS ms apart (default 20)
-  --silence S/T      answer nothing for the last S seconds of every T seconds
-  --bad-selector K   every K-th entry answer carries a selector the handheld refuses
-  --radio-off M      send radio status 0 (not responding) every M seconds
-  --seed N           seed of the RSSI jitter, missed hearings and faults
-  --firmware TEXT    firmware string to report
-  --serial TEXT      serial number to report
-  --help             show this text
+)";
+const char* const kUsageEnd = R"(  --help             show this text
 
 )";
 
-struct Overrides {
+struct Arguments {
     std::string scenarioPath, linkPath;
-    bool pace = false, split = false, noiseMarkers = false;
-    const char *noise = nullptr, *splitMs = nullptr, *silence = nullptr, *badSelector = nullptr,
-               *radioOff = nullptr, *seed = nullptr, *firmware = nullptr, *serial = nullptr;
+    // The value each setting was last given on the command line, in the table's order; an
+    // inner nullopt for a setting given without a value.
+    std::vector<std::optional<std::optional<std::string>>> settings =
+        std::vector<std::optional<std::optional<std::string>>>(kBoardSettings.size());
 };
 
 bool fail(const std::string& message) {
@@ -54,121 +49,56 @@ bool fail(const std::string& message) {
     return false;
 }
 
-bool applyOverrides(const Overrides& o, Scenario& s) {
-    std::string error;
-    uint64_t n = 0;
-    BoardFaults& f = s.faults;
-    if (o.pace) f.pace = true;
-    if (o.noise && !parseRate(o.noise, 1.0, f.noiseRate))
-        return fail(std::string("--noise ") + o.noise + " is not a number from 0 to 1");
-    if (o.noiseMarkers) f.noiseMarkers = true;
-    if (o.split) {
-        f.split = true;
-        if (o.splitMs) {
-            if (!parseUnsigned(o.splitMs, 0, 10000, n))
-                return fail(std::string("--split=") + o.splitMs + " is not 0 to 10000 ms");
-            f.splitPauseMs = static_cast<uint32_t>(n);
-        }
-    }
-    if (o.silence && !parseSilence(o.silence, f, error)) return fail(error);
-    if (o.badSelector) {
-        if (!parseUnsigned(o.badSelector, 1, 1000000, n))
-            return fail(std::string("--bad-selector ") + o.badSelector + " is not a count from 1");
-        f.badSelectorEvery = static_cast<uint32_t>(n);
-    }
-    if (o.radioOff) {
-        if (!parseUnsigned(o.radioOff, 1, 1000000, n))
-            return fail(std::string("--radio-off ") + o.radioOff + " is not a number of seconds");
-        f.radioOffEvery = static_cast<uint32_t>(n);
-    }
-    if (o.seed && !parseUnsigned(o.seed, 0, UINT64_MAX, s.seed))
-        return fail(std::string("--seed ") + o.seed + " is not a whole number");
-    if (o.firmware) {
-        s.firmware = o.firmware;
-        if (!checkBoardString(s.firmware, "--firmware", error)) return fail(error);
-    }
-    if (o.serial) {
-        s.serial = o.serial;
-        if (!checkBoardString(s.serial, "--serial", error)) return fail(error);
+// The command line overrides the scenario: its settings are applied after the file's.
+bool applySettings(const Arguments& a, Scenario& s) {
+    for (size_t i = 0; i < kBoardSettings.size(); ++i) {
+        if (!a.settings[i]) continue;
+        const std::optional<std::string>& value = *a.settings[i];
+        const std::string error = applyOption(
+            kBoardSettings[i], value ? std::optional<std::string_view>(*value) : std::nullopt, s);
+        if (!error.empty()) return fail(error);
     }
     return true;
 }
 
+void showHelp() {
+    std::printf("%s%s%s%s\nThe built-in scenario:\n\n%s", kUsage, boardOptionsHelp().c_str(),
+                kUsageEnd, kScenarioFormatHelp, kDefaultScenarioText);
+}
+
 // 0: go on, 1: stop with success (--help), 2: usage error.
-int parseArguments(int argc, char** argv, Overrides& o) {
-    enum {
-        kNoise = 1000,
-        kNoiseMarkers,
-        kSplit,
-        kSilence,
-        kBadSelector,
-        kRadioOff,
-        kSeed,
-        kFirmware,
-        kSerial
-    };
-    static const option options[] = {
+int parseArguments(int argc, char** argv, Arguments& a) {
+    constexpr int kFirstSetting = 1000; // getopt_long returns this plus the setting's index
+    std::vector<option> options = {
         {"scenario", required_argument, nullptr, 's'},
         {"link", required_argument, nullptr, 'l'},
-        {"pace", no_argument, nullptr, 'p'},
-        {"noise", required_argument, nullptr, kNoise},
-        {"noise-markers", no_argument, nullptr, kNoiseMarkers},
-        {"split", optional_argument, nullptr, kSplit},
-        {"silence", required_argument, nullptr, kSilence},
-        {"bad-selector", required_argument, nullptr, kBadSelector},
-        {"radio-off", required_argument, nullptr, kRadioOff},
-        {"seed", required_argument, nullptr, kSeed},
-        {"firmware", required_argument, nullptr, kFirmware},
-        {"serial", required_argument, nullptr, kSerial},
         {"help", no_argument, nullptr, 'h'},
-        {nullptr, 0, nullptr, 0},
     };
+    for (size_t i = 0; i < kBoardSettings.size(); ++i) {
+        const Takes takes = kBoardSettings[i].onCommandLine;
+        if (takes == Takes::Nowhere) continue;
+        const int hasArg = takes == Takes::Nothing      ? no_argument
+                           : takes == Takes::MaybeValue ? optional_argument
+                                                        : required_argument;
+        // The names are views of string literals, so their data ends in a NUL.
+        options.push_back(
+            {kBoardSettings[i].name.data(), hasArg, nullptr, kFirstSetting + static_cast<int>(i)});
+    }
+    options.push_back({nullptr, 0, nullptr, 0});
     opterr = 0;
     int c;
-    while ((c = getopt_long(argc, argv, "", options, nullptr)) != -1) {
-        switch (c) {
-        case 's':
-            o.scenarioPath = optarg;
-            break;
-        case 'l':
-            o.linkPath = optarg;
-            break;
-        case 'p':
-            o.pace = true;
-            break;
-        case kNoise:
-            o.noise = optarg;
-            break;
-        case kNoiseMarkers:
-            o.noiseMarkers = true;
-            break;
-        case kSplit:
-            o.split = true;
-            o.splitMs = optarg;
-            break;
-        case kSilence:
-            o.silence = optarg;
-            break;
-        case kBadSelector:
-            o.badSelector = optarg;
-            break;
-        case kRadioOff:
-            o.radioOff = optarg;
-            break;
-        case kSeed:
-            o.seed = optarg;
-            break;
-        case kFirmware:
-            o.firmware = optarg;
-            break;
-        case kSerial:
-            o.serial = optarg;
-            break;
-        case 'h':
-            std::printf("%s%s\nThe built-in scenario:\n\n%s", kUsage, kScenarioFormatHelp,
-                        kDefaultScenarioText);
+    while ((c = getopt_long(argc, argv, "", options.data(), nullptr)) != -1) {
+        if (c >= kFirstSetting) {
+            a.settings[size_t(c - kFirstSetting)] =
+                optarg ? std::optional<std::string>(optarg) : std::nullopt;
+        } else if (c == 's') {
+            a.scenarioPath = optarg;
+        } else if (c == 'l') {
+            a.linkPath = optarg;
+        } else if (c == 'h') {
+            showHelp();
             return 1;
-        default:
+        } else {
             std::fprintf(stderr, "walkmere-board: unknown or incomplete option '%s' (see --help)\n",
                          argv[optind - 1]);
             return 2;
@@ -208,7 +138,7 @@ void removeLink(const std::string& linkPath, const std::string& target) {
 } // namespace
 
 int main(int argc, char** argv) {
-    Overrides o;
+    Arguments o;
     int parsed = parseArguments(argc, argv, o);
     if (parsed == 1) return 0;
     if (parsed == 2) return 2;
@@ -230,7 +160,7 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
-    if (!applyOverrides(o, scenario)) return 2;
+    if (!applySettings(o, scenario)) return 2;
 
     // Block the stop signals before any thread starts, so only sigwait below sees them.
     sigset_t stopSignals;

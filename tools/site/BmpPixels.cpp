@@ -1,14 +1,11 @@
 #include "tools/site/BmpPixels.h"
 
+#include "platform/ByteOrder.h"
 #include "survey/BmpInfo.h"
 
 namespace walkmere::sitetool {
 
 namespace {
-
-uint32_t le32(const uint8_t* p) {
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
 
 // Pictures larger than this are refused rather than allocated (about 1.2 GB of RGB).
 constexpr uint64_t kMaxPixels = 400ull * 1000 * 1000;
@@ -39,7 +36,7 @@ std::string readBmpPixels(const uint8_t* data, size_t size, RgbImage& image) {
         const size_t entrySize = core ? 3 : 4;
         uint32_t entries = 1u << bits;
         if (!core && info.infoSize >= 36) {
-            const uint32_t used = le32(data + BmpInfo::kFileHeaderSize + 32);
+            const uint32_t used = readLe32(data + BmpInfo::kFileHeaderSize + 32);
             if (used != 0 && used < entries) entries = used;
         }
         const uint64_t tableStart = BmpInfo::kFileHeaderSize + uint64_t{info.infoSize};

@@ -11,12 +11,8 @@ extern const SiteCommand kReportCommand;
 
 std::span<const SiteCommand* const> siteCommands() {
     static const SiteCommand* const commands[] = {
-        &kCreateCommand,
-        &kInfoCommand,
-        &kPointsCommand,
-        &kPlanCommand,
-        &kHeatmapCommand,
-        &kReportCommand,
+        &kCreateCommand, &kInfoCommand,    &kPointsCommand,
+        &kPlanCommand,   &kHeatmapCommand, &kReportCommand,
     };
     return commands;
 }

@@ -1,8 +1,6 @@
-#include "survey/BitmapCompressor.h"
+#include "platform/RegularFile.h"
 #include "survey/BmpInfo.h"
-#include "survey/PointRecords.h"
-#include "survey/SiteFile.h"
-#include "survey/SiteHeader.h"
+#include "survey/SiteFileWriter.h"
 #include "tools/site/OutputFile.h"
 #include "tools/site/SiteCommand.h"
 #include "tools/site/TextEscape.h"
@@ -11,46 +9,18 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
-#include <unistd.h>
-#include <vector>
 
 namespace walkmere::sitetool {
 
 namespace {
-
-// The version this tool writes: the lowest the program accepts.
-constexpr uint16_t kCreatedVersion = SiteHeader::kMinVersion;
-constexpr double kDefaultScale = 10.0;
-
-// Writes the floor-plan block into the output from `offset` on. A failure is kept and
-// reported after the coder has stopped, so no exception passes through the codec.
-class OffsetSink final : public ByteSink {
-public:
-    OffsetSink(OutputFile& file, uint64_t offset) : file(file), offset(offset) {}
-    bool write(const uint8_t* from, size_t n) override {
-        try {
-            file.writeAt(offset, from, n);
-        } catch (const FileError& e) {
-            failure = e.what();
-            return false;
-        }
-        offset += n;
-        return true;
-    }
-    std::string failure;
-
-private:
-    OutputFile& file;
-    uint64_t offset;
-};
 
 int runCreate(const std::vector<std::string>& args, ToolStreams& io) {
     ToolArgs parsed(args,
                     {{"-o", true}, {"--scale-x", true}, {"--scale-y", true}, {"--force", false}});
     const std::string& planPath = parsed.single("PLAN.bmp");
     const std::string& sitePath = parsed.required("-o");
-    const double scaleX = parsed.positiveNumber("--scale-x", kDefaultScale);
-    const double scaleY = parsed.positiveNumber("--scale-y", kDefaultScale);
+    const double scaleX = parsed.positiveNumber("--scale-x", kDefaultPixelsPerUnit);
+    const double scaleY = parsed.positiveNumber("--scale-y", kDefaultPixelsPerUnit);
 
     const BmpCheck plan = checkBmpFile(planPath);
     if (!plan.info)
@@ -61,43 +31,28 @@ int runCreate(const std::vector<std::string>& args, ToolStreams& io) {
     OwnedFd planFd(::open(planPath.c_str(), O_RDONLY | O_CLOEXEC));
     if (!planFd.valid()) throw FileError(planPath + ": " + std::strerror(errno));
 
-    // Header, floor-plan block, signature block, points section last.
     OutputFile site(sitePath, io.out);
-    const uint64_t bitmapOffset = SiteHeader::kHeldLength;
-    OffsetSink sink(site, bitmapOffset);
-    const CompressResult coded = compressFloorPlan(planFd.get(), sink);
-    if (!sink.failure.empty()) throw FileError(sink.failure);
-    if (coded.status != CompressStatus::Ok)
-        throw FileError(planPath + ": " + describeCompressResult(coded));
-
-    const uint64_t signatureOffset = bitmapOffset + coded.blockBytes;
-    const uint64_t pointsOffset = signatureOffset + kSignatureBlockSize;
-    if (pointsOffset + kPointsSectionHead > UINT32_MAX)
+    FdPositionalSink sink(site.descriptor());
+    NewSiteFile layout;
+    layout.pixelsPerUnitX = scaleX;
+    layout.pixelsPerUnitY = scaleY;
+    const SiteWriteResult written = writeSiteFile(sink, planFd.get(), layout);
+    switch (written.status) {
+    case SiteWriteStatus::Ok:
+        break;
+    case SiteWriteStatus::WriteFailed:
+        site.throwWriteError(written.error);
+    case SiteWriteStatus::PlanFailed:
+        throw FileError(planPath + ": " + describeCompressResult(written.plan));
+    case SiteWriteStatus::TooLarge:
         throw FileError(planPath + ": the floor plan is too large for a site file");
-
-    const std::vector<uint8_t> white(kSignatureBlockSize, 0xFF);
-    site.writeAt(signatureOffset, white.data(), white.size());
-    uint8_t sizes[kPointsSectionHead] = {};
-    sizes[0] = kPointRecordSize;
-    sizes[4] = kReadingSize;
-    site.writeAt(pointsOffset, sizes, sizeof sizes);
-
-    SiteHeader header;
-    header.setHeaderLength(SiteHeader::kHeldLength);
-    header.setMagic(SiteHeader::kMagic);
-    header.setVersion(kCreatedVersion);
-    header.setPixelsPerUnitX(scaleX);
-    header.setPixelsPerUnitY(scaleY);
-    header.setBitmapOffset(static_cast<uint32_t>(bitmapOffset));
-    header.setSignatureOffset(static_cast<uint32_t>(signatureOffset));
-    header.setPointsOffset(static_cast<uint32_t>(pointsOffset));
-    site.writeAt(0, header.bytes.data(), header.bytes.size());
+    }
     site.commit(parsed.has("--force"));
 
     (isStandardOutput(sitePath) ? io.err : io.out)
         << sitePath << ": " << plan.info->width << " x " << plan.info->pixelHeight()
-        << " floor plan, " << coded.blockBytes << " bytes coded, scale " << jsonNumber(scaleX)
-        << " x " << jsonNumber(scaleY) << " pixels per unit\n";
+        << " floor plan, " << written.plan.blockBytes << " bytes coded, scale "
+        << jsonNumber(scaleX) << " x " << jsonNumber(scaleY) << " pixels per unit\n";
     return kExitOk;
 }
 

@@ -1,5 +1,7 @@
 #include "tools/site/HeatmapCommand.h"
 
+#include "platform/RegularFile.h"
+#include "scan/MacAddress.h"
 #include "tools/site/OutputFile.h"
 #include "tools/site/PngImage.h"
 #include "tools/site/SiteCommand.h"

@@ -29,13 +29,6 @@ public:
     std::vector<uint8_t> bytes;
 };
 
-int hexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
 } // namespace
 
 SurveyData readSurvey(int fd, const SiteLayout& layout) {
@@ -73,27 +66,6 @@ std::string NetworkFilter::describe() const {
     if (mac) text = "access point " + macText(mac->data());
     if (ssid) text += (text.empty() ? "" : ", ") + std::string("network ") + jsonString(*ssid);
     return text.empty() ? "all access points" : text;
-}
-
-std::optional<std::array<uint8_t, 6>> parseMac(const std::string& text) {
-    std::array<uint8_t, 6> mac{};
-    size_t at = 0;
-    for (int i = 0; i < 6; ++i) {
-        if (i > 0 && at < text.size() && (text[at] == '-' || text[at] == ':')) {
-            // Separators are all the same kind or absent.
-            if (i > 1 && text[at] != text[2]) return std::nullopt;
-            ++at;
-        } else if (i > 0 && text.size() != 12) {
-            return std::nullopt;
-        }
-        if (at + 2 > text.size()) return std::nullopt;
-        const int hi = hexDigit(text[at]), lo = hexDigit(text[at + 1]);
-        if (hi < 0 || lo < 0) return std::nullopt;
-        mac[i] = static_cast<uint8_t>(hi * 16 + lo);
-        at += 2;
-    }
-    if (at != text.size()) return std::nullopt;
-    return mac;
 }
 
 std::optional<double> pointValue(const SurveyPoint& point, const NetworkFilter& filter) {

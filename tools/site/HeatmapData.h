@@ -48,9 +48,6 @@ struct NetworkFilter {
     std::string describe() const; // "all access points", "access point 00-1A-...", ...
 };
 
-// "00-1A-2B-3C-4D-5E", "00:1a:2b:3c:4d:5e" or "001a2b3c4d5e"; nothing when malformed.
-std::optional<std::array<uint8_t, 6>> parseMac(const std::string& text);
-
 // The value of a point for the map: its strongest matching reading in dBm, or nothing when
 // it heard nothing that matches (such a point is not a -100 measurement).
 std::optional<double> pointValue(const SurveyPoint& point, const NetworkFilter& filter);

@@ -97,8 +97,8 @@ void drawLegend(RgbImage& image, double threshold) {
             fillRect(image, barLeft + x, swatchTop + y, barLeft + x + 1, swatchTop + y + 1,
                      {v, v, v});
         }
-    drawText(image, barLeft + barWidth + 2 * s, swatchTop,
-             "<" + std::to_string(static_cast<int>(std::lround(threshold))), s);
+    const std::string dbm = std::to_string(static_cast<int>(std::lround(threshold)));
+    drawText(image, barLeft + barWidth + 2 * s, swatchTop, "<" + dbm, s);
 }
 
 } // namespace walkmere::sitetool

@@ -1,7 +1,7 @@
 #include "tools/site/OutputFile.h"
 
-#include "survey/FileOps.h"
 #include "platform/RegularFile.h"
+#include "survey/FileOps.h"
 #include "tools/site/PartFileCleanup.h"
 #include "tools/site/SiteCommand.h"
 
@@ -9,7 +9,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -27,13 +26,6 @@ OwnedFd makeUnnamedFile() {
 }
 
 } // namespace
-
-bool sameFile(const std::string& a, const std::string& b) {
-    struct stat sa {
-    }, sb{};
-    if (::stat(a.c_str(), &sa) != 0 || ::stat(b.c_str(), &sb) != 0) return false;
-    return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
-}
 
 OutputFile::OutputFile(std::string targetPath, std::ostream& standardOutput)
     : target(std::move(targetPath)), standardOutput(standardOutput) {
@@ -66,8 +58,11 @@ int OutputFile::descriptor() const {
 }
 
 void OutputFile::writeAt(uint64_t offset, const void* bytes, size_t n) {
-    if (int error = writeAllAt(descriptor(), bytes, n, offset))
-        throw FileError(target + ": cannot write: " + std::strerror(error));
+    if (int error = writeAllAt(descriptor(), bytes, n, offset)) throwWriteError(error);
+}
+
+void OutputFile::throwWriteError(int error) const {
+    throw FileError(target + ": cannot write: " + std::strerror(error));
 }
 
 void OutputFile::commit(bool replaceExisting) {

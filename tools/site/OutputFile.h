@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/OwnedFd.h"
+#include "platform/RegularFile.h"
 #include "survey/TempFile.h"
 
 #include <cstdint>
@@ -9,8 +10,8 @@
 
 namespace walkmere::sitetool {
 
-// True when both paths name the same existing file (another spelling, a link).
-bool sameFile(const std::string& a, const std::string& b);
+// A command never writes its output over one of its inputs: it asks sameFile (in
+// platform/RegularFile.h) first.
 
 // "-o -": the output goes to standard output.
 inline bool isStandardOutput(const std::string& target) {
@@ -34,6 +35,8 @@ public:
     int descriptor() const;
     // Writes all bytes at `offset`; throws FileError on failure.
     void writeAt(uint64_t offset, const void* bytes, size_t n);
+    // Throws the FileError of a write to this file that failed with `error`.
+    [[noreturn]] void throwWriteError(int error) const;
     // Puts the file in place; throws FileError on failure (EEXIST when !replaceExisting
     // and the target exists).
     void commit(bool replaceExisting = true);

@@ -1,3 +1,4 @@
+#include "platform/RegularFile.h"
 #include "tools/site/OutputFile.h"
 #include "tools/site/SiteCommand.h"
 #include "tools/site/SiteReading.h"

@@ -79,6 +79,74 @@ constexpr const char* kStyle =
     "td.n{text-align:right}img.map{max-width:100%;border:1px solid #666}"
     "img.sig{border:1px solid #666;image-rendering:pixelated;width:400px}";
 
+// Everything the report shows, read from the site before any of the page is written.
+struct ReportData {
+    std::string path;
+    SiteLayout layout;
+    HeatmapOptions options;
+    SurveyData survey;
+    PointsTotals totals;
+    RgbImage plan;
+    std::vector<uint8_t> signature;
+    std::map<std::array<uint8_t, 6>, HeardAp> aps;
+    std::set<std::string> ssids; // every network named by any reading
+};
+
+ReportData gatherReport(const std::string& path, const ReadOnlySite& site,
+                        const HeatmapOptions& options) {
+    ReportData report;
+    report.path = path;
+    report.layout = site.validation.layout;
+    report.options = options;
+    const int fd = site.fd.get();
+    report.survey = readSurvey(fd, report.layout);
+    const NetworkFilter everything;
+    requireMappablePoints(path, report.survey, everything,
+                          samplesFor(report.survey, everything).size());
+    report.totals = walkPoints(fd, report.layout);
+    report.plan = readFloorPlan(fd, report.layout, path);
+
+    report.signature.resize(kSignatureBlockSize);
+    const ssize_t got = readFullyAt(fd, report.signature.data(), report.signature.size(),
+                                    report.layout.header.signatureOffset());
+    report.signature.resize(got > 0 ? size_t(got) : 0);
+
+    report.aps = heardAccessPoints(report.survey);
+    for (const auto& [mac, ap] : report.aps)
+        report.ssids.insert(ap.ssid);
+    // Networks are named by what every reading says, not only the first SSID of an AP.
+    for (const SurveyPoint& p : report.survey.points)
+        for (const ApReading& r : p.readings)
+            report.ssids.insert(r.ssid());
+    return report;
+}
+
+void writeHead(std::ostream& html, const ReportData& report) {
+    html << "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\">\n<title>Survey report: "
+         << htmlText(report.path) << "</title>\n<style>" << kStyle << "</style></head><body>\n"
+         << "<h1>Survey report</h1>\n";
+}
+
+void writeSiteSection(std::ostream& html, const ReportData& report) {
+    const SiteHeader& h = report.layout.header;
+    const PointsTotals& totals = report.totals;
+    html << "<h2>Site</h2>\n<table>\n"
+         << "<tr><th>File</th><td>" << htmlText(report.path) << "</td></tr>\n"
+         << "<tr><th>File size</th><td>" << report.layout.fileSize << " bytes</td></tr>\n"
+         << "<tr><th>Format version</th><td>" << h.version() << "</td></tr>\n"
+         << "<tr><th>Scale</th><td>" << htmlText(jsonNumber(h.pixelsPerUnitX())) << " x "
+         << htmlText(jsonNumber(h.pixelsPerUnitY())) << " pixels per unit</td></tr>\n"
+         << "<tr><th>Floor plan</th><td>" << report.plan.width << " x " << report.plan.height
+         << " pixels</td></tr>\n"
+         << "<tr><th>Survey points</th><td>" << totals.locationCount << " with "
+         << totals.readingTotal << " readings</td></tr>\n"
+         << "<tr><th>Placed access points</th><td>" << totals.placedApCount << "</td></tr>\n"
+         << "<tr><th>Deleted points</th><td>" << totals.deletedCount << "</td></tr>\n"
+         << "<tr><th>Access points heard</th><td>" << report.aps.size() << "</td></tr>\n"
+         << "<tr><th>Networks heard</th><td>" << report.ssids.size() << "</td></tr>\n"
+         << "</table>\n";
+}
+
 void writeCoverageRow(std::ostream& html, const std::string& what, const Heatmap& map) {
     html << "<tr><td>" << what << "</td><td class=n>" << map.mappedPoints << "</td><td class=n>"
          << map.share.surveyedPixels << "</td><td class=n>"
@@ -86,62 +154,13 @@ void writeCoverageRow(std::ostream& html, const std::string& what, const Heatmap
          << percent(map.share.atLeast70, map.share.surveyedPixels) << "</td></tr>\n";
 }
 
-int runReport(const std::vector<std::string>& args, ToolStreams& io) {
-    ToolArgs parsed(args, {{"-o", true}, {"--radius", true}, {"--threshold", true}});
-    const std::string& path = parsed.single("SITE.kvs");
-    const std::string& output = parsed.required("-o");
-    HeatmapOptions options;
-    options.radius = parsed.positiveNumber("--radius", 0);
-    options.threshold = thresholdOption(parsed, options.threshold);
-
-    ReadOnlySite site = openSiteForReading(path);
-    if (sameFile(path, output)) throw UsageError("the output would replace the site file itself");
-    const SiteLayout& layout = site.validation.layout;
-    const SurveyData data = readSurvey(site.fd.get(), layout);
+void writeCoverageSection(std::ostream& html, const ReportData& report) {
     const NetworkFilter everything;
-    requireMappablePoints(path, data, everything, samplesFor(data, everything).size());
-    const PointsTotals totals = walkPoints(site.fd.get(), layout);
-    const RgbImage plan = readFloorPlan(site.fd.get(), layout, path);
-
-    std::vector<uint8_t> signature(kSignatureBlockSize);
-    const ssize_t got = readFullyAt(site.fd.get(), signature.data(), signature.size(),
-                                    layout.header.signatureOffset());
-    signature.resize(got > 0 ? size_t(got) : 0);
-
-    const auto aps = heardAccessPoints(data);
-    std::set<std::string> ssids;
-    for (const auto& [mac, ap] : aps)
-        ssids.insert(ap.ssid);
-    // Networks are named by what every reading says, not only the first SSID of an AP.
-    for (const SurveyPoint& p : data.points)
-        for (const ApReading& r : p.readings)
-            ssids.insert(r.ssid());
-
-    std::ostringstream html;
-    const SiteHeader& h = layout.header;
-    html << "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\">\n<title>Survey report: "
-         << htmlText(path) << "</title>\n<style>" << kStyle << "</style></head><body>\n"
-         << "<h1>Survey report</h1>\n<h2>Site</h2>\n<table>\n"
-         << "<tr><th>File</th><td>" << htmlText(path) << "</td></tr>\n"
-         << "<tr><th>File size</th><td>" << layout.fileSize << " bytes</td></tr>\n"
-         << "<tr><th>Format version</th><td>" << h.version() << "</td></tr>\n"
-         << "<tr><th>Scale</th><td>" << htmlText(jsonNumber(h.pixelsPerUnitX())) << " x "
-         << htmlText(jsonNumber(h.pixelsPerUnitY())) << " pixels per unit</td></tr>\n"
-         << "<tr><th>Floor plan</th><td>" << plan.width << " x " << plan.height
-         << " pixels</td></tr>\n"
-         << "<tr><th>Survey points</th><td>" << totals.locationCount << " with "
-         << totals.readingTotal << " readings</td></tr>\n"
-         << "<tr><th>Placed access points</th><td>" << totals.placedApCount << "</td></tr>\n"
-         << "<tr><th>Deleted points</th><td>" << totals.deletedCount << "</td></tr>\n"
-         << "<tr><th>Access points heard</th><td>" << aps.size() << "</td></tr>\n"
-         << "<tr><th>Networks heard</th><td>" << ssids.size() << "</td></tr>\n"
-         << "</table>\n";
-
-    const Heatmap combined = renderHeatmap(plan, data, everything, options);
+    const Heatmap combined = renderHeatmap(report.plan, report.survey, everything, report.options);
     html << "<h2>Coverage</h2>\n<p>The strongest signal of any access point, interpolated "
             "between the survey points within "
          << static_cast<long>(combined.radius + 0.5)
-         << " pixels of a point; hatched grey is weaker than " << options.threshold
+         << " pixels of a point; hatched grey is weaker than " << report.options.threshold
          << " dBm. The surveyed area is every pixel with a value.</p>\n"
          << "<table>\n<tr><th>Mapped</th><th>Points</th><th>Surveyed pixels</th>"
             "<th>-67 dBm or stronger</th><th>-70 dBm or stronger</th></tr>\n";
@@ -153,10 +172,10 @@ int runReport(const std::vector<std::string>& args, ToolStreams& io) {
         std::string uri;
     };
     std::vector<NetworkMap> perNetwork;
-    for (const std::string& ssid : ssids) {
+    for (const std::string& ssid : report.ssids) {
         NetworkFilter filter;
         filter.ssid = ssid;
-        const Heatmap map = renderHeatmap(plan, data, filter, options);
+        const Heatmap map = renderHeatmap(report.plan, report.survey, filter, report.options);
         writeCoverageRow(html, "Network " + networkName(ssid), map);
         perNetwork.push_back({ssid, pngDataUri(map.image)});
     }
@@ -165,10 +184,12 @@ int runReport(const std::vector<std::string>& args, ToolStreams& io) {
     for (const NetworkMap& map : perNetwork)
         html << "<h3>Network " << networkName(map.ssid)
              << "</h3>\n<p><img class=map alt=\"Coverage\" src=\"" << map.uri << "\"></p>\n";
+}
 
+void writeHeardSection(std::ostream& html, const ReportData& report) {
     html << "<h2>Access points heard</h2>\n<table>\n<tr><th>MAC</th><th>SSID</th>"
             "<th>Channel</th><th>Points</th><th>Best dBm</th><th>Median dBm</th></tr>\n";
-    for (const auto& [mac, ap] : aps) {
+    for (const auto& [mac, ap] : report.aps) {
         std::string channels;
         for (int c : ap.channels)
             channels += (channels.empty() ? "" : ", ") + std::to_string(c);
@@ -178,11 +199,14 @@ int runReport(const std::vector<std::string>& args, ToolStreams& io) {
              << "</td><td class=n>" << median(ap.bestRssi) << "</td></tr>\n";
     }
     html << "</table>\n";
+}
 
+void writePointsSection(std::ostream& html, const ReportData& report) {
+    const std::vector<SurveyPoint>& points = report.survey.points;
     html << "<h2>Survey points</h2>\n<table>\n<tr><th>#</th><th>x</th><th>y</th>"
             "<th>Readings</th><th>Best dBm</th><th>Strongest access point</th></tr>\n";
-    for (size_t i = 0; i < data.points.size(); ++i) {
-        const SurveyPoint& p = data.points[i];
+    for (size_t i = 0; i < points.size(); ++i) {
+        const SurveyPoint& p = points[i];
         const ApReading* strongest = nullptr;
         for (const ApReading& r : p.readings)
             if (!strongest || r.rssiDbm() > strongest->rssiDbm()) strongest = &r;
@@ -196,24 +220,53 @@ int runReport(const std::vector<std::string>& args, ToolStreams& io) {
         html << "</td></tr>\n";
     }
     html << "</table>\n";
+}
 
-    if (!data.accessPoints.empty()) {
-        html << "<h2>Placed access points</h2>\n<table>\n<tr><th>#</th><th>x</th><th>y</th>"
-                "</tr>\n";
-        for (size_t i = 0; i < data.accessPoints.size(); ++i)
-            html << "<tr><td class=n>" << i + 1 << "</td><td class=n>" << data.accessPoints[i].x
-                 << "</td><td class=n>" << data.accessPoints[i].y << "</td></tr>\n";
-        html << "</table>\n";
-    }
+// Left out when no access point was placed by hand.
+void writePlacedSection(std::ostream& html, const ReportData& report) {
+    const auto& placed = report.survey.accessPoints;
+    if (placed.empty()) return;
+    html << "<h2>Placed access points</h2>\n<table>\n<tr><th>#</th><th>x</th><th>y</th>"
+            "</tr>\n";
+    for (size_t i = 0; i < placed.size(); ++i)
+        html << "<tr><td class=n>" << i + 1 << "</td><td class=n>" << placed[i].x
+             << "</td><td class=n>" << placed[i].y << "</td></tr>\n";
+    html << "</table>\n";
+}
 
+void writeSignatureSection(std::ostream& html, const ReportData& report) {
     html << "<h2>Signature</h2>\n<p><img class=sig alt=\"Signature\" width=400 height=200 src=\""
-         << pngDataUri(signaturePicture(signature)) << "\"></p>\n</body></html>\n";
+         << pngDataUri(signaturePicture(report.signature)) << "\"></p>\n";
+}
+
+int runReport(const std::vector<std::string>& args, ToolStreams& io) {
+    ToolArgs parsed(args, {{"-o", true}, {"--radius", true}, {"--threshold", true}});
+    const std::string& path = parsed.single("SITE.kvs");
+    const std::string& output = parsed.required("-o");
+    HeatmapOptions options;
+    options.radius = parsed.positiveNumber("--radius", 0);
+    options.threshold = thresholdOption(parsed, options.threshold);
+
+    ReadOnlySite site = openSiteForReading(path);
+    if (sameFile(path, output)) throw UsageError("the output would replace the site file itself");
+    const ReportData report = gatherReport(path, site, options);
+
+    std::ostringstream html;
+    writeHead(html, report);
+    writeSiteSection(html, report);
+    writeCoverageSection(html, report);
+    writeHeardSection(html, report);
+    writePointsSection(html, report);
+    writePlacedSection(html, report);
+    writeSignatureSection(html, report);
+    html << "</body></html>\n";
 
     const std::string text = html.str();
     writeWholeFile(output, std::vector<uint8_t>(text.begin(), text.end()), io.out);
     (isStandardOutput(output) ? io.err : io.out)
-        << output << ": " << text.size() << " bytes, " << data.points.size() << " survey points, "
-        << aps.size() << " access points, " << ssids.size() << " networks\n";
+        << output << ": " << text.size() << " bytes, " << report.survey.points.size()
+        << " survey points, " << report.aps.size() << " access points, " << report.ssids.size()
+        << " networks\n";
     return kExitOk;
 }
 

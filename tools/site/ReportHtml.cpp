@@ -1,5 +1,7 @@
 #include "tools/site/ReportHtml.h"
 
+#include "survey/SignatureBlock.h"
+
 #include <cstdio>
 
 namespace walkmere::sitetool {
@@ -101,15 +103,13 @@ std::string base64(std::span<const uint8_t> bytes) {
 }
 
 RgbImage signaturePicture(std::span<const uint8_t> block) {
-    constexpr int32_t kWidth = 200, kHeight = 100, kRowBytes = 26;
-    RgbImage image(kWidth, kHeight, 128);
-    for (int32_t r = 0; r < kHeight; ++r) {
-        if (size_t(r + 1) * kRowBytes > block.size()) break;
-        const uint8_t* row = block.data() + size_t(r) * kRowBytes;
-        for (int32_t k = 0; k < kWidth; ++k) {
-            const bool white = (row[k / 8] >> (7 - k % 8)) & 1;
-            uint8_t* p = image.at(k, r);
-            p[0] = p[1] = p[2] = white ? 255 : 0;
+    RgbImage image(signature::kPadWidth, signature::kRows, 128);
+    for (int32_t y = 0; y < signature::kRows; ++y) {
+        for (int32_t x = 0; x < signature::kPadWidth; ++x) {
+            const std::optional<bool> blank = signaturePixelIsBlank(block, x, y);
+            if (!blank) return image; // the rest of the block is missing
+            uint8_t* p = image.at(x, y);
+            p[0] = p[1] = p[2] = *blank ? 255 : 0;
         }
     }
     return image;

@@ -17,9 +17,8 @@ std::string htmlText(std::string_view bytes);
 // Standard base64 (RFC 4648) with padding, for data: URIs.
 std::string base64(std::span<const uint8_t> bytes);
 
-// The signature block as a 200 x 100 picture: row r is bytes 26 r ... 26 r + 24; pixel
-// column k is bit 7 - (k mod 8) of byte k / 8, a set bit white and a clear bit black.
-// `block` holds up to 2600 bytes; rows the block lacks are drawn grey.
+// The signature block (survey/SignatureBlock.h) as a 200 x 100 picture, blank pixels white
+// and ink black. `block` holds up to 2600 bytes; rows the block lacks are drawn grey.
 RgbImage signaturePicture(std::span<const uint8_t> block);
 
 } // namespace walkmere::sitetool

@@ -1,6 +1,7 @@
 #include "tools/site/SiteReading.h"
 
 #include "survey/CodecStreams.h"
+#include "survey/PointsWalk.h"
 #include "tools/site/SiteCommand.h"
 #include "tools/site/TextEscape.h"
 
@@ -78,47 +79,39 @@ std::string damageJson(const PointsDamage& damage) {
 
 PointsTotals walkPoints(int fd, const SiteLayout& layout,
                         const std::function<void(const PointView&)>& visit) {
-    CPointsReader reader(fd, layout.header.pointsOffset());
-    if (reader.open() != CPointsReader::Status::Ok) {
-        if (reader.status() == CPointsReader::Status::ReadError)
-            throw FileError(std::string("cannot read the points: ") +
-                            std::strerror(reader.error()));
+    PointsTotals totals;
+    const PointsWalkEnd end = walkPointsSection(
+        fd, layout.header.pointsOffset(), [&](const PointsEntry& entry, const PointSummary& point) {
+            ++totals.recordCount;
+            switch (entry.record.kind()) {
+            case KIND_SURVEY_POINT:
+                ++totals.locationCount;
+                totals.readingTotal += point.readingCount;
+                break;
+            case KIND_DYNAMIC_AP:
+                ++totals.placedApCount;
+                break;
+            case KIND_DELETED:
+                ++totals.deletedCount;
+                break;
+            default:
+                ++totals.otherKindCount;
+            }
+            if (visit) visit(PointView{entry, point.bestRssi, point.readingCount});
+            return true;
+        });
+    switch (end.status) {
+    case CPointsReader::Status::End:
+        break;
+    case CPointsReader::Status::ReadError:
+        throw FileError(std::string("cannot read the points: ") + std::strerror(end.error));
+    case CPointsReader::Status::Damaged:
+        totals.damage = end.damage;
+        return totals;
+    default: // the section's head is missing or gives other record sizes
         throw FileError("Damaged Site File: points section unreadable.");
     }
-
-    PointsTotals totals;
-    PointsEntry entry;
-    while (reader.next(entry)) {
-        ++totals.recordCount;
-        int16_t best = -100;
-        for (const ApReading& r : entry.readings)
-            best = static_cast<int16_t>(std::max<int>(best, r.rssiDbm()));
-        uint16_t count = entry.readingsPresent();
-        switch (entry.record.kind()) {
-        case KIND_SURVEY_POINT:
-            ++totals.locationCount;
-            totals.readingTotal += count;
-            break;
-        case KIND_DYNAMIC_AP:
-            best = -100;
-            count = 0;
-            ++totals.placedApCount;
-            break;
-        case KIND_DELETED:
-            ++totals.deletedCount;
-            break;
-        default:
-            ++totals.otherKindCount;
-        }
-        if (visit) visit(PointView{entry, best, count});
-    }
-    if (reader.status() == CPointsReader::Status::ReadError)
-        throw FileError(std::string("cannot read the points: ") + std::strerror(reader.error()));
-    if (reader.status() == CPointsReader::Status::Damaged) {
-        totals.damage = reader.damage();
-        return totals;
-    }
-    const PointsTail& tail = reader.tail();
+    const PointsTail& tail = end.tail;
     totals.tornTail = tail.tornBytes();
     if (tail.readingsCut) totals.readingsMissing = tail.announced - tail.present;
     return totals;

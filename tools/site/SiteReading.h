@@ -3,6 +3,7 @@
 #include "survey/BitmapExpander.h"
 #include "survey/BmpInfo.h"
 #include "survey/PointsReader.h"
+#include "survey/PointsWalk.h"
 #include "survey/SiteFile.h"
 
 #include <cstdint>
@@ -33,9 +34,9 @@ struct PlanSummary {
 // are held, the rest is counted.
 PlanSummary inspectPlan(int fd, const SiteLayout& layout);
 
-// A point record as the survey store's loading sees it: the best RSSI in whole dBm over
-// the readings present (-100 floor, always -100 for a placed access point) and the
-// readings present (0 for a placed access point).
+// A point record with what the survey store's index holds for it (summarizePoint): the
+// best RSSI in whole dBm over the readings present (-100 floor, always -100 for a placed
+// access point) and the readings present (0 for a placed access point).
 struct PointView {
     const PointsEntry& entry;
     int16_t bestRssi;

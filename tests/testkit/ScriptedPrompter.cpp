@@ -1,6 +1,6 @@
-#include "platform/Prompter.h"
+#include "testkit/ScriptedPrompter.h"
 
-namespace walkmere {
+namespace walkmere::testkit {
 
 void ScriptedPrompter::scriptYesNo(bool answer) {
     scriptYesNo(answer ? YesNoAnswer::Yes : YesNoAnswer::No);
@@ -33,17 +33,16 @@ YesNoAnswer ScriptedPrompter::askYesNo(const std::string& text, const std::strin
 }
 
 std::optional<std::string> ScriptedPrompter::askOpenFile(const FileDialogRequest& request) {
-    std::lock_guard<std::mutex> g(lock);
-    log.push_back({Kind::OpenFile, {}, {}, MessageIcon::None, request});
-    if (fileAnswers.empty()) return std::nullopt;
-    auto a = fileAnswers.front();
-    fileAnswers.pop_front();
-    return a;
+    return askFile(Kind::OpenFile, request);
 }
 
 std::optional<std::string> ScriptedPrompter::askSaveFile(const FileDialogRequest& request) {
+    return askFile(Kind::SaveFile, request);
+}
+
+std::optional<std::string> ScriptedPrompter::askFile(Kind kind, const FileDialogRequest& request) {
     std::lock_guard<std::mutex> g(lock);
-    log.push_back({Kind::SaveFile, {}, {}, MessageIcon::None, request});
+    log.push_back({kind, {}, {}, MessageIcon::None, request});
     if (fileAnswers.empty()) return std::nullopt;
     auto a = fileAnswers.front();
     fileAnswers.pop_front();
@@ -78,4 +77,4 @@ void ScriptedPrompter::clear() {
     log.clear();
 }
 
-} // namespace walkmere
+} // namespace walkmere::testkit

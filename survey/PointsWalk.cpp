@@ -1,0 +1,33 @@
+#include "survey/PointsWalk.h"
+
+namespace walkmere {
+
+int16_t strongestRssi(const std::vector<ApReading>& readings) {
+    int16_t best = kPointRssiFloor;
+    for (const ApReading& r : readings) {
+        const int dbm = r.rssiDbm();
+        if (dbm > best) best = static_cast<int16_t>(dbm);
+    }
+    return best;
+}
+
+PointSummary summarizePoint(const PointsEntry& entry) {
+    if (entry.record.kind() == KIND_DYNAMIC_AP) return {};
+    return {strongestRssi(entry.readings), entry.readingsPresent()};
+}
+
+PointsWalkEnd walkPointsSection(int fd, uint64_t pointsOffset, const PointVisitor& visit) {
+    CPointsReader reader(fd, pointsOffset);
+    PointsEntry entry;
+    PointsWalkEnd end;
+    while (reader.next(entry)) {
+        if (visit && !visit(entry, summarizePoint(entry))) return end;
+    }
+    end.status = reader.status();
+    end.error = reader.error();
+    if (end.status == CPointsReader::Status::End) end.tail = reader.tail();
+    if (end.status == CPointsReader::Status::Damaged) end.damage = reader.damage();
+    return end;
+}
+
+} // namespace walkmere

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "survey/PointRecords.h"
+#include "survey/PointsReader.h"
+
+namespace walkmere {
+
+// The floor of a point's best RSSI, in dBm.
+inline constexpr int16_t kPointRssiFloor = -100;
+
+// The strongest of the readings in whole dBm; kPointRssiFloor when none is stronger.
+int16_t strongestRssi(const std::vector<ApReading>& readings);
+
+// A point record as the index and the site tool show it: the strongest of the readings
+// present and their number; a placed access point has kPointRssiFloor and none.
+struct PointSummary {
+    int16_t bestRssi = kPointRssiFloor;
+    uint16_t readingCount = 0;
+};
+
+PointSummary summarizePoint(const PointsEntry& entry);
+
+// How a walk over the points section ended.
+struct PointsWalkEnd {
+    // End when the section was read to the end of the file (tail says whether it ends
+    // torn); Damaged, ReadError, NoSection or BadSizes as the reader says; Ok when the
+    // visitor stopped the walk.
+    CPointsReader::Status status = CPointsReader::Status::Ok;
+    int error = 0;       // errno of a ReadError
+    PointsTail tail;     // with End
+    PointsDamage damage; // with Damaged
+};
+
+// Called for each record in file order, deleted ones included; false stops the walk.
+using PointVisitor = std::function<bool(const PointsEntry&, const PointSummary&)>;
+
+// Reads the points section at `pointsOffset` record by record, up to a damaged record if
+// there is one. Only reads; `visit` may be empty.
+PointsWalkEnd walkPointsSection(int fd, uint64_t pointsOffset, const PointVisitor& visit);
+
+} // namespace walkmere
