@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdio>
 #include <cstring>
 #include <functional>
@@ -229,6 +230,23 @@ Decoded decodeBmp(const ImportedPlan& plan) {
     EXPECT_EQ(uint32_t(d.image.width), plan.width);
     EXPECT_EQ(uint32_t(d.image.height), plan.height);
     return d;
+}
+
+struct ToolOutput {
+    int code = -1;
+    std::string out, err;
+};
+
+ToolOutput runTool(const std::vector<std::string>& args) {
+    std::vector<const char*> argv{"walkmere-site"};
+    for (const std::string& a : args)
+        argv.push_back(a.c_str());
+    std::ostringstream out, err;
+    ToolOutput r;
+    r.code = runSiteTool(int(argv.size()), argv.data(), out, err);
+    r.out = out.str();
+    r.err = err.str();
+    return r;
 }
 
 PlanImportResult import(const Bytes& file, PlanImportOptions options = {}) {
@@ -493,7 +511,7 @@ TEST(PlanImport, RefusesAPictureAboveTheLimitBeforeDecodingIt) {
         const std::string error = import(c.file, {1, {}, c.maxSide}).error;
         EXPECT_NE(error.find(c.said), std::string::npos) << error;
         if (std::string(c.said).find("more") != std::string::npos) {
-            EXPECT_NE(error.find("(100000000 pixels)"), std::string::npos) << error;
+            EXPECT_NE(error.find("(100000000 pixels:"), std::string::npos) << error;
         }
     }
 }
@@ -588,6 +606,123 @@ TEST(PlanImport, MakesBitmapsTheSiteToolStores) {
         stored.resize(r.plan.bmp.size());
         EXPECT_EQ(stored, r.plan.bmp);
         std::filesystem::remove(back);
+    }
+}
+
+// The create command reads each format by its content and stores the plan; the plan
+// command gives back the pixels.
+TEST(PlanImport, CreateStoresEachFormatThePlanCommandGivesBack) {
+    const PngPicture png = withPalette(13, 7, 5, {0, 128, 255, 60});
+    const Bytes grey = writeJpeg(24, 16, JpegKind::Grey);
+    const Bytes greyRgb = libjpegRgb(grey);
+    // Page 2 is 40 x 30 points with a blue rectangle from 10,10 to 30,20 (from the bottom).
+    const Bytes pdf =
+        writePdf({{30, 20, 5, 5, 10, 10}, {40, 30, 10, 10, 20, 10, "0 0 1"}, {50, 50, 0, 0, 5, 5}});
+    struct Case {
+        const char* name;
+        Bytes file;
+        std::vector<std::string> options;
+        uint32_t width, height;
+        Bytes pixels;                                // every pixel, or empty
+        std::vector<std::pair<int, int>> samples;    // else these pixels ...
+        std::vector<std::array<uint8_t, 3>> colours; // ... have these colours
+        const char* said;                            // in what create prints
+    };
+    const auto at = [](const Bytes& rgb, int width, int x, int y) {
+        const uint8_t* p = &rgb[(size_t(y) * width + x) * 3];
+        return std::array<uint8_t, 3>{p[0], p[1], p[2]};
+    };
+    const Case cases[] = {
+        {"png with alpha and a palette",
+         writePng(png),
+         {},
+         13,
+         7,
+         expectedRgb(png),
+         {},
+         {},
+         "13 x 7 floor plan from a PNG,"},
+        {"grey jpeg",
+         grey,
+         {},
+         24,
+         16,
+         {},
+         {{0, 0}, {23, 15}, {7, 9}},
+         {at(greyRgb, 24, 0, 0), at(greyRgb, 24, 23, 15), at(greyRgb, 24, 7, 9)},
+         "24 x 16 floor plan from a JPEG,"},
+        {"pdf page 2",
+         pdf,
+         {"--page", "2", "--dpi", "72"},
+         40,
+         30,
+         {},
+         {{20, 15}, {2, 2}, {39, 29}},
+         {{{0, 0, 255}}, {{255, 255, 255}}, {{255, 255, 255}}},
+         "40 x 30 floor plan from a PDF page, 72 dpi,"},
+    };
+    testkit::TempDir dir;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string plan = dir.file("plan").string(); // no extension: told by content
+        const std::string site = dir.file("site.kvs").string();
+        const std::string back = dir.file("back.bmp").string();
+        testkit::writeFileBytes(plan, c.file);
+        std::vector<std::string> args = {"create", plan, "-o", site, "--force"};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        const ToolOutput created = runTool(args);
+        ASSERT_EQ(created.code, 0) << created.err;
+        EXPECT_NE(created.out.find(c.said), std::string::npos) << created.out;
+        ASSERT_EQ(runTool({"plan", site, "-o", back}).code, 0);
+
+        const Bytes stored = testkit::readFileBytes(back);
+        RgbImage image;
+        ASSERT_EQ(readBmpPixels(stored.data(), stored.size(), image), "");
+        EXPECT_EQ(uint32_t(image.width), c.width);
+        ASSERT_EQ(uint32_t(image.height), c.height);
+        if (!c.pixels.empty()) {
+            EXPECT_EQ(image.pixels, c.pixels);
+        }
+        for (size_t i = 0; i < c.samples.size(); ++i) {
+            const auto [x, y] = c.samples[i];
+            EXPECT_EQ(at(image.pixels, image.width, x, y), c.colours[i]) << x << "," << y;
+        }
+    }
+}
+
+TEST(PlanImport, CreateRefusesWhatItCannotStoreAndSaysWhy) {
+    testkit::TempDir dir;
+    const std::string site = dir.file("site.kvs").string();
+    const std::string text = dir.file("walls.txt").string();
+    testkit::writeFileBytes(text, {'w', 'a', 'l', 'l', 's', '\n'});
+    const std::string pdf = dir.file("two.pdf").string();
+    testkit::writeFileBytes(pdf, writePdf({{30, 20, 5, 5, 10, 10}, {30, 20, 5, 5, 10, 10}}));
+    // 12000 x 9000 pixels said by the PNG's header, more than a plan may have.
+    const std::string large = dir.file("large.png").string();
+    testkit::writeFileBytes(large, pngHeaderOnly(12000, 9000));
+    struct Case {
+        std::vector<std::string> args;
+        int code;
+        std::string message;
+    };
+    const Case cases[] = {
+        {{"create", text, "-o", site},
+         1,
+         text + ": not a floor plan this tool reads (BMP, PNG, JPEG or PDF)"},
+        {{"create", pdf, "-o", site, "--page", "3"}, 1, "there is no page 3"},
+        {{"create", pdf, "-o", site, "--page", "0"}, 2, "'--page' needs a whole number"},
+        {{"create", pdf, "-o", site, "--max-side", "x"}, 2, "'--max-side' needs a whole number"},
+        {{"create", large, "-o", site},
+         1,
+         "12000 x 9000 pixels is more than a floor plan may have (100000000 pixels: the "
+         "program keeps the decoded plan in memory to map it)"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.message);
+        const ToolOutput r = runTool(c.args);
+        EXPECT_EQ(r.code, c.code);
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+        EXPECT_FALSE(std::filesystem::exists(site));
     }
 }
 

@@ -326,7 +326,7 @@ TEST(SiteToolHelp, DocumentsEveryCommandAndOption) {
     for (const auto& word : {"--help", "help", "-h"}) {
         ToolRun r = runTool({word});
         EXPECT_EQ(r.code, 0);
-        for (const auto& text : {"create PLAN.bmp -o SITE.kvs [--scale-x N] [--scale-y N]",
+        for (const auto& text : {"create PLAN -o SITE.kvs [--scale-x N] [--scale-y N] [--calibrate",
                                  "info SITE.kvs [--json]", "points SITE.kvs [--json | --csv]",
                                  "plan SITE.kvs -o PLAN.bmp", "Exit codes: 0 success; 1"})
             EXPECT_NE(r.out.find(text), std::string::npos) << text;

@@ -25,7 +25,8 @@ PlanSize fittedPlanSize(uint64_t width, uint64_t height, std::optional<uint32_t>
 }
 
 std::string morePixelsThanAPlan() {
-    return "more than a floor plan may have (" + std::to_string(kMaxPlanPixels) + " pixels)";
+    return "more than a floor plan may have (" + std::to_string(kMaxPlanPixels) +
+           " pixels: the program keeps the decoded plan in memory to map it)";
 }
 
 std::string planTooLarge(uint64_t width, uint64_t height, bool maxSideGiven) {
