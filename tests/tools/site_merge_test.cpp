@@ -93,12 +93,13 @@ TEST(SiteMerge, RefusesSitesThatDifferNamingTheFirstDifference) {
         std::string message;
     };
     const Case cases[] = {
-        {{"merge", a, pixel, "-o", out}, 1,
+        {{"merge", a, pixel, "-o", out},
+         1,
          pixel + ": its floor plan differs from " + a + "'s (pixel 12,7)"},
-        {{"merge", a, same, wider, "-o", out}, 1,
+        {{"merge", a, same, wider, "-o", out},
+         1,
          wider + ": its floor plan differs from " + a + "'s (41 x 30 pixels, not 40 x 30)"},
-        {{"merge", a, scaleX, "-o", out}, 1,
-         scaleX + ": its scale-x is 12.5, not 10 as in " + a},
+        {{"merge", a, scaleX, "-o", out}, 1, scaleX + ": its scale-x is 12.5, not 10 as in " + a},
         {{"merge", a, scaleY, "-o", out}, 1, scaleY + ": its scale-y is 4, not 10 as in " + a},
         {{"merge", a, same, "-o", same}, 2, "the merged site file would replace " + same},
         {{"merge", a, same, "-o", a}, 2, "the merged site file would replace " + a},

@@ -65,12 +65,12 @@ public:
     PointsAppender(OutputFile& out, uint64_t at) : out(out), at(at) {}
 
     void append(const ReadOnlySite& site, const std::string& path, ToolStreams& io) {
-        const PointsWalkEnd end = walkPointsSection(
-            site.fd.get(), site.validation.layout.header.pointsOffset(),
-            [&](const PointsEntry& entry, const PointSummary&) {
-                take(entry);
-                return true;
-            });
+        const PointsWalkEnd end =
+            walkPointsSection(site.fd.get(), site.validation.layout.header.pointsOffset(),
+                              [&](const PointsEntry& entry, const PointSummary&) {
+                                  take(entry);
+                                  return true;
+                              });
         flush();
         switch (end.status) {
         case CPointsReader::Status::End:
@@ -136,8 +136,7 @@ int runMerge(const std::vector<std::string>& args, ToolStreams& io) {
     if (paths.size() < 2) throw UsageError("give two site files or more to merge");
     const std::string& output = parsed.required("-o");
     for (const std::string& path : paths)
-        if (sameFile(path, output))
-            throw UsageError("the merged site file would replace " + path);
+        if (sameFile(path, output)) throw UsageError("the merged site file would replace " + path);
 
     std::vector<ReadOnlySite> sites;
     for (const std::string& path : paths)
