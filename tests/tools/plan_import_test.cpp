@@ -700,6 +700,11 @@ TEST(PlanImport, CreateRefusesWhatItCannotStoreAndSaysWhy) {
     // 12000 x 9000 pixels said by the PNG's header, more than a plan may have.
     const std::string large = dir.file("large.png").string();
     testkit::writeFileBytes(large, pngHeaderOnly(12000, 9000));
+    const std::string largeBmp = dir.file("large.bmp").string();
+    Bytes bmp = testkit::makeBmp(4, 4);
+    testkit::put32(bmp, 18, 12000);
+    testkit::put32(bmp, 22, 9000);
+    testkit::writeFileBytes(largeBmp, bmp);
     struct Case {
         std::vector<std::string> args;
         int code;
@@ -716,6 +721,10 @@ TEST(PlanImport, CreateRefusesWhatItCannotStoreAndSaysWhy) {
          1,
          "12000 x 9000 pixels is more than a floor plan may have (100000000 pixels: the "
          "program keeps the decoded plan in memory to map it)"},
+        {{"create", largeBmp, "-o", site},
+         1,
+         "12000 x 9000 pixels is more than a floor plan may have (100000000 pixels: the "
+         "program keeps the decoded plan in memory to map it); give --max-side"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.message);

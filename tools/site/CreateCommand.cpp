@@ -3,6 +3,7 @@
 #include "survey/SiteFileWriter.h"
 #include "tools/site/OutputFile.h"
 #include "tools/site/PlanImport.h"
+#include "tools/site/PlanRaster.h"
 #include "tools/site/SiteCommand.h"
 #include "tools/site/TextEscape.h"
 #include "tools/site/ToolArgs.h"
@@ -109,6 +110,11 @@ int runCreate(const std::vector<std::string>& args, ToolStreams& io) {
         bmp.loadable && uint64_t(bmp.info->width) * bmp.info->pixelHeight() <= kMaxPlanPixels &&
         (!options.maxSide ||
          std::max<uint64_t>(bmp.info->width, bmp.info->pixelHeight()) <= *options.maxSide);
+    // A bitmap above the limit is refused from its headers, before its file is read.
+    const uint64_t bmpWidth = bmp.info ? uint64_t(std::max(bmp.info->width, 0)) : 0;
+    if (bmp.info && !options.maxSide && bmpWidth * bmp.info->pixelHeight() > kMaxPlanPixels)
+        throw FileError(planPath + ": " + planTooLarge(bmpWidth, bmp.info->pixelHeight(), true) +
+                        "; give --max-side to scale it down");
     PlanImportResult imported;
     uint64_t width = 0, height = 0;
     if (asItIs) {
