@@ -659,7 +659,7 @@ TEST(PlanImport, CreateStoresEachFormatThePlanCommandGivesBack) {
          {},
          {{20, 15}, {2, 2}, {39, 29}},
          {{{0, 0, 255}}, {{255, 255, 255}}, {{255, 255, 255}}},
-         "40 x 30 floor plan from a PDF page, 72 dpi,"},
+         "40 x 30 floor plan from page 2 of 3 of a PDF at 72 dpi,"},
     };
     testkit::TempDir dir;
     for (const Case& c : cases) {

@@ -74,10 +74,13 @@ double calibratedScale(const Calibration& c, uint64_t width, uint64_t height) {
 }
 
 // What was read to make the plan, for the line create prints.
-std::string importedFrom(const ImportedPlan& plan) {
+std::string importedFrom(const ImportedPlan& plan, int page) {
     std::ostringstream text;
-    text << plan.format;
-    if (plan.format == "PDF") text << " page, " << jsonNumber(plan.dpi) << " dpi";
+    if (plan.format == "PDF")
+        text << "page " << page << " of " << plan.pageCount << " of a PDF at "
+             << jsonNumber(plan.dpi) << " dpi";
+    else
+        text << "a " << plan.format;
     if (plan.width != plan.sourceWidth || plan.height != plan.sourceHeight)
         text << ", scaled down from " << plan.sourceWidth << " x " << plan.sourceHeight;
     return text.str();
@@ -160,7 +163,7 @@ int runCreate(const std::vector<std::string>& args, ToolStreams& io) {
 
     std::ostream& said = isStandardOutput(sitePath) ? io.err : io.out;
     said << sitePath << ": " << width << " x " << height << " floor plan";
-    if (!asItIs) said << " from a " << importedFrom(imported.plan);
+    if (!asItIs) said << " from " << importedFrom(imported.plan, options.page);
     said << ", " << written.plan.blockBytes << " bytes coded, scale " << jsonNumber(scaleX) << " x "
          << jsonNumber(scaleY) << " pixels per unit\n";
     return kExitOk;
