@@ -11,6 +11,9 @@
 #include <string>
 #include <vector>
 
+#include <jpeglib.h>
+#include <png.h>
+
 #include "link/FrameAssembler.h"
 #include "platform/ByteOrder.h"
 #include "scan/ApRecord.h"
@@ -230,6 +233,98 @@ void wifiSeeds() {
     save("wifi_dump", "cut_short", Bytes(dumps[1].raw.begin(), dumps[1].raw.end() - 6));
 }
 
+// ---- plan_import: small BMP, PNG and JPEG files of each kind the importer handles ----
+
+struct PngKind {
+    int colourType;
+    int bitDepth;
+    bool interlaced;
+};
+
+void appendPng(png_structp png, png_bytep data, png_size_t n) {
+    static_cast<Bytes*>(png_get_io_ptr(png))
+        ->insert(static_cast<Bytes*>(png_get_io_ptr(png))->end(), data, data + n);
+}
+
+// A width x height PNG of the kind; samples a pattern, a palette of 6 colours, 3 of them
+// partly transparent.
+Bytes png(uint32_t width, uint32_t height, PngKind kind) {
+    Bytes out;
+    png_structp p = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(p);
+    if (setjmp(png_jmpbuf(p))) {
+        std::fprintf(stderr, "libpng could not write a seed\n");
+        std::exit(1);
+    }
+    png_set_write_fn(p, &out, appendPng, nullptr);
+    png_set_IHDR(p, info, width, height, kind.bitDepth, kind.colourType,
+                 kind.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    const png_color palette[6] = {{0, 0, 0},     {255, 255, 255}, {200, 30, 30},
+                                  {30, 200, 30}, {30, 30, 200},   {128, 128, 128}};
+    const png_byte alphas[3] = {0, 128, 255};
+    if (kind.colourType == PNG_COLOR_TYPE_PALETTE) {
+        png_set_PLTE(p, info, palette, 6);
+        png_set_tRNS(p, info, alphas, 3, nullptr);
+    }
+    png_write_info(p, info);
+    const size_t rowBytes = png_get_rowbytes(p, info);
+    const uint8_t top = kind.colourType == PNG_COLOR_TYPE_PALETTE ? 6 : 255;
+    Bytes rows(rowBytes * height);
+    for (size_t i = 0; i < rows.size(); ++i)
+        rows[i] = static_cast<uint8_t>(i * 7 % top);
+    std::vector<png_bytep> pointers;
+    for (uint32_t y = 0; y < height; ++y)
+        pointers.push_back(rows.data() + rowBytes * y);
+    png_write_image(p, pointers.data());
+    png_write_end(p, nullptr);
+    png_destroy_write_struct(&p, &info);
+    return out;
+}
+
+Bytes jpeg(uint32_t width, uint32_t height, J_COLOR_SPACE space, int components, bool progressive) {
+    jpeg_compress_struct c{};
+    jpeg_error_mgr err{};
+    c.err = jpeg_std_error(&err);
+    jpeg_create_compress(&c);
+    unsigned char* buffer = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&c, &buffer, &size);
+    c.image_width = width;
+    c.image_height = height;
+    c.input_components = components;
+    c.in_color_space = space;
+    jpeg_set_defaults(&c);
+    jpeg_set_quality(&c, 50, TRUE);
+    if (progressive) jpeg_simple_progression(&c);
+    jpeg_start_compress(&c, TRUE);
+    Bytes row(size_t{width} * components);
+    for (uint32_t y = 0; y < height; ++y) {
+        for (size_t i = 0; i < row.size(); ++i)
+            row[i] = static_cast<uint8_t>(i * 9 + y * 13);
+        JSAMPROW r = row.data();
+        jpeg_write_scanlines(&c, &r, 1);
+    }
+    jpeg_finish_compress(&c);
+    jpeg_destroy_compress(&c);
+    Bytes out(buffer, buffer + size);
+    std::free(buffer);
+    return out;
+}
+
+void planSeeds() {
+    save("plan_import", "bmp", bmp(7, 5));
+    save("plan_import", "png_rgb", png(9, 6, {PNG_COLOR_TYPE_RGB, 8, false}));
+    save("plan_import", "png_palette_trns", png(8, 8, {PNG_COLOR_TYPE_PALETTE, 4, false}));
+    save("plan_import", "png_grey16_interlaced", png(11, 9, {PNG_COLOR_TYPE_GRAY, 16, true}));
+    save("plan_import", "png_rgba", png(6, 10, {PNG_COLOR_TYPE_RGB_ALPHA, 8, false}));
+    save("plan_import", "png_wide", png(300, 2, {PNG_COLOR_TYPE_GRAY, 1, false}));
+    save("plan_import", "jpeg_colour", jpeg(24, 16, JCS_RGB, 3, false));
+    save("plan_import", "jpeg_grey_progressive", jpeg(16, 24, JCS_GRAYSCALE, 1, true));
+    save("plan_import", "jpeg_cmyk", jpeg(8, 8, JCS_CMYK, 4, false));
+    save("plan_import", "jpeg_wide", jpeg(200, 8, JCS_RGB, 3, false));
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -242,5 +337,6 @@ int main(int argc, char** argv) {
     siteSeeds();
     snapshotSeeds();
     wifiSeeds();
+    planSeeds();
     return 0;
 }

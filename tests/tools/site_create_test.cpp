@@ -66,7 +66,9 @@ TEST(SiteCreate, RefusesAPlanThatIsNotABitmapAndKeepsExistingFiles) {
     const std::string site = dir.file("s.kvs").string();
     ToolRun r = runTool({"create", dir.file("notes.txt").string(), "-o", site});
     EXPECT_EQ(r.code, 1);
-    EXPECT_NE(r.err.find("not a Windows bitmap file"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("not a floor plan this tool reads (BMP, PNG, JPEG or PDF)"),
+              std::string::npos)
+        << r.err;
     EXPECT_FALSE(fs::exists(site));
 
     Bytes cut = makeBmp(10, 10);
@@ -102,7 +104,7 @@ TEST(SiteCreate, WrongUsageExitsWithTwo) {
     };
     const std::vector<Case> cases = {
         {{"create", plan}, "create: missing option '-o'"},
-        {{"create", "-o", site}, "create: missing PLAN.bmp"},
+        {{"create", "-o", site}, "create: missing PLAN"},
         {{"create", plan, "-o"}, "create: option '-o' needs a value"},
         {{"create", plan, "-o", site, "--scale-x", "0"}, "needs a positive number, not '0'"},
         {{"create", plan, "-o", site, "--scale-y", "ten"}, "needs a positive number, not 'ten'"},
@@ -119,6 +121,113 @@ TEST(SiteCreate, WrongUsageExitsWithTwo) {
     }
     EXPECT_FALSE(fs::exists(site));
     EXPECT_EQ(testkit::readFileBytes(plan), makeBmp(4, 4));
+}
+
+// Two points of the plan and the real length between them give both scales.
+TEST(SiteCreate, CalibratesTheScaleFromTwoPoints) {
+    testkit::TempDir dir;
+    testkit::writeFileBytes(dir.file("p.bmp"), makeBmp(400, 500));
+    const std::string plan = dir.file("p.bmp").string();
+    const std::string site = dir.file("s.kvs").string();
+    struct Case {
+        std::string calibrate;
+        double scale;
+    };
+    const Case cases[] = {
+        {"0,0,300,400,10", 50},      // 500 pixels over 10
+        {"10,20,10,80,12", 5},       // 60 pixels over 12
+        {"399,499,0,499,2.5", 159.6} // from the bottom right corner to the bottom left
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.calibrate);
+        ToolRun r = runTool({"create", plan, "-o", site, "--force", "--calibrate", c.calibrate});
+        ASSERT_EQ(r.code, 0) << r.err;
+        ReadOnlySite opened = openSiteReadOnly(site);
+        ASSERT_TRUE(opened.accepted());
+        EXPECT_DOUBLE_EQ(opened.validation.layout.header.pixelsPerUnitX(), c.scale);
+        EXPECT_DOUBLE_EQ(opened.validation.layout.header.pixelsPerUnitY(), c.scale);
+    }
+}
+
+TEST(SiteCreate, RefusesACalibrationThatGivesNoScale) {
+    testkit::TempDir dir;
+    testkit::writeFileBytes(dir.file("p.bmp"), makeBmp(400, 500));
+    const std::string plan = dir.file("p.bmp").string();
+    const std::string site = dir.file("s.kvs").string();
+    struct Case {
+        std::vector<std::string> extra;
+        std::string message;
+    };
+    const Case cases[] = {
+        {{"--calibrate", "0,0,300,400,0"}, "the length between the points must be more than 0"},
+        {{"--calibrate", "0,0,300,400,-3"}, "the length between the points must be more than 0"},
+        {{"--calibrate", "7,9,7,9,3"}, "the two points are the same point"},
+        {{"--calibrate", "0,0,400,10,1"}, "the point 400,10 is outside the 400 x 500 pixel plan"},
+        {{"--calibrate", "0,-1,4,10,1"}, "the point 0,-1 is outside"},
+        {{"--calibrate", "1,2,3,4"}, "needs X1,Y1,X2,Y2,LENGTH, not '1,2,3,4'"},
+        {{"--calibrate", "1,2,3,4,5,6"}, "needs X1,Y1,X2,Y2,LENGTH"},
+        {{"--calibrate", "1,2,,4,5"}, "needs X1,Y1,X2,Y2,LENGTH"},
+        {{"--calibrate", "0,0,3,4,1", "--scale-x", "2"}, "without --scale-x and --scale-y"},
+        {{"--calibrate", "0,0,3,4,1", "--scale-y", "2"}, "without --scale-x and --scale-y"},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> args = {"create", plan, "-o", site};
+        args.insert(args.end(), c.extra.begin(), c.extra.end());
+        ToolRun r = runTool(args);
+        EXPECT_EQ(r.code, 2) << c.message;
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+    }
+    EXPECT_FALSE(fs::exists(site));
+}
+
+// --units names the unit of the scales for the tool's own output only.
+TEST(SiteCreate, InfoAndReportShowThePlansRealSizeInTheUnitsAsked) {
+    testkit::TempDir dir;
+    testkit::writeFileBytes(dir.file("p.bmp"), makeBmp(400, 300));
+    const std::string site = dir.file("s.kvs").string();
+    ASSERT_EQ(runTool({"create", dir.file("p.bmp").string(), "-o", site, "--scale-x", "5",
+                       "--scale-y", "10"})
+                  .code,
+              0);
+    const Bytes before = testkit::readFileBytes(site);
+    struct Case {
+        std::vector<std::string> args;
+        std::string shown; // "" when no real size is shown
+    };
+    const Case cases[] = {
+        {{"info", site, "--units", "m"}, "400 x 300 pixels, 80.0 x 30.0 m, 24 bits per pixel"},
+        {{"info", site, "--units=ft"}, "400 x 300 pixels, 80.0 x 30.0 ft,"},
+        {{"info", site, "--json", "--units", "m"},
+         "\"planRealSize\": {\"width\": 80, \"height\": 30, \"units\": \"m\"},"},
+        {{"info", site}, ""},
+        {{"info", site, "--json"}, ""},
+    };
+    for (const Case& c : cases) {
+        ToolRun r = runTool(c.args);
+        ASSERT_EQ(r.code, 0) << r.err;
+        if (c.shown.empty()) {
+            EXPECT_EQ(r.out.find("30.0"), std::string::npos) << r.out;
+            EXPECT_EQ(r.out.find("planRealSize"), std::string::npos) << r.out;
+        } else {
+            EXPECT_NE(r.out.find(c.shown), std::string::npos) << r.out;
+        }
+    }
+    ToolRun wrong = runTool({"info", site, "--units", "yd"});
+    EXPECT_EQ(wrong.code, 2);
+    EXPECT_NE(wrong.err.find("'--units' takes m or ft, not 'yd'"), std::string::npos) << wrong.err;
+
+    appendSurveyPoint(site, 100, 100, -55);
+    const std::string html = dir.file("r.html").string();
+    ToolRun report = runTool({"report", site, "-o", html, "--units", "ft"});
+    ASSERT_EQ(report.code, 0) << report.err;
+    const Bytes page = testkit::readFileBytes(html);
+    EXPECT_NE(std::string(page.begin(), page.end())
+                  .find("<tr><th>Real size</th><td>80.0 x 30.0 ft</td></tr>"),
+              std::string::npos);
+    // The unit is never written into the site.
+    Bytes after = testkit::readFileBytes(site);
+    after.resize(before.size());
+    EXPECT_EQ(after, before);
 }
 
 } // namespace

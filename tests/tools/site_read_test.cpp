@@ -326,9 +326,10 @@ TEST(SiteToolHelp, DocumentsEveryCommandAndOption) {
     for (const auto& word : {"--help", "help", "-h"}) {
         ToolRun r = runTool({word});
         EXPECT_EQ(r.code, 0);
-        for (const auto& text : {"create PLAN.bmp -o SITE.kvs [--scale-x N] [--scale-y N]",
-                                 "info SITE.kvs [--json]", "points SITE.kvs [--json | --csv]",
-                                 "plan SITE.kvs -o PLAN.bmp", "Exit codes: 0 success; 1"})
+        for (const auto& text : {"create PLAN -o SITE.kvs [--scale-x N] [--scale-y N] [--calibrate",
+                                 "merge A.kvs B.kvs [...] -o OUT.kvs", "info SITE.kvs [--json]",
+                                 "points SITE.kvs [--json | --csv]", "plan SITE.kvs -o PLAN.bmp",
+                                 "Exit codes: 0 success; 1"})
             EXPECT_NE(r.out.find(text), std::string::npos) << text;
     }
     ToolRun points = runTool({"help", "points"});

@@ -8,11 +8,12 @@ extern const SiteCommand kPointsCommand;
 extern const SiteCommand kPlanCommand;
 extern const SiteCommand kHeatmapCommand;
 extern const SiteCommand kReportCommand;
+extern const SiteCommand kMergeCommand;
 
 std::span<const SiteCommand* const> siteCommands() {
     static const SiteCommand* const commands[] = {
-        &kCreateCommand, &kInfoCommand,    &kPointsCommand,
-        &kPlanCommand,   &kHeatmapCommand, &kReportCommand,
+        &kCreateCommand,  &kInfoCommand,   &kPointsCommand, &kPlanCommand,
+        &kHeatmapCommand, &kReportCommand, &kMergeCommand,
     };
     return commands;
 }

@@ -2,41 +2,153 @@
 #include "survey/BmpInfo.h"
 #include "survey/SiteFileWriter.h"
 #include "tools/site/OutputFile.h"
+#include "tools/site/PlanImport.h"
+#include "tools/site/PlanRaster.h"
 #include "tools/site/SiteCommand.h"
 #include "tools/site/TextEscape.h"
 #include "tools/site/ToolArgs.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <sstream>
 
 namespace walkmere::sitetool {
 
 namespace {
 
-int runCreate(const std::vector<std::string>& args, ToolStreams& io) {
-    ToolArgs parsed(args,
-                    {{"-o", true}, {"--scale-x", true}, {"--scale-y", true}, {"--force", false}});
-    const std::string& planPath = parsed.single("PLAN.bmp");
-    const std::string& sitePath = parsed.required("-o");
-    const double scaleX = parsed.positiveNumber("--scale-x", kDefaultPixelsPerUnit);
-    const double scaleY = parsed.positiveNumber("--scale-y", kDefaultPixelsPerUnit);
+// The most --max-side and --page take; a plan side past the first could not be within the
+// pixel limit with any useful other side anyway.
+constexpr uint32_t kMostMaxSide = 100'000;
+constexpr uint32_t kMostPage = 1'000'000;
 
-    const BmpCheck plan = checkBmpFile(planPath);
-    if (!plan.info)
-        throw FileError(planPath + ": not a Windows bitmap file (" + plan.problem + ")");
-    if (!plan.loadable) throw FileError(planPath + ": not a usable bitmap: " + plan.problem);
+// --calibrate X1,Y1,X2,Y2,LENGTH: two points of the plan, in its pixels, and the real
+// distance between them.
+struct Calibration {
+    double x1, y1, x2, y2, length;
+};
+
+std::optional<Calibration> calibrationOption(const ToolArgs& parsed) {
+    const std::optional<std::string> text = parsed.value("--calibrate");
+    if (!text) return std::nullopt;
+    if (parsed.has("--scale-x") || parsed.has("--scale-y"))
+        throw UsageError("--calibrate sets both scales: give it without --scale-x and --scale-y");
+    const std::string form = "option '--calibrate' needs X1,Y1,X2,Y2,LENGTH";
+    double v[5];
+    size_t at = 0;
+    for (int i = 0; i < 5; ++i) {
+        const size_t comma = i < 4 ? text->find(',', at) : text->size();
+        if (comma == std::string::npos) throw UsageError(form + ", not '" + *text + "'");
+        const std::string part = text->substr(at, comma - at);
+        errno = 0;
+        char* end = nullptr;
+        v[i] = std::strtod(part.c_str(), &end);
+        if (part.empty() || *end != '\0' || errno == ERANGE || !std::isfinite(v[i]))
+            throw UsageError(form + ", not '" + *text + "'");
+        at = comma + 1;
+    }
+    if (text->find(',', std::min(at, text->size())) != std::string::npos)
+        throw UsageError(form + ", not '" + *text + "'");
+    const Calibration c{v[0], v[1], v[2], v[3], v[4]};
+    if (c.length <= 0)
+        throw UsageError("--calibrate: the length between the points must be more than 0");
+    if (c.x1 == c.x2 && c.y1 == c.y2)
+        throw UsageError("--calibrate: the two points are the same point");
+    return c;
+}
+
+// Plan pixels per unit of length: the points' distance in pixels over their real distance.
+double calibratedScale(const Calibration& c, uint64_t width, uint64_t height) {
+    const auto inside = [&](double x, double y) {
+        return x >= 0 && y >= 0 && x <= double(width - 1) && y <= double(height - 1);
+    };
+    for (const auto& [x, y] : {std::pair{c.x1, c.y1}, std::pair{c.x2, c.y2}})
+        if (!inside(x, y))
+            throw UsageError("--calibrate: the point " + jsonNumber(x) + "," + jsonNumber(y) +
+                             " is outside the " + std::to_string(width) + " x " +
+                             std::to_string(height) + " pixel plan");
+    return std::hypot(c.x2 - c.x1, c.y2 - c.y1) / c.length;
+}
+
+// What was read to make the plan, for the line create prints.
+std::string importedFrom(const ImportedPlan& plan, int page) {
+    std::ostringstream text;
+    if (plan.format == "PDF")
+        text << "page " << page << " of " << plan.pageCount << " of a PDF at "
+             << jsonNumber(plan.dpi) << " dpi";
+    else
+        text << "a " << plan.format;
+    if (plan.width != plan.sourceWidth || plan.height != plan.sourceHeight)
+        text << ", scaled down from " << plan.sourceWidth << " x " << plan.sourceHeight;
+    return text.str();
+}
+
+int runCreate(const std::vector<std::string>& args, ToolStreams& io) {
+    ToolArgs parsed(args, {{"-o", true},
+                           {"--scale-x", true},
+                           {"--scale-y", true},
+                           {"--calibrate", true},
+                           {"--page", true},
+                           {"--dpi", true},
+                           {"--max-side", true},
+                           {"--force", false}});
+    const std::string& planPath = parsed.single("PLAN");
+    const std::string& sitePath = parsed.required("-o");
+    double scaleX = parsed.positiveNumber("--scale-x", kDefaultPixelsPerUnit);
+    double scaleY = parsed.positiveNumber("--scale-y", kDefaultPixelsPerUnit);
+    const std::optional<Calibration> calibration = calibrationOption(parsed);
+    PlanImportOptions options;
+    options.page = static_cast<int>(parsed.positiveInteger("--page", kMostPage).value_or(1));
+    if (parsed.has("--dpi")) options.dpi = parsed.positiveNumber("--dpi", 0);
+    options.maxSide = parsed.positiveInteger("--max-side", kMostMaxSide);
     if (sameFile(planPath, sitePath)) throw UsageError("the site file would replace the plan");
 
-    OwnedFd planFd(::open(planPath.c_str(), O_RDONLY | O_CLOEXEC));
-    if (!planFd.valid()) throw FileError(planPath + ": " + std::strerror(errno));
+    // A bitmap that needs no change is coded straight from its file, as it always was;
+    // every other plan is read whole into a bitmap in memory first.
+    const BmpCheck bmp = checkBmpFile(planPath);
+    const bool asItIs =
+        bmp.loadable && uint64_t(bmp.info->width) * bmp.info->pixelHeight() <= kMaxPlanPixels &&
+        (!options.maxSide ||
+         std::max<uint64_t>(bmp.info->width, bmp.info->pixelHeight()) <= *options.maxSide);
+    // A bitmap above the limit is refused from its headers, before its file is read.
+    const uint64_t bmpWidth = bmp.info ? uint64_t(std::max(bmp.info->width, 0)) : 0;
+    if (bmp.info && !options.maxSide && bmpWidth * bmp.info->pixelHeight() > kMaxPlanPixels)
+        throw FileError(planPath + ": " + planTooLarge(bmpWidth, bmp.info->pixelHeight(), true) +
+                        "; give --max-side to scale it down");
+    PlanImportResult imported;
+    uint64_t width = 0, height = 0;
+    if (asItIs) {
+        width = uint64_t(bmp.info->width);
+        height = bmp.info->pixelHeight();
+    } else {
+        imported = importPlan(planPath, options);
+        if (!imported.ok()) throw FileError(imported.error);
+        width = imported.plan.width;
+        height = imported.plan.height;
+    }
+    if (calibration) {
+        scaleX = scaleY = calibratedScale(*calibration, width, height);
+        if (!std::isfinite(scaleX) || scaleX <= 0)
+            throw UsageError("--calibrate: the scale it gives is not a usable number");
+    }
+
+    OwnedFd planFd;
+    if (asItIs) {
+        planFd = OwnedFd(::open(planPath.c_str(), O_RDONLY | O_CLOEXEC));
+        if (!planFd.valid()) throw FileError(planPath + ": " + std::strerror(errno));
+    }
 
     OutputFile site(sitePath, io.out);
     FdPositionalSink sink(site.descriptor());
     NewSiteFile layout;
     layout.pixelsPerUnitX = scaleX;
     layout.pixelsPerUnitY = scaleY;
-    const SiteWriteResult written = writeSiteFile(sink, planFd.get(), layout);
+    const SiteWriteResult written =
+        asItIs ? writeSiteFile(sink, planFd.get(), layout)
+               : writeSiteFile(sink, std::span<const uint8_t>(imported.plan.bmp), layout);
     switch (written.status) {
     case SiteWriteStatus::Ok:
         break;
@@ -49,10 +161,11 @@ int runCreate(const std::vector<std::string>& args, ToolStreams& io) {
     }
     site.commit(parsed.has("--force"));
 
-    (isStandardOutput(sitePath) ? io.err : io.out)
-        << sitePath << ": " << plan.info->width << " x " << plan.info->pixelHeight()
-        << " floor plan, " << written.plan.blockBytes << " bytes coded, scale "
-        << jsonNumber(scaleX) << " x " << jsonNumber(scaleY) << " pixels per unit\n";
+    std::ostream& said = isStandardOutput(sitePath) ? io.err : io.out;
+    said << sitePath << ": " << width << " x " << height << " floor plan";
+    if (!asItIs) said << " from " << importedFrom(imported.plan, options.page);
+    said << ", " << written.plan.blockBytes << " bytes coded, scale " << jsonNumber(scaleX) << " x "
+         << jsonNumber(scaleY) << " pixels per unit\n";
     return kExitOk;
 }
 
@@ -60,17 +173,31 @@ int runCreate(const std::vector<std::string>& args, ToolStreams& io) {
 
 extern const SiteCommand kCreateCommand{
     "create",
-    "PLAN.bmp -o SITE.kvs [--scale-x N] [--scale-y N] [--force]",
-    "make a site file from a floor-plan bitmap",
+    "PLAN -o SITE.kvs [--scale-x N] [--scale-y N] [--calibrate X1,Y1,X2,Y2,LENGTH] [--page N] "
+    "[--dpi D] [--max-side PX] [--force]",
+    "make a site file from a floor plan (BMP, PNG, JPEG or PDF)",
     "Makes a new site file with an empty survey: a 152-byte header (version 4, the uninterpreted\n"
     "bytes zero), the floor plan Huffman-coded as the program reads it, a white signature\n"
-    "block and an empty points section, in that order. PLAN.bmp must be a Windows bitmap\n"
-    "file whose pixels are all there.\n"
+    "block and an empty points section, in that order. PLAN is a Windows bitmap, PNG, JPEG\n"
+    "or PDF file, told by its content, not its name. A bitmap is stored as it is unless it\n"
+    "must be scaled down; any other plan is made into a bitmap (8 bits a pixel when it has\n"
+    "at most 256 colours, else 24): PNG transparency laid on white, a PDF page rendered on\n"
+    "white. The program keeps the decoded plan in memory to map it, so a plan of more than\n"
+    "100000000 pixels is refused unless --max-side scales it down.\n"
     "\n"
     "  -o SITE.kvs    the site file to make (required); an existing file is not replaced\n"
     "                 unless --force is given; '-' for standard output\n"
     "  --scale-x N    floor-plan pixels per unit of site length along x (default 10)\n"
     "  --scale-y N    the same along y (default 10)\n"
+    "  --calibrate X1,Y1,X2,Y2,LENGTH\n"
+    "                 sets both scales from two points of the plan (in its pixels, 0,0 the\n"
+    "                 top left) and the real length between them: the points' distance in\n"
+    "                 pixels over LENGTH; not with --scale-x or --scale-y\n"
+    "  --page N       the page of a PDF (default 1)\n"
+    "  --dpi D        the resolution a PDF page is rendered at (default: the largest that\n"
+    "                 keeps its longer side within --max-side)\n"
+    "  --max-side PX  the longest side of the plan: a larger picture is scaled down to it\n"
+    "                 (without it, pictures keep their size; a PDF page is fitted to 4000)\n"
     "  --force        replace an existing SITE.kvs\n",
     runCreate,
 };

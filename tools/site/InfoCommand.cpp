@@ -1,7 +1,11 @@
+#include "tools/site/PlanUnits.h"
 #include "tools/site/SiteCommand.h"
 #include "tools/site/SiteReading.h"
 #include "tools/site/TextEscape.h"
 #include "tools/site/ToolArgs.h"
+
+#include <cmath>
+#include <optional>
 
 namespace walkmere::sitetool {
 
@@ -13,8 +17,20 @@ std::string countJson(const PointsTotals& t, uint64_t value) {
     return t.damage ? "null" : std::to_string(value);
 }
 
+// {"width": 80, "height": 60, "units": "m"}; null without a picture or a usable scale.
+std::string realSizeJson(const SiteHeader& h, const PlanSummary& plan, const std::string& unit) {
+    const double x = h.pixelsPerUnitX(), y = h.pixelsPerUnitY();
+    if (!plan.isPicture() || !std::isfinite(x) || !std::isfinite(y) || x <= 0 || y <= 0)
+        return "null";
+    const double width = double(plan.check.info->width) / x;
+    const double height = double(plan.check.info->pixelHeight()) / y;
+    if (!std::isfinite(width) || !std::isfinite(height)) return "null";
+    return "{\"width\": " + jsonNumber(width) + ", \"height\": " + jsonNumber(height) +
+           ", \"units\": " + jsonString(unit) + "}";
+}
+
 void printJson(const std::string& path, const SiteLayout& layout, const PlanSummary& plan,
-               const PointsTotals& t, std::ostream& out) {
+               const PointsTotals& t, const std::optional<std::string>& unit, std::ostream& out) {
     const SiteHeader& h = layout.header;
     const bool picture = plan.isPicture();
     const auto planNumber = [&](uint64_t v) { return picture ? std::to_string(v) : "null"; };
@@ -32,8 +48,9 @@ void printJson(const std::string& path, const SiteLayout& layout, const PlanSumm
         << "  \"planBytes\": " << plan.expanded.bytesWritten << ",\n"
         << "  \"planWidth\": " << planNumber(picture ? plan.check.info->width : 0) << ",\n"
         << "  \"planHeight\": " << planNumber(picture ? plan.check.info->pixelHeight() : 0) << ",\n"
-        << "  \"planProblem\": " << (picture ? "null" : jsonString(plan.problem())) << ",\n"
-        << "  \"recordCount\": " << countJson(t, t.recordCount) << ",\n"
+        << "  \"planProblem\": " << (picture ? "null" : jsonString(plan.problem())) << ",\n";
+    if (unit) out << "  \"planRealSize\": " << realSizeJson(h, plan, *unit) << ",\n";
+    out << "  \"recordCount\": " << countJson(t, t.recordCount) << ",\n"
         << "  \"locationCount\": " << countJson(t, uint64_t(t.locationCount)) << ",\n"
         << "  \"readingTotal\": " << countJson(t, uint64_t(t.readingTotal)) << ",\n"
         << "  \"placedApCount\": " << countJson(t, t.placedApCount) << ",\n"
@@ -45,7 +62,7 @@ void printJson(const std::string& path, const SiteLayout& layout, const PlanSumm
 }
 
 void printText(const std::string& path, const SiteLayout& layout, const PlanSummary& plan,
-               const PointsTotals& t, std::ostream& out) {
+               const PointsTotals& t, const std::optional<std::string>& unit, std::ostream& out) {
     const SiteHeader& h = layout.header;
     out << "file             " << path << " (" << layout.fileSize << " bytes)\n"
         << "header           " << h.headerLength() << " bytes, version " << h.version() << '\n'
@@ -55,11 +72,16 @@ void printText(const std::string& path, const SiteLayout& layout, const PlanSumm
         << " bytes\n"
         << "signature block  at " << h.signatureOffset() << '\n'
         << "points section   at " << h.pointsOffset() << '\n';
-    if (plan.isPicture())
+    if (plan.isPicture()) {
         out << "floor plan       " << plan.check.info->width << " x "
-            << plan.check.info->pixelHeight() << " pixels, " << plan.check.info->bitCount
-            << " bits per pixel (" << plan.expanded.bytesWritten << " bytes decoded)\n";
-    else
+            << plan.check.info->pixelHeight() << " pixels, ";
+        if (unit)
+            out << planRealSize(uint64_t(plan.check.info->width), plan.check.info->pixelHeight(),
+                                h.pixelsPerUnitX(), h.pixelsPerUnitY(), *unit)
+                << ", ";
+        out << plan.check.info->bitCount << " bits per pixel (" << plan.expanded.bytesWritten
+            << " bytes decoded)\n";
+    } else
         out << "floor plan       none: " << plan.problem() << '\n';
     if (t.damage) {
         out << "survey points    damaged: " << t.damage->describe() << '\n'
@@ -76,17 +98,18 @@ void printText(const std::string& path, const SiteLayout& layout, const PlanSumm
 }
 
 int runInfo(const std::vector<std::string>& args, ToolStreams& io) {
-    ToolArgs parsed(args, {{"--json", false}});
+    ToolArgs parsed(args, {{"--json", false}, {"--units", true}});
     const std::string& path = parsed.single("SITE.kvs");
+    const std::optional<std::string> unit = unitsOption(parsed);
     ReadOnlySite site = openSiteForListing(path);
     const SiteLayout& layout = site.validation.layout;
     const PlanSummary plan = inspectPlan(site.fd.get(), layout);
     PointsTotals totals = walkPoints(site.fd.get(), layout);
     if (!totals.damage) totals.damage = site.validation.pointsDamage; // changed since
     if (parsed.has("--json"))
-        printJson(path, layout, plan, totals, io.out);
+        printJson(path, layout, plan, totals, unit, io.out);
     else
-        printText(path, layout, plan, totals, io.out);
+        printText(path, layout, plan, totals, unit, io.out);
     if (!totals.damage) return kExitOk;
     io.err << kToolName << ": " << path << ": " << damagedPointsText(*totals.damage) << '\n';
     return kExitFileError;
@@ -96,7 +119,7 @@ int runInfo(const std::vector<std::string>& args, ToolStreams& io) {
 
 extern const SiteCommand kInfoCommand{
     "info",
-    "SITE.kvs [--json]",
+    "SITE.kvs [--json] [--units m|ft]",
     "show the header, the floor plan's size and the point counts",
     "Prints the header fields, the size of the decoded floor plan and the numbers of survey\n"
     "points, readings, placed access points and deleted points, counted the way the program\n"
@@ -112,7 +135,10 @@ extern const SiteCommand kInfoCommand{
     "          recordCount, locationCount, readingTotal, placedApCount, deletedCount,\n"
     "          tornTail (bytes of a partial record at the end, 0 when none) and\n"
     "          readingsMissing, plus file and fileSize. For damaged points the counts are\n"
-    "          null and \"damage\" holds offset, announced and text.\n",
+    "          null and \"damage\" holds offset, announced and text. With --units,\n"
+    "          planRealSize: {width, height, units}, null without a picture.\n"
+    "  --units m|ft  also shows the plan's real size, its width over the x scale by its\n"
+    "          height over the y scale, in that unit; the site file does not name a unit\n",
     runInfo,
 };
 

@@ -1,5 +1,6 @@
 #include "tools/site/HeatmapCommand.h"
 #include "tools/site/OutputFile.h"
+#include "tools/site/PlanUnits.h"
 #include "tools/site/PngImage.h"
 #include "tools/site/ReportHtml.h"
 #include "tools/site/SiteCommand.h"
@@ -10,6 +11,7 @@
 #include <array>
 #include <cstdio>
 #include <map>
+#include <optional>
 #include <set>
 #include <sstream>
 
@@ -84,6 +86,7 @@ struct ReportData {
     std::string path;
     SiteLayout layout;
     HeatmapOptions options;
+    std::optional<std::string> unit; // --units: the plan's real size is shown in it
     SurveyData survey;
     PointsTotals totals;
     RgbImage plan;
@@ -93,11 +96,12 @@ struct ReportData {
 };
 
 ReportData gatherReport(const std::string& path, const ReadOnlySite& site,
-                        const HeatmapOptions& options) {
+                        const HeatmapOptions& options, const std::optional<std::string>& unit) {
     ReportData report;
     report.path = path;
     report.layout = site.validation.layout;
     report.options = options;
+    report.unit = unit;
     const int fd = site.fd.get();
     report.survey = readSurvey(fd, report.layout);
     const NetworkFilter everything;
@@ -137,8 +141,13 @@ void writeSiteSection(std::ostream& html, const ReportData& report) {
          << "<tr><th>Scale</th><td>" << htmlText(jsonNumber(h.pixelsPerUnitX())) << " x "
          << htmlText(jsonNumber(h.pixelsPerUnitY())) << " pixels per unit</td></tr>\n"
          << "<tr><th>Floor plan</th><td>" << report.plan.width << " x " << report.plan.height
-         << " pixels</td></tr>\n"
-         << "<tr><th>Survey points</th><td>" << totals.locationCount << " with "
+         << " pixels</td></tr>\n";
+    if (report.unit)
+        html << "<tr><th>Real size</th><td>"
+             << htmlText(planRealSize(uint64_t(report.plan.width), uint64_t(report.plan.height),
+                                      h.pixelsPerUnitX(), h.pixelsPerUnitY(), *report.unit))
+             << "</td></tr>\n";
+    html << "<tr><th>Survey points</th><td>" << totals.locationCount << " with "
          << totals.readingTotal << " readings</td></tr>\n"
          << "<tr><th>Placed access points</th><td>" << totals.placedApCount << "</td></tr>\n"
          << "<tr><th>Deleted points</th><td>" << totals.deletedCount << "</td></tr>\n"
@@ -240,8 +249,10 @@ void writeSignatureSection(std::ostream& html, const ReportData& report) {
 }
 
 int runReport(const std::vector<std::string>& args, ToolStreams& io) {
-    ToolArgs parsed(args, {{"-o", true}, {"--radius", true}, {"--threshold", true}});
+    ToolArgs parsed(args,
+                    {{"-o", true}, {"--radius", true}, {"--threshold", true}, {"--units", true}});
     const std::string& path = parsed.single("SITE.kvs");
+    const std::optional<std::string> unit = unitsOption(parsed);
     const std::string& output = parsed.required("-o");
     HeatmapOptions options;
     options.radius = parsed.positiveNumber("--radius", 0);
@@ -249,7 +260,7 @@ int runReport(const std::vector<std::string>& args, ToolStreams& io) {
 
     ReadOnlySite site = openSiteForReading(path);
     if (sameFile(path, output)) throw UsageError("the output would replace the site file itself");
-    const ReportData report = gatherReport(path, site, options);
+    const ReportData report = gatherReport(path, site, options, unit);
 
     std::ostringstream html;
     writeHead(html, report);
@@ -274,7 +285,7 @@ int runReport(const std::vector<std::string>& args, ToolStreams& io) {
 
 extern const SiteCommand kReportCommand{
     "report",
-    "SITE.kvs -o REPORT.html [--radius PIXELS] [--threshold DBM]",
+    "SITE.kvs -o REPORT.html [--radius PIXELS] [--threshold DBM] [--units m|ft]",
     "write a survey report as one self-contained HTML page",
     "Writes one HTML file that opens in any browser without a network: the site's figures,\n"
     "the coverage map of all access points and one per network (SSID), the share of the\n"
@@ -288,7 +299,8 @@ extern const SiteCommand kReportCommand{
     "\n"
     "  -o REPORT.html     the file to write (required); '-' for standard output\n"
     "  --radius PIXELS    as for heatmap\n"
-    "  --threshold DBM    as for heatmap (default -70)\n",
+    "  --threshold DBM    as for heatmap (default -70)\n"
+    "  --units m|ft       also shows the plan's real size in that unit (as for info)\n",
     runReport,
 };
 

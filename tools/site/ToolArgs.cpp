@@ -78,4 +78,22 @@ double ToolArgs::positiveNumber(std::string_view option, double fallback) const 
     return v;
 }
 
+std::optional<uint32_t> ToolArgs::positiveInteger(std::string_view option, uint32_t most) const {
+    auto text = value(option);
+    if (!text) return std::nullopt;
+    uint64_t v = 0;
+    bool digits = !text->empty();
+    for (char c : *text) {
+        if (c < '0' || c > '9' || v > most) {
+            digits = false;
+            break;
+        }
+        v = v * 10 + uint64_t(c - '0');
+    }
+    if (!digits || v == 0 || v > most)
+        throw UsageError("option '" + std::string(option) + "' needs a whole number from 1 to " +
+                         std::to_string(most) + ", not '" + *text + "'");
+    return static_cast<uint32_t>(v);
+}
+
 } // namespace walkmere::sitetool

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <initializer_list>
 #include <map>
 #include <optional>
@@ -32,6 +33,8 @@ public:
     const std::string& required(std::string_view option) const;
     // A positive finite number, or `fallback` when the option is absent.
     double positiveNumber(std::string_view option, double fallback) const;
+    // A whole number from 1 to `most`, or nothing when the option is absent.
+    std::optional<uint32_t> positiveInteger(std::string_view option, uint32_t most) const;
 
 private:
     std::vector<std::string> plain;

@@ -1,0 +1,59 @@
+// Floor plans read from BMP, PNG and JPEG files: the input is the file.
+//
+// Each input is imported at its own size and again fitted to a largest side of 48 pixels.
+// A refusal must say why, after the name; a plan must be a bitmap the program's own checks
+// and reader take, of the size reported, within the pixel limit and the largest side.
+// PDFs are left out: poppler is not built with the fuzzer's hooks, and the time it takes over
+// a damaged document has no bound this target could hold it to.
+#include <cstdint>
+#include <cstring>
+#include <optional>
+#include <string>
+
+#include "survey/BmpInfo.h"
+#include "tools/site/BmpPixels.h"
+#include "tools/site/PlanImport.h"
+
+namespace {
+
+using namespace walkmere;
+using namespace walkmere::sitetool;
+
+constexpr size_t kMaxInput = 65536;
+constexpr uint32_t kSmallSide = 48;
+
+void checkPlan(const PlanImportResult& result, std::optional<uint32_t> maxSide) {
+    if (!result.ok()) {
+        if (result.error.rfind("fuzz: ", 0) != 0 || result.error.size() <= 6) __builtin_trap();
+        if (!result.plan.bmp.empty()) __builtin_trap();
+        return;
+    }
+    const ImportedPlan& plan = result.plan;
+    if (plan.format.empty()) __builtin_trap();
+    const BmpCheck check = checkBmp(plan.bmp.data(), plan.bmp.size(), plan.bmp.size());
+    if (!check.loadable || !check.info) __builtin_trap();
+    if (uint64_t{plan.width} * plan.height > kMaxPlanPixels) __builtin_trap();
+    if (static_cast<uint32_t>(check.info->width) != plan.width ||
+        check.info->pixelHeight() != plan.height)
+        __builtin_trap();
+    if (maxSide && (plan.width > *maxSide || plan.height > *maxSide)) __builtin_trap();
+    if (plan.format == "BMP" && plan.width == plan.sourceWidth) return; // kept as it came
+    RgbImage image;
+    if (!readBmpPixels(plan.bmp.data(), plan.bmp.size(), image).empty()) __builtin_trap();
+    if (static_cast<uint32_t>(image.width) != plan.width ||
+        static_cast<uint32_t>(image.height) != plan.height)
+        __builtin_trap();
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (size > kMaxInput) return 0;
+    if (size >= 5 && std::memcmp(data, "%PDF-", 5) == 0) return 0;
+    for (const std::optional<uint32_t> maxSide : {std::optional<uint32_t>{}, {kSmallSide}}) {
+        PlanImportOptions options;
+        options.maxSide = maxSide;
+        checkPlan(importPlanBytes(data, size, "fuzz", options), maxSide);
+    }
+    return 0;
+}

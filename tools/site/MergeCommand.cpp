@@ -1,0 +1,208 @@
+#include "platform/ByteOrder.h"
+#include "platform/RegularFile.h"
+#include "survey/PointsWalk.h"
+#include "tools/site/HeatmapData.h"
+#include "tools/site/OutputFile.h"
+#include "tools/site/SiteCommand.h"
+#include "tools/site/SiteReading.h"
+#include "tools/site/TextEscape.h"
+#include "tools/site/ToolArgs.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <set>
+#include <utility>
+
+namespace walkmere::sitetool {
+
+namespace {
+
+// Why two decoded plans are not the same picture; "" when they are.
+std::string planDifference(const RgbImage& a, const RgbImage& b) {
+    if (a.width != b.width || a.height != b.height)
+        return std::to_string(b.width) + " x " + std::to_string(b.height) + " pixels, not " +
+               std::to_string(a.width) + " x " + std::to_string(a.height);
+    const auto [at, other] = std::mismatch(a.pixels.begin(), a.pixels.end(), b.pixels.begin());
+    if (at == a.pixels.end()) return {};
+    const size_t pixel = size_t(at - a.pixels.begin()) / 3;
+    return "pixel " + std::to_string(pixel % size_t(a.width)) + "," +
+           std::to_string(pixel / size_t(a.width));
+}
+
+bool sameScale(double a, double b) {
+    return a == b || (std::isnan(a) && std::isnan(b));
+}
+
+// Everything before the points section of `site`, byte for byte: its header, floor-plan
+// block and signature block where it has them.
+void copyFront(const ReadOnlySite& site, const std::string& path, OutputFile& out) {
+    const uint64_t end = site.validation.layout.header.pointsOffset();
+    std::vector<uint8_t> chunk(1 << 20);
+    for (uint64_t at = 0; at < end;) {
+        const size_t n = size_t(std::min<uint64_t>(chunk.size(), end - at));
+        const ssize_t got = readFullyAt(site.fd.get(), chunk.data(), n, at);
+        if (got < 0) throw FileError(path + ": " + std::strerror(errno));
+        if (size_t(got) < n) throw FileError(path + ": the file got shorter while it was read");
+        out.writeAt(at, chunk.data(), n);
+        at += n;
+    }
+}
+
+struct MergeCounts {
+    uint64_t surveyPoints = 0;
+    uint64_t readings = 0;
+    uint64_t placedAps = 0;
+    uint64_t otherRecords = 0;
+    uint64_t deleted = 0;    // left out
+    uint64_t duplicates = 0; // placed access points at a spot already written, left out
+};
+
+// Appends the records of one site, each with its readings as the file holds them, in file
+// order; deleted records and a placed access point at a spot in `placed` are left out.
+class PointsAppender {
+public:
+    PointsAppender(OutputFile& out, uint64_t at) : out(out), at(at) {}
+
+    void append(const ReadOnlySite& site, const std::string& path, ToolStreams& io) {
+        const PointsWalkEnd end =
+            walkPointsSection(site.fd.get(), site.validation.layout.header.pointsOffset(),
+                              [&](const PointsEntry& entry, const PointSummary&) {
+                                  take(entry);
+                                  return true;
+                              });
+        flush();
+        switch (end.status) {
+        case CPointsReader::Status::End:
+            break;
+        case CPointsReader::Status::ReadError:
+            throw FileError(path + ": cannot read the points: " + std::strerror(end.error));
+        case CPointsReader::Status::Damaged:
+            throw FileError(path + ": " + damagedPointsText(end.damage));
+        default:
+            throw FileError(path + ": Damaged Site File: points section unreadable.");
+        }
+        if (end.tail.torn)
+            io.err << kToolName << ": " << path << ": left out " << end.tail.tornBytes()
+                   << " bytes of a record cut short at the end of the file\n";
+    }
+
+    MergeCounts counts;
+
+private:
+    void take(const PointsEntry& entry) {
+        const PointRecord& r = entry.record;
+        if (r.kind() == KIND_DELETED) {
+            ++counts.deleted;
+            return;
+        }
+        // A record the file ends inside of is the torn tail, reported after the walk.
+        if (entry.readingsCut()) return;
+        if (r.kind() == KIND_DYNAMIC_AP && !placed.insert({r.x(), r.y()}).second) {
+            ++counts.duplicates;
+            return;
+        }
+        if (r.kind() == KIND_SURVEY_POINT) {
+            ++counts.surveyPoints;
+            counts.readings += entry.readings.size();
+        } else if (r.kind() == KIND_DYNAMIC_AP) {
+            ++counts.placedAps;
+        } else {
+            ++counts.otherRecords;
+        }
+        pending.insert(pending.end(), r.bytes.begin(), r.bytes.end());
+        for (const ApReading& reading : entry.readings)
+            pending.insert(pending.end(), reading.bytes.begin(), reading.bytes.end());
+        if (pending.size() >= (1 << 20)) flush();
+    }
+
+    void flush() {
+        if (pending.empty()) return;
+        out.writeAt(at, pending.data(), pending.size());
+        at += pending.size();
+        pending.clear();
+    }
+
+    OutputFile& out;
+    uint64_t at;
+    std::vector<uint8_t> pending;
+    std::set<std::pair<int32_t, int32_t>> placed;
+};
+
+int runMerge(const std::vector<std::string>& args, ToolStreams& io) {
+    ToolArgs parsed(args, {{"-o", true}, {"--force", false}});
+    const std::vector<std::string>& paths = parsed.positional();
+    if (paths.empty()) throw UsageError("missing SITE.kvs");
+    if (paths.size() < 2) throw UsageError("give two site files or more to merge");
+    const std::string& output = parsed.required("-o");
+    for (const std::string& path : paths)
+        if (sameFile(path, output)) throw UsageError("the merged site file would replace " + path);
+
+    std::vector<ReadOnlySite> sites;
+    for (const std::string& path : paths)
+        sites.push_back(openSiteForReading(path));
+
+    // Every site must lie on the same plan at the same scale, or its points would land
+    // elsewhere on the first one's.
+    const SiteLayout& first = sites.front().validation.layout;
+    const RgbImage firstPlan = readFloorPlan(sites.front().fd.get(), first, paths.front());
+    for (size_t i = 1; i < sites.size(); ++i) {
+        const SiteLayout& layout = sites[i].validation.layout;
+        const std::string difference =
+            planDifference(firstPlan, readFloorPlan(sites[i].fd.get(), layout, paths[i]));
+        if (!difference.empty())
+            throw FileError(paths[i] + ": its floor plan differs from " + paths.front() + "'s (" +
+                            difference + ")");
+        const std::pair<const char*, std::pair<double, double>> scales[] = {
+            {"scale-x", {layout.header.pixelsPerUnitX(), first.header.pixelsPerUnitX()}},
+            {"scale-y", {layout.header.pixelsPerUnitY(), first.header.pixelsPerUnitY()}},
+        };
+        for (const auto& [name, values] : scales)
+            if (!sameScale(values.first, values.second))
+                throw FileError(paths[i] + ": its " + name + " is " + jsonNumber(values.first) +
+                                ", not " + jsonNumber(values.second) + " as in " + paths.front());
+    }
+
+    OutputFile out(output, io.out);
+    copyFront(sites.front(), paths.front(), out);
+    uint8_t head[kPointsSectionHead];
+    writeLe32(head, kPointRecordSize);
+    writeLe32(head + 4, kReadingSize);
+    const uint64_t pointsOffset = first.header.pointsOffset();
+    out.writeAt(pointsOffset, head, sizeof head);
+    PointsAppender appender(out, pointsOffset + kPointsSectionHead);
+    for (size_t i = 0; i < sites.size(); ++i)
+        appender.append(sites[i], paths[i], io);
+    out.commit(parsed.has("--force"));
+
+    const MergeCounts& c = appender.counts;
+    (isStandardOutput(output) ? io.err : io.out)
+        << output << ": " << sites.size() << " sites merged, " << c.surveyPoints
+        << " survey points with " << c.readings << " readings, " << c.placedAps
+        << " placed APs; left out " << c.deleted << " deleted, " << c.duplicates
+        << " placed APs at a spot already taken\n";
+    return kExitOk;
+}
+
+} // namespace
+
+extern const SiteCommand kMergeCommand{
+    "merge",
+    "A.kvs B.kvs [...] -o OUT.kvs [--force]",
+    "join the surveys of site files on the same floor plan into one",
+    "Writes one site file holding the survey points and placed access points of every site\n"
+    "given, in the order given and in each file's order. The sites must have the same floor\n"
+    "plan (the decoded pictures: size and every pixel) and the same scales; the first\n"
+    "difference is named and nothing is written. OUT.kvs begins with the first file's\n"
+    "header, floor-plan block and signature block, byte for byte; each point record follows\n"
+    "with its readings as its file holds them. Deleted points are left out, and so is a\n"
+    "placed access point at the spot of one already written. A record cut short at the end\n"
+    "of a file is left out and reported. The inputs are only read.\n"
+    "\n"
+    "  -o OUT.kvs  the site file to make (required), never one of the inputs; an existing\n"
+    "              file is not replaced unless --force is given; '-' for standard output\n"
+    "  --force     replace an existing OUT.kvs\n",
+    runMerge,
+};
+
+} // namespace walkmere::sitetool

@@ -1,0 +1,145 @@
+#include "tools/site/PlanDecoders.h"
+
+#include "survey/BmpInfo.h"
+
+#include <csetjmp>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <png.h>
+#include <vector>
+
+namespace walkmere::sitetool {
+
+namespace {
+
+// Everything a decoding touches lives here, outside the frames libpng's longjmp crosses:
+// those frames hold nothing with a destructor.
+struct PngRead {
+    png_structp png = nullptr;
+    png_infop info = nullptr;
+    const uint8_t* data = nullptr;
+    size_t size = 0;
+    size_t at = 0;
+    char message[200] = {};
+    bool refused = false;             // the message is ours, not libpng's
+    std::vector<uint8_t> row;         // one decoded row, RGBA
+    std::unique_ptr<uint8_t[]> whole; // an interlaced picture, RGBA
+    std::vector<uint8_t> rgb;         // one row on white
+};
+
+void onError(png_structp png, png_const_charp message) {
+    auto* read = static_cast<PngRead*>(png_get_error_ptr(png));
+    std::snprintf(read->message, sizeof read->message, "%s", message ? message : "unknown error");
+    png_longjmp(png, 1);
+}
+void onWarning(png_structp, png_const_charp) {}
+
+void readBytes(png_structp png, png_bytep out, png_size_t n) {
+    auto* read = static_cast<PngRead*>(png_get_io_ptr(png));
+    if (read->size - read->at < n) png_error(png, "the file is cut short");
+    std::memcpy(out, read->data + read->at, n);
+    read->at += n;
+}
+
+bool refuse(PngRead& read, const std::string& why) {
+    std::snprintf(read.message, sizeof read.message, "%s", why.c_str());
+    read.refused = true;
+    return false;
+}
+
+bool begin(PngRead& read, PlanRaster& raster, png_uint_32 width, png_uint_32 height) {
+    const std::string refusal = raster.start(width, height);
+    return refusal.empty() || refuse(read, refusal);
+}
+
+void flatten(PngRead& read, const uint8_t* rgba, uint32_t width) {
+    for (uint32_t x = 0; x < width; ++x)
+        for (int c = 0; c < 3; ++c)
+            read.rgb[size_t{x} * 3 + c] = onWhite(rgba[size_t{x} * 4 + c], rgba[size_t{x} * 4 + 3]);
+}
+
+// The decoding proper; a libpng error longjmps out of it.
+bool decode(PngRead& read, PlanRaster& raster) {
+    png_structp png = read.png;
+    png_infop info = read.info;
+    png_set_read_fn(png, &read, readBytes);
+    png_set_user_limits(png, static_cast<png_uint_32>(kMaxSourceSide),
+                        static_cast<png_uint_32>(kMaxSourceSide));
+    png_read_info(png, info);
+    const png_uint_32 width = png_get_image_width(png, info);
+    const png_uint_32 height = png_get_image_height(png, info);
+    const bool interlaced = png_get_interlace_type(png, info) != PNG_INTERLACE_NONE;
+    // Before libpng allocates anything the size of a row or of the picture.
+    if (!begin(read, raster, width, height)) return false;
+    // An interlaced picture is held whole while it is decoded.
+    if (interlaced && uint64_t{width} * height > kMaxPlanPixels)
+        return refuse(read, "an interlaced PNG is decoded whole, and " +
+                                planTooLarge(width, height, true) +
+                                "; save it without interlacing");
+
+    png_set_expand(png);
+    png_set_scale_16(png);
+    png_set_gray_to_rgb(png);
+    png_set_filler(png, 0xFF, PNG_FILLER_AFTER);
+    const int passes = png_set_interlace_handling(png);
+    png_read_update_info(png, info);
+    const size_t rowBytes = size_t{width} * 4;
+    if (png_get_rowbytes(png, info) != rowBytes) return refuse(read, "unexpected PNG layout");
+    read.rgb.resize(size_t{width} * 3);
+
+    if (!interlaced) {
+        read.row.resize(rowBytes);
+        for (png_uint_32 y = 0; y < height; ++y) {
+            png_read_row(png, read.row.data(), nullptr);
+            flatten(read, read.row.data(), width);
+            raster.addRow(read.rgb.data());
+        }
+    } else {
+        // Each pass adds pixels to every row: the whole picture is needed until the last.
+        read.whole.reset(new uint8_t[rowBytes * height]);
+        for (int pass = 0; pass < passes; ++pass)
+            for (png_uint_32 y = 0; y < height; ++y)
+                png_read_row(png, read.whole.get() + rowBytes * y, nullptr);
+        for (png_uint_32 y = 0; y < height; ++y) {
+            flatten(read, read.whole.get() + rowBytes * y, width);
+            raster.addRow(read.rgb.data());
+        }
+    }
+    png_read_end(png, nullptr);
+    return true;
+}
+
+bool guarded(PngRead& read, PlanRaster& raster) {
+    if (setjmp(png_jmpbuf(read.png))) return false;
+    return decode(read, raster);
+}
+
+} // namespace
+
+std::string decodePngPlan(const uint8_t* data, size_t size, PlanRaster& raster) {
+    PngRead read;
+    read.data = data;
+    read.size = size;
+    read.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &read, onError, onWarning);
+    if (!read.png) return "cannot start the PNG decoder";
+    read.info = png_create_info_struct(read.png);
+    if (!read.info) {
+        png_destroy_read_struct(&read.png, nullptr, nullptr);
+        return "cannot start the PNG decoder";
+    }
+    bool decoded = false;
+    bool memory = true;
+    try {
+        decoded = guarded(read, raster);
+    } catch (const std::bad_alloc&) {
+        memory = false;
+    }
+    png_destroy_read_struct(&read.png, &read.info, nullptr);
+    if (!memory) return "not enough memory to decode the PNG";
+    if (decoded) return {};
+    return read.refused ? std::string(read.message) : "damaged PNG: " + std::string(read.message);
+}
+
+} // namespace walkmere::sitetool

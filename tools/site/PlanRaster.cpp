@@ -1,0 +1,116 @@
+#include "tools/site/PlanRaster.h"
+
+#include "survey/BmpInfo.h"
+
+#include <algorithm>
+
+namespace walkmere::sitetool {
+
+namespace {
+
+// Rows are kept in blocks of about this many bytes, so that no single allocation is the
+// whole picture and a picture cut short costs only what it delivered.
+constexpr size_t kBlockBytes = size_t{1} << 20;
+
+} // namespace
+
+PlanSize fittedPlanSize(uint64_t width, uint64_t height, std::optional<uint32_t> maxSide) {
+    const uint64_t longer = std::max(width, height);
+    if (!maxSide || *maxSide == 0 || longer <= *maxSide) return {width, height};
+    const uint64_t side = *maxSide;
+    const auto shorten = [&](uint64_t v) {
+        return std::max<uint64_t>(1, std::min(side, (v * side + longer / 2) / longer));
+    };
+    return width >= height ? PlanSize{side, shorten(height)} : PlanSize{shorten(width), side};
+}
+
+std::string morePixelsThanAPlan() {
+    return "more than a floor plan may have (" + std::to_string(kMaxPlanPixels) +
+           " pixels: the program keeps the decoded plan in memory to map it)";
+}
+
+std::string planTooLarge(uint64_t width, uint64_t height, bool maxSideGiven) {
+    std::string text = std::to_string(width) + " x " + std::to_string(height) + " pixels is " +
+                       morePixelsThanAPlan();
+    if (!maxSideGiven) text += "; give a largest side to scale it down";
+    return text;
+}
+
+std::string PlanRaster::start(uint64_t width, uint64_t height, std::optional<PlanSize> fitted) {
+    if (started) return "the picture's size was given twice";
+    if (width == 0 || height == 0) return "the picture has no pixels";
+    PlanSize out = fitted.value_or(fittedPlanSize(width, height, maxSide));
+    out.width = std::clamp<uint64_t>(out.width, 1, width);
+    out.height = std::clamp<uint64_t>(out.height, 1, height);
+    if (out.width * out.height > kMaxPlanPixels)
+        return planTooLarge(out.width, out.height, maxSide.has_value());
+    reducing = out.width != width || out.height != height;
+    if (reducing && (width > kMaxSourceSide || height > kMaxSourceSide))
+        return std::to_string(width) + " x " + std::to_string(height) +
+               " pixels is too large to scale down (at most " + std::to_string(kMaxSourceSide) +
+               " pixels a side)";
+    srcWidth = static_cast<uint32_t>(width);
+    srcHeight = static_cast<uint32_t>(height);
+    outWidth = static_cast<uint32_t>(out.width);
+    outHeight = static_cast<uint32_t>(out.height);
+    rowsPerBlock =
+        static_cast<uint32_t>(std::clamp<uint64_t>(kBlockBytes / (out.width * 3), 1, outHeight));
+    blocks.reserve((outHeight + rowsPerBlock - 1) / rowsPerBlock);
+    if (reducing) {
+        columnOf.resize(srcWidth);
+        columnWidth.assign(outWidth, 0);
+        for (uint32_t x = 0; x < srcWidth; ++x) {
+            const auto ox = static_cast<uint32_t>(uint64_t{x} * outWidth / srcWidth);
+            columnOf[x] = ox;
+            ++columnWidth[ox];
+        }
+        sums.assign(size_t{outWidth} * 3, 0);
+        reduced.resize(size_t{outWidth} * 3);
+        bandStart = 0;
+        bandEnd = static_cast<uint32_t>((uint64_t{1} * srcHeight + outHeight - 1) / outHeight);
+    }
+    started = true;
+    return {};
+}
+
+void PlanRaster::keep(const uint8_t* rgb) {
+    if (keptRows % rowsPerBlock == 0) blocks.emplace_back(size_t{rowsPerBlock} * outWidth * 3);
+    std::copy_n(rgb, size_t{outWidth} * 3,
+                blocks.back().data() + size_t{keptRows % rowsPerBlock} * outWidth * 3);
+    ++keptRows;
+}
+
+void PlanRaster::addRow(const uint8_t* rgb) {
+    if (!started || srcRowsTaken >= srcHeight) return;
+    ++srcRowsTaken;
+    if (!reducing) {
+        keep(rgb);
+        return;
+    }
+    for (uint32_t x = 0; x < srcWidth; ++x) {
+        uint64_t* sum = sums.data() + size_t{columnOf[x]} * 3;
+        sum[0] += rgb[size_t{x} * 3];
+        sum[1] += rgb[size_t{x} * 3 + 1];
+        sum[2] += rgb[size_t{x} * 3 + 2];
+    }
+    if (srcRowsTaken == bandEnd) flushBand();
+}
+
+// Output row keptRows covers the source rows y with y * outHeight / srcHeight == keptRows.
+void PlanRaster::flushBand() {
+    const uint64_t rows = bandEnd - bandStart;
+    for (uint32_t ox = 0; ox < outWidth; ++ox) {
+        const uint64_t n = rows * columnWidth[ox];
+        for (int c = 0; c < 3; ++c) {
+            uint64_t& sum = sums[size_t{ox} * 3 + c];
+            reduced[size_t{ox} * 3 + c] = static_cast<uint8_t>((sum + n / 2) / n);
+            sum = 0;
+        }
+    }
+    keep(reduced.data());
+    bandStart = bandEnd;
+    bandEnd =
+        static_cast<uint32_t>(((uint64_t{keptRows} + 1) * srcHeight + outHeight - 1) / outHeight);
+}
+
+} // namespace walkmere::sitetool

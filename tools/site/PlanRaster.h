@@ -1,0 +1,78 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace walkmere::sitetool {
+
+struct PlanSize {
+    uint64_t width = 0;
+    uint64_t height = 0;
+};
+
+// The size a width x height picture gets: unchanged, or scaled down so that its longer side
+// is maxSide (the shorter side rounded, at least 1).
+PlanSize fittedPlanSize(uint64_t width, uint64_t height, std::optional<uint32_t> maxSide);
+
+// The widest or tallest picture a decoder may hand over for scaling down: the row buffers
+// stay within a few megabytes. libpng takes no wider picture by default either.
+inline constexpr uint64_t kMaxSourceSide = 1'000'000;
+
+// Where a decoder puts a floor plan's pixels. It is told the picture's size before any pixel
+// is decoded, and refuses a picture that would be larger than kMaxPlanPixels once fitted
+// to maxSide; then it takes the rows, top to bottom, 3 bytes (red, green, blue) a pixel,
+// and keeps them as they come or averaged down to the fitted size.
+class PlanRaster {
+public:
+    explicit PlanRaster(std::optional<uint32_t> maxSide) : maxSide(maxSide) {}
+
+    // "" when the rows may come; else why the picture is refused. `fitted` overrides the
+    // size the rows are averaged down to (at most width x height): for a decoder that has
+    // already shrunk the picture part of the way.
+    std::string start(uint64_t width, uint64_t height, std::optional<PlanSize> fitted = {});
+    void addRow(const uint8_t* rgb);
+
+    uint32_t sourceWidth() const { return srcWidth; }
+    uint32_t sourceHeight() const { return srcHeight; }
+    uint32_t width() const { return outWidth; }
+    uint32_t height() const { return outHeight; }
+    // Whether all the rows have come.
+    bool complete() const { return started && keptRows == outHeight; }
+    // Row y of the kept picture, y < height().
+    const uint8_t* row(uint32_t y) const {
+        return blocks[y / rowsPerBlock].data() + size_t{y % rowsPerBlock} * outWidth * 3;
+    }
+
+private:
+    void keep(const uint8_t* rgb);
+    void flushBand();
+
+    std::optional<uint32_t> maxSide;
+    bool started = false;
+    uint32_t srcWidth = 0, srcHeight = 0;
+    uint32_t outWidth = 0, outHeight = 0;
+    uint32_t rowsPerBlock = 1;
+    std::vector<std::vector<uint8_t>> blocks; // rowsPerBlock rows each, filled as they come
+    uint32_t keptRows = 0;
+
+    // Scaling down: the output column of each source column, the sums of the current band of
+    // source rows and where that band ends.
+    bool reducing = false;
+    uint32_t srcRowsTaken = 0;
+    uint32_t bandStart = 0, bandEnd = 0;
+    std::vector<uint32_t> columnOf;
+    std::vector<uint32_t> columnWidth;
+    std::vector<uint64_t> sums;
+    std::vector<uint8_t> reduced;
+};
+
+// "more than a floor plan may have (N pixels)", N being kMaxPlanPixels.
+std::string morePixelsThanAPlan();
+// A message naming the limit, for a width x height picture above kMaxPlanPixels; without a
+// largest side it says that one would scale the picture down.
+std::string planTooLarge(uint64_t width, uint64_t height, bool maxSideGiven);
+
+} // namespace walkmere::sitetool
