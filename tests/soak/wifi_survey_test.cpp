@@ -55,8 +55,8 @@ private:
 
 TEST(WifiSurvey, APointFromAReplayHoldsTheReplayedAps) {
     // Two scans of the same 20 BSSs, all heard at the dump: the 16 strongest reach the board.
-    std::vector<wifitest::BssSpec> bss = wifitest::variedBss(20);
-    for (wifitest::BssSpec& b : bss)
+    std::vector<wifitest::BssFields> bss = wifitest::variedBss(20);
+    for (wifitest::BssFields& b : bss)
         b.seenMsAgo = 0;
     storetest::StoreFixture site;
     const std::string capture = site.dir.file("walk.nlscan").string();
@@ -64,7 +64,7 @@ TEST(WifiSurvey, APointFromAReplayHoldsTheReplayedAps) {
     std::map<std::string, int> strongest; // MAC text -> dBm, the 16 strongest
     std::map<std::string, std::string> ssids;
     {
-        std::vector<wifitest::BssSpec> sorted = bss;
+        std::vector<wifitest::BssFields> sorted = bss;
         std::sort(sorted.begin(), sorted.end(),
                   [](const auto& a, const auto& b) { return a.signalMbm > b.signalMbm; });
         for (int i = 0; i < 16; ++i) {

@@ -190,7 +190,7 @@ TEST(BoardProgram, RefusesBadOptionsAndShowsHelp) {
 TEST(BoardProgram, ServesTheSixteenStrongestOfAReplay) {
     testkit::TempDir dir;
     const std::string capture = dir.file("walk.nlscan").string();
-    const std::vector<wifitest::BssSpec> first = wifitest::variedBss(20);
+    const std::vector<wifitest::BssFields> first = wifitest::variedBss(20);
     wifitest::writeCapture(
         capture, {wifitest::buildDump(first), wifitest::buildDump(wifitest::variedBss(20, 1))});
     std::vector<ScanDump> dumps;
@@ -199,7 +199,7 @@ TEST(BoardProgram, ServesTheSixteenStrongestOfAReplay) {
     const auto expected = boardEntries(dumps[0], 0);
 
     // The 16 strongest BSSIDs, found here without the board's own mapping.
-    std::vector<wifitest::BssSpec> strongest = first;
+    std::vector<wifitest::BssFields> strongest = first;
     std::sort(strongest.begin(), strongest.end(),
               [](const auto& a, const auto& b) { return a.signalMbm > b.signalMbm; });
     strongest.resize(16);

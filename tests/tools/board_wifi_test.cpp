@@ -17,9 +17,9 @@ namespace {
 
 using namespace std::chrono_literals;
 
-ScanDump dumpOf(const std::vector<wifitest::BssSpec>& specs) {
+ScanDump dumpOf(const std::vector<wifitest::BssFields>& bssList) {
     ScanDump dump;
-    dump.raw = wifitest::buildDump(specs);
+    dump.raw = wifitest::buildDump(bssList);
     std::string error;
     if (!parseScanDump(dump.raw, dump.bss, error)) ADD_FAILURE() << error;
     return dump;

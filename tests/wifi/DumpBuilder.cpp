@@ -51,7 +51,7 @@ Bytes ssidElements(const std::string& ssid) {
     return e;
 }
 
-Bytes resultMessage(const BssSpec& b, uint16_t family, uint32_t seq) {
+Bytes resultMessage(const BssFields& b, uint16_t family, uint32_t seq) {
     nl_msg* msg = nlmsg_alloc();
     if (msg == nullptr) throw std::runtime_error("out of memory");
     if (genlmsg_put(msg, 4242, seq, family, 0, NLM_F_MULTI, b.command, 1) == nullptr)
@@ -89,9 +89,9 @@ Bytes errorMessage(int32_t code, uint32_t seq) {
     return controlMessage(NLMSG_ERROR, code, seq);
 }
 
-Bytes buildDump(const std::vector<BssSpec>& bss, uint16_t family, uint32_t seq) {
+Bytes buildDump(const std::vector<BssFields>& bss, uint16_t family, uint32_t seq) {
     Bytes out;
-    for (const BssSpec& b : bss)
+    for (const BssFields& b : bss)
         append(out, resultMessage(b, family, seq));
     append(out, doneMessage(0, seq));
     return out;
@@ -105,11 +105,11 @@ void append(Bytes& to, const Bytes& from) {
     to.insert(to.end(), from.begin(), from.end());
 }
 
-std::vector<BssSpec> variedBss(int count, uint8_t variant) {
+std::vector<BssFields> variedBss(int count, uint8_t variant) {
     static const uint32_t kFrequencies[] = {2412, 2437, 2462, 5180, 5500, 5745, 5955, 6115};
-    std::vector<BssSpec> out;
+    std::vector<BssFields> out;
     for (int i = 0; i < count; ++i) {
-        BssSpec b;
+        BssFields b;
         b.bssid = bssid(static_cast<uint8_t>(i + 1), static_cast<uint8_t>(0x40 + variant));
         b.frequency = kFrequencies[i % 8];
         // 7 is coprime to 50: every signal from -40 to -89 dBm once, shuffled.

@@ -14,7 +14,7 @@ using Bytes = std::vector<uint8_t>;
 
 // One BSS of a made-up scan dump. Everything a real one carries is there unless switched
 // off; `elements` replaces the information elements built from `ssid`.
-struct BssSpec {
+struct BssFields {
     std::array<uint8_t, 6> bssid{0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x01};
     uint32_t frequency = 2412;
     int32_t signalMbm = -5000;
@@ -36,10 +36,10 @@ Bytes ssidElements(const std::string& ssid);
 
 // One NL80211_CMD_NEW_SCAN_RESULTS message per BSS, then NLMSG_DONE, built with libnl's
 // message API and serialised as the socket delivers them.
-Bytes buildDump(const std::vector<BssSpec>& bss, uint16_t family = kFamily, uint32_t seq = 1);
+Bytes buildDump(const std::vector<BssFields>& bss, uint16_t family = kFamily, uint32_t seq = 1);
 
 // Single messages: a scan result, NLMSG_DONE (with the dump's error code), NLMSG_ERROR.
-Bytes resultMessage(const BssSpec& bss, uint16_t family = kFamily, uint32_t seq = 1);
+Bytes resultMessage(const BssFields& bss, uint16_t family = kFamily, uint32_t seq = 1);
 Bytes doneMessage(int32_t code = 0, uint32_t seq = 1);
 Bytes errorMessage(int32_t code, uint32_t seq = 1);
 
@@ -51,7 +51,7 @@ void append(Bytes& to, const Bytes& from);
 // `count` BSSs (at most 50) with signals 1 dB apart in a shuffled order, spread over 2.4, 5
 // and 6 GHz, each heard a different number of ms before the dump, the third of them hidden;
 // `variant` shifts the BSSIDs and signals so that two dumps differ.
-std::vector<BssSpec> variedBss(int count, uint8_t variant = 0);
+std::vector<BssFields> variedBss(int count, uint8_t variant = 0);
 
 // Writes a scan capture of the dumps (each one buildDump's bytes) to `path`; throws when it
 // cannot.

@@ -12,14 +12,14 @@
 namespace walkmere {
 namespace {
 
-using wifitest::BssSpec;
+using wifitest::BssFields;
 using wifitest::Bytes;
 
 // Dumps of 1, 0 and 2 BSSs, one after another.
 struct Capture {
     Bytes first, second, third, all;
     Capture() {
-        BssSpec a, b;
+        BssFields a, b;
         b.bssid = wifitest::bssid(2);
         first = wifitest::buildDump({a}, wifitest::kFamily, 1);
         second = wifitest::buildDump({}, wifitest::kFamily, 2);

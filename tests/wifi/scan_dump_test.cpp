@@ -12,7 +12,7 @@
 namespace walkmere {
 namespace {
 
-using wifitest::BssSpec;
+using wifitest::BssFields;
 using wifitest::Bytes;
 
 std::vector<WifiBss> parsed(const Bytes& bytes) {
@@ -34,15 +34,15 @@ Bytes withSsid(std::initializer_list<uint8_t> elements) {
 }
 
 TEST(WifiDump, ABssComesThroughWhole) {
-    BssSpec spec;
-    spec.bssid = wifitest::bssid(0x42);
-    spec.frequency = 5180;
-    spec.signalMbm = -6750;
-    spec.seenMsAgo = 1234;
-    spec.ssid = "Corp";
-    const std::vector<WifiBss> bss = parsed(wifitest::buildDump({spec}));
+    BssFields fields;
+    fields.bssid = wifitest::bssid(0x42);
+    fields.frequency = 5180;
+    fields.signalMbm = -6750;
+    fields.seenMsAgo = 1234;
+    fields.ssid = "Corp";
+    const std::vector<WifiBss> bss = parsed(wifitest::buildDump({fields}));
     ASSERT_EQ(bss.size(), 1u);
-    EXPECT_EQ(bss[0].bssid, spec.bssid);
+    EXPECT_EQ(bss[0].bssid, fields.bssid);
     EXPECT_EQ(bss[0].frequency, 5180u);
     EXPECT_EQ(bss[0].signalMbm, -6750);
     EXPECT_EQ(bss[0].seenMsAgo, 1234u);
@@ -71,9 +71,9 @@ TEST(WifiDump, SsidFromTheElements) {
         {"header cut off", withSsid({0, 2, 'o', 'k', 1}), ""},
     };
     for (const auto& c : cases) {
-        BssSpec spec;
-        spec.elements = c.elements;
-        const std::vector<WifiBss> bss = parsed(wifitest::buildDump({spec}));
+        BssFields fields;
+        fields.elements = c.elements;
+        const std::vector<WifiBss> bss = parsed(wifitest::buildDump({fields}));
         ASSERT_EQ(bss.size(), 1u) << c.what;
         EXPECT_EQ(bss[0].ssid, c.ssid) << c.what;
         // The elements straight, in a buffer of exactly their size (AddressSanitizer
@@ -87,15 +87,15 @@ TEST(WifiDump, SsidFromTheElements) {
 TEST(WifiDump, ABssWithoutWhatARecordNeedsIsLeftOut) {
     const struct {
         const char* what;
-        void (*change)(BssSpec&);
+        void (*change)(BssFields&);
     } cases[] = {
-        {"no BSSID", [](BssSpec& b) { b.withBssid = false; }},
-        {"no frequency", [](BssSpec& b) { b.withFrequency = false; }},
-        {"no signal", [](BssSpec& b) { b.withSignal = false; }},
-        {"another command", [](BssSpec& b) { b.command = NL80211_CMD_TRIGGER_SCAN; }},
+        {"no BSSID", [](BssFields& b) { b.withBssid = false; }},
+        {"no frequency", [](BssFields& b) { b.withFrequency = false; }},
+        {"no signal", [](BssFields& b) { b.withSignal = false; }},
+        {"another command", [](BssFields& b) { b.command = NL80211_CMD_TRIGGER_SCAN; }},
     };
     for (const auto& c : cases) {
-        BssSpec bad, good;
+        BssFields bad, good;
         bad.bssid = wifitest::bssid(1);
         good.bssid = wifitest::bssid(2);
         c.change(bad);
@@ -106,7 +106,7 @@ TEST(WifiDump, ABssWithoutWhatARecordNeedsIsLeftOut) {
 }
 
 TEST(WifiDump, NestFlagUnknownAttributesAndFamilyIdDoNotMatter) {
-    BssSpec plain, unflagged, unknown;
+    BssFields plain, unflagged, unknown;
     plain.bssid = wifitest::bssid(1);
     unflagged.bssid = wifitest::bssid(2);
     unflagged.nestedFlag = false;
@@ -128,11 +128,11 @@ TEST(WifiDump, ControlMessages) {
     Bytes noop = wifitest::doneMessage();
     noop[4] = NLMSG_NOOP; // the type's low byte
     Bytes ok = noop;
-    wifitest::append(ok, wifitest::buildDump({BssSpec{}}));
+    wifitest::append(ok, wifitest::buildDump({BssFields{}}));
     EXPECT_EQ(parsed(ok).size(), 1u);
     EXPECT_EQ(parsed(wifitest::doneMessage()).size(), 0u);
 
-    const Bytes one = wifitest::resultMessage(BssSpec{});
+    const Bytes one = wifitest::resultMessage(BssFields{});
     Bytes error = one, failedDone = one, noDone = one, afterDone = wifitest::buildDump({});
     Bytes oddError = error;
     wifitest::append(error, wifitest::errorMessage(-ENODEV));

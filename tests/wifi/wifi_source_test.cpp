@@ -17,7 +17,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using testkit::ManualClock;
-using wifitest::BssSpec;
+using wifitest::BssFields;
 using wifitest::Bytes;
 
 // What opening an interface that is not there says on this machine: without cfg80211 the
@@ -107,7 +107,8 @@ struct StandInKernel {
 TEST(WifiLive, DumpsAreStampedCapturedAndAFailedScannerIsOpenedAgain) {
     StandInKernel kernel;
     for (uint8_t i = 1; i <= 3; ++i)
-        kernel.dumps.push_back(wifitest::buildDump(std::vector<BssSpec>(i), wifitest::kFamily, i));
+        kernel.dumps.push_back(
+            wifitest::buildDump(std::vector<BssFields>(i), wifitest::kFamily, i));
     testkit::TempDir dir;
     const fs::path capture = dir.file("walk.nlscan");
     ManualClock clock(50);
@@ -142,7 +143,7 @@ TEST(WifiLive, DumpsAreStampedCapturedAndAFailedScannerIsOpenedAgain) {
 
 TEST(WifiLive, ACaptureThatCannotBeWrittenIsSaidOnceAndScanningGoesOn) {
     StandInKernel kernel;
-    kernel.dumps.push_back(wifitest::buildDump({BssSpec{}}));
+    kernel.dumps.push_back(wifitest::buildDump({BssFields{}}));
     kernel.trigger = ScanTrigger::Busy;
     testkit::TempDir dir;
     const std::string capture = (dir.path() / "no-such-folder" / "walk.nlscan").string();
@@ -163,7 +164,7 @@ TEST(WifiReplay, PlaysTheDumpsInTurnStampedWhenPlayed) {
     testkit::TempDir dir;
     Bytes file;
     for (uint8_t i = 1; i <= 3; ++i) {
-        std::vector<BssSpec> bss(i);
+        std::vector<BssFields> bss(i);
         for (uint8_t k = 0; k < i; ++k)
             bss[k].bssid = wifitest::bssid(k);
         wifitest::append(file, wifitest::buildDump(bss, wifitest::kFamily, i));
