@@ -1,6 +1,6 @@
 #pragma once
 // The bundled demo office after a short scripted survey: a walk down the corridor and back
-// through the rooms with three access points heard, one of them placed on the plan. Shared
+// through the rooms with four access points heard, one of them placed on the plan. Shared
 // by the tests that look at the demo's heatmap and report.
 
 #include "scan/ApRecord.h"
@@ -27,9 +27,13 @@ struct DemoAp {
     const char* ssid;
 };
 
-// Three access points of the demo office; what a point hears falls off with distance.
-inline const DemoAp kAps[] = {
-    {0x11, 150, 150, 1, "office"}, {0x12, 650, 150, 6, "office"}, {0x13, 400, 480, 11, "guest"}};
+// Four access points of the demo office; what a point hears falls off with distance. The
+// guest network's second AP shares channel 1 with the first office AP, so their cells
+// overlap on one channel.
+inline const DemoAp kAps[] = {{0x11, 150, 150, 1, "office"},
+                              {0x12, 650, 150, 6, "office"},
+                              {0x13, 400, 480, 11, "guest"},
+                              {0x14, 420, 220, 1, "guest"}};
 
 inline std::vector<ApRecord> heardAt(int x, int y) {
     std::vector<ApRecord> heard;

@@ -1,5 +1,6 @@
-// The heatmap and the report on the bundled demo site after a short scripted survey. The
-// picture and the page are kept in the build folder's artifacts/ for people to look at.
+// The maps of every metric and the report on the bundled demo site after a short scripted
+// survey. The pictures and the page are kept in the build folder's artifacts/ for people to
+// look at.
 #include "demo_survey.h"
 #include "site_testing.h"
 
@@ -23,18 +24,23 @@ TEST(DemoSiteReport, SurveyedOfficeGivesAMapAndAPage) {
     const std::string site = demosurvey::makeSurveyedDemoSite(dir);
 
     const fs::path out = artifactsFolder();
-    const std::string map = (out / "demo-heatmap.png").string();
     const std::string page = (out / "demo-report.html").string();
-    ToolRun heat = runTool({"heatmap", site, "-o", map});
-    ASSERT_EQ(heat.code, 0) << heat.err;
     ToolRun report = runTool({"report", site, "-o", page});
     ASSERT_EQ(report.code, 0) << report.err;
-
-    const auto png = testkit::readFileBytes(map);
-    sitetool::RgbImage img;
-    ASSERT_EQ(sitetool::decodePng(std::vector<uint8_t>(png.begin(), png.end()), img), "");
-    EXPECT_EQ(img.width, 800);
-    EXPECT_EQ(img.height, 600);
+    // The four maps differ from each other: each metric shows something of its own.
+    std::vector<sitetool::RgbImage> maps;
+    for (const char* metric : {"best", "second", "count", "overlap"}) {
+        const std::string map = (out / ("demo-heatmap-" + std::string(metric) + ".png")).string();
+        ToolRun heat = runTool({"heatmap", site, "-o", map, "--metric", metric});
+        ASSERT_EQ(heat.code, 0) << heat.err;
+        const auto png = testkit::readFileBytes(map);
+        sitetool::RgbImage& img = maps.emplace_back();
+        ASSERT_EQ(sitetool::decodePng(std::vector<uint8_t>(png.begin(), png.end()), img), "");
+        EXPECT_EQ(img.width, 800);
+        EXPECT_EQ(img.height, 600);
+        for (size_t i = 0; i + 1 < maps.size(); ++i)
+            EXPECT_NE(maps[i].pixels, img.pixels) << metric;
+    }
 
     std::ifstream in(page);
     std::stringstream text;

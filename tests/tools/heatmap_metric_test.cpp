@@ -51,24 +51,41 @@ const MetricCase kCases[] = {
     {"best", {}, Metric::Best, Band::Any, {-50, -40, -55}},
     {"second", {"--metric", "second"}, Metric::Second, Band::Any, {-60, -80, -84}},
     {"count", {"--metric", "count"}, Metric::Count, Band::Any, {3, 1, 1}},
-    {"count_at_minus60", {"--metric", "count", "--threshold", "-60"}, Metric::Count, Band::Any,
+    {"count_at_minus60",
+     {"--metric", "count", "--threshold", "-60"},
+     Metric::Count,
+     Band::Any,
      {2, 1, 1}},
     {"overlap", {"--metric", "overlap"}, Metric::Overlap, Band::Any, {1, 0, 2}},
     // The strongest of network a; every network on its channel contends.
-    {"overlap_of_a", {"--metric", "overlap", "--ssid", "a"}, Metric::Overlap, Band::Any,
-     {1, 0, 2}},
-    {"second_of_a", {"--metric", "second", "--ssid", "a"}, Metric::Second, Band::Any,
+    {"overlap_of_a", {"--metric", "overlap", "--ssid", "a"}, Metric::Overlap, Band::Any, {1, 0, 2}},
+    {"second_of_a",
+     {"--metric", "second", "--ssid", "a"},
+     Metric::Second,
+     Band::Any,
      {-60, -90, -85}},
     {"best_24", {"--band", "2.4"}, Metric::Best, Band::Ghz24, {-50, -80, -55}},
-    {"second_24", {"--metric", "second", "--band", "2.4"}, Metric::Second, Band::Ghz24,
+    {"second_24",
+     {"--metric", "second", "--band", "2.4"},
+     Metric::Second,
+     Band::Ghz24,
      {-60, -90, -84}},
     {"count_24", {"--metric", "count", "--band", "2.4"}, Metric::Count, Band::Ghz24, {2, 0, 1}},
-    {"overlap_24", {"--metric", "overlap", "--band", "2.4"}, Metric::Overlap, Band::Ghz24,
+    {"overlap_24",
+     {"--metric", "overlap", "--band", "2.4"},
+     Metric::Overlap,
+     Band::Ghz24,
      {1, 0, 2}},
     {"best_5", {"--band", "5"}, Metric::Best, Band::Ghz5, {-70, -40, none}},
-    {"second_5", {"--metric", "second", "--band", "5"}, Metric::Second, Band::Ghz5,
+    {"second_5",
+     {"--metric", "second", "--band", "5"},
+     Metric::Second,
+     Band::Ghz5,
      {-100, -100, none}},
-    {"overlap_5", {"--metric", "overlap", "--band", "5"}, Metric::Overlap, Band::Ghz5,
+    {"overlap_5",
+     {"--metric", "overlap", "--band", "5"},
+     Metric::Overlap,
+     Band::Ghz5,
      {0, 0, none}},
 };
 
@@ -124,8 +141,8 @@ TEST_P(Metrics, GiveTheHandWorkedValueAtEveryPoint) {
         EXPECT_EQ(sitetool::metricValue(data.points[i], filter, choice), c.expected[i]);
         const uint8_t* p = img.at(kPointX[i], kPointY);
         const Rgb drawn{p[0], p[1], p[2]};
-        const Rgb wanted = c.expected[i] ? sitetool::metricColour(c.metric, float(*c.expected[i]))
-                                         : Rgb{0, 0, 0};
+        const Rgb wanted =
+            c.expected[i] ? sitetool::metricColour(c.metric, float(*c.expected[i])) : Rgb{0, 0, 0};
         EXPECT_EQ(drawn, wanted);
     }
 }
@@ -154,7 +171,8 @@ TEST_F(Metrics, CountsAreColouredAndMarkedByTheirTargets) {
 TEST_F(Metrics, WrongChoicesAreUsageErrorsAndAnEmptyBandIsRefused) {
     const std::string map = dir.file("map.png").string();
     for (const std::vector<std::string>& wrong :
-         {std::vector<std::string>{"--metric", "third"}, {"--band", "6"},
+         {std::vector<std::string>{"--metric", "third"},
+          {"--band", "6"},
           {"--metric", "second", "--mac", "00-1A-2B-3C-4D-01"}}) {
         std::vector<std::string> args{"heatmap", site, "-o", map};
         args.insert(args.end(), wrong.begin(), wrong.end());

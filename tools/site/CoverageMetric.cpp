@@ -43,9 +43,12 @@ int wholeCount(float value) {
 
 bool inBand(int channel, Band band) {
     switch (band) {
-    case Band::Any: return true;
-    case Band::Ghz24: return channel >= 1 && channel <= 14;
-    case Band::Ghz5: return channel >= 32 && channel <= 177;
+    case Band::Any:
+        return true;
+    case Band::Ghz24:
+        return channel >= 1 && channel <= 14;
+    case Band::Ghz5:
+        return channel >= 32 && channel <= 177;
     }
     return false;
 }
@@ -72,9 +75,8 @@ std::optional<double> metricValue(const SurveyPoint& point, const NetworkFilter&
         const std::vector<HeardHere> onChannel = heardHere(point, [&](const ApReading& r) {
             return r.channel() == serving.channel && std::memcmp(r.mac(), serving.mac, 6) != 0;
         });
-        return double(std::count_if(onChannel.begin(), onChannel.end(), [](const HeardHere& h) {
-            return h.rssi >= kOverlapLevel;
-        }));
+        return double(std::count_if(onChannel.begin(), onChannel.end(),
+                                    [](const HeardHere& h) { return h.rssi >= kOverlapLevel; }));
     }
     }
     return std::nullopt;
@@ -91,19 +93,26 @@ std::vector<SampleValue> metricSamples(const SurveyData& data, const NetworkFilt
 bool missesMark(const MetricChoice& choice, float value) {
     switch (choice.metric) {
     case Metric::Best:
-    case Metric::Second: return value < static_cast<float>(choice.threshold);
-    case Metric::Count: return wholeCount(value) < 1;
-    case Metric::Overlap: return wholeCount(value) > kOverlapLimit;
+    case Metric::Second:
+        return value < static_cast<float>(choice.threshold);
+    case Metric::Count:
+        return wholeCount(value) < 1;
+    case Metric::Overlap:
+        return wholeCount(value) > kOverlapLimit;
     }
     return false;
 }
 
 bool meetsTarget(Metric metric, float value) {
     switch (metric) {
-    case Metric::Best: return value >= static_cast<float>(kPrimaryTarget);
-    case Metric::Second: return value >= static_cast<float>(kSecondaryTarget);
-    case Metric::Count: return wholeCount(value) >= kCountTarget;
-    case Metric::Overlap: return wholeCount(value) <= kOverlapLimit;
+    case Metric::Best:
+        return value >= static_cast<float>(kPrimaryTarget);
+    case Metric::Second:
+        return value >= static_cast<float>(kSecondaryTarget);
+    case Metric::Count:
+        return wholeCount(value) >= kCountTarget;
+    case Metric::Overlap:
+        return wholeCount(value) <= kOverlapLimit;
     }
     return false;
 }
@@ -115,7 +124,8 @@ Rgb metricColour(Metric metric, float value) {
     switch (metric) {
     case Metric::Best:
     case Metric::Second:
-        return rssiColour(static_cast<int16_t>(std::clamp(std::floor(value + 0.5f), -200.0f, 0.0f)));
+        return rssiColour(
+            static_cast<int16_t>(std::clamp(std::floor(value + 0.5f), -200.0f, 0.0f)));
     case Metric::Count:
         return rssiColour(kCountLevels[size_t(std::min(wholeCount(value), 4))]);
     case Metric::Overlap:
@@ -132,10 +142,14 @@ std::vector<CountSwatch> countSwatches(Metric metric) {
 
 const char* metricName(Metric metric) {
     switch (metric) {
-    case Metric::Best: return "best";
-    case Metric::Second: return "second";
-    case Metric::Count: return "count";
-    case Metric::Overlap: return "overlap";
+    case Metric::Best:
+        return "best";
+    case Metric::Second:
+        return "second";
+    case Metric::Count:
+        return "count";
+    case Metric::Overlap:
+        return "overlap";
     }
     return "";
 }
@@ -148,10 +162,14 @@ std::optional<Metric> metricNamed(const std::string& name) {
 
 std::string legendTitle(Metric metric) {
     switch (metric) {
-    case Metric::Best: return "STRONGEST AP";
-    case Metric::Second: return "SECOND AP";
-    case Metric::Count: return "AP COUNT";
-    case Metric::Overlap: return "CO-CHANNEL APS";
+    case Metric::Best:
+        return "STRONGEST AP";
+    case Metric::Second:
+        return "SECOND AP";
+    case Metric::Count:
+        return "AP COUNT";
+    case Metric::Overlap:
+        return "CO-CHANNEL APS";
     }
     return "";
 }
@@ -160,18 +178,24 @@ std::string legendUnit(const MetricChoice& choice) {
     const auto level = [](double dbm) { return std::to_string(std::lround(dbm)) + " dBm"; };
     switch (choice.metric) {
     case Metric::Best:
-    case Metric::Second: return "dBm";
-    case Metric::Count: return "APS >=" + level(choice.threshold);
-    case Metric::Overlap: return "OTHERS >=" + level(kOverlapLevel);
+    case Metric::Second:
+        return "dBm";
+    case Metric::Count:
+        return "APS >=" + level(choice.threshold);
+    case Metric::Overlap:
+        return "OTHERS >=" + level(kOverlapLevel);
     }
     return "";
 }
 
 const char* bandName(Band band) {
     switch (band) {
-    case Band::Any: return "";
-    case Band::Ghz24: return "2.4 GHz";
-    case Band::Ghz5: return "5 GHz";
+    case Band::Any:
+        return "";
+    case Band::Ghz24:
+        return "2.4 GHz";
+    case Band::Ghz5:
+        return "5 GHz";
     }
     return "";
 }
