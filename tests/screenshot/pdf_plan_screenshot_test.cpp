@@ -38,16 +38,16 @@ struct Room {
     bool left, top; // its quarter of the floor
 };
 const Room kRooms[] = {
-    {"1 0.8 0.6", qRgb(255, 204, 153), true, true},    // peach, top left
-    {"0.6 0.8 1", qRgb(153, 204, 255), false, true},   // sky, top right
-    {"0.8 1 0.6", qRgb(204, 255, 153), true, false},   // mint, bottom left
-    {"1 0.6 0.8", qRgb(255, 153, 204), false, false},  // pink, bottom right
+    {"1 0.8 0.6", qRgb(255, 204, 153), true, true},   // peach, top left
+    {"0.6 0.8 1", qRgb(153, 204, 255), false, true},  // sky, top right
+    {"0.8 1 0.6", qRgb(204, 255, 153), true, false},  // mint, bottom left
+    {"1 0.6 0.8", qRgb(255, 153, 204), false, false}, // pink, bottom right
 };
 
 std::vector<unsigned char> floorPdf() {
     // The outer wall fills the floor, the margin stays the page's white; the rooms are laid
     // on the wall, leaving the walls between.
-    testkit::PdfPage page{kPageWidth, kPageHeight, kMargin,      kMargin,
+    testkit::PdfPage page{kPageWidth,  kPageHeight,  kMargin,      kMargin,
                           kFloorWidth, kFloorHeight, "0.2 0.2 0.2"};
     const int halfW = kFloorWidth / 2, halfH = kFloorHeight / 2;
     for (const Room& r : kRooms) {
@@ -68,11 +68,11 @@ TEST(PdfPlanScreenshot, TheSiteViewShowsThePdfsRoomsAroundItsWalls) {
     testkit::TempDir tmp;
 
     // walkmere-site create plan.pdf -o site.kvs
-    testkit::writeFileBytes(tmp.file("plan.pdf"), floorPdf());
+    const std::string pdf = tmp.file("plan.pdf").string();
+    testkit::writeFileBytes(pdf, floorPdf());
     const fs::path site = tmp.file("site.kvs");
     Command create;
-    create.argv = {WALKMERE_SITE_PROGRAM, "create", tmp.file("plan.pdf").string(), "-o",
-                   site.string(), "--dpi", "72"};
+    create.argv = {WALKMERE_SITE_PROGRAM, "create", pdf, "-o", site.string(), "--dpi", "72"};
     std::string said;
     ASSERT_EQ(runCommand(create, 30s, &said), 0) << said;
     EXPECT_NE(said.find("238 x 198 floor plan from page 1 of 1 of a PDF at 72 dpi"),

@@ -7,8 +7,8 @@ namespace walkmere::testkit {
 namespace {
 
 std::string fill(const std::string& colour, int x, int y, int w, int h) {
-    return colour + " rg " + std::to_string(x) + " " + std::to_string(y) + " " +
-           std::to_string(w) + " " + std::to_string(h) + " re f";
+    return colour + " rg " + std::to_string(x) + " " + std::to_string(y) + " " + std::to_string(w) +
+           " " + std::to_string(h) + " re f";
 }
 
 } // namespace

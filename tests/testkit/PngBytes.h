@@ -2,8 +2,8 @@
 // PNG files written with libpng, for tests of floor plans read from PNG. A test that includes
 // this links PNG::PNG.
 
-#include <cstdint>
 #include <csetjmp>
+#include <cstdint>
 #include <vector>
 
 #include <png.h>
