@@ -17,10 +17,10 @@ inline int jpegComponents(JpegKind kind) {
     return kind == JpegKind::Grey ? 1 : kind == JpegKind::Colour ? 3 : 4;
 }
 
-// A JPEG of width x height at quality 90 from `samples`: jpegComponents(kind) a pixel, rows
-// from the top.
+// A JPEG of width x height from `samples`: jpegComponents(kind) a pixel, rows from the top.
 inline std::vector<uint8_t> writeJpeg(uint32_t width, uint32_t height, JpegKind kind,
-                                      const std::vector<uint8_t>& samples) {
+                                      const std::vector<uint8_t>& samples, int quality = 90,
+                                      bool progressive = false) {
     jpeg_compress_struct c{};
     jpeg_error_mgr err{};
     c.err = jpeg_std_error(&err);
@@ -35,7 +35,8 @@ inline std::vector<uint8_t> writeJpeg(uint32_t width, uint32_t height, JpegKind 
                        : kind == JpegKind::Colour ? JCS_RGB
                                                   : JCS_CMYK;
     jpeg_set_defaults(&c);
-    jpeg_set_quality(&c, 90, TRUE);
+    jpeg_set_quality(&c, quality, TRUE);
+    if (progressive) jpeg_simple_progression(&c);
     jpeg_start_compress(&c, TRUE);
     const size_t perRow = size_t{width} * c.input_components;
     std::vector<uint8_t> row;
