@@ -11,7 +11,6 @@
 #include <string>
 #include <vector>
 
-#include <jpeglib.h>
 #include <png.h>
 
 #include "link/FrameAssembler.h"
@@ -21,6 +20,7 @@
 #include "survey/PointRecords.h"
 #include "survey/SiteFileWriter.h"
 #include "survey/SiteHeader.h"
+#include "testkit/JpegBytes.h"
 #include "wifi/ScanCapture.h"
 
 namespace {
@@ -282,34 +282,13 @@ Bytes png(uint32_t width, uint32_t height, PngKind kind) {
     return out;
 }
 
-Bytes jpeg(uint32_t width, uint32_t height, J_COLOR_SPACE space, int components, bool progressive) {
-    jpeg_compress_struct c{};
-    jpeg_error_mgr err{};
-    c.err = jpeg_std_error(&err);
-    jpeg_create_compress(&c);
-    unsigned char* buffer = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&c, &buffer, &size);
-    c.image_width = width;
-    c.image_height = height;
-    c.input_components = components;
-    c.in_color_space = space;
-    jpeg_set_defaults(&c);
-    jpeg_set_quality(&c, 50, TRUE);
-    if (progressive) jpeg_simple_progression(&c);
-    jpeg_start_compress(&c, TRUE);
-    Bytes row(size_t{width} * components);
-    for (uint32_t y = 0; y < height; ++y) {
-        for (size_t i = 0; i < row.size(); ++i)
-            row[i] = static_cast<uint8_t>(i * 9 + y * 13);
-        JSAMPROW r = row.data();
-        jpeg_write_scanlines(&c, &r, 1);
-    }
-    jpeg_finish_compress(&c);
-    jpeg_destroy_compress(&c);
-    Bytes out(buffer, buffer + size);
-    std::free(buffer);
-    return out;
+Bytes jpeg(uint32_t width, uint32_t height, testkit::JpegKind kind, bool progressive) {
+    const size_t perRow = size_t{width} * testkit::jpegComponents(kind);
+    Bytes samples(perRow * height);
+    for (uint32_t y = 0; y < height; ++y)
+        for (size_t i = 0; i < perRow; ++i)
+            samples[y * perRow + i] = static_cast<uint8_t>(i * 9 + y * 13);
+    return testkit::writeJpeg(width, height, kind, samples, 50, progressive);
 }
 
 void planSeeds() {
@@ -319,10 +298,10 @@ void planSeeds() {
     save("plan_import", "png_grey16_interlaced", png(11, 9, {PNG_COLOR_TYPE_GRAY, 16, true}));
     save("plan_import", "png_rgba", png(6, 10, {PNG_COLOR_TYPE_RGB_ALPHA, 8, false}));
     save("plan_import", "png_wide", png(300, 2, {PNG_COLOR_TYPE_GRAY, 1, false}));
-    save("plan_import", "jpeg_colour", jpeg(24, 16, JCS_RGB, 3, false));
-    save("plan_import", "jpeg_grey_progressive", jpeg(16, 24, JCS_GRAYSCALE, 1, true));
-    save("plan_import", "jpeg_cmyk", jpeg(8, 8, JCS_CMYK, 4, false));
-    save("plan_import", "jpeg_wide", jpeg(200, 8, JCS_RGB, 3, false));
+    save("plan_import", "jpeg_colour", jpeg(24, 16, testkit::JpegKind::Colour, false));
+    save("plan_import", "jpeg_grey_progressive", jpeg(16, 24, testkit::JpegKind::Grey, true));
+    save("plan_import", "jpeg_cmyk", jpeg(8, 8, testkit::JpegKind::AdobeCmyk, false));
+    save("plan_import", "jpeg_wide", jpeg(200, 8, testkit::JpegKind::Colour, false));
 }
 
 } // namespace

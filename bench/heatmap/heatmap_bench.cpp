@@ -1,10 +1,11 @@
 // How long a coverage map of a large survey takes: a 4000 x 3000 floor plan with 1,000
 // survey points, each hearing a few of 12 access points on 3 networks.
 //
-//   Render        interpolation, colouring and markers (no file work)
-//   EncodePng     the finished map as PNG
-//   WholeCommand  `walkmere-site heatmap` on a site file: decode the plan, read the points,
-//                 render, encode, write
+//   Render/metric:N        interpolation, colouring and markers (no file work)
+//   EncodePng              the finished map as PNG
+//   WholeCommand/metric:N  `walkmere-site heatmap --metric M` on a site file: decode the
+//                          plan, read the points, render, encode, write
+// N is the metric: 0 best, 1 second, 2 count, 3 overlap.
 //
 // Set WALKMERE_BENCH_KEEP=DIR to keep the site file and the map in DIR.
 
@@ -56,6 +57,15 @@ std::vector<ApSpot> accessPoints() {
     return aps;
 }
 
+// 2.4 GHz channels 1, 6 and 11 used three times each, so that neighbours share a channel,
+// and three 5 GHz channels.
+int channelOf(uint8_t tail) {
+    static const int channels[] = {1, 6, 11, 36, 1, 6, 11, 40, 1, 6, 11, 44};
+    return channels[(tail - 1) % 12];
+}
+
+const Metric kMetrics[] = {Metric::Best, Metric::Second, Metric::Count, Metric::Overlap};
+
 // The APs a point at (x, y) hears: free-space-like fall-off, those above -95 dBm.
 std::vector<ApRecord> heardAt(int32_t x, int32_t y) {
     std::vector<ApRecord> heard;
@@ -67,7 +77,7 @@ std::vector<ApRecord> heardAt(int32_t x, int32_t y) {
         const uint8_t mac[6] = {0x00, 0x1A, 0x2B, 0x3C, 0x4D, ap.tail};
         r.setMac(mac);
         r.setRssi(int8_t(rssi));
-        r.setChannelCode(uint16_t(5000 + 5 * (1 + ap.tail % 11)));
+        r.setChannelCode(uint16_t(5000 + 5 * channelOf(ap.tail)));
         r.setSsid(ap.ssid);
         heard.push_back(r);
     }
@@ -100,13 +110,16 @@ SurveyData survey() {
 void Render(benchmark::State& state) {
     const RgbImage plan = floorPlan();
     const SurveyData data = survey();
+    HeatmapOptions options;
+    options.metric = kMetrics[state.range(0)];
+    state.SetLabel(metricName(options.metric));
     for (auto _ : state) {
-        Heatmap map = renderHeatmap(plan, data, NetworkFilter{}, HeatmapOptions{});
+        Heatmap map = renderHeatmap(plan, data, NetworkFilter{}, options);
         benchmark::DoNotOptimize(map.image.pixels.data());
         state.counters["radius"] = map.radius;
     }
 }
-BENCHMARK(Render)->Unit(benchmark::kMillisecond);
+BENCHMARK(Render)->Unit(benchmark::kMillisecond)->DenseRange(0, 3)->ArgName("metric");
 
 void EncodePng(benchmark::State& state) {
     const Heatmap map = renderHeatmap(floorPlan(), survey(), NetworkFilter{}, HeatmapOptions{});
@@ -161,9 +174,11 @@ void WholeCommand(benchmark::State& state) {
                                            : std::filesystem::temp_directory_path() /
                                                  ("heatmap-bench-" + std::to_string(getpid()));
     std::filesystem::create_directories(dir);
-    const std::string site = (dir / "large.kvs").string(), map = (dir / "large.png").string();
+    const char* metric = metricName(kMetrics[state.range(0)]);
+    const std::string site = (dir / "large.kvs").string();
+    const std::string map = (dir / ("large-" + std::string(metric) + ".png")).string();
     writeBmp(dir / "large.bmp", floorPlan());
-    if (runTool({"create", (dir / "large.bmp").string(), "-o", site}) != 0) {
+    if (runTool({"create", (dir / "large.bmp").string(), "-o", site, "--force"}) != 0) {
         state.SkipWithError("cannot make the site file");
         return;
     }
@@ -179,11 +194,17 @@ void WholeCommand(benchmark::State& state) {
     for (const PlacedAp& ap : data.accessPoints)
         store.placeAccessPoint(ap.x, ap.y);
 
+    state.SetLabel(metric);
     for (auto _ : state)
-        if (runTool({"heatmap", site, "-o", map}) != 0) state.SkipWithError("heatmap failed");
+        if (runTool({"heatmap", site, "-o", map, "--metric", metric}) != 0)
+            state.SkipWithError("heatmap failed");
     if (!keep) std::filesystem::remove_all(dir);
 }
-BENCHMARK(WholeCommand)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(WholeCommand)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3)
+    ->DenseRange(0, 3)
+    ->ArgName("metric");
 
 } // namespace
 } // namespace walkmere::sitetool

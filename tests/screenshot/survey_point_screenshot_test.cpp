@@ -1,8 +1,7 @@
 // One survey point taken the way a person takes it: the real program on a private X
 // server, a click on the start-up view, a click on the floor plan, the measurement run out
 // against the stand-in board, and a picture of the window checked pixel by pixel.
-#include "screenshot/child_process.h"
-#include "screenshot/desktop.h"
+#include "screenshot/program_session.h"
 #include "testkit/TempDir.h"
 
 #include <QJsonArray>
@@ -28,18 +27,11 @@ using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 using SteadyClock = std::chrono::steady_clock;
 
-// The status line: a band of this green across the bottom 13 pixels of the site view.
-constexpr QRgb kStatusGreen = qRgb(0, 192, 0);
-constexpr int kBandHeight = 13;
-constexpr int kTextLeft = 25; // the status text starts 25 pixels in
-constexpr QRgb kRulerYellow = qRgb(255, 255, 0);
 // The one AP below is heard at exactly -50 dBm, whose circle colour is (0, 255, 127).
 constexpr QRgb kPointColour = qRgb(0, 255, 127);
 constexpr int kCircleSize = 20;
 // The tap lands this far right of and below the survey cursor.
 constexpr QPoint kTapOffset(40, 30);
-// The caption of the question whether to keep the points a site already holds.
-const std::string kQuestionCaption = "^Kivo$";
 // Where a person clicks: the Options button (the seventh, a gear, on the 25-pixel grid of
 // the command bar) and, in the Options dialog, the decertify-time field, counted from the
 // dialog's right edge.
@@ -53,89 +45,6 @@ constexpr double kShortMeasurementLimit = 20.0;
 const char* const kScenario = "firmware SHOT-1\n"
                               "serial SCREEN1\n"
                               "ap 00:a0:f8:12:34:56 ssid=corp channel=36 rssi=-50 jitter=0\n";
-
-// Where the site view sits in the window's picture, found from what it draws: the vertical
-// ruler's yellow band at its top-left corner and the green status band at its bottom.
-struct ViewArea {
-    int left = 0, top = 0, right = 0, bottom = 0;
-    int bandTop() const { return bottom - kBandHeight; }
-    // Where the survey cursor is drawn: the middle of the client area.
-    QPoint centre() const { return {left + (right - left) / 2, top + (bottom - top) / 2}; }
-};
-
-bool columnIsGreen(const QImage& img, int x, int top, int bottom) {
-    for (int y = top; y < bottom; ++y)
-        if (img.pixel(x, y) != kStatusGreen) return false;
-    return true;
-}
-
-bool rowStartIsGreen(const QImage& img, int y, int left) {
-    for (int x = left; x < left + kTextLeft; ++x)
-        if (img.pixel(x, y) != kStatusGreen) return false;
-    return true;
-}
-
-// The site view with its status line, or why it is not there.
-std::optional<ViewArea> findSiteView(const QImage& img, std::string& why) {
-    ViewArea v;
-    const int probeX = 5;
-    v.top = -1;
-    for (int y = 0; y < img.height() && v.top < 0; ++y)
-        if (img.pixel(probeX, y) == kRulerYellow) v.top = y;
-    if (v.top < 0) {
-        why = "no ruler band";
-        return std::nullopt;
-    }
-    for (int x = probeX; x >= 0 && img.pixel(x, v.top) == kRulerYellow; --x)
-        v.left = x;
-
-    // Runs of rows whose first 25 pixels are status green; there must be exactly one, 13 high.
-    std::vector<std::pair<int, int>> runs;
-    for (int y = v.top; y < img.height(); ++y) {
-        if (!rowStartIsGreen(img, y, v.left)) continue;
-        if (!runs.empty() && runs.back().second == y)
-            ++runs.back().second;
-        else
-            runs.push_back({y, y + 1});
-    }
-    if (runs.size() != 1) {
-        why = std::to_string(runs.size()) + " green bands";
-        return std::nullopt;
-    }
-    if (runs[0].second - runs[0].first != kBandHeight) {
-        why = "the green band is " + std::to_string(runs[0].second - runs[0].first) + " rows high";
-        return std::nullopt;
-    }
-    v.bottom = runs[0].second;
-    // The band's right end: the last column that is green from top to bottom of the band.
-    v.right = -1;
-    for (int x = img.width() - 1; x >= v.left && v.right < 0; --x)
-        if (columnIsGreen(img, x, v.bandTop(), v.bottom)) v.right = x + 1;
-    return v;
-}
-
-struct Blob {
-    int count = 0;
-    QRect box;
-};
-
-// Pixels of exactly `colour` inside `area`, and the rectangle around them.
-Blob findColour(const QImage& img, QRgb colour, const QRect& area) {
-    Blob b;
-    const QRect r = area & img.rect();
-    for (int y = r.top(); y <= r.bottom(); ++y)
-        for (int x = r.left(); x <= r.right(); ++x)
-            if (img.pixel(x, y) == colour) {
-                ++b.count;
-                b.box = b.box.isNull() ? QRect(x, y, 1, 1) : b.box.united(QRect(x, y, 1, 1));
-            }
-    return b;
-}
-
-std::string envOr(const char* name, const std::string& fallback) {
-    const char* v = std::getenv(name);
-    return v && *v ? v : fallback;
-}
 
 class SurveyPointScreenshot : public ::testing::Test {
 protected:
@@ -153,18 +62,12 @@ protected:
     // A picture of the main window; a failed capture is a test failure and a null image.
     QImage capture() {
         std::string error;
-        QImage img = desktop->capture(mainWindow, tmp.file("window.xwd"), error);
+        QImage img = session.capture(error);
         EXPECT_FALSE(img.isNull()) << error;
         return img;
     }
 
-    void keepLogs() {
-        for (const char* name : {"xvfb.log", "board.log", "walkmere.log"}) {
-            std::error_code ignored;
-            fs::copy_file(tmp.file(name), artifacts / (std::string("screenshot-") + name),
-                          fs::copy_options::overwrite_existing, ignored);
-        }
-    }
+    void keepLogs() { session.keepLogs(artifacts, "screenshot-"); }
 
     // Opens Options from the command bar, types `value` into the decertify-time field and
     // closes the dialog with OK (Return). False when the dialog did not open or stay shut.
@@ -193,86 +96,41 @@ protected:
 
     fs::path source, build, artifacts;
     testkit::TempDir tmp;
-    // Declared in start order, so that they end the other way round: program, board, X.
-    VirtualDisplay display;
-    ChildProcess board;
-    ChildProcess program;
-    std::optional<Desktop> desktop;
+    ProgramSession session{tmp.path()};
+    Desktop* desktop = nullptr;
     std::string mainWindow;
 };
 
 TEST_F(SurveyPointScreenshot, TapOnTheFloorPlanTakesAPointThatTheMapShows) {
     const auto began = SteadyClock::now();
     std::string error;
-    ASSERT_TRUE(display.start(tmp.file("xvfb.log"), error)) << error;
-    desktop.emplace(display.name());
+    ASSERT_TRUE(session.startDisplay(error)) << error;
+    desktop = &session.desktop();
 
     // The stand-in board, one AP heard every second at -50 dBm.
-    { std::ofstream(tmp.file("scenario.txt")) << kScenario; }
-    const fs::path port = tmp.file("board-port");
-    Command boardCommand;
-    boardCommand.argv = {WALKMERE_BOARD_PROGRAM, "--scenario", tmp.file("scenario.txt").string(),
-                         "--link", port.string()};
-    boardCommand.outputFile = tmp.file("board.log");
-    ASSERT_TRUE(board.start(boardCommand, error)) << error;
-    ASSERT_TRUE(waitFor(5s, [&] { return fs::exists(port); })) << "the board made no port link";
+    ASSERT_TRUE(session.startBoard(kScenario, error)) << error;
 
     // The program on a copy of the demo site.
     const fs::path site = tmp.file("office.kvs");
     fs::copy_file(source / "res/demo/office.kvs", site);
-    fs::create_directories(tmp.file("home"));
-    fs::create_directories(tmp.file("runtime"));
-    fs::permissions(tmp.file("runtime"), fs::perms::owner_all);
-    Command programCommand;
-    programCommand.argv = {WALKMERE_PROGRAM, "--port", port.string(), site.string()};
-    programCommand.env = {{"DISPLAY", display.name()},
-                          {"QT_QPA_PLATFORM", "xcb"},
-                          {"WALKMERE_HOME", tmp.file("home").string()},
-                          {"XDG_RUNTIME_DIR", tmp.file("runtime").string()}};
-    programCommand.outputFile = tmp.file("walkmere.log");
-    ASSERT_TRUE(program.start(programCommand, error)) << error;
-
-    const bool found = waitFor(20s, [&] {
-        if (!program.running()) return false;
-        const auto ids = desktop->findWindows("^Plotra$");
-        if (!ids.empty()) mainWindow = ids.front();
-        return !ids.empty();
-    });
+    const bool found = session.startProgram(site, error);
     keepLogs();
-    ASSERT_TRUE(found) << "no main window (see artifacts/screenshot-walkmere.log)";
-    const auto frame = desktop->geometry(mainWindow);
-    ASSERT_TRUE(frame.has_value());
-    desktop->focus(mainWindow);
+    ASSERT_TRUE(found) << error << " (see artifacts/screenshot-walkmere.log)";
+    mainWindow = session.mainWindow();
 
-    // A tap on the start-up view shows the site view with the site's floor plan.
+    // A tap on the start-up view shows the site view with the site's floor plan; opening the
+    // site asks whether to keep the points it holds (the demo site holds none).
     std::optional<ViewArea> view;
     std::string why;
     QImage before;
-    // A click that came before the window took input is made again, but only after long
-    // enough that it cannot land on the site view as a tap.
-    auto lastClick = SteadyClock::time_point{};
     int questionsAnswered = 0;
-    const bool siteShown = waitFor(15s, [&] {
-        if (SteadyClock::now() - lastClick > 3s) {
-            desktop->click(mainWindow, frame->width / 2, frame->height / 2);
-            lastClick = SteadyClock::now();
-            std::this_thread::sleep_for(300ms);
-        }
-        // Opening the site asks whether to keep the points it holds; Return takes the
-        // default, Yes (the demo site holds none).
-        for (const std::string& box : desktop->findWindows(kQuestionCaption)) {
-            desktop->key(box, "Return");
-            ++questionsAnswered;
-        }
-        if (questionsAnswered == 0 || !desktop->findWindows(kQuestionCaption).empty()) {
-            why = "the question whether to keep the points was not seen";
-            return false;
-        }
-        desktop->focus(mainWindow);
-        before = capture();
-        view = before.isNull() ? std::nullopt : findSiteView(before, why);
-        return view.has_value();
-    });
+    const bool siteShown = session.showSiteView(
+        15s,
+        [&](const QImage& img, std::string& whyNot) {
+            view = findSiteView(img, whyNot);
+            return view.has_value();
+        },
+        before, questionsAnswered, why);
     if (!before.isNull())
         before.save(QString::fromStdString((artifacts / "screenshot-before.png").string()));
     ASSERT_TRUE(siteShown) << "no site view with a status line: " << why;
@@ -357,7 +215,7 @@ TEST_F(SurveyPointScreenshot, TapOnTheFloorPlanTakesAPointThatTheMapShows) {
     EXPECT_EQ(findColour(after, kPointColour, after.rect()).count, circle.count);
 
     // (c) the site file holds the one point, with the AP's reading, once the program is gone.
-    const int status = program.stop(5s);
+    const int status = session.program().stop(5s);
     keepLogs();
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "wait status " << status;
     std::string json;

@@ -3,6 +3,9 @@
 // pixel limit checked from the headers; damaged files refused with a reason.
 #include "survey/BmpInfo.h"
 #include "testkit/BmpBytes.h"
+#include "testkit/JpegBytes.h"
+#include "testkit/PdfBytes.h"
+#include "testkit/PngBytes.h"
 #include "testkit/TempDir.h"
 #include "tools/site/BmpPixels.h"
 #include "tools/site/PlanImport.h"
@@ -19,70 +22,18 @@
 #include <vector>
 
 #include <jpeglib.h>
-#include <png.h>
 #include <zlib.h>
 
 namespace walkmere::sitetool {
 namespace {
 
 using Bytes = std::vector<uint8_t>;
+using testkit::JpegKind;
+using testkit::PngPicture;
+using testkit::writePdf;
+using testkit::writePng;
 
-// ---- files made here: PNG and JPEG with their libraries, PDF by hand ----
-
-struct PngPicture {
-    uint32_t width = 0, height = 0;
-    int colourType = PNG_COLOR_TYPE_RGB;
-    int bitDepth = 8;
-    bool interlaced = false;
-    std::vector<png_color> palette;
-    Bytes alphas;                  // tRNS of a palette picture
-    std::vector<uint16_t> samples; // channels of each pixel, rows from the top
-    int channels() const {
-        constexpr int kByType[] = {1, 0, 3, 1, 2, 0, 4}; // indexed by PNG colour type
-        return kByType[colourType];
-    }
-};
-
-void appendTo(png_structp png, png_bytep data, png_size_t n) {
-    auto* out = static_cast<Bytes*>(png_get_io_ptr(png));
-    out->insert(out->end(), data, data + n);
-}
-
-Bytes writePng(const PngPicture& p) {
-    Bytes out;
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png_create_info_struct(png);
-    if (setjmp(png_jmpbuf(png))) {
-        png_destroy_write_struct(&png, &info);
-        ADD_FAILURE() << "libpng could not write the test picture";
-        return {};
-    }
-    png_set_write_fn(png, &out, appendTo, nullptr);
-    png_set_IHDR(png, info, p.width, p.height, p.bitDepth, p.colourType,
-                 p.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
-                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    if (!p.palette.empty())
-        png_set_PLTE(png, info, p.palette.data(), static_cast<int>(p.palette.size()));
-    if (!p.alphas.empty())
-        png_set_tRNS(png, info, p.alphas.data(), static_cast<int>(p.alphas.size()), nullptr);
-    png_write_info(png, info);
-    if (p.bitDepth < 8) png_set_packing(png);
-    const size_t perRow = size_t{p.width} * p.channels();
-    std::vector<Bytes> rows(p.height);
-    std::vector<png_bytep> pointers;
-    for (uint32_t y = 0; y < p.height; ++y) {
-        for (size_t i = 0; i < perRow; ++i) {
-            const uint16_t v = p.samples[y * perRow + i];
-            if (p.bitDepth == 16) rows[y].push_back(static_cast<uint8_t>(v >> 8));
-            rows[y].push_back(static_cast<uint8_t>(v));
-        }
-        pointers.push_back(rows[y].data());
-    }
-    png_write_image(png, pointers.data());
-    png_write_end(png, nullptr);
-    png_destroy_write_struct(&png, &info);
-    return out;
-}
+// ---- files made by the test kit: PNG and JPEG with their libraries, PDF by hand ----
 
 uint8_t onWhite(unsigned value, unsigned alpha) {
     return static_cast<uint8_t>((value * alpha + 255 * (255 - alpha) + 127) / 255);
@@ -113,39 +64,15 @@ Bytes expectedRgb(const PngPicture& p) {
     return rgb;
 }
 
-enum class JpegKind { Grey, Colour, AdobeCmyk };
-
 // A JPEG of width x height whose pixels follow a pattern (or one sample per channel repeated).
-Bytes writeJpeg(uint32_t width, uint32_t height, JpegKind kind, Bytes solid = {}) {
-    jpeg_compress_struct c{};
-    jpeg_error_mgr err{};
-    c.err = jpeg_std_error(&err);
-    jpeg_create_compress(&c);
-    unsigned char* buffer = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&c, &buffer, &size);
-    c.image_width = width;
-    c.image_height = height;
-    c.input_components = kind == JpegKind::Grey ? 1 : kind == JpegKind::Colour ? 3 : 4;
-    c.in_color_space = kind == JpegKind::Grey     ? JCS_GRAYSCALE
-                       : kind == JpegKind::Colour ? JCS_RGB
-                                                  : JCS_CMYK;
-    jpeg_set_defaults(&c);
-    jpeg_set_quality(&c, 90, TRUE);
-    jpeg_start_compress(&c, TRUE);
-    Bytes row(size_t{width} * c.input_components);
-    for (uint32_t y = 0; y < height; ++y) {
-        for (size_t i = 0; i < row.size(); ++i)
-            row[i] = solid.empty() ? static_cast<uint8_t>((i * 3 + y * 5) ^ (y * i / 7))
-                                   : solid[i % solid.size()];
-        JSAMPROW r = row.data();
-        jpeg_write_scanlines(&c, &r, 1);
-    }
-    jpeg_finish_compress(&c);
-    jpeg_destroy_compress(&c);
-    Bytes out(buffer, buffer + size);
-    std::free(buffer);
-    return out;
+Bytes patternJpeg(uint32_t width, uint32_t height, JpegKind kind, Bytes solid = {}) {
+    const size_t perRow = size_t{width} * testkit::jpegComponents(kind);
+    Bytes samples;
+    for (uint32_t y = 0; y < height; ++y)
+        for (size_t i = 0; i < perRow; ++i)
+            samples.push_back(solid.empty() ? static_cast<uint8_t>((i * 3 + y * 5) ^ (y * i / 7))
+                                            : solid[i % solid.size()]);
+    return testkit::writeJpeg(width, height, kind, samples);
 }
 
 // libjpeg's own RGB decoding of a JPEG, to hold the importer's against.
@@ -166,50 +93,6 @@ Bytes libjpegRgb(const Bytes& jpeg) {
     jpeg_finish_decompress(&d);
     jpeg_destroy_decompress(&d);
     return rgb;
-}
-
-struct PdfPage {
-    int width, height;            // points
-    int x, y, w, h;               // a filled rectangle, from the bottom left
-    const char* colour = "1 0 0"; // its fill, r g b from 0 to 1
-    int rotate = 0;
-};
-
-// A PDF of the pages, each drawing its rectangle; the cross-reference table points at each
-// object's first byte.
-Bytes writePdf(const std::vector<PdfPage>& pages) {
-    std::string pdf = "%PDF-1.4\n";
-    std::vector<size_t> offsets;
-    const auto object = [&](const std::string& body) {
-        offsets.push_back(pdf.size());
-        pdf += std::to_string(offsets.size()) + " 0 obj\n" + body + "\nendobj\n";
-    };
-    std::string kids;
-    for (size_t i = 0; i < pages.size(); ++i)
-        kids += std::to_string(3 + 2 * i) + " 0 R ";
-    object("<< /Type /Catalog /Pages 2 0 R >>");
-    object("<< /Type /Pages /Kids [" + kids + "] /Count " + std::to_string(pages.size()) + " >>");
-    for (size_t i = 0; i < pages.size(); ++i) {
-        const PdfPage& p = pages[i];
-        const std::string draw = std::string(p.colour) + " rg " + std::to_string(p.x) + " " +
-                                 std::to_string(p.y) + " " + std::to_string(p.w) + " " +
-                                 std::to_string(p.h) + " re f";
-        object("<< /Type /Page /Parent 2 0 R /MediaBox [0 0 " + std::to_string(p.width) + " " +
-               std::to_string(p.height) + "] /Rotate " + std::to_string(p.rotate) + " /Contents " +
-               std::to_string(4 + 2 * i) + " 0 R >>");
-        object("<< /Length " + std::to_string(draw.size()) + " >>\nstream\n" + draw +
-               "\nendstream");
-    }
-    const size_t xref = pdf.size();
-    pdf += "xref\n0 " + std::to_string(offsets.size() + 1) + "\n0000000000 65535 f \n";
-    for (size_t at : offsets) {
-        char line[24];
-        std::snprintf(line, sizeof line, "%010zu 00000 n \n", at);
-        pdf += line;
-    }
-    pdf += "trailer\n<< /Size " + std::to_string(offsets.size() + 1) +
-           " /Root 1 0 R >>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n";
-    return Bytes(pdf.begin(), pdf.end());
 }
 
 // ---- what came out ----
@@ -318,8 +201,8 @@ TEST(PlanImportPng, DecodesBackPixelForPixel) {
 
 TEST(PlanImport, ReadsEachFormatByItsContent) {
     const Bytes bmp = testkit::makeBmp(9, 4);
-    const Bytes jpegColour = writeJpeg(33, 17, JpegKind::Colour);
-    const Bytes jpegGrey = writeJpeg(8, 30, JpegKind::Grey);
+    const Bytes jpegColour = patternJpeg(33, 17, JpegKind::Colour);
+    const Bytes jpegGrey = patternJpeg(8, 30, JpegKind::Grey);
     struct Case {
         const char* name;
         Bytes file;
@@ -352,7 +235,7 @@ TEST(PlanImport, ReadsEachFormatByItsContent) {
 TEST(PlanImport, TurnsAdobeCmykJpegIntoRgb) {
     // Adobe stores ink inverted: cyan 255 and black 255 mean none of either; full magenta
     // and yellow leave red.
-    const PlanImportResult r = import(writeJpeg(16, 16, JpegKind::AdobeCmyk, {255, 0, 0, 255}));
+    const PlanImportResult r = import(patternJpeg(16, 16, JpegKind::AdobeCmyk, {255, 0, 0, 255}));
     ASSERT_TRUE(r.ok()) << r.error;
     const Decoded d = decodeBmp(r.plan);
     const uint8_t* p = d.image.at(8, 8);
@@ -432,8 +315,8 @@ TEST(PlanImport, ScalesDownToTheLargestSideByAveraging) {
         {"checker halved", writePng(checker), 32, 32, 16},
         {"checker within", writePng(checker), 64, 64, 32},
         {"wider than 4000, no side given", wide, {}, 5000, 2},
-        {"jpeg", writeJpeg(640, 480, JpegKind::Colour), 100, 100, 75},
-        {"jpeg portrait", writeJpeg(90, 700, JpegKind::Grey), 70, 9, 70},
+        {"jpeg", patternJpeg(640, 480, JpegKind::Colour), 100, 100, 75},
+        {"jpeg portrait", patternJpeg(90, 700, JpegKind::Grey), 70, 9, 70},
         {"bmp", testkit::makeBmp(300, 100), 30, 30, 10},
     };
     for (const Case& c : cases) {
@@ -481,7 +364,7 @@ Bytes pngHeaderOnly(uint32_t width, uint32_t height) {
 
 // A small JPEG whose frame header is changed to announce width x height.
 Bytes jpegAnnouncing(uint16_t width, uint16_t height) {
-    Bytes b = writeJpeg(16, 16, JpegKind::Colour);
+    Bytes b = patternJpeg(16, 16, JpegKind::Colour);
     for (size_t i = 0; i + 8 < b.size(); ++i)
         if (b[i] == 0xFF && b[i + 1] == 0xC0) {
             b[i + 5] = uint8_t(height >> 8), b[i + 6] = uint8_t(height);
@@ -530,7 +413,7 @@ Bytes flipped(Bytes b, size_t at) {
 
 TEST(PlanImport, RefusesDamagedFilesWithAReason) {
     const Bytes png = writePng(patterned(40, 40, PNG_COLOR_TYPE_RGB, 8, 256));
-    const Bytes jpeg = writeJpeg(40, 40, JpegKind::Colour);
+    const Bytes jpeg = patternJpeg(40, 40, JpegKind::Colour);
     struct Case {
         const char* name;
         Bytes file;
@@ -613,7 +496,7 @@ TEST(PlanImport, MakesBitmapsTheSiteToolStores) {
 // command gives back the pixels.
 TEST(PlanImport, CreateStoresEachFormatThePlanCommandGivesBack) {
     const PngPicture png = withPalette(13, 7, 5, {0, 128, 255, 60});
-    const Bytes grey = writeJpeg(24, 16, JpegKind::Grey);
+    const Bytes grey = patternJpeg(24, 16, JpegKind::Grey);
     const Bytes greyRgb = libjpegRgb(grey);
     // Page 2 is 40 x 30 points with a blue rectangle from 10,10 to 30,20 (from the bottom).
     const Bytes pdf =

@@ -43,12 +43,23 @@ void writeWholeFile(const std::string& path, const std::vector<uint8_t>& bytes,
     file.commit();
 }
 
+Band bandOption(const ToolArgs& args) {
+    const auto text = args.value("--band");
+    if (!text) return Band::Any;
+    if (*text == "2.4") return Band::Ghz24;
+    if (*text == "5") return Band::Ghz5;
+    throw UsageError("option '--band' takes 2.4 or 5, not '" + *text + "'");
+}
+
 void requireMappablePoints(const std::string& path, const SurveyData& data,
-                           const NetworkFilter& filter, size_t mappedPoints) {
+                           const NetworkFilter& filter, Band band) {
     if (data.points.empty()) throw FileError(path + ": The site has no survey points to map.");
-    if (mappedPoints == 0)
+    MetricChoice heardAnything;
+    heardAnything.band = band;
+    if (metricSamples(data, filter, heardAnything).empty())
         throw FileError(path + ": No survey point heard " +
                         (filter.mac || filter.ssid ? filter.describe() : "any access point") +
+                        (band == Band::Any ? "" : std::string(" on ") + bandName(band)) +
                         ", so there is nothing to map.");
 }
 
@@ -59,19 +70,33 @@ int runHeatmap(const std::vector<std::string>& args, ToolStreams& io) {
                            {"--mac", true},
                            {"--ssid", true},
                            {"--radius", true},
-                           {"--threshold", true}});
+                           {"--threshold", true},
+                           {"--metric", true},
+                           {"--band", true}});
     const std::string& path = parsed.single("SITE.kvs");
     const std::string& output = parsed.required("-o");
     HeatmapOptions options;
     options.radius = parsed.positiveNumber("--radius", 0);
     options.threshold = thresholdOption(parsed, options.threshold);
+    options.band = bandOption(parsed);
+    if (const auto name = parsed.value("--metric")) {
+        const auto metric = metricNamed(*name);
+        if (!metric)
+            throw UsageError("option '--metric' takes best, second, count or overlap, not '" +
+                             *name + "'");
+        options.metric = *metric;
+    }
     const NetworkFilter filter = filterOption(parsed);
+    // One access point has no second strongest and counts only to one.
+    if (filter.mac && (options.metric == Metric::Second || options.metric == Metric::Count))
+        throw UsageError(std::string("--metric ") + metricName(options.metric) +
+                         " compares access points: give it without --mac");
 
     ReadOnlySite site = openSiteForReading(path);
     if (sameFile(path, output)) throw UsageError("the output would replace the site file itself");
     const SiteLayout& layout = site.validation.layout;
     const SurveyData data = readSurvey(site.fd.get(), layout);
-    requireMappablePoints(path, data, filter, samplesFor(data, filter).size());
+    requireMappablePoints(path, data, filter, options.band);
 
     const Heatmap map =
         renderHeatmap(readFloorPlan(site.fd.get(), layout, path), data, filter, options);
@@ -82,9 +107,10 @@ int runHeatmap(const std::vector<std::string>& args, ToolStreams& io) {
 
     char line[200];
     std::snprintf(line, sizeof line,
-                  "%s: %d x %d pixels, %zu of %zu survey points mapped, radius %.0f pixels\n",
-                  output.c_str(), map.image.width, map.image.height, map.mappedPoints,
-                  data.points.size(), map.radius);
+                  "%s: %s map, %d x %d pixels, %zu of %zu survey points mapped, radius %.0f "
+                  "pixels\n",
+                  output.c_str(), metricName(options.metric), map.image.width, map.image.height,
+                  map.mappedPoints, data.points.size(), map.radius);
     (isStandardOutput(output) ? io.err : io.out) << line;
     return kExitOk;
 }
@@ -93,23 +119,36 @@ int runHeatmap(const std::vector<std::string>& args, ToolStreams& io) {
 
 extern const SiteCommand kHeatmapCommand{
     "heatmap",
-    "SITE.kvs -o MAP.png [--mac MAC | --ssid SSID] [--radius PIXELS] [--threshold DBM]",
+    "SITE.kvs -o MAP.png [--metric best|second|count|overlap] [--band 2.4|5] "
+    "[--mac MAC | --ssid SSID] [--radius PIXELS] [--threshold DBM]",
     "draw a coverage map of the survey over the floor plan",
-    "Writes a PNG the size of the floor plan: the signal level between the survey points,\n"
-    "interpolated from the strongest reading of each point by inverse-distance weighting,\n"
-    "in the program's RSSI colours (red -100 dBm, yellow -80, green -60, cyan -40, white\n"
-    "-20) over the plan. Areas weaker than the threshold are greyed and hatched as not\n"
-    "covered; areas farther than the radius from every point have no value and show the\n"
-    "plan as it is. Survey points are drawn as discs in the colour of their value (a cross\n"
-    "for a point that heard nothing that is mapped), placed access points as blue\n"
-    "diamonds, and a legend sits in the top left corner. Deleted points are left out.\n"
+    "Writes a PNG the size of the floor plan: a value of each survey point, interpolated\n"
+    "between the points by inverse-distance weighting and drawn over the plan. The metric\n"
+    "says which value:\n"
+    "  best     the strongest access point, in the program's RSSI colours (red -100 dBm,\n"
+    "           yellow -80, green -60, cyan -40, white -20); weaker than the threshold is\n"
+    "           greyed and hatched as not covered (the default)\n"
+    "  second   the second strongest access point, where a client can roam to (-100 where\n"
+    "           only one was heard); coloured and hatched as best\n"
+    "  count    how many access points are heard at or above the threshold; hatched where\n"
+    "           none is\n"
+    "  overlap  how many other access points, of any network, are heard at or above\n"
+    "           -85 dBm on the channel of the strongest one; hatched above 2\n"
+    "Areas farther than the radius from every point have no value and show the plan as it\n"
+    "is. Survey points are drawn as discs in the colour of their value (a cross for a point\n"
+    "without one), placed access points as blue diamonds, and a legend naming the metric\n"
+    "and its unit sits in the top left corner. Deleted points are left out.\n"
     "\n"
     "  -o MAP.png         the file to write (required); '-' for standard output\n"
-    "  --mac MAC          map only this access point (00-1A-2B-3C-4D-5E or 00:1a:...)\n"
+    "  --metric NAME      best, second, count or overlap (default best)\n"
+    "  --band 2.4|5       only access points on 2.4 GHz (channels 1-14) or 5 GHz (32-177)\n"
+    "  --mac MAC          map only this access point (00-1A-2B-3C-4D-5E or 00:1a:...);\n"
+    "                     not with second or count\n"
     "  --ssid SSID        map only the access points of this network (exact bytes)\n"
     "  --radius PIXELS    how far a point's value reaches; by default twice the median\n"
     "                     distance between neighbouring points\n"
-    "  --threshold DBM    the weakest level counted as covered (default -70)\n"
+    "  --threshold DBM    the weakest level counted as covered, or counted by count\n"
+    "                     (default -70)\n"
     "\n"
     "A site without survey points, or without a point that heard what is mapped, is\n"
     "refused (exit code 1): there is nothing to draw.\n",

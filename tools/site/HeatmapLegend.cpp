@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <string>
+#include <vector>
 
 namespace walkmere::sitetool {
 
@@ -32,6 +33,26 @@ constexpr Glyph kGlyphs[] = {
     {'d', {0x01, 0x01, 0x0D, 0x13, 0x11, 0x11, 0x0F}},
     {'B', {0x1E, 0x11, 0x11, 0x1E, 0x11, 0x11, 0x1E}},
     {'m', {0x00, 0x00, 0x1A, 0x15, 0x15, 0x11, 0x11}},
+    {'z', {0x00, 0x00, 0x1F, 0x02, 0x04, 0x08, 0x1F}},
+    {'.', {0x00, 0x00, 0x00, 0x00, 0x00, 0x0C, 0x0C}},
+    {'+', {0x00, 0x04, 0x04, 0x1F, 0x04, 0x04, 0x00}},
+    {'>', {0x08, 0x04, 0x02, 0x01, 0x02, 0x04, 0x08}},
+    {'=', {0x00, 0x00, 0x1F, 0x00, 0x1F, 0x00, 0x00}},
+    {'A', {0x0E, 0x11, 0x11, 0x1F, 0x11, 0x11, 0x11}},
+    {'C', {0x0E, 0x11, 0x10, 0x10, 0x10, 0x11, 0x0E}},
+    {'D', {0x1C, 0x12, 0x11, 0x11, 0x11, 0x12, 0x1C}},
+    {'E', {0x1F, 0x10, 0x10, 0x1E, 0x10, 0x10, 0x1F}},
+    {'G', {0x0E, 0x11, 0x10, 0x17, 0x11, 0x11, 0x0F}},
+    {'H', {0x11, 0x11, 0x11, 0x1F, 0x11, 0x11, 0x11}},
+    {'L', {0x10, 0x10, 0x10, 0x10, 0x10, 0x10, 0x1F}},
+    {'N', {0x11, 0x11, 0x19, 0x15, 0x13, 0x11, 0x11}},
+    {'O', {0x0E, 0x11, 0x11, 0x11, 0x11, 0x11, 0x0E}},
+    {'P', {0x1E, 0x11, 0x11, 0x1E, 0x10, 0x10, 0x10}},
+    {'R', {0x1E, 0x11, 0x11, 0x1E, 0x14, 0x12, 0x11}},
+    {'S', {0x0F, 0x10, 0x10, 0x0E, 0x01, 0x01, 0x1E}},
+    {'T', {0x1F, 0x04, 0x04, 0x04, 0x04, 0x04, 0x04}},
+    {'U', {0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x0E}},
+    {'Y', {0x11, 0x11, 0x11, 0x0A, 0x04, 0x04, 0x04}},
 };
 
 void fillRect(RgbImage& img, int32_t x0, int32_t y0, int32_t x1, int32_t y1, Rgb c) {
@@ -62,43 +83,76 @@ void drawText(RgbImage& img, int32_t x, int32_t y, const std::string& text, int3
     }
 }
 
+// A swatch hatched as the map's areas that miss the mark.
+void drawHatchedSwatch(RgbImage& image, int32_t left, int32_t top, int32_t width, int32_t s) {
+    for (int32_t y = 0; y < 8 * s; ++y)
+        for (int32_t x = 0; x < width; ++x) {
+            const bool line = ((x + y) / s) % 6 < 2;
+            const uint8_t v = line ? 70 : 170;
+            fillRect(image, left + x, top + y, left + x + 1, top + y + 1, {v, v, v});
+        }
+}
+
 } // namespace
 
-void drawLegend(RgbImage& image, double threshold) {
+void drawLegend(RgbImage& image, const MetricChoice& choice) {
     // Sized to the plan: one font pixel per 500 plan pixels of the smaller side.
     const int32_t s = std::max(1, std::min(image.width, image.height) / 500);
     const int32_t margin = 4 * s;
+    const int32_t lineHeight = 10 * s; // 7 rows of the font and a gap
     const int32_t barWidth = 12 * s;
     const int32_t barHeight = 160 * s;
-    const int32_t boxWidth = margin * 3 + barWidth + 4 * 6 * s + margin;
-    const int32_t boxHeight = margin * 4 + 7 * s + barHeight + 10 * s + 8 * s;
+    const int32_t swatchHeight = 8 * s, swatchStep = 12 * s;
+
+    std::vector<std::string> heading{legendTitle(choice.metric), legendUnit(choice)};
+    if (choice.band != Band::Any) heading.push_back(bandName(choice.band) + std::string(" ONLY"));
+    const std::vector<CountSwatch> swatches = countSwatches(choice.metric);
+    size_t widest = 4; // "-100" beside the ramp
+    for (const std::string& line : heading)
+        widest = std::max(widest, line.size());
+    const int32_t scaleHeight =
+        swatches.empty() ? barHeight + 3 * margin + swatchHeight
+                         : int32_t(swatches.size()) * swatchStep - (swatchStep - swatchHeight);
+    const int32_t boxWidth =
+        margin + std::max(int32_t(widest) * 6 * s, barWidth + 3 * s + 4 * 6 * s) + margin;
+    const int32_t boxHeight =
+        margin + int32_t(heading.size()) * lineHeight + margin + scaleHeight + margin;
     const int32_t left = 2 * margin, top = 2 * margin;
     fillRect(image, left - s, top - s, left + boxWidth + s, top + boxHeight + s, {0, 0, 0});
     fillRect(image, left, top, left + boxWidth, top + boxHeight, {255, 255, 255});
 
-    drawText(image, left + margin, top + margin, "dBm", s);
-    const int32_t barTop = top + 2 * margin + 7 * s;
-    const int32_t barLeft = left + margin;
+    const int32_t textLeft = left + margin;
+    for (size_t i = 0; i < heading.size(); ++i)
+        drawText(image, textLeft, top + margin + int32_t(i) * lineHeight, heading[i], s);
+    const int32_t scaleTop = top + margin + int32_t(heading.size()) * lineHeight + margin;
+
+    if (!swatches.empty()) {
+        for (size_t i = 0; i < swatches.size(); ++i) {
+            const int32_t y = scaleTop + int32_t(i) * swatchStep;
+            const float value = float(swatches[i].value);
+            if (missesMark(choice, value))
+                drawHatchedSwatch(image, textLeft, y, barWidth, s);
+            else
+                fillRect(image, textLeft, y, textLeft + barWidth, y + swatchHeight,
+                         metricColour(choice.metric, value));
+            drawText(image, textLeft + barWidth + 3 * s, y, swatches[i].label, s);
+        }
+        return;
+    }
     for (int32_t y = 0; y < barHeight; ++y) {
         const double dbm = -20.0 - 80.0 * y / (barHeight - 1);
-        fillRect(image, barLeft, barTop + y, barLeft + barWidth, barTop + y + 1,
+        fillRect(image, textLeft, scaleTop + y, textLeft + barWidth, scaleTop + y + 1,
                  rssiColour(static_cast<int16_t>(std::lround(dbm))));
     }
     for (int dbm = -20; dbm >= -100; dbm -= 20) {
-        const int32_t y = barTop + (-20 - dbm) * (barHeight - 1) / 80;
-        drawText(image, barLeft + barWidth + 3 * s, y - 3 * s, std::to_string(dbm), s);
+        const int32_t y = scaleTop + (-20 - dbm) * (barHeight - 1) / 80;
+        drawText(image, textLeft + barWidth + 3 * s, y - 3 * s, std::to_string(dbm), s);
     }
-    // The not-covered swatch, hatched as on the map, labelled "<threshold".
-    const int32_t swatchTop = barTop + barHeight + 3 * margin;
-    for (int32_t y = 0; y < 8 * s; ++y)
-        for (int32_t x = 0; x < barWidth; ++x) {
-            const bool line = ((x + y) / s) % 6 < 2;
-            const uint8_t v = line ? 70 : 170;
-            fillRect(image, barLeft + x, swatchTop + y, barLeft + x + 1, swatchTop + y + 1,
-                     {v, v, v});
-        }
-    const std::string dbm = std::to_string(static_cast<int>(std::lround(threshold)));
-    drawText(image, barLeft + barWidth + 2 * s, swatchTop, "<" + dbm, s);
+    // The not-covered swatch, labelled "<threshold".
+    const int32_t swatchTop = scaleTop + barHeight + 3 * margin;
+    drawHatchedSwatch(image, textLeft, swatchTop, barWidth, s);
+    const std::string dbm = std::to_string(static_cast<int>(std::lround(choice.threshold)));
+    drawText(image, textLeft + barWidth + 2 * s, swatchTop, "<" + dbm, s);
 }
 
 } // namespace walkmere::sitetool

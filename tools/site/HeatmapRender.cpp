@@ -70,10 +70,6 @@ void drawApMarker(RgbImage& img, int32_t cx, int32_t cy, int32_t r) {
         }
 }
 
-int32_t toPixel(double v) {
-    return static_cast<int32_t>(std::clamp(std::floor(v), -1e9, 1e9));
-}
-
 // The samples that can reach the interpolation nodes of a width x height plan (they run to
 // one step past the last pixel) within `reach`. The others change no pixel; left in, two
 // points at +-2^31 stretch the grid's cells over billions of pixels, every other point
@@ -90,25 +86,10 @@ std::vector<SampleValue> withinReach(const std::vector<SampleValue>& samples, in
 
 } // namespace
 
-CoverageShare measureCoverage(const CoverageRaster& raster) {
-    CoverageShare share;
-    std::vector<float> row(size_t(raster.width()));
-    for (int32_t y = 0; y < raster.height(); ++y) {
-        raster.fillRow(y, row.data());
-        for (float v : row) {
-            if (std::isnan(v)) continue;
-            ++share.surveyedPixels;
-            if (v >= -67.0f) ++share.atLeast67;
-            if (v >= -70.0f) ++share.atLeast70;
-        }
-    }
-    return share;
-}
-
 Heatmap renderHeatmap(RgbImage plan, const SurveyData& data, const NetworkFilter& filter,
                       const HeatmapOptions& options) {
     Heatmap map;
-    const std::vector<SampleValue> samples = samplesFor(data, filter);
+    const std::vector<SampleValue> samples = metricSamples(data, filter, options);
     map.mappedPoints = samples.size();
     // The spacing of the survey is judged from the points on the plan or within a plan's
     // size of it; one farther off is no point of this survey.
@@ -124,11 +105,11 @@ Heatmap renderHeatmap(RgbImage plan, const SurveyData& data, const NetworkFilter
     const CoverageRaster raster(grid, plan.width, plan.height, options.step);
 
     static const std::array<Rgb, 81> ramp = rampTable();
+    const bool inDbm = options.metric == Metric::Best || options.metric == Metric::Second;
     const int32_t planWidth = plan.width, planHeight = plan.height;
     map.image = std::move(plan);
     RgbImage& img = map.image;
-    const float threshold = static_cast<float>(options.threshold);
-    // Hatching of the not-covered areas: diagonal lines every 12 pixels, 3 wide.
+    // Hatching of the areas that miss the mark: diagonal lines every 12 pixels, 3 wide.
     const int32_t hatchPeriod = 12, hatchWidth = 3;
     std::vector<float> row(static_cast<size_t>(planWidth));
     for (int32_t y = 0; y < planHeight; ++y) {
@@ -138,9 +119,10 @@ Heatmap renderHeatmap(RgbImage plan, const SurveyData& data, const NetworkFilter
             const float v = row[size_t(x)];
             if (std::isnan(v)) continue;
             ++map.share.surveyedPixels;
-            if (v >= -67.0f) ++map.share.atLeast67;
-            if (v >= -70.0f) ++map.share.atLeast70;
-            if (v < threshold) {
+            if (meetsTarget(options.metric, v)) ++map.share.meetingTarget;
+            if (inDbm && v >= -67.0f) ++map.share.atLeast67;
+            if (inDbm && v >= -70.0f) ++map.share.atLeast70;
+            if (missesMark(options, v)) {
                 const bool line = (x + y) % hatchPeriod < hatchWidth;
                 const uint8_t grey = line ? 60 : 150;
                 for (int k = 0; k < 3; ++k)
@@ -148,8 +130,8 @@ Heatmap renderHeatmap(RgbImage plan, const SurveyData& data, const NetworkFilter
                 continue;
             }
             // Rounded to the nearest dBm; anything below the ramp clamps to its red end.
-            const int index = std::clamp(static_cast<int>(v + 100.5f), 0, 80);
-            const Rgb c = ramp[size_t(index)];
+            const Rgb c = inDbm ? ramp[size_t(std::clamp(static_cast<int>(v + 100.5f), 0, 80))]
+                                : metricColour(options.metric, v);
             p[0] = mix(p[0], c.r, kColourShare);
             p[1] = mix(p[1], c.g, kColourShare);
             p[2] = mix(p[2], c.b, kColourShare);
@@ -159,15 +141,14 @@ Heatmap renderHeatmap(RgbImage plan, const SurveyData& data, const NetworkFilter
     // Markers sized to the plan so they stay visible on large plans.
     const int32_t r = std::max(4, std::min(planWidth, planHeight) / 150);
     for (const SurveyPoint& p : data.points) {
-        if (const auto v = pointValue(p, filter))
-            drawDisc(img, p.x, p.y, r,
-                     rssiColour(static_cast<int16_t>(std::clamp(toPixel(*v + 0.5), -200, 0))));
+        if (const auto v = metricValue(p, filter, options))
+            drawDisc(img, p.x, p.y, r, metricColour(options.metric, static_cast<float>(*v)));
         else
             drawCross(img, p.x, p.y, r - 1);
     }
     for (const PlacedAp& ap : data.accessPoints)
         drawApMarker(img, ap.x, ap.y, r + 2);
-    drawLegend(img, options.threshold);
+    drawLegend(img, options);
     return map;
 }
 

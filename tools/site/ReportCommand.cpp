@@ -10,10 +10,13 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <fcntl.h>
 #include <map>
 #include <optional>
 #include <set>
 #include <sstream>
+#include <sys/stat.h>
+#include <time.h>
 
 namespace walkmere::sitetool {
 
@@ -63,6 +66,26 @@ std::string percent(uint64_t part, uint64_t whole) {
     return text;
 }
 
+std::string localTime(int64_t seconds) {
+    const time_t t = static_cast<time_t>(seconds);
+    struct tm local {};
+    char text[40];
+    if (!localtime_r(&t, &local) || !std::strftime(text, sizeof text, "%Y-%m-%d %H:%M %z", &local))
+        return "?";
+    return text;
+}
+
+// The site file keeps no time per point, so the survey's dates are those the file system
+// keeps: from when the file was made (where the file system records it) to its last change,
+// which is the last point committed.
+std::string surveyDates(int fd) {
+    struct statx times {};
+    if (statx(fd, "", AT_EMPTY_PATH, STATX_BTIME | STATX_MTIME, &times) != 0) return "unknown";
+    const std::string changed = localTime(times.stx_mtime.tv_sec);
+    if (!(times.stx_mask & STATX_BTIME)) return "last change " + changed;
+    return localTime(times.stx_btime.tv_sec) + " to " + changed;
+}
+
 std::string pngDataUri(const RgbImage& image) {
     std::vector<uint8_t> png;
     const std::string problem = encodePng(image, png, 3);
@@ -93,6 +116,7 @@ struct ReportData {
     std::vector<uint8_t> signature;
     std::map<std::array<uint8_t, 6>, HeardAp> aps;
     std::set<std::string> ssids; // every network named by any reading
+    std::string dates;           // surveyDates
 };
 
 ReportData gatherReport(const std::string& path, const ReadOnlySite& site,
@@ -105,9 +129,9 @@ ReportData gatherReport(const std::string& path, const ReadOnlySite& site,
     const int fd = site.fd.get();
     report.survey = readSurvey(fd, report.layout);
     const NetworkFilter everything;
-    requireMappablePoints(path, report.survey, everything,
-                          samplesFor(report.survey, everything).size());
+    requireMappablePoints(path, report.survey, everything, Band::Any);
     report.totals = walkPoints(fd, report.layout);
+    report.dates = surveyDates(fd);
     report.plan = readFloorPlan(fd, report.layout, path);
 
     report.signature.resize(kSignatureBlockSize);
@@ -147,7 +171,10 @@ void writeSiteSection(std::ostream& html, const ReportData& report) {
              << htmlText(planRealSize(uint64_t(report.plan.width), uint64_t(report.plan.height),
                                       h.pixelsPerUnitX(), h.pixelsPerUnitY(), *report.unit))
              << "</td></tr>\n";
-    html << "<tr><th>Survey points</th><td>" << totals.locationCount << " with "
+    html << "<tr><th>Survey dates</th><td>" << htmlText(report.dates)
+         << " <small>(from the file system: the site file keeps no time per point)</small>"
+            "</td></tr>\n"
+         << "<tr><th>Survey points</th><td>" << totals.locationCount << " with "
          << totals.readingTotal << " readings</td></tr>\n"
          << "<tr><th>Placed access points</th><td>" << totals.placedApCount << "</td></tr>\n"
          << "<tr><th>Deleted points</th><td>" << totals.deletedCount << "</td></tr>\n"
@@ -163,17 +190,49 @@ void writeCoverageRow(std::ostream& html, const std::string& what, const Heatmap
          << percent(map.share.atLeast70, map.share.surveyedPixels) << "</td></tr>\n";
 }
 
-void writeCoverageSection(std::ostream& html, const ReportData& report) {
-    const NetworkFilter everything;
-    const Heatmap combined = renderHeatmap(report.plan, report.survey, everything, report.options);
+// One metric's map of every access point, made before the page is written.
+struct MetricMap {
+    Metric metric;
+    Heatmap map; // its picture is already in `uri`
+    std::string uri;
+};
+
+MetricMap metricMap(const ReportData& report, Metric metric) {
+    HeatmapOptions options = report.options;
+    options.metric = metric;
+    MetricMap made{metric, renderHeatmap(report.plan, report.survey, NetworkFilter{}, options), {}};
+    made.uri = pngDataUri(made.map.image);
+    made.map.image = RgbImage{};
+    return made;
+}
+
+void writeTargetsSection(std::ostream& html, const MetricMap& best, const MetricMap& second,
+                         const MetricMap& overlap) {
+    const auto row = [&](const char* what, const CoverageShare& share) {
+        html << "<tr><td>" << what << "</td><td class=n>"
+             << percent(share.meetingTarget, share.surveyedPixels) << "</td></tr>\n";
+    };
+    html << "<h2>Design targets</h2>\n<p>The share of the surveyed area that meets each "
+            "target, over all access points and bands.</p>\n<table>\n"
+            "<tr><th>Target</th><th>Met</th></tr>\n";
+    row("Primary coverage: the strongest access point at -67 dBm or stronger", best.map.share);
+    row("Secondary coverage: a second access point at -67 dBm or stronger, to roam to",
+        second.map.share);
+    row("Co-channel overlap: at most 2 other access points at -85 dBm or stronger on the "
+        "channel of the strongest",
+        overlap.map.share);
+    html << "</table>\n";
+}
+
+void writeCoverageSection(std::ostream& html, const ReportData& report, const MetricMap& best) {
     html << "<h2>Coverage</h2>\n<p>The strongest signal of any access point, interpolated "
             "between the survey points within "
-         << static_cast<long>(combined.radius + 0.5)
+         << static_cast<long>(best.map.radius + 0.5)
          << " pixels of a point; hatched grey is weaker than " << report.options.threshold
          << " dBm. The surveyed area is every pixel with a value.</p>\n"
          << "<table>\n<tr><th>Mapped</th><th>Points</th><th>Surveyed pixels</th>"
             "<th>-67 dBm or stronger</th><th>-70 dBm or stronger</th></tr>\n";
-    writeCoverageRow(html, "All access points", combined);
+    writeCoverageRow(html, "All access points", best.map);
     // Each network's map is turned into its PNG at once, so only one full-size picture is
     // held at a time however many networks there are.
     struct NetworkMap {
@@ -188,11 +247,45 @@ void writeCoverageSection(std::ostream& html, const ReportData& report) {
         writeCoverageRow(html, "Network " + networkName(ssid), map);
         perNetwork.push_back({ssid, pngDataUri(map.image)});
     }
-    html << "</table>\n<p><img class=map alt=\"Coverage of all access points\" src=\""
-         << pngDataUri(combined.image) << "\"></p>\n";
+    html << "</table>\n<p><img class=map alt=\"Coverage of all access points\" src=\"" << best.uri
+         << "\"></p>\n";
     for (const NetworkMap& map : perNetwork)
         html << "<h3>Network " << networkName(map.ssid)
              << "</h3>\n<p><img class=map alt=\"Coverage\" src=\"" << map.uri << "\"></p>\n";
+}
+
+// The maps of the other metrics over all access points, each with what it shows.
+void writeMetricSection(std::ostream& html, const ReportData& report, const MetricMap& made) {
+    const CoverageShare& share = made.map.share;
+    const std::string met = percent(share.meetingTarget, share.surveyedPixels);
+    const long threshold = std::lround(report.options.threshold);
+    std::string heading;
+    switch (made.metric) {
+    case Metric::Second:
+        heading = "Secondary coverage";
+        html << "<h2>" << heading << "</h2>\n<p>The second strongest access point at each "
+             << "point, interpolated as above; hatched grey is weaker than " << threshold
+             << " dBm, and a point that heard only one access point counts as -100 dBm. " << met
+             << " of the surveyed area has a second access point at -67 dBm or "
+             << "stronger.</p>\n";
+        break;
+    case Metric::Count:
+        heading = "Access points per spot";
+        html << "<h2>" << heading << "</h2>\n<p>How many access points are heard at " << threshold
+             << " dBm or stronger; hatched grey where none is. " << met
+             << " of the surveyed area hears 2 or more.</p>\n";
+        break;
+    case Metric::Overlap:
+        heading = "Co-channel overlap";
+        html << "<h2>" << heading << "</h2>\n<p>How many other access points, of any "
+             << "network, are heard at -85 dBm or stronger on the channel of the strongest "
+             << "one: they share its air time. Hatched grey above 2. " << met
+             << " of the surveyed area has at most 2.</p>\n";
+        break;
+    case Metric::Best:
+        return;
+    }
+    html << "<p><img class=map alt=\"" << heading << "\" src=\"" << made.uri << "\"></p>\n";
 }
 
 void writeHeardSection(std::ostream& html, const ReportData& report) {
@@ -263,9 +356,17 @@ int runReport(const std::vector<std::string>& args, ToolStreams& io) {
     const ReportData report = gatherReport(path, site, options, unit);
 
     std::ostringstream html;
+    const MetricMap best = metricMap(report, Metric::Best);
+    const MetricMap second = metricMap(report, Metric::Second);
+    const MetricMap count = metricMap(report, Metric::Count);
+    const MetricMap overlap = metricMap(report, Metric::Overlap);
     writeHead(html, report);
     writeSiteSection(html, report);
-    writeCoverageSection(html, report);
+    writeTargetsSection(html, best, second, overlap);
+    writeCoverageSection(html, report, best);
+    writeMetricSection(html, report, second);
+    writeMetricSection(html, report, count);
+    writeMetricSection(html, report, overlap);
     writeHeardSection(html, report);
     writePointsSection(html, report);
     writePlacedSection(html, report);
@@ -287,9 +388,14 @@ extern const SiteCommand kReportCommand{
     "report",
     "SITE.kvs -o REPORT.html [--radius PIXELS] [--threshold DBM] [--units m|ft]",
     "write a survey report as one self-contained HTML page",
-    "Writes one HTML file that opens in any browser without a network: the site's figures,\n"
-    "the coverage map of all access points and one per network (SSID), the share of the\n"
-    "surveyed area (pixels within the radius of a point) at -67 and -70 dBm or stronger,\n"
+    "Writes one HTML file that opens in any browser without a network: the site's figures\n"
+    "and survey dates (the file's own, from the file system), the share of the surveyed\n"
+    "area (pixels within the radius of a point) meeting the usual design targets (strongest\n"
+    "and second strongest access point at -67 dBm or stronger, at most 2 other access\n"
+    "points at -85 dBm or stronger on the strongest one's channel), the coverage map of all\n"
+    "access points and one per network (SSID) with their shares at -67 and -70 dBm, the\n"
+    "maps of the second strongest access point, of the access point count and of the\n"
+    "co-channel overlap (see heatmap --metric),\n"
     "a table of the access points heard (MAC, SSID, channel, how many points heard it,\n"
     "best and median of its strongest reading per point), the survey points and the\n"
     "placed access points, and the signature block as a 200 x 100 picture. The pictures\n"
