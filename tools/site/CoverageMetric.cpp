@@ -140,38 +140,41 @@ std::vector<CountSwatch> countSwatches(Metric metric) {
     return {};
 }
 
+namespace {
+
+// Each metric's option word and the legend's heading, in the order of the enum.
+struct MetricNames {
+    Metric metric;
+    const char* option;
+    const char* title;
+};
+constexpr MetricNames kMetricNames[] = {
+    {Metric::Best, "best", "STRONGEST AP"},
+    {Metric::Second, "second", "SECOND AP"},
+    {Metric::Count, "count", "AP COUNT"},
+    {Metric::Overlap, "overlap", "CO-CHANNEL APS"},
+};
+
+static_assert(kMetricNames[static_cast<size_t>(Metric::Overlap)].metric == Metric::Overlap);
+
+const MetricNames& namesOf(Metric metric) {
+    return kMetricNames[static_cast<size_t>(metric)];
+}
+
+} // namespace
+
 const char* metricName(Metric metric) {
-    switch (metric) {
-    case Metric::Best:
-        return "best";
-    case Metric::Second:
-        return "second";
-    case Metric::Count:
-        return "count";
-    case Metric::Overlap:
-        return "overlap";
-    }
-    return "";
+    return namesOf(metric).option;
 }
 
 std::optional<Metric> metricNamed(const std::string& name) {
-    for (Metric m : {Metric::Best, Metric::Second, Metric::Count, Metric::Overlap})
-        if (name == metricName(m)) return m;
+    for (const MetricNames& m : kMetricNames)
+        if (name == m.option) return m.metric;
     return std::nullopt;
 }
 
 std::string legendTitle(Metric metric) {
-    switch (metric) {
-    case Metric::Best:
-        return "STRONGEST AP";
-    case Metric::Second:
-        return "SECOND AP";
-    case Metric::Count:
-        return "AP COUNT";
-    case Metric::Overlap:
-        return "CO-CHANNEL APS";
-    }
-    return "";
+    return namesOf(metric).title;
 }
 
 std::string legendUnit(const MetricChoice& choice) {
