@@ -10,11 +10,24 @@
 #include <QMouseEvent>
 #include <QPainter>
 
+#include <cstdio>
+#include <string>
+
 namespace walkmere {
 
 namespace {
+
 constexpr int kStartupPicture = 144;
+
+// The board's strings are 8-bit text: formatted as such and widened byte for byte, as the
+// other views show them, whatever bytes the board sent.
+QString boardText(const char* format, const std::string& value) {
+    char text[64];
+    std::snprintf(text, sizeof text, format, value.c_str());
+    return QString::fromLatin1(text);
 }
+
+} // namespace
 
 CPlotraView::CPlotraView(const CBoardProtocol& b, ISoundPlayer& s, QWidget* parent)
     : QWidget(parent), board(b), sound(s) {
@@ -39,8 +52,8 @@ void CPlotraView::paint(QImage& target, TextLayer& texts) const {
     QFont font(QStringLiteral("DejaVu Sans"));
     font.setPixelSize(16); // Arial 12 points at 96 dpi
     p.setFont(font);
-    const QString firmware = QString::asprintf("(Firmware %s)", board.getFirmwareVersion().c_str());
-    const QString serial = QString::asprintf("(SN %s)", board.getSerialNumber().c_str());
+    const QString firmware = boardText("(Firmware %s)", board.getFirmwareVersion());
+    const QString serial = boardText("(SN %s)", board.getSerialNumber());
     texts.draw(p, QRect(0, 153, 240, 20), Qt::AlignHCenter | Qt::AlignTop, firmware, Qt::black,
                QColor(Qt::white));
     texts.draw(p, QRect(0, 183, 240, 20), Qt::AlignHCenter | Qt::AlignTop, serial, Qt::black,

@@ -2,6 +2,7 @@
 #include "frame_fixture.h"
 
 #include <QAction>
+#include <QImage>
 #include <QSignalSpy>
 #include <QStackedWidget>
 
@@ -10,6 +11,7 @@
 
 #include "app/CommandBar.h"
 #include "app/PlotraView.h"
+#include "scan/BoardProtocol.h"
 #include "scan/ScanView.h"
 #include "siteview/SiteView.h"
 #include "ui/CommandTarget.h"
@@ -44,6 +46,24 @@ TEST_F(FrameViews, TapOnTheStartupViewBeepsAndShowsTheSiteView) {
     EXPECT_EQ(switched.count(), 1);
     EXPECT_EQ(frame->siteView(), first);
     EXPECT_EQ(frame->findChildren<CSiteView*>().size(), 1);
+}
+
+// The board's strings are 8-bit text: every byte from 0x80 up is a character of its own, as
+// on the other views, not part of a broken UTF-8 sequence.
+TEST_F(FrameViews, TheStartupViewWidensTheBoardsStringsByteForByte) {
+    auto lines = [&](const std::string& firmware, const std::string& serial) {
+        app->board.dispatchPacket(PKT_FIRMWARE, reinterpret_cast<const uint8_t*>(firmware.c_str()),
+                                  static_cast<uint32_t>(firmware.size() + 1));
+        app->board.dispatchPacket(PKT_SERIAL, reinterpret_cast<const uint8_t*>(serial.c_str()),
+                                  static_cast<uint32_t>(serial.size() + 1));
+        QImage picture(240, 268, QImage::Format_RGB32);
+        frame->startupView()->render(picture);
+        return std::pair{picture.copy(0, 153, 240, 20), picture.copy(0, 183, 240, 20)};
+    };
+    const auto acute = lines("DRV-\xE9", "A1\xE9");
+    const auto grave = lines("DRV-\xE8", "A1\xE8");
+    EXPECT_NE(acute.first, grave.first) << "firmware";
+    EXPECT_NE(acute.second, grave.second) << "serial number";
 }
 
 TEST_F(FrameViews, TheScanViewIsMadeOnceAndReused) {
