@@ -131,7 +131,8 @@ void AlsaSoundPlayer::PlayWaveSync(const std::string& name) {
 }
 
 void AlsaSoundPlayer::MessageBeep() {
-    enqueue({beepSound, nullptr}, true);
+    // The beep is the system's, not one of the program's sounds: it follows them.
+    enqueue({beepSound, nullptr}, false);
 }
 
 void AlsaSoundPlayer::run() {

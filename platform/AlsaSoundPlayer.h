@@ -17,9 +17,11 @@
 namespace walkmere {
 
 // Plays the program's WAVE resources on ALSA's default device from a thread of its own.
-// Every new sound cuts off the one playing, as on the handheld: PlayWave returns at once,
-// PlayWaveSync returns when its own sound has ended. With no sound device every call is silent and
-// returns at once, and ALSA's own error printing is switched off.
+// A new WAVE sound cuts off the one playing, as on the handheld: PlayWave returns at once,
+// PlayWaveSync returns when its own sound has ended. The exclamation beep waits for the
+// sounds before it to end instead, so that a "ping" followed by the beep is heard whole.
+// With no sound device every call is silent and returns at once, and ALSA's own error
+// printing is switched off.
 class AlsaSoundPlayer final : public ISoundPlayer {
 public:
     // Gives the bytes of the WAV resource of an upper-case name, or nothing.

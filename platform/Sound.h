@@ -10,9 +10,11 @@ namespace walkmere {
 class ISoundPlayer {
 public:
     virtual ~ISoundPlayer() = default;
-    virtual void PlayWave(const std::string& name) = 0;     // returns at once
-    virtual void PlayWaveSync(const std::string& name) = 0; // returns when the sound has ended
-    virtual void MessageBeep() = 0;                         // the exclamation beep
+    // Both cut the sound playing. PlayWave returns at once; PlayWaveSync when its sound ended.
+    virtual void PlayWave(const std::string& name) = 0;
+    virtual void PlayWaveSync(const std::string& name) = 0;
+    // The exclamation beep, heard after the sound playing (and the one waiting) has ended.
+    virtual void MessageBeep() = 0;
 };
 
 } // namespace walkmere

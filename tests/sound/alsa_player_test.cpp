@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <condition_variable>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -89,4 +90,44 @@ TEST(AlsaSoundPlayer, EverySoundCutsTheOnePlayingAndSyncPlaysToItsEnd) {
     EXPECT_EQ(heard, (std::vector<std::string>{"start CAMERA", "cut CAMERA", "start REDALERT",
                                                "end REDALERT"}));
     EXPECT_LT(took, milliseconds(1500)) << "it waited for the camera sound";
+}
+
+// The action key plays "ping", then the beep: the beep waits for the ping to end, and a new
+// sound still cuts the one playing and the beep waiting. A sound "plays" on this output until
+// the test lets it end or the player cuts it.
+TEST(AlsaSoundPlayer, TheBeepFollowsTheSoundPlayingAndANewSoundCutsBoth) {
+    std::mutex lock;
+    std::condition_variable changed;
+    std::vector<std::string> heard;
+    int ends = 0; // how many sounds may still end
+    auto step = [&](size_t heardCount, int letEnd = 0) {
+        std::unique_lock<std::mutex> g(lock);
+        ends += letEnd;
+        return changed.wait_for(g, seconds(10), [&] { return heard.size() >= heardCount; });
+    };
+    AlsaSoundPlayer player([](const std::string&) { return std::optional(tinyWav()); },
+                           [&](const PcmSound& s, const std::atomic<bool>& interrupted) {
+                               const std::string name = s.samples.size() == 2 ? "PING" : "beep";
+                               std::unique_lock<std::mutex> g(lock);
+                               heard.push_back("start " + name);
+                               changed.notify_all();
+                               while (!interrupted && ends == 0)
+                                   changed.wait_for(g, milliseconds(1));
+                               heard.push_back((interrupted ? "cut " : "end ") + name);
+                               ends -= interrupted ? 0 : 1;
+                               changed.notify_all();
+                           });
+    player.PlayWave("ping");
+    ASSERT_TRUE(step(1));
+    player.MessageBeep();
+    ASSERT_TRUE(step(3, 1)); // the ping ends, the beep starts
+    ASSERT_TRUE(step(4, 1));
+    player.PlayWave("ping");
+    ASSERT_TRUE(step(5));
+    player.MessageBeep();
+    player.PlayWave("ping");
+    ASSERT_TRUE(step(7));
+    std::lock_guard<std::mutex> g(lock);
+    EXPECT_EQ(heard, (std::vector<std::string>{"start PING", "end PING", "start beep", "end beep",
+                                               "start PING", "cut PING", "start PING"}));
 }
