@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QMessageBox>
 
@@ -30,18 +31,68 @@ QMessageBox::Icon qtIcon(MessageIcon icon) {
     return QMessageBox::NoIcon;
 }
 
+// An open dialog takes a bare name with the default extension in either case: the program
+// and its tools write "NAME.kvs", while the handheld's dialogs asked for "NAME.KVS" (which a
+// case-sensitive file system does not find for "NAME.kvs"). A saving dialog leaves the
+// extension to Qt.
+class FileDialog final : public QFileDialog {
+public:
+    FileDialog(QWidget* parent, const FileDialogRequest& r, const QString& extension, bool save)
+        : QFileDialog(parent), extension(extension), mustExist(r.fileMustExist) {
+        setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+        if (save) {
+            setFileMode(QFileDialog::AnyFile);
+            setDefaultSuffix(extension);
+        } else {
+            // Qt would only take names that exist as typed; accept() finds the file instead.
+            setFileMode(extension.isEmpty() ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+        }
+    }
+
+    // The file chosen in an open dialog resolved by accept(); otherwise Qt's choice.
+    std::optional<QString> chosen;
+
+    void accept() override {
+        const QStringList files = selectedFiles();
+        // Of several names Qt, too, takes the first.
+        if (acceptMode() != QFileDialog::AcceptOpen || extension.isEmpty() || files.isEmpty())
+            return QFileDialog::accept();
+        const QFileInfo typed(files.front());
+        if (typed.exists()) return QFileDialog::accept(); // a file, or a folder to go into
+        if (!typed.fileName().contains(QLatin1Char('.'))) {
+            for (const QString& suffix : {extension.toLower(), extension.toUpper()}) {
+                const QString name = typed.filePath() + QLatin1Char('.') + suffix;
+                if (!QFileInfo(name).isFile()) continue;
+                chosen = name;
+                return QDialog::accept();
+            }
+        }
+        if (!mustExist) {
+            chosen = typed.filePath();
+            return QDialog::accept();
+        }
+        QMessageBox::warning(this, windowTitle(),
+                             QFileDialog::tr("%1\nFile not found.\nPlease verify the "
+                                             "correct file name was given.")
+                                 .arg(typed.fileName()));
+    }
+
+private:
+    QString extension;
+    bool mustExist;
+};
+
 std::optional<std::string> runFileDialog(QWidget* owner, const FileDialogRequest& r, bool save) {
-    QFileDialog dialog(owner);
-    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-    dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-    dialog.setNameFilter(QString::fromStdString(toQtFilter(r.filter)));
     std::string ext = r.defaultExtension;
     if (!ext.empty() && ext.front() == '.') ext.erase(ext.begin());
-    dialog.setDefaultSuffix(QString::fromStdString(ext));
+    FileDialog dialog(owner, r, QString::fromStdString(ext), save);
+    dialog.setNameFilter(QString::fromStdString(toQtFilter(r.filter)));
     if (!r.initialFolder.empty()) dialog.setDirectory(QString::fromStdString(r.initialFolder));
     if (!r.initialName.empty()) dialog.selectFile(QString::fromStdString(r.initialName));
     if (save && !r.promptOverwrite) dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    if (dialog.chosen) return dialog.chosen->toStdString();
+    if (dialog.selectedFiles().isEmpty()) return std::nullopt;
     return dialog.selectedFiles().front().toStdString();
 }
 

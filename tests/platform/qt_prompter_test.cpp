@@ -1,15 +1,21 @@
-// The Yes/No box as a person answers it: a button, Return, Escape or the close button.
+// The Yes/No box as a person answers it: a button, Return, Escape or the close button; the
+// open dialog as a person types a name into it.
 #include "platform/QtPrompter.h"
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QFileDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QTest>
 #include <QTimer>
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <functional>
+
+#include "testkit/TempDir.h"
 
 namespace walkmere {
 namespace {
@@ -50,6 +56,52 @@ TEST(QtPrompterYesNo, OnlyAPressedButtonAnswers) {
         QMessageBox::Icon icon = QMessageBox::Critical;
         EXPECT_EQ(answer(c.act, &icon), c.expected);
         EXPECT_EQ(icon, QMessageBox::NoIcon) << "a Yes/No box carries no icon";
+    }
+}
+
+// A bare name typed in the open dialog finds the site file whichever case its extension has,
+// the lower case first; a file with the very name typed is that file. Without one the dialog
+// says so and stays.
+TEST(QtPrompterOpen, ABareNameFindsTheSiteFileInEitherCase) {
+    struct Case {
+        std::vector<std::string> files;
+        std::optional<std::string> chosen;
+    };
+    const Case cases[] = {
+        {{"site.kvs"}, "site.kvs"},
+        {{"site.KVS"}, "site.KVS"},
+        {{"site.KVS", "site.kvs"}, "site.kvs"},
+        {{"site", "site.kvs"}, "site"},
+        {{"site.kvs.bak", "site1.kvs"}, std::nullopt},
+    };
+    for (const Case& c : cases) {
+        testkit::TempDir dir;
+        for (const std::string& name : c.files)
+            std::ofstream(dir.file(name)) << "x";
+        bool typed = false;
+        QTimer poll;
+        poll.setInterval(5);
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+                EXPECT_TRUE(box->text().contains(QStringLiteral("File not found")));
+                box->accept();
+            } else if (auto* dialog = qobject_cast<QFileDialog*>(modal); dialog && typed) {
+                dialog->reject(); // the name was not taken
+            } else if (dialog && dialog->isVisible()) {
+                auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+                edit->setText(QStringLiteral("site"));
+                typed = true;
+                // Outside this tick, so that the poll can still answer a box that Return opens.
+                QTimer::singleShot(0, edit, [edit] { QTest::keyClick(edit, Qt::Key_Return); });
+            }
+        });
+        poll.start();
+        FileDialogRequest request{"Site Files (*.kvs)|*.kvs|All Files (*.*)|*.*||", "KVS", "SITE1",
+                                  dir.path().string(), true};
+        const auto chosen = QtPrompter().askOpenFile(request);
+        EXPECT_EQ(chosen, c.chosen ? std::optional(dir.file(*c.chosen).string()) : std::nullopt)
+            << c.files.back();
     }
 }
 
