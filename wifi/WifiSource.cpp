@@ -8,8 +8,6 @@
 #include <fstream>
 #include <sys/stat.h>
 
-#include "wifi/ScanCapture.h"
-
 namespace walkmere {
 
 namespace fs = std::filesystem;
@@ -121,16 +119,16 @@ std::optional<ScanDump> LiveWifiSource::next(std::string& error) {
 
 std::unique_ptr<ReplayWifiSource> ReplayWifiSource::open(const std::string& path,
                                                          std::string& error, IClock& clock) {
-    std::vector<ScanDump> dumps;
-    if (!loadScanCapture(path, dumps, error)) return nullptr;
+    std::unique_ptr<ScanCaptureReader> capture = ScanCaptureReader::open(path, error);
+    if (!capture) return nullptr;
     const std::string stem = fs::path(path).stem().string();
     return std::unique_ptr<ReplayWifiSource>(
-        new ReplayWifiSource(std::move(dumps), boardString(stem, kSerialChars, "replay"), clock));
+        new ReplayWifiSource(std::move(capture), boardString(stem, kSerialChars, "replay"), clock));
 }
 
-std::optional<ScanDump> ReplayWifiSource::next(std::string&) {
-    ScanDump dump = dumps[played % dumps.size()];
-    ++played;
+std::optional<ScanDump> ReplayWifiSource::next(std::string& error) {
+    ScanDump dump;
+    if (!capture->next(dump, error)) return std::nullopt;
     dump.readAt = clock.seconds();
     return dump;
 }

@@ -9,6 +9,7 @@
 #include "platform/Clock.h"
 #include "platform/OwnedFd.h"
 #include "wifi/Nl80211Scanner.h"
+#include "wifi/ScanCapture.h"
 #include "wifi/ScanDump.h"
 
 namespace walkmere {
@@ -84,26 +85,26 @@ private:
 };
 
 // A capture's dumps one per call, in order, round and round; a dump counts as read when it
-// is played.
+// is played. The capture is read one dump at a time as it plays (ScanCaptureReader).
 class ReplayWifiSource final : public IWifiSource {
 public:
     // Nothing, with the reason in `error`, when the file cannot be read or is damaged.
     static std::unique_ptr<ReplayWifiSource> open(const std::string& path, std::string& error,
                                                   IClock& clock = systemClock());
+    // Nothing, with one line, when the file has changed since it was opened.
     std::optional<ScanDump> next(std::string& error) override;
     std::string firmware() const override { return "nl80211 replay"; }
     // The first 6 characters of the file's name, up to its extension.
     std::string serial() const override { return serialText; }
-    size_t dumpCount() const { return dumps.size(); }
+    size_t dumpCount() const { return capture->dumpCount(); }
 
 private:
-    ReplayWifiSource(std::vector<ScanDump> dumps, std::string serial, IClock& clock)
-        : dumps(std::move(dumps)), serialText(std::move(serial)), clock(clock) {}
+    ReplayWifiSource(std::unique_ptr<ScanCaptureReader> capture, std::string serial, IClock& clock)
+        : capture(std::move(capture)), serialText(std::move(serial)), clock(clock) {}
 
-    std::vector<ScanDump> dumps;
+    std::unique_ptr<ScanCaptureReader> capture;
     std::string serialText;
     IClock& clock;
-    size_t played = 0;
 };
 
 // A board string from any text: printable ASCII only (anything else is '_'), at most
