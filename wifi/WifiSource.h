@@ -25,8 +25,11 @@ public:
     virtual std::optional<ScanDump> next(std::string& error) = 0;
     virtual std::string firmware() const = 0;
     virtual std::string serial() const = 0;
-    // Notices that are not errors (the scans cannot be triggered, the capture cannot be
-    // written), each said once until it goes away.
+    // Cuts short a wait of next() for the kernel, and every later one: called from another
+    // thread when the source is being stopped.
+    virtual void interrupt() {}
+    // Notices that are not errors (the scans cannot be triggered or did not end, the capture
+    // cannot be written), each said once until it goes away.
     void setNoticeSink(std::function<void(const std::string&)> sink) { notice = std::move(sink); }
 
 protected:
@@ -51,34 +54,44 @@ struct LiveWifiOptions {
     std::string interface;   // "wlan0"
     bool trigger = true;     // ask for a scan before every dump (needs CAP_NET_ADMIN)
     std::string capturePath; // append every dump here when not empty
-    int timeoutMs = 3000;    // the longest wait for the kernel
+    int timeoutMs = 3000;    // the longest wait for an answer of the kernel
     std::string sysNet = "/sys/class/net";
+    int scanWaitMs = 10000; // the longest wait for a triggered scan to end
 };
 
 // The interface's scan results over nl80211. A failed scanner is dropped and opened again
-// on the next call, so that an adapter that comes back is used again.
+// on the next call, so that an adapter that comes back is used again. A scan that cannot be
+// triggered, is aborted or does not end in time is said as a notice, once, and the results
+// are read as they are; a dump that fails is the one line of that call.
 class LiveWifiSource final : public IWifiSource {
 public:
     // Opens the scanner it is given instead of an Nl80211Scanner for the interface.
-    using ScannerOpener = std::function<std::unique_ptr<IScanner>(std::string& error)>;
+    using ScannerOpener =
+        std::function<std::unique_ptr<IScanner>(const ScannerSetup& setup, std::string& error)>;
 
     explicit LiveWifiSource(LiveWifiOptions options, IClock& clock = systemClock(),
                             ScannerOpener opener = nullptr);
     std::optional<ScanDump> next(std::string& error) override;
+    void interrupt() override;
     std::string firmware() const override { return firmwareText; }
     std::string serial() const override { return serialText; }
 
 private:
     bool openCapture(std::string& error);
-    std::unique_ptr<IScanner> openScanner(std::string& error);
+    bool openScanner(std::string& error);
+    // Triggers a scan and waits for it; the notice to say once the dump is had, or false with
+    // `error` when the interface cannot be read at all.
+    bool trigger(std::string& notice, std::string& error);
 
     LiveWifiOptions options;
     IClock& clock;
     ScannerOpener opener;
+    OwnedFd wake; // an eventfd: readable once interrupt() is called
     std::unique_ptr<IScanner> scanner;
+    bool scannerOpened = false; // the interface was there once
     OwnedFd capture;
     bool triggerRefused = false;
-    bool triggerFailing = false;
+    std::string triggerNotice; // the last one said, until a scan ends well again
     bool captureFailing = false;
     std::string firmwareText;
     std::string serialText;

@@ -33,7 +33,7 @@ TEST(WifiLive, OpeningFailsAtOnceWithOneLine) {
     const std::string name = "wlmnone0";
     const auto start = std::chrono::steady_clock::now();
     std::string error;
-    EXPECT_EQ(Nl80211Scanner::open(name, error, 500), nullptr);
+    EXPECT_EQ(Nl80211Scanner::open({name, "/sys/class/net", 500}, error), nullptr);
     EXPECT_EQ(error, expectedOpenError(name));
 
     ManualClock clock;
@@ -81,7 +81,7 @@ struct StandInKernel {
     bool failNextDump = false;
 
     LiveWifiSource::ScannerOpener opener() {
-        return [this](std::string&) -> std::unique_ptr<IScanner> {
+        return [this](const ScannerSetup&, std::string&) -> std::unique_ptr<IScanner> {
             ++opens;
             return std::make_unique<Scanner>(*this);
         };
@@ -145,7 +145,7 @@ TEST(WifiLive, DumpsAreStampedCapturedAndAFailedScannerIsOpenedAgain) {
 TEST(WifiLive, ACaptureThatCannotBeWrittenIsSaidOnceAndScanningGoesOn) {
     StandInKernel kernel;
     kernel.dumps.push_back(wifitest::buildDump({BssFields{}}));
-    kernel.trigger = ScanTrigger::Busy;
+    kernel.trigger = ScanTrigger::Finished;
     testkit::TempDir dir;
     const std::string capture = (dir.path() / "no-such-folder" / "walk.nlscan").string();
     ManualClock clock;
