@@ -39,6 +39,7 @@ void WifiFeed::stop() {
         stopRequested = true;
     }
     wake.notify_all();
+    source->interrupt(); // a read waiting for the kernel (a scan to end, say) ends now
     if (worker.joinable()) worker.join();
 }
 
@@ -53,6 +54,7 @@ void WifiFeed::run() {
         }
         std::string error;
         std::optional<ScanDump> dump = source->next(error);
+        if (!dump && stopping()) return; // cut short by stop(): nothing to say
         if (dump) {
             keep(std::move(*dump));
             reported.clear();
@@ -61,6 +63,11 @@ void WifiFeed::run() {
             if (errorSink) errorSink(error);
         }
     }
+}
+
+bool WifiFeed::stopping() const {
+    std::lock_guard<std::mutex> guard(lock);
+    return stopRequested;
 }
 
 std::vector<ApRecord> WifiFeed::entries() const {

@@ -44,8 +44,8 @@ public:
     // one every interval. False, with the source's one line in `error`, when the first dump
     // cannot be had: the feed then has nothing to serve and does not start.
     bool start(std::string& error);
-    // Stops the thread and joins it; prompt also in the middle of an interval (a dump being
-    // read is finished first).
+    // Stops the thread and joins it; prompt also in the middle of an interval or of a read
+    // waiting for the kernel (IWifiSource::interrupt).
     void stop();
 
     // The board's entries now: at most 16, strongest first, none empty.
@@ -57,6 +57,7 @@ public:
 private:
     void run();
     void keep(ScanDump dump);
+    bool stopping() const;
 
     std::unique_ptr<IWifiSource> source; // the feed thread's alone once started
     const uint32_t intervalMs;

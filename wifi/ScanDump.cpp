@@ -76,31 +76,30 @@ std::optional<WifiBss> bssOf(nlattr* nest) {
 
 } // namespace
 
-size_t checkedMessageLength(std::span<const uint8_t> bytes, size_t offset,
+size_t checkedMessageLength(const uint8_t* header, size_t left, size_t offset,
                             const MessageSource& source, std::string& error) {
-    const size_t left = bytes.size() - offset;
     if (left < NLMSG_HDRLEN) {
         error = damaged(source, offset,
                         std::to_string(left) + " bytes left, too few for a message header (" +
                             std::to_string(NLMSG_HDRLEN) + " bytes)");
         return 0;
     }
-    nlmsghdr header;
-    std::memcpy(&header, bytes.data() + offset, sizeof header);
-    if (header.nlmsg_len < NLMSG_HDRLEN) {
+    nlmsghdr h;
+    std::memcpy(&h, header, sizeof h);
+    if (h.nlmsg_len < NLMSG_HDRLEN) {
         error = damaged(source, offset,
-                        "message length " + std::to_string(header.nlmsg_len) +
+                        "message length " + std::to_string(h.nlmsg_len) +
                             " is shorter than its header");
         return 0;
     }
-    if (header.nlmsg_len > left) {
-        error = damaged(source, offset,
-                        "message length " + std::to_string(header.nlmsg_len) +
-                            " runs past the end of the " + source.whole + " (" +
-                            std::to_string(left) + " bytes left)");
+    if (h.nlmsg_len > left) {
+        error =
+            damaged(source, offset,
+                    "message length " + std::to_string(h.nlmsg_len) + " runs past the end of the " +
+                        source.whole + " (" + std::to_string(left) + " bytes left)");
         return 0;
     }
-    return header.nlmsg_len;
+    return h.nlmsg_len;
 }
 
 size_t nextMessageOffset(std::span<const uint8_t> bytes, size_t offset) {
@@ -126,7 +125,8 @@ bool parseDumpMessages(std::span<const uint8_t> input, const MessageSource& sour
             error = damaged(source, offset, "a message after NLMSG_DONE");
             return false;
         }
-        const size_t length = checkedMessageLength(bytes, offset, source, error);
+        const size_t length = checkedMessageLength(bytes.data() + offset, bytes.size() - offset,
+                                                   offset, source, error);
         if (length == 0) return false;
         auto* message = reinterpret_cast<nlmsghdr*>(copy.data() + offset);
         const int left = static_cast<int>(bytes.size() - offset);

@@ -50,10 +50,11 @@ struct MessageSource {
     size_t base = 0;
 };
 
-// The length of the netlink message at `offset` of `bytes` (which must be 4-byte aligned)
-// once its header is checked against the bytes left; 0 with `error` set when the header is
-// cut off, its length is shorter than the header or runs past the end.
-size_t checkedMessageLength(std::span<const uint8_t> bytes, size_t offset,
+// The length of the netlink message at `offset`, once its header is checked against the
+// `left` bytes from there to the end; `header` holds those bytes, or its first 16 of them. 0
+// with `error` set when the header is cut off, its length is shorter than the header or runs
+// past the end.
+size_t checkedMessageLength(const uint8_t* header, size_t left, size_t offset,
                             const MessageSource& source, std::string& error);
 
 // Where the message after the one at `offset` starts (its length rounded up to 4 bytes),

@@ -6,9 +6,8 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <sys/eventfd.h>
 #include <sys/stat.h>
-
-#include "wifi/ScanCapture.h"
 
 namespace walkmere {
 
@@ -46,14 +45,36 @@ std::string liveSerial(const std::string& sysNet, const std::string& interface) 
 }
 
 LiveWifiSource::LiveWifiSource(LiveWifiOptions options, IClock& clock, ScannerOpener opener)
-    : options(std::move(options)), clock(clock), opener(std::move(opener)) {
+    : options(std::move(options)), clock(clock), opener(std::move(opener)),
+      wake(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
     firmwareText = liveFirmware(this->options.sysNet, this->options.interface);
     serialText = liveSerial(this->options.sysNet, this->options.interface);
 }
 
-std::unique_ptr<IScanner> LiveWifiSource::openScanner(std::string& error) {
-    if (opener) return opener(error);
-    return Nl80211Scanner::open(options.interface, error, options.timeoutMs);
+void LiveWifiSource::interrupt() {
+    // The counter stays above 0: every wait from now on ends at once.
+    const uint64_t one = 1;
+    const ssize_t written = ::write(wake.get(), &one, sizeof one);
+    (void)written; // nothing to do when there is no eventfd: the waits end by their time
+}
+
+bool LiveWifiSource::openScanner(std::string& error) {
+    ScannerSetup setup;
+    setup.interface = options.interface;
+    setup.sysNet = options.sysNet;
+    setup.timeoutMs = options.timeoutMs;
+    setup.scanWaitMs = options.scanWaitMs;
+    setup.wakeFd = wake.get();
+    scanner = opener ? opener(setup, error) : Nl80211Scanner::open(setup, error);
+    if (!scanner) {
+        // Once the interface has been read, its absence is said as a failed dump says it.
+        std::error_code ec;
+        if (scannerOpened && !fs::exists(fs::path(options.sysNet) / options.interface, ec))
+            error = options.interface + " has gone";
+        return false;
+    }
+    scannerOpened = true;
+    return true;
 }
 
 bool LiveWifiSource::openCapture(std::string& error) {
@@ -74,29 +95,35 @@ bool LiveWifiSource::openCapture(std::string& error) {
     return true;
 }
 
-std::optional<ScanDump> LiveWifiSource::next(std::string& error) {
-    if (!scanner) {
-        scanner = openScanner(error);
-        if (!scanner) return std::nullopt;
+bool LiveWifiSource::trigger(std::string& notice, std::string& error) {
+    std::string why;
+    switch (scanner->triggerScan(why)) {
+    case ScanTrigger::Finished:
+        break;
+    case ScanTrigger::NoPermission:
+        triggerRefused = true;
+        say("no permission to trigger scans (needs CAP_NET_ADMIN); going on with the "
+            "scans the system makes by itself");
+        break;
+    case ScanTrigger::Unusable:
+        error = why;
+        return false;
+    case ScanTrigger::Aborted:
+    case ScanTrigger::TimedOut:
+    case ScanTrigger::Failed:
+        notice = why + "; reading the scan results as they are";
+        break;
     }
-    if (options.trigger && !triggerRefused) {
-        std::string why;
-        switch (scanner->triggerScan(why)) {
-        case ScanTrigger::Started:
-        case ScanTrigger::Busy:
-            triggerFailing = false;
-            break;
-        case ScanTrigger::NoPermission:
-            triggerRefused = true;
-            say("no permission to trigger scans (needs CAP_NET_ADMIN); going on with the "
-                "scans the system makes by itself");
-            break;
-        case ScanTrigger::Failed:
-            // The dump that follows says whether the interface can be read at all.
-            if (!triggerFailing) say(why + "; reading the scan results as they are");
-            triggerFailing = true;
-            break;
-        }
+    return true;
+}
+
+std::optional<ScanDump> LiveWifiSource::next(std::string& error) {
+    if (!scanner && !openScanner(error)) return std::nullopt;
+    // The trigger's notice waits for the dump: when that fails too, its error is the one line.
+    std::string notice;
+    if (options.trigger && !triggerRefused && !trigger(notice, error)) {
+        scanner.reset();
+        return std::nullopt;
     }
     ScanDump dump;
     if (!scanner->dumpScan(dump.raw, error)) {
@@ -105,6 +132,8 @@ std::optional<ScanDump> LiveWifiSource::next(std::string& error) {
     }
     dump.readAt = clock.seconds();
     if (!parseScanDump(dump.raw, dump.bss, error)) return std::nullopt;
+    if (!notice.empty() && notice != triggerNotice) say(notice);
+    triggerNotice = notice;
     if (!options.capturePath.empty()) {
         std::string why;
         if (openCapture(why) && appendToCapture(capture.get(), dump.raw, why)) {
@@ -121,16 +150,16 @@ std::optional<ScanDump> LiveWifiSource::next(std::string& error) {
 
 std::unique_ptr<ReplayWifiSource> ReplayWifiSource::open(const std::string& path,
                                                          std::string& error, IClock& clock) {
-    std::vector<ScanDump> dumps;
-    if (!loadScanCapture(path, dumps, error)) return nullptr;
+    std::unique_ptr<ScanCaptureReader> capture = ScanCaptureReader::open(path, error);
+    if (!capture) return nullptr;
     const std::string stem = fs::path(path).stem().string();
     return std::unique_ptr<ReplayWifiSource>(
-        new ReplayWifiSource(std::move(dumps), boardString(stem, kSerialChars, "replay"), clock));
+        new ReplayWifiSource(std::move(capture), boardString(stem, kSerialChars, "replay"), clock));
 }
 
-std::optional<ScanDump> ReplayWifiSource::next(std::string&) {
-    ScanDump dump = dumps[played % dumps.size()];
-    ++played;
+std::optional<ScanDump> ReplayWifiSource::next(std::string& error) {
+    ScanDump dump;
+    if (!capture->next(dump, error)) return std::nullopt;
     dump.readAt = clock.seconds();
     return dump;
 }

@@ -2,20 +2,24 @@
 // board model serving it.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
 
 #include "DumpBuilder.h"
+#include "ScriptedKernel.h"
 #include "board/BoardModel.h"
 #include "board/WifiFeed.h"
 #include "testkit/ManualClock.h"
+#include "testkit/TempDir.h"
 #include "wifi/BssRecord.h"
 
 namespace walkmere {
 namespace {
 
 using namespace std::chrono_literals;
+using wifitest::Bytes;
 
 ScanDump dumpOf(const std::vector<wifitest::BssFields>& bssList) {
     ScanDump dump;
@@ -206,6 +210,119 @@ TEST(WifiFeed, TheBoardModelServesTheFeed) {
     EXPECT_TRUE(model.entryAt(16, 0).bytes == boardEntries(dump, 0)[15].bytes);
     BoardModel plain(defaultScenario());
     EXPECT_NE(macs(plain.listAt(0)), macs(model.listAt(0)));
+}
+
+// The live adapter's failures, the kernel's own answers played through the real scanner, up
+// the whole path: each is said once, as an error (the read failed) or a notice (the results
+// were read as they are), and the board goes on with the last scan's entries, older.
+TEST(WifiFeed, AfterEachFailureTheBoardAnswersWithTheLastScanAgeing) {
+    using wifitest::acknowledge;
+    using wifitest::dumpAnswer;
+    using wifitest::ScriptedKernel;
+    auto event = [](uint8_t command) {
+        return wifitest::eventMessage(command, ScriptedKernel::kIfindex);
+    };
+    const std::vector<wifitest::BssFields> first = wifitest::variedBss(5);
+    const std::vector<wifitest::BssFields> second = wifitest::variedBss(40, 1);
+    const ScriptedKernel::Answer scanned = acknowledge(0, {event(NL80211_CMD_NEW_SCAN_RESULTS)});
+    // Part of the second list, then the kernel's end of a dump whose interface went away.
+    auto cutShort = [&](Bytes end) {
+        return [&, end](const Bytes&, uint32_t seq) {
+            Bytes part = wifitest::resultMessage(second[0], wifitest::kFamily, seq);
+            wifitest::append(part, wifitest::resultMessage(second[1], wifitest::kFamily, seq));
+            std::vector<NetlinkDatagram> out{{part}};
+            if (!end.empty()) out.push_back({end});
+            const int32_t code = -ENODEV;
+            Bytes rest = wifitest::resultMessage(second[2], wifitest::kFamily, seq);
+            wifitest::append(rest, end.empty() ? wifitest::errorMessage(code, seq)
+                                               : wifitest::doneMessage(code, seq));
+            out.push_back({rest});
+            return out;
+        };
+    };
+    const std::string asTheyAre = "; reading the scan results as they are";
+    const std::string late = "the scan on wlan0 did not end within 50 ms" + asTheyAre;
+    const struct {
+        const char* what;
+        ScriptedKernel::Answer trigger, dump;
+        const char* error;
+        std::string notice;
+        bool secondList; // the board shows the second list: the read worked
+    } cases[] = {
+        {"EPERM on the trigger", acknowledge(-EPERM), dumpAnswer(first), "",
+         "no permission to trigger scans (needs CAP_NET_ADMIN); going on with the scans the "
+         "system makes by itself",
+         false},
+        {"EBUSY, the running scan ends", acknowledge(-EBUSY, {event(NL80211_CMD_NEW_SCAN_RESULTS)}),
+         dumpAnswer(second), "", "", true},
+        {"EBUSY, it does not end", acknowledge(-EBUSY), dumpAnswer(first), "", late, false},
+        {"ENETDOWN on the trigger", acknowledge(-ENETDOWN), dumpAnswer(first), "wlan0 is down", "",
+         false},
+        {"the scan aborted", acknowledge(0, {event(NL80211_CMD_SCAN_ABORTED)}), dumpAnswer(first),
+         "", "the scan on wlan0 was aborted" + asTheyAre, false},
+        {"no results event", acknowledge(0), dumpAnswer(first), "", late, false},
+        {"ENODEV in NLMSG_DONE", scanned, dumpAnswer(second, 16384, -ENODEV), "wlan0 has gone", "",
+         false},
+        {"NLMSG_ERROR part-way", scanned, cutShort({}), "wlan0 has gone", "", false},
+        {"interface removed mid-dump", scanned, cutShort(event(NL80211_CMD_DEL_INTERFACE)),
+         "wlan0 has gone", "", false},
+        {"a dump of 40 datagrams", scanned, dumpAnswer(second, 1024), "", "", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        testkit::TempDir sys; // no wlan0 there: an interface that has gone
+        ScriptedKernel kernel;
+        kernel.answer(NL80211_CMD_TRIGGER_SCAN, scanned);
+        kernel.answer(NL80211_CMD_GET_SCAN, dumpAnswer(first));
+        kernel.answer(NL80211_CMD_TRIGGER_SCAN, c.trigger);
+        kernel.answer(NL80211_CMD_GET_SCAN, c.dump);
+        testkit::ManualClock clock;
+        LiveWifiOptions options{"wlan0", true, "", 50, sys.path().string(), 50};
+        WifiFeed feed(std::make_unique<LiveWifiSource>(options, clock, kernel.opener()), 1, clock);
+        Said errors, notices;
+        feed.setErrorSink(errors.sink());
+        feed.setNoticeSink(notices.sink());
+        std::string error;
+        ASSERT_TRUE(feed.start(error)) << error;
+        ASSERT_TRUE(kernel.waitForRequests(8, 10s)); // the failing round and a few more
+        feed.stop();
+        clock.advance(7);
+        auto lines = [](const std::string& s) {
+            return s.empty() ? std::vector<std::string>{} : std::vector<std::string>{s};
+        };
+        EXPECT_EQ(errors.taken(), lines(c.error));
+        EXPECT_EQ(notices.taken(), lines(c.notice));
+        ScanDump shown;
+        shown.raw = wifitest::buildDump(c.secondList ? second : first);
+        ASSERT_TRUE(parseScanDump(shown.raw, shown.bss, error));
+        const std::vector<ApRecord> list = feed.entries();
+        const auto expected = boardEntries(shown, 7);
+        ASSERT_EQ(list.size(), c.secondList ? 16u : 5u);
+        for (size_t i = 0; i < list.size(); ++i)
+            EXPECT_TRUE(list[i].bytes == expected[i].bytes) << i;
+    }
+}
+
+// A read waiting for a scan to end does not hold up the stop, and is not said.
+TEST(WifiFeed, StopsInTheMiddleOfAWaitForTheKernel) {
+    wifitest::ScriptedKernel kernel;
+    kernel.answer(NL80211_CMD_TRIGGER_SCAN,
+                  wifitest::acknowledge(
+                      0, {wifitest::eventMessage(NL80211_CMD_NEW_SCAN_RESULTS, kernel.kIfindex)}));
+    kernel.answer(NL80211_CMD_TRIGGER_SCAN, wifitest::acknowledge(0)); // then no end, ever
+    kernel.answer(NL80211_CMD_GET_SCAN, wifitest::dumpAnswer(wifitest::variedBss(3)));
+    testkit::ManualClock clock;
+    LiveWifiOptions options{"wlan0", true, "", 600000, "/nonexistent", 600000};
+    WifiFeed feed(std::make_unique<LiveWifiSource>(options, clock, kernel.opener()), 1, clock);
+    Said said;
+    feed.setErrorSink(said.sink());
+    feed.setNoticeSink(said.sink());
+    std::string error;
+    ASSERT_TRUE(feed.start(error)) << error;
+    ASSERT_TRUE(kernel.waitForRequests(3, 10s)); // the second trigger: its wait has begun
+    feed.stop();
+    EXPECT_TRUE(said.taken().empty());
+    EXPECT_EQ(feed.dumpsRead(), 1u);
 }
 
 } // namespace

@@ -97,6 +97,43 @@ Bytes buildDump(const std::vector<BssFields>& bss, uint16_t family, uint32_t seq
     return out;
 }
 
+Bytes eventMessage(uint8_t command, uint32_t ifindex, uint16_t family) {
+    nl_msg* msg = nlmsg_alloc();
+    if (msg == nullptr) throw std::runtime_error("out of memory");
+    if (genlmsg_put(msg, 0, 0, family, 0, 0, command, 1) == nullptr)
+        throw std::runtime_error("genlmsg_put failed");
+    check(nla_put_u32(msg, NL80211_ATTR_WIPHY, 0));
+    check(nla_put_u32(msg, NL80211_ATTR_IFINDEX, ifindex));
+    return serialise(msg);
+}
+
+Bytes answerMessage(const Bytes& request, int32_t code) {
+    nlmsghdr header;
+    std::memcpy(&header, request.data(), sizeof header);
+    nl_msg* msg = nlmsg_alloc_simple(NLMSG_ERROR, 0);
+    if (msg == nullptr) throw std::runtime_error("out of memory");
+    nlmsg_hdr(msg)->nlmsg_seq = header.nlmsg_seq;
+    nlmsg_hdr(msg)->nlmsg_pid = 4242;
+    const size_t echoed = code == 0 ? sizeof header : header.nlmsg_len;
+    check(nlmsg_append(msg, &code, sizeof code, 0));
+    check(nlmsg_append(msg, const_cast<uint8_t*>(request.data()), echoed, NLMSG_ALIGNTO));
+    return serialise(msg);
+}
+
+std::vector<Bytes> datagrams(const Bytes& messages, size_t most) {
+    std::vector<Bytes> out;
+    for (size_t at = 0; at < messages.size();) {
+        nlmsghdr h;
+        std::memcpy(&h, messages.data() + at, sizeof h);
+        const size_t size = NLMSG_ALIGN(h.nlmsg_len);
+        if (out.empty() || out.back().size() + size > most) out.emplace_back();
+        out.back().insert(out.back().end(), messages.begin() + static_cast<std::ptrdiff_t>(at),
+                          messages.begin() + static_cast<std::ptrdiff_t>(at + size));
+        at += size;
+    }
+    return out;
+}
+
 std::array<uint8_t, 6> bssid(uint8_t last, uint8_t first) {
     return {0x00, 0x1A, 0x2B, 0x3C, first, last};
 }

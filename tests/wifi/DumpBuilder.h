@@ -43,6 +43,16 @@ Bytes resultMessage(const BssFields& bss, uint16_t family = kFamily, uint32_t se
 Bytes doneMessage(int32_t code = 0, uint32_t seq = 1);
 Bytes errorMessage(int32_t code, uint32_t seq = 1);
 
+// The kernel's other messages: an nl80211 event of a multicast group (sequence 0, naming
+// the interface), and the NLMSG_ERROR answering `request` (0: the acknowledgement), which
+// carries the request's header, and the rest of the request too when it is an error.
+Bytes eventMessage(uint8_t command, uint32_t ifindex, uint16_t family = kFamily);
+Bytes answerMessage(const Bytes& request, int32_t code);
+
+// Messages packed into datagrams of at most `most` bytes (at least one message each), as
+// the kernel fills its buffers.
+std::vector<Bytes> datagrams(const Bytes& messages, size_t most);
+
 // A BSSID ending in `last` (and `first` in the byte before it).
 std::array<uint8_t, 6> bssid(uint8_t last, uint8_t first = 0x4D);
 

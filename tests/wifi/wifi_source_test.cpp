@@ -3,6 +3,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <malloc.h>
 #include <utility>
 
 #include "DumpBuilder.h"
@@ -32,7 +33,7 @@ TEST(WifiLive, OpeningFailsAtOnceWithOneLine) {
     const std::string name = "wlmnone0";
     const auto start = std::chrono::steady_clock::now();
     std::string error;
-    EXPECT_EQ(Nl80211Scanner::open(name, error, 500), nullptr);
+    EXPECT_EQ(Nl80211Scanner::open({name, "/sys/class/net", 500}, error), nullptr);
     EXPECT_EQ(error, expectedOpenError(name));
 
     ManualClock clock;
@@ -80,7 +81,7 @@ struct StandInKernel {
     bool failNextDump = false;
 
     LiveWifiSource::ScannerOpener opener() {
-        return [this](std::string&) -> std::unique_ptr<IScanner> {
+        return [this](const ScannerSetup&, std::string&) -> std::unique_ptr<IScanner> {
             ++opens;
             return std::make_unique<Scanner>(*this);
         };
@@ -144,7 +145,7 @@ TEST(WifiLive, DumpsAreStampedCapturedAndAFailedScannerIsOpenedAgain) {
 TEST(WifiLive, ACaptureThatCannotBeWrittenIsSaidOnceAndScanningGoesOn) {
     StandInKernel kernel;
     kernel.dumps.push_back(wifitest::buildDump({BssFields{}}));
-    kernel.trigger = ScanTrigger::Busy;
+    kernel.trigger = ScanTrigger::Finished;
     testkit::TempDir dir;
     const std::string capture = (dir.path() / "no-such-folder" / "walk.nlscan").string();
     ManualClock clock;
@@ -190,6 +191,76 @@ TEST(WifiReplay, PlaysTheDumpsInTurnStampedWhenPlayed) {
     EXPECT_FALSE(ReplayWifiSource::open(path, error, clock));
     EXPECT_NE(error.find(path.string() + ": damaged scan capture at byte "), std::string::npos)
         << error;
+}
+
+// A capture that changes while it plays is said, not played: a change of size or time at
+// once, one that keeps both when the dump it damaged comes round.
+TEST(WifiReplay, AFileChangedUnderTheReplayIsSaid) {
+    testkit::TempDir dir;
+    const Bytes first = wifitest::buildDump({BssFields{}}, wifitest::kFamily, 1);
+    const Bytes second = wifitest::buildDump(wifitest::variedBss(3), wifitest::kFamily, 2);
+    Bytes file = first;
+    wifitest::append(file, second);
+    Bytes damaged = file;
+    damaged[first.size()] ^= 0x40; // the length of the second dump's first message
+    const std::string path = dir.file("walk.nlscan").string();
+    const std::string changed = path + ": the scan capture changed while it was played";
+    const struct {
+        const char* what;
+        Bytes bytes;
+        bool sameTime;
+        std::string error;
+    } cases[] = {
+        {"cut short", Bytes(first.begin(), first.end()), false, changed},
+        {"grown",
+         [&] {
+             Bytes b = file;
+             wifitest::append(b, first);
+             return b;
+         }(),
+         false, changed},
+        {"damaged in place", damaged, true, changed + " (damaged scan capture at byte "},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        testkit::writeFileBytes(path, file);
+        std::string error;
+        const std::unique_ptr<ReplayWifiSource> source = ReplayWifiSource::open(path, error);
+        ASSERT_TRUE(source) << error;
+        ASSERT_TRUE(source->next(error)) << error;
+        const auto written = fs::last_write_time(path);
+        testkit::writeFileBytes(path, c.bytes);
+        if (c.sameTime) fs::last_write_time(path, written);
+        for (int call = 0; call < 2; ++call) {
+            EXPECT_FALSE(source->next(error));
+            EXPECT_EQ(error.substr(0, c.error.size()), c.error);
+        }
+    }
+}
+
+// What the replay holds does not grow with the count of dumps. (Under a sanitizer mallinfo2
+// counts nothing and this checks nothing.)
+TEST(WifiReplay, HoldsOneDumpWhateverTheCountOfDumps) {
+    testkit::TempDir dir;
+    const Bytes empty = wifitest::buildDump({});
+    Bytes file;
+    file.reserve(empty.size() * 100000);
+    for (int i = 0; i < 100000; ++i)
+        wifitest::append(file, empty);
+    const fs::path path = dir.file("empty.nlscan");
+    testkit::writeFileBytes(path, file);
+    file = Bytes();
+    auto inUse = [] {
+        const struct mallinfo2 m = mallinfo2();
+        return m.uordblks + m.hblkhd;
+    };
+    const size_t before = inUse();
+    std::string error;
+    const std::unique_ptr<ReplayWifiSource> source = ReplayWifiSource::open(path, error);
+    ASSERT_TRUE(source) << error;
+    EXPECT_EQ(source->dumpCount(), 100000u);
+    EXPECT_TRUE(source->next(error)) << error;
+    EXPECT_LT(inUse() - before, 256u * 1024) << "a 2 MB capture of 100000 empty dumps";
 }
 
 } // namespace
