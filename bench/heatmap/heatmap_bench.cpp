@@ -196,7 +196,7 @@ void WholeCommand(benchmark::State& state) {
 
     state.SetLabel(metric);
     for (auto _ : state)
-        if (runTool({"heatmap", site, "-o", map, "--metric", metric}) != 0)
+        if (runTool({"heatmap", site, "-o", map, "--metric", metric, "--force"}) != 0)
             state.SkipWithError("heatmap failed");
     if (!keep) std::filesystem::remove_all(dir);
 }

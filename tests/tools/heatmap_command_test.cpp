@@ -59,7 +59,7 @@ protected:
     }
 
     RgbImage heatmap(std::vector<std::string> extra = {}) {
-        std::vector<std::string> args{"heatmap", site, "-o", map};
+        std::vector<std::string> args{"heatmap", site, "-o", map, "--force"};
         args.insert(args.end(), extra.begin(), extra.end());
         ToolRun r = runTool(args);
         EXPECT_EQ(r.code, 0) << r.err;
@@ -157,7 +157,7 @@ TEST_F(SurveyedSite, PointsFarOffThePlanChangeNothing) {
          {std::vector<std::string>{}, {"--radius", "80"}, {"--ssid", "office"}}) {
         SCOPED_TRACE(options.empty() ? "default radius" : options[0]);
         const auto mapOf = [&](const std::string& of) {
-            std::vector<std::string> args{"heatmap", of, "-o", map};
+            std::vector<std::string> args{"heatmap", of, "-o", map, "--force"};
             args.insert(args.end(), options.begin(), options.end());
             const ToolRun r = runTool(args);
             EXPECT_EQ(r.code, 0) << r.err;

@@ -25,13 +25,13 @@ TEST(DemoSiteReport, SurveyedOfficeGivesAMapAndAPage) {
 
     const fs::path out = artifactsFolder();
     const std::string page = (out / "demo-report.html").string();
-    ToolRun report = runTool({"report", site, "-o", page});
+    ToolRun report = runTool({"report", site, "-o", page, "--force"});
     ASSERT_EQ(report.code, 0) << report.err;
     // The four maps differ from each other: each metric shows something of its own.
     std::vector<sitetool::RgbImage> maps;
     for (const char* metric : {"best", "second", "count", "overlap"}) {
         const std::string map = (out / ("demo-heatmap-" + std::string(metric) + ".png")).string();
-        ToolRun heat = runTool({"heatmap", site, "-o", map, "--metric", metric});
+        ToolRun heat = runTool({"heatmap", site, "-o", map, "--metric", metric, "--force"});
         ASSERT_EQ(heat.code, 0) << heat.err;
         const auto png = testkit::readFileBytes(map);
         sitetool::RgbImage& img = maps.emplace_back();

@@ -117,5 +117,58 @@ TEST(SiteMerge, RefusesSitesThatDifferNamingTheFirstDifference) {
     }
 }
 
+// One file named twice, under any spelling, would have each of its points written twice.
+TEST(SiteMerge, RefusesAFileGivenTwiceNamingBothArguments) {
+    testkit::TempDir dir;
+    const std::string a = makeSite(dir, "a.kvs", makeBmp(40, 30));
+    const std::string b = makeSite(dir, "b.kvs", makeBmp(40, 30));
+    const std::string link = dir.file("link.kvs").string(), hard = dir.file("hard.kvs").string();
+    fs::create_symlink(a, link);
+    fs::create_hard_link(a, hard);
+    const std::string dotted = (dir.path() / "." / "a.kvs").string();
+    for (const auto& [first, second] : {std::pair{a, a}, {a, link}, {hard, a}, {a, dotted}}) {
+        const ToolRun r = runTool({"merge", first, b, second, "-o", dir.file("out").string()});
+        EXPECT_EQ(r.code, 2);
+        EXPECT_NE(r.err.find(first + " and " + second + " are the same file"), std::string::npos)
+            << r.err;
+        EXPECT_FALSE(fs::exists(dir.file("out")));
+    }
+}
+
+// A site whose last write was cut short: what is left out is named as it was, and counted.
+TEST(SiteMerge, SaysWhatACutShortRecordWas) {
+    testkit::TempDir dir;
+    const std::string b = makeSite(dir, "b.kvs", makeBmp(40, 30));
+    const Bytes kept = surveyPointBytes(1, 1, -50);
+    Bytes point = surveyPointBytes(5, 6, -60); // announces 3 readings; the file holds 2
+    point[40] = 3;
+    point.insert(point.end(), kept.begin() + kPointRecordSize, kept.end());
+    Bytes pointAndTwo = point;
+    pointAndTwo.insert(pointAndTwo.end(), kept.begin(), kept.begin() + 2);
+    Bytes ap = placedApBytes(7, 8);
+    ap[40] = 1;
+    const std::pair<Bytes, std::string> cases[] = {
+        {point, "the survey point at 5,6 with 2 of 3 readings"},
+        {pointAndTwo, "the survey point at 5,6 with 2 of 3 readings and 2 bytes of the next"},
+        {ap, "the placed AP at 7,8 with 0 of 1 readings"},
+        {Bytes(kept.begin(), kept.begin() + 30), "a partial record of 30 bytes"},
+    };
+    for (const auto& [tail, said] : cases) {
+        const std::string a = makeSite(dir, "a.kvs", makeBmp(40, 30), {"--force"});
+        Bytes expected = testkit::readFileBytes(a);
+        expected.insert(expected.end(), kept.begin(), kept.end());
+        append(a, {kept, tail});
+        const ToolRun r = runTool({"merge", a, b, "-o", dir.file("out").string(), "--force"});
+        EXPECT_EQ(r.err, "walkmere-site: " + a + ": left out " + said +
+                             ", cut short at the end of the file\n");
+        EXPECT_NE(r.out.find("1 survey points with 1 readings, 0 placed APs; left out 0 deleted, "
+                             "0 placed APs at a spot already taken, 1 cut short at the end of a "
+                             "file\n"),
+                  std::string::npos)
+            << r.out;
+        EXPECT_EQ(testkit::readFileBytes(dir.file("out")), expected);
+    }
+}
+
 } // namespace
 } // namespace walkmere

@@ -79,12 +79,48 @@ TEST_F(SiteOutput, ALinkIsFollowedAndTheFileItLeadsToIsReplaced) {
     for (const char* name : {"link", "chain", "dangling"}) {
         SCOPED_TRACE(name);
         const fs::path leadsTo = fs::read_symlink(out / name);
-        ASSERT_EQ(runTool({"plan", site, "-o", (out / name).string()}).code, 0);
+        ASSERT_EQ(runTool({"plan", site, "-o", (out / name).string(), "--force"}).code, 0);
         EXPECT_EQ(fs::read_symlink(out / name), leadsTo);
         EXPECT_EQ(testkit::readFileBytes(out / name), plan);
     }
     EXPECT_EQ(filesInOut(), 4u);
     EXPECT_EQ(std::distance(fs::directory_iterator(out / "real"), {}), 2);
+}
+
+// An existing file is replaced only with --force, and a map, page or bitmap never takes the
+// place of a site file, whatever its name or the link that leads to it.
+TEST_F(SiteOutput, AnExistingFileIsReplacedOnlyWithForceAndASiteFileNever) {
+    const Bytes other{'o', 'l', 'd'};
+    const Bytes survey = testkit::readFileBytes(site);
+    fs::create_symlink("copy.png", out / "link.png");
+    const std::string exists = ": already exists (use --force to replace it)\n";
+    const std::string isSite = ": is a site file, which this command never replaces, not even "
+                               "with --force; choose another name\n";
+    struct Case {
+        std::string name; // link.png leads to copy.png
+        const Bytes& held;
+        bool force;
+        std::string message; // "" when the file is replaced
+    };
+    const Case cases[] = {
+        {"old.png", other, false, exists},   {"old.png", other, true, ""},
+        {"copy.png", survey, false, isSite}, {"copy.png", survey, true, isSite},
+        {"link.png", survey, true, isSite},
+    };
+    for (const char* command : {"plan", "heatmap", "report"})
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(command) + " -o " + c.name + (c.force ? " --force" : ""));
+            testkit::writeFileBytes(out / (c.name == "link.png" ? "copy.png" : c.name), c.held);
+            const std::string target = (out / c.name).string();
+            std::vector<std::string> args{command, site, "-o", target};
+            if (c.force) args.push_back("--force");
+            const ToolRun r = runTool(args);
+            EXPECT_EQ(r.code, c.message.empty() ? 0 : 1);
+            EXPECT_EQ(r.err, c.message.empty() ? "" : "walkmere-site: " + target + c.message);
+            EXPECT_EQ(testkit::readFileBytes(target) == c.held, !c.message.empty());
+        }
+    EXPECT_TRUE(fs::is_symlink(out / "link.png"));
+    EXPECT_EQ(filesInOut(), 3u) << "no temporary file is left";
 }
 
 TEST_F(SiteOutput, DashWritesToStandardOutputAndTheSummaryToStandardError) {
@@ -93,7 +129,7 @@ TEST_F(SiteOutput, DashWritesToStandardOutputAndTheSummaryToStandardError) {
         const ToolRun r = runTool(args);
         ASSERT_EQ(r.code, 0) << r.err;
         std::vector<std::string> toFile = args;
-        toFile[3] = (out / "file").string();
+        toFile[3] = (out / args[0]).string();
         const ToolRun written = runTool(toFile);
         ASSERT_EQ(written.code, 0);
         EXPECT_EQ(Bytes(r.out.begin(), r.out.end()), testkit::readFileBytes(toFile[3]));

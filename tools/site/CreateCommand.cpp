@@ -4,6 +4,7 @@
 #include "tools/site/OutputFile.h"
 #include "tools/site/PlanImport.h"
 #include "tools/site/PlanRaster.h"
+#include "tools/site/PlanUnits.h"
 #include "tools/site/SiteCommand.h"
 #include "tools/site/TextEscape.h"
 #include "tools/site/ToolArgs.h"
@@ -24,6 +25,9 @@ namespace {
 // pixel limit with any useful other side anyway.
 constexpr uint32_t kMostMaxSide = 100'000;
 constexpr uint32_t kMostPage = 1'000'000;
+// A PDF page rendered at 1 dpi is a few hundred pixels even at the largest page size; past
+// 100000 dpi even the smallest page a PDF can have is beyond the pixel limit.
+constexpr NumberRange kDpiRange{1, 100'000};
 
 // --calibrate X1,Y1,X2,Y2,LENGTH: two points of the plan, in its pixels, and the real
 // distance between them.
@@ -70,7 +74,12 @@ double calibratedScale(const Calibration& c, uint64_t width, uint64_t height) {
             throw UsageError("--calibrate: the point " + jsonNumber(x) + "," + jsonNumber(y) +
                              " is outside the " + std::to_string(width) + " x " +
                              std::to_string(height) + " pixel plan");
-    return std::hypot(c.x2 - c.x1, c.y2 - c.y1) / c.length;
+    const double scale = std::hypot(c.x2 - c.x1, c.y2 - c.y1) / c.length;
+    if (!usableScale(scale))
+        throw UsageError("option '--calibrate' gives a scale of " + jsonNumber(scale) +
+                         " pixels per unit, not from " + rangeText(kScaleRange) +
+                         " (is LENGTH right?)");
+    return scale;
 }
 
 // What was read to make the plan, for the line create prints.
@@ -97,12 +106,12 @@ int runCreate(const std::vector<std::string>& args, ToolStreams& io) {
                            {"--force", false}});
     const std::string& planPath = parsed.single("PLAN");
     const std::string& sitePath = parsed.required("-o");
-    double scaleX = parsed.positiveNumber("--scale-x", kDefaultPixelsPerUnit);
-    double scaleY = parsed.positiveNumber("--scale-y", kDefaultPixelsPerUnit);
+    double scaleX = parsed.number("--scale-x", kDefaultPixelsPerUnit, kScaleRange);
+    double scaleY = parsed.number("--scale-y", kDefaultPixelsPerUnit, kScaleRange);
     const std::optional<Calibration> calibration = calibrationOption(parsed);
     PlanImportOptions options;
     options.page = static_cast<int>(parsed.positiveInteger("--page", kMostPage).value_or(1));
-    if (parsed.has("--dpi")) options.dpi = parsed.positiveNumber("--dpi", 0);
+    if (parsed.has("--dpi")) options.dpi = parsed.number("--dpi", 0, kDpiRange);
     options.maxSide = parsed.positiveInteger("--max-side", kMostMaxSide);
     if (sameFile(planPath, sitePath)) throw UsageError("the site file would replace the plan");
 
@@ -129,11 +138,7 @@ int runCreate(const std::vector<std::string>& args, ToolStreams& io) {
         width = imported.plan.width;
         height = imported.plan.height;
     }
-    if (calibration) {
-        scaleX = scaleY = calibratedScale(*calibration, width, height);
-        if (!std::isfinite(scaleX) || scaleX <= 0)
-            throw UsageError("--calibrate: the scale it gives is not a usable number");
-    }
+    if (calibration) scaleX = scaleY = calibratedScale(*calibration, width, height);
 
     OwnedFd planFd;
     if (asItIs) {
@@ -141,7 +146,7 @@ int runCreate(const std::vector<std::string>& args, ToolStreams& io) {
         if (!planFd.valid()) throw FileError(planPath + ": " + std::strerror(errno));
     }
 
-    OutputFile site(sitePath, io.out);
+    OutputFile site(sitePath, io.out, {.force = parsed.has("--force"), .isSiteFile = true});
     FdPositionalSink sink(site.descriptor());
     NewSiteFile layout;
     layout.pixelsPerUnitX = scaleX;
@@ -159,7 +164,7 @@ int runCreate(const std::vector<std::string>& args, ToolStreams& io) {
     case SiteWriteStatus::TooLarge:
         throw FileError(planPath + ": the floor plan is too large for a site file");
     }
-    site.commit(parsed.has("--force"));
+    site.commit();
 
     std::ostream& said = isStandardOutput(sitePath) ? io.err : io.out;
     said << sitePath << ": " << width << " x " << height << " floor plan";
@@ -187,16 +192,19 @@ extern const SiteCommand kCreateCommand{
     "\n"
     "  -o SITE.kvs    the site file to make (required); an existing file is not replaced\n"
     "                 unless --force is given; '-' for standard output\n"
-    "  --scale-x N    floor-plan pixels per unit of site length along x (default 10)\n"
+    "  --scale-x N    floor-plan pixels per unit of site length along x, from 0.001 to\n"
+    "                 1000000 (default 10)\n"
     "  --scale-y N    the same along y (default 10)\n"
     "  --calibrate X1,Y1,X2,Y2,LENGTH\n"
     "                 sets both scales from two points of the plan (in its pixels, 0,0 the\n"
     "                 top left) and the real length between them: the points' distance in\n"
-    "                 pixels over LENGTH; not with --scale-x or --scale-y\n"
-    "  --page N       the page of a PDF (default 1)\n"
-    "  --dpi D        the resolution a PDF page is rendered at (default: the largest that\n"
-    "                 keeps its longer side within --max-side)\n"
-    "  --max-side PX  the longest side of the plan: a larger picture is scaled down to it\n"
+    "                 pixels over LENGTH, which must give a scale within that of\n"
+    "                 --scale-x; not with --scale-x or --scale-y\n"
+    "  --page N       the page of a PDF, from 1 to 1000000 (default 1)\n"
+    "  --dpi D        the resolution a PDF page is rendered at, from 1 to 100000 (default:\n"
+    "                 the largest that keeps its longer side within --max-side)\n"
+    "  --max-side PX  the longest side of the plan, from 1 to 100000: a larger picture is\n"
+    "                 scaled down to it\n"
     "                 (without it, pictures keep their size; a PDF page is fitted to 4000)\n"
     "  --force        replace an existing SITE.kvs\n",
     runCreate,

@@ -2,27 +2,23 @@
 
 #include "platform/RegularFile.h"
 #include "scan/MacAddress.h"
+#include "survey/BmpInfo.h"
 #include "tools/site/OutputFile.h"
 #include "tools/site/PngImage.h"
 #include "tools/site/SiteCommand.h"
 #include "tools/site/SiteReading.h"
 #include "tools/site/ToolArgs.h"
 
-#include <cmath>
 #include <cstdio>
-#include <cstdlib>
 
 namespace walkmere::sitetool {
 
 double thresholdOption(const ToolArgs& args, double fallback) {
-    const auto text = args.value("--threshold");
-    if (!text) return fallback;
-    char* end = nullptr;
-    const double v = std::strtod(text->c_str(), &end);
-    if (text->empty() || *end != '\0' || !std::isfinite(v) || v < -200 || v > 0)
-        throw UsageError("--threshold needs a level in dBm between -200 and 0, not '" + *text +
-                         "'");
-    return v;
+    return args.number("--threshold", fallback, {-200, 0});
+}
+
+double radiusOption(const ToolArgs& args) {
+    return args.number("--radius", 0, {1, double(kMaxPlanPixels)});
 }
 
 NetworkFilter filterOption(const ToolArgs& args) {
@@ -36,9 +32,11 @@ NetworkFilter filterOption(const ToolArgs& args) {
     return filter;
 }
 
-void writeWholeFile(const std::string& path, const std::vector<uint8_t>& bytes,
-                    std::ostream& standardOutput) {
-    OutputFile file(path, standardOutput);
+OutputRules plainOutputRules(const ToolArgs& args) {
+    return {.force = args.has("--force"), .isSiteFile = false};
+}
+
+void writeWholeFile(OutputFile& file, const std::vector<uint8_t>& bytes) {
     file.writeAt(0, bytes.data(), bytes.size());
     file.commit();
 }
@@ -72,11 +70,12 @@ int runHeatmap(const std::vector<std::string>& args, ToolStreams& io) {
                            {"--radius", true},
                            {"--threshold", true},
                            {"--metric", true},
-                           {"--band", true}});
+                           {"--band", true},
+                           {"--force", false}});
     const std::string& path = parsed.single("SITE.kvs");
     const std::string& output = parsed.required("-o");
     HeatmapOptions options;
-    options.radius = parsed.positiveNumber("--radius", 0);
+    options.radius = radiusOption(parsed);
     options.threshold = thresholdOption(parsed, options.threshold);
     options.band = bandOption(parsed);
     if (const auto name = parsed.value("--metric")) {
@@ -94,6 +93,7 @@ int runHeatmap(const std::vector<std::string>& args, ToolStreams& io) {
 
     ReadOnlySite site = openSiteForReading(path);
     if (sameFile(path, output)) throw UsageError("the output would replace the site file itself");
+    OutputFile file(output, io.out, plainOutputRules(parsed));
     const SiteLayout& layout = site.validation.layout;
     const SurveyData data = readSurvey(site.fd.get(), layout);
     requireMappablePoints(path, data, filter, options.band);
@@ -103,15 +103,15 @@ int runHeatmap(const std::vector<std::string>& args, ToolStreams& io) {
     std::vector<uint8_t> png;
     const std::string problem = encodePng(map.image, png);
     if (!problem.empty()) throw FileError(output + ": " + problem);
-    writeWholeFile(output, png, io.out);
+    writeWholeFile(file, png);
 
     char line[200];
     std::snprintf(line, sizeof line,
-                  "%s: %s map, %d x %d pixels, %zu of %zu survey points mapped, radius %.0f "
+                  ": %s map, %d x %d pixels, %zu of %zu survey points mapped, radius %.0f "
                   "pixels\n",
-                  output.c_str(), metricName(options.metric), map.image.width, map.image.height,
-                  map.mappedPoints, data.points.size(), map.radius);
-    (isStandardOutput(output) ? io.err : io.out) << line;
+                  metricName(options.metric), map.image.width, map.image.height, map.mappedPoints,
+                  data.points.size(), map.radius);
+    (isStandardOutput(output) ? io.err : io.out) << output << line;
     return kExitOk;
 }
 
@@ -120,7 +120,7 @@ int runHeatmap(const std::vector<std::string>& args, ToolStreams& io) {
 extern const SiteCommand kHeatmapCommand{
     "heatmap",
     "SITE.kvs -o MAP.png [--metric best|second|count|overlap] [--band 2.4|5] "
-    "[--mac MAC | --ssid SSID] [--radius PIXELS] [--threshold DBM]",
+    "[--mac MAC | --ssid SSID] [--radius PIXELS] [--threshold DBM] [--force]",
     "draw a coverage map of the survey over the floor plan",
     "Writes a PNG the size of the floor plan: a value of each survey point, interpolated\n"
     "between the points by inverse-distance weighting and drawn over the plan. The metric\n"
@@ -139,16 +139,19 @@ extern const SiteCommand kHeatmapCommand{
     "without one), placed access points as blue diamonds, and a legend naming the metric\n"
     "and its unit sits in the top left corner. Deleted points are left out.\n"
     "\n"
-    "  -o MAP.png         the file to write (required); '-' for standard output\n"
+    "  -o MAP.png         the file to write (required); an existing file is not replaced\n"
+    "                     unless --force is given, and a site file never is; '-' for\n"
+    "                     standard output\n"
     "  --metric NAME      best, second, count or overlap (default best)\n"
     "  --band 2.4|5       only access points on 2.4 GHz (channels 1-14) or 5 GHz (32-177)\n"
     "  --mac MAC          map only this access point (00-1A-2B-3C-4D-5E or 00:1a:...);\n"
     "                     not with second or count\n"
     "  --ssid SSID        map only the access points of this network (exact bytes)\n"
-    "  --radius PIXELS    how far a point's value reaches; by default twice the median\n"
-    "                     distance between neighbouring points\n"
-    "  --threshold DBM    the weakest level counted as covered, or counted by count\n"
-    "                     (default -70)\n"
+    "  --radius PIXELS    how far a point's value reaches, from 1 to 100000000; by\n"
+    "                     default twice the median distance between neighbouring points\n"
+    "  --threshold DBM    the weakest level counted as covered, or counted by count, from\n"
+    "                     -200 to 0 (default -70)\n"
+    "  --force            replace an existing MAP.png\n"
     "\n"
     "A site without survey points, or without a point that heard what is mapped, is\n"
     "refused (exit code 1): there is nothing to draw.\n",

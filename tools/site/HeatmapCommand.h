@@ -2,9 +2,9 @@
 
 #include "tools/site/HeatmapData.h"
 #include "tools/site/HeatmapRender.h"
+#include "tools/site/OutputFile.h"
 #include "tools/site/ToolArgs.h"
 
-#include <ostream>
 #include <string>
 #include <vector>
 
@@ -12,6 +12,9 @@ namespace walkmere::sitetool {
 
 // Option handling shared by the heatmap and report commands.
 double thresholdOption(const ToolArgs& args, double fallback);
+// --radius PIXELS, 0 (the default radius) when absent: at least a pixel, and no more than
+// the longest side a plan can have.
+double radiusOption(const ToolArgs& args);
 NetworkFilter filterOption(const ToolArgs& args);
 // --band 2.4|5, Band::Any when absent.
 Band bandOption(const ToolArgs& args);
@@ -19,9 +22,10 @@ Band bandOption(const ToolArgs& args);
 // filter's access point or network in the band) when there is nothing to map.
 void requireMappablePoints(const std::string& path, const SurveyData& data,
                            const NetworkFilter& filter, Band band);
-// Writes the bytes under a temporary name and renames them into place ("-": to
-// standardOutput).
-void writeWholeFile(const std::string& path, const std::vector<uint8_t>& bytes,
-                    std::ostream& standardOutput);
+// The rules of a map's or page's output: an existing file is replaced only with --force,
+// and a site file never.
+OutputRules plainOutputRules(const ToolArgs& args);
+// Writes the bytes to `file` and puts it in place.
+void writeWholeFile(OutputFile& file, const std::vector<uint8_t>& bytes);
 
 } // namespace walkmere::sitetool

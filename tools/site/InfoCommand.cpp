@@ -4,7 +4,6 @@
 #include "tools/site/TextEscape.h"
 #include "tools/site/ToolArgs.h"
 
-#include <cmath>
 #include <optional>
 
 namespace walkmere::sitetool {
@@ -17,14 +16,13 @@ std::string countJson(const PointsTotals& t, uint64_t value) {
     return t.damage ? "null" : std::to_string(value);
 }
 
-// {"width": 80, "height": 60, "units": "m"}; null without a picture or a usable scale.
+// {"width": 80, "height": 60, "units": "m"}; null without a picture or a usable scale
+// (usableScale).
 std::string realSizeJson(const SiteHeader& h, const PlanSummary& plan, const std::string& unit) {
     const double x = h.pixelsPerUnitX(), y = h.pixelsPerUnitY();
-    if (!plan.isPicture() || !std::isfinite(x) || !std::isfinite(y) || x <= 0 || y <= 0)
-        return "null";
+    if (!plan.isPicture() || !usableScale(x) || !usableScale(y)) return "null";
     const double width = double(plan.check.info->width) / x;
     const double height = double(plan.check.info->pixelHeight()) / y;
-    if (!std::isfinite(width) || !std::isfinite(height)) return "null";
     return "{\"width\": " + jsonNumber(width) + ", \"height\": " + jsonNumber(height) +
            ", \"units\": " + jsonString(unit) + "}";
 }
@@ -66,8 +64,7 @@ void printText(const std::string& path, const SiteLayout& layout, const PlanSumm
     const SiteHeader& h = layout.header;
     out << "file             " << path << " (" << layout.fileSize << " bytes)\n"
         << "header           " << h.headerLength() << " bytes, version " << h.version() << '\n'
-        << "scale            " << jsonNumber(h.pixelsPerUnitX()) << " x "
-        << jsonNumber(h.pixelsPerUnitY()) << " pixels per unit\n"
+        << "scale            " << scaleText(h.pixelsPerUnitX(), h.pixelsPerUnitY()) << '\n'
         << "floor-plan block at " << h.bitmapOffset() << ", " << layout.planBlockLength
         << " bytes\n"
         << "signature block  at " << h.signatureOffset() << '\n'
@@ -136,9 +133,12 @@ extern const SiteCommand kInfoCommand{
     "          tornTail (bytes of a partial record at the end, 0 when none) and\n"
     "          readingsMissing, plus file and fileSize. For damaged points the counts are\n"
     "          null and \"damage\" holds offset, announced and text. With --units,\n"
-    "          planRealSize: {width, height, units}, null without a picture.\n"
+    "          planRealSize: {width, height, units}, null without a picture or without a\n"
+    "          usable scale (from 0.001 to 1000000 pixels per unit).\n"
     "  --units m|ft  also shows the plan's real size, its width over the x scale by its\n"
-    "          height over the y scale, in that unit; the site file does not name a unit\n",
+    "          height over the y scale, in that unit; the site file does not name a unit.\n"
+    "          A stored scale outside 0.001 to 1000000 (or not a number) is shown as\n"
+    "          not calibrated.\n",
     runInfo,
 };
 

@@ -56,7 +56,25 @@ struct MergeCounts {
     uint64_t otherRecords = 0;
     uint64_t deleted = 0;    // left out
     uint64_t duplicates = 0; // placed access points at a spot already written, left out
+    uint64_t cutShort = 0;   // records cut short by the end of their file, left out
 };
+
+// What a torn end of a points section held, for the line that says it was left out: the
+// record whose readings the file ends inside of, or the start of a record.
+std::string tornTailText(const PointsTail& tail) {
+    if (!tail.readingsCut)
+        return "a partial record of " + std::to_string(tail.tornBytes()) + " bytes";
+    const PointRecord& r = tail.cutRecord;
+    const std::string what = r.kind() == KIND_SURVEY_POINT ? "survey point"
+                             : r.kind() == KIND_DYNAMIC_AP ? "placed AP"
+                             : r.kind() == KIND_DELETED    ? "deleted point"
+                                                           : "record of unknown kind";
+    std::string text = "the " + what + " at " + std::to_string(r.x()) + "," +
+                       std::to_string(r.y()) + " with " + std::to_string(tail.present) + " of " +
+                       std::to_string(tail.announced) + " readings";
+    if (tail.tornBytes()) text += " and " + std::to_string(tail.tornBytes()) + " bytes of the next";
+    return text;
+}
 
 // Appends the records of one site, each with its readings as the file holds them, in file
 // order; deleted records and a placed access point at a spot in `placed` are left out.
@@ -82,9 +100,11 @@ public:
         default:
             throw FileError(path + ": Damaged Site File: points section unreadable.");
         }
-        if (end.tail.torn)
-            io.err << kToolName << ": " << path << ": left out " << end.tail.tornBytes()
-                   << " bytes of a record cut short at the end of the file\n";
+        if (!end.tail.torn) return;
+        // A deleted record cut short is left out and counted as deleted already.
+        if (!end.tail.readingsCut || end.tail.cutRecord.kind() != KIND_DELETED) ++counts.cutShort;
+        io.err << kToolName << ": " << path << ": left out " << tornTailText(end.tail)
+               << ", cut short at the end of the file\n";
     }
 
     MergeCounts counts;
@@ -137,6 +157,12 @@ int runMerge(const std::vector<std::string>& args, ToolStreams& io) {
     const std::string& output = parsed.required("-o");
     for (const std::string& path : paths)
         if (sameFile(path, output)) throw UsageError("the merged site file would replace " + path);
+    // One file given twice would have its every point written twice.
+    for (size_t i = 0; i < paths.size(); ++i)
+        for (size_t j = i + 1; j < paths.size(); ++j)
+            if (sameFile(paths[i], paths[j]))
+                throw UsageError(paths[i] + " and " + paths[j] +
+                                 " are the same file; give each site once");
 
     std::vector<ReadOnlySite> sites;
     for (const std::string& path : paths)
@@ -163,7 +189,7 @@ int runMerge(const std::vector<std::string>& args, ToolStreams& io) {
                                 ", not " + jsonNumber(values.second) + " as in " + paths.front());
     }
 
-    OutputFile out(output, io.out);
+    OutputFile out(output, io.out, {.force = parsed.has("--force"), .isSiteFile = true});
     copyFront(sites.front(), paths.front(), out);
     uint8_t head[kPointsSectionHead];
     writeLe32(head, kPointRecordSize);
@@ -173,14 +199,16 @@ int runMerge(const std::vector<std::string>& args, ToolStreams& io) {
     PointsAppender appender(out, pointsOffset + kPointsSectionHead);
     for (size_t i = 0; i < sites.size(); ++i)
         appender.append(sites[i], paths[i], io);
-    out.commit(parsed.has("--force"));
+    out.commit();
 
     const MergeCounts& c = appender.counts;
-    (isStandardOutput(output) ? io.err : io.out)
-        << output << ": " << sites.size() << " sites merged, " << c.surveyPoints
-        << " survey points with " << c.readings << " readings, " << c.placedAps
-        << " placed APs; left out " << c.deleted << " deleted, " << c.duplicates
-        << " placed APs at a spot already taken\n";
+    std::ostream& said = isStandardOutput(output) ? io.err : io.out;
+    said << output << ": " << sites.size() << " sites merged, " << c.surveyPoints
+         << " survey points with " << c.readings << " readings, " << c.placedAps
+         << " placed APs; left out " << c.deleted << " deleted, " << c.duplicates
+         << " placed APs at a spot already taken";
+    if (c.cutShort) said << ", " << c.cutShort << " cut short at the end of a file";
+    said << '\n';
     return kExitOk;
 }
 
@@ -197,7 +225,8 @@ extern const SiteCommand kMergeCommand{
     "header, floor-plan block and signature block, byte for byte; each point record follows\n"
     "with its readings as its file holds them. Deleted points are left out, and so is a\n"
     "placed access point at the spot of one already written. A record cut short at the end\n"
-    "of a file is left out and reported. The inputs are only read.\n"
+    "of a file (a write that was stopped) is left out and reported, with its readings. A\n"
+    "file given twice (under any name or link) is refused. The inputs are only read.\n"
     "\n"
     "  -o OUT.kvs  the site file to make (required), never one of the inputs; an existing\n"
     "              file is not replaced unless --force is given; '-' for standard output\n"

@@ -2,6 +2,8 @@
 
 #include "platform/RegularFile.h"
 #include "survey/FileOps.h"
+#include "survey/SiteFile.h"
+#include "survey/SiteHeader.h"
 #include "tools/site/PartFileCleanup.h"
 #include "tools/site/SiteCommand.h"
 
@@ -9,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -27,8 +30,16 @@ OwnedFd makeUnnamedFile() {
 
 } // namespace
 
-OutputFile::OutputFile(std::string targetPath, std::ostream& standardOutput)
-    : target(std::move(targetPath)), standardOutput(standardOutput) {
+bool holdsSiteFile(int fd) {
+    // The test the site-file validation begins with: the magic at its place in the header.
+    SiteHeader header;
+    const size_t wanted = SiteHeader::kMagicOffset + 4;
+    return readFullyAt(fd, header.bytes.data(), wanted, 0) == ssize_t(wanted) &&
+           header.magic() == SiteHeader::kMagic;
+}
+
+OutputFile::OutputFile(std::string targetPath, std::ostream& standardOutput, OutputRules rules)
+    : target(std::move(targetPath)), standardOutput(standardOutput), rules(rules) {
     if (isStandardOutput(target)) {
         unnamed = makeUnnamedFile();
         if (!unnamed.valid())
@@ -41,6 +52,7 @@ OutputFile::OutputFile(std::string targetPath, std::ostream& standardOutput)
                         "; only a regular file is written (use '-o -' for standard output)");
     if (!resolved.problem.empty()) throw FileError(target + ": " + resolved.problem);
     replaced = resolved.path;
+    refuseKeptFile();
     // Beside the file it replaces, so that the rename stays on one file system.
     const StopSignalsHeld held;
     if (int error = temp.createBeside(replaced, "part"))
@@ -65,12 +77,35 @@ void OutputFile::throwWriteError(int error) const {
     throw FileError(target + ": cannot write: " + std::strerror(error));
 }
 
-void OutputFile::commit(bool replaceExisting) {
+void OutputFile::truncate(uint64_t length) {
+    if (::ftruncate(descriptor(), static_cast<off_t>(length)) != 0) throwWriteError(errno);
+}
+
+void OutputFile::refuseKeptFile() const {
+    struct stat existing {};
+    if (::stat(replaced.c_str(), &existing) != 0) return; // nothing there to keep
+    if (!rules.isSiteFile) {
+        // A file that cannot be read may be a survey as well as anything else.
+        const RegularFileOpening there = openRegularFile(replaced, O_RDONLY);
+        if (!there.fd.valid() && rules.force)
+            throw FileError(target +
+                            ": cannot read it to tell whether it is a site file: " + there.problem);
+        if (there.fd.valid() && holdsSiteFile(there.fd.get()))
+            throw FileError(target +
+                            ": is a site file, which this command never replaces, not even with "
+                            "--force; choose another name");
+    }
+    if (!rules.force) throw FileError(target + ": already exists (use --force to replace it)");
+}
+
+void OutputFile::commit() {
     if (unnamed.valid()) {
         copyToStandardOutput();
         return;
     }
-    const int error = temp.commitAs(replaced, replaceExisting);
+    // Looked at again: the file may have come since the command began.
+    refuseKeptFile();
+    const int error = temp.commitAs(replaced, rules.force);
     setPartFile(nullptr);
     if (error == EEXIST) throw FileError(target + ": already exists (use --force to replace it)");
     if (error) throw FileError(target + ": cannot write: " + std::strerror(error));

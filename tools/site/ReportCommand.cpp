@@ -342,17 +342,21 @@ void writeSignatureSection(std::ostream& html, const ReportData& report) {
 }
 
 int runReport(const std::vector<std::string>& args, ToolStreams& io) {
-    ToolArgs parsed(args,
-                    {{"-o", true}, {"--radius", true}, {"--threshold", true}, {"--units", true}});
+    ToolArgs parsed(args, {{"-o", true},
+                           {"--radius", true},
+                           {"--threshold", true},
+                           {"--units", true},
+                           {"--force", false}});
     const std::string& path = parsed.single("SITE.kvs");
     const std::optional<std::string> unit = unitsOption(parsed);
     const std::string& output = parsed.required("-o");
     HeatmapOptions options;
-    options.radius = parsed.positiveNumber("--radius", 0);
+    options.radius = radiusOption(parsed);
     options.threshold = thresholdOption(parsed, options.threshold);
 
     ReadOnlySite site = openSiteForReading(path);
     if (sameFile(path, output)) throw UsageError("the output would replace the site file itself");
+    OutputFile file(output, io.out, plainOutputRules(parsed));
     const ReportData report = gatherReport(path, site, options, unit);
 
     std::ostringstream html;
@@ -374,7 +378,7 @@ int runReport(const std::vector<std::string>& args, ToolStreams& io) {
     html << "</body></html>\n";
 
     const std::string text = html.str();
-    writeWholeFile(output, std::vector<uint8_t>(text.begin(), text.end()), io.out);
+    writeWholeFile(file, std::vector<uint8_t>(text.begin(), text.end()));
     (isStandardOutput(output) ? io.err : io.out)
         << output << ": " << text.size() << " bytes, " << report.survey.points.size()
         << " survey points, " << report.aps.size() << " access points, " << report.ssids.size()
@@ -386,7 +390,7 @@ int runReport(const std::vector<std::string>& args, ToolStreams& io) {
 
 extern const SiteCommand kReportCommand{
     "report",
-    "SITE.kvs -o REPORT.html [--radius PIXELS] [--threshold DBM] [--units m|ft]",
+    "SITE.kvs -o REPORT.html [--radius PIXELS] [--threshold DBM] [--units m|ft] [--force]",
     "write a survey report as one self-contained HTML page",
     "Writes one HTML file that opens in any browser without a network: the site's figures\n"
     "and survey dates (the file's own, from the file system), the share of the surveyed\n"
@@ -403,10 +407,13 @@ extern const SiteCommand kReportCommand{
     "shown as text; control characters and bytes that are not UTF-8 appear as \\xNN.\n"
     "Deleted points are left out.\n"
     "\n"
-    "  -o REPORT.html     the file to write (required); '-' for standard output\n"
+    "  -o REPORT.html     the file to write (required); an existing file is not\n"
+    "                     replaced unless --force is given, and a site file never is;\n"
+    "                     '-' for standard output\n"
     "  --radius PIXELS    as for heatmap\n"
     "  --threshold DBM    as for heatmap (default -70)\n"
-    "  --units m|ft       also shows the plan's real size in that unit (as for info)\n",
+    "  --units m|ft       also shows the plan's real size in that unit (as for info)\n"
+    "  --force            replace an existing REPORT.html\n",
     runReport,
 };
 

@@ -3,10 +3,16 @@
 #include "tools/site/SiteCommand.h"
 
 #include <cerrno>
-#include <cmath>
+#include <cstdio>
 #include <cstdlib>
 
 namespace walkmere::sitetool {
+
+std::string rangeText(NumberRange range) {
+    char text[80];
+    std::snprintf(text, sizeof text, "%.15g to %.15g", range.least, range.most);
+    return text;
+}
 
 ToolArgs::ToolArgs(const std::vector<std::string>& args, std::initializer_list<OptionRule> rules) {
     bool optionsEnded = false;
@@ -66,15 +72,18 @@ const std::string& ToolArgs::required(std::string_view option) const {
     return it->second;
 }
 
-double ToolArgs::positiveNumber(std::string_view option, double fallback) const {
+double ToolArgs::number(std::string_view option, double fallback, NumberRange range) const {
     auto text = value(option);
     if (!text) return fallback;
     errno = 0;
     char* end = nullptr;
     const double v = std::strtod(text->c_str(), &end);
-    if (text->empty() || *end != '\0' || errno == ERANGE || !std::isfinite(v) || v <= 0)
-        throw UsageError("option '" + std::string(option) + "' needs a positive number, not '" +
-                         *text + "'");
+    // NaN fails both comparisons; ERANGE is an overflow, or an underflow to about 0.
+    if (text->empty() || *end != '\0' || errno == ERANGE || !(v >= range.least) ||
+        !(v <= range.most)) {
+        throw UsageError("option '" + std::string(option) + "' needs a number from " +
+                         rangeText(range) + ", not '" + *text + "'");
+    }
     return v;
 }
 

@@ -10,6 +10,14 @@
 
 namespace walkmere::sitetool {
 
+// The values a numeric option takes, both ends included.
+struct NumberRange {
+    double least;
+    double most;
+};
+// "0.001 to 1000000", for messages.
+std::string rangeText(NumberRange range);
+
 struct OptionRule {
     std::string_view name; // "-o", "--scale-x", "--json"
     bool takesValue;
@@ -31,8 +39,9 @@ public:
     const std::string& single(std::string_view what) const;
     // A required option's value.
     const std::string& required(std::string_view option) const;
-    // A positive finite number, or `fallback` when the option is absent.
-    double positiveNumber(std::string_view option, double fallback) const;
+    // A number within `range`, or `fallback` when the option is absent. Anything else
+    // (words, inf, nan, a value out of range) is a usage error that names the range.
+    double number(std::string_view option, double fallback, NumberRange range) const;
     // A whole number from 1 to `most`, or nothing when the option is absent.
     std::optional<uint32_t> positiveInteger(std::string_view option, uint32_t most) const;
 
