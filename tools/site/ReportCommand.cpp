@@ -1,3 +1,4 @@
+#include "tools/site/FileAppendStream.h"
 #include "tools/site/HeatmapCommand.h"
 #include "tools/site/OutputFile.h"
 #include "tools/site/PlanUnits.h"
@@ -86,11 +87,15 @@ std::string surveyDates(int fd) {
     return localTime(times.stx_btime.tv_sec) + " to " + changed;
 }
 
-std::string pngDataUri(const RgbImage& image) {
-    std::vector<uint8_t> png;
-    const std::string problem = encodePng(image, png, 3);
-    if (!problem.empty()) throw FileError("cannot make a picture: " + problem);
-    return "data:image/png;base64," + base64(png);
+// Writes the picture as a data: URI, its PNG made and encoded as it goes, and lets it go:
+// one picture of the plan's size at a time is all the report holds.
+void writePicture(std::ostream& html, RgbImage picture) {
+    html << "data:image/png;base64,";
+    Base64Writer text(html);
+    const std::string problem = encodePng(picture, text, 3);
+    // A failed write is the stream's to tell (FileAppendStream::check).
+    if (!problem.empty() && html) throw FileError("cannot make a picture: " + problem);
+    text.finish();
 }
 
 std::string networkName(const std::string& ssid) {
@@ -190,20 +195,16 @@ void writeCoverageRow(std::ostream& html, const std::string& what, const Heatmap
          << percent(map.share.atLeast70, map.share.surveyedPixels) << "</td></tr>\n";
 }
 
-// One metric's map of every access point, made before the page is written.
+// One metric's map of every access point.
 struct MetricMap {
     Metric metric;
-    Heatmap map; // its picture is already in `uri`
-    std::string uri;
+    Heatmap map; // its picture goes once it is written
 };
 
 MetricMap metricMap(const ReportData& report, Metric metric) {
     HeatmapOptions options = report.options;
     options.metric = metric;
-    MetricMap made{metric, renderHeatmap(report.plan, report.survey, NetworkFilter{}, options), {}};
-    made.uri = pngDataUri(made.map.image);
-    made.map.image = RgbImage{};
-    return made;
+    return {metric, renderHeatmap(report.plan, report.survey, NetworkFilter{}, options)};
 }
 
 void writeTargetsSection(std::ostream& html, const MetricMap& best, const MetricMap& second,
@@ -224,7 +225,9 @@ void writeTargetsSection(std::ostream& html, const MetricMap& best, const Metric
     html << "</table>\n";
 }
 
-void writeCoverageSection(std::ostream& html, const ReportData& report, const MetricMap& best) {
+// The coverage table; the maps of the section follow it (writeMaps).
+void writeCoverageSection(std::ostream& html, const ReportData& report, const MetricMap& best,
+                          const std::string& networkRows) {
     html << "<h2>Coverage</h2>\n<p>The strongest signal of any access point, interpolated "
             "between the survey points within "
          << static_cast<long>(best.map.radius + 0.5)
@@ -233,29 +236,11 @@ void writeCoverageSection(std::ostream& html, const ReportData& report, const Me
          << "<table>\n<tr><th>Mapped</th><th>Points</th><th>Surveyed pixels</th>"
             "<th>-67 dBm or stronger</th><th>-70 dBm or stronger</th></tr>\n";
     writeCoverageRow(html, "All access points", best.map);
-    // Each network's map is turned into its PNG at once, so only one full-size picture is
-    // held at a time however many networks there are.
-    struct NetworkMap {
-        std::string ssid;
-        std::string uri;
-    };
-    std::vector<NetworkMap> perNetwork;
-    for (const std::string& ssid : report.ssids) {
-        NetworkFilter filter;
-        filter.ssid = ssid;
-        const Heatmap map = renderHeatmap(report.plan, report.survey, filter, report.options);
-        writeCoverageRow(html, "Network " + networkName(ssid), map);
-        perNetwork.push_back({ssid, pngDataUri(map.image)});
-    }
-    html << "</table>\n<p><img class=map alt=\"Coverage of all access points\" src=\"" << best.uri
-         << "\"></p>\n";
-    for (const NetworkMap& map : perNetwork)
-        html << "<h3>Network " << networkName(map.ssid)
-             << "</h3>\n<p><img class=map alt=\"Coverage\" src=\"" << map.uri << "\"></p>\n";
+    html << networkRows << "</table>\n";
 }
 
 // The maps of the other metrics over all access points, each with what it shows.
-void writeMetricSection(std::ostream& html, const ReportData& report, const MetricMap& made) {
+void writeMetricSection(std::ostream& html, const ReportData& report, MetricMap& made) {
     const CoverageShare& share = made.map.share;
     const std::string met = percent(share.meetingTarget, share.surveyedPixels);
     const long threshold = std::lround(report.options.threshold);
@@ -285,7 +270,50 @@ void writeMetricSection(std::ostream& html, const ReportData& report, const Metr
     case Metric::Best:
         return;
     }
-    html << "<p><img class=map alt=\"" << heading << "\" src=\"" << made.uri << "\"></p>\n";
+    html << "<p><img class=map alt=\"" << heading << "\" src=\"";
+    writePicture(html, std::move(made.map.image));
+    html << "\"></p>\n";
+}
+
+// What the page says of the maps besides their pictures.
+struct MapFigures {
+    MetricMap best{Metric::Best, {}};
+    MetricMap second{Metric::Second, {}};
+    MetricMap count{Metric::Count, {}};
+    MetricMap overlap{Metric::Overlap, {}};
+    std::string networkRows; // each network's row of the coverage table
+};
+
+// Makes the maps one at a time and writes each to `maps` as soon as it is made: the part of
+// the page from the map of all access points to the last metric's section. On the page it
+// follows the figures of every map (the targets, the coverage table), so it is written
+// aside and copied in behind them.
+MapFigures writeMaps(FileAppendStream& maps, const ReportData& report) {
+    MapFigures made;
+    made.best = metricMap(report, Metric::Best);
+    maps << "<p><img class=map alt=\"Coverage of all access points\" src=\"";
+    writePicture(maps, std::move(made.best.map.image));
+    maps << "\"></p>\n";
+    maps.check();
+    std::ostringstream rows;
+    for (const std::string& ssid : report.ssids) {
+        NetworkFilter filter;
+        filter.ssid = ssid;
+        Heatmap map = renderHeatmap(report.plan, report.survey, filter, report.options);
+        writeCoverageRow(rows, "Network " + networkName(ssid), map);
+        maps << "<h3>Network " << networkName(ssid)
+             << "</h3>\n<p><img class=map alt=\"Coverage\" src=\"";
+        writePicture(maps, std::move(map.image));
+        maps << "\"></p>\n";
+        maps.check();
+    }
+    made.networkRows = rows.str();
+    for (MetricMap* other : {&made.second, &made.count, &made.overlap}) {
+        *other = metricMap(report, other->metric);
+        writeMetricSection(maps, report, *other);
+        maps.check();
+    }
+    return made;
 }
 
 void writeHeardSection(std::ostream& html, const ReportData& report) {
@@ -337,8 +365,9 @@ void writePlacedSection(std::ostream& html, const ReportData& report) {
 }
 
 void writeSignatureSection(std::ostream& html, const ReportData& report) {
-    html << "<h2>Signature</h2>\n<p><img class=sig alt=\"Signature\" width=400 height=200 src=\""
-         << pngDataUri(signaturePicture(report.signature)) << "\"></p>\n";
+    html << "<h2>Signature</h2>\n<p><img class=sig alt=\"Signature\" width=400 height=200 src=\"";
+    writePicture(html, signaturePicture(report.signature));
+    html << "\"></p>\n";
 }
 
 int runReport(const std::vector<std::string>& args, ToolStreams& io) {
@@ -355,28 +384,28 @@ int runReport(const std::vector<std::string>& args, ToolStreams& io) {
     if (sameFile(path, output)) throw UsageError("the output would replace the site file itself");
     const ReportData report = gatherReport(path, site, options, unit);
 
-    std::ostringstream html;
-    const MetricMap best = metricMap(report, Metric::Best);
-    const MetricMap second = metricMap(report, Metric::Second);
-    const MetricMap count = metricMap(report, Metric::Count);
-    const MetricMap overlap = metricMap(report, Metric::Overlap);
+    // The page is written as it is made: only the plan, one map and small buffers are held.
+    OutputFile file(output, io.out);
+    const OwnedFd spool = makeSpoolFile(output);
+    FileAppendStream maps(spool.get(), "the report's temporary file");
+    const MapFigures figures = writeMaps(maps, report);
+    const uint64_t mapBytes = maps.finish();
+
+    FileAppendStream html(file.descriptor(), output);
     writeHead(html, report);
     writeSiteSection(html, report);
-    writeTargetsSection(html, best, second, overlap);
-    writeCoverageSection(html, report, best);
-    writeMetricSection(html, report, second);
-    writeMetricSection(html, report, count);
-    writeMetricSection(html, report, overlap);
+    writeTargetsSection(html, figures.best, figures.second, figures.overlap);
+    writeCoverageSection(html, report, figures.best, figures.networkRows);
+    appendFileBytes(html, spool.get(), mapBytes);
     writeHeardSection(html, report);
     writePointsSection(html, report);
     writePlacedSection(html, report);
     writeSignatureSection(html, report);
     html << "</body></html>\n";
-
-    const std::string text = html.str();
-    writeWholeFile(output, std::vector<uint8_t>(text.begin(), text.end()), io.out);
+    const uint64_t pageBytes = html.finish();
+    file.commit();
     (isStandardOutput(output) ? io.err : io.out)
-        << output << ": " << text.size() << " bytes, " << report.survey.points.size()
+        << output << ": " << pageBytes << " bytes, " << report.survey.points.size()
         << " survey points, " << report.aps.size() << " access points, " << report.ssids.size()
         << " networks\n";
     return kExitOk;
