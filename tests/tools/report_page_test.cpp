@@ -1,18 +1,24 @@
-// The survey report as a page: the memory it needs as the count of networks grows.
+// The survey report as a page: the survey dates it takes from the file system, and the
+// memory it needs as the count of networks grows.
 #include "site_testing.h"
 
 #include "survey/SiteFile.h"
 #include "survey/SurveyStore.h"
 #include "testkit/RecordingSoundPlayer.h"
+#include "testkit/ScopedEnv.h"
 #include "testkit/ScriptedPrompter.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <cstdlib>
+#include <ctime>
+#include <fcntl.h>
 #include <malloc.h>
 #include <new>
 #include <random>
+#include <regex>
+#include <sys/stat.h>
 
 // Every allocation through new is counted, so that the test can read the most the heap held
 // while the report was made.
@@ -101,6 +107,48 @@ std::string surveyedSite(const testkit::TempDir& dir, int32_t width, int32_t hei
         if (store.commitPoint(heard) != 1) throw std::runtime_error("a point was not stored");
     }
     return site;
+}
+
+// The file keeps no time per point, so the dates are the file's: a copy that kept the
+// original's modification time (cp -p, rsync -a) was born after its last change, and then
+// only the last change is given. The birth time cannot be set; the modification time is.
+TEST(ReportDates, NeverRunBackwards) {
+    struct Case {
+        const char* zone;
+        int64_t modified;
+        const char* row; // a regular expression
+    };
+    const Case cases[] = {
+        {"UTC0", 1768471200, // 2026-01-15 10:00 UTC, before the file was made
+         "<td>last change 2026-01-15 10:00 \\+0000 \\(the file&#39;s creation date is that of a "
+         "copy\\) <small>"},
+        {"IST-5:30", 1768471200,
+         "<td>last change 2026-01-15 15:30 \\+0530 \\(the file&#39;s creation date is that of a "
+         "copy\\) <small>"},
+        {"UTC0", 4083998400, // 2099-06-01 12:00 UTC, after it was made
+         "<td>20\\d\\d-\\d\\d-\\d\\d \\d\\d:\\d\\d \\+0000 to 2099-06-01 12:00 \\+0000 <small>"},
+    };
+    testkit::TempDir dir;
+    const std::string site = surveyedSite(dir, 40, 30, 1, 1);
+    struct statx times {};
+    ASSERT_EQ(statx(AT_FDCWD, site.c_str(), 0, STATX_BTIME, &times), 0);
+    if (!(times.stx_mask & STATX_BTIME)) GTEST_SKIP() << "this file system keeps no birth time";
+
+    const std::string page = dir.file("report.html").string();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.zone + std::string(" ") + std::to_string(c.modified));
+        const struct timespec set[2] = {{0, UTIME_OMIT}, {c.modified, 0}};
+        ASSERT_EQ(utimensat(AT_FDCWD, site.c_str(), set, 0), 0);
+        testkit::ScopedEnv zone("TZ", c.zone);
+        tzset();
+        const ToolRun r = runTool({"report", site, "-o", page});
+        ASSERT_EQ(r.code, 0) << r.err;
+        const auto bytes = testkit::readFileBytes(page);
+        const std::string html(bytes.begin(), bytes.end());
+        const std::string row = html.substr(html.find("<th>Survey dates</th>"), 200);
+        EXPECT_TRUE(std::regex_search(row, std::regex(c.row))) << row;
+    }
+    tzset();
 }
 
 // Each network's map is written out as it is made: a site with 40 networks needs no more

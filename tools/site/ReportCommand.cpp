@@ -76,14 +76,22 @@ std::string localTime(int64_t seconds) {
     return text;
 }
 
+bool later(const struct statx_timestamp& a, const struct statx_timestamp& b) {
+    return a.tv_sec != b.tv_sec ? a.tv_sec > b.tv_sec : a.tv_nsec > b.tv_nsec;
+}
+
 // The site file keeps no time per point, so the survey's dates are those the file system
 // keeps: from when the file was made (where the file system records it) to its last change,
-// which is the last point committed.
+// which is the last point committed. A copy that kept the modification time of its original
+// (cp -p, rsync -a, unzip) was made after its last change: its birth is the copy's, not
+// the survey's start, so then only the last change is given.
 std::string surveyDates(int fd) {
     struct statx times {};
     if (statx(fd, "", AT_EMPTY_PATH, STATX_BTIME | STATX_MTIME, &times) != 0) return "unknown";
     const std::string changed = localTime(times.stx_mtime.tv_sec);
     if (!(times.stx_mask & STATX_BTIME)) return "last change " + changed;
+    if (later(times.stx_btime, times.stx_mtime))
+        return "last change " + changed + " (the file's creation date is that of a copy)";
     return localTime(times.stx_btime.tv_sec) + " to " + changed;
 }
 
