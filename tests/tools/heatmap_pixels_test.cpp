@@ -4,6 +4,7 @@
 #include "tools/site/ReportHtml.h"
 
 #include <gtest/gtest.h>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -137,6 +138,19 @@ TEST(ReportHtml, Base64) {
     EXPECT_EQ(b64("foo"), "Zm9v");
     EXPECT_EQ(b64("foobar"), "Zm9vYmFy");
     EXPECT_EQ(b64("\xFF\xFE"), "//4=");
+    // Given in pieces of any size, as a PNG encoder hands them on, the text is the whole's.
+    std::string bytes(40000, '\0');
+    for (size_t i = 0; i < bytes.size(); ++i)
+        bytes[i] = char(i * 131 + i / 7);
+    for (size_t piece : {1, 2, 4, 5, 12289, 40000}) {
+        std::ostringstream text;
+        Base64Writer writer(text);
+        for (size_t at = 0; at < bytes.size(); at += piece)
+            ASSERT_TRUE(writer.write(reinterpret_cast<const uint8_t*>(bytes.data()) + at,
+                                     std::min(piece, bytes.size() - at)));
+        writer.finish();
+        EXPECT_EQ(text.str(), b64(bytes)) << piece;
+    }
 }
 
 TEST(ReportHtml, SignatureBitsMostSignificantFirstSetIsWhite) {

@@ -1,5 +1,7 @@
 #include "tools/site/PngImage.h"
 
+#include "survey/CodecStreams.h"
+
 #include <csetjmp>
 #include <cstring>
 #include <png.h>
@@ -20,9 +22,10 @@ void onPngError(png_structp png, png_const_charp message) {
 }
 void onPngWarning(png_structp, png_const_charp) {}
 
-void appendBytes(png_structp png, png_bytep data, png_size_t n) {
-    auto* out = static_cast<std::vector<uint8_t>*>(png_get_io_ptr(png));
-    out->insert(out->end(), data, data + n);
+// The sink never throws: an exception must not cross libpng's C frames.
+void writeToSink(png_structp png, png_bytep data, png_size_t n) {
+    if (!static_cast<ByteSink*>(png_get_io_ptr(png))->write(data, n))
+        png_error(png, "the PNG could not be written out");
 }
 void noFlush(png_structp) {}
 
@@ -41,6 +44,13 @@ void readBytes(png_structp png, png_bytep data, png_size_t n) {
 
 std::string encodePng(const RgbImage& image, std::vector<uint8_t>& out, int zlibLevel) {
     out.clear();
+    VectorSink sink(out);
+    const std::string problem = encodePng(image, sink, zlibLevel);
+    if (!problem.empty()) out.clear();
+    return problem;
+}
+
+std::string encodePng(const RgbImage& image, ByteSink& sink, int zlibLevel) {
     if (image.width <= 0 || image.height <= 0) return "the picture has no pixels";
     PngErrorState state;
     png_structp png =
@@ -53,10 +63,9 @@ std::string encodePng(const RgbImage& image, std::vector<uint8_t>& out, int zlib
     }
     if (setjmp(png_jmpbuf(png))) {
         png_destroy_write_struct(&png, &info);
-        out.clear();
         return state.message;
     }
-    png_set_write_fn(png, &out, appendBytes, noFlush);
+    png_set_write_fn(png, &sink, writeToSink, noFlush);
     png_set_compression_level(png, zlibLevel);
     // Maps are large flat areas: the Sub filter alone compresses them well and fast.
     png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_SUB);

@@ -1,3 +1,4 @@
+#include "tools/site/FileAppendStream.h"
 #include "tools/site/HeatmapCommand.h"
 #include "tools/site/OutputFile.h"
 #include "tools/site/PlanUnits.h"
@@ -75,22 +76,34 @@ std::string localTime(int64_t seconds) {
     return text;
 }
 
+bool later(const struct statx_timestamp& a, const struct statx_timestamp& b) {
+    return a.tv_sec != b.tv_sec ? a.tv_sec > b.tv_sec : a.tv_nsec > b.tv_nsec;
+}
+
 // The site file keeps no time per point, so the survey's dates are those the file system
 // keeps: from when the file was made (where the file system records it) to its last change,
-// which is the last point committed.
+// which is the last point committed. A copy that kept the modification time of its original
+// (cp -p, rsync -a, unzip) was made after its last change: its birth is the copy's, not
+// the survey's start, so then only the last change is given.
 std::string surveyDates(int fd) {
     struct statx times {};
     if (statx(fd, "", AT_EMPTY_PATH, STATX_BTIME | STATX_MTIME, &times) != 0) return "unknown";
     const std::string changed = localTime(times.stx_mtime.tv_sec);
     if (!(times.stx_mask & STATX_BTIME)) return "last change " + changed;
+    if (later(times.stx_btime, times.stx_mtime))
+        return "last change " + changed + " (the file's creation date is that of a copy)";
     return localTime(times.stx_btime.tv_sec) + " to " + changed;
 }
 
-std::string pngDataUri(const RgbImage& image) {
-    std::vector<uint8_t> png;
-    const std::string problem = encodePng(image, png, 3);
-    if (!problem.empty()) throw FileError("cannot make a picture: " + problem);
-    return "data:image/png;base64," + base64(png);
+// Writes the picture as a data: URI, its PNG made and encoded as it goes, and lets it go:
+// one picture of the plan's size at a time is all the report holds.
+void writePicture(std::ostream& html, RgbImage picture) {
+    html << "data:image/png;base64,";
+    Base64Writer text(html);
+    const std::string problem = encodePng(picture, text, 3);
+    // A failed write is the stream's to tell (FileAppendStream::check).
+    if (!problem.empty() && html) throw FileError("cannot make a picture: " + problem);
+    text.finish();
 }
 
 std::string networkName(const std::string& ssid) {
@@ -162,8 +175,8 @@ void writeSiteSection(std::ostream& html, const ReportData& report) {
          << "<tr><th>File</th><td>" << htmlText(report.path) << "</td></tr>\n"
          << "<tr><th>File size</th><td>" << report.layout.fileSize << " bytes</td></tr>\n"
          << "<tr><th>Format version</th><td>" << h.version() << "</td></tr>\n"
-         << "<tr><th>Scale</th><td>" << htmlText(jsonNumber(h.pixelsPerUnitX())) << " x "
-         << htmlText(jsonNumber(h.pixelsPerUnitY())) << " pixels per unit</td></tr>\n"
+         << "<tr><th>Scale</th><td>" << htmlText(scaleText(h.pixelsPerUnitX(), h.pixelsPerUnitY()))
+         << "</td></tr>\n"
          << "<tr><th>Floor plan</th><td>" << report.plan.width << " x " << report.plan.height
          << " pixels</td></tr>\n";
     if (report.unit)
@@ -190,20 +203,16 @@ void writeCoverageRow(std::ostream& html, const std::string& what, const Heatmap
          << percent(map.share.atLeast70, map.share.surveyedPixels) << "</td></tr>\n";
 }
 
-// One metric's map of every access point, made before the page is written.
+// One metric's map of every access point.
 struct MetricMap {
     Metric metric;
-    Heatmap map; // its picture is already in `uri`
-    std::string uri;
+    Heatmap map; // its picture goes once it is written
 };
 
 MetricMap metricMap(const ReportData& report, Metric metric) {
     HeatmapOptions options = report.options;
     options.metric = metric;
-    MetricMap made{metric, renderHeatmap(report.plan, report.survey, NetworkFilter{}, options), {}};
-    made.uri = pngDataUri(made.map.image);
-    made.map.image = RgbImage{};
-    return made;
+    return {metric, renderHeatmap(report.plan, report.survey, NetworkFilter{}, options)};
 }
 
 void writeTargetsSection(std::ostream& html, const MetricMap& best, const MetricMap& second,
@@ -224,7 +233,9 @@ void writeTargetsSection(std::ostream& html, const MetricMap& best, const Metric
     html << "</table>\n";
 }
 
-void writeCoverageSection(std::ostream& html, const ReportData& report, const MetricMap& best) {
+// The coverage table; the maps of the section follow it (writeMaps).
+void writeCoverageSection(std::ostream& html, const ReportData& report, const MetricMap& best,
+                          const std::string& networkRows) {
     html << "<h2>Coverage</h2>\n<p>The strongest signal of any access point, interpolated "
             "between the survey points within "
          << static_cast<long>(best.map.radius + 0.5)
@@ -233,29 +244,11 @@ void writeCoverageSection(std::ostream& html, const ReportData& report, const Me
          << "<table>\n<tr><th>Mapped</th><th>Points</th><th>Surveyed pixels</th>"
             "<th>-67 dBm or stronger</th><th>-70 dBm or stronger</th></tr>\n";
     writeCoverageRow(html, "All access points", best.map);
-    // Each network's map is turned into its PNG at once, so only one full-size picture is
-    // held at a time however many networks there are.
-    struct NetworkMap {
-        std::string ssid;
-        std::string uri;
-    };
-    std::vector<NetworkMap> perNetwork;
-    for (const std::string& ssid : report.ssids) {
-        NetworkFilter filter;
-        filter.ssid = ssid;
-        const Heatmap map = renderHeatmap(report.plan, report.survey, filter, report.options);
-        writeCoverageRow(html, "Network " + networkName(ssid), map);
-        perNetwork.push_back({ssid, pngDataUri(map.image)});
-    }
-    html << "</table>\n<p><img class=map alt=\"Coverage of all access points\" src=\"" << best.uri
-         << "\"></p>\n";
-    for (const NetworkMap& map : perNetwork)
-        html << "<h3>Network " << networkName(map.ssid)
-             << "</h3>\n<p><img class=map alt=\"Coverage\" src=\"" << map.uri << "\"></p>\n";
+    html << networkRows << "</table>\n";
 }
 
 // The maps of the other metrics over all access points, each with what it shows.
-void writeMetricSection(std::ostream& html, const ReportData& report, const MetricMap& made) {
+void writeMetricSection(std::ostream& html, const ReportData& report, MetricMap& made) {
     const CoverageShare& share = made.map.share;
     const std::string met = percent(share.meetingTarget, share.surveyedPixels);
     const long threshold = std::lround(report.options.threshold);
@@ -285,7 +278,50 @@ void writeMetricSection(std::ostream& html, const ReportData& report, const Metr
     case Metric::Best:
         return;
     }
-    html << "<p><img class=map alt=\"" << heading << "\" src=\"" << made.uri << "\"></p>\n";
+    html << "<p><img class=map alt=\"" << heading << "\" src=\"";
+    writePicture(html, std::move(made.map.image));
+    html << "\"></p>\n";
+}
+
+// What the page says of the maps besides their pictures.
+struct MapFigures {
+    MetricMap best{Metric::Best, {}};
+    MetricMap second{Metric::Second, {}};
+    MetricMap count{Metric::Count, {}};
+    MetricMap overlap{Metric::Overlap, {}};
+    std::string networkRows; // each network's row of the coverage table
+};
+
+// Makes the maps one at a time and writes each to `maps` as soon as it is made: the part of
+// the page from the map of all access points to the last metric's section. On the page it
+// follows the figures of every map (the targets, the coverage table), so it is written
+// aside and copied in behind them.
+MapFigures writeMaps(FileAppendStream& maps, const ReportData& report) {
+    MapFigures made;
+    made.best = metricMap(report, Metric::Best);
+    maps << "<p><img class=map alt=\"Coverage of all access points\" src=\"";
+    writePicture(maps, std::move(made.best.map.image));
+    maps << "\"></p>\n";
+    maps.check();
+    std::ostringstream rows;
+    for (const std::string& ssid : report.ssids) {
+        NetworkFilter filter;
+        filter.ssid = ssid;
+        Heatmap map = renderHeatmap(report.plan, report.survey, filter, report.options);
+        writeCoverageRow(rows, "Network " + networkName(ssid), map);
+        maps << "<h3>Network " << networkName(ssid)
+             << "</h3>\n<p><img class=map alt=\"Coverage\" src=\"";
+        writePicture(maps, std::move(map.image));
+        maps << "\"></p>\n";
+        maps.check();
+    }
+    made.networkRows = rows.str();
+    for (MetricMap* other : {&made.second, &made.count, &made.overlap}) {
+        *other = metricMap(report, other->metric);
+        writeMetricSection(maps, report, *other);
+        maps.check();
+    }
+    return made;
 }
 
 void writeHeardSection(std::ostream& html, const ReportData& report) {
@@ -337,8 +373,9 @@ void writePlacedSection(std::ostream& html, const ReportData& report) {
 }
 
 void writeSignatureSection(std::ostream& html, const ReportData& report) {
-    html << "<h2>Signature</h2>\n<p><img class=sig alt=\"Signature\" width=400 height=200 src=\""
-         << pngDataUri(signaturePicture(report.signature)) << "\"></p>\n";
+    html << "<h2>Signature</h2>\n<p><img class=sig alt=\"Signature\" width=400 height=200 src=\"";
+    writePicture(html, signaturePicture(report.signature));
+    html << "\"></p>\n";
 }
 
 int runReport(const std::vector<std::string>& args, ToolStreams& io) {
@@ -359,28 +396,27 @@ int runReport(const std::vector<std::string>& args, ToolStreams& io) {
     OutputFile file(output, io.out, plainOutputRules(parsed));
     const ReportData report = gatherReport(path, site, options, unit);
 
-    std::ostringstream html;
-    const MetricMap best = metricMap(report, Metric::Best);
-    const MetricMap second = metricMap(report, Metric::Second);
-    const MetricMap count = metricMap(report, Metric::Count);
-    const MetricMap overlap = metricMap(report, Metric::Overlap);
+    // The page is written as it is made: only the plan, one map and small buffers are held.
+    const OwnedFd spool = makeSpoolFile(output);
+    FileAppendStream maps(spool.get(), "the report's temporary file");
+    const MapFigures figures = writeMaps(maps, report);
+    const uint64_t mapBytes = maps.finish();
+
+    FileAppendStream html(file.descriptor(), output);
     writeHead(html, report);
     writeSiteSection(html, report);
-    writeTargetsSection(html, best, second, overlap);
-    writeCoverageSection(html, report, best);
-    writeMetricSection(html, report, second);
-    writeMetricSection(html, report, count);
-    writeMetricSection(html, report, overlap);
+    writeTargetsSection(html, figures.best, figures.second, figures.overlap);
+    writeCoverageSection(html, report, figures.best, figures.networkRows);
+    appendFileBytes(html, spool.get(), mapBytes);
     writeHeardSection(html, report);
     writePointsSection(html, report);
     writePlacedSection(html, report);
     writeSignatureSection(html, report);
     html << "</body></html>\n";
-
-    const std::string text = html.str();
-    writeWholeFile(file, std::vector<uint8_t>(text.begin(), text.end()));
+    const uint64_t pageBytes = html.finish();
+    file.commit();
     (isStandardOutput(output) ? io.err : io.out)
-        << output << ": " << text.size() << " bytes, " << report.survey.points.size()
+        << output << ": " << pageBytes << " bytes, " << report.survey.points.size()
         << " survey points, " << report.aps.size() << " access points, " << report.ssids.size()
         << " networks\n";
     return kExitOk;

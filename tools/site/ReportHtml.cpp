@@ -2,6 +2,7 @@
 
 #include "survey/SignatureBlock.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace walkmere::sitetool {
@@ -34,6 +35,32 @@ size_t utf8Length(std::string_view s, size_t i) {
     // C1 control characters.
     if (cp >= 0x80 && cp < 0xA0) return 0;
     return n;
+}
+
+constexpr char kBase64Alphabet[] =
+    "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+
+// Encodes n bytes, a multiple of 3, as n / 3 * 4 characters.
+void encodeGroups(const uint8_t* bytes, size_t n, char* text) {
+    for (size_t i = 0; i < n; i += 3, text += 4) {
+        const uint32_t v = uint32_t(bytes[i]) << 16 | uint32_t(bytes[i + 1]) << 8 | bytes[i + 2];
+        text[0] = kBase64Alphabet[v >> 18];
+        text[1] = kBase64Alphabet[(v >> 12) & 63];
+        text[2] = kBase64Alphabet[(v >> 6) & 63];
+        text[3] = kBase64Alphabet[v & 63];
+    }
+}
+
+// Encodes the last 1 or 2 bytes as 4 characters with padding; false (nothing) for none.
+bool encodeLastGroup(const uint8_t* bytes, size_t rest, char* text) {
+    if (rest == 0) return false;
+    uint32_t v = uint32_t(bytes[0]) << 16;
+    if (rest == 2) v |= uint32_t(bytes[1]) << 8;
+    text[0] = kBase64Alphabet[v >> 18];
+    text[1] = kBase64Alphabet[(v >> 12) & 63];
+    text[2] = rest == 2 ? kBase64Alphabet[(v >> 6) & 63] : '=';
+    text[3] = '=';
+    return true;
 }
 
 } // namespace
@@ -79,27 +106,44 @@ std::string htmlText(std::string_view bytes) {
 }
 
 std::string base64(std::span<const uint8_t> bytes) {
-    static constexpr char kAlphabet[] =
-        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::string out;
-    out.reserve((bytes.size() + 2) / 3 * 4);
-    size_t i = 0;
-    for (; i + 3 <= bytes.size(); i += 3) {
-        const uint32_t v = uint32_t(bytes[i]) << 16 | uint32_t(bytes[i + 1]) << 8 | bytes[i + 2];
-        out += kAlphabet[v >> 18];
-        out += kAlphabet[(v >> 12) & 63];
-        out += kAlphabet[(v >> 6) & 63];
-        out += kAlphabet[v & 63];
-    }
-    if (const size_t rest = bytes.size() - i) {
-        uint32_t v = uint32_t(bytes[i]) << 16;
-        if (rest == 2) v |= uint32_t(bytes[i + 1]) << 8;
-        out += kAlphabet[v >> 18];
-        out += kAlphabet[(v >> 12) & 63];
-        out += rest == 2 ? kAlphabet[(v >> 6) & 63] : '=';
-        out += '=';
-    }
+    std::string out((bytes.size() + 2) / 3 * 4, '\0');
+    const size_t whole = bytes.size() / 3 * 3;
+    encodeGroups(bytes.data(), whole, out.data());
+    encodeLastGroup(bytes.data() + whole, bytes.size() - whole, out.data() + whole / 3 * 4);
     return out;
+}
+
+bool Base64Writer::write(const uint8_t* from, size_t n) {
+    // First the group that an earlier piece left open.
+    while (waitingCount > 0 && n > 0) {
+        waiting[waitingCount++] = *from++;
+        --n;
+        if (waitingCount == 3) {
+            char text[4];
+            encodeGroups(waiting, 3, text);
+            out.write(text, 4);
+            waitingCount = 0;
+        }
+    }
+    char text[4096 * 4];
+    while (n >= 3) {
+        const size_t take = std::min(n / 3, sizeof text / 4) * 3;
+        encodeGroups(from, take, text);
+        out.write(text, std::streamsize(take / 3 * 4));
+        from += take;
+        n -= take;
+    }
+    while (n > 0) {
+        waiting[waitingCount++] = *from++;
+        --n;
+    }
+    return bool(out);
+}
+
+void Base64Writer::finish() {
+    char text[4];
+    if (encodeLastGroup(waiting, waitingCount, text)) out.write(text, 4);
+    waitingCount = 0;
 }
 
 RgbImage signaturePicture(std::span<const uint8_t> block) {
