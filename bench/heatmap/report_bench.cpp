@@ -88,8 +88,8 @@ sitefiletest::Bytes surveyPoints(int networks) {
 
 // Runs the tool as a child process; false when it fails. `peakKib` is its peak memory.
 bool runReport(const std::string& site, const std::string& page, long& peakKib) {
-    const char* argv[] = {WALKMERE_SITE_PROGRAM, "report", site.c_str(), "-o",
-                          page.c_str(),          nullptr};
+    const char* argv[] = {WALKMERE_SITE_PROGRAM, "report",  site.c_str(), "-o",
+                          page.c_str(),          "--force", nullptr};
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0); // its summary

@@ -141,7 +141,7 @@ TEST(ReportDates, NeverRunBackwards) {
         ASSERT_EQ(utimensat(AT_FDCWD, site.c_str(), set, 0), 0);
         testkit::ScopedEnv zone("TZ", c.zone);
         tzset();
-        const ToolRun r = runTool({"report", site, "-o", page});
+        const ToolRun r = runTool({"report", site, "-o", page, "--force"});
         ASSERT_EQ(r.code, 0) << r.err;
         const auto bytes = testkit::readFileBytes(page);
         const std::string html(bytes.begin(), bytes.end());
@@ -163,7 +163,7 @@ TEST(ReportMemory, DoesNotGrowWithTheCountOfNetworks) {
         const std::string page = dir.file("report.html").string();
         const size_t before = liveBytes;
         peakBytes = before;
-        const ToolRun r = runTool({"report", site, "-o", page});
+        const ToolRun r = runTool({"report", site, "-o", page, "--force"});
         ASSERT_EQ(r.code, 0) << r.err;
         growth[i] = peakBytes - before;
     }
