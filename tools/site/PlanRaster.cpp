@@ -48,7 +48,11 @@ std::string PlanRaster::start(uint64_t width, uint64_t height, std::optional<Pla
     if (reducing && (width > kMaxSourceSide || height > kMaxSourceSide))
         return std::to_string(width) + " x " + std::to_string(height) +
                " pixels is too large to scale down (at most " + std::to_string(kMaxSourceSide) +
-               " pixels a side)";
+               " pixels a side); save the picture at a smaller size";
+    if (reducing && width * height > kMaxSourcePixels)
+        return std::to_string(width) + " x " + std::to_string(height) +
+               " pixels is too large to scale down (at most " + std::to_string(kMaxSourcePixels) +
+               " pixels); save the picture at a smaller size";
     srcWidth = static_cast<uint32_t>(width);
     srcHeight = static_cast<uint32_t>(height);
     outWidth = static_cast<uint32_t>(out.width);
@@ -57,13 +61,9 @@ std::string PlanRaster::start(uint64_t width, uint64_t height, std::optional<Pla
         static_cast<uint32_t>(std::clamp<uint64_t>(kBlockBytes / (out.width * 3), 1, outHeight));
     blocks.reserve((outHeight + rowsPerBlock - 1) / rowsPerBlock);
     if (reducing) {
-        columnOf.resize(srcWidth);
         columnWidth.assign(outWidth, 0);
-        for (uint32_t x = 0; x < srcWidth; ++x) {
-            const auto ox = static_cast<uint32_t>(uint64_t{x} * outWidth / srcWidth);
-            columnOf[x] = ox;
-            ++columnWidth[ox];
-        }
+        for (uint32_t x = 0; x < srcWidth; ++x)
+            ++columnWidth[static_cast<size_t>(uint64_t{x} * outWidth / srcWidth)];
         sums.assign(size_t{outWidth} * 3, 0);
         reduced.resize(size_t{outWidth} * 3);
         bandStart = 0;
@@ -87,11 +87,19 @@ void PlanRaster::addRow(const uint8_t* rgb) {
         keep(rgb);
         return;
     }
-    for (uint32_t x = 0; x < srcWidth; ++x) {
-        uint64_t* sum = sums.data() + size_t{columnOf[x]} * 3;
-        sum[0] += rgb[size_t{x} * 3];
-        sum[1] += rgb[size_t{x} * 3 + 1];
-        sum[2] += rgb[size_t{x} * 3 + 2];
+    // A run of at most kMaxSourceSide pixels adds up to less than 2^32 a channel.
+    const uint8_t* p = rgb;
+    uint64_t* sum = sums.data();
+    for (uint32_t ox = 0; ox < outWidth; ++ox, sum += 3) {
+        uint32_t red = 0, green = 0, blue = 0;
+        for (uint32_t n = columnWidth[ox]; n != 0; --n, p += 3) {
+            red += p[0];
+            green += p[1];
+            blue += p[2];
+        }
+        sum[0] += red;
+        sum[1] += green;
+        sum[2] += blue;
     }
     if (srcRowsTaken == bandEnd) flushBand();
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "survey/BmpInfo.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -20,6 +22,11 @@ PlanSize fittedPlanSize(uint64_t width, uint64_t height, std::optional<uint32_t>
 // The widest or tallest picture a decoder may hand over for scaling down: the row buffers
 // stay within a few megabytes. libpng takes no wider picture by default either.
 inline constexpr uint64_t kMaxSourceSide = 1'000'000;
+// The most pixels a picture handed over for scaling down may have: ten plans' worth, which
+// holds a 600 dpi scan of an A0 sheet. Every source pixel is decoded and added up, so this
+// bounds the time a scaling takes; a small, highly compressed file could otherwise announce
+// a million pixels a side and keep the decoder busy for hours.
+inline constexpr uint64_t kMaxSourcePixels = 10 * kMaxPlanPixels;
 
 // Where a decoder puts a floor plan's pixels. It is told the picture's size before any pixel
 // is decoded, and refuses a picture that would be larger than kMaxPlanPixels once fitted
@@ -58,12 +65,11 @@ private:
     std::vector<std::vector<uint8_t>> blocks; // rowsPerBlock rows each, filled as they come
     uint32_t keptRows = 0;
 
-    // Scaling down: the output column of each source column, the sums of the current band of
-    // source rows and where that band ends.
+    // Scaling down: how many source columns each output column averages (they follow each
+    // other), the sums of the current band of source rows and where that band ends.
     bool reducing = false;
     uint32_t srcRowsTaken = 0;
     uint32_t bandStart = 0, bandEnd = 0;
-    std::vector<uint32_t> columnOf;
     std::vector<uint32_t> columnWidth;
     std::vector<uint64_t> sums;
     std::vector<uint8_t> reduced;
