@@ -100,7 +100,7 @@ TEST(PlanOpen, SitesCreatedFromPngJpegAndPdfOpenInTheSiteViewWithTheirPlans) {
          {},
          {},
          40},
-        {"pdf", pdfFile(), {"--dpi", "72"}, {1, 72, {}}, 0},
+        {"pdf", pdfFile(), {"--dpi", "72"}, {1, 72, {}, {}}, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tools/site/PlanChild.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -20,6 +22,8 @@ struct PlanImportOptions {
     // above kMaxPlanPixels. When not given, pictures are kept at their size, and a picture
     // above kMaxPlanPixels is refused; a PDF page is then fitted to kDefaultMaxSide.
     std::optional<uint32_t> maxSide;
+    // What rendering a PDF page may take: it is done in a child process held to these.
+    ChildBounds pdfBounds;
 
     static constexpr uint32_t kDefaultMaxSide = 4000;
 };
