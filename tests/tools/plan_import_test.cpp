@@ -561,6 +561,12 @@ TEST(PlanImport, CreateRefusesWhatItCannotStoreAndSaysWhy) {
     testkit::put32(bmp, 18, 12000);
     testkit::put32(bmp, 22, 9000);
     testkit::writeFileBytes(largeBmp, bmp);
+    // Bitmaps the program's loader refuses, plain and with colour masks.
+    const std::string manyColours = dir.file("colours.bmp").string();
+    testkit::writeFileBytes(manyColours,
+                            testkit::writeBmp({2, 1, 8, 0, {0}, {}, {0, 0, 0, 0}, 300}));
+    const std::string noMasks = dir.file("masks.bmp").string();
+    testkit::writeFileBytes(noMasks, testkit::writeBmp({2, 1, 16, 3, {}, {}, {0, 0, 0, 0}}));
     struct Case {
         std::vector<std::string> args;
         int code;
@@ -581,6 +587,13 @@ TEST(PlanImport, CreateRefusesWhatItCannotStoreAndSaysWhy) {
          1,
          "12000 x 9000 pixels is more than a floor plan may have (100000000 pixels: the "
          "program keeps the decoded plan in memory to map it); give --max-side"},
+        {{"create", manyColours, "-o", site},
+         1,
+         manyColours + ": not a usable bitmap: the bitmap's colour table claims more than 256 "
+                       "colours"},
+        {{"create", noMasks, "-o", site},
+         1,
+         noMasks + ": not a usable bitmap: the bitmap's colour masks are cut short"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.message);

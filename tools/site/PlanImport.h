@@ -1,5 +1,6 @@
 #pragma once
 
+#include "survey/BmpInfo.h"
 #include "tools/site/PlanChild.h"
 
 #include <cstddef>
@@ -57,5 +58,9 @@ PlanImportResult importPlan(const std::string& path, const PlanImportOptions& op
 // The same for a file already in memory; `name` begins the error messages.
 PlanImportResult importPlanBytes(const uint8_t* data, size_t size, const std::string& name,
                                  const PlanImportOptions& options = {});
+
+// Whether a bitmap that needs no scaling is stored as it is: a plain one (uncompressed, with
+// a colour table or 24 or 32 bits of blue, green and red). Any other is written afresh.
+bool bitmapKeptAsItIs(const BmpInfo& info);
 
 } // namespace walkmere::sitetool
