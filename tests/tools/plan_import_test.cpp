@@ -17,6 +17,7 @@
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -241,6 +242,50 @@ TEST(PlanImport, TurnsAdobeCmykJpegIntoRgb) {
     EXPECT_NEAR(p[0], 255, 3);
     EXPECT_NEAR(p[1], 0, 3);
     EXPECT_NEAR(p[2], 0, 3);
+}
+
+TEST(PlanImport, TurnsAJpegAsItsExifOrientationSays) {
+    // Stored 64 x 32: red and green above blue and white, in blocks the JPEG keeps whole.
+    const std::map<char, std::array<int, 3>> colours = {
+        {'R', {255, 0, 0}}, {'G', {0, 255, 0}}, {'B', {0, 0, 255}}, {'W', {255, 255, 255}}};
+    Bytes samples;
+    for (int y = 0; y < 32; ++y)
+        for (int x = 0; x < 64; ++x)
+            for (int v : colours.at(y < 16 ? (x < 32 ? 'R' : 'G') : (x < 32 ? 'B' : 'W')))
+                samples.push_back(uint8_t(v));
+    struct Case {
+        uint16_t orientation;
+        bool bigEndian;
+        std::optional<uint32_t> maxSide;
+        const char* corners; // top left, top right, bottom left, bottom right, as shown
+    };
+    const Case cases[] = {
+        {1, false, {}, "RGBW"}, {2, true, {}, "GRWB"},
+        {3, false, {}, "WBGR"}, {3, true, {}, "WBGR"},
+        {4, true, {}, "BWRG"},  {5, false, {}, "RBGW"},
+        {6, true, {}, "BRWG"},  {6, false, 16, "BRWG"},
+        {7, false, {}, "WGBR"}, {8, true, {}, "GWRB"},
+        {8, false, {}, "GWRB"}, {9, false, {}, "RGBW"}, // unknown: as stored
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.orientation) + (c.bigEndian ? " MM" : " II"));
+        const Bytes jpeg = testkit::writeJpeg(64, 32, JpegKind::Colour, samples, 90, false,
+                                              testkit::exifOrientation(c.orientation, c.bigEndian));
+        const PlanImportResult r = import(jpeg, {1, {}, c.maxSide, {}});
+        ASSERT_TRUE(r.ok()) << r.error;
+        const bool turned = c.orientation >= 5 && c.orientation <= 8;
+        const uint32_t scale = c.maxSide ? 64 / *c.maxSide : 1;
+        ASSERT_EQ(r.plan.width, (turned ? 32 : 64) / scale);
+        ASSERT_EQ(r.plan.height, (turned ? 64 : 32) / scale);
+        const Decoded d = decodeBmp(r.plan);
+        const int right = int(r.plan.width) - 2, bottom = int(r.plan.height) - 2;
+        const std::pair<int, int> spots[] = {{1, 1}, {right, 1}, {1, bottom}, {right, bottom}};
+        for (int i = 0; i < 4; ++i) {
+            const uint8_t* p = d.image.at(spots[i].first, spots[i].second);
+            for (int k = 0; k < 3; ++k)
+                EXPECT_NEAR(p[k], colours.at(c.corners[i])[size_t(k)], 40) << "corner " << i;
+        }
+    }
 }
 
 // ---- PDF pages and resolutions ----

@@ -18,8 +18,9 @@ namespace walkmere::sitetool {
 std::string decodePngPlan(const uint8_t* data, size_t size, PlanRaster& raster);
 
 // A baseline or progressive JPEG in grey, colour (YCbCr or RGB) or CMYK, which is turned
-// into RGB (Adobe's inverted CMYK included). With a largest side, libjpeg decodes at the
-// smallest of 1/8, 1/4, 1/2 or full size that is still no smaller than the plan.
+// into RGB (Adobe's inverted CMYK included), and turned as its EXIF orientation says. With a
+// largest side, libjpeg decodes at the smallest of 1/8, 1/4, 1/2 or full size that is still no
+// smaller than the plan.
 std::string decodeJpegPlan(const uint8_t* data, size_t size, PlanRaster& raster,
                            std::optional<uint32_t> maxSide);
 

@@ -104,6 +104,51 @@ void PlanRaster::addRow(const uint8_t* rgb) {
     if (srcRowsTaken == bandEnd) flushBand();
 }
 
+void PlanRaster::orient(int exifOrientation) {
+    orientation = exifOrientation >= 1 && exifOrientation <= 8 ? exifOrientation : 1;
+}
+
+// The kept picture is outWidth x outHeight; shown turned, pixel (x, y) of row y is kept at
+// (across, down): mirrored left to right (2), turned half round (3), mirrored top to bottom
+// (4), mirrored about the diagonal (5), turned a quarter clockwise (6), mirrored about the
+// other diagonal (7) or turned a quarter the other way (8).
+const uint8_t* PlanRaster::row(uint32_t y, std::vector<uint8_t>& scratch) const {
+    if (orientation == 1) return keptRow(y);
+    const uint32_t w = width();
+    scratch.resize(size_t{w} * 3);
+    const uint32_t lastX = outWidth - 1, lastY = outHeight - 1;
+    for (uint32_t x = 0; x < w; ++x) {
+        uint32_t across = x, down = y;
+        switch (orientation) {
+        case 2:
+            across = lastX - x;
+            break;
+        case 3:
+            across = lastX - x, down = lastY - y;
+            break;
+        case 4:
+            down = lastY - y;
+            break;
+        case 5:
+            across = y, down = x;
+            break;
+        case 6:
+            across = y, down = lastY - x;
+            break;
+        case 7:
+            across = lastX - y, down = lastY - x;
+            break;
+        case 8:
+            across = lastX - y, down = x;
+            break;
+        default:
+            break;
+        }
+        std::copy_n(keptRow(down) + size_t{across} * 3, 3, &scratch[size_t{x} * 3]);
+    }
+    return scratch.data();
+}
+
 // Output row keptRows covers the source rows y with y * outHeight / srcHeight == keptRows.
 void PlanRaster::flushBand() {
     const uint64_t rows = bandEnd - bandStart;
