@@ -1,11 +1,11 @@
 #include "tools/site/PlanDecoders.h"
 
 #include "survey/BmpInfo.h"
+#include "survey/FileOps.h"
 #include "tools/site/PlanChild.h"
 
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
 #include <cmath>
 #include <csignal>
 #include <cstdio>
@@ -54,23 +54,11 @@ struct PdfReply {
 
 PdfReply refusal(int pageCount, const std::string& why) {
     PdfReply reply;
+    reply.magic = PdfReply::kMagic;
     reply.refused = 1;
     reply.pageCount = pageCount;
     std::snprintf(reply.message, sizeof reply.message, "%s", why.c_str());
     return reply;
-}
-
-bool writeAt(int fd, const void* bytes, size_t n, uint64_t at) {
-    const auto* p = static_cast<const uint8_t*>(bytes);
-    while (n > 0) {
-        const ssize_t put = ::pwrite(fd, p, n, static_cast<off_t>(at));
-        if (put < 0 && errno == EINTR) continue;
-        if (put <= 0) return false;
-        p += put;
-        n -= static_cast<size_t>(put);
-        at += static_cast<uint64_t>(put);
-    }
-    return true;
 }
 
 // In the child: renders the page and writes its rows to `fd` after the reply's place.
@@ -139,9 +127,11 @@ PdfReply drawPage(const poppler::document& doc, const PlanImportOptions& options
             rgb[size_t{x} * 3 + 1] = onWhite(p[1], p[3]);
             rgb[size_t{x} * 3 + 2] = onWhite(p[0], p[3]);
         }
-        if (!writeAt(fd, rgb.data(), rgb.size(), sizeof(PdfReply) + uint64_t{y} * rgb.size()))
-            return refusal(pageCount, std::string("cannot hand over the page: ") +
-                                          std::strerror(errno ? errno : ENOSPC));
+        const int failed =
+            writeAllAt(fd, rgb.data(), rgb.size(), sizeof(PdfReply) + uint64_t{y} * rgb.size());
+        if (failed != 0)
+            return refusal(pageCount,
+                           std::string("cannot hand over the page: ") + std::strerror(failed));
     }
     return reply;
 }
@@ -160,8 +150,7 @@ int renderInChild(const uint8_t* data, size_t size, const PlanImportOptions& opt
         reply = refusal(0, "the PDF is protected by a password");
     else
         reply = drawPage(*doc, options, fd);
-    if (reply.refused) reply.magic = PdfReply::kMagic;
-    return writeAt(fd, &reply, sizeof reply, 0) ? 0 : kChildFailed;
+    return writeAllAt(fd, &reply, sizeof reply, 0) == 0 ? 0 : kChildFailed;
 }
 
 const char* const kExportInstead = "; export the page as a PNG and make the site from that";
@@ -195,17 +184,9 @@ std::string childFailure(const ChildOutcome& child, const ChildBounds& bounds) {
     return {};
 }
 
+// Reads exactly n bytes at `at`.
 bool readAt(int fd, void* bytes, size_t n, uint64_t at) {
-    auto* p = static_cast<uint8_t*>(bytes);
-    while (n > 0) {
-        const ssize_t got = ::pread(fd, p, n, static_cast<off_t>(at));
-        if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) return false;
-        p += got;
-        n -= static_cast<size_t>(got);
-        at += static_cast<uint64_t>(got);
-    }
-    return true;
+    return readUpTo(fd, bytes, n, at) == static_cast<ssize_t>(n);
 }
 
 } // namespace
