@@ -296,8 +296,13 @@ Bytes jpeg(uint32_t width, uint32_t height, testkit::JpegKind kind, bool progres
 
 // A 6 x 4 run-length coded bitmap over a table of 4 colours.
 Bytes runLengthBmp(bool fourBits, const Bytes& code) {
-    return testkit::writeBmp({6, 4, uint16_t(fourBits ? 4 : 8), fourBits ? 2u : 1u,
-                              {0xFFFFFF, 0xFF0000, 0x0000FF, 0x333333}, {}, code});
+    return testkit::writeBmp({6,
+                              4,
+                              uint16_t(fourBits ? 4 : 8),
+                              fourBits ? 2u : 1u,
+                              {0xFFFFFF, 0xFF0000, 0x0000FF, 0x333333},
+                              {},
+                              code});
 }
 
 void compressedBmpSeeds() {
