@@ -296,13 +296,14 @@ Bytes jpeg(uint32_t width, uint32_t height, testkit::JpegKind kind, bool progres
 
 // A 6 x 4 run-length coded bitmap over a table of 4 colours.
 Bytes runLengthBmp(bool fourBits, const Bytes& code) {
-    return testkit::writeBmp({6,
-                              4,
-                              uint16_t(fourBits ? 4 : 8),
-                              fourBits ? 2u : 1u,
-                              {0xFFFFFF, 0xFF0000, 0x0000FF, 0x333333},
-                              {},
-                              code});
+    testkit::BmpFile f;
+    f.width = 6;
+    f.height = 4;
+    f.bits = fourBits ? 4 : 8;
+    f.compression = fourBits ? 2 : 1;
+    f.palette = {0xFFFFFF, 0xFF0000, 0x0000FF, 0x333333};
+    f.pixels = code;
+    return testkit::writeBmp(f);
 }
 
 void compressedBmpSeeds() {
