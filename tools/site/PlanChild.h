@@ -18,8 +18,9 @@ struct ChildBounds {
     // Real time: the child is killed past it (a child that waits, or gets little of the
     // processor on a busy machine).
     unsigned wallSeconds = 130;
-    // Memory the child may map on top of what it starts with (a copy of its parent).
-    // Not applied in a build with a sanitizer, whose runtime maps memory of its own.
+    // Memory the child may map on top of what it starts with (a copy of its parent). A
+    // sanitizer's runtime reserves its heap ahead, so in such a build the bound holds only
+    // for memory mapped anew.
     uint64_t memoryBytes = uint64_t{2} << 30;
 };
 
