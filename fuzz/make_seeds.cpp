@@ -20,7 +20,9 @@
 #include "survey/PointRecords.h"
 #include "survey/SiteFileWriter.h"
 #include "survey/SiteHeader.h"
+#include "testkit/BmpBytes.h"
 #include "testkit/JpegBytes.h"
+#include "testkit/PdfBytes.h"
 #include "wifi/ScanCapture.h"
 
 namespace {
@@ -233,7 +235,7 @@ void wifiSeeds() {
     save("wifi_dump", "cut_short", Bytes(dumps[1].raw.begin(), dumps[1].raw.end() - 6));
 }
 
-// ---- plan_import: small BMP, PNG and JPEG files of each kind the importer handles ----
+// ---- plan_import: small BMP, PNG, JPEG and PDF files of each kind the importer handles ----
 
 struct PngKind {
     int colourType;
@@ -282,13 +284,52 @@ Bytes png(uint32_t width, uint32_t height, PngKind kind) {
     return out;
 }
 
-Bytes jpeg(uint32_t width, uint32_t height, testkit::JpegKind kind, bool progressive) {
+Bytes jpeg(uint32_t width, uint32_t height, testkit::JpegKind kind, bool progressive,
+           const Bytes& exif = {}) {
     const size_t perRow = size_t{width} * testkit::jpegComponents(kind);
     Bytes samples(perRow * height);
     for (uint32_t y = 0; y < height; ++y)
         for (size_t i = 0; i < perRow; ++i)
             samples[y * perRow + i] = static_cast<uint8_t>(i * 9 + y * 13);
-    return testkit::writeJpeg(width, height, kind, samples, 50, progressive);
+    return testkit::writeJpeg(width, height, kind, samples, 50, progressive, exif);
+}
+
+// A 6 x 4 run-length coded bitmap over a table of 4 colours.
+Bytes runLengthBmp(bool fourBits, const Bytes& code) {
+    testkit::BmpFile f;
+    f.width = 6;
+    f.height = 4;
+    f.bits = fourBits ? 4 : 8;
+    f.compression = fourBits ? 2 : 1;
+    f.palette = {0xFFFFFF, 0xFF0000, 0x0000FF, 0x333333};
+    f.pixels = code;
+    return testkit::writeBmp(f);
+}
+
+void compressedBmpSeeds() {
+    // Every escape of the code: runs, jumps, literal indices, row and picture ends.
+    const std::vector<Bytes> rows = {
+        {0, 0, 1, 1, 1, 2}, {3, 0, 0, 0, 0, 3}, {1, 1, 1, 1, 2, 2}, {0, 0, 0, 0, 0, 0}};
+    save("plan_import", "bmp_rle8", runLengthBmp(false, testkit::runLengthCode(rows, false, 0, 1)));
+    save("plan_import", "bmp_rle4", runLengthBmp(true, testkit::runLengthCode(rows, true, 0, 1)));
+    // Hostile codes: a run past its row, a jump off the picture, a literal run past the file.
+    save("plan_import", "bmp_rle8_overrun",
+         runLengthBmp(false, {255, 1, 0, 0, 0, 2, 250, 1, 3, 2, 0, 2, 1, 200, 0, 9, 1, 2}));
+    save("plan_import", "bmp_rle4_overrun",
+         runLengthBmp(true, {0, 2, 250, 0, 7, 0x12, 0, 0, 255, 0x31, 0, 0, 0, 9, 0x12, 0x34}));
+    save("plan_import", "bmp_565",
+         testkit::writeBmp({3, 2, 16, 3, {}, {0xF800, 0x07E0, 0x001F}, Bytes(16, 0xA5)}));
+}
+
+void turnedJpegAndPdfSeeds() {
+    save("plan_import", "jpeg_exif_turned",
+         jpeg(16, 8, testkit::JpegKind::Colour, false, testkit::exifOrientation(6, true)));
+    Bytes cutExif = testkit::exifOrientation(3, false);
+    cutExif[6 + 8] = 0xFF; // a directory of 255 entries in a segment that holds 2
+    save("plan_import", "jpeg_exif_cut", jpeg(8, 8, testkit::JpegKind::Colour, false, cutExif));
+    save("plan_import", "pdf_page", testkit::writePdf({{40, 20, 5, 5, 10, 10}}));
+    save("plan_import", "pdf_nested_forms",
+         testkit::writePdf({{40, 20, 5, 5, 10, 10, "0 0 1", 90, {}, 3}}));
 }
 
 void planSeeds() {
@@ -302,6 +343,8 @@ void planSeeds() {
     save("plan_import", "jpeg_grey_progressive", jpeg(16, 24, testkit::JpegKind::Grey, true));
     save("plan_import", "jpeg_cmyk", jpeg(8, 8, testkit::JpegKind::AdobeCmyk, false));
     save("plan_import", "jpeg_wide", jpeg(200, 8, testkit::JpegKind::Colour, false));
+    compressedBmpSeeds();
+    turnedJpegAndPdfSeeds();
 }
 
 } // namespace

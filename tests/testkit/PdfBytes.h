@@ -14,13 +14,16 @@ struct PdfRect {
 };
 
 // A page of width x height points with a filled rectangle, then the rectangles of `more`
-// painted over it in their order.
+// painted over it in their order; then, when nestedForms is above 0, a form that draws the
+// next form twice, that many forms deep, the last one a small black square: a page that
+// takes 2^nestedForms squares to draw.
 struct PdfPage {
     int width, height;
     int x, y, w, h;
     const char* colour = "1 0 0";
     int rotate = 0;
     std::vector<PdfRect> more = {};
+    int nestedForms = 0;
 };
 
 // A PDF of the pages; its cross-reference table points at each object's first byte.

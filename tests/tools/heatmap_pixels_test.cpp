@@ -4,6 +4,7 @@
 #include "tools/site/ReportHtml.h"
 
 #include <gtest/gtest.h>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -92,12 +93,66 @@ TEST(BmpPixels, IndexedPicturesUseTheirColourTable) {
     EXPECT_EQ(pixel(img, 1, 0), "0,0,0");
 }
 
+// Run-length codes and colour masks. Every code is for a 4 x 2 picture over a table of
+// white, red, blue and green; rows from the bottom; "W" a white pixel.
+TEST(BmpPixels, DecodesRunLengthCodesAndColourMasksAsTheProgramShowsThem) {
+    const std::vector<uint32_t> table = {0xFFFFFF, 0xFF0000, 0x0000FF, 0x00FF00};
+    const auto rle = [&](uint16_t bits, Bytes code) {
+        return testkit::writeBmp({4, 2, bits, bits == 8 ? 1u : 2u, table, {}, code});
+    };
+    struct Case {
+        const char* name;
+        Bytes file;
+        std::string top, bottom; // the pixels: W white, R red, B blue, G green
+    };
+    const Case cases[] = {
+        {"rle8 runs, a jump, literal indices padded, end marks",
+         rle(8, {2, 1, 0, 2, 1, 0, 1, 2, 0, 0, 0, 3, 3, 2, 1, 0, 0, 1}), "GBRW", "RRWB"},
+        {"rle4 halves alternate", rle(4, {4, 0x12, 0, 0, 0, 3, 0x32, 0x10, 0, 0}), "GBRW", "RBRB"},
+        {"a run past its row is cut there", rle(8, {9, 1, 0, 0, 1, 2, 0, 1}), "BWWW", "RRRR"},
+        {"a jump off the picture ends it", rle(8, {1, 1, 0, 2, 0, 9, 4, 2}), "WWWW", "RWWW"},
+        {"a jump past the row's end stays in it", rle(8, {0, 2, 200, 0, 1, 1, 0, 0, 1, 3}), "GWWW",
+         "WWWW"},
+        {"a literal run past its row and the file", rle(8, {1, 3, 0, 6, 1, 2, 1, 2}), "WWWW",
+         "GRBR"},
+        {"a code that ends early", rle(4, {3, 0x21}), "WWWW", "BRBW"},
+    };
+    const std::map<char, std::string> colours = {
+        {'W', "255,255,255"}, {'R', "255,0,0"}, {'B', "0,0,255"}, {'G', "0,255,0"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        RgbImage img;
+        ASSERT_EQ(readBmpPixels(c.file.data(), c.file.size(), img), "");
+        for (int x = 0; x < int(c.top.size()); ++x) {
+            EXPECT_EQ(pixel(img, x, 0), colours.at(c.top[size_t(x)])) << x;
+            EXPECT_EQ(pixel(img, x, 1), colours.at(c.bottom[size_t(x)])) << x;
+        }
+    }
+    // Colour masks as the program's loader shows them: 5 bits of 31 are 248, 6 of 63 are 252;
+    // a mask wider than 8 bits gives its highest 8. Two pixels: white, then blue.
+    const std::pair<testkit::BmpFile, std::string> masked[] = {
+        {{2, 1, 16, 0, {}, {}, {0xFF, 0x7F, 0x1F, 0x00}}, "248,248,248"},
+        {{2, 1, 16, 3, {}, {0xF800, 0x07E0, 0x001F}, {0xFF, 0xFF, 0x1F, 0x00}}, "248,252,248"},
+        {{2, 1, 32, 3, {}, {0x3FF00000, 0xFFC00, 0x3FF}, {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 3, 0, 0}},
+         "255,255,255"},
+    };
+    for (const auto& [f, white] : masked) {
+        const Bytes file = testkit::writeBmp(f);
+        RgbImage img;
+        ASSERT_EQ(readBmpPixels(file.data(), file.size(), img), "");
+        EXPECT_EQ(pixel(img, 0, 0), white);
+        EXPECT_EQ(pixel(img, 1, 0), f.bits == 32 ? "0,0,255" : "0,0,248");
+    }
+}
+
 TEST(BmpPixels, RefusesWhatItCannotReadWithAReason) {
     RgbImage img;
-    const Bytes rle = bmpFile(2, 1, 8, {{0, 0, 0, 0}}, {0, 0}, 1);
-    EXPECT_NE(readBmpPixels(rle.data(), rle.size(), img).find("compressed"), std::string::npos);
-    const Bytes sixteen = bmpFile(2, 1, 16, {{0, 0, 0, 0}});
-    EXPECT_NE(readBmpPixels(sixteen.data(), sixteen.size(), img).find("16-bit"), std::string::npos);
+    const Bytes manyColours = testkit::writeBmp({2, 1, 8, 0, {0, 0}, {}, {0, 1, 0, 0}, 300});
+    EXPECT_EQ(readBmpPixels(manyColours.data(), manyColours.size(), img),
+              "the bitmap's colour table claims more than 256 colours");
+    const Bytes noMasks = testkit::writeBmp({2, 1, 16, 3, {}, {}, {0, 0, 0, 0}});
+    EXPECT_EQ(readBmpPixels(noMasks.data(), noMasks.size(), img),
+              "the bitmap's colour masks are cut short");
     Bytes cut = bmpFile(4, 4, 24, {{}, {}, {}, {}});
     cut.resize(cut.size() - 10);
     EXPECT_NE(readBmpPixels(cut.data(), cut.size(), img), "");

@@ -17,12 +17,12 @@
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include <jpeglib.h>
-#include <zlib.h>
 
 namespace walkmere::sitetool {
 namespace {
@@ -244,6 +244,50 @@ TEST(PlanImport, TurnsAdobeCmykJpegIntoRgb) {
     EXPECT_NEAR(p[2], 0, 3);
 }
 
+TEST(PlanImport, TurnsAJpegAsItsExifOrientationSays) {
+    // Stored 64 x 32: red and green above blue and white, in blocks the JPEG keeps whole.
+    const std::map<char, std::array<int, 3>> colours = {
+        {'R', {255, 0, 0}}, {'G', {0, 255, 0}}, {'B', {0, 0, 255}}, {'W', {255, 255, 255}}};
+    Bytes samples;
+    for (int y = 0; y < 32; ++y)
+        for (int x = 0; x < 64; ++x)
+            for (int v : colours.at(y < 16 ? (x < 32 ? 'R' : 'G') : (x < 32 ? 'B' : 'W')))
+                samples.push_back(uint8_t(v));
+    struct Case {
+        uint16_t orientation;
+        bool bigEndian;
+        std::optional<uint32_t> maxSide;
+        const char* corners; // top left, top right, bottom left, bottom right, as shown
+    };
+    const Case cases[] = {
+        {1, false, {}, "RGBW"}, {2, true, {}, "GRWB"},
+        {3, false, {}, "WBGR"}, {3, true, {}, "WBGR"},
+        {4, true, {}, "BWRG"},  {5, false, {}, "RBGW"},
+        {6, true, {}, "BRWG"},  {6, false, 16, "BRWG"},
+        {7, false, {}, "WGBR"}, {8, true, {}, "GWRB"},
+        {8, false, {}, "GWRB"}, {9, false, {}, "RGBW"}, // unknown: as stored
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.orientation) + (c.bigEndian ? " MM" : " II"));
+        const Bytes jpeg = testkit::writeJpeg(64, 32, JpegKind::Colour, samples, 90, false,
+                                              testkit::exifOrientation(c.orientation, c.bigEndian));
+        const PlanImportResult r = import(jpeg, {1, {}, c.maxSide, {}});
+        ASSERT_TRUE(r.ok()) << r.error;
+        const bool turned = c.orientation >= 5 && c.orientation <= 8;
+        const uint32_t scale = c.maxSide ? 64 / *c.maxSide : 1;
+        ASSERT_EQ(r.plan.width, (turned ? 32 : 64) / scale);
+        ASSERT_EQ(r.plan.height, (turned ? 64 : 32) / scale);
+        const Decoded d = decodeBmp(r.plan);
+        const int right = int(r.plan.width) - 2, bottom = int(r.plan.height) - 2;
+        const std::pair<int, int> spots[] = {{1, 1}, {right, 1}, {1, bottom}, {right, bottom}};
+        for (int i = 0; i < 4; ++i) {
+            const uint8_t* p = d.image.at(spots[i].first, spots[i].second);
+            for (int k = 0; k < 3; ++k)
+                EXPECT_NEAR(p[k], colours.at(c.corners[i])[size_t(k)], 40) << "corner " << i;
+        }
+    }
+}
+
 // ---- PDF pages and resolutions ----
 
 TEST(PlanImportPdf, RendersThePageAskedForAtTheResolutionAskedFor) {
@@ -271,7 +315,7 @@ TEST(PlanImportPdf, RendersThePageAskedForAtTheResolutionAskedFor) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE("page " + std::to_string(c.page) + " at " + std::to_string(c.dpiUsed));
-        const PlanImportResult r = import(pdf, {c.page, c.dpi, c.maxSide});
+        const PlanImportResult r = import(pdf, {c.page, c.dpi, c.maxSide, {}});
         ASSERT_TRUE(r.ok()) << r.error;
         EXPECT_EQ(r.plan.pageCount, 3);
         EXPECT_DOUBLE_EQ(r.plan.dpi, c.dpiUsed);
@@ -288,10 +332,12 @@ TEST(PlanImportPdf, RendersThePageAskedForAtTheResolutionAskedFor) {
 
 TEST(PlanImportPdf, RefusesAPageItDoesNotHaveOrCannotHold) {
     const Bytes pdf = writePdf({{200, 100, 0, 0, 1, 1}, {200, 100, 0, 0, 1, 1}});
-    EXPECT_EQ(import(pdf, {3, {}, {}}).error, "plan: there is no page 3; the document has 2 pages");
-    EXPECT_EQ(import(pdf, {0, {}, {}}).error, "plan: there is no page 0; the document has 2 pages");
+    EXPECT_EQ(import(pdf, {3, {}, {}, {}}).error,
+              "plan: there is no page 3; the document has 2 pages");
+    EXPECT_EQ(import(pdf, {0, {}, {}, {}}).error,
+              "plan: there is no page 0; the document has 2 pages");
     // 200 x 100 points at 7200 dpi is 20000 x 10000 pixels: refused before rendering.
-    const std::string huge = import(pdf, {1, 7200, {}}).error;
+    const std::string huge = import(pdf, {1, 7200, {}, {}}).error;
     EXPECT_NE(huge.find("20000 x 10000 pixels"), std::string::npos) << huge;
     EXPECT_NE(huge.find("100000000"), std::string::npos) << huge;
 }
@@ -321,46 +367,17 @@ TEST(PlanImport, ScalesDownToTheLargestSideByAveraging) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const PlanImportResult r = import(c.file, {1, {}, c.maxSide});
+        const PlanImportResult r = import(c.file, {1, {}, c.maxSide, {}});
         ASSERT_TRUE(r.ok()) << r.error;
         EXPECT_EQ(r.plan.width, c.width);
         EXPECT_EQ(r.plan.height, c.height);
         decodeBmp(r.plan);
     }
-    const Decoded grey = decodeBmp(import(writePng(checker), {1, {}, 32}).plan);
+    const Decoded grey = decodeBmp(import(writePng(checker), {1, {}, 32, {}}).plan);
     EXPECT_EQ(grey.image.pixels, Bytes(32 * 16 * 3, 128));
 }
 
 // ---- the pixel limit, from the headers alone ----
-
-void putBe32(Bytes& b, size_t at, uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-        b[at + i] = static_cast<uint8_t>(v >> (24 - 8 * i));
-}
-
-void appendChunk(Bytes& b, const char* type, const Bytes& data) {
-    const size_t at = b.size();
-    b.resize(at + 8);
-    putBe32(b, at, static_cast<uint32_t>(data.size()));
-    std::memcpy(&b[at + 4], type, 4);
-    b.insert(b.end(), data.begin(), data.end());
-    b.resize(b.size() + 4);
-    putBe32(b, b.size() - 4, static_cast<uint32_t>(crc32(0, &b[at + 4], 4 + data.size())));
-}
-
-// A PNG announcing width x height whose image data is one compressed zero byte.
-Bytes pngHeaderOnly(uint32_t width, uint32_t height) {
-    Bytes b = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-    Bytes header(13, 0);
-    putBe32(header, 0, width);
-    putBe32(header, 4, height);
-    header[8] = 8; // bit depth; colour type RGB
-    header[9] = 2;
-    appendChunk(b, "IHDR", header);
-    appendChunk(b, "IDAT", {0x78, 0x9C, 0x63, 0x00, 0x00, 0x00, 0x01, 0x00, 0x01});
-    appendChunk(b, "IEND", {});
-    return b;
-}
 
 // A small JPEG whose frame header is changed to announce width x height.
 Bytes jpegAnnouncing(uint16_t width, uint16_t height) {
@@ -382,16 +399,17 @@ TEST(PlanImport, RefusesAPictureAboveTheLimitBeforeDecodingIt) {
         const char* said;
     };
     const Case cases[] = {
-        {"png", pngHeaderOnly(20000, 20000), {}, "20000 x 20000 pixels is more"},
+        {"png", testkit::pngAnnouncing(20000, 20000), {}, "20000 x 20000 pixels is more"},
         {"jpeg", jpegAnnouncing(60000, 50000), {}, "60000 x 50000 pixels is more"},
-        {"side too large", pngHeaderOnly(20000, 20000), 15000, "15000 x 15000 pixels is more"},
+        {"side too large", testkit::pngAnnouncing(20000, 20000), 15000,
+         "15000 x 15000 pixels is more"},
         // A largest side lets a large picture through: this one then has no pixel data.
-        {"png, side given", pngHeaderOnly(20000, 20000), 1000, "damaged PNG"},
+        {"png, side given", testkit::pngAnnouncing(20000, 20000), 1000, "damaged PNG"},
         {"jpeg, side given", jpegAnnouncing(60000, 50000), 1000, "damaged JPEG"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const std::string error = import(c.file, {1, {}, c.maxSide}).error;
+        const std::string error = import(c.file, {1, {}, c.maxSide, {}}).error;
         EXPECT_NE(error.find(c.said), std::string::npos) << error;
         if (std::string(c.said).find("more") != std::string::npos) {
             EXPECT_NE(error.find("(100000000 pixels:"), std::string::npos) << error;
@@ -477,7 +495,7 @@ TEST(PlanImport, MakesBitmapsTheSiteToolStores) {
         EXPECT_EQ(code, 0) << err.str();
     };
     for (const Bytes& file : files) {
-        const PlanImportResult r = import(file, {1, {}, 200});
+        const PlanImportResult r = import(file, {1, {}, 200, {}});
         ASSERT_TRUE(r.ok()) << r.error;
         testkit::writeFileBytes(bmp, r.plan.bmp);
         tool({"create", bmp.c_str(), "-o", site.c_str(), "--force"});
@@ -577,12 +595,18 @@ TEST(PlanImport, CreateRefusesWhatItCannotStoreAndSaysWhy) {
     testkit::writeFileBytes(pdf, writePdf({{30, 20, 5, 5, 10, 10}, {30, 20, 5, 5, 10, 10}}));
     // 12000 x 9000 pixels said by the PNG's header, more than a plan may have.
     const std::string large = dir.file("large.png").string();
-    testkit::writeFileBytes(large, pngHeaderOnly(12000, 9000));
+    testkit::writeFileBytes(large, testkit::pngAnnouncing(12000, 9000));
     const std::string largeBmp = dir.file("large.bmp").string();
     Bytes bmp = testkit::makeBmp(4, 4);
     testkit::put32(bmp, 18, 12000);
     testkit::put32(bmp, 22, 9000);
     testkit::writeFileBytes(largeBmp, bmp);
+    // Bitmaps the program's loader refuses, plain and with colour masks.
+    const std::string manyColours = dir.file("colours.bmp").string();
+    testkit::writeFileBytes(manyColours,
+                            testkit::writeBmp({2, 1, 8, 0, {0}, {}, {0, 0, 0, 0}, 300}));
+    const std::string noMasks = dir.file("masks.bmp").string();
+    testkit::writeFileBytes(noMasks, testkit::writeBmp({2, 1, 16, 3, {}, {}, {0, 0, 0, 0}}));
     struct Case {
         std::vector<std::string> args;
         int code;
@@ -603,6 +627,13 @@ TEST(PlanImport, CreateRefusesWhatItCannotStoreAndSaysWhy) {
          1,
          "12000 x 9000 pixels is more than a floor plan may have (100000000 pixels: the "
          "program keeps the decoded plan in memory to map it); give --max-side"},
+        {{"create", manyColours, "-o", site},
+         1,
+         manyColours + ": not a usable bitmap: the bitmap's colour table claims more than 256 "
+                       "colours"},
+        {{"create", noMasks, "-o", site},
+         1,
+         noMasks + ": not a usable bitmap: the bitmap's colour masks are cut short"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.message);

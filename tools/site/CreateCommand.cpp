@@ -1,6 +1,7 @@
 #include "platform/RegularFile.h"
 #include "survey/BmpInfo.h"
 #include "survey/SiteFileWriter.h"
+#include "tools/site/BmpPixels.h"
 #include "tools/site/OutputFile.h"
 #include "tools/site/PlanImport.h"
 #include "tools/site/PlanRaster.h"
@@ -115,11 +116,12 @@ int runCreate(const std::vector<std::string>& args, ToolStreams& io) {
     options.maxSide = parsed.positiveInteger("--max-side", kMostMaxSide);
     if (sameFile(planPath, sitePath)) throw UsageError("the site file would replace the plan");
 
-    // A bitmap that needs no change is coded straight from its file, as it always was;
+    // A plain bitmap that needs no change is coded straight from its file, as it always was;
     // every other plan is read whole into a bitmap in memory first.
     const BmpCheck bmp = checkBmpFile(planPath);
     const bool asItIs =
-        bmp.loadable && uint64_t(bmp.info->width) * bmp.info->pixelHeight() <= kMaxPlanPixels &&
+        bmp.loadable && bitmapKeptAsItIs(*bmp.info) &&
+        uint64_t(bmp.info->width) * bmp.info->pixelHeight() <= kMaxPlanPixels &&
         (!options.maxSide ||
          std::max<uint64_t>(bmp.info->width, bmp.info->pixelHeight()) <= *options.maxSide);
     // A bitmap above the limit is refused from its headers, before its file is read.
@@ -130,6 +132,8 @@ int runCreate(const std::vector<std::string>& args, ToolStreams& io) {
     PlanImportResult imported;
     uint64_t width = 0, height = 0;
     if (asItIs) {
+        const std::string unreadable = bmpFileLayoutProblem(planPath);
+        if (!unreadable.empty()) throw FileError(planPath + ": not a usable bitmap: " + unreadable);
         width = uint64_t(bmp.info->width);
         height = bmp.info->pixelHeight();
     } else {
@@ -184,11 +188,14 @@ extern const SiteCommand kCreateCommand{
     "Makes a new site file with an empty survey: a 152-byte header (version 4, the uninterpreted\n"
     "bytes zero), the floor plan Huffman-coded as the program reads it, a white signature\n"
     "block and an empty points section, in that order. PLAN is a Windows bitmap, PNG, JPEG\n"
-    "or PDF file, told by its content, not its name. A bitmap is stored as it is unless it\n"
-    "must be scaled down; any other plan is made into a bitmap (8 bits a pixel when it has\n"
-    "at most 256 colours, else 24): PNG transparency laid on white, a PDF page rendered on\n"
-    "white. The program keeps the decoded plan in memory to map it, so a plan of more than\n"
-    "100000000 pixels is refused unless --max-side scales it down.\n"
+    "or PDF file, told by its content, not its name. An uncompressed bitmap with a colour\n"
+    "table or of 24 or 32 bits is stored as it is unless it must be scaled down; any other\n"
+    "plan is made into a bitmap (8 bits a pixel when it has at most 256 colours, else 24):\n"
+    "run-length codes and colour masks decoded, a JPEG turned as its EXIF orientation says,\n"
+    "PNG transparency laid on white, a PDF page rendered on white in a separate process\n"
+    "given 60 s of processor time and 2 GB of memory. The program keeps the decoded plan in\n"
+    "memory to map it, so a plan of more than 100000000 pixels is refused unless --max-side\n"
+    "scales it down; a picture scaled down may have at most 1000000000.\n"
     "\n"
     "  -o SITE.kvs    the site file to make (required); an existing file is not replaced\n"
     "                 unless --force is given; '-' for standard output\n"

@@ -71,9 +71,10 @@ std::vector<uint8_t> encodePlanBmp(const PlanRaster& raster) {
     const uint32_t width = raster.width();
     const uint32_t height = raster.height();
     ColourSet colours;
+    std::vector<uint8_t> scratch;
     bool indexed = true;
     for (uint32_t y = 0; y < height && indexed; ++y) {
-        const uint8_t* row = raster.row(y);
+        const uint8_t* row = raster.row(y, scratch);
         for (uint32_t x = 0; x < width && indexed; ++x)
             indexed = colours.add(rgbAt(row + size_t{x} * 3));
     }
@@ -103,7 +104,7 @@ std::vector<uint8_t> encodePlanBmp(const PlanRaster& raster) {
         entry[2] = static_cast<uint8_t>(palette[i] >> 16);
     }
     for (uint32_t y = 0; y < height; ++y) {
-        const uint8_t* in = raster.row(y);
+        const uint8_t* in = raster.row(y, scratch);
         uint8_t* out = b.data() + pixelOffset + stride * (height - 1 - y);
         for (uint32_t x = 0; x < width; ++x, in += 3) {
             if (indexed) {

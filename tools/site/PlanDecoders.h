@@ -3,6 +3,7 @@
 // raster the picture's size before decoding any pixel and hands it the rows; each returns ""
 // or a sentence saying why the file cannot be read.
 
+#include "tools/site/PlanChild.h"
 #include "tools/site/PlanImport.h"
 #include "tools/site/PlanRaster.h"
 
@@ -17,14 +18,21 @@ namespace walkmere::sitetool {
 std::string decodePngPlan(const uint8_t* data, size_t size, PlanRaster& raster);
 
 // A baseline or progressive JPEG in grey, colour (YCbCr or RGB) or CMYK, which is turned
-// into RGB (Adobe's inverted CMYK included). With a largest side, libjpeg decodes at the
-// smallest of 1/8, 1/4, 1/2 or full size that is still no smaller than the plan.
+// into RGB (Adobe's inverted CMYK included), and turned as its EXIF orientation says. With a
+// largest side, libjpeg decodes at the smallest of 1/8, 1/4, 1/2 or full size that is still no
+// smaller than the plan.
 std::string decodeJpegPlan(const uint8_t* data, size_t size, PlanRaster& raster,
                            std::optional<uint32_t> maxSide);
 
-// One page of a PDF, rendered on white. Sets pageCount and dpi in `plan` as soon as known.
+// One page of a PDF, rendered on white in a child process held to options.pdfBounds. Sets
+// pageCount and dpi in `plan` as soon as known.
 std::string renderPdfPlan(const uint8_t* data, size_t size, const PlanImportOptions& options,
                           PlanRaster& raster, ImportedPlan& plan);
+// The parent's half of it: the page a rendering child handed over, into the raster; or why
+// there is none, the child having been killed, crashed, run out of time or memory, or left
+// its answer short.
+std::string takeRenderedPage(const ChildOutcome& child, const ChildBounds& bounds,
+                             PlanRaster& raster, ImportedPlan& plan);
 
 // Lays a colour with alpha on white.
 inline uint8_t onWhite(uint8_t value, uint8_t alpha) {

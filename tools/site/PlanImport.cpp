@@ -32,26 +32,39 @@ PlanFormat formatOf(const uint8_t* data, size_t size) {
     return PlanFormat::Unknown;
 }
 
-// A bitmap is kept as it is when it needs no scaling: the site file takes every bitmap the
-// program loads. One to be scaled is decoded (uncompressed ones only) and written afresh.
+} // namespace
+
+bool bitmapKeptAsItIs(const BmpInfo& info) {
+    return info.compression == BmpInfo::kBiRgb && info.bitCount != 16;
+}
+
+namespace {
+
+// A plain bitmap is kept as it is when it needs no scaling: the site file takes every bitmap
+// the program loads. Any other is decoded and written afresh: the program's loader leaves the
+// pixels a run-length code skips undefined, and shows colour masks wider than 8 bits black,
+// so only a plain bitmap is sure to look the same to the program and to the tools.
 std::string importBmp(const uint8_t* data, size_t size, const PlanImportOptions& options,
                       PlanRaster& raster, ImportedPlan& plan) {
     const BmpCheck check = checkBmp(data, size, size);
     if (!check.loadable) return "not a usable bitmap: " + check.problem;
+    const std::string unreadable = bmpLayoutProblem(data, size, size);
+    if (!unreadable.empty()) return "not a usable bitmap: " + unreadable;
     const uint64_t width = static_cast<uint64_t>(check.info->width);
     const uint64_t height = check.info->pixelHeight();
     plan.sourceWidth = static_cast<uint32_t>(width);
     plan.sourceHeight = static_cast<uint32_t>(height);
     const PlanSize fitted = fittedPlanSize(width, height, options.maxSide);
-    if (fitted.width == width && fitted.height == height) {
-        if (width * height > kMaxPlanPixels)
-            return planTooLarge(width, height, options.maxSide.has_value());
+    const bool scaled = fitted.width != width || fitted.height != height;
+    if (!scaled && width * height > kMaxPlanPixels)
+        return planTooLarge(width, height, options.maxSide.has_value());
+    if (!scaled && bitmapKeptAsItIs(*check.info)) {
         plan.bmp.assign(data, data + size);
         plan.width = plan.sourceWidth;
         plan.height = plan.sourceHeight;
         return {};
     }
-    // Scaling goes through the whole picture in memory, so it stays within the limit.
+    // Decoding goes through the whole picture in memory, so it stays within the limit.
     if (width * height > kMaxPlanPixels)
         return "a bitmap is scaled down whole, and " + planTooLarge(width, height, true);
     RgbImage image;

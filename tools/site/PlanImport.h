@@ -1,5 +1,8 @@
 #pragma once
 
+#include "survey/BmpInfo.h"
+#include "tools/site/PlanChild.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -20,6 +23,8 @@ struct PlanImportOptions {
     // above kMaxPlanPixels. When not given, pictures are kept at their size, and a picture
     // above kMaxPlanPixels is refused; a PDF page is then fitted to kDefaultMaxSide.
     std::optional<uint32_t> maxSide;
+    // What rendering a PDF page may take: it is done in a child process held to these.
+    ChildBounds pdfBounds;
 
     static constexpr uint32_t kDefaultMaxSide = 4000;
 };
@@ -53,5 +58,9 @@ PlanImportResult importPlan(const std::string& path, const PlanImportOptions& op
 // The same for a file already in memory; `name` begins the error messages.
 PlanImportResult importPlanBytes(const uint8_t* data, size_t size, const std::string& name,
                                  const PlanImportOptions& options = {});
+
+// Whether a bitmap that needs no scaling is stored as it is: a plain one (uncompressed, with
+// a colour table or 24 or 32 bits of blue, green and red). Any other is written afresh.
+bool bitmapKeptAsItIs(const BmpInfo& info);
 
 } // namespace walkmere::sitetool

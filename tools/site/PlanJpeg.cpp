@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <csetjmp>
 #include <cstdio>
+#include <cstring>
 #include <new>
 #include <vector>
 
@@ -96,6 +97,52 @@ unsigned decodedEighths(const jpeg_decompress_struct& cinfo, PlanSize target) {
     return eighths;
 }
 
+// The Orientation (tag 0x0112) in the first directory of an APP1 Exif segment, 1 to 8: how
+// the stored rows are to be turned to be shown (a phone photo taken upright is stored lying,
+// and says 6). 1, as stored, when the segment has none or cannot be read.
+int exifOrientation(const uint8_t* segment, size_t size) {
+    constexpr uint8_t kExifHeader[] = {'E', 'x', 'i', 'f', 0, 0};
+    if (size < sizeof kExifHeader || std::memcmp(segment, kExifHeader, sizeof kExifHeader) != 0)
+        return 1;
+    // The TIFF structure after it: byte order, 42, the first directory's offset; each directory
+    // a count and 12-byte entries (tag, type, count, value). Offsets count from the TIFF start.
+    const uint8_t* tiff = segment + sizeof kExifHeader;
+    const size_t n = size - sizeof kExifHeader;
+    if (n < 8) return 1;
+    const bool motorola = tiff[0] == 'M' && tiff[1] == 'M';
+    if (!motorola && !(tiff[0] == 'I' && tiff[1] == 'I')) return 1;
+    const auto u16 = [&](size_t at) {
+        return motorola ? uint16_t(tiff[at] << 8 | tiff[at + 1])
+                        : uint16_t(tiff[at + 1] << 8 | tiff[at]);
+    };
+    const auto u32 = [&](size_t at) {
+        return motorola ? uint32_t{u16(at)} << 16 | u16(at + 2)
+                        : uint32_t{u16(at + 2)} << 16 | u16(at);
+    };
+    if (u16(2) != 42) return 1;
+    const uint64_t directory = u32(4);
+    if (directory + 2 > n) return 1;
+    const unsigned entries = u16(directory);
+    for (unsigned i = 0; i < entries; ++i) {
+        const uint64_t entry = directory + 2 + uint64_t{i} * 12;
+        if (entry + 12 > n) return 1;
+        if (u16(entry) != 0x0112) continue;
+        const uint16_t type = u16(entry + 2); // 3 SHORT, left-justified in the value; 4 LONG
+        const uint32_t value = type == 3 ? u16(entry + 8) : type == 4 ? u32(entry + 8) : 0;
+        return u32(entry + 4) >= 1 && value >= 1 && value <= 8 ? static_cast<int>(value) : 1;
+    }
+    return 1;
+}
+
+int orientationOf(const jpeg_decompress_struct& cinfo) {
+    for (jpeg_saved_marker_ptr m = cinfo.marker_list; m != nullptr; m = m->next)
+        if (m->marker == JPEG_APP0 + 1) {
+            const int orientation = exifOrientation(m->data, m->data_length);
+            if (orientation != 1) return orientation;
+        }
+    return 1;
+}
+
 void toRgb(JpegRead& read, J_COLOR_SPACE space, bool adobe, uint32_t width) {
     const uint8_t* in = read.samples.data();
     uint8_t* out = read.rgb.data();
@@ -127,7 +174,9 @@ bool decode(JpegRead& read, const uint8_t* data, size_t size, PlanRaster& raster
     cinfo.mem->max_memory_to_use = kMaxJpegMemory;
     cinfo.progress = &read.progress;
     jpeg_mem_src(&cinfo, const_cast<unsigned char*>(data), static_cast<unsigned long>(size));
+    jpeg_save_markers(&cinfo, JPEG_APP0 + 1, 0xFFFF);
     jpeg_read_header(&cinfo, TRUE);
+    const int orientation = orientationOf(cinfo); // the saved markers go with the decoding
 
     const J_COLOR_SPACE space =
         cinfo.jpeg_color_space == JCS_GRAYSCALE                                    ? JCS_GRAYSCALE
@@ -157,6 +206,7 @@ bool decode(JpegRead& read, const uint8_t* data, size_t size, PlanRaster& raster
         raster.addRow(read.rgb.data());
     }
     jpeg_finish_decompress(&cinfo);
+    raster.orient(orientation);
     return true;
 }
 

@@ -24,9 +24,9 @@ struct PngRead {
     size_t at = 0;
     char message[200] = {};
     bool refused = false;             // the message is ours, not libpng's
-    std::vector<uint8_t> row;         // one decoded row, RGBA
-    std::unique_ptr<uint8_t[]> whole; // an interlaced picture, RGBA
-    std::vector<uint8_t> rgb;         // one row on white
+    std::vector<uint8_t> row;         // one decoded row, RGB or RGBA
+    std::unique_ptr<uint8_t[]> whole; // an interlaced picture, RGB or RGBA
+    std::vector<uint8_t> rgb;         // one row with alpha laid on white
 };
 
 void onError(png_structp png, png_const_charp message) {
@@ -54,10 +54,19 @@ bool begin(PngRead& read, PlanRaster& raster, png_uint_32 width, png_uint_32 hei
     return refusal.empty() || refuse(read, refusal);
 }
 
-void flatten(PngRead& read, const uint8_t* rgba, uint32_t width) {
-    for (uint32_t x = 0; x < width; ++x)
+// Hands the raster a decoded row, its alpha (when it has one) laid on white first.
+void addRow(PngRead& read, PlanRaster& raster, const uint8_t* row, uint32_t width, bool alpha) {
+    if (!alpha) {
+        raster.addRow(row);
+        return;
+    }
+    uint8_t* out = read.rgb.data();
+    for (uint32_t x = 0; x < width; ++x, row += 4, out += 3) {
+        const uint8_t a = row[3];
         for (int c = 0; c < 3; ++c)
-            read.rgb[size_t{x} * 3 + c] = onWhite(rgba[size_t{x} * 4 + c], rgba[size_t{x} * 4 + 3]);
+            out[c] = a == 255 ? row[c] : onWhite(row[c], a);
+    }
+    raster.addRow(read.rgb.data());
 }
 
 // The decoding proper; a libpng error longjmps out of it.
@@ -71,6 +80,9 @@ bool decode(PngRead& read, PlanRaster& raster) {
     const png_uint_32 width = png_get_image_width(png, info);
     const png_uint_32 height = png_get_image_height(png, info);
     const bool interlaced = png_get_interlace_type(png, info) != PNG_INTERLACE_NONE;
+    // Opaque pictures are decoded straight to RGB: most plans have no transparency.
+    const bool alpha = (png_get_color_type(png, info) & PNG_COLOR_MASK_ALPHA) != 0 ||
+                       png_get_valid(png, info, PNG_INFO_tRNS) != 0;
     // Before libpng allocates anything the size of a row or of the picture.
     if (!begin(read, raster, width, height)) return false;
     // An interlaced picture is held whole while it is decoded.
@@ -82,19 +94,18 @@ bool decode(PngRead& read, PlanRaster& raster) {
     png_set_expand(png);
     png_set_scale_16(png);
     png_set_gray_to_rgb(png);
-    png_set_filler(png, 0xFF, PNG_FILLER_AFTER);
+    if (alpha) png_set_filler(png, 0xFF, PNG_FILLER_AFTER);
     const int passes = png_set_interlace_handling(png);
     png_read_update_info(png, info);
-    const size_t rowBytes = size_t{width} * 4;
+    const size_t rowBytes = size_t{width} * (alpha ? 4 : 3);
     if (png_get_rowbytes(png, info) != rowBytes) return refuse(read, "unexpected PNG layout");
-    read.rgb.resize(size_t{width} * 3);
+    if (alpha) read.rgb.resize(size_t{width} * 3);
 
     if (!interlaced) {
         read.row.resize(rowBytes);
         for (png_uint_32 y = 0; y < height; ++y) {
             png_read_row(png, read.row.data(), nullptr);
-            flatten(read, read.row.data(), width);
-            raster.addRow(read.rgb.data());
+            addRow(read, raster, read.row.data(), width, alpha);
         }
     } else {
         // Each pass adds pixels to every row: the whole picture is needed until the last.
@@ -102,10 +113,8 @@ bool decode(PngRead& read, PlanRaster& raster) {
         for (int pass = 0; pass < passes; ++pass)
             for (png_uint_32 y = 0; y < height; ++y)
                 png_read_row(png, read.whole.get() + rowBytes * y, nullptr);
-        for (png_uint_32 y = 0; y < height; ++y) {
-            flatten(read, read.whole.get() + rowBytes * y, width);
-            raster.addRow(read.rgb.data());
-        }
+        for (png_uint_32 y = 0; y < height; ++y)
+            addRow(read, raster, read.whole.get() + rowBytes * y, width, alpha);
     }
     png_read_end(png, nullptr);
     return true;

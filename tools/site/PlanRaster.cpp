@@ -48,7 +48,11 @@ std::string PlanRaster::start(uint64_t width, uint64_t height, std::optional<Pla
     if (reducing && (width > kMaxSourceSide || height > kMaxSourceSide))
         return std::to_string(width) + " x " + std::to_string(height) +
                " pixels is too large to scale down (at most " + std::to_string(kMaxSourceSide) +
-               " pixels a side)";
+               " pixels a side); save the picture at a smaller size";
+    if (reducing && width * height > kMaxSourcePixels)
+        return std::to_string(width) + " x " + std::to_string(height) +
+               " pixels is too large to scale down (at most " + std::to_string(kMaxSourcePixels) +
+               " pixels); save the picture at a smaller size";
     srcWidth = static_cast<uint32_t>(width);
     srcHeight = static_cast<uint32_t>(height);
     outWidth = static_cast<uint32_t>(out.width);
@@ -57,13 +61,9 @@ std::string PlanRaster::start(uint64_t width, uint64_t height, std::optional<Pla
         static_cast<uint32_t>(std::clamp<uint64_t>(kBlockBytes / (out.width * 3), 1, outHeight));
     blocks.reserve((outHeight + rowsPerBlock - 1) / rowsPerBlock);
     if (reducing) {
-        columnOf.resize(srcWidth);
         columnWidth.assign(outWidth, 0);
-        for (uint32_t x = 0; x < srcWidth; ++x) {
-            const auto ox = static_cast<uint32_t>(uint64_t{x} * outWidth / srcWidth);
-            columnOf[x] = ox;
-            ++columnWidth[ox];
-        }
+        for (uint32_t x = 0; x < srcWidth; ++x)
+            ++columnWidth[static_cast<size_t>(uint64_t{x} * outWidth / srcWidth)];
         sums.assign(size_t{outWidth} * 3, 0);
         reduced.resize(size_t{outWidth} * 3);
         bandStart = 0;
@@ -87,13 +87,66 @@ void PlanRaster::addRow(const uint8_t* rgb) {
         keep(rgb);
         return;
     }
-    for (uint32_t x = 0; x < srcWidth; ++x) {
-        uint64_t* sum = sums.data() + size_t{columnOf[x]} * 3;
-        sum[0] += rgb[size_t{x} * 3];
-        sum[1] += rgb[size_t{x} * 3 + 1];
-        sum[2] += rgb[size_t{x} * 3 + 2];
+    // A run of at most kMaxSourceSide pixels adds up to less than 2^32 a channel.
+    const uint8_t* p = rgb;
+    uint64_t* sum = sums.data();
+    for (uint32_t ox = 0; ox < outWidth; ++ox, sum += 3) {
+        uint32_t red = 0, green = 0, blue = 0;
+        for (uint32_t n = columnWidth[ox]; n != 0; --n, p += 3) {
+            red += p[0];
+            green += p[1];
+            blue += p[2];
+        }
+        sum[0] += red;
+        sum[1] += green;
+        sum[2] += blue;
     }
     if (srcRowsTaken == bandEnd) flushBand();
+}
+
+void PlanRaster::orient(int exifOrientation) {
+    orientation = exifOrientation >= 1 && exifOrientation <= 8 ? exifOrientation : 1;
+}
+
+// The kept picture is outWidth x outHeight; shown turned, pixel (x, y) of row y is kept at
+// (across, down): mirrored left to right (2), turned half round (3), mirrored top to bottom
+// (4), mirrored about the diagonal (5), turned a quarter clockwise (6), mirrored about the
+// other diagonal (7) or turned a quarter the other way (8).
+const uint8_t* PlanRaster::row(uint32_t y, std::vector<uint8_t>& scratch) const {
+    if (orientation == 1) return keptRow(y);
+    const uint32_t w = width();
+    scratch.resize(size_t{w} * 3);
+    const uint32_t lastX = outWidth - 1, lastY = outHeight - 1;
+    for (uint32_t x = 0; x < w; ++x) {
+        uint32_t across = x, down = y;
+        switch (orientation) {
+        case 2:
+            across = lastX - x;
+            break;
+        case 3:
+            across = lastX - x, down = lastY - y;
+            break;
+        case 4:
+            down = lastY - y;
+            break;
+        case 5:
+            across = y, down = x;
+            break;
+        case 6:
+            across = y, down = lastY - x;
+            break;
+        case 7:
+            across = lastX - y, down = lastY - x;
+            break;
+        case 8:
+            across = lastX - y, down = x;
+            break;
+        default:
+            break;
+        }
+        std::copy_n(keptRow(down) + size_t{across} * 3, 3, &scratch[size_t{x} * 3]);
+    }
+    return scratch.data();
 }
 
 // Output row keptRows covers the source rows y with y * outHeight / srcHeight == keptRows.

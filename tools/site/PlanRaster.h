@@ -1,5 +1,7 @@
 #pragma once
 
+#include "survey/BmpInfo.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -20,6 +22,11 @@ PlanSize fittedPlanSize(uint64_t width, uint64_t height, std::optional<uint32_t>
 // The widest or tallest picture a decoder may hand over for scaling down: the row buffers
 // stay within a few megabytes. libpng takes no wider picture by default either.
 inline constexpr uint64_t kMaxSourceSide = 1'000'000;
+// The most pixels a picture handed over for scaling down may have: ten plans' worth, which
+// holds a 600 dpi scan of an A0 sheet. Every source pixel is decoded and added up, so this
+// bounds the time a scaling takes; a small, highly compressed file could otherwise announce
+// a million pixels a side and keep the decoder busy for hours.
+inline constexpr uint64_t kMaxSourcePixels = 10 * kMaxPlanPixels;
 
 // Where a decoder puts a floor plan's pixels. It is told the picture's size before any pixel
 // is decoded, and refuses a picture that would be larger than kMaxPlanPixels once fitted
@@ -35,19 +42,27 @@ public:
     std::string start(uint64_t width, uint64_t height, std::optional<PlanSize> fitted = {});
     void addRow(const uint8_t* rgb);
 
-    uint32_t sourceWidth() const { return srcWidth; }
-    uint32_t sourceHeight() const { return srcHeight; }
-    uint32_t width() const { return outWidth; }
-    uint32_t height() const { return outHeight; }
+    // Turns the kept picture as an EXIF orientation (1 to 8) says the rows that came are to be
+    // shown: the sizes and rows below are then those of the picture turned. Other values
+    // leave it as it came.
+    void orient(int exifOrientation);
+
+    uint32_t sourceWidth() const { return swapsSides() ? srcHeight : srcWidth; }
+    uint32_t sourceHeight() const { return swapsSides() ? srcWidth : srcHeight; }
+    uint32_t width() const { return swapsSides() ? outHeight : outWidth; }
+    uint32_t height() const { return swapsSides() ? outWidth : outHeight; }
     // Whether all the rows have come.
     bool complete() const { return started && keptRows == outHeight; }
-    // Row y of the kept picture, y < height().
-    const uint8_t* row(uint32_t y) const {
-        return blocks[y / rowsPerBlock].data() + size_t{y % rowsPerBlock} * outWidth * 3;
-    }
+    // Row y of the picture, y < height(): where it is kept, or, when the picture is turned,
+    // gathered into `scratch`.
+    const uint8_t* row(uint32_t y, std::vector<uint8_t>& scratch) const;
 
 private:
     void keep(const uint8_t* rgb);
+    bool swapsSides() const { return orientation >= 5; }
+    const uint8_t* keptRow(uint32_t y) const {
+        return blocks[y / rowsPerBlock].data() + size_t{y % rowsPerBlock} * outWidth * 3;
+    }
     void flushBand();
 
     std::optional<uint32_t> maxSide;
@@ -57,13 +72,13 @@ private:
     uint32_t rowsPerBlock = 1;
     std::vector<std::vector<uint8_t>> blocks; // rowsPerBlock rows each, filled as they come
     uint32_t keptRows = 0;
+    int orientation = 1;
 
-    // Scaling down: the output column of each source column, the sums of the current band of
-    // source rows and where that band ends.
+    // Scaling down: how many source columns each output column averages (they follow each
+    // other), the sums of the current band of source rows and where that band ends.
     bool reducing = false;
     uint32_t srcRowsTaken = 0;
     uint32_t bandStart = 0, bandEnd = 0;
-    std::vector<uint32_t> columnOf;
     std::vector<uint32_t> columnWidth;
     std::vector<uint64_t> sums;
     std::vector<uint8_t> reduced;
