@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/MeasurementPacer.h"
 #include "app/ViewKind.h"
+#include "survey/PointMeasurement.h"
 
 #include <QMainWindow>
 #include <QTimer>

@@ -22,7 +22,6 @@
 #include <utility>
 #include <vector>
 
-#include "app/MeasurementPacer.h"
 #include "board/PseudoTerminal.h"
 #include "board/Scenario.h"
 #include "board/StandInBoard.h"
@@ -30,6 +29,7 @@
 #include "platform/Clock.h"
 #include "scan/BoardProtocol.h"
 #include "scan/LiveApTable.h"
+#include "survey/PointMeasurement.h"
 #include "survey/PointsReader.h"
 #include "survey/SurveyStore.h"
 #include "survey/store_fixture.h"

@@ -15,11 +15,11 @@
 #include <mutex>
 
 #include "DumpBuilder.h"
-#include "app/MeasurementPacer.h"
 #include "board/WifiBoard.h"
 #include "link/SerialLink.h"
 #include "scan/BoardProtocol.h"
 #include "scan/LiveApTable.h"
+#include "survey/PointMeasurement.h"
 #include "survey/PointsReader.h"
 #include "survey/SurveyStore.h"
 #include "survey/store_fixture.h"

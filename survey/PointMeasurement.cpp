@@ -1,4 +1,4 @@
-#include "app/MeasurementPacer.h"
+#include "survey/PointMeasurement.h"
 
 #include "scan/BoardProtocol.h"
 #include "scan/LiveApTable.h"

@@ -1,6 +1,6 @@
-#include "app/MeasurementPacer.h"
 #include "scan/BoardProtocol.h"
 #include "scan/LiveApTable.h"
+#include "survey/PointMeasurement.h"
 #include "testkit/ManualClock.h"
 
 #include <gtest/gtest.h>
