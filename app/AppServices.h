@@ -8,6 +8,7 @@
 #include "scan/BoardProtocol.h"
 #include "scan/LiveApTable.h"
 #include "siteview/Viewport.h"
+#include "survey/PointMeasurement.h"
 #include "survey/SurveyStore.h"
 
 #include <memory>
@@ -31,6 +32,7 @@ public:
     CSerialLink link;
     CBoardProtocol board;
     CSurveyStore store;
+    PointMeasurement measurement;
     CViewport viewport;
 };
 

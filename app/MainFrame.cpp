@@ -139,11 +139,8 @@ void CMainFrame::OnConnection(bool connected) {
 }
 
 void CMainFrame::cancelMeasurement() {
-    if (!app.board.measuring.load()) return;
-    app.board.measuring = 0;
-    app.board.measurementDone = 0;
-    app.board.progressPercent = 0;
-    pacer.settledSweeps = 0; // the next measurement counts its sweeps from the start
+    if (!app.measurement.running()) return;
+    app.measurement.cancel();
     ActivateView(ViewKind::Site);
 }
 
@@ -161,17 +158,14 @@ void CMainFrame::startTimer() {
 // ---- the timer and the board ----
 
 void CMainFrame::OnTimer() {
-    pacer.tick(app.board, app.table);
+    app.measurement.tick();
 }
 
 void CMainFrame::OnBoardUpdate(uint32_t, uint32_t) {
-    if (app.board.measuring.load() && app.board.measurementDone.load()) {
-        // Cleared first: the coverage warning below runs a modal loop in which further
-        // updates arrive, and none of them may commit the point again.
-        app.board.measuring = 0;
-        app.board.measurementDone = 0;
-        const std::vector<ApRecord> certified = app.table.certifiedRecords();
-        const int stored = app.store.commitPoint(certified);
+    // Handed over once: the coverage warning below runs a modal loop in which further
+    // updates arrive.
+    if (const std::optional<std::vector<ApRecord>> certified = app.measurement.takeFinished()) {
+        const int stored = app.store.commitPoint(*certified);
         // -1: nothing could be stored and the store has said why; the point did not
         // "hear no access point", so no coverage warning.
         if (stored == 0) {
@@ -220,7 +214,7 @@ QWidget* CMainFrame::makeView(ViewKind kind) {
     if (auto f = factories.find(kind); f != factories.end() && f->second) view = f->second(views);
     if (!view && kind == ViewKind::Site) {
         auto* siteView = new CSiteView(app.viewport,
-                                       {app.store, app.board, app.prompter, app.sound,
+                                       {app.store, app.measurement, app.prompter, app.sound,
                                         [this] { ActivateView(ViewKind::Scan); }},
                                        views);
         // At the handheld's window size the view is exactly the handheld's; larger windows
@@ -239,7 +233,7 @@ QWidget* CMainFrame::makeView(ViewKind kind) {
     }
     if (!view && kind == ViewKind::Scan) {
         auto* scanView =
-            new CScanView([&board = app.board] { return int(board.progressPercent.load()); },
+            new CScanView([&m = app.measurement] { return int(m.progressPercent()); },
                           [&table = app.table] { return table.certifiedRecords(); }, views);
         scanView->setCancelHandler([this] { cancelMeasurement(); });
         view = scanView;

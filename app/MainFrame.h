@@ -1,7 +1,6 @@
 #pragma once
 
 #include "app/ViewKind.h"
-#include "survey/PointMeasurement.h"
 
 #include <QMainWindow>
 #include <QTimer>
@@ -95,8 +94,6 @@ public:
     // A site file named on the command line. Kept until the open flow can take it.
     void openSiteAtStart(const std::string& path);
     const std::optional<std::string>& siteAtStart() const { return startSite; }
-
-    MeasurementPacer pacer;
 
 signals:
     // The creation steps have all run (the timer is running).

@@ -40,9 +40,10 @@ inline constexpr uint32_t kUpdateSweepLParam = 0x1000001C;
 // its 16 AP entries, merging each completed sweep into the live table.
 //
 // Threads: dispatchPacket (and the requests it sends) runs on the link worker. The UI thread
-// reads the strings, drives the measurement flags, and on a stalled sweep writes
-// entryIndex = 1 and calls requestEntry(1). The shared flags are atomics; the strings and the
-// sinks are behind mutexes; entrySlots and lastHeader are touched only by dispatchPacket.
+// reads the strings, takes sweepComplete, and on a stalled sweep writes entryIndex = 1 and
+// calls requestEntry(1). The shared flags are atomics; the strings and the sinks are behind
+// mutexes; entrySlots and lastHeader are touched only by dispatchPacket. A survey point's
+// measurement is not the protocol's: survey/PointMeasurement keeps it.
 class CBoardProtocol final : public IPacketHandler {
 public:
     using NotifySink = std::function<void(uint32_t wParam, uint32_t lParam)>;
@@ -87,16 +88,13 @@ public:
     const std::array<uint8_t, kHeaderCopy>& lastEntryHeader() const { return lastHeader; }
 
     // The slot that the next entry packet is stored in, 1..16. Written by the worker and
-    // by the UI thread (sweep restart); the last writer wins.
+    // by the UI thread (sweep restart, a point begun at the action key); the last writer
+    // wins.
     std::atomic<uint8_t> entryIndex{1};
     // Set after each accepted entry packet; a read request waits for it and clears it.
     ManualResetEvent replyEvent;
     // Set by the worker when a sweep passes entry 16; tested and cleared by the UI timer.
     std::atomic<uint8_t> sweepComplete{0};
-    // Measurement flags, driven by the UI thread (site view, timer, board-update handler).
-    std::atomic<uint8_t> measuring{0};
-    std::atomic<uint8_t> measurementDone{0};
-    std::atomic<int16_t> progressPercent{0};
 
 private:
     void onFirmware(const uint8_t* payload, uint32_t length);

@@ -16,17 +16,17 @@ class QScrollBar;
 
 namespace walkmere {
 
-class CBoardProtocol;
 class CSurveyStore;
 class IPrompter;
 class ISoundPlayer;
+class PointMeasurement;
 
 inline constexpr const char* kNoPointInRangeText = "No survey point within range.";
 
 // What the site view's input works on besides the viewport.
 struct SiteViewServices {
     CSurveyStore& store;
-    CBoardProtocol& board; // the measurement flags and the board's entry index
+    PointMeasurement& measurement; // begun by a tap or the action key
     IPrompter& prompter;
     ISoundPlayer& sound;
     std::function<void()> activateScanView; // shows the scan view while a point is measured

@@ -8,9 +8,9 @@
 
 #include "platform/Prompter.h"
 #include "platform/Sound.h"
-#include "scan/BoardProtocol.h"
 #include "siteview/LocationInfoDlg.h"
 #include "siteview/SiteViewOpening.h"
+#include "survey/PointMeasurement.h"
 #include "survey/SurveyStore.h"
 #include "ui/CommandTarget.h"
 
@@ -225,10 +225,7 @@ void CSiteView::OnTap(QPoint p) {
         setVerticalBox();
         repaintNow();
         services.sound.PlayWave("ping");
-        services.store.beginPoint(view.centreX(), view.centreY(), kPointLabel);
-        services.board.measuring = 1;
-        services.board.measurementDone = 0;
-        services.board.progressPercent = 0;
+        services.measurement.begin(view.centreX(), view.centreY(), kPointLabel);
         if (services.activateScanView) services.activateScanView();
     }
     repaintNow();
@@ -306,11 +303,8 @@ bool CSiteView::OnKeyDown(int key) {
     case Qt::Key_Enter:
         // The point is taken where the cursor already is; the board's sweep starts over.
         services.sound.PlayWave("ping");
-        services.store.beginPoint(view.centreX(), view.centreY(), kPointLabel);
-        services.board.measuring = 1;
-        services.board.progressPercent = 0;
-        services.board.entryIndex = 1;
-        services.board.measurementDone = 0;
+        services.measurement.begin(view.centreX(), view.centreY(), kPointLabel,
+                                   PointMeasurement::SweepStart::FromEntryOne);
         services.sound.MessageBeep();
         if (services.activateScanView) services.activateScanView();
         break;

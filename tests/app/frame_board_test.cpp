@@ -68,11 +68,15 @@ protected:
     }
     // What the site view does when the surveyor taps the plan.
     void startMeasurement(int32_t x, int32_t y) {
-        app->store.beginPoint(x, y, "TEST");
-        app->board.measuring = 1;
-        app->board.measurementDone = 0;
-        app->board.progressPercent = 0;
+        app->measurement.begin(x, y, "TEST");
         frame->ActivateView(ViewKind::Scan);
+    }
+    // The timer counts the measurement's last sweep, with no board on the line.
+    void countAllSweeps() {
+        while (!app->measurement.done()) {
+            app->board.sweepComplete = 1;
+            frame->OnTimer();
+        }
     }
 
     std::optional<PseudoTerminal> pty;
@@ -137,18 +141,18 @@ TEST_F(FrameWithBoard, MeasurementEndsOnTheTenthSweepAndTheSiteViewShowsThePoint
 
     // The timer is driven by hand: one tick for each completed sweep.
     std::vector<int> percents;
-    while (!app->board.measurementDone.load() && percents.size() < 12) {
+    while (!app->measurement.done() && percents.size() < 12) {
         ASSERT_TRUE(waitUntil([&] { return app->board.sweepComplete.load() == 1; }));
         EXPECT_EQ(frame->activeKind(), ViewKind::Scan);
         frame->OnTimer();
-        percents.push_back(app->board.progressPercent.load());
+        percents.push_back(app->measurement.progressPercent());
     }
     EXPECT_EQ(percents, (std::vector<int>{10, 20, 30, 40, 50, 60, 70, 80, 90, 100}));
 
     // The next sweep's update commits the point and brings the site view back.
     ASSERT_TRUE(waitUntil([&] { return frame->activeKind() == ViewKind::Site; }));
-    EXPECT_EQ(app->board.measuring.load(), 0);
-    EXPECT_EQ(app->board.measurementDone.load(), 0);
+    EXPECT_FALSE(app->measurement.running());
+    EXPECT_FALSE(app->measurement.done());
     EXPECT_TRUE(scripted.messages().empty());
     EXPECT_TRUE(recorded.played().empty()) << "no coverage warning";
 
@@ -191,7 +195,7 @@ TEST_F(FrameWithBoard, TwoTicksWithoutASweepAskForEntryOneAgain) {
     const std::vector<uint8_t> entry1 = {0x11, 0x12, 0x03, 0x01, 0x00, 0x1C, 0x00, 0x00, 0x01,
                                          0x00, 0x00, 0x00, 0x00, 0x00, 0x3A, 0x11, 0x13};
     EXPECT_EQ(readFrame(1000), entry1);
-    EXPECT_EQ(frame->pacer.staleTicks, 0);
+    EXPECT_EQ(app->measurement.staleTicks(), 0);
 }
 
 // ---- the commit, driven without a board ----
@@ -202,7 +206,7 @@ TEST_F(FrameCommit, NoCertifiedApSoundsRedAlertToItsEndBeforeTheWarning) {
     makeSite();
     frame->ActivateView(ViewKind::Site);
     startMeasurement(5, 6);
-    app->board.measurementDone = 1;
+    countAllSweeps();
 
     frame->OnBoardUpdate(kUpdateSweepWParam, kUpdateSweepLParam);
 
@@ -230,7 +234,7 @@ TEST_F(FrameCommit, CertifiedApsAreStoredWithoutAWarning) {
     for (int i = 0; i < CLiveApTable::kDefaultSettleCount; ++i)
         app->table.processSweep(sweep);
     startMeasurement(40, 50);
-    app->board.measurementDone = 1;
+    countAllSweeps();
 
     frame->OnBoardUpdate(kUpdateSweepWParam, kUpdateSweepLParam);
 
@@ -247,7 +251,7 @@ TEST_F(FrameCommit, AFailedCommitIsNotACoverageWarning) {
     makeSite();
     std::filesystem::remove(sitePath); // the card was pulled
     startMeasurement(5, 6);
-    app->board.measurementDone = 1;
+    countAllSweeps();
 
     frame->OnBoardUpdate(kUpdateSweepWParam, kUpdateSweepLParam);
 
@@ -258,8 +262,8 @@ TEST_F(FrameCommit, AFailedCommitIsNotACoverageWarning) {
     EXPECT_EQ(std::count(played.begin(), played.end(), "sync:REDALERT"), 1)
         << "only the alert that goes with the store's report";
     EXPECT_EQ(frame->activeKind(), ViewKind::Site) << "the site view returns whatever happened";
-    EXPECT_EQ(app->board.measuring.load(), 0);
-    EXPECT_EQ(app->board.measurementDone.load(), 0);
+    EXPECT_FALSE(app->measurement.running());
+    EXPECT_FALSE(app->measurement.done());
     EXPECT_TRUE(app->store.index().empty());
 }
 
@@ -270,7 +274,7 @@ TEST_F(FrameCommit, AnUpdateDuringTheMeasurementOnlyRepaints) {
     frame->OnBoardUpdate(kUpdateSweepWParam, kUpdateSweepLParam);
 
     EXPECT_EQ(frame->activeKind(), ViewKind::Scan);
-    EXPECT_EQ(app->board.measuring.load(), 1);
+    EXPECT_TRUE(app->measurement.running());
     EXPECT_TRUE(app->store.index().empty());
     EXPECT_TRUE(events.all() == std::vector<std::string>{"view:Scan"});
 }
@@ -314,16 +318,20 @@ TEST_F(FrameWithBoard, EscapeOnTheScanViewGivesTheMeasurementUp) {
     makeSite();
     frame->ActivateView(ViewKind::Site);
     startMeasurement(5, 6);
-    frame->pacer.settledSweeps = 7;
-    app->board.progressPercent = 23;
+    for (int i = 0; i < 7; ++i) {
+        app->board.sweepComplete = 1;
+        frame->OnTimer();
+    }
+    ASSERT_EQ(app->measurement.progressPercent(), 23);
 
     QTest::keyClick(frame->scanView(), Qt::Key_Escape);
 
     EXPECT_EQ(frame->activeKind(), ViewKind::Site);
-    EXPECT_EQ(app->board.measuring.load(), 0);
-    EXPECT_EQ(app->board.progressPercent.load(), 0);
-    EXPECT_EQ(frame->pacer.settledSweeps, 0) << "the next measurement counts from the start";
-    app->board.measurementDone = 1; // a tick that was on its way
+    EXPECT_FALSE(app->measurement.running());
+    EXPECT_EQ(app->measurement.progressPercent(), 0);
+    EXPECT_EQ(app->measurement.settledSweeps(), 0) << "the next measurement counts from the start";
+    app->board.sweepComplete = 1; // a sweep that was on its way
+    frame->OnTimer();
     frame->OnBoardUpdate(kUpdateSweepWParam, kUpdateSweepLParam);
     EXPECT_TRUE(pointsInFile().empty()) << "no point is taken";
 }

@@ -85,7 +85,6 @@ TEST(ScanThreads, MergesAndReadsStayConsistent) {
             (void)protocol.getFirmwareVersion();
             (void)protocol.getSerialNumber();
             if (protocol.sweepComplete.load()) protocol.sweepComplete = 0;
-            protocol.progressPercent = static_cast<int16_t>(n);
         }
     });
 

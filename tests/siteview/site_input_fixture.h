@@ -1,6 +1,7 @@
 #pragma once
 // A site view with real services: a store on a site file in a fresh folder, a board
-// protocol that queues into nothing, scripted prompts and recorded sounds.
+// protocol that queues into nothing, the point measurement on both, scripted prompts and
+// recorded sounds.
 
 #include <QScrollBar>
 
@@ -9,6 +10,7 @@
 #include "scan/BoardProtocol.h"
 #include "scan/LiveApTable.h"
 #include "siteview/SiteView.h"
+#include "survey/PointMeasurement.h"
 #include "survey/store_fixture.h"
 #include "testkit/ManualClock.h"
 
@@ -24,6 +26,7 @@ struct SiteViewFixture : storetest::StoreFixture {
     CLiveApTable table;
     testkit::ManualClock clock;
     CBoardProtocol board{queue, table, clock};
+    PointMeasurement measurement{store, board, table};
     CViewport viewport;
     int scanActivations = 0;
     int locationDialogs = 0;
@@ -31,11 +34,22 @@ struct SiteViewFixture : storetest::StoreFixture {
 
     // A view whose client area is 240 x 268, without a site unless one is made.
     void makeView() {
-        SiteViewServices services{store, board, prompter, sound, [this] { ++scanActivations; }};
+        SiteViewServices services{store, measurement, prompter, sound,
+                                  [this] { ++scanActivations; }};
         view = std::make_unique<CSiteView>(viewport, services);
         view->setLocationInfoRunner([this] { ++locationDialogs; });
         const QSize bars = view->scrollBarExtent();
         view->resize(240 + bars.width(), 268 + bars.height());
+    }
+
+    // A measurement that has counted its sweeps and waits for its commit.
+    void finishAMeasurement() {
+        table.setDecertifyTime(1);
+        measurement.begin(0, 0, "OLD");
+        board.sweepComplete = 1;
+        measurement.tick();
+        ASSERT_TRUE(measurement.done());
+        ASSERT_EQ(measurement.progressPercent(), 100);
     }
 
     // A 1000 x 800 plan at 100 % with the view (0, 240, 0, 240), as after opening a site.

@@ -50,16 +50,17 @@ protected:
 TEST_F(SiteInput, TapInTheMiddleTakesThePointThereAndShowsTheScanView) {
     openAtFullSize();
     EXPECT_EQ(view->clientRect(), (EdgeRect{0, 0, 240, 268}));
-    board.measurementDone = 1;
-    board.progressPercent = 40;
+    finishAMeasurement();
+    board.entryIndex = 9;
     tap({120, 134});
     EXPECT_EQ(viewport.view(), (EdgeRect{0, 0, 240, 240})); // did not move
     EXPECT_EQ(store.pointX(), 120);
     EXPECT_EQ(store.pointY(), 120);
     EXPECT_EQ(store.pointLabel(), "TEST");
-    EXPECT_EQ(board.measuring.load(), 1);
-    EXPECT_EQ(board.measurementDone.load(), 0);
-    EXPECT_EQ(board.progressPercent.load(), 0);
+    EXPECT_TRUE(measurement.running());
+    EXPECT_FALSE(measurement.done());
+    EXPECT_EQ(measurement.progressPercent(), 0);
+    EXPECT_EQ(board.entryIndex.load(), 9) << "the sweep goes on as it runs";
     EXPECT_EQ(sound.played(), std::vector<std::string>{"async:ping"});
     EXPECT_EQ(scanActivations, 1);
 }
@@ -316,17 +317,16 @@ TEST_F(SiteInput, ActionKeyTakesThePointAtTheCursorAfterPingAndBeep) {
     viewport.scrollRight(30);
     viewport.scrollDown(20);
     const EdgeRect before = viewport.view();
+    finishAMeasurement();
     board.entryIndex = 9;
-    board.progressPercent = 77;
-    board.measurementDone = 1;
     key(Qt::Key_Enter, Qt::KeypadModifier);
     EXPECT_EQ(store.pointX(), 150);
     EXPECT_EQ(store.pointY(), 140);
     EXPECT_EQ(viewport.view(), before);
-    EXPECT_EQ(board.measuring.load(), 1);
-    EXPECT_EQ(board.progressPercent.load(), 0);
+    EXPECT_TRUE(measurement.running());
+    EXPECT_EQ(measurement.progressPercent(), 0);
     EXPECT_EQ(board.entryIndex.load(), 1);
-    EXPECT_EQ(board.measurementDone.load(), 0);
+    EXPECT_FALSE(measurement.done());
     EXPECT_EQ(sound.played(), (std::vector<std::string>{"async:ping", "beep"}));
     EXPECT_EQ(scanActivations, 1);
 

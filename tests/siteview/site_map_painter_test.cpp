@@ -16,6 +16,7 @@
 #include "siteview/SiteMapPainter.h"
 #include "siteview/SiteView.h"
 #include "siteview/text_fit.h"
+#include "survey/PointMeasurement.h"
 #include "survey/SurveyStore.h"
 #include "testkit/ManualClock.h"
 #include "testkit/RecordingSoundPlayer.h"
@@ -468,8 +469,9 @@ TEST(SiteViewWidget, ShowsThePictureItComposes) {
     CLiveApTable table;
     testkit::ManualClock clock;
     CBoardProtocol board(line, table, clock);
+    PointMeasurement measurement(store, board, table);
     CViewport vp;
-    CSiteView view(vp, {store, board, prompter, sound, [] {}});
+    CSiteView view(vp, {store, measurement, prompter, sound, [] {}});
     view.resize(kW, kH);
     // The scroll bars sit beside the client area, which is what the map is drawn for.
     const EdgeRect client = view.clientRect();
@@ -503,8 +505,9 @@ TEST(SiteViewWidget, BandTextsFitBesideTheScrollBarAtHandheldSize) {
     CLiveApTable table;
     testkit::ManualClock clock;
     CBoardProtocol board(line, table, clock);
+    PointMeasurement measurement(store, board, table);
     CViewport vp;
-    CSiteView view(vp, {store, board, prompter, sound, [] {}});
+    CSiteView view(vp, {store, measurement, prompter, sound, [] {}});
     view.resize(kW, kH);
     view.show(); // lays the scroll bars out
     const EdgeRect client = view.clientRect();

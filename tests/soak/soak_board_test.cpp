@@ -179,7 +179,7 @@ TEST(Soak, MeasuringAgainstAMisbehavingBoard) {
     link.start();
     protocol.requestFirmware();
 
-    MeasurementPacer pacer;
+    PointMeasurement measurement(store, protocol, table);
     std::vector<StoredPoint> stored;
     std::vector<int> results;
     size_t statusCount = 0;
@@ -188,10 +188,7 @@ TEST(Soak, MeasuringAgainstAMisbehavingBoard) {
 
     auto beginNext = [&] {
         ++pointNumber;
-        store.beginPoint((pointNumber % 40) * 50, (pointNumber / 40) * 50, "TEST");
-        protocol.measuring = 1;
-        protocol.measurementDone = 0;
-        protocol.progressPercent = 0;
+        measurement.begin((pointNumber % 40) * 50, (pointNumber / 40) * 50, "TEST");
     };
     beginNext();
 
@@ -214,20 +211,17 @@ TEST(Soak, MeasuringAgainstAMisbehavingBoard) {
             EXPECT_EQ(l, kUpdateSweepLParam);
             ++sweepUpdates;
             // The frame's board-update handler.
-            if (protocol.measuring.load() && protocol.measurementDone.load()) {
-                protocol.measuring = 0;
-                protocol.measurementDone = 0;
-                const std::vector<ApRecord> certified = table.certifiedRecords();
-                const int r = store.commitPoint(certified);
+            if (const auto certified = measurement.takeFinished()) {
+                const int r = store.commitPoint(*certified);
                 results.push_back(r);
                 ASSERT_NE(r, -1) << "a point could not be stored";
-                EXPECT_EQ(r, certified.empty() ? 0 : 1);
-                stored.push_back({store.pointX(), store.pointY(), certified.size()});
+                EXPECT_EQ(r, certified->empty() ? 0 : 1);
+                stored.push_back({store.pointX(), store.pointY(), certified->size()});
                 beginNext();
             }
         }
         if (Clock::now() >= nextTick) {
-            pacer.tick(protocol, table);
+            measurement.tick();
             nextTick += kTickPeriod;
             if (nextTick < Clock::now()) nextTick = Clock::now() + kTickPeriod; // after a wait
         }

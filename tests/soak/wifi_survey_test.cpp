@@ -112,7 +112,7 @@ TEST(WifiSurvey, APointFromAReplayHoldsTheReplayedAps) {
 
     // The point is begun once the table holds the 16 certified, as a surveyor waits for the
     // list to settle; the measurement then runs its sweeps and the point is committed.
-    MeasurementPacer pacer;
+    PointMeasurement measurement(site.store, protocol, table);
     bool begun = false;
     int committed = -2;
     const Clock::time_point end = Clock::now() + 60s;
@@ -120,17 +120,15 @@ TEST(WifiSurvey, APointFromAReplayHoldsTheReplayedAps) {
     while (committed == -2 && Clock::now() < end) {
         const bool swept = updates.take(std::min(nextTick, end));
         if (!begun && table.certifiedRecords().size() == 16) {
-            site.store.beginPoint(100, 200, "TEST");
-            protocol.measuring = 1;
-            protocol.measurementDone = 0;
+            measurement.begin(100, 200, "TEST");
             begun = true;
         }
-        if (swept && begun && protocol.measuring.load() && protocol.measurementDone.load()) {
-            protocol.measuring = 0;
-            committed = site.store.commitPoint(table.certifiedRecords());
+        if (swept) {
+            if (const auto certified = measurement.takeFinished())
+                committed = site.store.commitPoint(*certified);
         }
         if (Clock::now() >= nextTick) {
-            pacer.tick(protocol, table);
+            measurement.tick();
             nextTick = Clock::now() + 400ms;
         }
     }

@@ -1,47 +1,33 @@
+// A survey point's measurement: the 750 ms timer counting sweeps and restarting a stalled
+// sweep, and the hand-over of the certified APs for the commit.
 #include "scan/BoardProtocol.h"
 #include "scan/LiveApTable.h"
+#include "scan/scan_fakes.h"
 #include "survey/PointMeasurement.h"
+#include "survey/store_fixture.h"
 #include "testkit/ManualClock.h"
 
 #include <gtest/gtest.h>
 
-#include <mutex>
 #include <vector>
 
 using namespace walkmere;
 
 namespace {
 
-struct RecordingQueue : IFrameQueue {
-    std::mutex lock;
-    std::vector<std::vector<uint8_t>> frames;
-    int queueFrame(const uint8_t* bytes, uint32_t n) override {
-        std::lock_guard<std::mutex> g(lock);
-        frames.emplace_back(bytes, bytes + n);
-        return 1;
-    }
-};
-
-struct Pacing : ::testing::Test {
-    RecordingQueue queue;
+struct Pacing : ::testing::Test, storetest::StoreFixture {
+    scantest::RecordingFrameQueue queue;
     CLiveApTable table;
     testkit::ManualClock clock;
     CBoardProtocol board{queue, table, clock};
-    MeasurementPacer pacer;
+    PointMeasurement measurement{store, board, table};
 
-    void startMeasuring() {
-        board.measuring = 1;
-        board.measurementDone = 0;
-        board.progressPercent = 0;
-    }
+    void startMeasuring() { measurement.begin(10, 20, "TEST"); }
     void tickWithSweep() {
         board.sweepComplete = 1;
-        pacer.tick(board, table);
+        measurement.tick();
     }
 };
-
-const std::vector<uint8_t> kRequestEntry1 = {0x11, 0x12, 0x03, 0x01, 0x00, 0x1C, 0x00, 0x00, 0x01,
-                                             0x00, 0x00, 0x00, 0x00, 0x00, 0x3A, 0x11, 0x13};
 
 } // namespace
 
@@ -49,21 +35,21 @@ TEST_F(Pacing, MeasurementLastsDecertifyTimeSweeps) {
     table.setDecertifyTime(10);
     startMeasuring();
     for (int i = 1; i <= 10; ++i) {
-        EXPECT_EQ(board.measurementDone.load(), 0) << "before sweep " << i;
+        EXPECT_FALSE(measurement.done()) << "before sweep " << i;
         tickWithSweep();
-        EXPECT_EQ(board.progressPercent.load(), i * 10);
+        EXPECT_EQ(measurement.progressPercent(), i * 10);
         EXPECT_EQ(board.sweepComplete.load(), 0);
     }
-    EXPECT_EQ(board.measurementDone.load(), 1);
-    EXPECT_EQ(pacer.settledSweeps, 0);
+    EXPECT_TRUE(measurement.done());
+    EXPECT_EQ(measurement.settledSweeps(), 0);
 }
 
 TEST_F(Pacing, SweepsAreCountedOnlyWhileMeasuring) {
     table.setDecertifyTime(10);
     tickWithSweep();
     tickWithSweep();
-    EXPECT_EQ(pacer.settledSweeps, 0);
-    EXPECT_EQ(board.progressPercent.load(), 0);
+    EXPECT_EQ(measurement.settledSweeps(), 0);
+    EXPECT_EQ(measurement.progressPercent(), 0);
 }
 
 TEST_F(Pacing, LoweredDecertifyTimeEndsTheMeasurementAtTheNextSweep) {
@@ -71,31 +57,49 @@ TEST_F(Pacing, LoweredDecertifyTimeEndsTheMeasurementAtTheNextSweep) {
     startMeasuring();
     for (int i = 0; i < 12; ++i)
         tickWithSweep();
-    EXPECT_EQ(board.measurementDone.load(), 0);
+    EXPECT_FALSE(measurement.done());
     table.setDecertifyTime(10);
-    pacer.tick(board, table); // no sweep: nothing counted
-    EXPECT_EQ(board.measurementDone.load(), 0);
+    measurement.tick(); // no sweep: nothing counted
+    EXPECT_FALSE(measurement.done());
     tickWithSweep();
-    EXPECT_EQ(board.measurementDone.load(), 1);
-    EXPECT_EQ(board.progressPercent.load(), 130);
+    EXPECT_TRUE(measurement.done());
+    EXPECT_EQ(measurement.progressPercent(), 130);
 }
 
 TEST_F(Pacing, EverySecondStaleTickRestartsTheSweep) {
     board.entryIndex = 9;
-    pacer.tick(board, table);
-    EXPECT_TRUE(queue.frames.empty());
+    measurement.tick();
+    EXPECT_EQ(queue.count(), 0u);
     EXPECT_EQ(board.entryIndex.load(), 9);
-    pacer.tick(board, table);
-    ASSERT_EQ(queue.frames.size(), 1u);
-    EXPECT_EQ(queue.frames[0], kRequestEntry1);
+    measurement.tick();
+    ASSERT_EQ(queue.count(), 1u);
+    EXPECT_EQ(queue.last(), scantest::entryRequestFrame(1));
     EXPECT_EQ(board.entryIndex.load(), 1);
-    EXPECT_EQ(pacer.staleTicks, 0);
+    EXPECT_EQ(measurement.staleTicks(), 0);
 }
 
 TEST_F(Pacing, StaleTicksAddUpAcrossCompletedSweeps) {
-    pacer.tick(board, table); // stale 1
-    tickWithSweep();          // completed: staleTicks is not cleared
-    EXPECT_TRUE(queue.frames.empty());
-    pacer.tick(board, table); // stale 2 -> restart
-    EXPECT_EQ(queue.frames.size(), 1u);
+    measurement.tick(); // stale 1
+    tickWithSweep();    // completed: staleTicks is not cleared
+    EXPECT_EQ(queue.count(), 0u);
+    measurement.tick(); // stale 2 -> restart
+    EXPECT_EQ(queue.count(), 1u);
+}
+
+TEST_F(Pacing, TheCertifiedApsAreHandedOverOnceWhenDone) {
+    SweepSlots sweep{};
+    sweep[1] = storetest::ap(1, -70);
+    sweep[2] = storetest::ap(2, -55);
+    table.setSettleCount(1);
+    table.setDecertifyTime(1);
+    table.processSweep(sweep);
+    startMeasuring();
+    EXPECT_FALSE(measurement.takeFinished()) << "not done yet";
+    tickWithSweep();
+    const auto certified = measurement.takeFinished();
+    ASSERT_TRUE(certified);
+    ASSERT_EQ(certified->size(), 2u);
+    EXPECT_EQ((*certified)[1].rssi(), -55);
+    EXPECT_FALSE(measurement.running());
+    EXPECT_FALSE(measurement.takeFinished()) << "a later update finds nothing to commit";
 }
