@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "board/BoardFrame.h"
+#include "link/FrameEncoder.h"
 
 namespace walkmere {
 
@@ -22,11 +22,13 @@ constexpr uint64_t kSaltRssi = 2;
 // practically impossible, and the first hearing is never missed anyway.
 constexpr int kMaxMissRun = 4096;
 
+// The request for one of the board's entries, exactly as the handheld builds it.
 bool isEntryRequest(const uint8_t* p, size_t n) {
-    static const uint8_t head[] = {0x01, 0x00, 0x1C, 0x00, 0x00};
-    static const uint8_t tail[] = {0x00, 0x00, 0x00, 0x00, 0x00, 0x3A};
-    return n == kEntryRequestSize && std::equal(head, head + 5, p) && p[5] >= 1 &&
-           p[5] <= kBoardEntries && std::equal(tail, tail + 6, p + 6);
+    if (n != kEntryRequestSize) return false;
+    const uint8_t nn = p[kEntryNumberOffset];
+    if (nn < 1 || nn > kBoardEntries) return false;
+    const std::array<uint8_t, kEntryRequestSize> expected = readEntryPayload(nn);
+    return std::equal(expected.begin(), expected.end(), p);
 }
 
 } // namespace
@@ -114,7 +116,7 @@ bool BoardModel::silentAt(uint32_t t) const {
 }
 
 std::vector<uint8_t> BoardModel::entryAnswer(const uint8_t* request, uint32_t t) {
-    int nn = request[5];
+    int nn = request[kEntryNumberOffset];
     ApRecord record = entryAt(nn, t);
 
     // The header mirrors the request: 01 00, the selector, 00 00 00 00 00 3A.
@@ -129,19 +131,19 @@ std::vector<uint8_t> BoardModel::entryAnswer(const uint8_t* request, uint32_t t)
         // Cycle through the three ways a selector is refused.
         switch ((entryAnswers / k - 1) % 3) {
         case 0:
-            payload[5] = 0;
+            payload[kEntryNumberOffset] = 0;
             break;
         case 1:
-            payload[5] = 17;
+            payload[kEntryNumberOffset] = 17;
             break;
         default:
-            payload[2] = 0x1D;
+            payload[kEntrySelectorOffset] = 0x1D;
             break;
         }
         tally([](BoardStats& s) { ++s.badSelectors; });
     }
     std::vector<uint8_t> out;
-    appendBoardFrame(out, kPktEntry, payload, sizeof payload);
+    appendFrame(out, PKT_ENTRY, payload, sizeof payload);
     return out;
 }
 
@@ -149,18 +151,19 @@ std::vector<uint8_t> BoardModel::answer(uint8_t type, const uint8_t* payload, si
                                         uint32_t t) {
     bool wellFormed = false;
     switch (type) {
-    case kReqFirmware:
+    case REQ_FIRMWARE:
         tally([](BoardStats& s) { ++s.firmwareRequests; });
         wellFormed = n == 0;
         break;
-    case kReqSerial:
+    case REQ_SERIAL:
         tally([](BoardStats& s) { ++s.serialRequests; });
         wellFormed = n == 0;
         break;
-    case kReqReadEntry:
+    case REQ_READ_ENTRY:
         tally([](BoardStats& s) { ++s.entryRequests; });
         wellFormed = isEntryRequest(payload, n);
-        if (wellFormed) tally([nn = payload[5]](BoardStats& s) { s.lastEntryRequested = nn; });
+        if (wellFormed)
+            tally([nn = payload[kEntryNumberOffset]](BoardStats& s) { s.lastEntryRequested = nn; });
         break;
     default:
         tally([](BoardStats& s) { ++s.otherFrames; });
@@ -176,15 +179,15 @@ std::vector<uint8_t> BoardModel::answer(uint8_t type, const uint8_t* payload, si
     }
 
     std::vector<uint8_t> out;
-    if (type == kReqReadEntry) {
+    if (type == REQ_READ_ENTRY) {
         out = entryAnswer(payload, t);
     } else {
         // Strings go out NUL-terminated.
-        const std::string& text = type == kReqFirmware ? config.firmware : config.serial;
+        const std::string& text = type == REQ_FIRMWARE ? config.firmware : config.serial;
         std::vector<uint8_t> bytes(text.begin(), text.end());
         bytes.push_back(0);
-        appendBoardFrame(out, type == kReqFirmware ? kPktFirmware : kPktSerial, bytes.data(),
-                         bytes.size());
+        appendFrame(out, type == REQ_FIRMWARE ? PKT_FIRMWARE : PKT_SERIAL, bytes.data(),
+                    bytes.size());
     }
     tally([](BoardStats& s) { ++s.packets; });
     return out;
@@ -222,7 +225,7 @@ std::vector<uint8_t> BoardModel::unsolicited(uint32_t t) {
     });
     const uint8_t status = 0; // the radio is not responding
     std::vector<uint8_t> out;
-    appendBoardFrame(out, kPktRadioStatus, &status, 1);
+    appendFrame(out, PKT_RADIO_STATUS, &status, 1);
     return out;
 }
 

@@ -11,19 +11,6 @@
 
 namespace walkmere {
 
-// Frame types on the board line.
-inline constexpr uint8_t kReqFirmware = 1;
-inline constexpr uint8_t kReqSerial = 2;
-inline constexpr uint8_t kReqReadEntry = 3;
-inline constexpr uint8_t kPktFirmware = 1;
-inline constexpr uint8_t kPktSerial = 2;
-inline constexpr uint8_t kPktRadioStatus = 3;
-inline constexpr uint8_t kPktEntry = 4;
-
-inline constexpr size_t kEntryRequestSize = 12;
-inline constexpr size_t kEntryHeaderSize = 12;
-inline constexpr size_t kEntryPacketSize = kEntryHeaderSize + ApRecord::kSize; // 70
-
 // What the board has received and sent, for tests and the exit summary.
 struct BoardStats {
     uint32_t firmwareRequests = 0;

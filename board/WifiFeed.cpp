@@ -2,7 +2,7 @@
 
 #include <chrono>
 
-#include "wifi/BssRecord.h"
+#include "board/WifiEntries.h"
 
 namespace walkmere {
 

@@ -13,7 +13,7 @@
 
 #include <png.h>
 
-#include "link/FrameAssembler.h"
+#include "link/FrameEncoder.h"
 #include "platform/ByteOrder.h"
 #include "scan/ApRecord.h"
 #include "scan/BoardProtocol.h"
@@ -52,13 +52,13 @@ void append(Bytes& a, const Bytes& b) {
 // ---- link_stream: split sizes, then frames as the board sends them ----
 
 Bytes frame(uint8_t type, const Bytes& payload) {
-    uint8_t out[kMaxEncodedFrame];
-    size_t n = encodeFrame(type, payload.data(), payload.size(), out);
-    return Bytes(out, out + n);
+    Bytes out;
+    appendFrame(out, type, payload.data(), payload.size());
+    return out;
 }
 
 Bytes entryPacket(uint8_t index, uint8_t macTail, int8_t rssi, int16_t age) {
-    Bytes p(CBoardProtocol::kEntryPayload, 0);
+    Bytes p(kEntryPacketSize, 0);
     p[0] = 0x01;
     p[2] = 0x1C;
     p[5] = index;

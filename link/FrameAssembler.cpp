@@ -64,21 +64,4 @@ void CFrameAssembler::feed(uint8_t b) {
     }
 }
 
-size_t encodeFrame(uint8_t type, const uint8_t* payload, size_t n, uint8_t* out) {
-    size_t len = 0;
-    auto put = [&](uint8_t b) -> bool {
-        if (len >= kMaxEncodedFrame) return false;
-        out[len++] = b;
-        return true;
-    };
-    auto putStuffed = [&](uint8_t b) -> bool {
-        return put(b) && (b != kFrameMarker || put(kFrameEscape));
-    };
-    bool ok = put(kFrameMarker) && put(kFrameStart) && putStuffed(type);
-    for (size_t i = 0; ok && i < n; ++i)
-        ok = putStuffed(payload[i]);
-    ok = ok && put(kFrameMarker) && put(kFrameEnd);
-    return ok ? len : 0;
-}
-
 } // namespace walkmere

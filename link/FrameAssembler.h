@@ -3,18 +3,11 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "link/BoardWire.h"
+
 namespace walkmere {
 
-// Frames on the board line:  11 12 <type> <payload...> 11 13
-// A 0x11 in the type or the payload is sent as 11 14. Everything outside a frame
-// (line noise, the keep-alive's zero bytes) is ignored.
-inline constexpr uint8_t kFrameMarker = 0x11;
-inline constexpr uint8_t kFrameStart = 0x12;
-inline constexpr uint8_t kFrameEnd = 0x13;
-inline constexpr uint8_t kFrameEscape = 0x14;
-
 inline constexpr size_t kMaxPayload = 8192; // longer frames are dropped
-inline constexpr size_t kMaxEncodedFrame = 128;
 
 // Byte-at-a-time receiver of board frames. Only the link worker touches it.
 class CFrameAssembler {
@@ -53,9 +46,5 @@ private:
     uint32_t stored = 0;
     State current = Idle;
 };
-
-// Builds the frame for <type, payload> into out (kMaxEncodedFrame bytes) and returns its
-// length, or 0 when the encoded frame would not fit (the program never builds one).
-size_t encodeFrame(uint8_t type, const uint8_t* payload, size_t n, uint8_t* out);
 
 } // namespace walkmere

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace walkmere {
@@ -14,7 +15,10 @@ public:
     virtual void sendKeepAlive() = 0;
 };
 
-// The one-frame send slot of the serial link, as seen by those who queue frames.
+// The one-frame send slot of the serial link, as seen by those who queue frames: a frame
+// longer than the slot cannot be sent, so whoever builds one encodes it into this many bytes.
+inline constexpr size_t kSendSlotSize = 128;
+
 class IFrameQueue {
 public:
     virtual ~IFrameQueue() = default;

@@ -20,7 +20,6 @@ class IClock;
 class IPrompter;
 class IRegistrySource;
 
-inline constexpr size_t kSendSlotSize = 128;
 inline constexpr size_t kReadBufferSize = 4096; // the size of the port's input queue
 inline constexpr uint32_t kKeepAliveSeconds = 10;
 inline constexpr size_t kMaxPortName = 127;

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "link/BoardWire.h"
 #include "platform/ByteOrder.h"
 
 namespace walkmere {
@@ -24,7 +25,7 @@ namespace walkmere {
 //
 // Kept as its raw bytes so it is copied whole, exactly as the board sent it.
 struct ApRecord {
-    static constexpr size_t kSize = 58;
+    static constexpr size_t kSize = kEntryRecordSize; // what an entry packet carries
     static constexpr size_t kMacOffset = 0;
     static constexpr size_t kAgeOffset = 10;
     static constexpr size_t kRssiOffset = 13;

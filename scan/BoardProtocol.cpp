@@ -4,15 +4,11 @@
 #include <cstdio>
 #include <cstring>
 
-#include "link/FrameAssembler.h"
+#include "link/FrameEncoder.h"
 
 namespace walkmere {
 
 namespace {
-
-// Entry selector in requests and entry packets: 1C 00 00 NN, NN = 1..16.
-constexpr size_t kSelectorOffset = 2;
-constexpr uint8_t kSelectorTag = 0x1C;
 
 // Clears the busy flag however the handling of a packet ends.
 class BusyScope {
@@ -61,8 +57,8 @@ void CBoardProtocol::requestFirmware() {
 }
 
 int CBoardProtocol::sendCommand(uint8_t type, const uint8_t* payload, size_t n, bool wait) {
-    uint8_t frame[kMaxEncodedFrame];
-    size_t len = encodeFrame(type, payload, n, frame);
+    uint8_t frame[kSendSlotSize];
+    size_t len = encodeFrame(type, payload, n, frame, sizeof frame);
     if (len == 0) return 0;
     // Whether the board's reply came or the time ran out makes no difference: the wait only
     // keeps a request from overtaking the previous reply.
@@ -74,9 +70,8 @@ int CBoardProtocol::sendCommand(uint8_t type, const uint8_t* payload, size_t n, 
 
 int CBoardProtocol::requestEntry(uint8_t index) {
     if (index < 1 || index > kSweepSlots) return 0;
-    const uint8_t payload[12] = {0x01, 0x00, kSelectorTag, 0x00, 0x00, index,
-                                 0x00, 0x00, 0x00,         0x00, 0x00, ApRecord::kSize};
-    sendCommand(REQ_READ_ENTRY, payload, sizeof payload, true);
+    const std::array<uint8_t, kEntryRequestSize> payload = readEntryPayload(index);
+    sendCommand(REQ_READ_ENTRY, payload.data(), payload.size(), true);
     return 1;
 }
 
@@ -111,7 +106,7 @@ void CBoardProtocol::dispatchPacket(uint8_t type, const uint8_t* payload, uint32
 
 void CBoardProtocol::onFirmware(const uint8_t* payload, uint32_t length) {
     // The field holds 31 characters and its NUL; a longer string is cut.
-    size_t n = boundedLength(payload, std::min<size_t>(length, kStringField - 1));
+    size_t n = boundedLength(payload, std::min<size_t>(length, kFirmwareChars));
     {
         std::lock_guard<std::mutex> g(stringLock);
         firmwareVersion.fill(0);
@@ -148,19 +143,20 @@ void CBoardProtocol::onRadioStatus(const uint8_t* payload, uint32_t length) {
 void CBoardProtocol::onEntry(const uint8_t* received, uint32_t length) {
     // Only the selector decides; a packet cut short before its record's end carries zeros
     // there (a record whose channel code reads 0 is an empty entry).
-    const std::array<uint8_t, kEntryPayload> bytes = zeroFilled<kEntryPayload>(received, length);
+    const std::array<uint8_t, kEntryPacketSize> bytes =
+        zeroFilled<kEntryPacketSize>(received, length);
     const uint8_t* payload = bytes.data();
     std::memcpy(lastHeader.data(), payload, kHeaderCopy);
 
-    const uint8_t* sel = payload + kSelectorOffset;
+    const uint8_t* sel = payload + kEntrySelectorOffset;
     const uint8_t nn = sel[3];
-    if (sel[0] != kSelectorTag || sel[1] != 0 || sel[2] != 0 || nn < 1 || nn > kSweepSlots)
+    if (sel[0] != kEntrySelectorTag || sel[1] != 0 || sel[2] != 0 || nn < 1 || nn > kSweepSlots)
         return; // nothing stored, nothing requested: the UI timer restarts a stalled sweep
 
     // The record goes to the slot of the current index, whatever entry the selector names.
     uint8_t slot = entryIndex.load();
     if (slot < 1 || slot > kSweepSlots) slot = 1;
-    entrySlots[slot] = ApRecord::fromBytes(payload + kEntryRecordOffset);
+    entrySlots[slot] = ApRecord::fromBytes(payload + kEntryHeaderSize);
 
     uint8_t next = static_cast<uint8_t>(nn + 1);
     bool completed = false;
@@ -189,12 +185,12 @@ void CBoardProtocol::notify(uint32_t wParam, uint32_t lParam) {
 
 std::string CBoardProtocol::getFirmwareVersion() const {
     std::lock_guard<std::mutex> g(stringLock);
-    return std::string(firmwareVersion.data(), strnlen(firmwareVersion.data(), kStringField));
+    return std::string(firmwareVersion.data(), strnlen(firmwareVersion.data(), kBoardStringField));
 }
 
 std::string CBoardProtocol::getSerialNumber() const {
     std::lock_guard<std::mutex> g(stringLock);
-    return std::string(serialNumber.data(), strnlen(serialNumber.data(), kStringField));
+    return std::string(serialNumber.data(), strnlen(serialNumber.data(), kBoardStringField));
 }
 
 } // namespace walkmere

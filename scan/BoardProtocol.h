@@ -8,6 +8,7 @@
 #include <mutex>
 #include <string>
 
+#include "link/BoardWire.h"
 #include "link/PacketHandler.h"
 #include "platform/Clock.h"
 #include "platform/ManualResetEvent.h"
@@ -15,17 +16,6 @@
 #include "scan/LiveApTable.h"
 
 namespace walkmere {
-
-// Commands, handheld to board (frame types).
-inline constexpr uint8_t REQ_FIRMWARE = 1;
-inline constexpr uint8_t REQ_SERIAL = 2;
-inline constexpr uint8_t REQ_READ_ENTRY = 3;
-
-// Packets, board to handheld (frame types).
-inline constexpr uint8_t PKT_FIRMWARE = 1;
-inline constexpr uint8_t PKT_SERIAL = 2;
-inline constexpr uint8_t PKT_RADIO_STATUS = 3;
-inline constexpr uint8_t PKT_ENTRY = 4;
 
 // WM_BOARD_UPDATE, as the notify sink receives it: (2, 0) after a serial-number packet,
 // (4, 0x1000001C) after a completed sweep (the selector bytes of entry 16 read little-endian).
@@ -49,11 +39,7 @@ public:
     using NotifySink = std::function<void(uint32_t wParam, uint32_t lParam)>;
     using StatusMessageSink = std::function<void(const std::string&)>;
 
-    static constexpr size_t kStringField = 32;
-    static constexpr size_t kSerialChars = 6;
-    static constexpr size_t kEntryPayload = 70; // 12-byte header + one ApRecord
-    static constexpr size_t kHeaderCopy = 16;   // what lastHeader keeps
-    static constexpr size_t kEntryRecordOffset = 12;
+    static constexpr size_t kHeaderCopy = 16; // what lastHeader keeps
     static constexpr std::chrono::milliseconds kReplyWait{250};
 
     CBoardProtocol(IFrameQueue& link, CLiveApTable& table, IClock& clock);
@@ -112,8 +98,8 @@ private:
     std::atomic<bool> busy{false};
 
     mutable std::mutex stringLock;
-    std::array<char, kStringField> serialNumber{};
-    std::array<char, kStringField> firmwareVersion{};
+    std::array<char, kBoardStringField> serialNumber{};
+    std::array<char, kBoardStringField> firmwareVersion{};
 
     std::mutex sinkLock;
     NotifySink notifySink;

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "link/BoardWire.h"
 #include "platform/Clock.h"
 #include "platform/OwnedFd.h"
 #include "wifi/Nl80211Scanner.h"
@@ -40,9 +41,6 @@ protected:
 private:
     std::function<void(const std::string&)> notice;
 };
-
-inline constexpr size_t kFirmwareChars = 31;
-inline constexpr size_t kSerialChars = 6;
 
 // What the live source calls itself, from /sys/class/net (`sysNet`) for `interface`: the
 // driver's name (the device's driver link), else "nl80211"; and the last 6 hex digits of

@@ -2,6 +2,7 @@
 // assembler for a stream of entry packets, and what the reset after each frame costs.
 
 #include "link/FrameAssembler.h"
+#include "link/FrameEncoder.h"
 
 #include <benchmark/benchmark.h>
 
@@ -30,11 +31,9 @@ std::vector<uint8_t> entryPacketPayload(int n) {
 
 std::vector<uint8_t> entryStream(int frames) {
     std::vector<uint8_t> stream;
-    uint8_t out[kMaxEncodedFrame];
     for (int i = 0; i < frames; ++i) {
         std::vector<uint8_t> payload = entryPacketPayload(i);
-        size_t n = encodeFrame(0x04, payload.data(), payload.size(), out);
-        stream.insert(stream.end(), out, out + n);
+        appendFrame(stream, 0x04, payload.data(), payload.size());
     }
     return stream;
 }

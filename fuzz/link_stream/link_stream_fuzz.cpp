@@ -23,7 +23,7 @@ using namespace walkmere;
 class NullFrameQueue final : public IFrameQueue {
 public:
     int queueFrame(const uint8_t*, uint32_t n) override {
-        if (n == 0 || n > kMaxEncodedFrame) __builtin_trap(); // the protocol never builds one
+        if (n == 0 || n > kSendSlotSize) __builtin_trap(); // the protocol never builds one
         return 1;
     }
 };
@@ -108,8 +108,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             clock.advance(1);
         }
     }
-    if (protocol.getFirmwareVersion().size() > CBoardProtocol::kStringField - 1) __builtin_trap();
-    if (protocol.getSerialNumber().size() > CBoardProtocol::kSerialChars) __builtin_trap();
+    if (protocol.getFirmwareVersion().size() > kFirmwareChars) __builtin_trap();
+    if (protocol.getSerialNumber().size() > kSerialChars) __builtin_trap();
     checkTable(table);
     // The assembler keeps every byte past the stored ones zero (reset clears only those).
     const uint32_t stored = assembler.length();

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "wifi/BssRecord.h"
+#include "board/WifiEntries.h"
 #include "wifi/ScanCapture.h"
 #include "wifi/ScanDump.h"
 

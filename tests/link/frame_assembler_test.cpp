@@ -1,4 +1,6 @@
 #include "link/FrameAssembler.h"
+#include "link/FrameEncoder.h"
+#include "link/PacketHandler.h"
 
 #include <gtest/gtest.h>
 
@@ -201,51 +203,51 @@ TEST(FrameAssembler, DropsPayloadsLongerThanTheBufferWithoutOverrun) {
 }
 
 TEST(FrameEncoder, EncodesTheKnownFramesByteForByte) {
-    uint8_t out[kMaxEncodedFrame];
+    uint8_t out[kSendSlotSize];
 
-    ASSERT_EQ(encodeFrame(0x01, nullptr, 0, out), 5u);
+    ASSERT_EQ(encodeFrame(0x01, nullptr, 0, out, kSendSlotSize), 5u);
     EXPECT_EQ(Bytes(out, out + 5), (Bytes{0x11, 0x12, 0x01, 0x11, 0x13}));
 
     const Bytes entryRequest = {0x01, 0x00, 0x1C, 0x00, 0x00, 0x05,
                                 0x00, 0x00, 0x00, 0x00, 0x00, 0x3A};
-    ASSERT_EQ(encodeFrame(0x03, entryRequest.data(), entryRequest.size(), out), 17u);
+    ASSERT_EQ(encodeFrame(0x03, entryRequest.data(), entryRequest.size(), out, kSendSlotSize), 17u);
     EXPECT_EQ(Bytes(out, out + 17), (Bytes{0x11, 0x12, 0x03, 0x01, 0x00, 0x1C, 0x00, 0x00, 0x05,
                                            0x00, 0x00, 0x00, 0x00, 0x00, 0x3A, 0x11, 0x13}));
 
-    ASSERT_EQ(encodeFrame(0x11, nullptr, 0, out), 6u);
+    ASSERT_EQ(encodeFrame(0x11, nullptr, 0, out, kSendSlotSize), 6u);
     EXPECT_EQ(Bytes(out, out + 6), (Bytes{0x11, 0x12, 0x11, 0x14, 0x11, 0x13}));
 
     const Bytes stuffed = {0x11, 0x12, 0x13, 0x14, 0x11};
-    ASSERT_EQ(encodeFrame(0x02, stuffed.data(), stuffed.size(), out), 12u);
+    ASSERT_EQ(encodeFrame(0x02, stuffed.data(), stuffed.size(), out, kSendSlotSize), 12u);
     EXPECT_EQ(Bytes(out, out + 12),
               (Bytes{0x11, 0x12, 0x02, 0x11, 0x14, 0x12, 0x13, 0x14, 0x11, 0x14, 0x11, 0x13}));
 }
 
 TEST(FrameEncoder, RefusesFramesLongerThanTheSendSlot) {
-    uint8_t out[kMaxEncodedFrame + 16];
+    uint8_t out[kSendSlotSize + 16];
     std::memset(out, 0xEE, sizeof out);
     Bytes plain(123, 0x20);
-    EXPECT_EQ(encodeFrame(0x03, plain.data(), plain.size(), out), 128u);
+    EXPECT_EQ(encodeFrame(0x03, plain.data(), plain.size(), out, kSendSlotSize), 128u);
     plain.push_back(0x20);
-    EXPECT_EQ(encodeFrame(0x03, plain.data(), plain.size(), out), 0u);
+    EXPECT_EQ(encodeFrame(0x03, plain.data(), plain.size(), out, kSendSlotSize), 0u);
 
     // Stuffing counts: 61 marker bytes take 122 bytes and fit, 62 take 124 and do not.
     Bytes markers(61, 0x11);
-    EXPECT_EQ(encodeFrame(0x03, markers.data(), markers.size(), out), 127u);
+    EXPECT_EQ(encodeFrame(0x03, markers.data(), markers.size(), out, kSendSlotSize), 127u);
     markers.push_back(0x11);
-    EXPECT_EQ(encodeFrame(0x03, markers.data(), markers.size(), out), 0u);
-    for (size_t i = kMaxEncodedFrame; i < sizeof out; ++i)
+    EXPECT_EQ(encodeFrame(0x03, markers.data(), markers.size(), out, kSendSlotSize), 0u);
+    for (size_t i = kSendSlotSize; i < sizeof out; ++i)
         ASSERT_EQ(out[i], 0xEE);
 }
 
 TEST(FrameEncoder, WhatItEncodesTheAssemblerReadsBack) {
-    uint8_t out[kMaxEncodedFrame];
+    uint8_t out[kSendSlotSize];
     for (int type = 0; type < 256; ++type) {
         Bytes payload;
         for (int i = 0; i < 40; ++i)
             payload.push_back(uint8_t(type * 7 + i * 13));
         payload.push_back(0x11);
-        size_t n = encodeFrame(uint8_t(type), payload.data(), payload.size(), out);
+        size_t n = encodeFrame(uint8_t(type), payload.data(), payload.size(), out, kSendSlotSize);
         ASSERT_GT(n, 0u);
         CFrameAssembler a;
         for (size_t i = 0; i < n; ++i)

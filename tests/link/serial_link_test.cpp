@@ -1,3 +1,4 @@
+#include "link/FrameEncoder.h"
 #include "link/SerialLink.h"
 #include "platform/SerialPort.h"
 #include "testkit/ManualClock.h"
@@ -24,8 +25,8 @@ using Bytes = std::vector<uint8_t>;
 using testkit::eventually;
 
 Bytes frame(uint8_t type, const Bytes& payload) {
-    uint8_t out[kMaxEncodedFrame];
-    size_t n = encodeFrame(type, payload.data(), payload.size(), out);
+    uint8_t out[kSendSlotSize];
+    size_t n = encodeFrame(type, payload.data(), payload.size(), out, sizeof out);
     EXPECT_GT(n, 0u) << "test frame too long for the send slot";
     return Bytes(out, out + n);
 }

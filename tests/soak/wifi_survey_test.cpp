@@ -24,7 +24,6 @@
 #include "survey/SurveyStore.h"
 #include "survey/store_fixture.h"
 #include "testkit/ScriptedPrompter.h"
-#include "wifi/BssRecord.h"
 
 namespace walkmere {
 namespace {

@@ -1,7 +1,8 @@
 // The folders are layers: a file includes headers of its own folder and of the folders
-// below it, never above. Bottom up: platform and res; the shared drawing layer ui; link,
-// scan, wifi (the laptop's own adapter, beside the board), board (the stand-in board, fed by
-// a scenario or by the adapter), survey, siteview, app; then the tools, and bench and fuzz on
+// below it, never above or beside. Bottom up: platform and res; the shared drawing layer ui;
+// link (with the board's wire format); scan beside wifi (the laptop's own adapter, which
+// knows nl80211 and nothing of the board's records); board (the stand-in board, fed by a
+// scenario or by the adapter), survey, siteview, app; then the tools, and bench and fuzz on
 // top of everything.
 #include <gtest/gtest.h>
 
@@ -20,7 +21,7 @@ namespace fs = std::filesystem;
 
 const std::map<std::string, int> kLayer = {
     {"platform", 0}, {"res", 0},    {"ui", 1},     {"link", 2},     {"scan", 3},
-    {"wifi", 4},     {"board", 5},  {"survey", 6}, {"siteview", 7}, {"app", 8},
+    {"wifi", 3},     {"board", 5},  {"survey", 6}, {"siteview", 7}, {"app", 8},
     {"tools", 9},    {"bench", 10}, {"fuzz", 10},
 };
 

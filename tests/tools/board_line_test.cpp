@@ -56,17 +56,17 @@ TEST_F(BoardLine, FullRoundOfIdentityAndSixteenEntries) {
     ASSERT_TRUE(line.isOpen());
     line.write({0x00, 0x00}); // a keep-alive first, as after a quiet spell
 
-    Frame firmware = ask(line, request(kReqFirmware));
-    EXPECT_EQ(firmware.type, kPktFirmware);
+    Frame firmware = ask(line, request(REQ_FIRMWARE));
+    EXPECT_EQ(firmware.type, PKT_FIRMWARE);
     EXPECT_STREQ(reinterpret_cast<const char*>(firmware.payload.data()), "DRV-2.14");
-    Frame serial = ask(line, request(kReqSerial));
-    EXPECT_EQ(serial.type, kPktSerial);
+    Frame serial = ask(line, request(REQ_SERIAL));
+    EXPECT_EQ(serial.type, PKT_SERIAL);
     EXPECT_STREQ(reinterpret_cast<const char*>(serial.payload.data()), "A1B2C3D4E5");
 
     int withAp = 0;
     for (uint8_t nn = 1; nn <= 16; ++nn) {
         Frame entry = ask(line, entryRequest(nn));
-        ASSERT_EQ(entry.type, kPktEntry);
+        ASSERT_EQ(entry.type, PKT_ENTRY);
         ASSERT_EQ(entry.payload.size(), kEntryPacketSize);
         EXPECT_EQ(entry.payload[5], nn);
         ApRecord r = ApRecord::fromBytes(entry.payload.data() + kEntryHeaderSize);
@@ -103,7 +103,7 @@ TEST_F(BoardLine, NoiseAndSplitWritesNeverCorruptAFrame) {
     for (int i = 0; i < 40; ++i) {
         uint8_t nn = uint8_t(1 + i % 16);
         Frame entry = ask(line, entryRequest(nn));
-        ASSERT_EQ(entry.type, kPktEntry) << i;
+        ASSERT_EQ(entry.type, PKT_ENTRY) << i;
         ASSERT_EQ(entry.payload.size(), kEntryPacketSize);
         EXPECT_EQ(ApRecord::fromBytes(entry.payload.data() + 12), reference.entryAt(nn, 0));
         std::vector<uint8_t> again = reference.respond(entryRequest(nn), 0);
@@ -139,18 +139,18 @@ TEST_F(BoardLine, RadioOffAndSilenceFollowTheBoardClock) {
     startBoard(s);
     LineClient line(pty->slavePath());
 
-    EXPECT_EQ(ask(line, request(kReqFirmware)).type, kPktFirmware);
+    EXPECT_EQ(ask(line, request(REQ_FIRMWARE)).type, PKT_FIRMWARE);
     clock.advance(30);
     std::vector<Frame> f = line.readFrames(1, kAnswerLimit);
     ASSERT_EQ(f.size(), 1u);
-    EXPECT_EQ(f[0].type, kPktRadioStatus);
+    EXPECT_EQ(f[0].type, PKT_RADIO_STATUS);
     EXPECT_EQ(f[0].payload, std::vector<uint8_t>{0});
 
     clock.advance(65); // second 95: silent
-    line.write(request(kReqFirmware));
+    line.write(request(REQ_FIRMWARE));
     EXPECT_TRUE(line.readFrames(1, 300ms).empty());
     clock.advance(5); // second 100: talking again
-    EXPECT_EQ(ask(line, request(kReqSerial)).type, kPktSerial);
+    EXPECT_EQ(ask(line, request(REQ_SERIAL)).type, PKT_SERIAL);
     EXPECT_EQ(board->stats().unansweredWhileSilent, 1u);
 }
 
@@ -164,7 +164,7 @@ TEST_F(BoardLine, HangUpNeitherSpinsNorStopsTheBoard) {
     startBoard(defaultScenario());
     {
         LineClient line(pty->slavePath());
-        EXPECT_EQ(ask(line, request(kReqFirmware)).type, kPktFirmware);
+        EXPECT_EQ(ask(line, request(REQ_FIRMWARE)).type, PKT_FIRMWARE);
         line.write({0x11, 0x12, 0x03, 0x01}); // a request cut off by the hang-up
     }
     double cpuBefore = processCpuSeconds();
@@ -177,7 +177,7 @@ TEST_F(BoardLine, HangUpNeitherSpinsNorStopsTheBoard) {
     LineClient again(pty->slavePath());
     ASSERT_TRUE(again.isOpen());
     Frame entry = ask(again, entryRequest(2));
-    EXPECT_EQ(entry.type, kPktEntry); // the half request was dropped, not glued to this one
+    EXPECT_EQ(entry.type, PKT_ENTRY); // the half request was dropped, not glued to this one
     EXPECT_EQ(entry.payload.at(5), 2);
 }
 
@@ -187,7 +187,7 @@ TEST_F(BoardLine, StopReturnsPromptlyInTheMiddleOfASplitWrite) {
     s.faults.splitPauseMs = 10000;
     startBoard(s);
     LineClient line(pty->slavePath());
-    line.write(request(kReqFirmware));
+    line.write(request(REQ_FIRMWARE));
     line.readFrames(1, 300ms); // the first piece arrives, the second waits 10 s
 
     auto t0 = std::chrono::steady_clock::now();

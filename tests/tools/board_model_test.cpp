@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <set>
 
-#include "board/BoardFrame.h"
 #include "board/BoardModel.h"
 #include "board_testing.h"
+#include "link/FrameEncoder.h"
 
 namespace walkmere {
 namespace {
@@ -76,7 +76,7 @@ TEST(BoardAnswers, EntryRecordDecodesAsTheHandheldReadsIt) {
                                   "heardEvery=5\n"));
     std::vector<Frame> frames = parseFrames(board.respond(entryRequest(1), 3));
     ASSERT_EQ(frames.size(), 1u);
-    ASSERT_EQ(frames[0].type, kPktEntry);
+    ASSERT_EQ(frames[0].type, PKT_ENTRY);
     ASSERT_EQ(frames[0].payload.size(), kEntryPacketSize);
     ApRecord r = ApRecord::fromBytes(frames[0].payload.data() + kEntryHeaderSize);
     EXPECT_EQ(r.macText(), "000b86aa1002");
@@ -112,7 +112,8 @@ TEST(BoardAnswers, MarkerBytesInARecordAreStuffedAndSurviveTheAssembler) {
     EXPECT_EQ(ApRecord::fromBytes(frames[0].payload.data() + 12), expected);
 
     std::vector<uint8_t> full(70, 0x11);
-    std::vector<uint8_t> big = boardFrame(kPktEntry, full);
+    std::vector<uint8_t> big;
+    appendFrame(big, PKT_ENTRY, full.data(), full.size());
     EXPECT_EQ(big.size(), 145u);
     frames = parseFrames(big);
     ASSERT_EQ(frames.size(), 1u);
@@ -158,8 +159,8 @@ TEST(BoardAnswers, KeepAliveBytesAndSplitRequestsAreHandled) {
     out = board.respond(stream.data() + 7, stream.size() - 7, 0);
     std::vector<Frame> frames = parseFrames(out);
     ASSERT_EQ(frames.size(), 2u);
-    EXPECT_EQ(frames[0].type, kPktEntry);
-    EXPECT_EQ(frames[1].type, kPktFirmware);
+    EXPECT_EQ(frames[0].type, PKT_ENTRY);
+    EXPECT_EQ(frames[1].type, PKT_FIRMWARE);
 }
 
 TEST(BoardAges, AgeResetsAtEachHearing) {

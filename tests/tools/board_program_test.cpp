@@ -12,9 +12,9 @@
 #include <unistd.h>
 
 #include "DumpBuilder.h"
+#include "board/WifiEntries.h"
 #include "board_testing.h"
 #include "testkit/TempDir.h"
-#include "wifi/BssRecord.h"
 #include "wifi/ScanCapture.h"
 
 extern char** environ;

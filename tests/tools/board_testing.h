@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "link/FrameAssembler.h"
+#include "link/FrameEncoder.h"
+#include "link/PacketHandler.h"
 
 namespace walkmere::testing {
 
@@ -35,8 +37,8 @@ inline std::vector<Frame> parseFrames(const std::vector<uint8_t>& bytes) {
 
 // The handheld's request frames.
 inline std::vector<uint8_t> request(uint8_t type, const std::vector<uint8_t>& payload = {}) {
-    uint8_t out[kMaxEncodedFrame];
-    size_t n = encodeFrame(type, payload.data(), payload.size(), out);
+    uint8_t out[kSendSlotSize];
+    size_t n = encodeFrame(type, payload.data(), payload.size(), out, sizeof out);
     return std::vector<uint8_t>(out, out + n);
 }
 

@@ -10,10 +10,10 @@
 #include "DumpBuilder.h"
 #include "ScriptedKernel.h"
 #include "board/BoardModel.h"
+#include "board/WifiEntries.h"
 #include "board/WifiFeed.h"
 #include "testkit/ManualClock.h"
 #include "testkit/TempDir.h"
-#include "wifi/BssRecord.h"
 
 namespace walkmere {
 namespace {

@@ -21,7 +21,7 @@
 #include <netlink/genl/genl.h>
 #include <netlink/msg.h>
 
-#include "wifi/BssRecord.h"
+#include "wifi/WifiChannel.h"
 
 namespace {
 

@@ -7,13 +7,12 @@
 #include "scan/ApRecord.h"
 #include "scan/LiveApTable.h"
 #include "wifi/ScanDump.h"
+#include "wifi/WifiChannel.h"
 
 namespace walkmere {
 
-// The channel of a frequency in MHz: 2412-2472 are 2.4 GHz channels 1-13 and 2484 is 14;
-// 5005-5920 are 5 GHz channels 1-184; 5935 is 6 GHz channel 2 and 5955-7115 are 6 GHz
-// channels 1-233. Anything else, a frequency off the 5 MHz grid among them, is 0.
-int channelForFrequency(uint32_t mhz);
+// The board's entries from the laptop's own adapter: each BSS of an nl80211 scan dump as the
+// record the board would send for it.
 
 // The record's channel code of a channel: 5000 + 5 x channel (ApRecord::channel() inverts it).
 inline uint16_t channelCodeFor(int channel) {

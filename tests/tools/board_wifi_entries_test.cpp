@@ -3,7 +3,7 @@
 #include <climits>
 
 #include "DumpBuilder.h"
-#include "wifi/BssRecord.h"
+#include "board/WifiEntries.h"
 
 namespace walkmere {
 namespace {
