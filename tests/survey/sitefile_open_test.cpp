@@ -81,7 +81,7 @@ protected:
     bool runFlow(const std::string& path, bool keep = true) {
         prompter.scriptFile(path);
         prompter.scriptYesNo(keep);
-        return runOpenSiteCommand(prompter, store, view);
+        return runOpenSiteCommand(prompter, sound, store, view);
     }
     // The one message box shown, checked for caption and icon of a file error.
     void expectFileError(const std::string& text) {
@@ -101,7 +101,7 @@ protected:
     testkit::TempDir dir;
     testkit::ScriptedPrompter prompter;
     testkit::RecordingSoundPlayer sound;
-    CSurveyStore store{prompter, sound};
+    CSurveyStore store;
     RecordingView view;
 };
 
@@ -246,12 +246,12 @@ TEST_F(SiteOpening_, WhatIsNotARegularFileIsRefusedAtOnceWithItsType) {
 
     // The site file swapped for a FIFO while it is open: the store's next operation says so
     // and changes nothing.
-    prompter.clear();
     const auto pointsBefore = store.index().size();
     fs::rename(fifo, previous);
-    EXPECT_FALSE(store.loadPoints());
-    EXPECT_EQ(prompter.messages(),
-              std::vector<std::string>{"<<<not a regular file (a FIFO)<" + previous + ">"});
+    const StoreOutcome loaded = store.loadPoints();
+    EXPECT_FALSE(loaded);
+    ASSERT_EQ(loaded.notices.size(), 1u);
+    EXPECT_EQ(loaded.notices[0].text, "<<<not a regular file (a FIFO)<" + previous + ">");
     EXPECT_EQ(store.index().size(), pointsBefore);
 }
 
@@ -361,7 +361,7 @@ TEST_F(SiteOpening_, TheTemporaryPlanGoesEvenWhenTheLoaderThrows) {
 
 TEST_F(SiteOpening_, CancellingTheDialogOnlyRedraws) {
     prompter.scriptFile(std::nullopt);
-    EXPECT_FALSE(runOpenSiteCommand(prompter, store, view));
+    EXPECT_FALSE(runOpenSiteCommand(prompter, sound, store, view));
     EXPECT_EQ(view.calls, std::vector<std::string>{"redraw"});
     EXPECT_EQ(prompter.shown().size(), 1u);
 }
