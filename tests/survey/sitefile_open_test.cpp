@@ -2,8 +2,10 @@
 #include "survey/OpenedSite.h"
 
 #include "sitefile_builder.h"
+#include "survey/FileOps.h"
 #include "survey/SurveyStore.h"
 #include "testkit/DataHome.h"
+#include "testkit/FailingFileOps.h"
 #include "testkit/RecordingSoundPlayer.h"
 #include "testkit/ScriptedPrompter.h"
 #include "testkit/SparseSite.h"
@@ -285,6 +287,20 @@ TEST_F(SiteOpening_, TheFlowLoadsThePlanAndKeepsOrDiscardsThePoints) {
     EXPECT_EQ(fs::file_size(path), site.pointsOffset + 8u);
     EXPECT_EQ(store.locationCount(), 0);
     EXPECT_TRUE(store.index().empty());
+}
+
+TEST_F(SiteOpening_, AHeaderThatCannotBeWrittenBackIsToldBeforeTheKeepQuestion) {
+    const std::string path = write(buildSite().bytes);
+    testkit::FailingFileOps failing;
+    failing.failOn(testkit::FailingFileOps::Call::Flush, 1, EIO); // the header's flush
+    ScopedFileOps use(failing);
+    ASSERT_TRUE(runFlow(path));
+    const auto shown = prompter.shown();
+    ASSERT_GE(shown.size(), 4u);
+    EXPECT_EQ(shown[1].kind, testkit::ScriptedPrompter::Kind::WaitBegin);
+    EXPECT_EQ(shown[2].text, "Could not write the site header: " + std::string(std::strerror(EIO)));
+    EXPECT_EQ(shown[3].kind, testkit::ScriptedPrompter::Kind::YesNo);
+    EXPECT_EQ(store.sitePath(), path) << "the site stays open for viewing";
 }
 
 TEST_F(SiteOpening_, APlanThatIsNoPictureOpensTheSiteWithoutOne) {
