@@ -5,7 +5,7 @@ namespace walkmere {
 AppServices::AppServices(IPrompter& p, ISoundPlayer& s, IClock& c,
                          std::unique_ptr<IRegistrySource> reg)
     : prompter(p), sound(s), clock(c), registry(std::move(reg)), link(p, c, registry.get()),
-      board(link, table, c), store(p, s), measurement(store, board, table) {
+      board(link, table, c), measurement(store, board, table) {
     link.setPacketHandler(&board);
 }
 

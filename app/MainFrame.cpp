@@ -11,6 +11,7 @@
 #include "res/Resources.h"
 #include "scan/ScanView.h"
 #include "siteview/SiteView.h"
+#include "survey/TellSurveyor.h"
 #include "ui/CommandTarget.h"
 #include "ui/HandheldSize.h"
 
@@ -165,10 +166,11 @@ void CMainFrame::OnBoardUpdate(uint32_t, uint32_t) {
     // Handed over once: the coverage warning below runs a modal loop in which further
     // updates arrive.
     if (const std::optional<std::vector<ApRecord>> certified = app.measurement.takeFinished()) {
-        const int stored = app.store.commitPoint(*certified);
-        // -1: nothing could be stored and the store has said why; the point did not
+        const CommitOutcome committed = app.store.commitPoint(*certified);
+        tellSurveyor(committed.notices, app.prompter, app.sound);
+        // -1: nothing could be stored and the surveyor has just been told why; the point did not
         // "hear no access point", so no coverage warning.
-        if (stored == 0) {
+        if (committed.stored == 0) {
             app.sound.PlayWaveSync("REDALERT");
             app.prompter.showMessage(kNoApText, kCoverageWarningCaption, MessageIcon::Exclamation);
         }
@@ -221,7 +223,7 @@ QWidget* CMainFrame::makeView(ViewKind kind) {
         // show more of the plan at the same mapping.
         siteView->setHandheldClient(kHandheldViewArea - siteView->scrollBarExtent());
         siteView->setSaveHook([this, siteView] {
-            runSaveSiteCommand(siteView, app.store, app.prompter, siteView->openedPath);
+            runSaveSiteCommand(siteView, app.store, app.prompter, app.sound, siteView->openedPath);
         });
         if (startSite) {
             // The site named on the command line opens once the site view is on screen.

@@ -37,8 +37,8 @@ CSignOffDlg::CSignOffDlg(QWidget* parent) : QDialog(parent) {
 }
 
 void runSaveSiteCommand(QWidget* parent, CSurveyStore& store, IPrompter& prompter,
-                        const QString& openedPath) {
-    runSaveFlow(store, prompter, openedPath.toStdString(), [parent](SignatureImage& image) {
+                        ISoundPlayer& sound, const QString& openedPath) {
+    runSaveFlow(store, prompter, sound, openedPath.toStdString(), [parent](SignatureImage& image) {
         CSignOffDlg dialog(parent);
         dialog.exec();
         // The window has gone; the pad's bitmap is still there.

@@ -11,6 +11,7 @@ namespace walkmere {
 
 class CSurveyStore;
 class IPrompter;
+class ISoundPlayer;
 
 // "Sign Off On Survey": the surveyor signs on the pad, may clear it and start again, and
 // closes the dialog with "SAVE SITE SURVEY". The pad, with its bitmap, lives as long as
@@ -40,6 +41,6 @@ private:
 // The save command of the site view: the sign-off dialog, the signature written into the
 // open site file, then the save dialog offering `openedPath` and a copy under a new name.
 void runSaveSiteCommand(QWidget* parent, CSurveyStore& store, IPrompter& prompter,
-                        const QString& openedPath);
+                        ISoundPlayer& sound, const QString& openedPath);
 
 } // namespace walkmere

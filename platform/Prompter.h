@@ -3,12 +3,12 @@
 #include <optional>
 #include <string>
 
+#include "platform/MessageIcon.h"
+
 namespace walkmere {
 
 // The title that OK boxes without a caption of their own carry.
 inline constexpr const char* kApplicationTitle = "Plotra";
-
-enum class MessageIcon { None, Stop, Exclamation, Information, Question };
 
 // How a Yes/No box was left. The handheld's box could only be left by Yes or No; here
 // Escape and the window's close button leave it without an answer, and each caller takes

@@ -12,6 +12,7 @@
 #include "platform/Prompter.h"
 #include "survey/PointRecords.h"
 #include "survey/SurveyStore.h"
+#include "survey/TellSurveyor.h"
 #include "ui/DialogFont.h"
 #include "ui/Fonts.h"
 
@@ -85,14 +86,15 @@ QTextOption locationLineLayout(qreal tabStop) {
     return layout;
 }
 
-std::vector<std::string> locationInfoLines(CSurveyStore& store) {
+std::vector<std::string> locationInfoLines(CSurveyStore& store, Notices& notices) {
     std::vector<std::string> out;
     const PointIndexEntry& found = store.found();
     if (found.kind == KIND_SURVEY_POINT) {
         out.emplace_back(kLocationInfoHeader);
         for (int i = 1; i <= found.readingCount; ++i) {
-            const std::optional<ApReading> r = store.readReading(i);
-            out.push_back(r ? readingLine(i, *r) : std::string());
+            ReadingOutcome r = store.readReading(i);
+            out.push_back(r.reading ? readingLine(i, *r.reading) : std::string());
+            notices.insert(notices.end(), r.notices.begin(), r.notices.end());
         }
     } else if (found.kind == KIND_DYNAMIC_AP) {
         out.emplace_back(kDynamicApLine);
@@ -100,8 +102,9 @@ std::vector<std::string> locationInfoLines(CSurveyStore& store) {
     return out;
 }
 
-CLocationInfoDlg::CLocationInfoDlg(CSurveyStore& survey, IPrompter& prompts, QWidget* parent)
-    : QDialog(parent), store(survey), prompter(prompts) {
+CLocationInfoDlg::CLocationInfoDlg(CSurveyStore& survey, IPrompter& prompts, ISoundPlayer& sounds,
+                                   QWidget* parent)
+    : QDialog(parent), store(survey), prompter(prompts), sound(sounds) {
     setWindowTitle(kLocationInfoCaption);
     setFont(listFont());
     const DialogBaseUnits units = dialogBaseUnits(font());
@@ -112,8 +115,10 @@ CLocationInfoDlg::CLocationInfoDlg(CSurveyStore& survey, IPrompter& prompts, QWi
     lines->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     lines->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     lines->setItemDelegate(new TabStopDelegate(tab, lines));
-    for (const std::string& line : locationInfoLines(store))
+    Notices notices;
+    for (const std::string& line : locationInfoLines(store, notices))
         lines->addItem(QString::fromLatin1(line.data(), qsizetype(line.size())));
+    tellSurveyor(notices, prompter, sound);
 
     deleteThisPoint = new QPushButton(kDeletePointButton, this);
     deleteThisPoint->setDefault(true);
@@ -128,7 +133,7 @@ CLocationInfoDlg::CLocationInfoDlg(CSurveyStore& survey, IPrompter& prompts, QWi
 
 void CLocationInfoDlg::OnDeletePoint() {
     if (prompter.askYesNo(kDeleteQuestion) != YesNoAnswer::Yes) return;
-    store.deletePoint();
+    tellSurveyor(store.deletePoint().notices, prompter, sound);
     done(0);
 }
 

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "survey/StoreOutcome.h"
+
 class QListWidget;
 class QPushButton;
 
@@ -13,6 +15,7 @@ namespace walkmere {
 
 class CSurveyStore;
 class IPrompter;
+class ISoundPlayer;
 
 inline constexpr const char* kLocationInfoCaption = "Location Information";
 inline constexpr const char* kLocationInfoHeader = "#\tMAC ADDR\t\t\tRSSI\tSSID";
@@ -23,8 +26,9 @@ inline constexpr const char* kDeleteQuestion = "Delete?";
 // The list lines for the point the store found last: for a survey point the header line and
 // one line per stored reading ("%d\t%02X-...-%02X\t%d\t%s", dBm truncated toward zero; an
 // empty line for a reading the file would not give back); for a placed access point its one
-// line; nothing for any other kind. Reads the site file.
-std::vector<std::string> locationInfoLines(CSurveyStore& store);
+// line; nothing for any other kind. Reads the site file; what the reads had to report is
+// added to `notices`.
+std::vector<std::string> locationInfoLines(CSurveyStore& store, Notices& notices);
 
 // How the list lays out each line: tabs go to every multiple of `tabStop` pixels from the
 // line's start, and nothing wraps.
@@ -35,7 +39,8 @@ QTextOption locationLineLayout(qreal tabStop);
 class CLocationInfoDlg : public QDialog {
     Q_OBJECT
 public:
-    CLocationInfoDlg(CSurveyStore& store, IPrompter& prompter, QWidget* parent = nullptr);
+    CLocationInfoDlg(CSurveyStore& store, IPrompter& prompter, ISoundPlayer& sound,
+                     QWidget* parent = nullptr);
 
     QListWidget* list() const { return lines; }
     QPushButton* deleteButton() const { return deleteThisPoint; }
@@ -43,13 +48,14 @@ public:
     // dialog's font, as the handheld set it.
     int tabStop() const { return tab; }
 
-    // "Delete This Point": asks "Delete?"; Yes deletes the point (the store says
-    // "Deleted.") and closes the dialog with result 0; No leaves everything as it was.
+    // "Delete This Point": asks "Delete?"; Yes deletes the point (telling "Deleted.") and
+    // closes the dialog with result 0; No leaves everything as it was.
     void OnDeletePoint();
 
 private:
     CSurveyStore& store;
     IPrompter& prompter;
+    ISoundPlayer& sound;
     QListWidget* lines;
     QPushButton* deleteThisPoint;
     int tab = 0;

@@ -12,6 +12,7 @@
 #include "siteview/SiteViewOpening.h"
 #include "survey/PointMeasurement.h"
 #include "survey/SurveyStore.h"
+#include "survey/TellSurveyor.h"
 #include "ui/CommandTarget.h"
 
 namespace walkmere {
@@ -65,7 +66,7 @@ void CSiteView::onCommand(int id) {
 }
 
 bool CSiteView::openSite(const std::optional<std::string>& path) {
-    return openSiteInView(*this, services.store, services.prompter, path);
+    return openSiteInView(*this, services.store, services.prompter, services.sound, path);
 }
 
 // ---- scroll bars ----
@@ -199,7 +200,7 @@ void CSiteView::OnTapAndHold(QPoint p) {
         if (locationInfo) {
             locationInfo();
         } else {
-            CLocationInfoDlg dlg(services.store, services.prompter, this);
+            CLocationInfoDlg dlg(services.store, services.prompter, services.sound, this);
             dlg.exec();
         }
         return;
@@ -212,7 +213,8 @@ void CSiteView::OnTap(QPoint p) {
     if (placingAp) {
         // The tapped plan point itself, which may lie past the plan's edge.
         const IntPoint plan = view.clientToPlan(client, {p.x(), p.y()});
-        services.store.placeAccessPoint(plan.x, plan.y);
+        tellSurveyor(services.store.placeAccessPoint(plan.x, plan.y).notices, services.prompter,
+                     services.sound);
         view.centreOnClientPoint(client, {p.x(), p.y()});
         setHorizontalBox();
         setVerticalBox();

@@ -85,12 +85,12 @@ private:
 
 } // namespace
 
-bool openSiteInView(CSiteView& view, CSurveyStore& store, IPrompter& prompter,
+bool openSiteInView(CSiteView& view, CSurveyStore& store, IPrompter& prompter, ISoundPlayer& sound,
                     const std::optional<std::string>& path) {
     SiteViewOpening opening(view);
-    if (!path) return runOpenSiteCommand(prompter, store, opening);
+    if (!path) return runOpenSiteCommand(prompter, sound, store, opening);
     PresetFilePrompter preset(prompter, *path);
-    return runOpenSiteCommand(preset, store, opening);
+    return runOpenSiteCommand(preset, sound, store, opening);
 }
 
 } // namespace walkmere

@@ -3,10 +3,12 @@
 #include "platform/Prompter.h"
 #include "survey/OpenedSite.h"
 #include "survey/SurveyStore.h"
+#include "survey/TellSurveyor.h"
 
 namespace walkmere {
 
-bool runOpenSiteCommand(IPrompter& prompter, CSurveyStore& store, ISiteOpenView& view) {
+bool runOpenSiteCommand(IPrompter& prompter, ISoundPlayer& sound, CSurveyStore& store,
+                        ISiteOpenView& view) {
     FileDialogRequest request;
     request.filter = kSiteFileFilter;
     request.defaultExtension = "KVS";
@@ -29,6 +31,7 @@ bool runOpenSiteCommand(IPrompter& prompter, CSurveyStore& store, ISiteOpenView&
         if (!systemReason) prompter.endWaitCursor();
         return false;
     }
+    tellSurveyor(opening.notices, prompter, sound);
 
     {
         // The decoded floor plan lives only inside this scope.
@@ -41,10 +44,9 @@ bool runOpenSiteCommand(IPrompter& prompter, CSurveyStore& store, ISiteOpenView&
     view.siteReady();
 
     // Only a real No removes the points; a box left by Escape or its close button keeps them.
-    if (prompter.askYesNo(kKeepPointsQuestion, kKeepPointsCaption) == YesNoAnswer::No)
-        store.discardPoints();
-    else
-        store.loadPoints();
+    const bool keep = prompter.askYesNo(kKeepPointsQuestion, kKeepPointsCaption) != YesNoAnswer::No;
+    const StoreOutcome points = keep ? store.loadPoints() : store.discardPoints();
+    tellSurveyor(points.notices, prompter, sound);
     prompter.endWaitCursor();
     view.redraw();
     return true;

@@ -6,6 +6,7 @@ namespace walkmere {
 
 class CSurveyStore;
 class IPrompter;
+class ISoundPlayer;
 
 inline constexpr const char* kSiteFileFilter = "Site Files (*.kvs)|*.kvs|All Files (*.*)|*.*||";
 inline constexpr const char* kCannotLoadBitmapText = "Cannot Load Bitmap";
@@ -31,8 +32,10 @@ public:
 // The "Open a Site" command, start to end: the file dialog, the wait cursor, opening and
 // checking the file (refusals shown with caption "File Error" and the stop icon), the
 // floor plan ("Cannot Load Bitmap" when none results), and the question whether to keep
-// the points already in the file. Returns true when a site was opened; a cancelled or
-// refused opening leaves the store and the view with the site they had.
-bool runOpenSiteCommand(IPrompter& prompter, CSurveyStore& store, ISiteOpenView& view);
+// the points already in the file, with what the store has to say on the way. Returns true
+// when a site was opened; a cancelled or refused opening leaves the store and the view with
+// the site they had.
+bool runOpenSiteCommand(IPrompter& prompter, ISoundPlayer& sound, CSurveyStore& store,
+                        ISiteOpenView& view);
 
 } // namespace walkmere

@@ -76,14 +76,15 @@ struct SiteOpener {
         site.sitePath = path;
         site.siteLayout = validation.layout;
         store.adoptSite(path, site.siteLayout.header);
-        // A failed write is reported by the store; the site stays open for viewing.
-        store.clearHeaderFlags(fd.get());
+        // A failed write is told to the surveyor; the site stays open for viewing.
+        StoreOutcome flagsCleared = store.clearHeaderFlags(fd.get());
         site.siteLayout.header.clearFlags();
         decodeFloorPlan(site, fd.get());
         fd.reset(); // closing releases the lock
 
         SiteOpenResult result;
         result.site = std::move(site);
+        result.notices = std::move(flagsCleared.notices);
         return result;
     }
 };

@@ -3,6 +3,7 @@
 #include "survey/BmpInfo.h"
 #include "survey/SiteFile.h"
 #include "survey/SiteHeader.h"
+#include "survey/StoreOutcome.h"
 #include "survey/TempFile.h"
 
 #include <optional>
@@ -46,6 +47,7 @@ private:
 struct SiteOpenResult {
     std::optional<SiteFileRefusal> refusal; // the file was not opened; show with kFileErrorCaption
     std::optional<OpenedSite> site;         // set when accepted
+    Notices notices; // an accepted site whose header could not be written back
 };
 
 // The file half of opening a site, in one call:
@@ -53,12 +55,13 @@ struct SiteOpenResult {
 //     program holds it;
 //   - validates it (validateSiteFile); a refused file is closed unchanged;
 //   - makes it the store's site (adoptSite) and zeroes the header's two cleared flags
-//     through the open descriptor;
+//     through the open descriptor (a write that fails leaves its notice in the result);
 //   - decodes the floor-plan block straight from the site file into a new temporary
 //     file, "<path>.e.XXXXXX" beside it or in $TMPDIR, never an existing file;
 //   - closes the site file, so that the store's own operations can lock it next.
-// The caller then loads floorPlanPath() (or says "Cannot Load Bitmap"), drops the
-// OpenedSite, and asks whether to keep the points (loadPoints or discardPoints).
+// The caller then passes the notices on, loads floorPlanPath() (or says "Cannot Load
+// Bitmap"), drops the OpenedSite, and asks whether to keep the points (loadPoints or
+// discardPoints).
 SiteOpenResult openSiteForSurvey(const std::string& path, CSurveyStore& store);
 
 } // namespace walkmere

@@ -13,6 +13,7 @@
 #include "platform/RegularFile.h"
 #include "survey/FileOps.h"
 #include "survey/SurveyStore.h"
+#include "survey/TellSurveyor.h"
 #include "survey/TempFile.h"
 
 namespace walkmere {
@@ -66,13 +67,16 @@ int copySiteFile(const std::string& source, const std::string& destination) {
     return flushFolderOf(target);
 }
 
-SaveOutcome runSaveFlow(CSurveyStore& store, IPrompter& prompter, const std::string& openedPath,
+SaveOutcome runSaveFlow(CSurveyStore& store, IPrompter& prompter, ISoundPlayer& sound,
+                        const std::string& openedPath,
                         const std::function<void(SignatureImage&)>& runSignOff) {
     SignatureImage pad;
     runSignOff(pad);
 
     // The open file always carries the latest signature, whatever the user does next.
-    writeSignature(store, prompter, [&pad](int x, int y) { return pad.isBlankPixel(x, y); });
+    const StoreOutcome signature =
+        writeSignature(store, [&pad](int x, int y) { return pad.isBlankPixel(x, y); });
+    tellSurveyor(signature.notices, prompter, sound);
 
     FileDialogRequest request;
     request.filter = kSaveSiteFilter;

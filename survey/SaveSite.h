@@ -9,6 +9,7 @@ namespace walkmere {
 
 class CSurveyStore;
 class IPrompter;
+class ISoundPlayer;
 
 inline constexpr const char* kSaveSiteFilter =
     "Kivo Site Files (*.kvs)|*.kvs|All Files (*.*)|*.*||";
@@ -29,15 +30,16 @@ enum class SaveOutcome {
     Cancelled,  // the save dialog was cancelled
     SameFile,   // the chosen name is the open file: it already holds the whole survey
     Copied,     // the survey goes on in the copy
-    CopyFailed, // reported; the survey goes on in the old file
+    CopyFailed, // told; the survey goes on in the old file
 };
 
 // The save command. `runSignOff` shows the sign-off dialog modally and copies its pad into
 // the image it is given once the dialog has closed (how it closed does not matter). The
-// signature is then written into the open site file whatever happens next; the save
-// dialog offers `openedPath`, and a new name gets a copy of the site file, which becomes
-// the store's site. `openedPath` itself is not changed.
-SaveOutcome runSaveFlow(CSurveyStore& store, IPrompter& prompter, const std::string& openedPath,
+// signature is then written into the open site file whatever happens next (what went wrong
+// is told first); the save dialog offers `openedPath`, and a new name gets a copy of the
+// site file, which becomes the store's site. `openedPath` itself is not changed.
+SaveOutcome runSaveFlow(CSurveyStore& store, IPrompter& prompter, ISoundPlayer& sound,
+                        const std::string& openedPath,
                         const std::function<void(SignatureImage&)>& runSignOff);
 
 } // namespace walkmere

@@ -5,7 +5,6 @@
 #include <cstring>
 #include <string>
 
-#include "platform/Prompter.h"
 #include "survey/FileOps.h"
 #include "survey/SurveyStore.h"
 
@@ -44,9 +43,9 @@ std::optional<bool> signaturePixelIsBlank(std::span<const uint8_t> block, int x,
     return (block[rowStart + static_cast<size_t>(x / 8)] & columnBit(x)) != 0;
 }
 
-bool writeSignature(CSurveyStore& store, IPrompter& prompter, const BlankPixelTest& isBlankPixel) {
+StoreOutcome writeSignature(CSurveyStore& store, const BlankPixelTest& isBlankPixel) {
     const auto block = buildSignatureBlock(isBlankPixel);
-    if (!store.openSiteFile()) return false; // reported by the store
+    if (StoreOutcome opened = store.openSiteFile(); !opened) return opened;
 
     // The open flow refuses files whose block reaches into the header or the points, but
     // the header copy is checked again: a misplaced block would overwrite survey data.
@@ -55,10 +54,9 @@ bool writeSignature(CSurveyStore& store, IPrompter& prompter, const BlankPixelTe
     const uint64_t headerEnd = std::max<uint64_t>(header.headerLength(), SiteHeader::kMinLength);
     if (offset < headerEnd || offset + kBlockSize > header.pointsOffset()) {
         store.closeSiteFile();
-        prompter.showMessage("The signature block of " + store.sitePath() +
-                                 " overlaps other data; the signature was not written.",
-                             {}, MessageIcon::Exclamation);
-        return false;
+        return {false,
+                {warningNotice("The signature block of " + store.sitePath() +
+                               " overlaps other data; the signature was not written.")}};
     }
 
     // The previous signature is kept so that a write that fails part-way can put it back
@@ -72,13 +70,11 @@ bool writeSignature(CSurveyStore& store, IPrompter& prompter, const BlankPixelTe
     if (error != 0 && havePrevious && writeAllAt(fd, previous.data(), previous.size(), offset) == 0)
         fileOps().fdatasync(fd);
     store.closeSiteFile();
-    if (error != 0) {
-        prompter.showMessage("Could not write the signature into " + store.sitePath() + ": " +
-                                 std::strerror(error),
-                             {}, MessageIcon::Exclamation);
-        return false;
-    }
-    return true;
+    if (error != 0)
+        return {false,
+                {warningNotice("Could not write the signature into " + store.sitePath() + ": " +
+                               std::strerror(error))}};
+    return {true, {}};
 }
 
 bool SignatureImage::isBlankPixel(int x, int y) const {

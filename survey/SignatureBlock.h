@@ -6,10 +6,11 @@
 #include <optional>
 #include <span>
 
+#include "survey/StoreOutcome.h"
+
 namespace walkmere {
 
 class CSurveyStore;
-class IPrompter;
 
 // The signature block of a site file, at the header's signatureOffset: 100 rows of 26
 // bytes, row 0 at the top. In a row, pixel column x (0 to 199) is bit 7 - (x mod 8) of
@@ -34,11 +35,10 @@ std::array<uint8_t, signature::kBlockSize> buildSignatureBlock(const BlankPixelT
 // row that a block cut short lacks.
 std::optional<bool> signaturePixelIsBlank(std::span<const uint8_t> block, int x, int y);
 
-// Writes the signature block of the store's site file in one write and flushes it. A file
-// that cannot be opened is reported by the store; a failed write or flush, or a header
-// whose signature block would overlap the header or the points, is reported through
-// `prompter`. False when the block was not (wholly) written.
-bool writeSignature(CSurveyStore& store, IPrompter& prompter, const BlankPixelTest& isBlankPixel);
+// Writes the signature block of the store's site file in one write and flushes it. Not done,
+// with a notice, when the file cannot be opened, the write or flush fails, or the header's
+// signature block would overlap the header or the points.
+StoreOutcome writeSignature(CSurveyStore& store, const BlankPixelTest& isBlankPixel);
 
 // A copy of the pad's pixels, 200 x 100, taken when the sign-off dialog has closed. Starts
 // blank everywhere.

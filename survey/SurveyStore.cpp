@@ -31,17 +31,18 @@ private:
     CSurveyStore& store;
 };
 
-} // namespace
+Notice failureNotice(const std::string& whatFailed, int error) {
+    return warningNotice(whatFailed + ": " + std::strerror(error));
+}
 
-CSurveyStore::CSurveyStore(IPrompter& prompter, ISoundPlayer& sound)
-    : prompter(prompter), sound(sound) {}
+StoreOutcome notDone(Notices notices) {
+    return {false, std::move(notices)};
+}
+
+} // namespace
 
 CSurveyStore::~CSurveyStore() {
     closeSiteFile();
-}
-
-void CSurveyStore::reportFailure(const std::string& whatFailed, int error) {
-    prompter.showMessage(whatFailed + ": " + std::strerror(error), {}, MessageIcon::Exclamation);
 }
 
 void CSurveyStore::resetPoints() {
@@ -71,22 +72,19 @@ void CSurveyStore::setSitePath(const std::string& sitePath) {
     path = sitePath;
 }
 
-bool CSurveyStore::clearHeaderFlags(int fd) {
+StoreOutcome CSurveyStore::clearHeaderFlags(int fd) {
     siteHeader.clearFlags();
     uint32_t length = siteHeader.headerLength();
     if (length > SiteHeader::kHeldLength) length = SiteHeader::kHeldLength;
     int error = writeAllAt(fd, siteHeader.bytes.data(), length, 0);
     if (error == 0 && fileOps().fdatasync(fd) != 0) error = errno;
-    if (error != 0) {
-        reportFailure("Could not write the site header", error);
-        return false;
-    }
-    return true;
+    if (error != 0) return notDone({failureNotice("Could not write the site header", error)});
+    return {true, {}};
 }
 
 // ---- one operation's hold on the file ----
 
-bool CSurveyStore::openSiteFile() {
+StoreOutcome CSurveyStore::openSiteFile() {
     closeSiteFile();
     int error = 0;
     RegularFileOpening opened = openRegularFile(path, O_RDWR);
@@ -95,11 +93,8 @@ bool CSurveyStore::openSiteFile() {
         reason = errno == EWOULDBLOCK ? kFileInUseText : std::strerror(errno);
         opened.fd.reset();
     }
-    if (!opened.fd.valid()) {
-        prompter.showMessage("<<<" + reason + "<" + path + ">");
-        sound.PlayWaveSync("REDALERT");
-        return false;
-    }
+    if (!opened.fd.valid())
+        return notDone({{"<<<" + reason + "<" + path + ">", {}, MessageIcon::None, "REDALERT"}});
     const int fd = opened.fd.release();
 
     // Records of other sizes would not fit the record layouts; such a file is never read
@@ -109,30 +104,26 @@ bool CSurveyStore::openSiteFile() {
     if (got < 0) {
         error = errno;
         ::close(fd);
-        reportFailure("Could not read the points section of " + path, error);
-        return false;
+        return notDone({failureNotice("Could not read the points section of " + path, error)});
     }
     if (got < static_cast<ssize_t>(sizeof head)) {
         ::close(fd);
-        prompter.showMessage("The site file " + path + " ends before its points section.", {},
-                             MessageIcon::Exclamation);
-        return false;
+        return notDone(
+            {warningNotice("The site file " + path + " ends before its points section.")});
     }
     uint32_t storedRecordSize = readLe32(head);
     uint32_t storedReadingSize = readLe32(head + 4);
     if (storedRecordSize != kPointRecordSize || storedReadingSize != kReadingSize) {
         ::close(fd);
-        prompter.showMessage("The points section of " + path + " holds records of " +
-                                 std::to_string(storedRecordSize) + " and " +
-                                 std::to_string(storedReadingSize) +
-                                 " bytes; only records of 71 and 41 bytes can be used.",
-                             {}, MessageIcon::Exclamation);
-        return false;
+        return notDone({warningNotice("The points section of " + path + " holds records of " +
+                                      std::to_string(storedRecordSize) + " and " +
+                                      std::to_string(storedReadingSize) +
+                                      " bytes; only records of 71 and 41 bytes can be used.")});
     }
     recordSize = static_cast<int32_t>(storedRecordSize);
     readingBytes = static_cast<int32_t>(storedReadingSize);
     siteFile = fd;
-    return true;
+    return {true, {}};
 }
 
 void CSurveyStore::closeSiteFile() {
@@ -144,10 +135,10 @@ void CSurveyStore::closeSiteFile() {
 
 // ---- keeping the end of the file aligned ----
 
-bool CSurveyStore::cutDoubtfulTail() {
+bool CSurveyStore::cutDoubtfulTail(Notices& notices) {
     if (!doubtfulTail) return true;
     if (int error = repairPointsTail(siteFile, *doubtfulTail)) {
-        reportFailure("Could not repair the end of the survey points", error);
+        notices.push_back(failureNotice("Could not repair the end of the survey points", error));
         return false;
     }
     doubtfulTail.reset();
@@ -155,22 +146,25 @@ bool CSurveyStore::cutDoubtfulTail() {
 }
 
 std::optional<uint64_t> CSurveyStore::appendFlushed(const std::vector<uint8_t>& bytes,
-                                                    const std::string& whatFailed) {
+                                                    const std::string& whatFailed,
+                                                    Notices& notices) {
     if (pointsDamage) {
-        prompter.showMessage(whatFailed + ". " + damagedPointsText(*pointsDamage),
-                             kFileErrorCaption, MessageIcon::Stop);
+        notices.push_back({whatFailed + ". " + damagedPointsText(*pointsDamage),
+                           kFileErrorCaption,
+                           MessageIcon::Stop,
+                           {}});
         return std::nullopt;
     }
-    if (!cutDoubtfulTail()) return std::nullopt;
+    if (!cutDoubtfulTail(notices)) return std::nullopt;
     struct stat st;
     if (::fstat(siteFile, &st) != 0) {
-        reportFailure(whatFailed, errno);
+        notices.push_back(failureNotice(whatFailed, errno));
         return std::nullopt;
     }
     const uint64_t end = static_cast<uint64_t>(st.st_size);
     // Index entries hold 32-bit offsets.
     if (end + bytes.size() > std::numeric_limits<uint32_t>::max()) {
-        reportFailure(whatFailed, EFBIG);
+        notices.push_back(failureNotice(whatFailed, EFBIG));
         return std::nullopt;
     }
     int error = writeAllAt(siteFile, bytes.data(), bytes.size(), end);
@@ -181,7 +175,7 @@ std::optional<uint64_t> CSurveyStore::appendFlushed(const std::vector<uint8_t>& 
         back.torn = true;
         back.wholeEnd = end;
         if (repairPointsTail(siteFile, back) != 0) doubtfulTail = back;
-        reportFailure(whatFailed, error);
+        notices.push_back(failureNotice(whatFailed, error));
         return std::nullopt;
     }
     return end;
@@ -189,7 +183,7 @@ std::optional<uint64_t> CSurveyStore::appendFlushed(const std::vector<uint8_t>& 
 
 // ---- the points ----
 
-bool CSurveyStore::loadFromOpenFile() {
+bool CSurveyStore::loadFromOpenFile(Notices& notices) {
     resetPoints();
     doubtfulTail.reset(); // the file itself is the truth from here on
     pointsDamage.reset();
@@ -218,9 +212,9 @@ bool CSurveyStore::loadFromOpenFile() {
         });
 
     if (beyondIndex) {
-        prompter.showMessage("The survey points of " + path +
-                                 " reach beyond 4 GiB; the points after that are not shown.",
-                             {}, MessageIcon::Exclamation);
+        notices.push_back(
+            warningNotice("The survey points of " + path +
+                          " reach beyond 4 GiB; the points after that are not shown."));
         return false;
     }
     switch (end.status) {
@@ -228,37 +222,41 @@ bool CSurveyStore::loadFromOpenFile() {
         break;
     case CPointsReader::Status::ReadError:
         // Never cut anything on a read error: the rest of the file may be whole.
-        reportFailure("Could not read the survey points", end.error);
+        notices.push_back(failureNotice("Could not read the survey points", end.error));
         return false;
     case CPointsReader::Status::Damaged:
         // Opening refuses such a file; it was damaged since. The points before the damage
         // are shown, and the file is left exactly as it is.
         pointsDamage = end.damage;
-        prompter.showMessage(damagedPointsText(end.damage) +
-                                 " Only the points before it are shown, and no point can be "
-                                 "added to this file.",
-                             kFileErrorCaption, MessageIcon::Stop);
+        notices.push_back({damagedPointsText(end.damage) +
+                               " Only the points before it are shown, and no point can be "
+                               "added to this file.",
+                           kFileErrorCaption,
+                           MessageIcon::Stop,
+                           {}});
         return false;
     default: // openSiteFile has checked the section's head
-        prompter.showMessage("The points section of " + path + " cannot be read.", {},
-                             MessageIcon::Exclamation);
+        notices.push_back(warningNotice("The points section of " + path + " cannot be read."));
         return false;
     }
 
-    if (end.tail.torn) repairTornTail(end.tail);
+    if (end.tail.torn) repairTornTail(end.tail, notices);
     return true;
 }
 
-bool CSurveyStore::loadPoints() {
+StoreOutcome CSurveyStore::loadPoints() {
     resetPoints();
-    if (!openSiteFile()) return false;
+    if (StoreOutcome opened = openSiteFile(); !opened) return opened;
     SiteFileScope scope(*this);
-    return loadFromOpenFile();
+    Notices notices;
+    const bool loaded = loadFromOpenFile(notices);
+    return {loaded, std::move(notices)};
 }
 
-bool CSurveyStore::discardPoints() {
-    if (!openSiteFile()) return false;
+StoreOutcome CSurveyStore::discardPoints() {
+    if (StoreOutcome opened = openSiteFile(); !opened) return opened;
     SiteFileScope scope(*this);
+    Notices notices;
     const uint64_t length = static_cast<uint64_t>(siteHeader.pointsOffset()) + kPointsSectionHead;
     // No is one tap from losing a day's work: the file as it was goes into discarded/
     // first, and without that copy nothing is cut.
@@ -266,27 +264,26 @@ bool CSurveyStore::discardPoints() {
     if (::fstat(siteFile, &st) == 0 && static_cast<uint64_t>(st.st_size) > length) {
         const SafetyCopy copy = keepSafetyCopy(siteFile, path, kDiscardedFolder);
         if (!copy.made()) {
-            prompter.showMessage("The survey points were kept: a copy of the site file could "
-                                 "not be made before removing them (" +
-                                     copy.error + ").",
-                                 {}, MessageIcon::Exclamation);
-            loadFromOpenFile();
-            return false;
+            notices.push_back(warningNotice("The survey points were kept: a copy of the site file "
+                                            "could not be made before removing them (" +
+                                            copy.error + ")."));
+            loadFromOpenFile(notices);
+            return notDone(std::move(notices));
         }
     }
     if (fileOps().ftruncate(siteFile, static_cast<off_t>(length)) != 0) {
-        reportFailure("Could not remove the survey points", errno);
-        loadFromOpenFile(); // the points are still in the file: show them
-        return false;
+        notices.push_back(failureNotice("Could not remove the survey points", errno));
+        loadFromOpenFile(notices); // the points are still in the file: show them
+        return notDone(std::move(notices));
     }
     resetPoints();
     doubtfulTail.reset();
     pointsDamage.reset();
     if (fileOps().fdatasync(siteFile) != 0) {
-        reportFailure("Could not remove the survey points", errno);
-        return false;
+        notices.push_back(failureNotice("Could not remove the survey points", errno));
+        return notDone(std::move(notices));
     }
-    return true;
+    return {true, std::move(notices)};
 }
 
 int16_t CSurveyStore::findNearest(int32_t x, int32_t y) {
@@ -309,10 +306,10 @@ int16_t CSurveyStore::findNearest(int32_t x, int32_t y) {
     return bestDistance <= kNearestLimit ? static_cast<int16_t>(foundEntry.kind) : int16_t{-1};
 }
 
-bool CSurveyStore::placeAccessPoint(int32_t x, int32_t y) {
+StoreOutcome CSurveyStore::placeAccessPoint(int32_t x, int32_t y) {
     pointXValue = x;
     pointYValue = y;
-    if (!openSiteFile()) return false;
+    if (StoreOutcome opened = openSiteFile(); !opened) return opened;
     SiteFileScope scope(*this);
     PointRecord record;
     record.setX(x);
@@ -321,40 +318,32 @@ bool CSurveyStore::placeAccessPoint(int32_t x, int32_t y) {
     record.setReadingCount(0);
     record.setKind(KIND_DYNAMIC_AP);
     std::vector<uint8_t> bytes(record.bytes.begin(), record.bytes.end());
-    std::optional<uint64_t> at = appendFlushed(bytes, "Could not place the access point");
-    if (!at) return false;
+    Notices notices;
+    std::optional<uint64_t> at = appendFlushed(bytes, "Could not place the access point", notices);
+    if (!at) return notDone(std::move(notices));
     pointOffsetValue = static_cast<uint32_t>(*at);
     entries.push_back({x, y, kRssiFloor, 0, KIND_DYNAMIC_AP, pointOffsetValue});
-    return true;
+    return {true, std::move(notices)};
 }
 
-bool CSurveyStore::deletePoint() {
-    if (foundIndex < 0 || static_cast<size_t>(foundIndex) >= entries.size()) return false;
+StoreOutcome CSurveyStore::deletePoint() {
+    if (foundIndex < 0 || static_cast<size_t>(foundIndex) >= entries.size()) return {};
     PointIndexEntry& entry = entries[static_cast<size_t>(foundIndex)];
-    if (entry.kind == KIND_DELETED) return false; // already gone; nothing to count twice
+    if (entry.kind == KIND_DELETED) return {}; // already gone; nothing to count twice
 
-    if (!openSiteFile()) return false;
+    if (StoreOutcome opened = openSiteFile(); !opened) return opened;
     SiteFileScope scope(*this);
     PointRecord original;
     ssize_t got = readUpTo(siteFile, original.bytes.data(), kPointRecordSize, entry.fileOffset);
-    if (got < 0) {
-        reportFailure("Could not read the point to delete it", errno);
-        return false;
-    }
-    if (got < static_cast<ssize_t>(kPointRecordSize)) {
-        prompter.showMessage("Could not read the point to delete it: the site file ends "
-                             "before its record.",
-                             {}, MessageIcon::Exclamation);
-        return false;
-    }
+    if (got < 0) return notDone({failureNotice("Could not read the point to delete it", errno)});
+    if (got < static_cast<ssize_t>(kPointRecordSize))
+        return notDone({warningNotice("Could not read the point to delete it: the site file ends "
+                                      "before its record.")});
     // The index mirrors the file; if the record there is another one, writing would
     // damage it.
-    if (original.x() != entry.x || original.y() != entry.y || original.kind() != entry.kind) {
-        prompter.showMessage("Could not delete the point: the site file holds another record "
-                             "where the point was.",
-                             {}, MessageIcon::Exclamation);
-        return false;
-    }
+    if (original.x() != entry.x || original.y() != entry.y || original.kind() != entry.kind)
+        return notDone({warningNotice("Could not delete the point: the site file holds another "
+                                      "record where the point was.")});
 
     PointRecord deleted = original;
     deleted.setKind(KIND_DELETED);
@@ -369,17 +358,15 @@ bool CSurveyStore::deletePoint() {
             fileOps().fdatasync(siteFile);
             putBack = true;
         }
-        reportFailure("Could not delete the point", error);
         // The file keeps the point marked deleted: the index follows the file, so that
         // the views and counters do not show a point that the next load will not find.
         if (!putBack) markDeleted(entry);
-        return false;
+        return notDone({failureNotice("Could not delete the point", error)});
     }
     closeSiteFile();
 
     markDeleted(entry);
-    prompter.showMessage("Deleted.");
-    return true;
+    return {true, {Notice{"Deleted.", {}, MessageIcon::None, {}}}};
 }
 
 void CSurveyStore::markDeleted(PointIndexEntry& entry) {
@@ -391,21 +378,20 @@ void CSurveyStore::markDeleted(PointIndexEntry& entry) {
     foundEntry.kind = KIND_DELETED;
 }
 
-std::optional<ApReading> CSurveyStore::readReading(int i) {
+ReadingOutcome CSurveyStore::readReading(int i) {
     // Only the found point's own readings: past them lies the next record.
-    if (foundIndex < 0 || i < 1 || i > foundEntry.readingCount) return std::nullopt;
-    if (!openSiteFile()) return std::nullopt;
+    if (foundIndex < 0 || i < 1 || i > foundEntry.readingCount) return {};
+    if (StoreOutcome opened = openSiteFile(); !opened)
+        return {std::nullopt, std::move(opened.notices)};
     SiteFileScope scope(*this);
     const uint64_t offset = uint64_t{foundEntry.fileOffset} + kPointRecordSize +
                             static_cast<uint64_t>(i - 1) * kReadingSize;
     ApReading reading;
     ssize_t got = readUpTo(siteFile, reading.bytes.data(), kReadingSize, offset);
-    if (got < 0) {
-        reportFailure("Could not read the point's readings", errno);
-        return std::nullopt;
-    }
-    if (got < static_cast<ssize_t>(kReadingSize)) return std::nullopt;
-    return reading;
+    if (got < 0)
+        return {std::nullopt, {failureNotice("Could not read the point's readings", errno)}};
+    if (got < static_cast<ssize_t>(kReadingSize)) return {};
+    return {reading, {}};
 }
 
 } // namespace walkmere

@@ -6,14 +6,13 @@
 #include <string>
 #include <vector>
 
-#include "platform/Prompter.h"
-#include "platform/Sound.h"
 #include "scan/ApRecord.h"
 #include "survey/HeardApList.h"
 #include "survey/PointRecords.h"
 #include "survey/PointsReader.h"
 #include "survey/PointsWalk.h"
 #include "survey/SiteHeader.h"
+#include "survey/StoreOutcome.h"
 
 namespace walkmere {
 
@@ -27,6 +26,20 @@ struct PointIndexEntry {
     uint32_t fileOffset = 0; // of the PointRecord
 };
 
+// What storing a measured point did.
+struct [[nodiscard]] CommitOutcome {
+    // 1: at least one reading was stored; 0: the point was stored without any; -1: nothing
+    // could be stored (the notices say why; no coverage warning is due).
+    int stored = -1;
+    Notices notices;
+};
+
+// One reading of the found point, or nothing.
+struct [[nodiscard]] ReadingOutcome {
+    std::optional<ApReading> reading;
+    Notices notices;
+};
+
 // The survey of the open site. The survey lives in the site file: every point, reading and
 // placed access point is written there the moment it is made, and deletions are written in
 // place. The store keeps an index of the points for the views, the status-line counters
@@ -35,14 +48,16 @@ struct PointIndexEntry {
 // The file is opened and locked (flock, exclusive) for each operation and closed again, so
 // no handle is held while the user works. Every change is written in one piece at the end
 // of the file (or in place for a deletion) and flushed to the disk before the operation
-// returns; a write that fails is reported, undone, and leaves the index and counters as
-// they were. Used on the user-interface thread only.
+// returns; a write that fails is undone and leaves the index and counters as they were.
+// The store shows nothing itself: each operation returns what it did with the notices the
+// surveyor is to get (a failure, a repair, "Deleted."), and the command that called it
+// passes them on. Used on the user-interface thread only.
 class CSurveyStore {
 public:
     static constexpr int16_t kRssiFloor = kPointRssiFloor;
     static constexpr int64_t kNearestLimit = 1600; // 40 floor-plan pixels, squared
 
-    CSurveyStore(IPrompter& prompter, ISoundPlayer& sound);
+    CSurveyStore() = default;
     ~CSurveyStore();
     CSurveyStore(const CSurveyStore&) = delete;
     CSurveyStore& operator=(const CSurveyStore&) = delete;
@@ -55,42 +70,41 @@ public:
     void setSitePath(const std::string& path);
     // Zeroes the two cleared flags in the header copy and writes the header back at offset 0
     // through `fd` (the open flow's descriptor): min(headerLength, 152) bytes, flushed.
-    // Header bytes beyond 152 stay as they are. False (reported) when the write fails.
-    bool clearHeaderFlags(int fd);
+    // Header bytes beyond 152 stay as they are. Not done (with a notice) when the write fails.
+    StoreOutcome clearHeaderFlags(int fd);
 
     // ---- one operation's hold on the file ----
     // Opens sitePath read-write with an exclusive lock and checks the points section's
-    // record sizes. A failure is reported to the user and the caller abandons its operation.
-    bool openSiteFile();
+    // record sizes. On failure the caller abandons its operation and passes the notice on
+    // (a file that cannot be opened: its box, then the REDALERT sound).
+    StoreOutcome openSiteFile();
     void closeSiteFile();
     int siteFileDescriptor() const { return siteFile; }
 
     // ---- the points ----
     // Rebuilds the index and counters from the file. A torn tail left by a crash or a full
     // disk is repaired in the file, after a copy of the file as it was has been kept in the
-    // data folder's repaired/, and the surveyor is told once. False when the file could not
-    // be read or is damaged (reported); a damaged file is never changed, and no point can be
-    // added to it, since it would land where no load finds it.
-    bool loadPoints();
+    // data folder's repaired/, and one notice tells the surveyor. Not done when the file could
+    // not be read or is damaged; a damaged file is never changed, and no point can be added
+    // to it, since it would land where no load finds it.
+    StoreOutcome loadPoints();
     // Removes every point from the file (it ends 8 bytes after pointsOffset) and the index,
     // after copying the file as it was into discarded/ in the data folder; when that copy
-    // cannot be made the points stay and are loaded instead (reported).
-    bool discardPoints();
+    // cannot be made the points stay and are loaded instead (not done, with a notice).
+    StoreOutcome discardPoints();
     // The kind of the nearest index entry within 40 pixels, or -1; remembered in found.
     int16_t findNearest(int32_t x, int32_t y);
-    bool placeAccessPoint(int32_t x, int32_t y);
-    // Deletes the point found by the last findNearest; shows "Deleted." when done.
-    bool deletePoint();
+    StoreOutcome placeAccessPoint(int32_t x, int32_t y);
+    // Deletes the point found by the last findNearest; when done, the notice is "Deleted.".
+    StoreOutcome deletePoint();
     // Reading i (1-based) of the found point, or nothing.
-    std::optional<ApReading> readReading(int i);
+    ReadingOutcome readReading(int i);
 
     // ---- measuring a point ----
     void beginPoint(int32_t x, int32_t y, const std::string& label);
     // Stores the measured point with one reading per certified AP (given in the live table's
-    // order, copied at one moment by the caller). Returns 1 when at least one reading was
-    // stored, 0 when none was (the point is still stored), -1 when nothing could be stored
-    // (already reported to the user; no coverage warning is due).
-    int commitPoint(std::span<const ApRecord> certified);
+    // order, copied at one moment by the caller).
+    CommitOutcome commitPoint(std::span<const ApRecord> certified);
 
     // ---- views ----
     const std::string& sitePath() const { return path; }
@@ -112,23 +126,19 @@ public:
     const CHeardApList& heardAps() const { return heard; }
 
 private:
-    // Appends `bytes` at the end of the open file and flushes; on failure reports
+    // Appends `bytes` at the end of the open file and flushes; on failure adds the notice
     // `whatFailed` + ": " + reason, cuts the file back and returns nothing.
     std::optional<uint64_t> appendFlushed(const std::vector<uint8_t>& bytes,
-                                          const std::string& whatFailed);
+                                          const std::string& whatFailed, Notices& notices);
     // Cuts a tail that an earlier failed rollback or repair left behind.
-    bool cutDoubtfulTail();
+    bool cutDoubtfulTail(Notices& notices);
     // Reads the points of the open file into the index and repairs a torn tail.
-    bool loadFromOpenFile();
-    // Keeps a safety copy, cuts the torn tail that loading found, and tells the surveyor.
-    void repairTornTail(const PointsTail& tail);
-    void reportFailure(const std::string& whatFailed, int error);
+    bool loadFromOpenFile(Notices& notices);
+    // Keeps a safety copy, cuts the torn tail that loading found, and says what it did.
+    void repairTornTail(const PointsTail& tail, Notices& notices);
     // Takes a deleted point out of the counters and marks it deleted in the index.
     void markDeleted(PointIndexEntry& entry);
     void resetPoints();
-
-    IPrompter& prompter;
-    ISoundPlayer& sound;
 
     int siteFile = -1;
     std::string path;

@@ -18,14 +18,14 @@ void CSurveyStore::beginPoint(int32_t x, int32_t y, const std::string& pointLabe
     heard.clear();
 }
 
-int CSurveyStore::commitPoint(std::span<const ApRecord> certified) {
+CommitOutcome CSurveyStore::commitPoint(std::span<const ApRecord> certified) {
     noAp = false;
     for (const ApRecord& r : certified)
         heard.add(r);
     best = kRssiFloor;
     pending = 0;
 
-    if (!openSiteFile()) return -1;
+    if (StoreOutcome opened = openSiteFile(); !opened) return {-1, std::move(opened.notices)};
     struct Closer {
         CSurveyStore& s;
         ~Closer() { s.closeSiteFile(); }
@@ -60,8 +60,9 @@ int CSurveyStore::commitPoint(std::span<const ApRecord> certified) {
         if (ap.rssi > strongest) strongest = ap.rssi;
     }
 
-    std::optional<uint64_t> at = appendFlushed(bytes, "Could not write the survey point");
-    if (!at) return -1;
+    Notices notices;
+    std::optional<uint64_t> at = appendFlushed(bytes, "Could not write the survey point", notices);
+    if (!at) return {-1, std::move(notices)};
 
     pointOffsetValue = static_cast<uint32_t>(*at);
     pending = static_cast<int32_t>(count);
@@ -71,7 +72,7 @@ int CSurveyStore::commitPoint(std::span<const ApRecord> certified) {
     readings += pending;
     entries.push_back({pointXValue, pointYValue, best, static_cast<uint16_t>(count),
                        KIND_SURVEY_POINT, pointOffsetValue});
-    return noAp ? 0 : 1;
+    return {noAp ? 0 : 1, std::move(notices)};
 }
 
 } // namespace walkmere

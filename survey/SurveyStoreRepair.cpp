@@ -18,7 +18,7 @@ std::string readingsSaved(uint16_t n) {
 
 } // namespace
 
-void CSurveyStore::repairTornTail(const PointsTail& tail) {
+void CSurveyStore::repairTornTail(const PointsTail& tail, Notices& notices) {
     std::string text;
     if (tail.readingsCut) {
         const PointRecord& r = tail.cutRecord;
@@ -54,7 +54,7 @@ void CSurveyStore::repairTornTail(const PointsTail& tail) {
                     "); it is cut off before the next point is written.";
         }
     }
-    prompter.showMessage(text, {}, MessageIcon::Exclamation);
+    notices.push_back(warningNotice(std::move(text)));
 }
 
 } // namespace walkmere

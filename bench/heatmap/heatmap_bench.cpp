@@ -13,8 +13,6 @@
 #include "scan/ApRecord.h"
 #include "survey/SiteFile.h"
 #include "survey/SurveyStore.h"
-#include "testkit/RecordingSoundPlayer.h"
-#include "testkit/ScriptedPrompter.h"
 #include "tools/site/HeatmapRender.h"
 #include "tools/site/PngImage.h"
 #include "tools/site/SiteTool.h"
@@ -182,17 +180,15 @@ void WholeCommand(benchmark::State& state) {
         state.SkipWithError("cannot make the site file");
         return;
     }
-    testkit::ScriptedPrompter prompter;
-    testkit::RecordingSoundPlayer sound;
-    CSurveyStore store(prompter, sound);
+    CSurveyStore store;
     store.adoptSite(site, openSiteReadOnly(site).validation.layout.header);
     const SurveyData data = survey();
     for (const SurveyPoint& p : data.points) {
         store.beginPoint(p.x, p.y, "TEST");
-        store.commitPoint(heardAt(p.x, p.y));
+        (void)store.commitPoint(heardAt(p.x, p.y));
     }
     for (const PlacedAp& ap : data.accessPoints)
-        store.placeAccessPoint(ap.x, ap.y);
+        (void)store.placeAccessPoint(ap.x, ap.y);
 
     state.SetLabel(metric);
     for (auto _ : state)

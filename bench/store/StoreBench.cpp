@@ -16,8 +16,6 @@
 #include "survey/SiteFile.h"
 #include "survey/SiteFileWriter.h"
 #include "survey/SurveyStore.h"
-#include "testkit/RecordingSoundPlayer.h"
-#include "testkit/ScriptedPrompter.h"
 
 namespace walkmere {
 namespace {
@@ -75,11 +73,9 @@ void BM_LoadPoints(benchmark::State& state) {
     BenchDir dir;
     const auto path = dir.root / "site.kvs";
     const SiteHeader h = writeSurvey(path, points, 10);
-    testkit::ScriptedPrompter prompter;
-    testkit::RecordingSoundPlayer sound;
-    CSurveyStore store(prompter, sound);
+    CSurveyStore store;
     store.adoptSite(path.string(), h);
-    store.loadPoints(); // warm the page cache
+    (void)store.loadPoints(); // warm the page cache
     for (auto _ : state) {
         if (!store.loadPoints() || store.locationCount() != points) {
             state.SkipWithError("load failed");
@@ -136,11 +132,9 @@ void BM_CommitPoint(benchmark::State& state) {
     BenchDir dir;
     const auto path = dir.root / "site.kvs";
     const SiteHeader h = writeSurvey(path, 0, 0);
-    testkit::ScriptedPrompter prompter;
-    testkit::RecordingSoundPlayer sound;
-    CSurveyStore store(prompter, sound);
+    CSurveyStore store;
     store.adoptSite(path.string(), h);
-    store.loadPoints();
+    (void)store.loadPoints();
     std::vector<ApRecord> aps(10);
     for (int j = 0; j < 10; ++j) {
         const uint8_t mac[6] = {0xA0, 1, 2, 3, 4, uint8_t(j)};
@@ -152,7 +146,7 @@ void BM_CommitPoint(benchmark::State& state) {
     int n = 0;
     for (auto _ : state) {
         store.beginPoint(n % 1000, n / 1000, "TEST");
-        if (store.commitPoint(aps) != 1) {
+        if (store.commitPoint(aps).stored != 1) {
             state.SkipWithError("commit failed");
             break;
         }

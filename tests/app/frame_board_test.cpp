@@ -59,9 +59,7 @@ protected:
         ASSERT_TRUE(app->store.loadPoints());
     }
     std::vector<PointIndexEntry> pointsInFile() {
-        testkit::ScriptedPrompter quiet;
-        testkit::RecordingSoundPlayer silent;
-        CSurveyStore reader(quiet, silent);
+        CSurveyStore reader;
         reader.adoptSite(sitePath.string(), makeHeader());
         EXPECT_TRUE(reader.loadPoints());
         return reader.index();

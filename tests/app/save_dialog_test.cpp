@@ -90,7 +90,7 @@ TEST_F(SaveCommand, TheSignatureDrawnInTheDialogReachesTheOpenFile) {
         drawLine(d.pad(), QPoint(20, 10), QPoint(70, 10));
         d.saveButton()->click();
     });
-    runSaveSiteCommand(nullptr, store, prompter, "/as/opened.kvs");
+    runSaveSiteCommand(nullptr, store, prompter, sound, "/as/opened.kvs");
 
     EXPECT_EQ(signatureByte(10, 5), 0x00) << "columns 40 to 47 are ink";
     EXPECT_EQ(signatureByte(10, 0), 0xFF);
@@ -107,7 +107,7 @@ TEST_F(SaveCommand, TheSignatureDrawnInTheDialogReachesTheOpenFile) {
 TEST_F(SaveCommand, ClosingByTheTitleBarStillSignsAndSaves) {
     prompter.scriptFile(dir.file("copy.kvs").string());
     whenModal([](CSignOffDlg& d) { d.reject(); });
-    runSaveSiteCommand(nullptr, store, prompter, "/as/opened.kvs");
+    runSaveSiteCommand(nullptr, store, prompter, sound, "/as/opened.kvs");
     EXPECT_EQ(signatureByte(0, 0), 0xFF) << "a blank signature was written";
     EXPECT_EQ(store.sitePath(), dir.file("copy.kvs").string());
     EXPECT_EQ(testkit::readFileBytes(dir.file("copy.kvs")), file());

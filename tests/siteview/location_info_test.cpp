@@ -53,9 +53,11 @@ TEST_F(LocationInfo, SurveyPointListsHeaderAndOneLinePerReadingInStoredOrder) {
         "2\t00-0A-F8-12-34-56\t-61\tcorp",
         "3\t00-11-22-33-44-EF\t-19\tstrong",
     };
-    EXPECT_EQ(locationInfoLines(store), expected);
+    Notices told;
+    EXPECT_EQ(locationInfoLines(store, told), expected);
+    EXPECT_TRUE(told.empty());
 
-    CLocationInfoDlg dlg(store, prompter);
+    CLocationInfoDlg dlg(store, prompter, sound);
     EXPECT_EQ(dlg.windowTitle().toStdString(), "Location Information");
     EXPECT_EQ(listed(dlg), expected);
     EXPECT_TRUE(dlg.deleteButton()->isDefault());
@@ -82,7 +84,7 @@ std::vector<qreal> columnStarts(const QString& line, const QFont& font, qreal ta
 TEST_F(LocationInfo, ReadingColumnsStartUnderTheHeadersWithTheHandheldsTabStop) {
     siteWithThreeReadings();
     ASSERT_EQ(store.findNearest(100, 100), KIND_SURVEY_POINT);
-    CLocationInfoDlg dlg(store, prompter);
+    CLocationInfoDlg dlg(store, prompter, sound);
     const QFont font = dlg.list()->font();
     EXPECT_EQ(QFontInfo(font).family(), "Liberation Sans Narrow");
     EXPECT_TRUE(QFontInfo(font).bold());
@@ -111,9 +113,11 @@ TEST_F(LocationInfo, PointWithoutReadingsShowsOnlyTheHeaderAndPlacedApOneLine) {
     makeSite(pointBytes(50, 50, KIND_SURVEY_POINT) + pointBytes(300, 300, KIND_DYNAMIC_AP));
     ASSERT_TRUE(store.loadPoints());
     ASSERT_EQ(store.findNearest(50, 50), KIND_SURVEY_POINT);
-    EXPECT_EQ(locationInfoLines(store), std::vector<std::string>{"#\tMAC ADDR\t\t\tRSSI\tSSID"});
+    Notices told;
+    EXPECT_EQ(locationInfoLines(store, told),
+              std::vector<std::string>{"#\tMAC ADDR\t\t\tRSSI\tSSID"});
     ASSERT_EQ(store.findNearest(300, 300), KIND_DYNAMIC_AP);
-    CLocationInfoDlg dlg(store, prompter);
+    CLocationInfoDlg dlg(store, prompter, sound);
     EXPECT_EQ(listed(dlg), std::vector<std::string>{"THIS POINT IS A DYNAMIC AP"});
 }
 
@@ -121,19 +125,25 @@ TEST_F(LocationInfo, UnreadableReadingsLeaveEmptyLines) {
     siteWithThreeReadings();
     ASSERT_EQ(store.findNearest(100, 100), KIND_SURVEY_POINT);
     std::filesystem::remove(path); // the card was taken out after the points were loaded
-    const std::vector<std::string> lines = locationInfoLines(store);
+    Notices told;
+    const std::vector<std::string> lines = locationInfoLines(store, told);
     ASSERT_EQ(lines.size(), 4u);
     EXPECT_EQ(lines[0], "#\tMAC ADDR\t\t\tRSSI\tSSID");
     EXPECT_EQ(lines[1], "");
     EXPECT_EQ(lines[3], "");
-    EXPECT_FALSE(prompter.messages().empty()); // the failure to open was reported
+    EXPECT_FALSE(told.empty()); // the failure to open is to be told
+
+    // The dialog tells it.
+    CLocationInfoDlg dlg(store, prompter, sound);
+    EXPECT_FALSE(prompter.messages().empty());
+    EXPECT_FALSE(sound.played().empty());
 }
 
 TEST_F(LocationInfo, DeleteYesDeletesThePointAndClosesTheDialog) {
     siteWithThreeReadings();
     ASSERT_EQ(store.findNearest(100, 100), KIND_SURVEY_POINT);
     const int32_t locationsBefore = store.locationCount();
-    CLocationInfoDlg dlg(store, prompter);
+    CLocationInfoDlg dlg(store, prompter, sound);
     dlg.show();
     prompter.scriptYesNo(true);
     dlg.deleteButton()->click();
@@ -154,7 +164,7 @@ TEST_F(LocationInfo, DeleteNoChangesNothingAndStaysOpen) {
     siteWithThreeReadings();
     ASSERT_EQ(store.findNearest(300, 300), KIND_DYNAMIC_AP);
     const Bytes before = file();
-    CLocationInfoDlg dlg(store, prompter);
+    CLocationInfoDlg dlg(store, prompter, sound);
     dlg.show();
     prompter.scriptYesNo(false);
     dlg.deleteButton()->click();

@@ -464,7 +464,7 @@ struct NoLine : IFrameQueue {
 TEST(SiteViewWidget, ShowsThePictureItComposes) {
     testkit::ScriptedPrompter prompter;
     testkit::RecordingSoundPlayer sound;
-    CSurveyStore store(prompter, sound);
+    CSurveyStore store;
     NoLine line;
     CLiveApTable table;
     testkit::ManualClock clock;
@@ -500,7 +500,7 @@ TEST(SiteViewWidget, ShowsThePictureItComposes) {
 TEST(SiteViewWidget, BandTextsFitBesideTheScrollBarAtHandheldSize) {
     testkit::ScriptedPrompter prompter;
     testkit::RecordingSoundPlayer sound;
-    CSurveyStore store(prompter, sound);
+    CSurveyStore store;
     NoLine line;
     CLiveApTable table;
     testkit::ManualClock clock;

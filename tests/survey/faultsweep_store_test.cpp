@@ -1,7 +1,7 @@
 // Every store operation against a failure at each of its writes, flushes and truncations in
 // turn: the k-th call alone, the k-th and every call after it, and (for writes) a k-th write
-// that lands half its bytes before the disk fills. After each run the store must have said
-// so when something failed, must not claim success for a change it could not make, and its
+// that lands half its bytes before the disk fills. After each run the store's outcome must
+// say so when something failed, must not claim success for a change it could not make, and its
 // index and counters must match what a fresh load finds in the file, which must read back
 // whole after the load's repair.
 #include <gtest/gtest.h>
@@ -199,16 +199,16 @@ protected:
         if (op == Op::Delete) {
             EXPECT_EQ(f.store.findNearest(200, 200), KIND_SURVEY_POINT);
         }
-        f.prompter.clear();
 
         SweepFileOps ops(kind, mode, k, error, firstFlushFails);
-        bool succeeded = false;
+        StoreOutcome outcome;
         {
             ScopedFileOps use(ops);
-            succeeded = runOp(op, f.store);
+            outcome = runOp(op, f.store);
         }
+        const bool succeeded = outcome.done;
         const bool hit = ops.hit();
-        const std::vector<std::string> messages = f.prompter.messages();
+        const std::vector<std::string> messages = texts(outcome.notices);
 
         if (ops.anyFailure()) {
             EXPECT_FALSE(messages.empty()) << "a failure went unreported";
@@ -230,12 +230,11 @@ protected:
         // repair that was put off (no copy) or failed is the fresh load's to do, and to tell.
         const bool leftTorn = endsTorn(f.path.string());
         EXPECT_TRUE(!leftTorn || op == Op::LoadTorn) << "an operation left a torn tail";
-        testkit::ScriptedPrompter freshPrompter;
-        testkit::RecordingSoundPlayer freshSound;
-        CSurveyStore fresh(freshPrompter, freshSound);
+        CSurveyStore fresh;
         fresh.adoptSite(f.path.string(), makeHeader());
-        EXPECT_TRUE(fresh.loadPoints());
-        EXPECT_EQ(freshPrompter.messages().size(), leftTorn ? 1u : 0u);
+        const StoreOutcome freshLoad = fresh.loadPoints();
+        EXPECT_TRUE(freshLoad);
+        EXPECT_EQ(freshLoad.notices.size(), leftTorn ? 1u : 0u);
         const std::vector<PointIndexEntry> live = liveEntries(f.store);
         // An append whose flush failed and whose cutting back failed too leaves the whole
         // record in the file; the store remembers the doubtful tail and cuts it before its
@@ -262,8 +261,8 @@ protected:
         // The store carries on: the next point lands aligned and the file still agrees.
         f.store.beginPoint(400, 400, "TEST");
         const std::vector<ApRecord> aps = {ap(7, -66)};
-        EXPECT_EQ(f.store.commitPoint(aps), 1);
-        CSurveyStore again(freshPrompter, freshSound);
+        EXPECT_EQ(f.store.commitPoint(aps).stored, 1);
+        CSurveyStore again;
         again.adoptSite(f.path.string(), makeHeader());
         EXPECT_TRUE(again.loadPoints());
         EXPECT_TRUE(sameIndex(liveEntries(f.store), again.index()))
@@ -273,12 +272,13 @@ protected:
         return hit;
     }
 
-    static bool runOp(Op op, CSurveyStore& store) {
+    static StoreOutcome runOp(Op op, CSurveyStore& store) {
         switch (op) {
         case Op::Commit: {
             store.beginPoint(99, 99, "TEST");
             const std::vector<ApRecord> aps = {ap(1, -70), ap(2, -40), ap(3, -81)};
-            return store.commitPoint(aps) == 1;
+            CommitOutcome committed = store.commitPoint(aps);
+            return {committed.stored == 1, std::move(committed.notices)};
         }
         case Op::PlaceAp:
             return store.placeAccessPoint(120, 30);
@@ -289,7 +289,7 @@ protected:
         case Op::LoadTorn:
             return store.loadPoints();
         }
-        return false;
+        return {};
     }
 
     // What the file holds after the operation, as a fresh load sees it.

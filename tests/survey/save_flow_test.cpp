@@ -28,11 +28,12 @@ protected:
     // Signs with one ink pixel at (0, 0).
     SaveOutcome save() {
         const size_t shownBefore = prompter.shown().size();
-        return runSaveFlow(store, prompter, openedPath, [this, shownBefore](SignatureImage& pad) {
-            ++signOffs;
-            EXPECT_EQ(prompter.shown().size(), shownBefore) << "the sign-off comes first";
-            pad.setInk(0, 0, true);
-        });
+        return runSaveFlow(
+            store, prompter, sound, openedPath, [this, shownBefore](SignatureImage& pad) {
+                ++signOffs;
+                EXPECT_EQ(prompter.shown().size(), shownBefore) << "the sign-off comes first";
+                pad.setInk(0, 0, true);
+            });
     }
     static uint8_t firstSignatureByte(const Bytes& f) { return f[kSignatureAt]; }
     std::set<std::string> names() const {
@@ -104,7 +105,7 @@ TEST_F(SaveFlow, AfterSavingUnderANewNameTheNextPointGoesIntoTheCopy) {
 
     store.beginPoint(30, 40, "TEST");
     std::vector<ApRecord> certified = {ap(9, -55)};
-    EXPECT_EQ(store.commitPoint(certified), 1);
+    EXPECT_EQ(store.commitPoint(certified).stored, 1);
 
     EXPECT_EQ(file(), oldFile) << "the old file keeps the points taken before the save";
     Bytes copied = testkit::readFileBytes(copy);

@@ -59,17 +59,18 @@ protected:
 };
 
 TEST_F(SignatureWrite, OneInkPixelAtTheOriginMakesTheFirstByte7F) {
-    ASSERT_TRUE(writeSignature(store, prompter, inkAt({{0, 0}})));
+    const StoreOutcome written = writeSignature(store, inkAt({{0, 0}}));
+    ASSERT_TRUE(written);
     Bytes expected = whiteBlock();
     expected[0] = 0x7F;
     EXPECT_EQ(blockInFile(), expected);
     expectRestUnchanged();
-    EXPECT_TRUE(prompter.messages().empty());
+    EXPECT_TRUE(written.notices.empty());
     EXPECT_EQ(store.siteFileDescriptor(), -1) << "the file is closed again";
 }
 
 TEST_F(SignatureWrite, BitsRunMostSignificantFirstAcrossTheRecordedRows) {
-    ASSERT_TRUE(writeSignature(store, prompter, inkAt({{9, 3}, {199, 64}, {7, 0}})));
+    ASSERT_TRUE(writeSignature(store, inkAt({{9, 3}, {199, 64}, {7, 0}})));
     Bytes expected = whiteBlock();
     expected[0] = 0xFE;                   // column 7: bit 0 of byte 0
     expected[3 * kRowBytes + 1] = 0xBF;   // column 9: bit 6 of byte 1
@@ -78,45 +79,49 @@ TEST_F(SignatureWrite, BitsRunMostSignificantFirstAcrossTheRecordedRows) {
 }
 
 TEST_F(SignatureWrite, RowsFrom65AreAlwaysWhite) {
-    ASSERT_TRUE(writeSignature(store, prompter, inkAt({{0, 70}, {100, 65}, {199, 99}})));
+    ASSERT_TRUE(writeSignature(store, inkAt({{0, 70}, {100, 65}, {199, 99}})));
     EXPECT_EQ(blockInFile(), whiteBlock());
 }
 
 TEST_F(SignatureWrite, AFullyInkedPadLeavesOnlyTheUnrecordedRowsWhite) {
-    ASSERT_TRUE(writeSignature(store, prompter, [](int, int) { return false; }));
+    ASSERT_TRUE(writeSignature(store, [](int, int) { return false; }));
     Bytes expected(kBlockSize, 0xFF);
     std::fill(expected.begin(), expected.begin() + 65 * kRowBytes, 0);
     EXPECT_EQ(blockInFile(), expected);
 }
 
 TEST_F(SignatureWrite, AWriteThatFailsPartWayIsReportedAndThePreviousBlockPutBack) {
-    ASSERT_TRUE(writeSignature(store, prompter, inkAt({{0, 0}})));
+    ASSERT_TRUE(writeSignature(store, inkAt({{0, 0}})));
     before = file();
 
     FailingFileOps failing;
     failing.failOn(FailingFileOps::Call::Write, 1, ENOSPC, 1000);
     ScopedFileOps use(failing);
-    EXPECT_FALSE(writeSignature(store, prompter, inkAt({{50, 50}})));
+    const StoreOutcome written = writeSignature(store, inkAt({{50, 50}}));
+    EXPECT_FALSE(written);
     EXPECT_EQ(file(), before);
-    ASSERT_EQ(prompter.messages().size(), 1u);
-    EXPECT_NE(prompter.messages()[0].find("Could not write the signature"), std::string::npos);
-    EXPECT_NE(prompter.messages()[0].find(std::strerror(ENOSPC)), std::string::npos);
+    ASSERT_EQ(written.notices.size(), 1u);
+    EXPECT_NE(written.notices[0].text.find("Could not write the signature"), std::string::npos);
+    EXPECT_NE(written.notices[0].text.find(std::strerror(ENOSPC)), std::string::npos);
 }
 
 TEST_F(SignatureWrite, AFailedFlushIsReported) {
     FailingFileOps failing;
     failing.failOn(FailingFileOps::Call::Flush, 1, EIO);
     ScopedFileOps use(failing);
-    EXPECT_FALSE(writeSignature(store, prompter, inkAt({})));
-    ASSERT_EQ(prompter.messages().size(), 1u);
-    EXPECT_NE(prompter.messages()[0].find("Could not write the signature"), std::string::npos);
+    const StoreOutcome written = writeSignature(store, inkAt({}));
+    EXPECT_FALSE(written);
+    ASSERT_EQ(written.notices.size(), 1u);
+    EXPECT_NE(written.notices[0].text.find("Could not write the signature"), std::string::npos);
 }
 
 TEST_F(SignatureWrite, AMissingFileIsReportedByTheStoreAndNothingIsWritten) {
     std::filesystem::remove(path);
-    EXPECT_FALSE(writeSignature(store, prompter, inkAt({})));
-    ASSERT_EQ(prompter.messages().size(), 1u);
-    EXPECT_EQ(prompter.messages()[0].rfind("<<<", 0), 0u);
+    const StoreOutcome written = writeSignature(store, inkAt({}));
+    EXPECT_FALSE(written);
+    ASSERT_EQ(written.notices.size(), 1u);
+    EXPECT_EQ(written.notices[0].text.rfind("<<<", 0), 0u);
+    EXPECT_EQ(written.notices[0].soundAfter, "REDALERT");
     EXPECT_FALSE(std::filesystem::exists(path));
 }
 
@@ -124,10 +129,11 @@ TEST_F(SignatureWrite, ABlockThatWouldOverlapThePointsIsRefused) {
     SiteHeader h = makeHeader();
     h.setSignatureOffset(kPointsAt - 100);
     store.adoptSite(path.string(), h);
-    EXPECT_FALSE(writeSignature(store, prompter, inkAt({})));
+    const StoreOutcome written = writeSignature(store, inkAt({}));
+    EXPECT_FALSE(written);
     EXPECT_EQ(file(), before);
-    ASSERT_EQ(prompter.messages().size(), 1u);
-    EXPECT_NE(prompter.messages()[0].find("signature was not written"), std::string::npos);
+    ASSERT_EQ(written.notices.size(), 1u);
+    EXPECT_NE(written.notices[0].text.find("signature was not written"), std::string::npos);
 }
 
 TEST(SignatureBlockDecoding, ReadsBackWhatWasBuiltAndNothingOfMissingRows) {

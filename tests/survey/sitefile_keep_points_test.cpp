@@ -50,7 +50,7 @@ protected:
     void open(YesNoAnswer answer) {
         prompter.scriptFile(site.string());
         prompter.scriptYesNo(answer);
-        ASSERT_TRUE(runOpenSiteCommand(prompter, store, view));
+        ASSERT_TRUE(runOpenSiteCommand(prompter, sound, store, view));
     }
 
     testkit::TempDir dir;
@@ -58,7 +58,7 @@ protected:
     fs::path site = dir.file("office.kvs");
     testkit::ScriptedPrompter prompter;
     testkit::RecordingSoundPlayer sound;
-    CSurveyStore store{prompter, sound};
+    CSurveyStore store;
     QuietView view;
 };
 

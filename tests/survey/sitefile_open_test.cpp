@@ -2,8 +2,10 @@
 #include "survey/OpenedSite.h"
 
 #include "sitefile_builder.h"
+#include "survey/FileOps.h"
 #include "survey/SurveyStore.h"
 #include "testkit/DataHome.h"
+#include "testkit/FailingFileOps.h"
 #include "testkit/RecordingSoundPlayer.h"
 #include "testkit/ScriptedPrompter.h"
 #include "testkit/SparseSite.h"
@@ -81,7 +83,7 @@ protected:
     bool runFlow(const std::string& path, bool keep = true) {
         prompter.scriptFile(path);
         prompter.scriptYesNo(keep);
-        return runOpenSiteCommand(prompter, store, view);
+        return runOpenSiteCommand(prompter, sound, store, view);
     }
     // The one message box shown, checked for caption and icon of a file error.
     void expectFileError(const std::string& text) {
@@ -101,7 +103,7 @@ protected:
     testkit::TempDir dir;
     testkit::ScriptedPrompter prompter;
     testkit::RecordingSoundPlayer sound;
-    CSurveyStore store{prompter, sound};
+    CSurveyStore store;
     RecordingView view;
 };
 
@@ -246,12 +248,12 @@ TEST_F(SiteOpening_, WhatIsNotARegularFileIsRefusedAtOnceWithItsType) {
 
     // The site file swapped for a FIFO while it is open: the store's next operation says so
     // and changes nothing.
-    prompter.clear();
     const auto pointsBefore = store.index().size();
     fs::rename(fifo, previous);
-    EXPECT_FALSE(store.loadPoints());
-    EXPECT_EQ(prompter.messages(),
-              std::vector<std::string>{"<<<not a regular file (a FIFO)<" + previous + ">"});
+    const StoreOutcome loaded = store.loadPoints();
+    EXPECT_FALSE(loaded);
+    ASSERT_EQ(loaded.notices.size(), 1u);
+    EXPECT_EQ(loaded.notices[0].text, "<<<not a regular file (a FIFO)<" + previous + ">");
     EXPECT_EQ(store.index().size(), pointsBefore);
 }
 
@@ -285,6 +287,20 @@ TEST_F(SiteOpening_, TheFlowLoadsThePlanAndKeepsOrDiscardsThePoints) {
     EXPECT_EQ(fs::file_size(path), site.pointsOffset + 8u);
     EXPECT_EQ(store.locationCount(), 0);
     EXPECT_TRUE(store.index().empty());
+}
+
+TEST_F(SiteOpening_, AHeaderThatCannotBeWrittenBackIsToldBeforeTheKeepQuestion) {
+    const std::string path = write(buildSite().bytes);
+    testkit::FailingFileOps failing;
+    failing.failOn(testkit::FailingFileOps::Call::Flush, 1, EIO); // the header's flush
+    ScopedFileOps use(failing);
+    ASSERT_TRUE(runFlow(path));
+    const auto shown = prompter.shown();
+    ASSERT_GE(shown.size(), 4u);
+    EXPECT_EQ(shown[1].kind, testkit::ScriptedPrompter::Kind::WaitBegin);
+    EXPECT_EQ(shown[2].text, "Could not write the site header: " + std::string(std::strerror(EIO)));
+    EXPECT_EQ(shown[3].kind, testkit::ScriptedPrompter::Kind::YesNo);
+    EXPECT_EQ(store.sitePath(), path) << "the site stays open for viewing";
 }
 
 TEST_F(SiteOpening_, APlanThatIsNoPictureOpensTheSiteWithoutOne) {
@@ -361,7 +377,7 @@ TEST_F(SiteOpening_, TheTemporaryPlanGoesEvenWhenTheLoaderThrows) {
 
 TEST_F(SiteOpening_, CancellingTheDialogOnlyRedraws) {
     prompter.scriptFile(std::nullopt);
-    EXPECT_FALSE(runOpenSiteCommand(prompter, store, view));
+    EXPECT_FALSE(runOpenSiteCommand(prompter, sound, store, view));
     EXPECT_EQ(view.calls, std::vector<std::string>{"redraw"});
     EXPECT_EQ(prompter.shown().size(), 1u);
 }

@@ -16,7 +16,9 @@ class StoreCommit : public ::testing::Test, public StoreFixture {
 protected:
     void SetUp() override {
         makeSite();
-        ASSERT_TRUE(store.loadPoints());
+        const StoreOutcome loaded = store.loadPoints();
+        ASSERT_TRUE(loaded);
+        ASSERT_TRUE(loaded.notices.empty());
     }
     static constexpr size_t kFirst = kPointsAt + 8; // where the first record lands
 };
@@ -24,7 +26,8 @@ protected:
 TEST_F(StoreCommit, ReadingsGoWeakestFirstWithTheFinalCountInTheRecord) {
     store.beginPoint(10, 20, "TEST");
     std::vector<ApRecord> certified = {ap(1, -70), ap(2, -50), ap(3, -60)};
-    EXPECT_EQ(store.commitPoint(certified), 1);
+    const CommitOutcome committed = store.commitPoint(certified);
+    EXPECT_EQ(committed.stored, 1);
 
     Bytes f = file();
     ASSERT_EQ(f.size(), kFirst + kPointRecordSize + 3 * kReadingSize);
@@ -53,10 +56,10 @@ TEST_F(StoreCommit, ReadingsGoWeakestFirstWithTheFinalCountInTheRecord) {
     EXPECT_EQ(e.kind, KIND_SURVEY_POINT);
     EXPECT_EQ(e.fileOffset, kFirst);
     EXPECT_EQ(store.pointOffset(), kFirst);
-    EXPECT_TRUE(prompter.messages().empty());
+    EXPECT_TRUE(committed.notices.empty());
 
     // What loading makes of it is what the commit put in the index.
-    CSurveyStore other(prompter, sound);
+    CSurveyStore other;
     other.adoptSite(path.string(), makeHeader());
     ASSERT_TRUE(other.loadPoints());
     ASSERT_EQ(other.index().size(), 1u);
@@ -67,7 +70,7 @@ TEST_F(StoreCommit, ReadingsGoWeakestFirstWithTheFinalCountInTheRecord) {
 TEST_F(StoreCommit, EqualRssiKeepsTableOrderAndWeakSignalsScaleExactly) {
     store.beginPoint(0, 0, "TEST");
     std::vector<ApRecord> certified = {ap(7, -65), ap(3, -65), ap(9, -101)};
-    EXPECT_EQ(store.commitPoint(certified), 1);
+    EXPECT_EQ(store.commitPoint(certified).stored, 1);
     Bytes f = file();
     EXPECT_EQ(readingAt(f, kFirst + 71).rssi256(), -25856); // -101 dBm
     EXPECT_EQ(readingAt(f, kFirst + 71 + 41).mac()[5], 7);
@@ -76,7 +79,7 @@ TEST_F(StoreCommit, EqualRssiKeepsTableOrderAndWeakSignalsScaleExactly) {
 
     store.beginPoint(5, 5, "TEST");
     std::vector<ApRecord> faint = {ap(9, -101)};
-    EXPECT_EQ(store.commitPoint(faint), 1);
+    EXPECT_EQ(store.commitPoint(faint).stored, 1);
     EXPECT_EQ(store.bestRssi(), -100);
     EXPECT_EQ(store.index().back().bestRssi, -100);
 }
@@ -87,7 +90,7 @@ TEST_F(StoreCommit, APointHoldsAtMost32ReadingsTheStrongest) {
     for (int i = 0; i < 40; ++i)
         certified.push_back(ap(uint8_t(i), int8_t(-90 + i)));
     store.beginPoint(0, 0, "TEST");
-    EXPECT_EQ(store.commitPoint(certified), 1);
+    EXPECT_EQ(store.commitPoint(certified).stored, 1);
     ASSERT_EQ(fileSize(), kFirst + 71 + 32 * 41);
     EXPECT_EQ(readingAt(file(), kFirst + 71).rssi256(), -82 * 256); // the 8 weakest left out
     ASSERT_TRUE(store.loadPoints());
@@ -99,7 +102,7 @@ TEST_F(StoreCommit, SsidChannelAndMacAreStoredAsTheBoardGaveThem) {
     store.beginPoint(0, 0, "TEST");
     std::vector<ApRecord> certified = {ap(1, -90, 5030, ssid32), ap(2, -80, 5180, "short"),
                                        ap(3, -70, 2412, "legacy")};
-    EXPECT_EQ(store.commitPoint(certified), 1);
+    EXPECT_EQ(store.commitPoint(certified).stored, 1);
     Bytes f = file();
     ApReading r1 = readingAt(f, kFirst + 71);
     EXPECT_EQ(r1.channel(), 6);
@@ -117,7 +120,7 @@ TEST_F(StoreCommit, SsidChannelAndMacAreStoredAsTheBoardGaveThem) {
 
 TEST_F(StoreCommit, NoCertifiedApStoresAnEmptyPointAndSaysSo) {
     store.beginPoint(3, 4, "TEST");
-    EXPECT_EQ(store.commitPoint({}), 0);
+    EXPECT_EQ(store.commitPoint({}).stored, 0);
     EXPECT_TRUE(store.noApHeard());
     EXPECT_EQ(store.locationCount(), 1);
     EXPECT_EQ(store.readingTotal(), 0);
@@ -132,10 +135,10 @@ TEST_F(StoreCommit, NoCertifiedApStoresAnEmptyPointAndSaysSo) {
     // Empty board entries are not APs; the next commit clears the flag.
     store.beginPoint(3, 4, "TEST");
     std::vector<ApRecord> blank = {ap(1, -50, 0)};
-    EXPECT_EQ(store.commitPoint(blank), 0);
+    EXPECT_EQ(store.commitPoint(blank).stored, 0);
     store.beginPoint(3, 4, "TEST");
     std::vector<ApRecord> one = {ap(1, -50)};
-    EXPECT_EQ(store.commitPoint(one), 1);
+    EXPECT_EQ(store.commitPoint(one).stored, 1);
     EXPECT_FALSE(store.noApHeard());
     EXPECT_EQ(store.locationCount(), 3);
 }
@@ -162,38 +165,41 @@ TEST_F(StoreCommit, UnopenableOrLockedFileIsReportedAndNothingStored) {
     ASSERT_EQ(::flock(holder, LOCK_EX | LOCK_NB), 0);
     store.beginPoint(1, 1, "TEST");
     std::vector<ApRecord> one = {ap(1, -50)};
-    EXPECT_EQ(store.commitPoint(one), -1);
-    EXPECT_FALSE(store.placeAccessPoint(2, 2));
+    const CommitOutcome committed = store.commitPoint(one);
+    const StoreOutcome placed = store.placeAccessPoint(2, 2);
     ::close(holder);
-    ASSERT_EQ(prompter.messages().size(), 2u);
-    EXPECT_EQ(prompter.messages()[0],
-              "<<<The file is in use by another program.<" + path.string() + ">");
-    EXPECT_EQ(sound.played(), (std::vector<std::string>{"sync:REDALERT", "sync:REDALERT"}));
+    EXPECT_EQ(committed.stored, -1);
+    EXPECT_FALSE(placed);
+    // The box, then the alert played to its end, for each.
+    for (const Notices& told : {committed.notices, placed.notices}) {
+        ASSERT_EQ(told.size(), 1u);
+        EXPECT_EQ(told[0].text, "<<<The file is in use by another program.<" + path.string() + ">");
+        EXPECT_EQ(told[0].soundAfter, "REDALERT");
+    }
     EXPECT_EQ(fileSize(), kFirst);
     EXPECT_EQ(store.locationCount(), 0);
     EXPECT_TRUE(store.index().empty());
 
     // Free again: the same point goes in.
-    EXPECT_EQ(store.commitPoint(one), 1);
+    EXPECT_EQ(store.commitPoint(one).stored, 1);
     EXPECT_EQ(store.locationCount(), 1);
 
     // A site that is gone.
-    prompter.clear();
     store.setSitePath(dir.file("missing.kvs").string());
-    EXPECT_EQ(store.commitPoint(one), -1);
-    EXPECT_EQ(prompter.messages().at(0), "<<<" + std::string(std::strerror(ENOENT)) + "<" +
+    const CommitOutcome gone = store.commitPoint(one);
+    EXPECT_EQ(gone.stored, -1);
+    EXPECT_EQ(texts(gone.notices).at(0), "<<<" + std::string(std::strerror(ENOENT)) + "<" +
                                              dir.file("missing.kvs").string() + ">");
     EXPECT_EQ(store.locationCount(), 1);
 }
 
 TEST_F(StoreCommit, NoSiteYetFailsInTheOpen) {
-    testkit::ScriptedPrompter p;
-    testkit::RecordingSoundPlayer s;
-    CSurveyStore fresh(p, s);
+    CSurveyStore fresh;
     fresh.beginPoint(0, 0, "TEST");
-    EXPECT_EQ(fresh.commitPoint({}), -1);
+    const CommitOutcome committed = fresh.commitPoint({});
+    EXPECT_EQ(committed.stored, -1);
     EXPECT_FALSE(fresh.loadPoints());
-    EXPECT_EQ(p.messages().at(0), "<<<" + std::string(std::strerror(ENOENT)) + "<>");
+    EXPECT_EQ(texts(committed.notices).at(0), "<<<" + std::string(std::strerror(ENOENT)) + "<>");
     EXPECT_EQ(fresh.locationCount(), 0);
 }
 

@@ -65,17 +65,16 @@ std::vector<int> walkRun(const std::filesystem::path& path) {
 }
 
 [[noreturn]] void commitForever(const std::string& path, int report) {
-    testkit::ScriptedPrompter prompter;
-    testkit::RecordingSoundPlayer sound;
-    CSurveyStore store(prompter, sound);
+    CSurveyStore store;
     store.adoptSite(path, makeHeader());
-    if (!store.loadPoints() || !prompter.messages().empty()) _exit(3);
+    const StoreOutcome loaded = store.loadPoints();
+    if (!loaded || !loaded.notices.empty()) _exit(3);
     int n = store.locationCount();
     if (::write(report, &n, sizeof n) != sizeof n) _exit(5);
     for (;;) {
         store.beginPoint(n, 1000 + n, "TEST");
         std::vector<ApRecord> aps = apsFor(n);
-        if (store.commitPoint(aps) < 0) _exit(4);
+        if (store.commitPoint(aps).stored < 0) _exit(4);
         ++n; // this commit has returned: the point must survive
         if (::write(report, &n, sizeof n) != sizeof n) _exit(5);
     }
@@ -133,13 +132,12 @@ TEST(StoreCrashSafety, KilledWhileCommittingLosesNoReturnedPointAndLeavesNoPartO
         ::close(fds[0]);
 
         // Load as the program would: whatever repair is due happens here.
-        testkit::ScriptedPrompter prompter;
-        testkit::RecordingSoundPlayer sound;
-        CSurveyStore store(prompter, sound);
+        CSurveyStore store;
         store.adoptSite(path.string(), makeHeader());
-        ASSERT_TRUE(store.loadPoints());
+        const StoreOutcome loaded = store.loadPoints();
+        ASSERT_TRUE(loaded);
         // At most the one notice of a repair.
-        ASSERT_LE(prompter.messages().size(), 1u) << prompter.messages()[1];
+        ASSERT_LE(loaded.notices.size(), 1u) << loaded.notices[1].text;
 
         std::vector<int> counts = walkRun(path);
         const int found = int(counts.size());
@@ -169,15 +167,16 @@ TEST(StoreCrashSafety, FileCutAtEveryByteOfItsLastPointLoadsAndTakesANewPoint) {
     testkit::TempDir dir;
     const auto path = dir.file("site.kvs");
     testkit::writeFileBytes(path, siteBytes());
-    testkit::ScriptedPrompter prompter;
-    testkit::RecordingSoundPlayer sound;
+    size_t told = 0; // the notices of every operation below
     {
-        CSurveyStore store(prompter, sound);
+        CSurveyStore store;
         store.adoptSite(path.string(), makeHeader());
         for (int n : {3, 0, 4, 3}) { // the last one: 3 readings
             store.beginPoint(n, 1000 + n, "TEST");
             std::vector<ApRecord> aps = apsFor(n);
-            ASSERT_GE(store.commitPoint(aps), 0);
+            const CommitOutcome committed = store.commitPoint(aps);
+            ASSERT_GE(committed.stored, 0);
+            told += committed.notices.size();
         }
     }
     const Bytes whole = testkit::readFileBytes(path);
@@ -187,9 +186,11 @@ TEST(StoreCrashSafety, FileCutAtEveryByteOfItsLastPointLoadsAndTakesANewPoint) {
     for (size_t cut = lastAt; cut <= whole.size(); ++cut) {
         SCOPED_TRACE("cut at " + std::to_string(cut));
         testkit::writeFileBytes(path, Bytes(whole.begin(), whole.begin() + long(cut)));
-        CSurveyStore store(prompter, sound);
+        CSurveyStore store;
         store.adoptSite(path.string(), makeHeader());
-        ASSERT_TRUE(store.loadPoints());
+        const StoreOutcome loaded = store.loadPoints();
+        ASSERT_TRUE(loaded);
+        told += loaded.notices.size();
 
         const size_t tail = cut - lastAt;
         const bool lastThere = tail >= 71;
@@ -199,15 +200,19 @@ TEST(StoreCrashSafety, FileCutAtEveryByteOfItsLastPointLoadsAndTakesANewPoint) {
         ASSERT_EQ(std::filesystem::file_size(path),
                   lastAt + (lastThere ? 71 + 41 * size_t(lastReadings) : 0));
         if (cut != lastAt && cut != whole.size()) ++repairs;
-        ASSERT_EQ(prompter.messages().size(), repairs);
+        ASSERT_EQ(told, repairs);
 
         store.beginPoint(-7, -8, "TEST");
         std::vector<ApRecord> aps = {ap(1, -33), ap(2, -66)};
-        ASSERT_EQ(store.commitPoint(aps), 1);
+        const CommitOutcome committed = store.commitPoint(aps);
+        ASSERT_EQ(committed.stored, 1);
+        told += committed.notices.size();
 
-        CSurveyStore again(prompter, sound);
+        CSurveyStore again;
         again.adoptSite(path.string(), makeHeader());
-        ASSERT_TRUE(again.loadPoints());
+        const StoreOutcome reloaded = again.loadPoints();
+        ASSERT_TRUE(reloaded);
+        told += reloaded.notices.size();
         ASSERT_EQ(again.locationCount(), lastThere ? 5 : 4);
         ASSERT_EQ(again.readingTotal(), 7 + lastReadings + 2);
         const PointIndexEntry& last = again.index().back();
@@ -219,7 +224,7 @@ TEST(StoreCrashSafety, FileCutAtEveryByteOfItsLastPointLoadsAndTakesANewPoint) {
         EXPECT_EQ(std::filesystem::file_size(path), last.fileOffset + 71 + 82u);
     }
     // Each repair told once, with its copy kept.
-    EXPECT_EQ(prompter.messages().size(), repairs);
+    EXPECT_EQ(told, repairs);
     EXPECT_EQ(size_t(std::distance(std::filesystem::directory_iterator(home.repaired()), {})),
               repairs);
 }

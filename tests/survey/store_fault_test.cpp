@@ -25,13 +25,15 @@ protected:
                  pointBytes(50, 50, KIND_DYNAMIC_AP));
         ASSERT_TRUE(store.loadPoints());
         before = file();
-        prompter.clear();
     }
 
-    void commitOne() {
+    // The notices of a commit that fails.
+    Notices commitOne() {
         store.beginPoint(99, 99, "TEST");
         std::vector<ApRecord> aps = {ap(1, -70), ap(2, -40)};
-        EXPECT_EQ(store.commitPoint(aps), -1);
+        CommitOutcome committed = store.commitPoint(aps);
+        EXPECT_EQ(committed.stored, -1);
+        return committed.notices;
     }
 
     // Nothing changed, and a fresh load agrees.
@@ -40,7 +42,7 @@ protected:
         EXPECT_EQ(store.locationCount(), 1);
         EXPECT_EQ(store.readingTotal(), 1);
         EXPECT_EQ(store.index().size(), 2u);
-        CSurveyStore fresh(prompter, sound);
+        CSurveyStore fresh;
         fresh.adoptSite(path.string(), makeHeader());
         EXPECT_TRUE(fresh.loadPoints());
         EXPECT_EQ(fresh.index().size(), 2u);
@@ -52,13 +54,14 @@ protected:
 };
 
 TEST_F(StoreFaults, FailedWriteOfAPointIsReportedAndTakenBack) {
+    Notices told;
     {
         ScopedFileOps use(failing);
         failing.failOn(Call::Write, 1, ENOSPC);
-        commitOne();
+        told = commitOne();
     }
-    ASSERT_EQ(prompter.messages().size(), 1u);
-    EXPECT_EQ(prompter.messages()[0],
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_EQ(told[0].text,
               "Could not write the survey point: " + std::string(std::strerror(ENOSPC)));
     EXPECT_FALSE(store.noApHeard());
     expectUnchanged();
@@ -68,23 +71,22 @@ TEST_F(StoreFaults, WriteThatFillsTheDiskHalfwayIsCutBack) {
     {
         ScopedFileOps use(failing);
         failing.failOn(Call::Write, 1, ENOSPC, 100); // 100 bytes land, then the disk is full
-        commitOne();
+        EXPECT_EQ(commitOne().size(), 1u);
         EXPECT_EQ(failing.calls(Call::Write), 2);
         EXPECT_EQ(failing.calls(Call::Truncate), 1);
     }
-    EXPECT_EQ(prompter.messages().size(), 1u);
     expectUnchanged();
 }
 
 TEST_F(StoreFaults, FailedFlushIsReportedAndTakenBack) {
+    Notices told;
     {
         ScopedFileOps use(failing);
         failing.failOn(Call::Flush, 1, EIO);
-        commitOne();
+        told = commitOne();
     }
-    ASSERT_EQ(prompter.messages().size(), 1u);
-    EXPECT_EQ(prompter.messages()[0],
-              "Could not write the survey point: " + std::string(std::strerror(EIO)));
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_EQ(told[0].text, "Could not write the survey point: " + std::string(std::strerror(EIO)));
     expectUnchanged();
 
     // The next write lands where the failed one would have.
@@ -97,9 +99,10 @@ TEST_F(StoreFaults, FailedFlushOfAPlacedApIsTakenBack) {
     {
         ScopedFileOps use(failing);
         failing.failOn(Call::Flush, 1, EIO);
-        EXPECT_FALSE(store.placeAccessPoint(1, 1));
+        const StoreOutcome placed = store.placeAccessPoint(1, 1);
+        EXPECT_FALSE(placed);
+        EXPECT_EQ(placed.notices.size(), 1u);
     }
-    EXPECT_EQ(prompter.messages().size(), 1u);
     expectUnchanged();
 }
 
@@ -115,7 +118,7 @@ TEST_F(StoreFaults, RollbackThatFailsIsFinishedByTheNextWrite) {
 
     store.beginPoint(7, 7, "TEST");
     std::vector<ApRecord> aps = {ap(3, -55)};
-    ASSERT_EQ(store.commitPoint(aps), 1);
+    ASSERT_EQ(store.commitPoint(aps).stored, 1);
     EXPECT_EQ(fileSize(), before.size() + 71 + 41);
     ASSERT_TRUE(store.loadPoints());
     ASSERT_EQ(store.index().size(), 3u);
@@ -128,52 +131,46 @@ TEST_F(StoreFaults, FailedTruncateInDiscardKeepsShowingThePoints) {
     {
         ScopedFileOps use(failing);
         failing.failOn(Call::Truncate, 1, EIO);
-        EXPECT_FALSE(store.discardPoints());
+        const StoreOutcome discarded = store.discardPoints();
+        EXPECT_FALSE(discarded);
+        EXPECT_EQ(discarded.notices.size(), 1u);
     }
-    EXPECT_EQ(prompter.messages().size(), 1u);
     expectUnchanged();
 }
 
 TEST_F(StoreFaults, FailedDeleteChangesNothing) {
     ASSERT_EQ(store.findNearest(10, 10), KIND_SURVEY_POINT);
-    {
+    const std::pair<Call, int> faults[] = {
+        {Call::Write, 1}, {Call::Flush, 1}, {Call::Read, 2}}; // the first read is the section head
+    for (const auto& [call, nth] : faults) {
         ScopedFileOps use(failing);
-        failing.failOn(Call::Write, 1, EIO);
-        EXPECT_FALSE(store.deletePoint());
+        failing.failOn(call, nth, EIO);
+        const StoreOutcome deleted = store.deletePoint();
+        EXPECT_FALSE(deleted);
+        ASSERT_EQ(deleted.notices.size(), 1u);
+        EXPECT_NE(deleted.notices[0].text, "Deleted.");
     }
-    {
-        ScopedFileOps use(failing);
-        failing.failOn(Call::Flush, 1, EIO);
-        EXPECT_FALSE(store.deletePoint());
-    }
-    {
-        ScopedFileOps use(failing);
-        failing.failOn(Call::Read, 2, EIO); // the first read is the section head
-        EXPECT_FALSE(store.deletePoint());
-    }
-    for (const std::string& m : prompter.messages())
-        EXPECT_NE(m, "Deleted.");
-    EXPECT_EQ(prompter.messages().size(), 3u);
     EXPECT_EQ(store.index()[0].kind, KIND_SURVEY_POINT);
     expectUnchanged();
 }
 
 TEST_F(StoreFaults, DeleteThatCannotBePutBackIsShownDeleted) {
     ASSERT_EQ(store.findNearest(10, 10), KIND_SURVEY_POINT);
+    StoreOutcome deleted;
     {
         ScopedFileOps use(failing);
         failing.failOn(Call::Flush, 1, EIO); // the deletion is written but not flushed
         failing.failOn(Call::Write, 2, EIO); // and the record cannot be put back
-        EXPECT_FALSE(store.deletePoint());
+        deleted = store.deletePoint();
     }
-    ASSERT_EQ(prompter.messages().size(), 1u);
-    EXPECT_EQ(prompter.messages()[0],
-              "Could not delete the point: " + std::string(std::strerror(EIO)));
+    EXPECT_FALSE(deleted);
+    EXPECT_EQ(texts(deleted.notices), std::vector<std::string>{"Could not delete the point: " +
+                                                               std::string(std::strerror(EIO))});
     // The file has the point deleted; the index and counters say the same.
     EXPECT_EQ(store.index()[0].kind, KIND_DELETED);
     EXPECT_EQ(store.locationCount(), 0);
     EXPECT_EQ(store.readingTotal(), 0);
-    CSurveyStore fresh(prompter, sound);
+    CSurveyStore fresh;
     fresh.adoptSite(path.string(), makeHeader());
     ASSERT_TRUE(fresh.loadPoints());
     EXPECT_EQ(fresh.index().size(), 1u);
@@ -186,14 +183,15 @@ TEST_F(StoreFaults, RepairThatFailsIsFinishedBeforeTheNextPoint) {
     {
         ScopedFileOps use(failing);
         failing.failOn(Call::Write, 2, EIO); // after the copy, the count cannot be rewritten
-        EXPECT_TRUE(store.loadPoints());
+        const StoreOutcome loaded = store.loadPoints();
+        EXPECT_TRUE(loaded);
+        EXPECT_EQ(loaded.notices.size(), 1u);
     }
-    EXPECT_EQ(prompter.messages().size(), 1u);
     EXPECT_EQ(store.index().size(), 3u);
     EXPECT_EQ(store.index()[2].readingCount, 1);
 
     store.beginPoint(70, 70, "TEST");
-    EXPECT_EQ(store.commitPoint({}), 0);
+    EXPECT_EQ(store.commitPoint({}).stored, 0);
     ASSERT_TRUE(store.loadPoints());
     ASSERT_EQ(store.index().size(), 4u);
     EXPECT_EQ(store.index()[2].readingCount, 1);
@@ -208,9 +206,10 @@ TEST_F(StoreFaults, ReadErrorWhileLoadingCutsNothing) {
     {
         ScopedFileOps use(failing);
         failing.failOn(Call::Read, 2, EIO);
-        EXPECT_FALSE(store.loadPoints());
+        const StoreOutcome loaded = store.loadPoints();
+        EXPECT_FALSE(loaded);
+        EXPECT_EQ(loaded.notices.size(), 1u);
     }
-    EXPECT_EQ(prompter.messages().size(), 1u);
     EXPECT_EQ(file(), torn);
 }
 
@@ -220,10 +219,11 @@ TEST_F(StoreFaults, HeaderWriteFailureIsReported) {
     {
         ScopedFileOps use(failing);
         failing.failOn(Call::Flush, 1, EIO);
-        EXPECT_FALSE(store.clearHeaderFlags(fd));
+        const StoreOutcome cleared = store.clearHeaderFlags(fd);
+        EXPECT_FALSE(cleared);
+        EXPECT_EQ(cleared.notices.size(), 1u);
     }
     ::close(fd);
-    EXPECT_EQ(prompter.messages().size(), 1u);
 }
 
 } // namespace

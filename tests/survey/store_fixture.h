@@ -109,6 +109,14 @@ inline ApReading readingAt(const Bytes& file, size_t offset) {
     return r;
 }
 
+// The texts of the notices, in the order the surveyor would read them.
+inline std::vector<std::string> texts(const Notices& notices) {
+    std::vector<std::string> out;
+    for (const Notice& n : notices)
+        out.push_back(n.text);
+    return out;
+}
+
 inline PointRecord recordAt(const Bytes& file, size_t offset) {
     PointRecord p;
     std::copy(file.begin() + static_cast<long>(offset),
@@ -116,15 +124,16 @@ inline PointRecord recordAt(const Bytes& file, size_t offset) {
     return p;
 }
 
-// A store on a site file in a fresh folder, with scripted user services and a data folder
-// of its own for the copies that a repair keeps.
+// A store on a site file in a fresh folder, with a data folder of its own for the copies
+// that a repair keeps, and scripted user services for the commands that talk to the
+// surveyor.
 struct StoreFixture {
     testkit::ScopedDataHome home;
     testkit::TempDir dir;
     std::filesystem::path path = dir.file("site.kvs");
     testkit::ScriptedPrompter prompter;
     testkit::RecordingSoundPlayer sound;
-    CSurveyStore store{prompter, sound};
+    CSurveyStore store;
 
     void makeSite(const Bytes& points = {}, uint32_t recordSize = kPointRecordSize,
                   uint32_t readingSize = kReadingSize) {

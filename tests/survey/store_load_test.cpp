@@ -24,7 +24,8 @@ TEST_F(StoreLoad, BuildsIndexAndCountersFromTheKindsItKnows) {
              pointBytes(5, 6, KIND_DELETED, {reading(-10 * 256)}) +
              pointBytes(7, 8, 9, {reading(-10 * 256), reading(-11 * 256)}) +
              pointBytes(9, 10, KIND_SURVEY_POINT));
-    ASSERT_TRUE(store.loadPoints());
+    const StoreOutcome loaded = store.loadPoints();
+    ASSERT_TRUE(loaded);
     ASSERT_EQ(store.index().size(), 3u);
     EXPECT_EQ(store.locationCount(), 2);
     EXPECT_EQ(store.readingTotal(), 2);
@@ -37,7 +38,7 @@ TEST_F(StoreLoad, BuildsIndexAndCountersFromTheKindsItKnows) {
     EXPECT_EQ(store.index()[2].x, 9);
     EXPECT_EQ(store.index()[2].bestRssi, -100); // no readings
     EXPECT_EQ(store.index()[2].fileOffset, kFirst + 71 + 82 + 71 + 71 + 41 + 71 + 82);
-    EXPECT_TRUE(prompter.messages().empty());
+    EXPECT_TRUE(loaded.notices.empty());
 }
 
 TEST_F(StoreLoad, RssiIsTruncatedTowardZeroAndFloorsAtMinus100) {
@@ -53,15 +54,16 @@ TEST_F(StoreLoad, PartialRecordAtTheEndIsIgnoredAndCut) {
     Bytes partial = pointBytes(2, 2, KIND_SURVEY_POINT);
     partial.resize(30);
     makeSite(whole + partial);
-    ASSERT_TRUE(store.loadPoints());
+    const StoreOutcome loaded = store.loadPoints();
+    ASSERT_TRUE(loaded);
     EXPECT_EQ(store.index().size(), 1u);
     EXPECT_EQ(fileSize(), kFirst + whole.size());
-    EXPECT_EQ(prompter.messages().size(), 1u); // what was cut, and where the copy is
+    EXPECT_EQ(loaded.notices.size(), 1u); // what was cut, and where the copy is
 
     // The next point lands aligned and both load again.
     store.beginPoint(5, 5, "TEST");
     std::vector<ApRecord> one = {ap(1, -44)};
-    ASSERT_EQ(store.commitPoint(one), 1);
+    ASSERT_EQ(store.commitPoint(one).stored, 1);
     ASSERT_TRUE(store.loadPoints());
     ASSERT_EQ(store.index().size(), 2u);
     EXPECT_EQ(store.index()[1].x, 5);
@@ -83,7 +85,7 @@ TEST_F(StoreLoad, FewerReadingsThanAnnouncedRewritesTheCount) {
     EXPECT_EQ(recordAt(f, kFirst + first.size()).readingCount(), 2);
 
     store.beginPoint(9, 9, "TEST");
-    EXPECT_EQ(store.commitPoint({}), 0);
+    EXPECT_EQ(store.commitPoint({}).stored, 0);
     ASSERT_TRUE(store.loadPoints());
     ASSERT_EQ(store.index().size(), 3u);
     EXPECT_EQ(store.index()[2].x, 9);
@@ -108,15 +110,22 @@ TEST_F(StoreLoad, OtherRecordSizesAreNeverReadOrWritten) {
     Bytes points = pointBytes(1, 1, KIND_SURVEY_POINT);
     makeSite(points, 72, 41);
     Bytes before = file();
-    EXPECT_FALSE(store.loadPoints());
+    const StoreOutcome loaded = store.loadPoints();
+    EXPECT_FALSE(loaded);
     EXPECT_TRUE(store.index().empty());
     store.beginPoint(0, 0, "TEST");
-    EXPECT_EQ(store.commitPoint({}), -1);
-    EXPECT_FALSE(store.placeAccessPoint(0, 0));
-    EXPECT_FALSE(store.discardPoints());
+    const CommitOutcome committed = store.commitPoint({});
+    EXPECT_EQ(committed.stored, -1);
+    const StoreOutcome placed = store.placeAccessPoint(0, 0);
+    EXPECT_FALSE(placed);
+    const StoreOutcome discarded = store.discardPoints();
+    EXPECT_FALSE(discarded);
     EXPECT_EQ(file(), before);
-    ASSERT_EQ(prompter.messages().size(), 4u);
-    EXPECT_NE(prompter.messages()[0].find("72 and 41"), std::string::npos);
+    for (const Notices& told :
+         {loaded.notices, committed.notices, placed.notices, discarded.notices})
+        EXPECT_EQ(told.size(), 1u);
+    ASSERT_FALSE(loaded.notices.empty());
+    EXPECT_NE(loaded.notices[0].text.find("72 and 41"), std::string::npos);
 
     makeSite({}, 71, 40);
     EXPECT_FALSE(store.loadPoints());
@@ -145,15 +154,22 @@ protected:
 
 TEST_F(StoreDelete, SurveyPointLowersCountersByOneAndItsReadings) {
     ASSERT_EQ(store.findNearest(100, 100), KIND_SURVEY_POINT);
-    ASSERT_TRUE(store.deletePoint());
+    const StoreOutcome deleted = store.deletePoint();
+    ASSERT_TRUE(deleted);
     EXPECT_EQ(store.locationCount(), 1);
     EXPECT_EQ(store.readingTotal(), 1);
     EXPECT_EQ(store.index()[0].kind, KIND_DELETED);
-    EXPECT_EQ(prompter.messages(), std::vector<std::string>{"Deleted."});
+    ASSERT_EQ(deleted.notices.size(), 1u);
+    EXPECT_EQ(deleted.notices[0].text, "Deleted.");
+    EXPECT_EQ(deleted.notices[0].caption, "");
+    EXPECT_EQ(deleted.notices[0].icon, MessageIcon::None);
+    EXPECT_EQ(deleted.notices[0].soundAfter, "");
     EXPECT_EQ(recordAt(file(), kFirst).kind(), KIND_DELETED);
 
-    // A second delete of the same find changes nothing more.
-    EXPECT_FALSE(store.deletePoint());
+    // A second delete of the same find changes nothing more, and says nothing.
+    const StoreOutcome again = store.deletePoint();
+    EXPECT_FALSE(again);
+    EXPECT_TRUE(again.notices.empty());
     EXPECT_EQ(store.locationCount(), 1);
 
     ASSERT_TRUE(store.loadPoints());
@@ -178,9 +194,10 @@ TEST_F(StoreDelete, UnreadableRecordIsReportedAndNothingChanges) {
     ASSERT_EQ(store.findNearest(300, 300), KIND_SURVEY_POINT);
     // Someone cut the file behind the store's back.
     std::filesystem::resize_file(path, store.found().fileOffset + 20);
-    EXPECT_FALSE(store.deletePoint());
-    ASSERT_EQ(prompter.messages().size(), 1u);
-    EXPECT_NE(prompter.messages()[0], "Deleted.");
+    const StoreOutcome deleted = store.deletePoint();
+    EXPECT_FALSE(deleted);
+    ASSERT_EQ(deleted.notices.size(), 1u);
+    EXPECT_NE(deleted.notices[0].text, "Deleted.");
     EXPECT_EQ(store.locationCount(), 2);
     EXPECT_EQ(store.readingTotal(), 8);
     EXPECT_EQ(store.index()[2].kind, KIND_SURVEY_POINT);
@@ -199,15 +216,15 @@ TEST_F(StoreDelete, AnotherRecordWhereThePointWasIsLeftAlone) {
 TEST_F(StoreDelete, ReadReadingStaysWithinTheFoundPoint) {
     ASSERT_EQ(store.findNearest(100, 100), KIND_SURVEY_POINT);
     for (int i = 1; i <= 7; ++i) {
-        std::optional<ApReading> r = store.readReading(i);
+        std::optional<ApReading> r = store.readReading(i).reading;
         ASSERT_TRUE(r.has_value()) << i;
         EXPECT_EQ(r->rssi256(), (-80 + i - 1) * 256);
         EXPECT_EQ(r->mac()[5], i - 1);
     }
-    EXPECT_FALSE(store.readReading(8).has_value()); // that would be the next record
-    EXPECT_FALSE(store.readReading(0).has_value());
+    EXPECT_FALSE(store.readReading(8).reading.has_value()); // that would be the next record
+    EXPECT_FALSE(store.readReading(0).reading.has_value());
     ASSERT_EQ(store.findNearest(200, 200), KIND_DYNAMIC_AP);
-    EXPECT_FALSE(store.readReading(1).has_value());
+    EXPECT_FALSE(store.readReading(1).reading.has_value());
 }
 
 TEST(StoreHeaderFlags, ClearedFlagsAreWrittenAndOtherBytesKept) {
@@ -220,9 +237,7 @@ TEST(StoreHeaderFlags, ClearedFlagsAreWrittenAndOtherBytesKept) {
         bytes[i] = static_cast<unsigned char>(i);
     testkit::writeFileBytes(path, bytes);
 
-    testkit::ScriptedPrompter prompter;
-    testkit::RecordingSoundPlayer sound;
-    CSurveyStore store(prompter, sound);
+    CSurveyStore store;
     store.adoptSite(path.string(), h);
     int fd = ::open(path.c_str(), O_RDWR);
     ASSERT_GE(fd, 0);

@@ -48,17 +48,18 @@ TEST_F(StoreRepair, TornTailIsCopiedThenCutAndNamedInOneMessage) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.said);
-        prompter.clear();
         fs::remove_all(home.repaired());
         makeSite(first + c.tail);
         const Bytes before = file();
 
-        ASSERT_TRUE(store.loadPoints());
+        const StoreOutcome loaded = store.loadPoints();
+        ASSERT_TRUE(loaded);
         ASSERT_EQ(copies().size(), 1u);
         EXPECT_EQ(testkit::readFileBytes(copies()[0]), before);
-        EXPECT_EQ(prompter.messages(),
+        EXPECT_EQ(texts(loaded.notices),
                   std::vector<std::string>{c.said + " The site file as it was is in " +
                                            copies()[0].string() + "."});
+        EXPECT_EQ(loaded.notices[0].icon, MessageIcon::Exclamation);
         // Repaired as before: the partial bytes cut, the count rewritten to what is there.
         ASSERT_EQ(fileSize(), kFirst + first.size() + c.kept);
         EXPECT_EQ(store.readingTotal(), c.kept ? 2 : 1);
@@ -78,11 +79,12 @@ TEST_F(StoreRepair, CopyNeverTakesTheNameOfAnExistingFile) {
         theirs.push_back(home.repaired() / ("site-" + std::string(stamp) + ".kvs"));
         testkit::writeFileBytes(theirs.back(), {'m', 'i', 'n', 'e'});
     }
-    ASSERT_TRUE(store.loadPoints());
+    const StoreOutcome loaded = store.loadPoints();
+    ASSERT_TRUE(loaded);
     for (const fs::path& p : theirs)
         EXPECT_EQ(testkit::readFileBytes(p), (Bytes{'m', 'i', 'n', 'e'})) << p;
     EXPECT_EQ(copies().size(), theirs.size() + 1);
-    EXPECT_NE(prompter.messages().at(0).find("-2.kvs."), std::string::npos);
+    EXPECT_NE(texts(loaded.notices).at(0).find("-2.kvs."), std::string::npos);
 }
 
 TEST_F(StoreRepair, WithoutACopyTheFileStaysUntilTheNextPointWhichLandsAligned) {
@@ -90,13 +92,14 @@ TEST_F(StoreRepair, WithoutACopyTheFileStaysUntilTheNextPointWhichLandsAligned) 
     const Bytes before = file();
     testkit::writeFileBytes(home.path(), {'x'}); // the data folder cannot be made
 
-    ASSERT_TRUE(store.loadPoints());
+    const StoreOutcome loaded = store.loadPoints();
+    ASSERT_TRUE(loaded);
     EXPECT_EQ(file(), before);
-    ASSERT_EQ(prompter.messages().size(), 1u);
-    EXPECT_NE(prompter.messages()[0].find("No copy of the site file as it was could be made"),
+    ASSERT_EQ(loaded.notices.size(), 1u);
+    EXPECT_NE(loaded.notices[0].text.find("No copy of the site file as it was could be made"),
               std::string::npos);
     store.beginPoint(9, 9, "TEST");
-    ASSERT_EQ(store.commitPoint({}), 0);
+    ASSERT_EQ(store.commitPoint({}).stored, 0);
     EXPECT_EQ(store.index().back().fileOffset, kFirst + first.size() + 71 + 41);
     ASSERT_TRUE(store.loadPoints());
     EXPECT_EQ(store.index().size(), 3u);
@@ -111,19 +114,26 @@ TEST_F(StoreRepair, DamageFoundWhenLoadingIsNeitherCutNorAppendedTo) {
     makeSite(points);
     const Bytes before = file();
 
-    EXPECT_FALSE(store.loadPoints());
+    const StoreOutcome loaded = store.loadPoints();
+    EXPECT_FALSE(loaded);
     store.beginPoint(5, 5, "TEST");
-    EXPECT_EQ(store.commitPoint({}), -1);
-    EXPECT_FALSE(store.placeAccessPoint(6, 6));
+    const CommitOutcome committed = store.commitPoint({});
+    EXPECT_EQ(committed.stored, -1);
+    const StoreOutcome placed = store.placeAccessPoint(6, 6);
+    EXPECT_FALSE(placed);
     EXPECT_EQ(file(), before);
     EXPECT_TRUE(store.index().empty());
     EXPECT_TRUE(copies().empty());
-    ASSERT_EQ(prompter.messages().size(), 3u);
-    for (const std::string& m : prompter.messages())
-        EXPECT_NE(m.find("Damaged Site File: the point record at byte " + std::to_string(kFirst) +
-                         " announces 65535 readings (at most 32)."),
+    for (const Notices& told : {loaded.notices, committed.notices, placed.notices}) {
+        ASSERT_EQ(told.size(), 1u);
+        EXPECT_NE(told[0].text.find("Damaged Site File: the point record at byte " +
+                                    std::to_string(kFirst) +
+                                    " announces 65535 readings (at most 32)."),
                   std::string::npos)
-            << m;
+            << told[0].text;
+        EXPECT_EQ(told[0].caption, "File Error");
+        EXPECT_EQ(told[0].icon, MessageIcon::Stop);
+    }
 }
 
 } // namespace

@@ -6,8 +6,6 @@
 #include "scan/ApRecord.h"
 #include "survey/SiteFile.h"
 #include "survey/SurveyStore.h"
-#include "testkit/RecordingSoundPlayer.h"
-#include "testkit/ScriptedPrompter.h"
 #include "testkit/TempDir.h"
 
 #include <cmath>
@@ -60,17 +58,18 @@ inline std::string makeSurveyedDemoSite(const testkit::TempDir& dir) {
     const std::string site = dir.file("office.kvs").string();
     std::filesystem::copy_file(std::filesystem::path(source) / "res/demo/office.kvs", site);
 
-    testkit::ScriptedPrompter prompter;
-    testkit::RecordingSoundPlayer sound;
-    CSurveyStore store(prompter, sound);
+    CSurveyStore store;
     ReadOnlySite opened = openSiteReadOnly(site);
     if (!opened.accepted()) throw std::runtime_error(site + ": the demo site is not accepted");
     store.adoptSite(site, opened.validation.layout.header);
 
     // A walk down the corridor and back through the rooms.
+    Notices told; // what the survey had to tell the surveyor
     auto take = [&](int x, int y) {
         store.beginPoint(x, y, "TEST");
-        if (store.commitPoint(heardAt(x, y)) != 1)
+        const CommitOutcome committed = store.commitPoint(heardAt(x, y));
+        told.insert(told.end(), committed.notices.begin(), committed.notices.end());
+        if (committed.stored != 1)
             throw std::runtime_error("the point at " + std::to_string(x) + "," + std::to_string(y) +
                                      " was not stored");
     };
@@ -78,10 +77,10 @@ inline std::string makeSurveyedDemoSite(const testkit::TempDir& dir) {
         take(x, 300);
         take(x, x % 160 ? 150 : 450);
     }
-    if (!store.placeAccessPoint(kAps[2].x, kAps[2].y))
-        throw std::runtime_error("the access point was not placed");
-    if (!prompter.messages().empty())
-        throw std::runtime_error("the survey asked: " + prompter.messages().front());
+    const StoreOutcome placed = store.placeAccessPoint(kAps[2].x, kAps[2].y);
+    told.insert(told.end(), placed.notices.begin(), placed.notices.end());
+    if (!placed) throw std::runtime_error("the access point was not placed");
+    if (!told.empty()) throw std::runtime_error("the survey asked: " + told.front().text);
     return site;
 }
 

@@ -5,8 +5,6 @@
 #include "siteview/RssiColour.h"
 #include "survey/SiteFile.h"
 #include "survey/SurveyStore.h"
-#include "testkit/RecordingSoundPlayer.h"
-#include "testkit/ScriptedPrompter.h"
 #include "tools/site/HeatmapData.h"
 #include "tools/site/PngImage.h"
 
@@ -55,7 +53,7 @@ protected:
 
     void commit(int32_t x, int32_t y, std::vector<ApRecord> heard) {
         store.beginPoint(x, y, "TEST");
-        ASSERT_GE(store.commitPoint(heard), 0);
+        ASSERT_GE(store.commitPoint(heard).stored, 0);
     }
 
     RgbImage heatmap(std::vector<std::string> extra = {}) {
@@ -69,9 +67,7 @@ protected:
     testkit::TempDir dir;
     std::string site;
     std::string map;
-    testkit::ScriptedPrompter prompter;
-    testkit::RecordingSoundPlayer sound;
-    CSurveyStore store{prompter, sound};
+    CSurveyStore store;
 };
 
 TEST_F(SurveyedSite, ReadsTheLiveSurveyAndPicksReadingsByNetwork) {
@@ -257,15 +253,13 @@ TEST(HeatmapRefusals, ASiteWithoutSurveyPointsIsRefusedClearly) {
     testkit::TempDir dir;
     const std::string site = createSite(dir, 50, 40);
     // Only a placed access point and a deleted survey point.
-    testkit::ScriptedPrompter prompter;
-    testkit::RecordingSoundPlayer sound;
-    CSurveyStore store{prompter, sound};
+    CSurveyStore store;
     ReadOnlySite opened = openSiteReadOnly(site);
     store.adoptSite(site, opened.validation.layout.header);
     ASSERT_TRUE(store.placeAccessPoint(10, 10));
     store.beginPoint(30, 30, "TEST");
     const ApRecord heard[] = {heardAp(1, -50, 6, "x")};
-    ASSERT_EQ(store.commitPoint(heard), 1);
+    ASSERT_EQ(store.commitPoint(heard).stored, 1);
     ASSERT_EQ(store.findNearest(30, 30), KIND_SURVEY_POINT);
     ASSERT_TRUE(store.deletePoint());
 
@@ -281,12 +275,10 @@ TEST(HeatmapRefusals, ASiteWithoutSurveyPointsIsRefusedClearly) {
 TEST(HeatmapRefusals, PointsThatHeardNothingGiveNothingToMap) {
     testkit::TempDir dir;
     const std::string site = createSite(dir, 50, 40);
-    testkit::ScriptedPrompter prompter;
-    testkit::RecordingSoundPlayer sound;
-    CSurveyStore store{prompter, sound};
+    CSurveyStore store;
     store.adoptSite(site, openSiteReadOnly(site).validation.layout.header);
     store.beginPoint(20, 20, "TEST");
-    ASSERT_EQ(store.commitPoint({}), 0);
+    ASSERT_EQ(store.commitPoint({}).stored, 0);
     const std::string map = dir.file("map.png").string();
     ToolRun r = runTool({"heatmap", site, "-o", map});
     EXPECT_EQ(r.code, 1);

@@ -5,8 +5,6 @@
 
 #include "survey/SiteFile.h"
 #include "survey/SurveyStore.h"
-#include "testkit/RecordingSoundPlayer.h"
-#include "testkit/ScriptedPrompter.h"
 #include "tools/site/CoverageMetric.h"
 #include "tools/site/PngImage.h"
 
@@ -99,15 +97,13 @@ protected:
         const auto points = heard();
         for (size_t i = 0; i < points.size(); ++i) {
             store.beginPoint(kPointX[i], kPointY, "TEST");
-            ASSERT_GE(store.commitPoint(points[i]), 0);
+            ASSERT_GE(store.commitPoint(points[i]).stored, 0);
         }
     }
 
     testkit::TempDir dir;
     std::string site;
-    testkit::ScriptedPrompter prompter;
-    testkit::RecordingSoundPlayer sound;
-    CSurveyStore store{prompter, sound};
+    CSurveyStore store;
 };
 
 // Each point's value as worked out by hand, and the disc the map draws there in that

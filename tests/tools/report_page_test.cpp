@@ -4,9 +4,7 @@
 
 #include "survey/SiteFile.h"
 #include "survey/SurveyStore.h"
-#include "testkit/RecordingSoundPlayer.h"
 #include "testkit/ScopedEnv.h"
-#include "testkit/ScriptedPrompter.h"
 
 #include <gtest/gtest.h>
 
@@ -96,15 +94,14 @@ std::string surveyedSite(const testkit::TempDir& dir, int32_t width, int32_t hei
     ToolRun created = runTool({"create", dir.file(name + ".bmp").string(), "-o", site});
     if (created.code != 0) throw std::runtime_error(created.err);
 
-    testkit::ScriptedPrompter prompter;
-    testkit::RecordingSoundPlayer sound;
-    CSurveyStore store(prompter, sound);
+    CSurveyStore store;
     store.adoptSite(site, openSiteReadOnly(site).validation.layout.header);
     for (int ap = 0; ap < points; ++ap) {
         store.beginPoint(10 + ap * (width - 20) / points, height / 2, "TEST");
         const ApRecord heard[] = {
             heardAp(uint8_t(ap), -50, 6, "n" + std::to_string(ap % networks))};
-        if (store.commitPoint(heard) != 1) throw std::runtime_error("a point was not stored");
+        if (store.commitPoint(heard).stored != 1)
+            throw std::runtime_error("a point was not stored");
     }
     return site;
 }

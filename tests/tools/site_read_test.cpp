@@ -4,8 +4,6 @@
 #include "scan/ApRecord.h"
 #include "survey/SiteFile.h"
 #include "survey/SurveyStore.h"
-#include "testkit/RecordingSoundPlayer.h"
-#include "testkit/ScriptedPrompter.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -30,13 +28,13 @@ protected:
         store.beginPoint(100, 200, "TEST");
         const ApRecord first[] = {heardAp(0x01, -40, 6, "lobby"),
                                   heardAp(0x02, -71, 11, "back\"room\\")};
-        ASSERT_EQ(store.commitPoint(first), 1);
-        store.placeAccessPoint(-5, 7);
+        ASSERT_EQ(store.commitPoint(first).stored, 1);
+        ASSERT_TRUE(store.placeAccessPoint(-5, 7));
         store.beginPoint(300, 50, "TEST");
         const ApRecord second[] = {heardAp(0xF3, -105, 1, "weak")};
-        ASSERT_EQ(store.commitPoint(second), 1);
+        ASSERT_EQ(store.commitPoint(second).stored, 1);
         store.beginPoint(10, 10, "TEST");
-        ASSERT_EQ(store.commitPoint({}), 0);
+        ASSERT_EQ(store.commitPoint({}).stored, 0);
         ASSERT_EQ(store.findNearest(300, 50), KIND_SURVEY_POINT);
         ASSERT_TRUE(store.deletePoint());
         ASSERT_EQ(store.index().size(), 4u);
@@ -45,9 +43,7 @@ protected:
 
     testkit::TempDir dir;
     std::string site;
-    testkit::ScriptedPrompter prompter;
-    testkit::RecordingSoundPlayer sound;
-    CSurveyStore store{prompter, sound};
+    CSurveyStore store;
     Bytes before;
 };
 
