@@ -9,6 +9,7 @@
 //
 // Set WALKMERE_BENCH_KEEP=DIR to keep the site file and the map in DIR.
 
+#include "image/PngWriter.h"
 #include "platform/ByteOrder.h"
 #include "scan/ApRecord.h"
 #include "survey/SiteFile.h"
@@ -16,7 +17,6 @@
 #include "testkit/RecordingSoundPlayer.h"
 #include "testkit/ScriptedPrompter.h"
 #include "tools/site/HeatmapRender.h"
-#include "tools/site/PngImage.h"
 #include "tools/site/SiteTool.h"
 
 #include <benchmark/benchmark.h>

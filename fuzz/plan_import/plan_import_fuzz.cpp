@@ -16,8 +16,8 @@
 #include <optional>
 #include <string>
 
+#include "image/BmpReader.h"
 #include "survey/BmpInfo.h"
-#include "tools/site/BmpPixels.h"
 #include "tools/site/PlanImport.h"
 
 namespace {

@@ -1,5 +1,6 @@
 #include "site_testing.h"
 
+#include "image/PngReader.h"
 #include "scan/ApRecord.h"
 #include "scan/MacAddress.h"
 #include "siteview/RssiColour.h"
@@ -8,7 +9,6 @@
 #include "testkit/RecordingSoundPlayer.h"
 #include "testkit/ScriptedPrompter.h"
 #include "tools/site/HeatmapData.h"
-#include "tools/site/PngImage.h"
 
 #include <gtest/gtest.h>
 
@@ -16,13 +16,11 @@ namespace walkmere {
 namespace {
 
 using namespace sitetooltest;
-using sitetool::RgbImage;
 
 RgbImage readPng(const std::string& path) {
     const auto bytes = testkit::readFileBytes(path);
     RgbImage img;
-    const std::string problem =
-        sitetool::decodePng(std::vector<uint8_t>(bytes.begin(), bytes.end()), img);
+    const std::string problem = decodePng(bytes.data(), bytes.size(), img);
     if (!problem.empty()) throw std::runtime_error(path + ": " + problem);
     return img;
 }
@@ -118,7 +116,7 @@ TEST_F(SurveyedSite, HeatmapIsThePlanSizeColouredAtThePointsAndPlainFarAway) {
         EXPECT_EQ(runTool({"plan", site, "-o", bmp}).code, 0);
         const auto bytes = testkit::readFileBytes(bmp);
         RgbImage img;
-        EXPECT_EQ(sitetool::readBmpPixels(bytes.data(), bytes.size(), img), "");
+        EXPECT_EQ(readBmpPixels(bytes.data(), bytes.size(), img), "");
         return img;
     }();
     const RgbImage img = heatmap({"--radius", "80"});

@@ -3,12 +3,12 @@
 // channel 6 (another network) at and just below the co-channel level.
 #include "site_testing.h"
 
+#include "image/PngReader.h"
 #include "survey/SiteFile.h"
 #include "survey/SurveyStore.h"
 #include "testkit/RecordingSoundPlayer.h"
 #include "testkit/ScriptedPrompter.h"
 #include "tools/site/CoverageMetric.h"
-#include "tools/site/PngImage.h"
 
 #include <gtest/gtest.h>
 
@@ -133,8 +133,8 @@ TEST_P(Metrics, GiveTheHandWorkedValueAtEveryPoint) {
     const ToolRun r = runTool(args);
     ASSERT_EQ(r.code, 0) << r.err;
     const auto png = testkit::readFileBytes(map);
-    sitetool::RgbImage img;
-    ASSERT_EQ(sitetool::decodePng(std::vector<uint8_t>(png.begin(), png.end()), img), "");
+    RgbImage img;
+    ASSERT_EQ(decodePng(png.data(), png.size(), img), "");
 
     for (size_t i = 0; i < 3; ++i) {
         SCOPED_TRACE("point " + std::to_string(i + 1));

@@ -1,13 +1,13 @@
 // Floor plans from BMP, PNG, JPEG and PDF files: the bitmap made of each, pixel for pixel
 // where the format is exact; pages and resolutions of a PDF; scaling to a largest side; the
 // pixel limit checked from the headers; damaged files refused with a reason.
+#include "image/BmpReader.h"
 #include "survey/BmpInfo.h"
 #include "testkit/BmpBytes.h"
 #include "testkit/JpegBytes.h"
 #include "testkit/PdfBytes.h"
 #include "testkit/PngBytes.h"
 #include "testkit/TempDir.h"
-#include "tools/site/BmpPixels.h"
 #include "tools/site/PlanImport.h"
 #include "tools/site/SiteTool.h"
 

@@ -4,6 +4,7 @@
 // drawing's own colours where the drawing put them.
 #include <gtest/gtest.h>
 
+#include "image/BmpReader.h"
 #include "site_testing.h"
 #include "siteview/site_input_fixture.h"
 #include "survey/SiteFileWriter.h"
@@ -11,7 +12,6 @@
 #include "testkit/JpegBytes.h"
 #include "testkit/PdfBytes.h"
 #include "testkit/PngBytes.h"
-#include "tools/site/BmpPixels.h"
 #include "tools/site/PlanImport.h"
 #include "tools/site/SiteTool.h"
 

@@ -1,7 +1,7 @@
+#include "image/BmpReader.h"
 #include "platform/RegularFile.h"
 #include "survey/BmpInfo.h"
 #include "survey/SiteFileWriter.h"
-#include "tools/site/BmpPixels.h"
 #include "tools/site/OutputFile.h"
 #include "tools/site/PlanImport.h"
 #include "tools/site/PlanRaster.h"

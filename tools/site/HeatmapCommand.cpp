@@ -1,10 +1,10 @@
 #include "tools/site/HeatmapCommand.h"
 
+#include "image/PngWriter.h"
 #include "platform/RegularFile.h"
 #include "scan/MacAddress.h"
 #include "survey/BmpInfo.h"
 #include "tools/site/OutputFile.h"
-#include "tools/site/PngImage.h"
 #include "tools/site/SiteCommand.h"
 #include "tools/site/SiteReading.h"
 #include "tools/site/ToolArgs.h"

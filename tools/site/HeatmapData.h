@@ -1,8 +1,8 @@
 #pragma once
 
+#include "image/BmpReader.h"
 #include "survey/PointRecords.h"
 #include "survey/SiteFile.h"
-#include "tools/site/BmpPixels.h"
 #include "tools/site/CoverageGrid.h"
 
 #include <array>

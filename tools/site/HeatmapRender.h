@@ -1,6 +1,6 @@
 #pragma once
 
-#include "tools/site/BmpPixels.h"
+#include "image/RgbImage.h"
 #include "tools/site/CoverageGrid.h"
 #include "tools/site/CoverageMetric.h"
 #include "tools/site/HeatmapData.h"

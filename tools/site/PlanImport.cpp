@@ -1,7 +1,9 @@
 #include "tools/site/PlanImport.h"
 
+#include "image/BmpReader.h"
+#include "image/JpegReader.h"
+#include "image/PngReader.h"
 #include "survey/BmpInfo.h"
-#include "tools/site/BmpPixels.h"
 #include "tools/site/PlanBmp.h"
 #include "tools/site/PlanDecoders.h"
 #include "tools/site/PlanRaster.h"
@@ -54,7 +56,7 @@ std::string importBmp(const uint8_t* data, size_t size, const PlanImportOptions&
     const uint64_t height = check.info->pixelHeight();
     plan.sourceWidth = static_cast<uint32_t>(width);
     plan.sourceHeight = static_cast<uint32_t>(height);
-    const PlanSize fitted = fittedPlanSize(width, height, options.maxSide);
+    const PictureSize fitted = fittedPlanSize(width, height, options.maxSide);
     const bool scaled = fitted.width != width || fitted.height != height;
     if (!scaled && width * height > kMaxPlanPixels)
         return planTooLarge(width, height, options.maxSide.has_value());
@@ -98,11 +100,11 @@ std::string importAny(const uint8_t* data, size_t size, const PlanImportOptions&
         break;
     case PlanFormat::Png:
         plan.format = "PNG";
-        problem = decodePngPlan(data, size, raster);
+        problem = decodePng(data, size, raster);
         break;
     case PlanFormat::Jpeg:
         plan.format = "JPEG";
-        problem = decodeJpegPlan(data, size, raster, options.maxSide);
+        problem = decodeJpeg(data, size, raster);
         break;
     case PlanFormat::Pdf:
         plan.format = "PDF";

@@ -1,5 +1,6 @@
 #include "tools/site/PlanDecoders.h"
 
+#include "image/RgbImage.h"
 #include "survey/BmpInfo.h"
 #include "survey/FileOps.h"
 #include "tools/site/PlanChild.h"

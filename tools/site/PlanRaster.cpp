@@ -14,14 +14,14 @@ constexpr size_t kBlockBytes = size_t{1} << 20;
 
 } // namespace
 
-PlanSize fittedPlanSize(uint64_t width, uint64_t height, std::optional<uint32_t> maxSide) {
+PictureSize fittedPlanSize(uint64_t width, uint64_t height, std::optional<uint32_t> maxSide) {
     const uint64_t longer = std::max(width, height);
     if (!maxSide || *maxSide == 0 || longer <= *maxSide) return {width, height};
     const uint64_t side = *maxSide;
     const auto shorten = [&](uint64_t v) {
         return std::max<uint64_t>(1, std::min(side, (v * side + longer / 2) / longer));
     };
-    return width >= height ? PlanSize{side, shorten(height)} : PlanSize{shorten(width), side};
+    return width >= height ? PictureSize{side, shorten(height)} : PictureSize{shorten(width), side};
 }
 
 std::string morePixelsThanAPlan() {
@@ -36,10 +36,19 @@ std::string planTooLarge(uint64_t width, uint64_t height, bool maxSideGiven) {
     return text;
 }
 
-std::string PlanRaster::start(uint64_t width, uint64_t height, std::optional<PlanSize> fitted) {
+PictureSize PlanRaster::keptSize(uint64_t width, uint64_t height) const {
+    return fittedPlanSize(width, height, maxSide);
+}
+
+std::string PlanRaster::allowWhole(uint64_t width, uint64_t height) {
+    if (width * height > kMaxPlanPixels) return planTooLarge(width, height, true);
+    return {};
+}
+
+std::string PlanRaster::start(uint64_t width, uint64_t height, PictureSize kept) {
     if (started) return "the picture's size was given twice";
     if (width == 0 || height == 0) return "the picture has no pixels";
-    PlanSize out = fitted.value_or(fittedPlanSize(width, height, maxSide));
+    PictureSize out = kept;
     out.width = std::clamp<uint64_t>(out.width, 1, width);
     out.height = std::clamp<uint64_t>(out.height, 1, height);
     if (out.width * out.height > kMaxPlanPixels)

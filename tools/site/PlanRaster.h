@@ -1,5 +1,6 @@
 #pragma once
 
+#include "image/RowSink.h"
 #include "survey/BmpInfo.h"
 
 #include <cstddef>
@@ -10,18 +11,13 @@
 
 namespace walkmere::sitetool {
 
-struct PlanSize {
-    uint64_t width = 0;
-    uint64_t height = 0;
-};
-
 // The size a width x height picture gets: unchanged, or scaled down so that its longer side
 // is maxSide (the shorter side rounded, at least 1).
-PlanSize fittedPlanSize(uint64_t width, uint64_t height, std::optional<uint32_t> maxSide);
+PictureSize fittedPlanSize(uint64_t width, uint64_t height, std::optional<uint32_t> maxSide);
 
 // The widest or tallest picture a decoder may hand over for scaling down: the row buffers
-// stay within a few megabytes. libpng takes no wider picture by default either.
-inline constexpr uint64_t kMaxSourceSide = 1'000'000;
+// stay within a few megabytes.
+inline constexpr uint64_t kMaxSourceSide = kMaxPictureSide;
 // The most pixels a picture handed over for scaling down may have: ten plans' worth, which
 // holds a 600 dpi scan of an A0 sheet. Every source pixel is decoded and added up, so this
 // bounds the time a scaling takes; a small, highly compressed file could otherwise announce
@@ -32,20 +28,28 @@ inline constexpr uint64_t kMaxSourcePixels = 10 * kMaxPlanPixels;
 // is decoded, and refuses a picture that would be larger than kMaxPlanPixels once fitted
 // to maxSide; then it takes the rows, top to bottom, 3 bytes (red, green, blue) a pixel,
 // and keeps them as they come or averaged down to the fitted size.
-class PlanRaster {
+class PlanRaster final : public RowSink {
 public:
     explicit PlanRaster(std::optional<uint32_t> maxSide) : maxSide(maxSide) {}
 
-    // "" when the rows may come; else why the picture is refused. `fitted` overrides the
-    // size the rows are averaged down to (at most width x height): for a decoder that has
-    // already shrunk the picture part of the way.
-    std::string start(uint64_t width, uint64_t height, std::optional<PlanSize> fitted = {});
-    void addRow(const uint8_t* rgb);
+    // The picture fitted to maxSide.
+    PictureSize keptSize(uint64_t width, uint64_t height) const override;
+    // "" when the rows may come; else why the picture is refused. `kept` is the size the rows
+    // are averaged down to (at most width x height): a decoder may have shrunk the picture
+    // part of the way already.
+    std::string start(uint64_t width, uint64_t height, PictureSize kept) override;
+    // The same for a picture handed over at its own size.
+    std::string start(uint64_t width, uint64_t height) {
+        return start(width, height, keptSize(width, height));
+    }
+    // A picture held whole may have no more pixels than a plan.
+    std::string allowWhole(uint64_t width, uint64_t height) override;
+    void addRow(const uint8_t* rgb) override;
 
     // Turns the kept picture as an EXIF orientation (1 to 8) says the rows that came are to be
     // shown: the sizes and rows below are then those of the picture turned. Other values
     // leave it as it came.
-    void orient(int exifOrientation);
+    void orient(int exifOrientation) override;
 
     uint32_t sourceWidth() const { return swapsSides() ? srcHeight : srcWidth; }
     uint32_t sourceHeight() const { return swapsSides() ? srcWidth : srcHeight; }

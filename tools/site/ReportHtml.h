@@ -1,7 +1,7 @@
 #pragma once
 
+#include "image/RgbImage.h"
 #include "survey/CodecStreams.h"
-#include "tools/site/BmpPixels.h"
 
 #include <cstdint>
 #include <ostream>

@@ -1,4 +1,4 @@
-#include "tools/site/BmpPixels.h"
+#include "image/BmpReader.h"
 
 #include "platform/ByteOrder.h"
 #include "platform/OwnedFd.h"
@@ -11,12 +11,10 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-namespace walkmere::sitetool {
+namespace walkmere {
 
 namespace {
 
-// Pictures larger than this are refused rather than allocated (about 1.2 GB of RGB).
-constexpr uint64_t kMaxPixels = 400ull * 1000 * 1000;
 // Where the red, green and blue masks of a bit-field picture are: right after a 40-byte info
 // header, or inside the larger ones at the same place.
 constexpr size_t kMasksAt = BmpInfo::kFileHeaderSize + 40;
@@ -220,7 +218,7 @@ std::string readBmpPixels(const uint8_t* data, size_t size, RgbImage& image) {
 
     const uint32_t height = info.pixelHeight();
     const uint32_t width = static_cast<uint32_t>(info.width);
-    if (uint64_t{width} * height > kMaxPixels) return "the bitmap is too large to read";
+    if (uint64_t{width} * height > kMaxRgbImagePixels) return "the bitmap is too large to read";
     const Palette palette = readPalette(data, layout);
     image = RgbImage(static_cast<int32_t>(width), static_cast<int32_t>(height));
     if (info.compression == BmpInfo::kBiRle8 || info.compression == BmpInfo::kBiRle4)
@@ -231,4 +229,4 @@ std::string readBmpPixels(const uint8_t* data, size_t size, RgbImage& image) {
     return {};
 }
 
-} // namespace walkmere::sitetool
+} // namespace walkmere

@@ -1,26 +1,12 @@
 #pragma once
 
+#include "image/RgbImage.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
-#include <vector>
 
-namespace walkmere::sitetool {
-
-// A picture in memory: 3 bytes (red, green, blue) a pixel, rows from the top.
-struct RgbImage {
-    int32_t width = 0;
-    int32_t height = 0;
-    std::vector<uint8_t> pixels;
-
-    RgbImage() = default;
-    RgbImage(int32_t w, int32_t h, uint8_t fill = 0)
-        : width(w), height(h), pixels(size_t(w) * size_t(h) * 3, fill) {}
-    uint8_t* at(int32_t x, int32_t y) { return pixels.data() + (size_t(y) * width + x) * 3; }
-    const uint8_t* at(int32_t x, int32_t y) const {
-        return pixels.data() + (size_t(y) * width + x) * 3;
-    }
-};
+namespace walkmere {
 
 // Reads the pixels of a Windows bitmap file held in memory: every picture the program's own
 // loader takes. 1-, 4- and 8-bit pictures with a colour table, 8- and 4-bit ones run-length
@@ -42,4 +28,4 @@ std::string bmpLayoutProblem(const uint8_t* data, size_t size, uint64_t fileSize
 // The same for a file on disk; a file that cannot be read gives the system's reason.
 std::string bmpFileLayoutProblem(const std::string& path);
 
-} // namespace walkmere::sitetool
+} // namespace walkmere

@@ -1,9 +1,10 @@
-#include "app/JpegWriter.h"
+#include "image/JpegWriter.h"
 
 #include <algorithm>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include <jpeglib.h>
 
@@ -58,8 +59,7 @@ struct RowSource {
 
 JSAMPROW scanline(const RowSource& src, int width, int s) {
     if (s >= src.pictureHeight) return src.blackRow;
-    const std::uint8_t* row =
-        src.pixels + static_cast<std::size_t>(src.pictureHeight - 1 - s) * src.pictureWidth * 3;
+    const std::uint8_t* row = src.pixels + static_cast<std::size_t>(s) * src.pictureWidth * 3;
     if (src.pictureWidth >= width) return const_cast<JSAMPROW>(row); // the encoder only reads
     std::memcpy(src.padRow, row, static_cast<std::size_t>(src.pictureWidth) * 3);
     return src.padRow;
@@ -109,7 +109,7 @@ const std::string& snapshotError() {
 }
 
 bool WriteJpegFile(const std::string& path, int width, int height, int quality,
-                   const Capture& picture) {
+                   const RgbImage& picture) {
     std::FILE* file = std::fopen(path.c_str(), "wb");
     if (!file) {
         lastError = "Can't open file\"" + path + "\"";

@@ -1,6 +1,4 @@
-#include "tools/site/PlanDecoders.h"
-
-#include "survey/BmpInfo.h"
+#include "image/PngReader.h"
 
 #include <csetjmp>
 #include <cstdio>
@@ -10,7 +8,7 @@
 #include <png.h>
 #include <vector>
 
-namespace walkmere::sitetool {
+namespace walkmere {
 
 namespace {
 
@@ -49,15 +47,22 @@ bool refuse(PngRead& read, const std::string& why) {
     return false;
 }
 
-bool begin(PngRead& read, PlanRaster& raster, png_uint_32 width, png_uint_32 height) {
-    const std::string refusal = raster.start(width, height);
+bool begin(PngRead& read, RowSink& sink, png_uint_32 width, png_uint_32 height) {
+    const std::string refusal = sink.start(width, height, sink.keptSize(width, height));
     return refusal.empty() || refuse(read, refusal);
 }
 
-// Hands the raster a decoded row, its alpha (when it has one) laid on white first.
-void addRow(PngRead& read, PlanRaster& raster, const uint8_t* row, uint32_t width, bool alpha) {
+// An interlaced picture is held whole while it is decoded.
+bool mayHoldWhole(PngRead& read, RowSink& sink, png_uint_32 width, png_uint_32 height) {
+    const std::string refusal = sink.allowWhole(width, height);
+    return refusal.empty() || refuse(read, "an interlaced PNG is decoded whole, and " + refusal +
+                                               "; save it without interlacing");
+}
+
+// Hands the sink a decoded row, its alpha (when it has one) laid on white first.
+void addRow(PngRead& read, RowSink& sink, const uint8_t* row, uint32_t width, bool alpha) {
     if (!alpha) {
-        raster.addRow(row);
+        sink.addRow(row);
         return;
     }
     uint8_t* out = read.rgb.data();
@@ -66,16 +71,16 @@ void addRow(PngRead& read, PlanRaster& raster, const uint8_t* row, uint32_t widt
         for (int c = 0; c < 3; ++c)
             out[c] = a == 255 ? row[c] : onWhite(row[c], a);
     }
-    raster.addRow(read.rgb.data());
+    sink.addRow(read.rgb.data());
 }
 
 // The decoding proper; a libpng error longjmps out of it.
-bool decode(PngRead& read, PlanRaster& raster) {
+bool decode(PngRead& read, RowSink& sink) {
     png_structp png = read.png;
     png_infop info = read.info;
     png_set_read_fn(png, &read, readBytes);
-    png_set_user_limits(png, static_cast<png_uint_32>(kMaxSourceSide),
-                        static_cast<png_uint_32>(kMaxSourceSide));
+    png_set_user_limits(png, static_cast<png_uint_32>(kMaxPictureSide),
+                        static_cast<png_uint_32>(kMaxPictureSide));
     png_read_info(png, info);
     const png_uint_32 width = png_get_image_width(png, info);
     const png_uint_32 height = png_get_image_height(png, info);
@@ -84,12 +89,8 @@ bool decode(PngRead& read, PlanRaster& raster) {
     const bool alpha = (png_get_color_type(png, info) & PNG_COLOR_MASK_ALPHA) != 0 ||
                        png_get_valid(png, info, PNG_INFO_tRNS) != 0;
     // Before libpng allocates anything the size of a row or of the picture.
-    if (!begin(read, raster, width, height)) return false;
-    // An interlaced picture is held whole while it is decoded.
-    if (interlaced && uint64_t{width} * height > kMaxPlanPixels)
-        return refuse(read, "an interlaced PNG is decoded whole, and " +
-                                planTooLarge(width, height, true) +
-                                "; save it without interlacing");
+    if (!begin(read, sink, width, height)) return false;
+    if (interlaced && !mayHoldWhole(read, sink, width, height)) return false;
 
     png_set_expand(png);
     png_set_scale_16(png);
@@ -105,7 +106,7 @@ bool decode(PngRead& read, PlanRaster& raster) {
         read.row.resize(rowBytes);
         for (png_uint_32 y = 0; y < height; ++y) {
             png_read_row(png, read.row.data(), nullptr);
-            addRow(read, raster, read.row.data(), width, alpha);
+            addRow(read, sink, read.row.data(), width, alpha);
         }
     } else {
         // Each pass adds pixels to every row: the whole picture is needed until the last.
@@ -114,20 +115,20 @@ bool decode(PngRead& read, PlanRaster& raster) {
             for (png_uint_32 y = 0; y < height; ++y)
                 png_read_row(png, read.whole.get() + rowBytes * y, nullptr);
         for (png_uint_32 y = 0; y < height; ++y)
-            addRow(read, raster, read.whole.get() + rowBytes * y, width, alpha);
+            addRow(read, sink, read.whole.get() + rowBytes * y, width, alpha);
     }
     png_read_end(png, nullptr);
     return true;
 }
 
-bool guarded(PngRead& read, PlanRaster& raster) {
+bool guarded(PngRead& read, RowSink& sink) {
     if (setjmp(png_jmpbuf(read.png))) return false;
-    return decode(read, raster);
+    return decode(read, sink);
 }
 
 } // namespace
 
-std::string decodePngPlan(const uint8_t* data, size_t size, PlanRaster& raster) {
+std::string decodePng(const uint8_t* data, size_t size, RowSink& sink) {
     PngRead read;
     read.data = data;
     read.size = size;
@@ -141,7 +142,7 @@ std::string decodePngPlan(const uint8_t* data, size_t size, PlanRaster& raster) 
     bool decoded = false;
     bool memory = true;
     try {
-        decoded = guarded(read, raster);
+        decoded = guarded(read, sink);
     } catch (const std::bad_alloc&) {
         memory = false;
     }
@@ -151,4 +152,11 @@ std::string decodePngPlan(const uint8_t* data, size_t size, PlanRaster& raster) 
     return read.refused ? std::string(read.message) : "damaged PNG: " + std::string(read.message);
 }
 
-} // namespace walkmere::sitetool
+std::string decodePng(const uint8_t* data, size_t size, RgbImage& image) {
+    ImageRows rows(image);
+    const std::string problem = decodePng(data, size, rows);
+    if (problem.empty() && !rows.complete()) return "the PNG picture is incomplete";
+    return problem;
+}
+
+} // namespace walkmere

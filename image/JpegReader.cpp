@@ -1,4 +1,4 @@
-#include "tools/site/PlanDecoders.h"
+#include "image/JpegReader.h"
 
 #include <algorithm>
 #include <csetjmp>
@@ -10,7 +10,7 @@
 #include <jerror.h>
 #include <jpeglib.h>
 
-namespace walkmere::sitetool {
+namespace walkmere {
 
 namespace {
 
@@ -76,15 +76,14 @@ bool refuse(JpegRead& read, const std::string& why) {
     return false;
 }
 
-bool begin(JpegRead& read, PlanRaster& raster, uint64_t width, uint64_t height,
-           std::optional<PlanSize> fitted = {}) {
-    const std::string refusal = raster.start(width, height, fitted);
+bool begin(JpegRead& read, RowSink& sink, uint64_t width, uint64_t height, PictureSize kept) {
+    const std::string refusal = sink.start(width, height, kept);
     return refusal.empty() || refuse(read, refusal);
 }
 
 // The eighths libjpeg can scale by while decoding: the smallest picture no smaller than
-// the plan it is for, so that the rest of the way is averaged.
-unsigned decodedEighths(const jpeg_decompress_struct& cinfo, PlanSize target) {
+// the one the sink keeps, so that the rest of the way is averaged.
+unsigned decodedEighths(const jpeg_decompress_struct& cinfo, PictureSize target) {
     unsigned eighths = 8;
     for (unsigned e : {1u, 2u, 4u}) {
         const uint64_t w = (uint64_t{cinfo.image_width} * e + 7) / 8;
@@ -166,8 +165,7 @@ void toRgb(JpegRead& read, J_COLOR_SPACE space, bool adobe, uint32_t width) {
 }
 
 // The decoding proper; a libjpeg error longjmps out of it.
-bool decode(JpegRead& read, const uint8_t* data, size_t size, PlanRaster& raster,
-            std::optional<uint32_t> maxSide) {
+bool decode(JpegRead& read, const uint8_t* data, size_t size, RowSink& sink) {
     jpeg_decompress_struct& cinfo = read.cinfo;
     jpeg_create_decompress(&cinfo);
     cinfo.client_data = &read;
@@ -183,14 +181,12 @@ bool decode(JpegRead& read, const uint8_t* data, size_t size, PlanRaster& raster
         : cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK ? JCS_CMYK
                                                                                    : JCS_RGB;
     cinfo.out_color_space = space;
-    const PlanSize fitted = fittedPlanSize(cinfo.image_width, cinfo.image_height, maxSide);
-    cinfo.scale_num = decodedEighths(cinfo, fitted);
+    const PictureSize kept = sink.keptSize(cinfo.image_width, cinfo.image_height);
+    cinfo.scale_num = decodedEighths(cinfo, kept);
     cinfo.scale_denom = 8;
     jpeg_calc_output_dimensions(&cinfo);
     // Before libjpeg allocates anything the size of the picture.
-    if (!begin(read, raster, cinfo.output_width, cinfo.output_height, fitted)) return false;
-    if (cinfo.output_width != raster.sourceWidth() || cinfo.output_height != raster.sourceHeight())
-        return refuse(read, "unexpected JPEG layout");
+    if (!begin(read, sink, cinfo.output_width, cinfo.output_height, kept)) return false;
 
     jpeg_start_decompress(&cinfo);
     const uint32_t width = cinfo.output_width;
@@ -203,23 +199,21 @@ bool decode(JpegRead& read, const uint8_t* data, size_t size, PlanRaster& raster
         JSAMPROW row = read.samples.data();
         if (jpeg_read_scanlines(&cinfo, &row, 1) != 1) return refuse(read, "no more rows");
         toRgb(read, space, adobe, width);
-        raster.addRow(read.rgb.data());
+        sink.addRow(read.rgb.data());
     }
     jpeg_finish_decompress(&cinfo);
-    raster.orient(orientation);
+    sink.orient(orientation);
     return true;
 }
 
-bool guarded(JpegRead& read, const uint8_t* data, size_t size, PlanRaster& raster,
-             std::optional<uint32_t> maxSide) {
+bool guarded(JpegRead& read, const uint8_t* data, size_t size, RowSink& sink) {
     if (setjmp(read.jump)) return false;
-    return decode(read, data, size, raster, maxSide);
+    return decode(read, data, size, sink);
 }
 
 } // namespace
 
-std::string decodeJpegPlan(const uint8_t* data, size_t size, PlanRaster& raster,
-                           std::optional<uint32_t> maxSide) {
+std::string decodeJpeg(const uint8_t* data, size_t size, RowSink& sink) {
     JpegRead read;
     read.cinfo.err = jpeg_std_error(&read.err);
     read.err.error_exit = onError;
@@ -229,7 +223,7 @@ std::string decodeJpegPlan(const uint8_t* data, size_t size, PlanRaster& raster,
     bool decoded = false;
     bool memory = true;
     try {
-        decoded = guarded(read, data, size, raster, maxSide);
+        decoded = guarded(read, data, size, sink);
     } catch (const std::bad_alloc&) {
         memory = false;
     }
@@ -239,4 +233,11 @@ std::string decodeJpegPlan(const uint8_t* data, size_t size, PlanRaster& raster,
     return read.refused ? std::string(read.message) : "damaged JPEG: " + std::string(read.message);
 }
 
-} // namespace walkmere::sitetool
+std::string decodeJpeg(const uint8_t* data, size_t size, RgbImage& image) {
+    ImageRows rows(image);
+    const std::string problem = decodeJpeg(data, size, rows);
+    if (problem.empty() && !rows.complete()) return "the JPEG picture is incomplete";
+    return problem;
+}
+
+} // namespace walkmere

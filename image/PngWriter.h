@@ -1,16 +1,14 @@
 #pragma once
 
-#include "tools/site/BmpPixels.h"
+#include "image/RgbImage.h"
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
 namespace walkmere {
-class ByteSink;
-}
 
-namespace walkmere::sitetool {
+class ByteSink;
 
 // Encodes a picture as an 8-bit RGB PNG into `out`. Returns "" or why it failed.
 // zlibLevel trades size for speed (1 fast, 9 small).
@@ -19,8 +17,4 @@ std::string encodePng(const RgbImage& image, std::vector<uint8_t>& out, int zlib
 // PNG is never held; a sink that refuses a write stops the encoding.
 std::string encodePng(const RgbImage& image, ByteSink& sink, int zlibLevel = 3);
 
-// Decodes any PNG into 8-bit RGB (alpha dropped, palettes and grey expanded). Returns ""
-// or why it failed.
-std::string decodePng(const std::vector<uint8_t>& bytes, RgbImage& image);
-
-} // namespace walkmere::sitetool
+} // namespace walkmere

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "app/JpegWriter.h"
-#include "testkit/JpegDecode.h"
+#include "image/JpegReader.h"
+#include "image/JpegWriter.h"
 #include "testkit/TempDir.h"
 
 namespace walkmere {
@@ -16,24 +16,29 @@ struct Rgb {
     unsigned char r, g, b;
 };
 
-// A bottom-up capture of one colour; paint() sets a pixel counted from the top.
+// A picture of one colour; paint() sets a pixel.
 struct CaptureBuilder {
-    Capture c;
-    CaptureBuilder(int w, int h, Rgb fill) {
-        c.width = w;
-        c.height = h;
-        c.pixels.resize(std::size_t(w) * h * 3);
+    RgbImage c;
+    CaptureBuilder(int w, int h, Rgb fill) : c(w, h) {
         for (int y = 0; y < h; ++y)
             for (int x = 0; x < w; ++x)
                 paint(x, y, fill);
     }
-    void paint(int x, int yFromTop, Rgb p) {
-        unsigned char* px = &c.pixels[(std::size_t(c.height - 1 - yFromTop) * c.width + x) * 3];
+    void paint(int x, int y, Rgb p) {
+        unsigned char* px = c.at(x, y);
         px[0] = p.r;
         px[1] = p.g;
         px[2] = p.b;
     }
 };
+
+// The JPEG file at `path`, decoded; an empty picture when it cannot be read.
+RgbImage readJpeg(const std::string& path) {
+    const std::vector<unsigned char> bytes = testkit::readFileBytes(path);
+    RgbImage image;
+    EXPECT_EQ(decodeJpeg(bytes.data(), bytes.size(), image), "") << path;
+    return image;
+}
 
 void expectNear(const unsigned char* px, Rgb want, const char* where) {
     EXPECT_NEAR(px[0], want.r, 24) << where;
@@ -53,7 +58,7 @@ TEST(JpegWriter, WritesTopRowFirstWithColoursKept) {
 
     std::string path = dir.file("out.jpg").string();
     ASSERT_TRUE(WriteJpegFile(path, 240, 265, 100, b.c)) << snapshotError();
-    testkit::DecodedJpeg d = testkit::decodeJpeg(path);
+    const RgbImage d = readJpeg(path);
     ASSERT_EQ(d.width, 240);
     ASSERT_EQ(d.height, 265);
     expectNear(d.at(10, 2), {0, 0, 255}, "top row blue");
@@ -76,7 +81,7 @@ TEST(JpegWriter, CoversOnlyTheTopLeftOfALargerPicture) {
 
     std::string path = dir.file("big.jpg").string();
     ASSERT_TRUE(WriteJpegFile(path, 240, 265, 100, b.c));
-    testkit::DecodedJpeg d = testkit::decodeJpeg(path);
+    const RgbImage d = readJpeg(path);
     ASSERT_EQ(d.width, 240);
     ASSERT_EQ(d.height, 265);
     expectNear(d.at(0, 0), {255, 255, 255}, "top left");
@@ -89,7 +94,7 @@ TEST(JpegWriter, PadsASmallPictureWithBlack) {
     CaptureBuilder b(100, 50, {255, 255, 255});
     std::string path = dir.file("small.jpg").string();
     ASSERT_TRUE(WriteJpegFile(path, 240, 265, 100, b.c)) << snapshotError();
-    testkit::DecodedJpeg d = testkit::decodeJpeg(path);
+    const RgbImage d = readJpeg(path);
     ASSERT_EQ(d.width, 240);
     ASSERT_EQ(d.height, 265);
     expectNear(d.at(50, 25), {255, 255, 255}, "inside the picture");
@@ -104,14 +109,14 @@ TEST(JpegWriter, TrustsOnlyTheRowsThePixelBufferHolds) {
     b.c.pixels.resize(std::size_t(240) * 10 * 3); // claims 265 rows, holds 10
     std::string path = dir.file("short.jpg").string();
     ASSERT_TRUE(WriteJpegFile(path, 240, 265, 100, b.c));
-    testkit::DecodedJpeg d = testkit::decodeJpeg(path);
+    const RgbImage d = readJpeg(path);
     ASSERT_EQ(d.height, 265);
     expectNear(d.at(10, 5), {255, 255, 255}, "rows present");
     expectNear(d.at(10, 100), {0, 0, 0}, "rows missing");
 
-    Capture empty;
+    RgbImage empty;
     ASSERT_TRUE(WriteJpegFile(dir.file("empty.jpg").string(), 240, 265, 100, empty));
-    testkit::DecodedJpeg e = testkit::decodeJpeg(dir.file("empty.jpg").string());
+    const RgbImage e = readJpeg(dir.file("empty.jpg").string());
     ASSERT_EQ(e.width, 240);
     expectNear(e.at(120, 130), {0, 0, 0}, "no picture at all");
 }
@@ -134,7 +139,7 @@ TEST(JpegWriter, ReportsTheLibrarysMessageAndRecovers) {
 
     // The next picture goes through normally.
     EXPECT_TRUE(WriteJpegFile(path, 240, 265, 100, b.c)) << snapshotError();
-    EXPECT_EQ(testkit::decodeJpeg(path).height, 265);
+    EXPECT_EQ(readJpeg(path).height, 265);
 }
 
 #ifdef __linux__
