@@ -1,9 +1,9 @@
-#include "tools/site/PlanDecoders.h"
+#include "plan/PlanPdf.h"
 
 #include "image/RgbImage.h"
+#include "plan/PlanChild.h"
 #include "survey/BmpInfo.h"
 #include "survey/FileOps.h"
-#include "tools/site/PlanChild.h"
 
 #include <algorithm>
 #include <cctype>
@@ -22,7 +22,7 @@
 #include <poppler-page-renderer.h>
 #include <poppler-page.h>
 
-namespace walkmere::sitetool {
+namespace walkmere {
 
 namespace {
 
@@ -234,4 +234,4 @@ std::string renderPdfPlan(const uint8_t* data, size_t size, const PlanImportOpti
     return takeRenderedPage(child, options.pdfBounds, raster, plan);
 }
 
-} // namespace walkmere::sitetool
+} // namespace walkmere

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-namespace walkmere::sitetool {
+namespace walkmere {
 
 // The size a width x height picture gets: unchanged, or scaled down so that its longer side
 // is maxSide (the shorter side rounded, at least 1).
@@ -94,4 +94,4 @@ std::string morePixelsThanAPlan();
 // largest side it says that one would scale the picture down.
 std::string planTooLarge(uint64_t width, uint64_t height, bool maxSideGiven);
 
-} // namespace walkmere::sitetool
+} // namespace walkmere

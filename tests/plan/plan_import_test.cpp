@@ -2,13 +2,13 @@
 // where the format is exact; pages and resolutions of a PDF; scaling to a largest side; the
 // pixel limit checked from the headers; damaged files refused with a reason.
 #include "image/BmpReader.h"
+#include "plan/PlanImport.h"
 #include "survey/BmpInfo.h"
 #include "testkit/BmpBytes.h"
 #include "testkit/JpegBytes.h"
 #include "testkit/PdfBytes.h"
 #include "testkit/PngBytes.h"
 #include "testkit/TempDir.h"
-#include "tools/site/PlanImport.h"
 #include "tools/site/SiteTool.h"
 
 #include <gtest/gtest.h>
@@ -24,7 +24,7 @@
 
 #include <jpeglib.h>
 
-namespace walkmere::sitetool {
+namespace walkmere {
 namespace {
 
 using Bytes = std::vector<uint8_t>;
@@ -126,7 +126,7 @@ ToolOutput runTool(const std::vector<std::string>& args) {
         argv.push_back(a.c_str());
     std::ostringstream out, err;
     ToolOutput r;
-    r.code = runSiteTool(int(argv.size()), argv.data(), out, err);
+    r.code = sitetool::runSiteTool(int(argv.size()), argv.data(), out, err);
     r.out = out.str();
     r.err = err.str();
     return r;
@@ -491,7 +491,7 @@ TEST(PlanImport, MakesBitmapsTheSiteToolStores) {
     const auto tool = [](std::vector<const char*> argv) {
         std::ostringstream out, err;
         argv.insert(argv.begin(), "walkmere-site");
-        const int code = runSiteTool(int(argv.size()), argv.data(), out, err);
+        const int code = sitetool::runSiteTool(int(argv.size()), argv.data(), out, err);
         EXPECT_EQ(code, 0) << err.str();
     };
     for (const Bytes& file : files) {
@@ -645,4 +645,4 @@ TEST(PlanImport, CreateRefusesWhatItCannotStoreAndSaysWhy) {
 }
 
 } // namespace
-} // namespace walkmere::sitetool
+} // namespace walkmere

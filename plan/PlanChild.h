@@ -10,7 +10,7 @@
 #include <functional>
 #include <string>
 
-namespace walkmere::sitetool {
+namespace walkmere {
 
 struct ChildBounds {
     // Processor time: the child gets SIGXCPU past it, SIGKILL a second later.
@@ -50,4 +50,4 @@ inline constexpr int kChildFailed = 121;      // any other exception
 // the child is gone and reaped, whatever happened to it.
 ChildOutcome runBounded(const ChildBounds& bounds, const std::function<int(int replyFd)>& work);
 
-} // namespace walkmere::sitetool
+} // namespace walkmere

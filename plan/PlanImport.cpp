@@ -1,12 +1,12 @@
-#include "tools/site/PlanImport.h"
+#include "plan/PlanImport.h"
 
 #include "image/BmpReader.h"
 #include "image/JpegReader.h"
 #include "image/PngReader.h"
+#include "plan/PlanBmp.h"
+#include "plan/PlanPdf.h"
+#include "plan/PlanRaster.h"
 #include "survey/BmpInfo.h"
-#include "tools/site/PlanBmp.h"
-#include "tools/site/PlanDecoders.h"
-#include "tools/site/PlanRaster.h"
 
 #include <cerrno>
 #include <cstring>
@@ -16,7 +16,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace walkmere::sitetool {
+namespace walkmere {
 
 namespace {
 
@@ -184,4 +184,4 @@ PlanImportResult importPlan(const std::string& path, const PlanImportOptions& op
     return importPlanBytes(bytes.data(), bytes.size(), path, options);
 }
 
-} // namespace walkmere::sitetool
+} // namespace walkmere

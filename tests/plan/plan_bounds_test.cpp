@@ -1,10 +1,10 @@
 // Floor plans that would take without end: a PDF page drawn in a child process held to its
 // bounds, every way that child can fail reported and reaped, and a large PNG scaled down
 // with work in proportion to its pixels, a larger one refused before decoding.
+#include "plan/PlanImport.h"
+#include "plan/PlanPdf.h"
 #include "testkit/PdfBytes.h"
 #include "testkit/PngBytes.h"
-#include "tools/site/PlanDecoders.h"
-#include "tools/site/PlanImport.h"
 
 #include <gtest/gtest.h>
 
@@ -17,7 +17,7 @@
 #include <unistd.h>
 #include <vector>
 
-namespace walkmere::sitetool {
+namespace walkmere {
 namespace {
 
 using Bytes = std::vector<uint8_t>;
@@ -117,4 +117,4 @@ TEST(PlanBounds, ALargePngIsScaledDownAndALargerOneRefusedUnread) {
 }
 
 } // namespace
-} // namespace walkmere::sitetool
+} // namespace walkmere

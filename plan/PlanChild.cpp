@@ -1,4 +1,4 @@
-#include "tools/site/PlanChild.h"
+#include "plan/PlanChild.h"
 
 #include <cerrno>
 #include <climits>
@@ -13,7 +13,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-namespace walkmere::sitetool {
+namespace walkmere {
 
 namespace {
 
@@ -146,4 +146,4 @@ ChildOutcome runBounded(const ChildBounds& bounds, const std::function<int(int r
     return outcome;
 }
 
-} // namespace walkmere::sitetool
+} // namespace walkmere

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "plan/PlanChild.h"
 #include "survey/BmpInfo.h"
-#include "tools/site/PlanChild.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-namespace walkmere::sitetool {
+namespace walkmere {
 
 // How a floor plan is read.
 struct PlanImportOptions {
@@ -63,4 +63,4 @@ PlanImportResult importPlanBytes(const uint8_t* data, size_t size, const std::st
 // a colour table or 24 or 32 bits of blue, green and red). Any other is written afresh.
 bool bitmapKeptAsItIs(const BmpInfo& info);
 
-} // namespace walkmere::sitetool
+} // namespace walkmere

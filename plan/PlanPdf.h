@@ -3,15 +3,15 @@
 // rendered from a whole file held in memory, its size told the raster before any pixel and
 // then its rows; each returns "" or a sentence saying why the page cannot be had.
 
-#include "tools/site/PlanChild.h"
-#include "tools/site/PlanImport.h"
-#include "tools/site/PlanRaster.h"
+#include "plan/PlanChild.h"
+#include "plan/PlanImport.h"
+#include "plan/PlanRaster.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
-namespace walkmere::sitetool {
+namespace walkmere {
 
 // One page of a PDF, rendered on white in a child process held to options.pdfBounds. Sets
 // pageCount and dpi in `plan` as soon as known.
@@ -23,4 +23,4 @@ std::string renderPdfPlan(const uint8_t* data, size_t size, const PlanImportOpti
 std::string takeRenderedPage(const ChildOutcome& child, const ChildBounds& bounds,
                              PlanRaster& raster, ImportedPlan& plan);
 
-} // namespace walkmere::sitetool
+} // namespace walkmere

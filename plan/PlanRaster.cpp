@@ -1,10 +1,10 @@
-#include "tools/site/PlanRaster.h"
+#include "plan/PlanRaster.h"
 
 #include "survey/BmpInfo.h"
 
 #include <algorithm>
 
-namespace walkmere::sitetool {
+namespace walkmere {
 
 namespace {
 
@@ -175,4 +175,4 @@ void PlanRaster::flushBand() {
         static_cast<uint32_t>(((uint64_t{keptRows} + 1) * srcHeight + outHeight - 1) / outHeight);
 }
 
-} // namespace walkmere::sitetool
+} // namespace walkmere

@@ -5,15 +5,15 @@
 #include <gtest/gtest.h>
 
 #include "image/BmpReader.h"
-#include "site_testing.h"
+#include "plan/PlanImport.h"
 #include "siteview/site_input_fixture.h"
 #include "survey/SiteFileWriter.h"
 #include "testkit/BmpBytes.h"
 #include "testkit/JpegBytes.h"
 #include "testkit/PdfBytes.h"
 #include "testkit/PngBytes.h"
-#include "tools/site/PlanImport.h"
 #include "tools/site/SiteTool.h"
+#include "tools/site_testing.h"
 
 #include <QImage>
 
@@ -26,7 +26,7 @@
 #include <string>
 #include <vector>
 
-namespace walkmere::sitetool {
+namespace walkmere {
 namespace {
 
 using Bytes = std::vector<uint8_t>;
@@ -123,7 +123,7 @@ int runTool(std::vector<std::string> args, std::string& err) {
     for (const std::string& a : args)
         argv.push_back(a.c_str());
     std::ostringstream out, errors;
-    const int code = runSiteTool(int(argv.size()), argv.data(), out, errors);
+    const int code = sitetool::runSiteTool(int(argv.size()), argv.data(), out, errors);
     err = errors.str();
     return code;
 }
@@ -243,4 +243,4 @@ TEST(PlanOpen, SitesHoldingCompressedBitmapsAreReadByTheProgramAndEveryCommand) 
 }
 
 } // namespace
-} // namespace walkmere::sitetool
+} // namespace walkmere

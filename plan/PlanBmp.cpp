@@ -1,9 +1,9 @@
-#include "tools/site/PlanBmp.h"
+#include "plan/PlanBmp.h"
 
 #include <algorithm>
 #include <array>
 
-namespace walkmere::sitetool {
+namespace walkmere {
 
 namespace {
 
@@ -119,4 +119,4 @@ std::vector<uint8_t> encodePlanBmp(const PlanRaster& raster) {
     return b;
 }
 
-} // namespace walkmere::sitetool
+} // namespace walkmere
