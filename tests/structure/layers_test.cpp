@@ -2,7 +2,8 @@
 // below it, never above. Bottom up: platform and res; the shared drawing layer ui; link,
 // scan, wifi (the laptop's own adapter, beside the board), board (the stand-in board, fed by
 // a scenario or by the adapter), survey; image (the picture codecs), plan (floor plans from
-// files); siteview, app; then the tools, and bench and fuzz on top of everything.
+// files), coverage (the maps and the report); siteview, app; then the tools, and bench and
+// fuzz on top of everything.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -19,9 +20,9 @@ namespace {
 namespace fs = std::filesystem;
 
 const std::map<std::string, int> kLayer = {
-    {"platform", 0}, {"res", 0},   {"ui", 1},     {"link", 2},   {"scan", 3},
-    {"wifi", 4},     {"board", 5}, {"survey", 6}, {"image", 7},  {"plan", 8},
-    {"siteview", 9}, {"app", 10},  {"tools", 11}, {"bench", 12}, {"fuzz", 12},
+    {"platform", 0}, {"res", 0},    {"ui", 1},     {"link", 2},  {"scan", 3},     {"wifi", 4},
+    {"board", 5},    {"survey", 6}, {"image", 7},  {"plan", 8},  {"coverage", 9}, {"siteview", 10},
+    {"app", 11},     {"tools", 12}, {"bench", 13}, {"fuzz", 13},
 };
 
 // Every upward or sideways include in the tree, as "file: include".

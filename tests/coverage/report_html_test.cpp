@@ -1,11 +1,11 @@
-#include "tools/site/ReportHtml.h"
+#include "coverage/ReportHtml.h"
 
 #include <gtest/gtest.h>
 #include <sstream>
 #include <string>
 #include <vector>
 
-namespace walkmere::sitetool {
+namespace walkmere {
 namespace {
 
 std::string pixel(const RgbImage& img, int32_t x, int32_t y) {
@@ -72,4 +72,4 @@ TEST(ReportHtml, SignatureBitsMostSignificantFirstSetIsWhite) {
 }
 
 } // namespace
-} // namespace walkmere::sitetool
+} // namespace walkmere

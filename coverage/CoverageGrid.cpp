@@ -1,10 +1,10 @@
-#include "tools/site/CoverageGrid.h"
+#include "coverage/CoverageGrid.h"
 
 #include <algorithm>
 #include <cmath>
 #include <limits>
 
-namespace walkmere::sitetool {
+namespace walkmere {
 
 namespace {
 
@@ -173,4 +173,4 @@ void CoverageRaster::fillRow(int32_t y, float* values) const {
     }
 }
 
-} // namespace walkmere::sitetool
+} // namespace walkmere

@@ -1,14 +1,14 @@
 // The four coverage metrics and the band filter on a survey whose answers are worked out by
 // hand: AP 01 and AP 02 share channel 6, AP 03 is on 5 GHz channel 36 and AP 04 on
 // channel 6 (another network) at and just below the co-channel level.
-#include "site_testing.h"
+#include "tools/site_testing.h"
 
+#include "coverage/CoverageMetric.h"
 #include "image/PngReader.h"
 #include "survey/SiteFile.h"
 #include "survey/SurveyStore.h"
 #include "testkit/RecordingSoundPlayer.h"
 #include "testkit/ScriptedPrompter.h"
-#include "tools/site/CoverageMetric.h"
 
 #include <gtest/gtest.h>
 
@@ -20,8 +20,6 @@ namespace walkmere {
 namespace {
 
 using namespace sitetooltest;
-using sitetool::Band;
-using sitetool::Metric;
 
 constexpr int32_t kPointX[] = {250, 350, 450}; // clear of the legend
 constexpr int32_t kPointY = 150;
@@ -115,13 +113,13 @@ protected:
 TEST_P(Metrics, GiveTheHandWorkedValueAtEveryPoint) {
     const MetricCase& c = GetParam();
     ReadOnlySite opened = openSiteReadOnly(site);
-    const sitetool::SurveyData data =
-        sitetool::readSurvey(opened.fd.get(), opened.validation.layout);
+    SurveyData data;
+    ASSERT_EQ(readSurvey(opened.fd.get(), opened.validation.layout, data), "");
     ASSERT_EQ(data.points.size(), 3u);
-    sitetool::MetricChoice choice;
+    MetricChoice choice;
     choice.metric = c.metric;
     choice.band = c.band;
-    sitetool::NetworkFilter filter;
+    NetworkFilter filter;
     for (size_t i = 0; i + 1 < c.args.size(); ++i) {
         if (c.args[i] == "--threshold") choice.threshold = std::stod(c.args[i + 1]);
         if (c.args[i] == "--ssid") filter.ssid = c.args[i + 1];
@@ -138,11 +136,11 @@ TEST_P(Metrics, GiveTheHandWorkedValueAtEveryPoint) {
 
     for (size_t i = 0; i < 3; ++i) {
         SCOPED_TRACE("point " + std::to_string(i + 1));
-        EXPECT_EQ(sitetool::metricValue(data.points[i], filter, choice), c.expected[i]);
+        EXPECT_EQ(metricValue(data.points[i], filter, choice), c.expected[i]);
         const uint8_t* p = img.at(kPointX[i], kPointY);
         const Rgb drawn{p[0], p[1], p[2]};
         const Rgb wanted =
-            c.expected[i] ? sitetool::metricColour(c.metric, float(*c.expected[i])) : Rgb{0, 0, 0};
+            c.expected[i] ? metricColour(c.metric, float(*c.expected[i])) : Rgb{0, 0, 0};
         EXPECT_EQ(drawn, wanted);
     }
 }
@@ -151,10 +149,8 @@ INSTANTIATE_TEST_SUITE_P(HandBuiltSite, Metrics, ::testing::ValuesIn(kCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(Metrics, CountsAreColouredAndMarkedByTheirTargets) {
-    using sitetool::meetsTarget;
-    using sitetool::missesMark;
-    sitetool::MetricChoice count{Metric::Count, Band::Any, -70};
-    sitetool::MetricChoice overlap{Metric::Overlap, Band::Any, -70};
+    MetricChoice count{Metric::Count, Band::Any, -70};
+    MetricChoice overlap{Metric::Overlap, Band::Any, -70};
     // Interpolated counts are rounded: 0.4 is none, 1.6 is two.
     EXPECT_TRUE(missesMark(count, 0.4f));
     EXPECT_FALSE(missesMark(count, 0.6f));
@@ -164,8 +160,8 @@ TEST_F(Metrics, CountsAreColouredAndMarkedByTheirTargets) {
     EXPECT_TRUE(meetsTarget(Metric::Overlap, 2.0f));
     EXPECT_FALSE(meetsTarget(Metric::Second, -67.5f));
     // Fewer co-channel APs and more APs in reach look better: away from red.
-    EXPECT_EQ(sitetool::metricColour(Metric::Overlap, 2), rssiColour(-80));
-    EXPECT_EQ(sitetool::metricColour(Metric::Count, 9), sitetool::metricColour(Metric::Count, 4));
+    EXPECT_EQ(metricColour(Metric::Overlap, 2), rssiColour(-80));
+    EXPECT_EQ(metricColour(Metric::Count, 9), metricColour(Metric::Count, 4));
 }
 
 TEST_F(Metrics, WrongChoicesAreUsageErrorsAndAnEmptyBandIsRefused) {

@@ -1,15 +1,15 @@
 #pragma once
 
-#include "siteview/RssiColour.h"
-#include "tools/site/CoverageGrid.h"
-#include "tools/site/HeatmapData.h"
+#include "coverage/CoverageGrid.h"
+#include "coverage/HeatmapData.h"
+#include "coverage/RssiColour.h"
 
 #include <cmath>
 #include <optional>
 #include <string>
 #include <vector>
 
-namespace walkmere::sitetool {
+namespace walkmere {
 
 // What a coverage map shows at each survey point.
 enum class Metric {
@@ -82,4 +82,4 @@ std::string legendTitle(Metric metric);
 std::string legendUnit(const MetricChoice& choice);
 const char* bandName(Band band); // "", "2.4 GHz", "5 GHz"
 
-} // namespace walkmere::sitetool
+} // namespace walkmere

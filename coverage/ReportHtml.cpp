@@ -1,11 +1,11 @@
-#include "tools/site/ReportHtml.h"
+#include "coverage/ReportHtml.h"
 
 #include "survey/SignatureBlock.h"
 
 #include <algorithm>
 #include <cstdio>
 
-namespace walkmere::sitetool {
+namespace walkmere {
 
 namespace {
 
@@ -159,4 +159,4 @@ RgbImage signaturePicture(std::span<const uint8_t> block) {
     return image;
 }
 
-} // namespace walkmere::sitetool
+} // namespace walkmere

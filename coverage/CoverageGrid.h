@@ -5,7 +5,7 @@
 #include <span>
 #include <vector>
 
-namespace walkmere::sitetool {
+namespace walkmere {
 
 // One measured value on the plan: the RSSI (dBm) a survey point recorded for what is mapped.
 struct SampleValue {
@@ -66,4 +66,4 @@ private:
     std::vector<float> nodes; // NaN = no data
 };
 
-} // namespace walkmere::sitetool
+} // namespace walkmere

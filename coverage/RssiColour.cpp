@@ -1,4 +1,4 @@
-#include "siteview/RssiColour.h"
+#include "coverage/RssiColour.h"
 
 namespace walkmere {
 

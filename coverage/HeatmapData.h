@@ -1,9 +1,9 @@
 #pragma once
 
-#include "image/BmpReader.h"
+#include "coverage/CoverageGrid.h"
+#include "image/RgbImage.h"
 #include "survey/PointRecords.h"
 #include "survey/SiteFile.h"
-#include "tools/site/CoverageGrid.h"
 
 #include <array>
 #include <cstdint>
@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-namespace walkmere::sitetool {
+namespace walkmere {
 
 // A survey point as the maps use it. Deleted points are never part of a survey.
 struct SurveyPoint {
@@ -31,13 +31,14 @@ struct SurveyData {
     std::vector<PlacedAp> accessPoints; // kind 1
 };
 
-// Reads the live survey points and placed access points of an open site (deleted records
-// and unknown kinds are left out). Throws FileError when the points cannot be read.
-SurveyData readSurvey(int fd, const SiteLayout& layout);
+// Reads the live survey points and placed access points of an open site into `data` (deleted
+// records and unknown kinds are left out; points after a damaged record too). Returns "" or
+// why the points cannot be read (pointsWalkProblem).
+std::string readSurvey(int fd, const SiteLayout& layout, SurveyData& data);
 
-// Decodes the floor plan of an open site into pixels. Throws FileError saying why when
-// there is no readable picture.
-RgbImage readFloorPlan(int fd, const SiteLayout& layout, const std::string& path);
+// Decodes the floor plan of an open site into pixels. Returns "" or why there is no readable
+// picture.
+std::string readFloorPlan(int fd, const SiteLayout& layout, RgbImage& plan);
 
 // What a map shows: every reading, or those of one access point (MAC) or one network
 // (SSID, compared byte for byte).
@@ -45,7 +46,6 @@ struct NetworkFilter {
     std::optional<std::array<uint8_t, 6>> mac;
     std::optional<std::string> ssid;
     bool matches(const ApReading& reading) const;
-    std::string describe() const; // "all access points", "access point 00-1A-...", ...
 };
 
 // The value of a point for the map: its strongest matching reading in dBm, or nothing when
@@ -54,4 +54,4 @@ std::optional<double> pointValue(const SurveyPoint& point, const NetworkFilter& 
 
 std::vector<SampleValue> samplesFor(const SurveyData& data, const NetworkFilter& filter);
 
-} // namespace walkmere::sitetool
+} // namespace walkmere

@@ -1,10 +1,10 @@
-#include "tools/site/CoverageMetric.h"
+#include "coverage/CoverageMetric.h"
 
 #include <algorithm>
 #include <array>
 #include <cstring>
 
-namespace walkmere::sitetool {
+namespace walkmere {
 
 namespace {
 
@@ -203,4 +203,4 @@ const char* bandName(Band band) {
     return "";
 }
 
-} // namespace walkmere::sitetool
+} // namespace walkmere

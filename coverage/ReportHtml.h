@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-namespace walkmere::sitetool {
+namespace walkmere {
 
 // Text for an HTML page from arbitrary bytes (SSIDs, labels, paths): valid printable UTF-8
 // is kept with & < > " ' escaped; control characters and bytes that are not valid UTF-8
@@ -38,4 +38,4 @@ private:
 // and ink black. `block` holds up to 2600 bytes; rows the block lacks are drawn grey.
 RgbImage signaturePicture(std::span<const uint8_t> block);
 
-} // namespace walkmere::sitetool
+} // namespace walkmere

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "siteview/RssiColour.h"
+#include "coverage/RssiColour.h"
 
 namespace walkmere {
 namespace {

@@ -1,10 +1,10 @@
-#include "tools/site/CoverageGrid.h"
+#include "coverage/CoverageGrid.h"
 
 #include <cmath>
 #include <gtest/gtest.h>
 #include <vector>
 
-namespace walkmere::sitetool {
+namespace walkmere {
 namespace {
 
 TEST(CoverageGrid, AtASurveyPointItsOwnValue) {
@@ -106,4 +106,4 @@ TEST(CoverageRaster, MatchesTheGridAtNodesAndStaysBetweenNeighbours) {
 }
 
 } // namespace
-} // namespace walkmere::sitetool
+} // namespace walkmere

@@ -1,13 +1,13 @@
-#include "tools/site/HeatmapRender.h"
+#include "coverage/HeatmapRender.h"
 
-#include "siteview/RssiColour.h"
+#include "coverage/RssiColour.h"
 
 #include <algorithm>
 #include <cmath>
 #include <string>
 #include <vector>
 
-namespace walkmere::sitetool {
+namespace walkmere {
 
 namespace {
 
@@ -155,4 +155,4 @@ void drawLegend(RgbImage& image, const MetricChoice& choice) {
     drawText(image, textLeft + barWidth + 2 * s, swatchTop, "<" + dbm, s);
 }
 
-} // namespace walkmere::sitetool
+} // namespace walkmere

@@ -1,21 +1,20 @@
-#include "tools/site/HeatmapData.h"
+#include "coverage/HeatmapData.h"
 
+#include "image/BmpReader.h"
 #include "survey/BitmapExpander.h"
 #include "survey/CodecStreams.h"
-#include "tools/site/SiteCommand.h"
-#include "tools/site/SiteReading.h"
-#include "tools/site/TextEscape.h"
+#include "survey/PointsWalk.h"
 
 #include <algorithm>
 
-namespace walkmere::sitetool {
+namespace walkmere {
 
 namespace {
 
 // Collects the decoded plan. The first block holds the bitmap's headers: the length they
 // give, which the decoding keeps to, is reserved at once, so that a large plan is not
 // copied over and over as it grows.
-class VectorSink final : public ByteSink {
+class PlanBytes final : public ByteSink {
 public:
     bool write(const uint8_t* from, size_t n) override {
         if (bytes.empty()) {
@@ -31,41 +30,31 @@ public:
 
 } // namespace
 
-SurveyData readSurvey(int fd, const SiteLayout& layout) {
-    SurveyData data;
-    walkPoints(fd, layout, [&](const PointView& view) {
-        const PointRecord& r = view.entry.record;
-        if (r.kind() == KIND_SURVEY_POINT)
-            data.points.push_back({r.x(), r.y(), view.entry.fileOffset, view.entry.readings});
-        else if (r.kind() == KIND_DYNAMIC_AP)
-            data.accessPoints.push_back({r.x(), r.y()});
-    });
-    return data;
+std::string readSurvey(int fd, const SiteLayout& layout, SurveyData& data) {
+    const PointsWalkEnd end = walkPointsSection(
+        fd, layout.header.pointsOffset(), [&](const PointsEntry& entry, const PointSummary&) {
+            const PointRecord& r = entry.record;
+            if (r.kind() == KIND_SURVEY_POINT)
+                data.points.push_back({r.x(), r.y(), entry.fileOffset, entry.readings});
+            else if (r.kind() == KIND_DYNAMIC_AP)
+                data.accessPoints.push_back({r.x(), r.y()});
+            return true;
+        });
+    return pointsWalkProblem(end);
 }
 
-RgbImage readFloorPlan(int fd, const SiteLayout& layout, const std::string& path) {
+std::string readFloorPlan(int fd, const SiteLayout& layout, RgbImage& plan) {
     FdSource source(fd, layout.header.bitmapOffset(), layout.planBlockBytes());
-    VectorSink sink;
+    PlanBytes sink;
     const ExpandResult expanded = expandPlanBitmap(source, sink);
-    if (expanded.status != ExpandStatus::Ok)
-        throw FileError(path + ": floor plan: " + describeExpandResult(expanded));
-    RgbImage plan;
-    const std::string problem = readBmpPixels(sink.bytes.data(), sink.bytes.size(), plan);
-    if (!problem.empty()) throw FileError(path + ": floor plan: " + problem);
-    return plan;
+    if (expanded.status != ExpandStatus::Ok) return describeExpandResult(expanded);
+    return readBmpPixels(sink.bytes.data(), sink.bytes.size(), plan);
 }
 
 bool NetworkFilter::matches(const ApReading& reading) const {
     if (mac && !std::equal(mac->begin(), mac->end(), reading.mac())) return false;
     if (ssid && reading.ssid() != *ssid) return false;
     return true;
-}
-
-std::string NetworkFilter::describe() const {
-    std::string text;
-    if (mac) text = "access point " + macText(mac->data());
-    if (ssid) text += (text.empty() ? "" : ", ") + std::string("network ") + jsonString(*ssid);
-    return text.empty() ? "all access points" : text;
 }
 
 std::optional<double> pointValue(const SurveyPoint& point, const NetworkFilter& filter) {
@@ -82,4 +71,4 @@ std::vector<SampleValue> samplesFor(const SurveyData& data, const NetworkFilter&
     return samples;
 }
 
-} // namespace walkmere::sitetool
+} // namespace walkmere

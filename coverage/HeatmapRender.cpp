@@ -1,12 +1,12 @@
-#include "tools/site/HeatmapRender.h"
+#include "coverage/HeatmapRender.h"
 
-#include "siteview/RssiColour.h"
+#include "coverage/RssiColour.h"
 
 #include <algorithm>
 #include <array>
 #include <cmath>
 
-namespace walkmere::sitetool {
+namespace walkmere {
 
 namespace {
 
@@ -152,4 +152,4 @@ Heatmap renderHeatmap(RgbImage plan, const SurveyData& data, const NetworkFilter
     return map;
 }
 
-} // namespace walkmere::sitetool
+} // namespace walkmere

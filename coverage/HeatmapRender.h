@@ -1,15 +1,15 @@
 #pragma once
 
+#include "coverage/CoverageGrid.h"
+#include "coverage/CoverageMetric.h"
+#include "coverage/HeatmapData.h"
 #include "image/RgbImage.h"
-#include "tools/site/CoverageGrid.h"
-#include "tools/site/CoverageMetric.h"
-#include "tools/site/HeatmapData.h"
 
 #include <cstdint>
 #include <optional>
 #include <vector>
 
-namespace walkmere::sitetool {
+namespace walkmere {
 
 // The metric, band and threshold of the map, and how it is interpolated.
 struct HeatmapOptions : MetricChoice {
@@ -48,4 +48,4 @@ Heatmap renderHeatmap(RgbImage plan, const SurveyData& data, const NetworkFilter
 // count, the hatched one for the counts that miss the mark.
 void drawLegend(RgbImage& image, const MetricChoice& choice);
 
-} // namespace walkmere::sitetool
+} // namespace walkmere
