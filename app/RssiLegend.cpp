@@ -3,7 +3,7 @@
 #include <QFontMetrics>
 #include <QPainter>
 
-#include "siteview/RssiColour.h"
+#include "coverage/RssiColour.h"
 #include "ui/Fonts.h"
 
 namespace walkmere {

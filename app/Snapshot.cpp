@@ -69,8 +69,8 @@ int firstFreeSnapshotNumber(const std::filesystem::path& folder, int counter) {
     return counter;
 }
 
-Capture captureView(QWidget& view, bool deviceResolution) {
-    Capture capture;
+RgbImage captureView(QWidget& view, bool deviceResolution) {
+    RgbImage capture;
     QImage image = view.grab().toImage().convertToFormat(QImage::Format_RGB888);
     // On a scaled screen the grab has device pixels; the handheld's snapshot is in the view's.
     if (!deviceResolution && image.size() != view.size() && !view.size().isEmpty())
@@ -78,14 +78,10 @@ Capture captureView(QWidget& view, bool deviceResolution) {
     if (image.isNull()) return capture;
 
     // Format_RGB888 stores red, green, blue in that byte order already: no swap needed.
-    capture.width = image.width();
-    capture.height = image.height();
-    std::size_t rowBytes = static_cast<std::size_t>(capture.width) * 3;
-    capture.pixels.resize(rowBytes * capture.height);
-    for (int y = 0; y < capture.height; ++y) {
-        std::uint8_t* dest = capture.pixels.data() + (capture.height - 1 - y) * rowBytes;
-        std::memcpy(dest, image.constScanLine(y), rowBytes);
-    }
+    capture = RgbImage(image.width(), image.height());
+    const std::size_t rowBytes = static_cast<std::size_t>(capture.width) * 3;
+    for (int y = 0; y < capture.height; ++y)
+        std::memcpy(capture.at(0, y), image.constScanLine(y), rowBytes);
     return capture;
 }
 
@@ -96,7 +92,7 @@ void TakeSnapshot(QWidget* activeView, IPrompter& prompter, ISoundPlayer& sound)
     // the handheld's 240 x 265; a larger view is taken whole, as the screen shows it.
     const bool handheld = !activeView || (activeView->width() <= kHandheldViewArea.width() &&
                                           activeView->height() <= kHandheldViewArea.height());
-    Capture capture = activeView ? captureView(*activeView, !handheld) : Capture{};
+    const RgbImage capture = activeView ? captureView(*activeView, !handheld) : RgbImage{};
     const int width = handheld ? kSnapshotWidth : capture.width;
     const int height = handheld ? kSnapshotHeight : capture.height;
 

@@ -2,7 +2,7 @@
 
 #include <filesystem>
 
-#include "app/JpegWriter.h"
+#include "image/JpegWriter.h"
 #include "platform/DataFolder.h"
 
 class QWidget;
@@ -31,9 +31,9 @@ bool writeSnapshotCounter(const std::filesystem::path& file, int value);
 // written) never proposes a picture already taken.
 int firstFreeSnapshotNumber(const std::filesystem::path& folder, int counter);
 
-// The view's pixels as a bottom-up RGB capture: of the view's size in its own pixels, or,
-// with deviceResolution, of every device pixel the screen shows of it.
-Capture captureView(QWidget& view, bool deviceResolution = false);
+// The view's pixels: of the view's size in its own pixels, or, with deviceResolution, of
+// every device pixel the screen shows of it.
+RgbImage captureView(QWidget& view, bool deviceResolution = false);
 
 // The snapshot command: camera sound, capture of the active view, save dialog with the next
 // proposed name, the JPEG, and the counter moved on by one once the dialog was confirmed.

@@ -8,8 +8,8 @@
 #include <cstdio>
 #include <optional>
 
+#include "coverage/RssiColour.h"
 #include "siteview/DashedLine.h"
-#include "siteview/RssiColour.h"
 #include "siteview/Ruler.h"
 #include "ui/DrawBitmapResource.h"
 #include "ui/Fonts.h"

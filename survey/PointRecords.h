@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -82,5 +83,13 @@ struct ApReading {
         std::memcpy(bytes.data() + 9, s.data(), s.size() < 32 ? s.size() : 32);
     }
 };
+
+// A reading's MAC as the tools and reports show it: "%02X-%02X-%02X-%02X-%02X-%02X".
+inline std::string macText(const uint8_t* mac) {
+    char buffer[18];
+    std::snprintf(buffer, sizeof buffer, "%02X-%02X-%02X-%02X-%02X-%02X", mac[0], mac[1], mac[2],
+                  mac[3], mac[4], mac[5]);
+    return buffer;
+}
 
 } // namespace walkmere

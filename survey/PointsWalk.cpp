@@ -1,5 +1,7 @@
 #include "survey/PointsWalk.h"
 
+#include <cstring>
+
 namespace walkmere {
 
 int16_t strongestRssi(const std::vector<ApReading>& readings) {
@@ -28,6 +30,21 @@ PointsWalkEnd walkPointsSection(int fd, uint64_t pointsOffset, const PointVisito
     if (end.status == CPointsReader::Status::End) end.tail = reader.tail();
     if (end.status == CPointsReader::Status::Damaged) end.damage = reader.damage();
     return end;
+}
+
+std::string pointsWalkProblem(const PointsWalkEnd& end) {
+    switch (end.status) {
+    case CPointsReader::Status::Ok:
+    case CPointsReader::Status::End:
+    case CPointsReader::Status::Damaged:
+        return {};
+    case CPointsReader::Status::ReadError:
+        return std::string("cannot read the points: ") + std::strerror(end.error);
+    case CPointsReader::Status::NoSection:
+    case CPointsReader::Status::BadSizes:
+        break;
+    }
+    return "Damaged Site File: points section unreadable.";
 }
 
 } // namespace walkmere

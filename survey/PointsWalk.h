@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "survey/PointRecords.h"
@@ -41,5 +42,11 @@ using PointVisitor = std::function<bool(const PointsEntry&, const PointSummary&)
 // Reads the points section at `pointsOffset` record by record, up to a damaged record if
 // there is one. Only reads; `visit` may be empty.
 PointsWalkEnd walkPointsSection(int fd, uint64_t pointsOffset, const PointVisitor& visit);
+
+// Why a walk that ended so did not read the section: "" when it read it to the end of the
+// file, up to a damaged record (the end's damage tells of it) or until its visitor stopped;
+// else "cannot read the points: <the system's reason>" or "Damaged Site File: points section
+// unreadable." (no section head, or other record sizes).
+std::string pointsWalkProblem(const PointsWalkEnd& end);
 
 } // namespace walkmere

@@ -9,12 +9,12 @@
 //
 // Set WALKMERE_BENCH_KEEP=DIR to keep the site file and the map in DIR.
 
+#include "coverage/HeatmapRender.h"
+#include "image/PngWriter.h"
 #include "platform/ByteOrder.h"
 #include "scan/ApRecord.h"
 #include "survey/SiteFile.h"
 #include "survey/SurveyStore.h"
-#include "tools/site/HeatmapRender.h"
-#include "tools/site/PngImage.h"
 #include "tools/site/SiteTool.h"
 
 #include <benchmark/benchmark.h>
@@ -24,7 +24,7 @@
 #include <random>
 #include <sstream>
 
-namespace walkmere::sitetool {
+namespace walkmere {
 namespace {
 
 constexpr int32_t kWidth = 4000, kHeight = 3000;
@@ -161,7 +161,7 @@ int runTool(const std::vector<std::string>& args) {
     for (const std::string& a : args)
         argv.push_back(a.c_str());
     std::ostringstream out, err;
-    const int code = runSiteTool(int(argv.size()), argv.data(), out, err);
+    const int code = sitetool::runSiteTool(int(argv.size()), argv.data(), out, err);
     if (code != 0) std::fprintf(stderr, "%s", err.str().c_str());
     return code;
 }
@@ -203,4 +203,4 @@ BENCHMARK(WholeCommand)
     ->ArgName("metric");
 
 } // namespace
-} // namespace walkmere::sitetool
+} // namespace walkmere

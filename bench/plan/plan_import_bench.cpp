@@ -1,8 +1,8 @@
 // Importing a large, highly compressible PNG (20000 x 20000, four times the pixels a plan may
 // have) scaled down to a largest side of 4000: the time goes into decoding the source rows and
 // averaging them down, so it shows the cost of each source pixel.
+#include "plan/PlanImport.h"
 #include "testkit/PngBytes.h"
-#include "tools/site/PlanImport.h"
 
 #include <benchmark/benchmark.h>
 
@@ -32,11 +32,10 @@ const std::vector<uint8_t>& largePng(int type, int depth) {
 void BM_ScaleLargePng(benchmark::State& state, int type, int depth) {
     const std::vector<uint8_t>& png = largePng(type, depth);
     if (png.empty()) std::abort();
-    sitetool::PlanImportOptions options;
+    PlanImportOptions options;
     options.maxSide = 4000;
     for (auto _ : state) {
-        const sitetool::PlanImportResult r =
-            sitetool::importPlanBytes(png.data(), png.size(), "bench", options);
+        const PlanImportResult r = importPlanBytes(png.data(), png.size(), "bench", options);
         if (!r.ok() || r.plan.width != 4000) std::abort();
         benchmark::DoNotOptimize(r.plan.bmp.data());
     }

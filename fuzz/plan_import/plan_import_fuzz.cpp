@@ -16,14 +16,13 @@
 #include <optional>
 #include <string>
 
+#include "image/BmpReader.h"
+#include "plan/PlanImport.h"
 #include "survey/BmpInfo.h"
-#include "tools/site/BmpPixels.h"
-#include "tools/site/PlanImport.h"
 
 namespace {
 
 using namespace walkmere;
-using namespace walkmere::sitetool;
 
 constexpr size_t kMaxInput = 65536;
 constexpr uint32_t kSmallSide = 48;

@@ -10,13 +10,13 @@
 #include <string>
 #include <vector>
 
-#include "app/JpegWriter.h"
+#include "image/JpegWriter.h"
 #include "platform/ByteOrder.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace walkmere;
     if (size < 6) return 0;
-    Capture capture;
+    RgbImage capture;
     capture.width = readLe16(data) % 601;
     capture.height = readLe16(data + 2) % 601;
     const int quality = data[4] % 101;

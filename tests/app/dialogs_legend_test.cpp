@@ -6,7 +6,7 @@
 #include <algorithm>
 
 #include "app/RssiLegend.h"
-#include "siteview/RssiColour.h"
+#include "coverage/RssiColour.h"
 
 namespace walkmere {
 namespace {

@@ -16,8 +16,8 @@
 #include <vector>
 
 #include "app/OptionsDlg.h"
+#include "coverage/RssiColour.h"
 #include "scan/LiveApTable.h"
-#include "siteview/RssiColour.h"
 #include "siteview/Viewport.h"
 #include "testkit/ScriptedPrompter.h"
 

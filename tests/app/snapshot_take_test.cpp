@@ -4,13 +4,14 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include <QApplication>
 #include <QPainter>
 #include <QWidget>
 
 #include "app/Snapshot.h"
-#include "testkit/JpegDecode.h"
+#include "image/JpegReader.h"
 #include "testkit/RecordingSoundPlayer.h"
 #include "testkit/ScriptedPrompter.h"
 #include "testkit/TempDir.h"
@@ -31,6 +32,14 @@ protected:
         p.fillRect(100, 100, 40, 40, QColor(255, 0, 0));
     }
 };
+
+// The JPEG file at `path`, decoded; an empty picture when it cannot be read.
+RgbImage readJpeg(const std::string& path) {
+    const std::vector<unsigned char> bytes = testkit::readFileBytes(path);
+    RgbImage image;
+    EXPECT_EQ(decodeJpeg(bytes.data(), bytes.size(), image), "") << path;
+    return image;
+}
 
 std::string readText(const std::filesystem::path& p) {
     std::string s;
@@ -95,7 +104,7 @@ TEST_F(SnapshotTest, FirstSnapshotProposesNumberOneAndLeavesTwo) {
     EXPECT_EQ(shown[2].kind, testkit::ScriptedPrompter::Kind::WaitEnd);
     EXPECT_EQ(readText(counterFile()), "2\n");
 
-    testkit::DecodedJpeg jpeg = testkit::decodeJpeg(target);
+    const RgbImage jpeg = readJpeg(target);
     ASSERT_EQ(jpeg.width, 240);
     ASSERT_EQ(jpeg.height, 265);
     const unsigned char* top = jpeg.at(120, 3);
@@ -185,12 +194,12 @@ TEST_F(SnapshotTest, ACounterThatCannotBeWrittenNeverProposesATakenName) {
 
 TEST_F(SnapshotTest, SmallViewIsPaddedWithBlack) {
     BandedView view(QSize(100, 50));
-    Capture c = captureView(view);
+    const RgbImage c = captureView(view);
     ASSERT_EQ(c.width, 100);
     ASSERT_EQ(c.height, 50);
     ASSERT_EQ(c.pixels.size(), 100u * 50 * 3);
-    // Bottom-up: the last row in memory is the view's blue top row.
-    const unsigned char* topLeft = &c.pixels[std::size_t(49) * 100 * 3];
+    // Rows from the top: the first row in memory is the view's blue top row.
+    const unsigned char* topLeft = &c.pixels[0];
     EXPECT_EQ(topLeft[0], 0);
     EXPECT_EQ(topLeft[1], 0);
     EXPECT_EQ(topLeft[2], 255);
@@ -198,7 +207,7 @@ TEST_F(SnapshotTest, SmallViewIsPaddedWithBlack) {
     std::string target = pictures.file("small.jpg").string();
     prompter.scriptFile(target);
     TakeSnapshot(&view, prompter, sound);
-    testkit::DecodedJpeg jpeg = testkit::decodeJpeg(target);
+    const RgbImage jpeg = readJpeg(target);
     ASSERT_EQ(jpeg.width, 240);
     ASSERT_EQ(jpeg.height, 265);
     EXPECT_GT(jpeg.at(50, 5)[2], 200);
@@ -214,7 +223,7 @@ TEST_F(SnapshotTest, AViewLargerThanTheHandheldsIsTakenWhole) {
     std::string target = pictures.file("large.jpg").string();
     prompter.scriptFile(target);
     TakeSnapshot(&view, prompter, sound);
-    testkit::DecodedJpeg jpeg = testkit::decodeJpeg(target);
+    const RgbImage jpeg = readJpeg(target);
     ASSERT_EQ(jpeg.width, 1000);
     ASSERT_EQ(jpeg.height, 750);
     EXPECT_GT(jpeg.at(900, 5)[2], 200) << "the top band across the whole width";

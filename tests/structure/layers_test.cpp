@@ -2,8 +2,9 @@
 // below it, never above or beside. Bottom up: platform and res; the shared drawing layer ui;
 // link (with the board's wire format); scan beside wifi (the laptop's own adapter, which
 // knows nl80211 and nothing of the board's records); board (the stand-in board, fed by a
-// scenario or by the adapter), survey, siteview, app; then the tools, and bench and fuzz on
-// top of everything.
+// scenario or by the adapter), survey; image (the picture codecs), plan (floor plans from
+// files), coverage (the maps and the report); siteview, app; then the tools, and bench and
+// fuzz on top of everything.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -20,9 +21,9 @@ namespace {
 namespace fs = std::filesystem;
 
 const std::map<std::string, int> kLayer = {
-    {"platform", 0}, {"res", 0},    {"ui", 1},     {"link", 2},     {"scan", 3},
-    {"wifi", 3},     {"board", 5},  {"survey", 6}, {"siteview", 7}, {"app", 8},
-    {"tools", 9},    {"bench", 10}, {"fuzz", 10},
+    {"platform", 0}, {"res", 0},    {"ui", 1},     {"link", 2},  {"scan", 3},     {"wifi", 3},
+    {"board", 5},    {"survey", 6}, {"image", 7},  {"plan", 8},  {"coverage", 9}, {"siteview", 10},
+    {"app", 11},     {"tools", 12}, {"bench", 13}, {"fuzz", 13},
 };
 
 // Every upward or sideways include in the tree, as "file: include".

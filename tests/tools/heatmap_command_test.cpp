@@ -1,12 +1,13 @@
 #include "site_testing.h"
 
+#include "coverage/HeatmapData.h"
+#include "coverage/RssiColour.h"
+#include "image/BmpReader.h"
+#include "image/PngReader.h"
 #include "scan/ApRecord.h"
 #include "scan/MacAddress.h"
-#include "siteview/RssiColour.h"
 #include "survey/SiteFile.h"
 #include "survey/SurveyStore.h"
-#include "tools/site/HeatmapData.h"
-#include "tools/site/PngImage.h"
 
 #include <gtest/gtest.h>
 
@@ -14,13 +15,11 @@ namespace walkmere {
 namespace {
 
 using namespace sitetooltest;
-using sitetool::RgbImage;
 
 RgbImage readPng(const std::string& path) {
     const auto bytes = testkit::readFileBytes(path);
     RgbImage img;
-    const std::string problem =
-        sitetool::decodePng(std::vector<uint8_t>(bytes.begin(), bytes.end()), img);
+    const std::string problem = decodePng(bytes.data(), bytes.size(), img);
     if (!problem.empty()) throw std::runtime_error(path + ": " + problem);
     return img;
 }
@@ -72,34 +71,34 @@ protected:
 
 TEST_F(SurveyedSite, ReadsTheLiveSurveyAndPicksReadingsByNetwork) {
     ReadOnlySite opened = openSiteReadOnly(site);
-    const sitetool::SurveyData data =
-        sitetool::readSurvey(opened.fd.get(), opened.validation.layout);
+    SurveyData data;
+    ASSERT_EQ(readSurvey(opened.fd.get(), opened.validation.layout, data), "");
     ASSERT_EQ(data.points.size(), 4u); // the deleted point is not part of the survey
     ASSERT_EQ(data.accessPoints.size(), 1u);
     EXPECT_EQ(data.accessPoints[0].x, 130);
 
-    sitetool::NetworkFilter all;
-    EXPECT_EQ(sitetool::pointValue(data.points[0], all), -45);
-    EXPECT_EQ(sitetool::pointValue(data.points[3], all), std::nullopt); // heard nothing
+    NetworkFilter all;
+    EXPECT_EQ(pointValue(data.points[0], all), -45);
+    EXPECT_EQ(pointValue(data.points[3], all), std::nullopt); // heard nothing
 
-    sitetool::NetworkFilter ap2;
+    NetworkFilter ap2;
     ap2.mac = parseMac("00:1a:2b:3c:4d:02");
     ASSERT_TRUE(ap2.mac);
-    EXPECT_EQ(sitetool::pointValue(data.points[0], ap2), -75);
-    EXPECT_EQ(sitetool::pointValue(data.points[1], ap2), std::nullopt); // not -100
-    EXPECT_EQ(sitetool::pointValue(data.points[2], ap2), -50);
+    EXPECT_EQ(pointValue(data.points[0], ap2), -75);
+    EXPECT_EQ(pointValue(data.points[1], ap2), std::nullopt); // not -100
+    EXPECT_EQ(pointValue(data.points[2], ap2), -50);
 
-    sitetool::NetworkFilter guest;
+    NetworkFilter guest;
     guest.ssid = "guest<&>";
-    const auto samples = sitetool::samplesFor(data, guest);
+    const auto samples = samplesFor(data, guest);
     ASSERT_EQ(samples.size(), 1u);
     EXPECT_EQ(samples[0].x, 160);
     EXPECT_EQ(samples[0].rssi, -60);
 
-    sitetool::NetworkFilter office;
+    NetworkFilter office;
     office.ssid = "office";
-    EXPECT_EQ(sitetool::pointValue(data.points[1], office), -55); // guest's -60 not taken
-    EXPECT_EQ(sitetool::samplesFor(data, office).size(), 3u);
+    EXPECT_EQ(pointValue(data.points[1], office), -55); // guest's -60 not taken
+    EXPECT_EQ(samplesFor(data, office).size(), 3u);
 }
 
 TEST_F(SurveyedSite, AMacThatIsNoAddressIsAUsageError) {
@@ -114,7 +113,7 @@ TEST_F(SurveyedSite, HeatmapIsThePlanSizeColouredAtThePointsAndPlainFarAway) {
         EXPECT_EQ(runTool({"plan", site, "-o", bmp}).code, 0);
         const auto bytes = testkit::readFileBytes(bmp);
         RgbImage img;
-        EXPECT_EQ(sitetool::readBmpPixels(bytes.data(), bytes.size(), img), "");
+        EXPECT_EQ(readBmpPixels(bytes.data(), bytes.size(), img), "");
         return img;
     }();
     const RgbImage img = heatmap({"--radius", "80"});

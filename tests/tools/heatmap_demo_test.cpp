@@ -4,7 +4,7 @@
 #include "demo_survey.h"
 #include "site_testing.h"
 
-#include "tools/site/PngImage.h"
+#include "image/PngReader.h"
 
 #include <gtest/gtest.h>
 
@@ -28,14 +28,14 @@ TEST(DemoSiteReport, SurveyedOfficeGivesAMapAndAPage) {
     ToolRun report = runTool({"report", site, "-o", page, "--force"});
     ASSERT_EQ(report.code, 0) << report.err;
     // The four maps differ from each other: each metric shows something of its own.
-    std::vector<sitetool::RgbImage> maps;
+    std::vector<RgbImage> maps;
     for (const char* metric : {"best", "second", "count", "overlap"}) {
         const std::string map = (out / ("demo-heatmap-" + std::string(metric) + ".png")).string();
         ToolRun heat = runTool({"heatmap", site, "-o", map, "--metric", metric, "--force"});
         ASSERT_EQ(heat.code, 0) << heat.err;
         const auto png = testkit::readFileBytes(map);
-        sitetool::RgbImage& img = maps.emplace_back();
-        ASSERT_EQ(sitetool::decodePng(std::vector<uint8_t>(png.begin(), png.end()), img), "");
+        RgbImage& img = maps.emplace_back();
+        ASSERT_EQ(decodePng(png.data(), png.size(), img), "");
         EXPECT_EQ(img.width, 800);
         EXPECT_EQ(img.height, 600);
         for (size_t i = 0; i + 1 < maps.size(); ++i)

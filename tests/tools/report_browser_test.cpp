@@ -5,7 +5,7 @@
 #include "demo_survey.h"
 #include "site_testing.h"
 
-#include "tools/site/PngImage.h"
+#include "image/PngReader.h"
 
 #include <QByteArray>
 #include <QJsonArray>
@@ -40,7 +40,6 @@ namespace {
 
 using namespace sitetooltest;
 namespace fs = std::filesystem;
-using sitetool::RgbImage;
 
 // Tall enough for the whole demo report (six maps, the tables, the signature) with
 // room for one more network's map; the test says so when the page no longer fits.
@@ -171,8 +170,8 @@ std::vector<PageImage> imagesOf(const std::string& html) {
             const QByteArray bytes =
                 QByteArray::fromBase64(QByteArray::fromStdString(src.substr(png.size())),
                                        QByteArray::AbortOnBase64DecodingErrors);
-            image.problem = sitetool::decodePng(std::vector<uint8_t>(bytes.begin(), bytes.end()),
-                                                image.picture);
+            image.problem = decodePng(reinterpret_cast<const uint8_t*>(bytes.constData()),
+                                      size_t(bytes.size()), image.picture);
         }
         const std::string width = attribute(tag, "width"), height = attribute(tag, "height");
         image.width = width.empty() ? image.picture.width : std::stoi(width);
@@ -349,7 +348,7 @@ Rendered render(const std::string& chromium, const fs::path& page, const fs::pat
     r.run = renderInChromium(chromium, page, shotFile, netLog, work);
     if (fs::exists(shotFile)) {
         const auto png = testkit::readFileBytes(shotFile);
-        r.shotProblem = sitetool::decodePng(std::vector<uint8_t>(png.begin(), png.end()), r.shot);
+        r.shotProblem = decodePng(png.data(), png.size(), r.shot);
     } else {
         r.shotProblem = "no screenshot was written";
     }

@@ -1,3 +1,4 @@
+#include "survey/PointRecords.h"
 #include "tools/site/TextEscape.h"
 
 #include <cmath>

@@ -1,12 +1,13 @@
 #include "tools/site/HeatmapCommand.h"
 
+#include "image/PngWriter.h"
 #include "platform/RegularFile.h"
 #include "scan/MacAddress.h"
 #include "survey/BmpInfo.h"
 #include "tools/site/OutputFile.h"
-#include "tools/site/PngImage.h"
 #include "tools/site/SiteCommand.h"
 #include "tools/site/SiteReading.h"
+#include "tools/site/TextEscape.h"
 #include "tools/site/ToolArgs.h"
 
 #include <cstdio>
@@ -49,14 +50,26 @@ Band bandOption(const ToolArgs& args) {
     throw UsageError("option '--band' takes 2.4 or 5, not '" + *text + "'");
 }
 
+namespace {
+
+// "access point 00-1A-...", "network \"office\"", both, or "any access point".
+std::string filterText(const NetworkFilter& filter) {
+    std::string text;
+    if (filter.mac) text = "access point " + macText(filter.mac->data());
+    if (filter.ssid)
+        text += (text.empty() ? "" : ", ") + std::string("network ") + jsonString(*filter.ssid);
+    return text.empty() ? "any access point" : text;
+}
+
+} // namespace
+
 void requireMappablePoints(const std::string& path, const SurveyData& data,
                            const NetworkFilter& filter, Band band) {
     if (data.points.empty()) throw FileError(path + ": The site has no survey points to map.");
     MetricChoice heardAnything;
     heardAnything.band = band;
     if (metricSamples(data, filter, heardAnything).empty())
-        throw FileError(path + ": No survey point heard " +
-                        (filter.mac || filter.ssid ? filter.describe() : "any access point") +
+        throw FileError(path + ": No survey point heard " + filterText(filter) +
                         (band == Band::Any ? "" : std::string(" on ") + bandName(band)) +
                         ", so there is nothing to map.");
 }
@@ -95,11 +108,11 @@ int runHeatmap(const std::vector<std::string>& args, ToolStreams& io) {
     if (sameFile(path, output)) throw UsageError("the output would replace the site file itself");
     OutputFile file(output, io.out, plainOutputRules(parsed));
     const SiteLayout& layout = site.validation.layout;
-    const SurveyData data = readSurvey(site.fd.get(), layout);
+    const SurveyData data = loadSurvey(site.fd.get(), layout);
     requireMappablePoints(path, data, filter, options.band);
 
     const Heatmap map =
-        renderHeatmap(readFloorPlan(site.fd.get(), layout, path), data, filter, options);
+        renderHeatmap(loadFloorPlan(site.fd.get(), layout, path), data, filter, options);
     std::vector<uint8_t> png;
     const std::string problem = encodePng(map.image, png);
     if (!problem.empty()) throw FileError(output + ": " + problem);

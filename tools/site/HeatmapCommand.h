@@ -1,7 +1,7 @@
 #pragma once
 
-#include "tools/site/HeatmapData.h"
-#include "tools/site/HeatmapRender.h"
+#include "coverage/HeatmapData.h"
+#include "coverage/HeatmapRender.h"
 #include "tools/site/OutputFile.h"
 #include "tools/site/ToolArgs.h"
 

@@ -1,7 +1,6 @@
 #include "platform/ByteOrder.h"
 #include "platform/RegularFile.h"
 #include "survey/PointsWalk.h"
-#include "tools/site/HeatmapData.h"
 #include "tools/site/OutputFile.h"
 #include "tools/site/SiteCommand.h"
 #include "tools/site/SiteReading.h"
@@ -171,11 +170,11 @@ int runMerge(const std::vector<std::string>& args, ToolStreams& io) {
     // Every site must lie on the same plan at the same scale, or its points would land
     // elsewhere on the first one's.
     const SiteLayout& first = sites.front().validation.layout;
-    const RgbImage firstPlan = readFloorPlan(sites.front().fd.get(), first, paths.front());
+    const RgbImage firstPlan = loadFloorPlan(sites.front().fd.get(), first, paths.front());
     for (size_t i = 1; i < sites.size(); ++i) {
         const SiteLayout& layout = sites[i].validation.layout;
         const std::string difference =
-            planDifference(firstPlan, readFloorPlan(sites[i].fd.get(), layout, paths[i]));
+            planDifference(firstPlan, loadFloorPlan(sites[i].fd.get(), layout, paths[i]));
         if (!difference.empty())
             throw FileError(paths[i] + ": its floor plan differs from " + paths.front() + "'s (" +
                             difference + ")");

@@ -1,381 +1,44 @@
+#include "coverage/CoverageReport.h"
 #include "tools/site/FileAppendStream.h"
 #include "tools/site/HeatmapCommand.h"
 #include "tools/site/OutputFile.h"
 #include "tools/site/PlanUnits.h"
-#include "tools/site/PngImage.h"
-#include "tools/site/ReportHtml.h"
 #include "tools/site/SiteCommand.h"
 #include "tools/site/SiteReading.h"
-#include "tools/site/TextEscape.h"
 
-#include <algorithm>
-#include <array>
-#include <cstdio>
-#include <fcntl.h>
-#include <map>
 #include <optional>
-#include <set>
-#include <sstream>
-#include <sys/stat.h>
-#include <time.h>
 
 namespace walkmere::sitetool {
 
 namespace {
 
-// One access point heard during the survey, keyed by its MAC.
-struct HeardAp {
-    std::string ssid;          // as first heard
-    std::set<int> channels;    // every channel it was heard on
-    std::vector<int> bestRssi; // its strongest reading at each point that heard it
-};
-
-std::map<std::array<uint8_t, 6>, HeardAp> heardAccessPoints(const SurveyData& data) {
-    std::map<std::array<uint8_t, 6>, HeardAp> aps;
-    for (const SurveyPoint& p : data.points) {
-        std::map<std::array<uint8_t, 6>, int> bestHere;
-        for (const ApReading& r : p.readings) {
-            std::array<uint8_t, 6> mac;
-            std::copy(r.mac(), r.mac() + 6, mac.begin());
-            auto [it, added] = aps.try_emplace(mac);
-            if (added) it->second.ssid = r.ssid();
-            it->second.channels.insert(r.channel());
-            auto [best, first] = bestHere.try_emplace(mac, r.rssiDbm());
-            if (!first) best->second = std::max(best->second, r.rssiDbm());
-        }
-        for (const auto& [mac, rssi] : bestHere)
-            aps[mac].bestRssi.push_back(rssi);
-    }
-    return aps;
-}
-
-std::string median(std::vector<int> values) {
-    std::sort(values.begin(), values.end());
-    const size_t n = values.size();
-    if (n == 0) return "";
-    if (n % 2) return std::to_string(values[n / 2]);
-    const int sum = values[n / 2 - 1] + values[n / 2];
-    char text[16];
-    std::snprintf(text, sizeof text, sum % 2 ? "%.1f" : "%.0f", sum / 2.0);
-    return text;
-}
-
-std::string percent(uint64_t part, uint64_t whole) {
-    if (whole == 0) return "&ndash;";
-    char text[16];
-    std::snprintf(text, sizeof text, "%.1f %%", 100.0 * double(part) / double(whole));
-    return text;
-}
-
-std::string localTime(int64_t seconds) {
-    const time_t t = static_cast<time_t>(seconds);
-    struct tm local {};
-    char text[40];
-    if (!localtime_r(&t, &local) || !std::strftime(text, sizeof text, "%Y-%m-%d %H:%M %z", &local))
-        return "?";
-    return text;
-}
-
-bool later(const struct statx_timestamp& a, const struct statx_timestamp& b) {
-    return a.tv_sec != b.tv_sec ? a.tv_sec > b.tv_sec : a.tv_nsec > b.tv_nsec;
-}
-
-// The site file keeps no time per point, so the survey's dates are those the file system
-// keeps: from when the file was made (where the file system records it) to its last change,
-// which is the last point committed. A copy that kept the modification time of its original
-// (cp -p, rsync -a, unzip) was made after its last change: its birth is the copy's, not
-// the survey's start, so then only the last change is given.
-std::string surveyDates(int fd) {
-    struct statx times {};
-    if (statx(fd, "", AT_EMPTY_PATH, STATX_BTIME | STATX_MTIME, &times) != 0) return "unknown";
-    const std::string changed = localTime(times.stx_mtime.tv_sec);
-    if (!(times.stx_mask & STATX_BTIME)) return "last change " + changed;
-    if (later(times.stx_btime, times.stx_mtime))
-        return "last change " + changed + " (the file's creation date is that of a copy)";
-    return localTime(times.stx_btime.tv_sec) + " to " + changed;
-}
-
-// Writes the picture as a data: URI, its PNG made and encoded as it goes, and lets it go:
-// one picture of the plan's size at a time is all the report holds.
-void writePicture(std::ostream& html, RgbImage picture) {
-    html << "data:image/png;base64,";
-    Base64Writer text(html);
-    const std::string problem = encodePng(picture, text, 3);
-    // A failed write is the stream's to tell (FileAppendStream::check).
-    if (!problem.empty() && html) throw FileError("cannot make a picture: " + problem);
-    text.finish();
-}
-
-std::string networkName(const std::string& ssid) {
-    return ssid.empty() ? "<i>(no SSID)</i>" : htmlText(ssid);
-}
-
-constexpr const char* kStyle =
-    "body{font-family:sans-serif;margin:1.5em;color:#111}"
-    "table{border-collapse:collapse;margin:.5em 0 1.5em}"
-    "td,th{border:1px solid #999;padding:.2em .5em;text-align:left}"
-    "td.n{text-align:right}img.map{max-width:100%;border:1px solid #666}"
-    "img.sig{border:1px solid #666;image-rendering:pixelated;width:400px}";
-
 // Everything the report shows, read from the site before any of the page is written.
-struct ReportData {
-    std::string path;
-    SiteLayout layout;
-    HeatmapOptions options;
-    std::optional<std::string> unit; // --units: the plan's real size is shown in it
-    SurveyData survey;
-    PointsTotals totals;
-    RgbImage plan;
-    std::vector<uint8_t> signature;
-    std::map<std::array<uint8_t, 6>, HeardAp> aps;
-    std::set<std::string> ssids; // every network named by any reading
-    std::string dates;           // surveyDates
-};
-
 ReportData gatherReport(const std::string& path, const ReadOnlySite& site,
                         const HeatmapOptions& options, const std::optional<std::string>& unit) {
     ReportData report;
     report.path = path;
     report.layout = site.validation.layout;
     report.options = options;
-    report.unit = unit;
     const int fd = site.fd.get();
-    report.survey = readSurvey(fd, report.layout);
+    report.survey = loadSurvey(fd, report.layout);
     const NetworkFilter everything;
     requireMappablePoints(path, report.survey, everything, Band::Any);
-    report.totals = walkPoints(fd, report.layout);
+    const PointsTotals totals = walkPoints(fd, report.layout);
+    report.counts = {totals.locationCount, totals.readingTotal, totals.placedApCount,
+                     totals.deletedCount};
     report.dates = surveyDates(fd);
-    report.plan = readFloorPlan(fd, report.layout, path);
+    report.plan = loadFloorPlan(fd, report.layout, path);
 
+    const SiteHeader& h = report.layout.header;
+    report.scale = scaleText(h.pixelsPerUnitX(), h.pixelsPerUnitY());
+    if (unit)
+        report.realSize = planRealSize(uint64_t(report.plan.width), uint64_t(report.plan.height),
+                                       h.pixelsPerUnitX(), h.pixelsPerUnitY(), *unit);
     report.signature.resize(kSignatureBlockSize);
     const ssize_t got = readFullyAt(fd, report.signature.data(), report.signature.size(),
                                     report.layout.header.signatureOffset());
     report.signature.resize(got > 0 ? size_t(got) : 0);
-
-    report.aps = heardAccessPoints(report.survey);
-    for (const auto& [mac, ap] : report.aps)
-        report.ssids.insert(ap.ssid);
-    // Networks are named by what every reading says, not only the first SSID of an AP.
-    for (const SurveyPoint& p : report.survey.points)
-        for (const ApReading& r : p.readings)
-            report.ssids.insert(r.ssid());
     return report;
-}
-
-void writeHead(std::ostream& html, const ReportData& report) {
-    html << "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\">\n<title>Survey report: "
-         << htmlText(report.path) << "</title>\n<style>" << kStyle << "</style></head><body>\n"
-         << "<h1>Survey report</h1>\n";
-}
-
-void writeSiteSection(std::ostream& html, const ReportData& report) {
-    const SiteHeader& h = report.layout.header;
-    const PointsTotals& totals = report.totals;
-    html << "<h2>Site</h2>\n<table>\n"
-         << "<tr><th>File</th><td>" << htmlText(report.path) << "</td></tr>\n"
-         << "<tr><th>File size</th><td>" << report.layout.fileSize << " bytes</td></tr>\n"
-         << "<tr><th>Format version</th><td>" << h.version() << "</td></tr>\n"
-         << "<tr><th>Scale</th><td>" << htmlText(scaleText(h.pixelsPerUnitX(), h.pixelsPerUnitY()))
-         << "</td></tr>\n"
-         << "<tr><th>Floor plan</th><td>" << report.plan.width << " x " << report.plan.height
-         << " pixels</td></tr>\n";
-    if (report.unit)
-        html << "<tr><th>Real size</th><td>"
-             << htmlText(planRealSize(uint64_t(report.plan.width), uint64_t(report.plan.height),
-                                      h.pixelsPerUnitX(), h.pixelsPerUnitY(), *report.unit))
-             << "</td></tr>\n";
-    html << "<tr><th>Survey dates</th><td>" << htmlText(report.dates)
-         << " <small>(from the file system: the site file keeps no time per point)</small>"
-            "</td></tr>\n"
-         << "<tr><th>Survey points</th><td>" << totals.locationCount << " with "
-         << totals.readingTotal << " readings</td></tr>\n"
-         << "<tr><th>Placed access points</th><td>" << totals.placedApCount << "</td></tr>\n"
-         << "<tr><th>Deleted points</th><td>" << totals.deletedCount << "</td></tr>\n"
-         << "<tr><th>Access points heard</th><td>" << report.aps.size() << "</td></tr>\n"
-         << "<tr><th>Networks heard</th><td>" << report.ssids.size() << "</td></tr>\n"
-         << "</table>\n";
-}
-
-void writeCoverageRow(std::ostream& html, const std::string& what, const Heatmap& map) {
-    html << "<tr><td>" << what << "</td><td class=n>" << map.mappedPoints << "</td><td class=n>"
-         << map.share.surveyedPixels << "</td><td class=n>"
-         << percent(map.share.atLeast67, map.share.surveyedPixels) << "</td><td class=n>"
-         << percent(map.share.atLeast70, map.share.surveyedPixels) << "</td></tr>\n";
-}
-
-// One metric's map of every access point.
-struct MetricMap {
-    Metric metric;
-    Heatmap map; // its picture goes once it is written
-};
-
-MetricMap metricMap(const ReportData& report, Metric metric) {
-    HeatmapOptions options = report.options;
-    options.metric = metric;
-    return {metric, renderHeatmap(report.plan, report.survey, NetworkFilter{}, options)};
-}
-
-void writeTargetsSection(std::ostream& html, const MetricMap& best, const MetricMap& second,
-                         const MetricMap& overlap) {
-    const auto row = [&](const char* what, const CoverageShare& share) {
-        html << "<tr><td>" << what << "</td><td class=n>"
-             << percent(share.meetingTarget, share.surveyedPixels) << "</td></tr>\n";
-    };
-    html << "<h2>Design targets</h2>\n<p>The share of the surveyed area that meets each "
-            "target, over all access points and bands.</p>\n<table>\n"
-            "<tr><th>Target</th><th>Met</th></tr>\n";
-    row("Primary coverage: the strongest access point at -67 dBm or stronger", best.map.share);
-    row("Secondary coverage: a second access point at -67 dBm or stronger, to roam to",
-        second.map.share);
-    row("Co-channel overlap: at most 2 other access points at -85 dBm or stronger on the "
-        "channel of the strongest",
-        overlap.map.share);
-    html << "</table>\n";
-}
-
-// The coverage table; the maps of the section follow it (writeMaps).
-void writeCoverageSection(std::ostream& html, const ReportData& report, const MetricMap& best,
-                          const std::string& networkRows) {
-    html << "<h2>Coverage</h2>\n<p>The strongest signal of any access point, interpolated "
-            "between the survey points within "
-         << static_cast<long>(best.map.radius + 0.5)
-         << " pixels of a point; hatched grey is weaker than " << report.options.threshold
-         << " dBm. The surveyed area is every pixel with a value.</p>\n"
-         << "<table>\n<tr><th>Mapped</th><th>Points</th><th>Surveyed pixels</th>"
-            "<th>-67 dBm or stronger</th><th>-70 dBm or stronger</th></tr>\n";
-    writeCoverageRow(html, "All access points", best.map);
-    html << networkRows << "</table>\n";
-}
-
-// The maps of the other metrics over all access points, each with what it shows.
-void writeMetricSection(std::ostream& html, const ReportData& report, MetricMap& made) {
-    const CoverageShare& share = made.map.share;
-    const std::string met = percent(share.meetingTarget, share.surveyedPixels);
-    const long threshold = std::lround(report.options.threshold);
-    std::string heading;
-    switch (made.metric) {
-    case Metric::Second:
-        heading = "Secondary coverage";
-        html << "<h2>" << heading << "</h2>\n<p>The second strongest access point at each "
-             << "point, interpolated as above; hatched grey is weaker than " << threshold
-             << " dBm, and a point that heard only one access point counts as -100 dBm. " << met
-             << " of the surveyed area has a second access point at -67 dBm or "
-             << "stronger.</p>\n";
-        break;
-    case Metric::Count:
-        heading = "Access points per spot";
-        html << "<h2>" << heading << "</h2>\n<p>How many access points are heard at " << threshold
-             << " dBm or stronger; hatched grey where none is. " << met
-             << " of the surveyed area hears 2 or more.</p>\n";
-        break;
-    case Metric::Overlap:
-        heading = "Co-channel overlap";
-        html << "<h2>" << heading << "</h2>\n<p>How many other access points, of any "
-             << "network, are heard at -85 dBm or stronger on the channel of the strongest "
-             << "one: they share its air time. Hatched grey above 2. " << met
-             << " of the surveyed area has at most 2.</p>\n";
-        break;
-    case Metric::Best:
-        return;
-    }
-    html << "<p><img class=map alt=\"" << heading << "\" src=\"";
-    writePicture(html, std::move(made.map.image));
-    html << "\"></p>\n";
-}
-
-// What the page says of the maps besides their pictures.
-struct MapFigures {
-    MetricMap best{Metric::Best, {}};
-    MetricMap second{Metric::Second, {}};
-    MetricMap count{Metric::Count, {}};
-    MetricMap overlap{Metric::Overlap, {}};
-    std::string networkRows; // each network's row of the coverage table
-};
-
-// Makes the maps one at a time and writes each to `maps` as soon as it is made: the part of
-// the page from the map of all access points to the last metric's section. On the page it
-// follows the figures of every map (the targets, the coverage table), so it is written
-// aside and copied in behind them.
-MapFigures writeMaps(FileAppendStream& maps, const ReportData& report) {
-    MapFigures made;
-    made.best = metricMap(report, Metric::Best);
-    maps << "<p><img class=map alt=\"Coverage of all access points\" src=\"";
-    writePicture(maps, std::move(made.best.map.image));
-    maps << "\"></p>\n";
-    maps.check();
-    std::ostringstream rows;
-    for (const std::string& ssid : report.ssids) {
-        NetworkFilter filter;
-        filter.ssid = ssid;
-        Heatmap map = renderHeatmap(report.plan, report.survey, filter, report.options);
-        writeCoverageRow(rows, "Network " + networkName(ssid), map);
-        maps << "<h3>Network " << networkName(ssid)
-             << "</h3>\n<p><img class=map alt=\"Coverage\" src=\"";
-        writePicture(maps, std::move(map.image));
-        maps << "\"></p>\n";
-        maps.check();
-    }
-    made.networkRows = rows.str();
-    for (MetricMap* other : {&made.second, &made.count, &made.overlap}) {
-        *other = metricMap(report, other->metric);
-        writeMetricSection(maps, report, *other);
-        maps.check();
-    }
-    return made;
-}
-
-void writeHeardSection(std::ostream& html, const ReportData& report) {
-    html << "<h2>Access points heard</h2>\n<table>\n<tr><th>MAC</th><th>SSID</th>"
-            "<th>Channel</th><th>Points</th><th>Best dBm</th><th>Median dBm</th></tr>\n";
-    for (const auto& [mac, ap] : report.aps) {
-        std::string channels;
-        for (int c : ap.channels)
-            channels += (channels.empty() ? "" : ", ") + std::to_string(c);
-        html << "<tr><td>" << macText(mac.data()) << "</td><td>" << networkName(ap.ssid)
-             << "</td><td class=n>" << channels << "</td><td class=n>" << ap.bestRssi.size()
-             << "</td><td class=n>" << *std::max_element(ap.bestRssi.begin(), ap.bestRssi.end())
-             << "</td><td class=n>" << median(ap.bestRssi) << "</td></tr>\n";
-    }
-    html << "</table>\n";
-}
-
-void writePointsSection(std::ostream& html, const ReportData& report) {
-    const std::vector<SurveyPoint>& points = report.survey.points;
-    html << "<h2>Survey points</h2>\n<table>\n<tr><th>#</th><th>x</th><th>y</th>"
-            "<th>Readings</th><th>Best dBm</th><th>Strongest access point</th></tr>\n";
-    for (size_t i = 0; i < points.size(); ++i) {
-        const SurveyPoint& p = points[i];
-        const ApReading* strongest = nullptr;
-        for (const ApReading& r : p.readings)
-            if (!strongest || r.rssiDbm() > strongest->rssiDbm()) strongest = &r;
-        html << "<tr><td class=n>" << i + 1 << "</td><td class=n>" << p.x << "</td><td class=n>"
-             << p.y << "</td><td class=n>" << p.readings.size() << "</td><td class=n>";
-        if (strongest)
-            html << strongest->rssiDbm() << "</td><td>" << macText(strongest->mac()) << " "
-                 << networkName(strongest->ssid());
-        else
-            html << "</td><td>none heard";
-        html << "</td></tr>\n";
-    }
-    html << "</table>\n";
-}
-
-// Left out when no access point was placed by hand.
-void writePlacedSection(std::ostream& html, const ReportData& report) {
-    const auto& placed = report.survey.accessPoints;
-    if (placed.empty()) return;
-    html << "<h2>Placed access points</h2>\n<table>\n<tr><th>#</th><th>x</th><th>y</th>"
-            "</tr>\n";
-    for (size_t i = 0; i < placed.size(); ++i)
-        html << "<tr><td class=n>" << i + 1 << "</td><td class=n>" << placed[i].x
-             << "</td><td class=n>" << placed[i].y << "</td></tr>\n";
-    html << "</table>\n";
-}
-
-void writeSignatureSection(std::ostream& html, const ReportData& report) {
-    html << "<h2>Signature</h2>\n<p><img class=sig alt=\"Signature\" width=400 height=200 src=\"";
-    writePicture(html, signaturePicture(report.signature));
-    html << "\"></p>\n";
 }
 
 int runReport(const std::vector<std::string>& args, ToolStreams& io) {
@@ -394,31 +57,29 @@ int runReport(const std::vector<std::string>& args, ToolStreams& io) {
     ReadOnlySite site = openSiteForReading(path);
     if (sameFile(path, output)) throw UsageError("the output would replace the site file itself");
     OutputFile file(output, io.out, plainOutputRules(parsed));
-    const ReportData report = gatherReport(path, site, options, unit);
+    CoverageReport report(gatherReport(path, site, options, unit));
 
-    // The page is written as it is made: only the plan, one map and small buffers are held.
-    const OwnedFd spool = makeSpoolFile(output);
-    FileAppendStream maps(spool.get(), "the report's temporary file");
-    const MapFigures figures = writeMaps(maps, report);
-    const uint64_t mapBytes = maps.finish();
+    // The page is written as it is made: the maps aside first, then the page around them.
+    uint64_t pageBytes = 0;
+    try {
+        const OwnedFd spool = makeSpoolFile(output);
+        FileAppendStream maps(spool.get(), "the report's temporary file");
+        report.writeMaps(maps, [&] { maps.check(); });
+        const uint64_t mapBytes = maps.finish();
 
-    FileAppendStream html(file.descriptor(), output);
-    writeHead(html, report);
-    writeSiteSection(html, report);
-    writeTargetsSection(html, figures.best, figures.second, figures.overlap);
-    writeCoverageSection(html, report, figures.best, figures.networkRows);
-    appendFileBytes(html, spool.get(), mapBytes);
-    writeHeardSection(html, report);
-    writePointsSection(html, report);
-    writePlacedSection(html, report);
-    writeSignatureSection(html, report);
-    html << "</body></html>\n";
-    const uint64_t pageBytes = html.finish();
+        FileAppendStream html(file.descriptor(), output);
+        report.writeFront(html);
+        appendFileBytes(html, spool.get(), mapBytes);
+        report.writeBack(html);
+        pageBytes = html.finish();
+    } catch (const ReportError& e) {
+        throw FileError(e.what());
+    }
     file.commit();
     (isStandardOutput(output) ? io.err : io.out)
-        << output << ": " << pageBytes << " bytes, " << report.survey.points.size()
-        << " survey points, " << report.aps.size() << " access points, " << report.ssids.size()
-        << " networks\n";
+        << output << ": " << pageBytes << " bytes, " << report.surveyPointCount()
+        << " survey points, " << report.accessPointCount() << " access points, "
+        << report.networkCount() << " networks\n";
     return kExitOk;
 }
 

@@ -6,7 +6,6 @@
 #include "tools/site/TextEscape.h"
 
 #include <algorithm>
-#include <cstring>
 #include <vector>
 
 namespace walkmere::sitetool {
@@ -58,6 +57,20 @@ PlanSummary inspectPlan(int fd, const SiteLayout& layout) {
     return summary;
 }
 
+SurveyData loadSurvey(int fd, const SiteLayout& layout) {
+    SurveyData data;
+    const std::string problem = readSurvey(fd, layout, data);
+    if (!problem.empty()) throw FileError(problem);
+    return data;
+}
+
+RgbImage loadFloorPlan(int fd, const SiteLayout& layout, const std::string& path) {
+    RgbImage plan;
+    const std::string problem = readFloorPlan(fd, layout, plan);
+    if (!problem.empty()) throw FileError(path + ": floor plan: " + problem);
+    return plan;
+}
+
 const char* kindName(uint8_t kind) {
     switch (kind) {
     case KIND_SURVEY_POINT:
@@ -100,16 +113,11 @@ PointsTotals walkPoints(int fd, const SiteLayout& layout,
             if (visit) visit(PointView{entry, point.bestRssi, point.readingCount});
             return true;
         });
-    switch (end.status) {
-    case CPointsReader::Status::End:
-        break;
-    case CPointsReader::Status::ReadError:
-        throw FileError(std::string("cannot read the points: ") + std::strerror(end.error));
-    case CPointsReader::Status::Damaged:
+    const std::string problem = pointsWalkProblem(end);
+    if (!problem.empty()) throw FileError(problem);
+    if (end.status == CPointsReader::Status::Damaged) {
         totals.damage = end.damage;
         return totals;
-    default: // the section's head is missing or gives other record sizes
-        throw FileError("Damaged Site File: points section unreadable.");
     }
     const PointsTail& tail = end.tail;
     totals.tornTail = tail.tornBytes();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "coverage/HeatmapData.h"
+#include "image/RgbImage.h"
 #include "survey/BitmapExpander.h"
 #include "survey/BmpInfo.h"
 #include "survey/PointsReader.h"
@@ -60,6 +62,12 @@ struct PointsTotals {
 // there is one. Throws FileError when the file cannot be read.
 PointsTotals walkPoints(int fd, const SiteLayout& layout,
                         const std::function<void(const PointView&)>& visit = {});
+
+// The survey of an open site (readSurvey); throws FileError when its points cannot be read.
+SurveyData loadSurvey(int fd, const SiteLayout& layout);
+// The floor plan of an open site (readFloorPlan); throws FileError "PATH: floor plan: why"
+// when there is no readable picture.
+RgbImage loadFloorPlan(int fd, const SiteLayout& layout, const std::string& path);
 
 const char* kindName(uint8_t kind);
 

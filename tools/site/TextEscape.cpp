@@ -145,11 +145,4 @@ std::string csvField(std::string_view bytes) {
     return out;
 }
 
-std::string macText(const uint8_t* mac) {
-    char buffer[18];
-    std::snprintf(buffer, sizeof buffer, "%02X-%02X-%02X-%02X-%02X-%02X", mac[0], mac[1], mac[2],
-                  mac[3], mac[4], mac[5]);
-    return buffer;
-}
-
 } // namespace walkmere::sitetool

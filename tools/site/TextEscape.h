@@ -25,7 +25,4 @@ std::string hexBytes(std::string_view bytes);
 // doubled) when it holds a comma, a quote or starts or ends with a space.
 std::string csvField(std::string_view bytes);
 
-// "%02X-%02X-%02X-%02X-%02X-%02X"
-std::string macText(const uint8_t* mac);
-
 } // namespace walkmere::sitetool

@@ -1,0 +1,69 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <vector>
+
+namespace walkmere {
+
+// One measured value on the plan: the RSSI (dBm) a survey point recorded for what is mapped.
+struct SampleValue {
+    int32_t x = 0;
+    int32_t y = 0;
+    double rssi = 0;
+};
+
+// Interpolation of survey values over the plan by inverse-distance weighting with a radius
+// of influence (the modified Shepard weight ((R - d) / (R d))^power). It is a weighted
+// mean, so points close together do not add up, and there is no value farther than the
+// radius from every point, so the map never reaches far beyond measured ground. Points are
+// kept in a grid of cells one radius wide, so a lookup visits at most 3 x 3 cells.
+class CoverageGrid {
+public:
+    CoverageGrid(std::span<const SampleValue> samples, double radius, double power = 2.0);
+
+    double radius() const { return reach; }
+    // The interpolated value at plan position (x, y), or nothing when no point lies within
+    // the radius. At a point's own position its value (the mean of points at that spot).
+    std::optional<double> valueAt(double x, double y) const;
+
+    // A radius suited to the point spacing: twice the median distance from a point to its
+    // nearest neighbour, at least 8 pixels; an eighth of the plan's larger side when there
+    // are fewer than two distinct positions.
+    static double defaultRadius(std::span<const SampleValue> samples, int32_t planWidth,
+                                int32_t planHeight);
+
+private:
+    // Calls visit for every point in the cell of (x, y) and the 8 cells around it.
+    template <typename Visit> void forNeighbours(double x, double y, Visit visit) const;
+
+    std::vector<SampleValue> points; // sorted by cell
+    std::vector<uint32_t> cellStart; // cells + 1 offsets into points
+    int64_t originX = 0, originY = 0;
+    int32_t columns = 0, rows = 0;
+    double cellSize = 1;
+    double reach;
+    double power;
+};
+
+// The interpolated values of every pixel of a width x height plan, worked out at every
+// step-th pixel and filled in bilinearly between. Pixels between a node with data and one
+// without take the mean of the nodes with data when those carry at least half the bilinear
+// weight, and have no value otherwise.
+class CoverageRaster {
+public:
+    CoverageRaster(const CoverageGrid& grid, int32_t width, int32_t height, int32_t step = 4);
+
+    int32_t width() const { return w; }
+    int32_t height() const { return h; }
+    // Fills `values` (width entries) with row y; NaN marks no data.
+    void fillRow(int32_t y, float* values) const;
+
+private:
+    int32_t w, h, step;
+    int32_t nodeColumns, nodeRows;
+    std::vector<float> nodes; // NaN = no data
+};
+
+} // namespace walkmere

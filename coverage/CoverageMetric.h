@@ -1,0 +1,85 @@
+#pragma once
+
+#include "coverage/CoverageGrid.h"
+#include "coverage/HeatmapData.h"
+#include "coverage/RssiColour.h"
+
+#include <cmath>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace walkmere {
+
+// What a coverage map shows at each survey point.
+enum class Metric {
+    Best,    // the strongest access point, dBm
+    Second,  // the second strongest access point, dBm: where a client can roam to
+    Count,   // how many access points are heard at or above the level
+    Overlap, // how many other access points share the strongest one's channel
+};
+
+// The radio band of a reading, told by its channel number alone: the file keeps no
+// frequency.
+enum class Band { Any, Ghz24, Ghz5 };
+
+// The levels a Wi-Fi design is usually held to.
+inline constexpr double kPrimaryTarget = -67;   // dBm, the strongest access point
+inline constexpr double kSecondaryTarget = -67; // dBm, the second strongest
+inline constexpr int kCountTarget = 2;          // access points at the level
+inline constexpr double kOverlapLevel = -85;    // dBm: a co-channel AP this strong contends
+inline constexpr int kOverlapLimit = 2;         // co-channel APs at most
+// The second-strongest value of a point that heard only one access point: the bottom of the
+// scale, since no second access point was there to hear.
+inline constexpr double kNoSecondAp = -100;
+
+struct MetricChoice {
+    Metric metric = Metric::Best;
+    Band band = Band::Any;
+    // Best and Second: weaker is shown as not covered. Count: the weakest reading counted.
+    double threshold = -70;
+};
+
+// 2.4 GHz: channels 1 to 14; 5 GHz: channels 32 to 177.
+bool inBand(int channel, Band band);
+
+// The metric's value at a survey point, over the readings that match the filter and lie in
+// the band: Best and Second in dBm, Count and Overlap as counts. Nothing when the point
+// heard no such reading, except for Count, which is 0 there. Readings of one MAC count
+// once, at their strongest. Overlap counts the access points of any network on the
+// strongest one's channel: another network on the channel contends as much as one's own.
+std::optional<double> metricValue(const SurveyPoint& point, const NetworkFilter& filter,
+                                  const MetricChoice& choice);
+
+std::vector<SampleValue> metricSamples(const SurveyData& data, const NetworkFilter& filter,
+                                       const MetricChoice& choice);
+
+// Whether an interpolated value misses the map's mark (hatched as not covered): weaker than
+// the threshold for Best and Second, no access point for Count, more than kOverlapLimit
+// co-channel APs for Overlap.
+bool missesMark(const MetricChoice& choice, float value);
+// Whether it meets the design target the report counts: kPrimaryTarget, kSecondaryTarget,
+// kCountTarget access points, at most kOverlapLimit.
+bool meetsTarget(Metric metric, float value);
+
+// The colour of a value. The dBm metrics use the RSSI ramp; the counts are rounded and
+// take one colour each, from red (bad) to cyan (good), so the map reads the same way.
+Rgb metricColour(Metric metric, float value);
+
+// The whole counts the legend shows for Count and Overlap, best first; the last one
+// stands for itself and everything beyond it ("4+", ">2").
+struct CountSwatch {
+    int value;
+    std::string label;
+};
+std::vector<CountSwatch> countSwatches(Metric metric);
+
+// Names for people: "best", "second", ... (the option's words) and what the legend heads
+// the map with.
+const char* metricName(Metric metric);
+std::optional<Metric> metricNamed(const std::string& name);
+std::string legendTitle(Metric metric);
+std::string legendUnit(const MetricChoice& choice);
+const char* bandName(Band band); // "", "2.4 GHz", "5 GHz"
+
+} // namespace walkmere

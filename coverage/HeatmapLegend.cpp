@@ -1,0 +1,158 @@
+#include "coverage/HeatmapRender.h"
+
+#include "coverage/RssiColour.h"
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+#include <vector>
+
+namespace walkmere {
+
+namespace {
+
+// A 5 x 7 pixel font with the few characters the legend needs; each row's five bits run
+// from the left (bit 4) to the right (bit 0).
+struct Glyph {
+    char c;
+    uint8_t rows[7];
+};
+constexpr Glyph kGlyphs[] = {
+    {'0', {0x0E, 0x11, 0x13, 0x15, 0x19, 0x11, 0x0E}},
+    {'1', {0x04, 0x0C, 0x04, 0x04, 0x04, 0x04, 0x0E}},
+    {'2', {0x0E, 0x11, 0x01, 0x02, 0x04, 0x08, 0x1F}},
+    {'3', {0x1F, 0x02, 0x04, 0x02, 0x01, 0x11, 0x0E}},
+    {'4', {0x02, 0x06, 0x0A, 0x12, 0x1F, 0x02, 0x02}},
+    {'5', {0x1F, 0x10, 0x1E, 0x01, 0x01, 0x11, 0x0E}},
+    {'6', {0x06, 0x08, 0x10, 0x1E, 0x11, 0x11, 0x0E}},
+    {'7', {0x1F, 0x01, 0x02, 0x04, 0x08, 0x08, 0x08}},
+    {'8', {0x0E, 0x11, 0x11, 0x0E, 0x11, 0x11, 0x0E}},
+    {'9', {0x0E, 0x11, 0x11, 0x0F, 0x01, 0x02, 0x0C}},
+    {'-', {0x00, 0x00, 0x00, 0x1F, 0x00, 0x00, 0x00}},
+    {'<', {0x02, 0x04, 0x08, 0x10, 0x08, 0x04, 0x02}},
+    {'d', {0x01, 0x01, 0x0D, 0x13, 0x11, 0x11, 0x0F}},
+    {'B', {0x1E, 0x11, 0x11, 0x1E, 0x11, 0x11, 0x1E}},
+    {'m', {0x00, 0x00, 0x1A, 0x15, 0x15, 0x11, 0x11}},
+    {'z', {0x00, 0x00, 0x1F, 0x02, 0x04, 0x08, 0x1F}},
+    {'.', {0x00, 0x00, 0x00, 0x00, 0x00, 0x0C, 0x0C}},
+    {'+', {0x00, 0x04, 0x04, 0x1F, 0x04, 0x04, 0x00}},
+    {'>', {0x08, 0x04, 0x02, 0x01, 0x02, 0x04, 0x08}},
+    {'=', {0x00, 0x00, 0x1F, 0x00, 0x1F, 0x00, 0x00}},
+    {'A', {0x0E, 0x11, 0x11, 0x1F, 0x11, 0x11, 0x11}},
+    {'C', {0x0E, 0x11, 0x10, 0x10, 0x10, 0x11, 0x0E}},
+    {'D', {0x1C, 0x12, 0x11, 0x11, 0x11, 0x12, 0x1C}},
+    {'E', {0x1F, 0x10, 0x10, 0x1E, 0x10, 0x10, 0x1F}},
+    {'G', {0x0E, 0x11, 0x10, 0x17, 0x11, 0x11, 0x0F}},
+    {'H', {0x11, 0x11, 0x11, 0x1F, 0x11, 0x11, 0x11}},
+    {'L', {0x10, 0x10, 0x10, 0x10, 0x10, 0x10, 0x1F}},
+    {'N', {0x11, 0x11, 0x19, 0x15, 0x13, 0x11, 0x11}},
+    {'O', {0x0E, 0x11, 0x11, 0x11, 0x11, 0x11, 0x0E}},
+    {'P', {0x1E, 0x11, 0x11, 0x1E, 0x10, 0x10, 0x10}},
+    {'R', {0x1E, 0x11, 0x11, 0x1E, 0x14, 0x12, 0x11}},
+    {'S', {0x0F, 0x10, 0x10, 0x0E, 0x01, 0x01, 0x1E}},
+    {'T', {0x1F, 0x04, 0x04, 0x04, 0x04, 0x04, 0x04}},
+    {'U', {0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x0E}},
+    {'Y', {0x11, 0x11, 0x11, 0x0A, 0x04, 0x04, 0x04}},
+};
+
+void fillRect(RgbImage& img, int32_t x0, int32_t y0, int32_t x1, int32_t y1, Rgb c) {
+    x0 = std::max(x0, 0);
+    y0 = std::max(y0, 0);
+    x1 = std::min(x1, img.width);
+    y1 = std::min(y1, img.height);
+    for (int32_t y = y0; y < y1; ++y)
+        for (int32_t x = x0; x < x1; ++x) {
+            uint8_t* p = img.at(x, y);
+            p[0] = c.r;
+            p[1] = c.g;
+            p[2] = c.b;
+        }
+}
+
+void drawText(RgbImage& img, int32_t x, int32_t y, const std::string& text, int32_t scale) {
+    for (char ch : text) {
+        for (const Glyph& g : kGlyphs) {
+            if (g.c != ch) continue;
+            for (int row = 0; row < 7; ++row)
+                for (int col = 0; col < 5; ++col)
+                    if (g.rows[row] & (0x10 >> col))
+                        fillRect(img, x + col * scale, y + row * scale, x + (col + 1) * scale,
+                                 y + (row + 1) * scale, {0, 0, 0});
+        }
+        x += 6 * scale;
+    }
+}
+
+// A swatch hatched as the map's areas that miss the mark.
+void drawHatchedSwatch(RgbImage& image, int32_t left, int32_t top, int32_t width, int32_t s) {
+    for (int32_t y = 0; y < 8 * s; ++y)
+        for (int32_t x = 0; x < width; ++x) {
+            const bool line = ((x + y) / s) % 6 < 2;
+            const uint8_t v = line ? 70 : 170;
+            fillRect(image, left + x, top + y, left + x + 1, top + y + 1, {v, v, v});
+        }
+}
+
+} // namespace
+
+void drawLegend(RgbImage& image, const MetricChoice& choice) {
+    // Sized to the plan: one font pixel per 500 plan pixels of the smaller side.
+    const int32_t s = std::max(1, std::min(image.width, image.height) / 500);
+    const int32_t margin = 4 * s;
+    const int32_t lineHeight = 10 * s; // 7 rows of the font and a gap
+    const int32_t barWidth = 12 * s;
+    const int32_t barHeight = 160 * s;
+    const int32_t swatchHeight = 8 * s, swatchStep = 12 * s;
+
+    std::vector<std::string> heading{legendTitle(choice.metric), legendUnit(choice)};
+    if (choice.band != Band::Any) heading.push_back(bandName(choice.band) + std::string(" ONLY"));
+    const std::vector<CountSwatch> swatches = countSwatches(choice.metric);
+    size_t widest = 4; // "-100" beside the ramp
+    for (const std::string& line : heading)
+        widest = std::max(widest, line.size());
+    const int32_t scaleHeight =
+        swatches.empty() ? barHeight + 3 * margin + swatchHeight
+                         : int32_t(swatches.size()) * swatchStep - (swatchStep - swatchHeight);
+    const int32_t boxWidth =
+        margin + std::max(int32_t(widest) * 6 * s, barWidth + 3 * s + 4 * 6 * s) + margin;
+    const int32_t boxHeight =
+        margin + int32_t(heading.size()) * lineHeight + margin + scaleHeight + margin;
+    const int32_t left = 2 * margin, top = 2 * margin;
+    fillRect(image, left - s, top - s, left + boxWidth + s, top + boxHeight + s, {0, 0, 0});
+    fillRect(image, left, top, left + boxWidth, top + boxHeight, {255, 255, 255});
+
+    const int32_t textLeft = left + margin;
+    for (size_t i = 0; i < heading.size(); ++i)
+        drawText(image, textLeft, top + margin + int32_t(i) * lineHeight, heading[i], s);
+    const int32_t scaleTop = top + margin + int32_t(heading.size()) * lineHeight + margin;
+
+    if (!swatches.empty()) {
+        for (size_t i = 0; i < swatches.size(); ++i) {
+            const int32_t y = scaleTop + int32_t(i) * swatchStep;
+            const float value = float(swatches[i].value);
+            if (missesMark(choice, value))
+                drawHatchedSwatch(image, textLeft, y, barWidth, s);
+            else
+                fillRect(image, textLeft, y, textLeft + barWidth, y + swatchHeight,
+                         metricColour(choice.metric, value));
+            drawText(image, textLeft + barWidth + 3 * s, y, swatches[i].label, s);
+        }
+        return;
+    }
+    for (int32_t y = 0; y < barHeight; ++y) {
+        const double dbm = -20.0 - 80.0 * y / (barHeight - 1);
+        fillRect(image, textLeft, scaleTop + y, textLeft + barWidth, scaleTop + y + 1,
+                 rssiColour(static_cast<int16_t>(std::lround(dbm))));
+    }
+    for (int dbm = -20; dbm >= -100; dbm -= 20) {
+        const int32_t y = scaleTop + (-20 - dbm) * (barHeight - 1) / 80;
+        drawText(image, textLeft + barWidth + 3 * s, y - 3 * s, std::to_string(dbm), s);
+    }
+    // The not-covered swatch, labelled "<threshold".
+    const int32_t swatchTop = scaleTop + barHeight + 3 * margin;
+    drawHatchedSwatch(image, textLeft, swatchTop, barWidth, s);
+    const std::string dbm = std::to_string(static_cast<int>(std::lround(choice.threshold)));
+    drawText(image, textLeft + barWidth + 2 * s, swatchTop, "<" + dbm, s);
+}
+
+} // namespace walkmere

@@ -1,0 +1,155 @@
+#include "coverage/HeatmapRender.h"
+
+#include "coverage/RssiColour.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+
+namespace walkmere {
+
+namespace {
+
+// Share of the colour in a covered pixel; the rest is the plan, so walls stay readable.
+constexpr int kColourShare = 150; // of 256
+
+// The ramp for every whole dBm the colours distinguish (-100 to -20).
+std::array<Rgb, 81> rampTable() {
+    std::array<Rgb, 81> table{};
+    for (int i = 0; i <= 80; ++i)
+        table[i] = rssiColour(static_cast<int16_t>(-100 + i));
+    return table;
+}
+
+uint8_t mix(uint8_t plan, uint8_t colour, int share) {
+    return static_cast<uint8_t>((plan * (256 - share) + colour * share) >> 8);
+}
+
+void setPixel(RgbImage& img, int32_t x, int32_t y, Rgb c) {
+    if (x < 0 || y < 0 || x >= img.width || y >= img.height) return;
+    uint8_t* p = img.at(x, y);
+    p[0] = c.r;
+    p[1] = c.g;
+    p[2] = c.b;
+}
+
+// Whether a marker of radius r around (cx, y) touches the picture; markers far off the plan
+// are skipped before their coordinates are added to.
+bool touches(const RgbImage& img, int32_t cx, int32_t cy, int32_t r) {
+    return int64_t{cx} >= -r && int64_t{cy} >= -r && int64_t{cx} < int64_t{img.width} + r &&
+           int64_t{cy} < int64_t{img.height} + r;
+}
+
+void drawDisc(RgbImage& img, int32_t cx, int32_t cy, int32_t r, Rgb fill) {
+    if (!touches(img, cx, cy, r)) return;
+    for (int32_t dy = -r; dy <= r; ++dy)
+        for (int32_t dx = -r; dx <= r; ++dx) {
+            const int32_t d2 = dx * dx + dy * dy;
+            if (d2 > r * r) continue;
+            setPixel(img, cx + dx, cy + dy, d2 > (r - 1) * (r - 1) ? Rgb{0, 0, 0} : fill);
+        }
+}
+
+void drawCross(RgbImage& img, int32_t cx, int32_t cy, int32_t r) {
+    if (!touches(img, cx, cy, 2 * r)) return;
+    for (int32_t d = -r; d <= r; ++d)
+        for (int32_t t = 0; t < std::max(1, r / 3); ++t) {
+            setPixel(img, cx + d + t, cy + d, {0, 0, 0});
+            setPixel(img, cx + d + t, cy - d, {0, 0, 0});
+        }
+}
+
+// A placed access point: a blue diamond with a black outline.
+void drawApMarker(RgbImage& img, int32_t cx, int32_t cy, int32_t r) {
+    if (!touches(img, cx, cy, r)) return;
+    for (int32_t dy = -r; dy <= r; ++dy)
+        for (int32_t dx = -r; dx <= r; ++dx) {
+            const int32_t d = std::abs(dx) + std::abs(dy);
+            if (d > r) continue;
+            setPixel(img, cx + dx, cy + dy, d >= r - 1 ? Rgb{0, 0, 0} : Rgb{40, 80, 230});
+        }
+}
+
+// The samples that can reach the interpolation nodes of a width x height plan (they run to
+// one step past the last pixel) within `reach`. The others change no pixel; left in, two
+// points at +-2^31 stretch the grid's cells over billions of pixels, every other point
+// lands in one cell, and the work grows with the square of the point count.
+std::vector<SampleValue> withinReach(const std::vector<SampleValue>& samples, int32_t width,
+                                     int32_t height, double reach, int32_t step) {
+    std::vector<SampleValue> kept;
+    for (const SampleValue& s : samples)
+        if (s.x >= -reach && s.y >= -reach && s.x <= width + step + reach &&
+            s.y <= height + step + reach)
+            kept.push_back(s);
+    return kept;
+}
+
+} // namespace
+
+Heatmap renderHeatmap(RgbImage plan, const SurveyData& data, const NetworkFilter& filter,
+                      const HeatmapOptions& options) {
+    Heatmap map;
+    const std::vector<SampleValue> samples = metricSamples(data, filter, options);
+    map.mappedPoints = samples.size();
+    // The spacing of the survey is judged from the points on the plan or within a plan's
+    // size of it; one farther off is no point of this survey.
+    const double planSide = std::max(plan.width, plan.height);
+    map.radius = options.radius > 0
+                     ? options.radius
+                     : CoverageGrid::defaultRadius(
+                           withinReach(samples, plan.width, plan.height, planSide, 0), plan.width,
+                           plan.height);
+    const CoverageGrid grid(withinReach(samples, plan.width, plan.height, std::max(map.radius, 1.0),
+                                        std::max(options.step, 1)),
+                            map.radius, options.power);
+    const CoverageRaster raster(grid, plan.width, plan.height, options.step);
+
+    static const std::array<Rgb, 81> ramp = rampTable();
+    const bool inDbm = options.metric == Metric::Best || options.metric == Metric::Second;
+    const int32_t planWidth = plan.width, planHeight = plan.height;
+    map.image = std::move(plan);
+    RgbImage& img = map.image;
+    // Hatching of the areas that miss the mark: diagonal lines every 12 pixels, 3 wide.
+    const int32_t hatchPeriod = 12, hatchWidth = 3;
+    std::vector<float> row(static_cast<size_t>(planWidth));
+    for (int32_t y = 0; y < planHeight; ++y) {
+        raster.fillRow(y, row.data());
+        uint8_t* p = img.at(0, y);
+        for (int32_t x = 0; x < planWidth; ++x, p += 3) {
+            const float v = row[size_t(x)];
+            if (std::isnan(v)) continue;
+            ++map.share.surveyedPixels;
+            if (meetsTarget(options.metric, v)) ++map.share.meetingTarget;
+            if (inDbm && v >= -67.0f) ++map.share.atLeast67;
+            if (inDbm && v >= -70.0f) ++map.share.atLeast70;
+            if (missesMark(options, v)) {
+                const bool line = (x + y) % hatchPeriod < hatchWidth;
+                const uint8_t grey = line ? 60 : 150;
+                for (int k = 0; k < 3; ++k)
+                    p[k] = mix(p[k], grey, 190);
+                continue;
+            }
+            // Rounded to the nearest dBm; anything below the ramp clamps to its red end.
+            const Rgb c = inDbm ? ramp[size_t(std::clamp(static_cast<int>(v + 100.5f), 0, 80))]
+                                : metricColour(options.metric, v);
+            p[0] = mix(p[0], c.r, kColourShare);
+            p[1] = mix(p[1], c.g, kColourShare);
+            p[2] = mix(p[2], c.b, kColourShare);
+        }
+    }
+
+    // Markers sized to the plan so they stay visible on large plans.
+    const int32_t r = std::max(4, std::min(planWidth, planHeight) / 150);
+    for (const SurveyPoint& p : data.points) {
+        if (const auto v = metricValue(p, filter, options))
+            drawDisc(img, p.x, p.y, r, metricColour(options.metric, static_cast<float>(*v)));
+        else
+            drawCross(img, p.x, p.y, r - 1);
+    }
+    for (const PlacedAp& ap : data.accessPoints)
+        drawApMarker(img, ap.x, ap.y, r + 2);
+    drawLegend(img, options);
+    return map;
+}
+
+} // namespace walkmere

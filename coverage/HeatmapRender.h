@@ -1,0 +1,51 @@
+#pragma once
+
+#include "coverage/CoverageGrid.h"
+#include "coverage/CoverageMetric.h"
+#include "coverage/HeatmapData.h"
+#include "image/RgbImage.h"
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+namespace walkmere {
+
+// The metric, band and threshold of the map, and how it is interpolated.
+struct HeatmapOptions : MetricChoice {
+    double radius = 0;  // 0: CoverageGrid::defaultRadius
+    double power = 2.0; // of the inverse-distance weights
+    int32_t step = 4;   // pixels between interpolated nodes
+};
+
+// How much of the surveyed area (pixels with a value) reaches the metric's design target,
+// and for the dBm metrics the two usual design levels.
+struct CoverageShare {
+    uint64_t surveyedPixels = 0;
+    uint64_t meetingTarget = 0; // see meetsTarget
+    uint64_t atLeast67 = 0;     // -67 dBm or stronger
+    uint64_t atLeast70 = 0;     // -70 dBm or stronger
+};
+
+struct Heatmap {
+    RgbImage image;
+    CoverageShare share;
+    double radius = 0;
+    size_t mappedPoints = 0; // survey points with a value for the filter and metric
+};
+
+// The map of the chosen metric for `filter` over `plan`: the interpolated values in the
+// metric's colours blended over the plan, areas that miss the mark (missesMark) greyed and
+// hatched, then the survey points (coloured by their value; a small cross for a point
+// without one), the placed access points and a legend. The plan is taken by value: a
+// caller that needs it no more can move it in.
+Heatmap renderHeatmap(RgbImage plan, const SurveyData& data, const NetworkFilter& filter,
+                      const HeatmapOptions& options);
+
+// The legend, in a white box at the top left corner: the metric, its unit and the band,
+// then for the dBm metrics the colour ramp from -20 (top) to -100 dBm with labels every
+// 20 dB and a hatched swatch for "below the threshold", for the counts one swatch per
+// count, the hatched one for the counts that miss the mark.
+void drawLegend(RgbImage& image, const MetricChoice& choice);
+
+} // namespace walkmere
