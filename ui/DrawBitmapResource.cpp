@@ -1,5 +1,7 @@
 #include "ui/DrawBitmapResource.h"
 
+#include "res/Resources.h"
+
 #include <QHash>
 #include <QPainter>
 #include <QString>
@@ -14,7 +16,10 @@ QImage loadBitmapResource(int id) {
     std::lock_guard<std::mutex> guard(lock);
     auto it = loaded.constFind(id);
     if (it != loaded.constEnd()) return it.value();
-    QImage image(QStringLiteral(":/res/bitmap%1.bmp").arg(id));
+    // The resources live in a library of their own, which a static link keeps only when
+    // something calls into it: registering them here makes every drawing find them.
+    walkmereInitResources();
+    QImage image(bitmapResourcePath(id));
     // Palette bitmaps are turned into plain RGB once, so every later paint is a straight copy.
     if (!image.isNull() && image.format() != QImage::Format_RGB32) {
         image = image.convertToFormat(QImage::Format_RGB32);
