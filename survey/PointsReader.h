@@ -36,6 +36,9 @@ struct PointsTail {
     uint16_t present = 0;
 
     uint64_t tornBytes() const { return fileEnd - wholeEnd; } // partial record or reading
+    uint16_t missingReadings() const {
+        return readingsCut ? static_cast<uint16_t>(announced - present) : uint16_t{0};
+    }
 };
 
 // A point record that announces more readings than any commit writes: a bad sector or a

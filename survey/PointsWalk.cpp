@@ -18,12 +18,31 @@ PointSummary summarizePoint(const PointsEntry& entry) {
     return {strongestRssi(entry.readings), entry.readingsPresent()};
 }
 
+void PointCounts::count(const PointsEntry& entry) {
+    ++records;
+    switch (entry.record.kind()) {
+    case KIND_SURVEY_POINT:
+        ++locationCount;
+        readingTotal += entry.readingsPresent();
+        break;
+    case KIND_DYNAMIC_AP:
+        ++placedAps;
+        break;
+    case KIND_DELETED:
+        ++deleted;
+        break;
+    default:
+        ++otherKinds;
+    }
+}
+
 PointsWalkEnd walkPointsSection(int fd, uint64_t pointsOffset, const PointVisitor& visit) {
     CPointsReader reader(fd, pointsOffset);
     PointsEntry entry;
     PointsWalkEnd end;
     while (reader.next(entry)) {
         if (visit && !visit(entry, summarizePoint(entry))) return end;
+        end.counts.count(entry);
     }
     end.status = reader.status();
     end.error = reader.error();

@@ -40,12 +40,12 @@ SiteValidation readFailure(ssize_t got) {
 // Walks the points section (the head is checked already) to the end. Only a count that no
 // commit writes is refused here: the end of a write cut short is the store's to repair.
 std::optional<SiteValidation> checkPoints(int fd, const SiteLayout& layout) {
-    const PointsWalkEnd end = walkPointsSection(fd, layout.header.pointsOffset(), {});
+    const PointsWalkEnd end = walkPointsSection(fd, layout.header.pointsOffset());
     switch (end.status) {
     case CPointsReader::Status::End:
         return std::nullopt;
     case CPointsReader::Status::Damaged: {
-        SiteValidation v = refused(SiteFileProblem::Damaged, damagedPointsText(end.damage));
+        SiteValidation v = refused(SiteFileProblem::Damaged, damagedPointsText(*end.damage));
         v.layout = layout;
         v.pointsDamage = end.damage;
         return v;
