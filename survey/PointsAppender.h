@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "survey/PointRecords.h"
+#include "survey/PointsWalk.h"
 
 namespace walkmere {
 
@@ -27,5 +28,11 @@ public:
 private:
     std::vector<uint8_t> pending;
 };
+
+// Makes the file end where `tail` says the whole records end, so that the next append
+// lands right after them: rewrites the count of a record whose readings were cut to the
+// readings present, cuts the partial bytes, and flushes, all through fileOps(). Returns 0,
+// or the errno of the failure.
+int repairPointsTail(int fd, const PointsTail& tail);
 
 } // namespace walkmere

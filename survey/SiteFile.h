@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/OwnedFd.h"
-#include "survey/PointsReader.h"
+#include "survey/PointsWalk.h"
 #include "survey/SignatureBlock.h"
 #include "survey/SiteHeader.h"
 

@@ -217,13 +217,13 @@ bool CSurveyStore::loadFromOpenFile(Notices& notices) {
         return false;
     }
     switch (end.status) {
-    case CPointsReader::Status::End:
+    case PointsWalkEnd::Status::End:
         break;
-    case CPointsReader::Status::ReadError:
+    case PointsWalkEnd::Status::ReadError:
         // Never cut anything on a read error: the rest of the file may be whole.
         notices.push_back(failureNotice("Could not read the survey points", end.error));
         return false;
-    case CPointsReader::Status::Damaged:
+    case PointsWalkEnd::Status::Damaged:
         // Opening refuses such a file; it was damaged since. The points before the damage
         // are shown, and the file is left exactly as it is.
         pointsDamage = end.damage;
