@@ -22,6 +22,12 @@ public:
     // Copies up to n bytes from the current position; fewer only at the end of the file or
     // on a read error (failed() then).
     size_t take(uint8_t* out, size_t n) {
+        // Mostly the bytes are all in the buffer: one copy of a size the caller knows.
+        if (bufferUsed - bufferPos >= n) {
+            std::memcpy(out, buffer.data() + bufferPos, n);
+            bufferPos += n;
+            return n;
+        }
         size_t got = 0;
         while (got < n) {
             if (bufferPos == bufferUsed && !fill()) break;

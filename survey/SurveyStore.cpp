@@ -42,6 +42,11 @@ StoreOutcome notDone(Notices notices) {
 
 } // namespace
 
+PointIndexEntry PointIndexEntry::of(const PointsEntry& point, const PointSummary& summary) {
+    return {point.record.x(),     point.record.y(),    summary.bestRssi,
+            summary.readingCount, point.record.kind(), static_cast<uint32_t>(point.fileOffset)};
+}
+
 CSurveyStore::~CSurveyStore() {
     closeSiteFile();
 }
@@ -374,11 +379,6 @@ void CSurveyStore::markDeleted(PointIndexEntry& entry) {
     }
     entry.kind = KIND_DELETED;
     foundEntry.kind = KIND_DELETED;
-}
-
-PointIndexEntry PointIndexEntry::of(const PointsEntry& point, const PointSummary& summary) {
-    return {point.record.x(),     point.record.y(),    summary.bestRssi,
-            summary.readingCount, point.record.kind(), static_cast<uint32_t>(point.fileOffset)};
 }
 
 ReadingOutcome CSurveyStore::readReading(int i) {

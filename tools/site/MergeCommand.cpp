@@ -49,7 +49,7 @@ void copyFront(const ReadOnlySite& site, const std::string& path, OutputFile& ou
 }
 
 struct MergeCounts {
-    PointCounts kept;        // the records written, and the deleted ones left out
+    PointCounts kept;        // the records written by kind; in deleted, the deleted ones left out
     uint64_t duplicates = 0; // placed access points at a spot already written, left out
     uint64_t cutShort = 0;   // records cut short by the end of their file, left out
 };
