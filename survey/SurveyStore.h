@@ -19,8 +19,10 @@ namespace walkmere {
 struct PointIndexEntry {
     int32_t x = 0;
     int32_t y = 0;
-    int16_t bestRssi = kPointRssiFloor; // PointSummary's
-    uint16_t readingCount = 0;          // PointSummary's
+    // The point's summary (PointSummary): its strongest reading in whole dBm, -100 when
+    // nothing is stronger and always for a placed AP, and the readings present.
+    int16_t bestRssi = kPointRssiFloor;
+    uint16_t readingCount = 0;
     uint8_t kind = KIND_SURVEY_POINT;
     uint32_t fileOffset = 0; // of the PointRecord
 
