@@ -119,7 +119,7 @@ void writeHead(std::ostream& html, const ReportData& report) {
 void writeSiteSection(std::ostream& html, const ReportData& report, size_t apCount,
                       size_t networkCount) {
     const SiteHeader& h = report.layout.header;
-    const PointCounts& counts = report.counts;
+    const PointCounts& counts = report.survey.counts;
     html << "<h2>Site</h2>\n<table>\n"
          << "<tr><th>File</th><td>" << htmlText(report.path) << "</td></tr>\n"
          << "<tr><th>File size</th><td>" << report.layout.fileSize << " bytes</td></tr>\n"
@@ -132,8 +132,8 @@ void writeSiteSection(std::ostream& html, const ReportData& report, size_t apCou
     html << "<tr><th>Survey dates</th><td>" << htmlText(report.dates)
          << " <small>(from the file system: the site file keeps no time per point)</small>"
             "</td></tr>\n"
-         << "<tr><th>Survey points</th><td>" << counts.surveyPoints << " with " << counts.readings
-         << " readings</td></tr>\n"
+         << "<tr><th>Survey points</th><td>" << counts.locationCount << " with "
+         << counts.readingTotal << " readings</td></tr>\n"
          << "<tr><th>Placed access points</th><td>" << counts.placedAps << "</td></tr>\n"
          << "<tr><th>Deleted points</th><td>" << counts.deleted << "</td></tr>\n"
          << "<tr><th>Access points heard</th><td>" << apCount << "</td></tr>\n"

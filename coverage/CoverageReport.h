@@ -23,14 +23,6 @@ struct ReportError : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-// The records of the points section by kind, deleted ones included.
-struct PointCounts {
-    int32_t surveyPoints = 0;
-    int32_t readings = 0; // of the survey points, as present in the file
-    uint32_t placedAps = 0;
-    uint32_t deleted = 0;
-};
-
 // Everything the report shows, read from the site before any of the page is written.
 struct ReportData {
     std::string path; // the site file as named to the tool
@@ -40,7 +32,6 @@ struct ReportData {
     std::optional<std::string> realSize; // the plan's real size, when a unit was asked for
     std::string dates;                   // surveyDates
     SurveyData survey;
-    PointCounts counts;
     RgbImage plan;
     std::vector<uint8_t> signature; // the signature block, as much as the file holds
 };

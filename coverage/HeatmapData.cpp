@@ -3,7 +3,6 @@
 #include "image/BmpReader.h"
 #include "survey/BitmapExpander.h"
 #include "survey/CodecStreams.h"
-#include "survey/PointsWalk.h"
 
 #include <algorithm>
 
@@ -40,6 +39,7 @@ std::string readSurvey(int fd, const SiteLayout& layout, SurveyData& data) {
                 data.accessPoints.push_back({r.x(), r.y()});
             return true;
         });
+    data.counts = end.counts;
     return pointsWalkProblem(end);
 }
 

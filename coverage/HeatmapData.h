@@ -3,6 +3,7 @@
 #include "coverage/CoverageGrid.h"
 #include "image/RgbImage.h"
 #include "survey/PointRecords.h"
+#include "survey/PointsWalk.h"
 #include "survey/SiteFile.h"
 
 #include <array>
@@ -29,11 +30,12 @@ struct PlacedAp {
 struct SurveyData {
     std::vector<SurveyPoint> points;    // kind 0, in file order
     std::vector<PlacedAp> accessPoints; // kind 1
+    PointCounts counts;                 // every record read, deleted ones included
 };
 
 // Reads the live survey points and placed access points of an open site into `data` (deleted
-// records and unknown kinds are left out; points after a damaged record too). Returns "" or
-// why the points cannot be read (pointsWalkProblem).
+// records and unknown kinds are left out, but counted; points after a damaged record are
+// not read). Returns "" or why the points cannot be read (pointsWalkProblem).
 std::string readSurvey(int fd, const SiteLayout& layout, SurveyData& data);
 
 // Decodes the floor plan of an open site into pixels. Returns "" or why there is no readable

@@ -3,7 +3,6 @@
 #include "platform/ByteOrder.h"
 #include "platform/RegularFile.h"
 #include "survey/PointRecords.h"
-#include "survey/PointsReader.h"
 #include "survey/PointsWalk.h"
 
 #include <algorithm>
@@ -40,17 +39,17 @@ SiteValidation readFailure(ssize_t got) {
 // Walks the points section (the head is checked already) to the end. Only a count that no
 // commit writes is refused here: the end of a write cut short is the store's to repair.
 std::optional<SiteValidation> checkPoints(int fd, const SiteLayout& layout) {
-    const PointsWalkEnd end = walkPointsSection(fd, layout.header.pointsOffset(), {});
+    const PointsWalkEnd end = walkPointsSection(fd, layout.header.pointsOffset());
     switch (end.status) {
-    case CPointsReader::Status::End:
+    case PointsWalkEnd::Status::End:
         return std::nullopt;
-    case CPointsReader::Status::Damaged: {
-        SiteValidation v = refused(SiteFileProblem::Damaged, damagedPointsText(end.damage));
+    case PointsWalkEnd::Status::Damaged: {
+        SiteValidation v = refused(SiteFileProblem::Damaged, damagedPointsText(*end.damage));
         v.layout = layout;
         v.pointsDamage = end.damage;
         return v;
     }
-    case CPointsReader::Status::ReadError:
+    case PointsWalkEnd::Status::ReadError:
         return systemFailure(end.error);
     default: // the head was read a moment ago
         return readFailure(0);

@@ -7,7 +7,7 @@
 
 #include "platform/ByteOrder.h"
 #include "survey/FileOps.h"
-#include "survey/PointRecords.h"
+#include "survey/PointsAppender.h"
 #include "survey/SiteFile.h"
 
 namespace walkmere {
@@ -59,10 +59,9 @@ SiteWriteResult layOut(PositionalSink& out, const NewSiteFile& site, const PlanC
     const std::vector<uint8_t> white(kSignatureBlockSize, 0xFF);
     if (int error = out.writeAt(signatureOffset, white.data(), white.size()))
         return stopped(result, SiteWriteStatus::WriteFailed, error);
-    uint8_t head[kPointsSectionHead];
-    writeLe32(head, kPointRecordSize);
-    writeLe32(head + 4, kReadingSize);
-    if (int error = out.writeAt(pointsOffset, head, sizeof head))
+    PointsAppender head;
+    head.addSectionHead();
+    if (int error = out.writeAt(pointsOffset, head.bytes().data(), head.bytes().size()))
         return stopped(result, SiteWriteStatus::WriteFailed, error);
     if (!site.points.empty()) {
         if (int error = out.writeAt(pointsOffset + kPointsSectionHead, site.points.data(),

@@ -12,6 +12,7 @@
 #include "platform/ByteOrder.h"
 #include "platform/RegularFile.h"
 #include "survey/FileOps.h"
+#include "survey/PointsAppender.h"
 #include "survey/SafetyCopy.h"
 #include "survey/SiteFile.h"
 
@@ -40,6 +41,11 @@ StoreOutcome notDone(Notices notices) {
 }
 
 } // namespace
+
+PointIndexEntry PointIndexEntry::of(const PointsEntry& point, const PointSummary& summary) {
+    return {point.record.x(),     point.record.y(),    summary.bestRssi,
+            summary.readingCount, point.record.kind(), static_cast<uint32_t>(point.fileOffset)};
+}
 
 CSurveyStore::~CSurveyStore() {
     closeSiteFile();
@@ -145,9 +151,8 @@ bool CSurveyStore::cutDoubtfulTail(Notices& notices) {
     return true;
 }
 
-std::optional<uint64_t> CSurveyStore::appendFlushed(const std::vector<uint8_t>& bytes,
-                                                    const std::string& whatFailed,
-                                                    Notices& notices) {
+std::optional<PointIndexEntry>
+CSurveyStore::appendPoint(PointsEntry& point, const std::string& whatFailed, Notices& notices) {
     if (pointsDamage) {
         notices.push_back({whatFailed + ". " + damagedPointsText(*pointsDamage),
                            kFileErrorCaption,
@@ -162,6 +167,9 @@ std::optional<uint64_t> CSurveyStore::appendFlushed(const std::vector<uint8_t>& 
         return std::nullopt;
     }
     const uint64_t end = static_cast<uint64_t>(st.st_size);
+    PointsAppender appended;
+    appended.addPoint(point.record, point.readings);
+    const std::vector<uint8_t>& bytes = appended.bytes();
     // Index entries hold 32-bit offsets.
     if (end + bytes.size() > std::numeric_limits<uint32_t>::max()) {
         notices.push_back(failureNotice(whatFailed, EFBIG));
@@ -178,7 +186,8 @@ std::optional<uint64_t> CSurveyStore::appendFlushed(const std::vector<uint8_t>& 
         notices.push_back(failureNotice(whatFailed, error));
         return std::nullopt;
     }
-    return end;
+    point.fileOffset = end;
+    return PointIndexEntry::of(point, summarizePoint(point));
 }
 
 // ---- the points ----
@@ -199,17 +208,12 @@ bool CSurveyStore::loadFromOpenFile(Notices& notices) {
             pending = e.readingsPresent();
             best = strongestRssi(e.readings);
             const uint8_t kind = e.record.kind();
-            if (kind == KIND_SURVEY_POINT) {
-                entries.push_back({e.record.x(), e.record.y(), point.bestRssi, point.readingCount,
-                                   KIND_SURVEY_POINT, pointOffsetValue});
-                ++locations;
-                readings += point.readingCount;
-            } else if (kind == KIND_DYNAMIC_AP) {
-                entries.push_back({e.record.x(), e.record.y(), point.bestRssi, point.readingCount,
-                                   KIND_DYNAMIC_AP, pointOffsetValue});
-            }
+            if (kind == KIND_SURVEY_POINT || kind == KIND_DYNAMIC_AP)
+                entries.push_back(PointIndexEntry::of(e, point));
             return true;
         });
+    locations = end.counts.locationCount;
+    readings = end.counts.readingTotal;
 
     if (beyondIndex) {
         notices.push_back(
@@ -218,17 +222,17 @@ bool CSurveyStore::loadFromOpenFile(Notices& notices) {
         return false;
     }
     switch (end.status) {
-    case CPointsReader::Status::End:
+    case PointsWalkEnd::Status::End:
         break;
-    case CPointsReader::Status::ReadError:
+    case PointsWalkEnd::Status::ReadError:
         // Never cut anything on a read error: the rest of the file may be whole.
         notices.push_back(failureNotice("Could not read the survey points", end.error));
         return false;
-    case CPointsReader::Status::Damaged:
+    case PointsWalkEnd::Status::Damaged:
         // Opening refuses such a file; it was damaged since. The points before the damage
         // are shown, and the file is left exactly as it is.
         pointsDamage = end.damage;
-        notices.push_back({damagedPointsText(end.damage) +
+        notices.push_back({damagedPointsText(*end.damage) +
                                " Only the points before it are shown, and no point can be "
                                "added to this file.",
                            kFileErrorCaption,
@@ -311,18 +315,17 @@ StoreOutcome CSurveyStore::placeAccessPoint(int32_t x, int32_t y) {
     pointYValue = y;
     if (StoreOutcome opened = openSiteFile(); !opened) return opened;
     SiteFileScope scope(*this);
-    PointRecord record;
-    record.setX(x);
-    record.setY(y);
-    record.setLabel("AP");
-    record.setReadingCount(0);
-    record.setKind(KIND_DYNAMIC_AP);
-    std::vector<uint8_t> bytes(record.bytes.begin(), record.bytes.end());
+    PointsEntry point;
+    point.record.setX(x);
+    point.record.setY(y);
+    point.record.setLabel("AP");
+    point.record.setKind(KIND_DYNAMIC_AP);
     Notices notices;
-    std::optional<uint64_t> at = appendFlushed(bytes, "Could not place the access point", notices);
-    if (!at) return notDone(std::move(notices));
-    pointOffsetValue = static_cast<uint32_t>(*at);
-    entries.push_back({x, y, kRssiFloor, 0, KIND_DYNAMIC_AP, pointOffsetValue});
+    const std::optional<PointIndexEntry> entry =
+        appendPoint(point, "Could not place the access point", notices);
+    if (!entry) return notDone(std::move(notices));
+    pointOffsetValue = entry->fileOffset;
+    entries.push_back(*entry);
     return {true, std::move(notices)};
 }
 

@@ -9,7 +9,6 @@
 #include "scan/ApRecord.h"
 #include "survey/HeardApList.h"
 #include "survey/PointRecords.h"
-#include "survey/PointsReader.h"
 #include "survey/PointsWalk.h"
 #include "survey/SiteHeader.h"
 #include "survey/StoreOutcome.h"
@@ -20,10 +19,15 @@ namespace walkmere {
 struct PointIndexEntry {
     int32_t x = 0;
     int32_t y = 0;
-    int16_t bestRssi = -100; // whole dBm; -100 when nothing stronger, always for a placed AP
+    // The point's summary (PointSummary): its strongest reading in whole dBm, -100 when
+    // nothing is stronger and always for a placed AP, and the readings present.
+    int16_t bestRssi = kPointRssiFloor;
     uint16_t readingCount = 0;
     uint8_t kind = KIND_SURVEY_POINT;
     uint32_t fileOffset = 0; // of the PointRecord
+
+    // The entry of a record the file holds below 4 GiB, as loaded or just written.
+    static PointIndexEntry of(const PointsEntry& point, const PointSummary& summary);
 };
 
 // What storing a measured point did.
@@ -126,10 +130,11 @@ public:
     const CHeardApList& heardAps() const { return heard; }
 
 private:
-    // Appends `bytes` at the end of the open file and flushes; on failure adds the notice
-    // `whatFailed` + ": " + reason, cuts the file back and returns nothing.
-    std::optional<uint64_t> appendFlushed(const std::vector<uint8_t>& bytes,
-                                          const std::string& whatFailed, Notices& notices);
+    // Appends `point`, its record and readings in one write, at the end of the open file and
+    // flushes; returns its index entry. On failure adds the notice `whatFailed` + ": " +
+    // reason, cuts the file back and returns nothing.
+    std::optional<PointIndexEntry> appendPoint(PointsEntry& point, const std::string& whatFailed,
+                                               Notices& notices);
     // Cuts a tail that an earlier failed rollback or repair left behind.
     bool cutDoubtfulTail(Notices& notices);
     // Reads the points of the open file into the index and repairs a torn tail.

@@ -1,6 +1,5 @@
 // Measuring a survey point and storing it in the site file.
 #include <algorithm>
-#include <cstring>
 
 #include "scan/LiveApTable.h"
 #include "survey/SurveyStore.h"
@@ -37,41 +36,32 @@ CommitOutcome CSurveyStore::commitPoint(std::span<const ApRecord> certified) {
     // the strongest are kept.
     const size_t count = std::min<size_t>(heard.size(), kMaxReadingsPerPoint);
     const size_t skipped = heard.size() - count;
-    std::vector<uint8_t> bytes(kPointRecordSize + count * kReadingSize);
-    PointRecord record;
-    record.setX(pointXValue);
-    record.setY(pointYValue);
-    record.setLabel(label);
-    record.setReadingCount(static_cast<uint16_t>(count));
-    record.setKind(KIND_SURVEY_POINT);
-    std::memcpy(bytes.data(), record.bytes.data(), kPointRecordSize);
-
-    int16_t strongest = kRssiFloor;
-    uint8_t* out = bytes.data() + kPointRecordSize;
+    PointsEntry point;
+    point.record.setX(pointXValue);
+    point.record.setY(pointYValue);
+    point.record.setLabel(label);
+    point.record.setKind(KIND_SURVEY_POINT);
     for (size_t i = 0; i < count; ++i) { // weakest first
         const HeardAp& ap = heard.aps()[skipped + i];
-        ApReading reading;
+        ApReading& reading = point.readings.emplace_back();
         reading.setChannel(static_cast<uint8_t>(ap.channel & 0xFF));
         reading.setRssi256(static_cast<int16_t>(ap.rssi * 256));
         reading.setMac(ap.mac.data());
         reading.setSsid(ap.ssid);
-        std::memcpy(out, reading.bytes.data(), kReadingSize);
-        out += kReadingSize;
-        if (ap.rssi > strongest) strongest = ap.rssi;
     }
 
     Notices notices;
-    std::optional<uint64_t> at = appendFlushed(bytes, "Could not write the survey point", notices);
-    if (!at) return {-1, std::move(notices)};
+    const std::optional<PointIndexEntry> entry =
+        appendPoint(point, "Could not write the survey point", notices);
+    if (!entry) return {-1, std::move(notices)};
 
-    pointOffsetValue = static_cast<uint32_t>(*at);
-    pending = static_cast<int32_t>(count);
-    best = strongest;
+    pointOffsetValue = entry->fileOffset;
+    pending = entry->readingCount;
+    best = entry->bestRssi;
     noAp = count == 0;
     locations += 1;
     readings += pending;
-    entries.push_back({pointXValue, pointYValue, best, static_cast<uint16_t>(count),
-                       KIND_SURVEY_POINT, pointOffsetValue});
+    entries.push_back(*entry);
     return {noAp ? 0 : 1, std::move(notices)};
 }
 

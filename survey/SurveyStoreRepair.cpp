@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 
+#include "survey/PointsAppender.h"
 #include "survey/SafetyCopy.h"
 #include "survey/SurveyStore.h"
 

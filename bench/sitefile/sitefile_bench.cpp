@@ -66,8 +66,8 @@ void BM_WalkPoints(benchmark::State& state) {
     const std::string path = makeSurvey(static_cast<int>(state.range(0)));
     ReadOnlySite site = openSiteReadOnly(path);
     for (auto _ : state) {
-        auto totals = sitetool::walkPoints(site.fd.get(), site.validation.layout);
-        benchmark::DoNotOptimize(totals.readingTotal);
+        const PointsWalkEnd end = sitetool::walkSitePoints(site);
+        benchmark::DoNotOptimize(end.counts.readingTotal);
     }
     state.SetItemsProcessed(state.iterations() * state.range(0));
     ::unlink(path.c_str());

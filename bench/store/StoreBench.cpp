@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "platform/OwnedFd.h"
-#include "survey/PointsReader.h"
+#include "survey/PointsWalk.h"
 #include "survey/SiteFile.h"
 #include "survey/SiteFileWriter.h"
 #include "survey/SurveyStore.h"
@@ -96,11 +96,11 @@ void BM_WalkPoints(benchmark::State& state) {
     const SiteHeader h = writeSurvey(path, points, 10);
     int fd = ::open(path.c_str(), O_RDONLY);
     for (auto _ : state) {
-        CPointsReader reader(fd, h.pointsOffset());
-        PointsEntry e;
         int n = 0;
-        while (reader.next(e))
+        walkPointsSection(fd, h.pointsOffset(), [&](const PointsEntry&, const PointSummary&) {
             ++n;
+            return true;
+        });
         if (n != points) state.SkipWithError("walk failed");
     }
     ::close(fd);

@@ -30,7 +30,6 @@
 #include "scan/BoardProtocol.h"
 #include "scan/LiveApTable.h"
 #include "survey/PointMeasurement.h"
-#include "survey/PointsReader.h"
 #include "survey/SurveyStore.h"
 #include "survey/store_fixture.h"
 #include "testkit/RecordingSoundPlayer.h"

@@ -20,7 +20,7 @@
 #include "scan/BoardProtocol.h"
 #include "scan/LiveApTable.h"
 #include "survey/PointMeasurement.h"
-#include "survey/PointsReader.h"
+#include "survey/PointsWalk.h"
 #include "survey/SurveyStore.h"
 #include "survey/store_fixture.h"
 #include "testkit/ScriptedPrompter.h"
@@ -150,13 +150,14 @@ TEST(WifiSurvey, APointFromAReplayHoldsTheReplayedAps) {
     // The site file, read on its own: one point, its readings the replayed APs.
     const int fd = ::open(site.path.c_str(), O_RDONLY | O_CLOEXEC);
     ASSERT_GE(fd, 0);
-    CPointsReader reader(fd, storetest::kPointsAt);
-    ASSERT_EQ(reader.open(), CPointsReader::Status::Ok);
     std::vector<PointsEntry> points;
-    PointsEntry entry;
-    while (reader.next(entry))
-        points.push_back(entry);
+    const PointsWalkEnd walked = walkPointsSection(
+        fd, storetest::kPointsAt, [&](const PointsEntry& entry, const PointSummary&) {
+            points.push_back(entry);
+            return true;
+        });
     ::close(fd);
+    ASSERT_EQ(walked.status, PointsWalkEnd::Status::End);
     ASSERT_EQ(points.size(), 1u);
     ASSERT_EQ(points[0].readings.size(), 16u);
     std::map<std::string, int> read;

@@ -17,7 +17,7 @@
 
 #include "store_fixture.h"
 #include "survey/FileOps.h"
-#include "survey/PointsReader.h"
+#include "survey/PointsWalk.h"
 
 namespace walkmere {
 namespace {
@@ -329,12 +329,9 @@ protected:
     static bool endsTorn(const std::string& path) {
         int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
         EXPECT_GE(fd, 0);
-        CPointsReader reader(fd, kPointsAt);
-        PointsEntry e;
-        while (reader.next(e)) {
-        }
+        const bool torn = walkPointsSection(fd, kPointsAt).tail.torn;
         ::close(fd);
-        return reader.tail().torn;
+        return torn;
     }
 
     // The header and the section head are untouched and the points read back to a clean end.
@@ -344,17 +341,16 @@ protected:
         EXPECT_TRUE(std::equal(prefix.begin(), prefix.end(), file.begin()));
         int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
         ASSERT_GE(fd, 0);
-        CPointsReader reader(fd, kPointsAt);
-        EXPECT_EQ(reader.open(), CPointsReader::Status::Ok);
-        EXPECT_EQ(reader.pointRecordSize(), kPointRecordSize);
-        EXPECT_EQ(reader.readingSize(), kReadingSize);
-        PointsEntry e;
-        while (reader.next(e)) {
-            EXPECT_FALSE(e.readingsCut());
-        }
-        EXPECT_EQ(reader.status(), CPointsReader::Status::End);
-        EXPECT_FALSE(reader.tail().torn);
-        EXPECT_EQ(reader.tail().fileEnd, file.size());
+        const PointsWalkEnd end =
+            walkPointsSection(fd, kPointsAt, [](const PointsEntry& e, const PointSummary&) {
+                EXPECT_FALSE(e.readingsCut());
+                return true;
+            });
+        // Read to the end: the section's head holds the sizes 71 and 41 (else NoSection or
+        // BadSizes).
+        EXPECT_EQ(end.status, PointsWalkEnd::Status::End);
+        EXPECT_FALSE(end.tail.torn);
+        EXPECT_EQ(end.tail.fileEnd, file.size());
         ::close(fd);
     }
 

@@ -13,7 +13,7 @@
 #include <random>
 
 #include "store_fixture.h"
-#include "survey/PointsReader.h"
+#include "survey/PointsWalk.h"
 
 namespace walkmere {
 namespace {
@@ -46,20 +46,20 @@ std::vector<int> walkRun(const std::filesystem::path& path) {
     std::vector<int> counts;
     int fd = ::open(path.c_str(), O_RDONLY);
     EXPECT_GE(fd, 0);
-    CPointsReader reader(fd, kPointsAt);
-    PointsEntry e;
-    while (reader.next(e)) {
-        const int k = int(counts.size());
-        EXPECT_EQ(e.record.x(), k);
-        EXPECT_EQ(e.record.y(), 1000 + k);
-        EXPECT_EQ(e.record.kind(), KIND_SURVEY_POINT);
-        EXPECT_EQ(e.record.readingCount(), e.readingsPresent());
-        for (int j = 0; j < e.readingsPresent(); ++j)
-            expectReadingOf(e.readings[size_t(j)], k, j);
-        counts.push_back(e.readingsPresent());
-    }
-    EXPECT_EQ(reader.status(), CPointsReader::Status::End);
-    EXPECT_FALSE(reader.tail().torn) << "the file was left unaligned";
+    const PointsWalkEnd end =
+        walkPointsSection(fd, kPointsAt, [&](const PointsEntry& e, const PointSummary&) {
+            const int k = int(counts.size());
+            EXPECT_EQ(e.record.x(), k);
+            EXPECT_EQ(e.record.y(), 1000 + k);
+            EXPECT_EQ(e.record.kind(), KIND_SURVEY_POINT);
+            EXPECT_EQ(e.record.readingCount(), e.readingsPresent());
+            for (int j = 0; j < e.readingsPresent(); ++j)
+                expectReadingOf(e.readings[size_t(j)], k, j);
+            counts.push_back(e.readingsPresent());
+            return true;
+        });
+    EXPECT_EQ(end.status, PointsWalkEnd::Status::End);
+    EXPECT_FALSE(end.tail.torn) << "the file was left unaligned";
     ::close(fd);
     return counts;
 }

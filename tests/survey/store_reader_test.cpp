@@ -5,7 +5,7 @@
 #include <unistd.h>
 
 #include "store_fixture.h"
-#include "survey/PointsReader.h"
+#include "survey/PointsWalk.h"
 
 namespace walkmere {
 namespace {
@@ -13,7 +13,7 @@ namespace {
 using namespace storetest;
 
 struct Walk {
-    CPointsReader::Status status;
+    PointsWalkEnd::Status status;
     std::vector<PointsEntry> entries;
     PointsTail tail;
 };
@@ -23,12 +23,15 @@ Walk walk(const Bytes& file, size_t bufferSize, uint64_t pointsAt = kPointsAt) {
     testkit::writeFileBytes(dir.file("f"), file);
     int fd = ::open(dir.file("f").c_str(), O_RDONLY);
     Walk w;
-    CPointsReader reader(fd, pointsAt, bufferSize);
-    PointsEntry e;
-    while (reader.next(e))
-        w.entries.push_back(e);
-    w.status = reader.status();
-    w.tail = reader.tail();
+    const PointsWalkEnd end = walkPointsSection(
+        fd, pointsAt,
+        [&](const PointsEntry& e, const PointSummary&) {
+            w.entries.push_back(e);
+            return true;
+        },
+        bufferSize);
+    w.status = end.status;
+    w.tail = end.tail;
     ::close(fd);
     return w;
 }
@@ -45,10 +48,10 @@ TEST(StorePointsReader, SmallAndLargeBuffersYieldTheSameRecords) {
     for (int i = 0; i < 40; ++i)
         points = points + pointBytes(i, -i, uint8_t(i % 3), readings(i % 9, -30 - i));
     Bytes file = siteBytes(points);
-    Walk big = walk(file, CPointsReader::kDefaultBuffer);
+    Walk big = walk(file, kPointsWalkBuffer);
     Walk small = walk(file, 256); // records straddle every refill
-    ASSERT_EQ(big.status, CPointsReader::Status::End);
-    ASSERT_EQ(small.status, CPointsReader::Status::End);
+    ASSERT_EQ(big.status, PointsWalkEnd::Status::End);
+    ASSERT_EQ(small.status, PointsWalkEnd::Status::End);
     ASSERT_EQ(big.entries.size(), 40u);
     ASSERT_EQ(small.entries.size(), 40u);
     uint64_t offset = kPointsAt + 8;
@@ -80,7 +83,7 @@ TEST(StorePointsReader, ReportsTornTails) {
     ASSERT_EQ(w.entries.size(), 2u);
     EXPECT_EQ(w.entries[1].readingsPresent(), 1);
     EXPECT_TRUE(w.entries[1].readingsCut());
-    EXPECT_EQ(w.status, CPointsReader::Status::End);
+    EXPECT_EQ(w.status, PointsWalkEnd::Status::End);
     EXPECT_TRUE(w.tail.torn);
     EXPECT_TRUE(w.tail.readingsCut);
     EXPECT_EQ(w.tail.cutRecordOffset, kPointsAt + 8 + first.size());
@@ -101,13 +104,13 @@ TEST(StorePointsReader, ReportsTornTails) {
 
 TEST(StorePointsReader, RefusesMissingSectionAndOtherSizes) {
     EXPECT_EQ(walk(siteBytes(pointBytes(1, 1, 0), 70, 41), 4096).status,
-              CPointsReader::Status::BadSizes);
+              PointsWalkEnd::Status::BadSizes);
     EXPECT_EQ(walk(siteBytes(pointBytes(1, 1, 0), 71, 42), 4096).entries.size(), 0u);
     Bytes shortFile = siteBytes();
     shortFile.resize(kPointsAt + 5);
-    EXPECT_EQ(walk(shortFile, 4096).status, CPointsReader::Status::NoSection);
+    EXPECT_EQ(walk(shortFile, 4096).status, PointsWalkEnd::Status::NoSection);
     Walk empty = walk(siteBytes(), 4096);
-    EXPECT_EQ(empty.status, CPointsReader::Status::End);
+    EXPECT_EQ(empty.status, PointsWalkEnd::Status::End);
     EXPECT_FALSE(empty.tail.torn);
 }
 

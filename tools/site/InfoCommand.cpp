@@ -12,8 +12,8 @@ namespace {
 
 // The counts of a damaged points section would be those of the records before the damage:
 // they are not shown as the site's.
-std::string countJson(const PointsTotals& t, uint64_t value) {
-    return t.damage ? "null" : std::to_string(value);
+std::string countJson(const PointsWalkEnd& points, uint64_t value) {
+    return points.damage ? "null" : std::to_string(value);
 }
 
 // {"width": 80, "height": 60, "units": "m"}; null without a picture or a usable scale
@@ -28,7 +28,9 @@ std::string realSizeJson(const SiteHeader& h, const PlanSummary& plan, const std
 }
 
 void printJson(const std::string& path, const SiteLayout& layout, const PlanSummary& plan,
-               const PointsTotals& t, const std::optional<std::string>& unit, std::ostream& out) {
+               const PointsWalkEnd& points, const std::optional<std::string>& unit,
+               std::ostream& out) {
+    const PointCounts& c = points.counts;
     const SiteHeader& h = layout.header;
     const bool picture = plan.isPicture();
     const auto planNumber = [&](uint64_t v) { return picture ? std::to_string(v) : "null"; };
@@ -48,19 +50,21 @@ void printJson(const std::string& path, const SiteLayout& layout, const PlanSumm
         << "  \"planHeight\": " << planNumber(picture ? plan.check.info->pixelHeight() : 0) << ",\n"
         << "  \"planProblem\": " << (picture ? "null" : jsonString(plan.problem())) << ",\n";
     if (unit) out << "  \"planRealSize\": " << realSizeJson(h, plan, *unit) << ",\n";
-    out << "  \"recordCount\": " << countJson(t, t.recordCount) << ",\n"
-        << "  \"locationCount\": " << countJson(t, uint64_t(t.locationCount)) << ",\n"
-        << "  \"readingTotal\": " << countJson(t, uint64_t(t.readingTotal)) << ",\n"
-        << "  \"placedApCount\": " << countJson(t, t.placedApCount) << ",\n"
-        << "  \"deletedCount\": " << countJson(t, t.deletedCount) << ",\n"
-        << "  \"tornTail\": " << countJson(t, t.tornTail) << ",\n"
-        << "  \"readingsMissing\": " << countJson(t, t.readingsMissing);
-    if (t.damage) out << ",\n  \"damage\": " << damageJson(*t.damage);
+    out << "  \"recordCount\": " << countJson(points, c.records) << ",\n"
+        << "  \"locationCount\": " << countJson(points, uint64_t(c.locationCount)) << ",\n"
+        << "  \"readingTotal\": " << countJson(points, uint64_t(c.readingTotal)) << ",\n"
+        << "  \"placedApCount\": " << countJson(points, c.placedAps) << ",\n"
+        << "  \"deletedCount\": " << countJson(points, c.deleted) << ",\n"
+        << "  \"tornTail\": " << countJson(points, points.tail.tornBytes()) << ",\n"
+        << "  \"readingsMissing\": " << countJson(points, points.tail.missingReadings());
+    if (points.damage) out << ",\n  \"damage\": " << damageJson(*points.damage);
     out << "\n}\n";
 }
 
 void printText(const std::string& path, const SiteLayout& layout, const PlanSummary& plan,
-               const PointsTotals& t, const std::optional<std::string>& unit, std::ostream& out) {
+               const PointsWalkEnd& points, const std::optional<std::string>& unit,
+               std::ostream& out) {
+    const PointCounts& c = points.counts;
     const SiteHeader& h = layout.header;
     out << "file             " << path << " (" << layout.fileSize << " bytes)\n"
         << "header           " << h.headerLength() << " bytes, version " << h.version() << '\n'
@@ -80,18 +84,19 @@ void printText(const std::string& path, const SiteLayout& layout, const PlanSumm
             << " bytes decoded)\n";
     } else
         out << "floor plan       none: " << plan.problem() << '\n';
-    if (t.damage) {
-        out << "survey points    damaged: " << t.damage->describe() << '\n'
-            << "records before   " << t.recordCount << " ('points' lists them)\n";
+    if (points.damage) {
+        out << "survey points    damaged: " << points.damage->describe() << '\n'
+            << "records before   " << c.records << " ('points' lists them)\n";
         return;
     }
-    out << "survey points    " << t.locationCount << " with " << t.readingTotal << " readings\n"
-        << "placed APs       " << t.placedApCount << '\n'
-        << "deleted          " << t.deletedCount << '\n';
-    if (t.otherKindCount) out << "unknown kind     " << t.otherKindCount << '\n';
-    if (t.tornTail || t.readingsMissing)
-        out << "torn tail        " << t.tornTail << " bytes of a partial record or reading, "
-            << t.readingsMissing << " announced readings missing\n";
+    out << "survey points    " << c.locationCount << " with " << c.readingTotal << " readings\n"
+        << "placed APs       " << c.placedAps << '\n'
+        << "deleted          " << c.deleted << '\n';
+    if (c.otherKinds) out << "unknown kind     " << c.otherKinds << '\n';
+    if (points.tail.torn)
+        out << "torn tail        " << points.tail.tornBytes()
+            << " bytes of a partial record or reading, " << points.tail.missingReadings()
+            << " announced readings missing\n";
 }
 
 int runInfo(const std::vector<std::string>& args, ToolStreams& io) {
@@ -101,14 +106,13 @@ int runInfo(const std::vector<std::string>& args, ToolStreams& io) {
     ReadOnlySite site = openSiteForListing(path);
     const SiteLayout& layout = site.validation.layout;
     const PlanSummary plan = inspectPlan(site.fd.get(), layout);
-    PointsTotals totals = walkPoints(site.fd.get(), layout);
-    if (!totals.damage) totals.damage = site.validation.pointsDamage; // changed since
+    const PointsWalkEnd points = walkSitePoints(site);
     if (parsed.has("--json"))
-        printJson(path, layout, plan, totals, unit, io.out);
+        printJson(path, layout, plan, points, unit, io.out);
     else
-        printText(path, layout, plan, totals, unit, io.out);
-    if (!totals.damage) return kExitOk;
-    io.err << kToolName << ": " << path << ": " << damagedPointsText(*totals.damage) << '\n';
+        printText(path, layout, plan, points, unit, io.out);
+    if (!points.damage) return kExitOk;
+    io.err << kToolName << ": " << path << ": " << damagedPointsText(*points.damage) << '\n';
     return kExitFileError;
 }
 

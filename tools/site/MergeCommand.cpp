@@ -1,5 +1,5 @@
-#include "platform/ByteOrder.h"
 #include "platform/RegularFile.h"
+#include "survey/PointsAppender.h"
 #include "survey/PointsWalk.h"
 #include "tools/site/OutputFile.h"
 #include "tools/site/SiteCommand.h"
@@ -49,11 +49,7 @@ void copyFront(const ReadOnlySite& site, const std::string& path, OutputFile& ou
 }
 
 struct MergeCounts {
-    uint64_t surveyPoints = 0;
-    uint64_t readings = 0;
-    uint64_t placedAps = 0;
-    uint64_t otherRecords = 0;
-    uint64_t deleted = 0;    // left out
+    PointCounts kept;        // the records written by kind; in deleted, the deleted ones left out
     uint64_t duplicates = 0; // placed access points at a spot already written, left out
     uint64_t cutShort = 0;   // records cut short by the end of their file, left out
 };
@@ -75,13 +71,16 @@ std::string tornTailText(const PointsTail& tail) {
     return text;
 }
 
-// Appends the records of one site, each with its readings as the file holds them, in file
-// order; deleted records and a placed access point at a spot in `placed` are left out.
-class PointsAppender {
+// Writes the points section: the records of each site in turn, each with its readings as the
+// file holds them, in file order; deleted records and a placed access point at a spot in
+// `placed` are left out.
+class MergedPoints {
 public:
-    PointsAppender(OutputFile& out, uint64_t at) : out(out), at(at) {}
+    MergedPoints(OutputFile& out, uint64_t pointsOffset) : out(out), at(pointsOffset) {
+        section.addSectionHead();
+    }
 
-    void append(const ReadOnlySite& site, const std::string& path, ToolStreams& io) {
+    void add(const ReadOnlySite& site, const std::string& path, ToolStreams& io) {
         const PointsWalkEnd end =
             walkPointsSection(site.fd.get(), site.validation.layout.header.pointsOffset(),
                               [&](const PointsEntry& entry, const PointSummary&) {
@@ -89,16 +88,9 @@ public:
                                   return true;
                               });
         flush();
-        switch (end.status) {
-        case CPointsReader::Status::End:
-            break;
-        case CPointsReader::Status::ReadError:
-            throw FileError(path + ": cannot read the points: " + std::strerror(end.error));
-        case CPointsReader::Status::Damaged:
-            throw FileError(path + ": " + damagedPointsText(end.damage));
-        default:
-            throw FileError(path + ": Damaged Site File: points section unreadable.");
-        }
+        const std::string problem = pointsWalkProblem(end);
+        if (!problem.empty()) throw FileError(path + ": " + problem);
+        if (end.damage) throw FileError(path + ": " + damagedPointsText(*end.damage));
         if (!end.tail.torn) return;
         // A deleted record cut short is left out and counted as deleted already.
         if (!end.tail.readingsCut || end.tail.cutRecord.kind() != KIND_DELETED) ++counts.cutShort;
@@ -112,7 +104,7 @@ private:
     void take(const PointsEntry& entry) {
         const PointRecord& r = entry.record;
         if (r.kind() == KIND_DELETED) {
-            ++counts.deleted;
+            counts.kept.count(entry);
             return;
         }
         // A record the file ends inside of is the torn tail, reported after the walk.
@@ -121,30 +113,21 @@ private:
             ++counts.duplicates;
             return;
         }
-        if (r.kind() == KIND_SURVEY_POINT) {
-            ++counts.surveyPoints;
-            counts.readings += entry.readings.size();
-        } else if (r.kind() == KIND_DYNAMIC_AP) {
-            ++counts.placedAps;
-        } else {
-            ++counts.otherRecords;
-        }
-        pending.insert(pending.end(), r.bytes.begin(), r.bytes.end());
-        for (const ApReading& reading : entry.readings)
-            pending.insert(pending.end(), reading.bytes.begin(), reading.bytes.end());
-        if (pending.size() >= (1 << 20)) flush();
+        counts.kept.count(entry);
+        section.addPoint(r, entry.readings);
+        if (section.bytes().size() >= (1 << 20)) flush();
     }
 
     void flush() {
-        if (pending.empty()) return;
-        out.writeAt(at, pending.data(), pending.size());
-        at += pending.size();
-        pending.clear();
+        if (section.bytes().empty()) return;
+        out.writeAt(at, section.bytes().data(), section.bytes().size());
+        at += section.bytes().size();
+        section.clear();
     }
 
     OutputFile& out;
     uint64_t at;
-    std::vector<uint8_t> pending;
+    PointsAppender section;
     std::set<std::pair<int32_t, int32_t>> placed;
 };
 
@@ -190,21 +173,16 @@ int runMerge(const std::vector<std::string>& args, ToolStreams& io) {
 
     OutputFile out(output, io.out, {.force = parsed.has("--force"), .isSiteFile = true});
     copyFront(sites.front(), paths.front(), out);
-    uint8_t head[kPointsSectionHead];
-    writeLe32(head, kPointRecordSize);
-    writeLe32(head + 4, kReadingSize);
-    const uint64_t pointsOffset = first.header.pointsOffset();
-    out.writeAt(pointsOffset, head, sizeof head);
-    PointsAppender appender(out, pointsOffset + kPointsSectionHead);
+    MergedPoints points(out, first.header.pointsOffset());
     for (size_t i = 0; i < sites.size(); ++i)
-        appender.append(sites[i], paths[i], io);
+        points.add(sites[i], paths[i], io);
     out.commit();
 
-    const MergeCounts& c = appender.counts;
+    const MergeCounts& c = points.counts;
     std::ostream& said = isStandardOutput(output) ? io.err : io.out;
-    said << output << ": " << sites.size() << " sites merged, " << c.surveyPoints
-         << " survey points with " << c.readings << " readings, " << c.placedAps
-         << " placed APs; left out " << c.deleted << " deleted, " << c.duplicates
+    said << output << ": " << sites.size() << " sites merged, " << c.kept.locationCount
+         << " survey points with " << c.kept.readingTotal << " readings, " << c.kept.placedAps
+         << " placed APs; left out " << c.kept.deleted << " deleted, " << c.duplicates
          << " placed APs at a spot already taken";
     if (c.cutShort) said << ", " << c.cutShort << " cut short at the end of a file";
     said << '\n';

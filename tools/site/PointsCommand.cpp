@@ -16,14 +16,14 @@ std::string rawSsid(const ApReading& r) {
     return r.ssid();
 }
 
-void printJsonPoint(const PointView& p, bool first, std::ostream& out) {
-    const PointRecord& r = p.entry.record;
+void printJsonPoint(const PointsEntry& p, const PointSummary& s, bool first, std::ostream& out) {
+    const PointRecord& r = p.record;
     out << (first ? "\n" : ",\n") << "  {\"x\": " << r.x() << ", \"y\": " << r.y()
         << ", \"label\": " << jsonString(rawLabel(r)) << ", \"kind\": " << int(r.kind())
-        << ", \"bestRssi\": " << p.bestRssi << ", \"readingCount\": " << p.readingCount
-        << ", \"fileOffset\": " << p.entry.fileOffset << ", \"readings\": [";
+        << ", \"bestRssi\": " << s.bestRssi << ", \"readingCount\": " << s.readingCount
+        << ", \"fileOffset\": " << p.fileOffset << ", \"readings\": [";
     bool firstReading = true;
-    for (const ApReading& a : p.entry.readings) {
+    for (const ApReading& a : p.readings) {
         const std::string ssid = rawSsid(a);
         out << (firstReading ? "" : ", ") << "{\"channel\": " << int(a.channel())
             << ", \"rssi\": " << a.rssiDbm() << ", \"mac\": \"" << macText(a.mac())
@@ -37,29 +37,30 @@ void printJsonPoint(const PointView& p, bool first, std::ostream& out) {
 constexpr const char* kCsvHeader =
     "x,y,label,kind,bestRssi,readingCount,fileOffset,channel,rssi,mac,ssid\n";
 
-void printCsvPoint(const PointView& p, std::ostream& out) {
-    const PointRecord& r = p.entry.record;
+void printCsvPoint(const PointsEntry& p, const PointSummary& s, std::ostream& out) {
+    const PointRecord& r = p.record;
     const std::string pointFields =
         std::to_string(r.x()) + ',' + std::to_string(r.y()) + ',' + csvField(rawLabel(r)) + ',' +
-        std::to_string(r.kind()) + ',' + std::to_string(p.bestRssi) + ',' +
-        std::to_string(p.readingCount) + ',' + std::to_string(p.entry.fileOffset);
-    if (p.entry.readings.empty()) {
+        std::to_string(r.kind()) + ',' + std::to_string(s.bestRssi) + ',' +
+        std::to_string(s.readingCount) + ',' + std::to_string(p.fileOffset);
+    if (p.readings.empty()) {
         out << pointFields << ",,,,\n";
         return;
     }
-    for (const ApReading& a : p.entry.readings)
+    for (const ApReading& a : p.readings)
         out << pointFields << ',' << int(a.channel()) << ',' << a.rssiDbm() << ','
             << macText(a.mac()) << ',' << csvField(rawSsid(a)) << '\n';
 }
 
-void printTextPoint(const PointView& p, uint32_t number, std::ostream& out) {
-    const PointRecord& r = p.entry.record;
+void printTextPoint(const PointsEntry& p, const PointSummary& s, uint32_t number,
+                    std::ostream& out) {
+    const PointRecord& r = p.record;
     char line[160];
     std::snprintf(line, sizeof line, "%4u  @%-9llu %-8s x=%-6d y=%-6d best %4d dBm  %u readings  ",
-                  number, static_cast<unsigned long long>(p.entry.fileOffset), kindName(r.kind()),
-                  r.x(), r.y(), p.bestRssi, p.readingCount);
+                  number, static_cast<unsigned long long>(p.fileOffset), kindName(r.kind()), r.x(),
+                  r.y(), s.bestRssi, s.readingCount);
     out << line << jsonString(rawLabel(r)) << '\n';
-    for (const ApReading& a : p.entry.readings) {
+    for (const ApReading& a : p.readings) {
         std::snprintf(line, sizeof line, "        ch %3u  %4d dBm  %s  ", a.channel(), a.rssiDbm(),
                       macText(a.mac()).c_str());
         out << line << jsonString(rawSsid(a)) << '\n';
@@ -78,28 +79,29 @@ int runPoints(const std::vector<std::string>& args, ToolStreams& io) {
     uint32_t number = 0;
     if (json) out << "{\"points\": [";
     if (csv) out << kCsvHeader;
-    PointsTotals totals =
-        walkPoints(site.fd.get(), site.validation.layout, [&](const PointView& p) {
+    const PointsWalkEnd end =
+        walkSitePoints(site, [&](const PointsEntry& p, const PointSummary& summary) {
             if (json)
-                printJsonPoint(p, number == 0, out);
+                printJsonPoint(p, summary, number == 0, out);
             else if (csv)
-                printCsvPoint(p, out);
+                printCsvPoint(p, summary, out);
             else
-                printTextPoint(p, number + 1, out);
+                printTextPoint(p, summary, number + 1, out);
             ++number;
+            return true;
         });
-    if (!totals.damage) totals.damage = site.validation.pointsDamage; // changed since
-    if (totals.damage) {
+    if (end.damage) {
         if (json)
             out << (number ? "\n" : "")
-                << "], \"tornTail\": null, \"damage\": " << damageJson(*totals.damage) << "}\n";
-        io.err << kToolName << ": " << path << ": " << damagedPointsText(*totals.damage) << '\n';
+                << "], \"tornTail\": null, \"damage\": " << damageJson(*end.damage) << "}\n";
+        io.err << kToolName << ": " << path << ": " << damagedPointsText(*end.damage) << '\n';
         return kExitFileError;
     }
-    if (json) out << (number ? "\n" : "") << "], \"tornTail\": " << totals.tornTail << "}\n";
-    if (totals.tornTail || totals.readingsMissing)
-        io.err << kToolName << ": " << path << ": points section ends torn: " << totals.tornTail
-               << " bytes of a partial record or reading, " << totals.readingsMissing
+    const PointsTail& tail = end.tail;
+    if (json) out << (number ? "\n" : "") << "], \"tornTail\": " << tail.tornBytes() << "}\n";
+    if (tail.torn)
+        io.err << kToolName << ": " << path << ": points section ends torn: " << tail.tornBytes()
+               << " bytes of a partial record or reading, " << tail.missingReadings()
                << " announced readings missing\n";
     return kExitOk;
 }

@@ -23,9 +23,6 @@ ReportData gatherReport(const std::string& path, const ReadOnlySite& site,
     report.survey = loadSurvey(fd, report.layout);
     const NetworkFilter everything;
     requireMappablePoints(path, report.survey, everything, Band::Any);
-    const PointsTotals totals = walkPoints(fd, report.layout);
-    report.counts = {totals.locationCount, totals.readingTotal, totals.placedApCount,
-                     totals.deletedCount};
     report.dates = surveyDates(fd);
     report.plan = loadFloorPlan(fd, report.layout, path);
 

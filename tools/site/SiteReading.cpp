@@ -1,7 +1,6 @@
 #include "tools/site/SiteReading.h"
 
 #include "survey/CodecStreams.h"
-#include "survey/PointsWalk.h"
 #include "tools/site/SiteCommand.h"
 #include "tools/site/TextEscape.h"
 
@@ -90,39 +89,13 @@ std::string damageJson(const PointsDamage& damage) {
            ", \"text\": " + jsonString(damagedPointsText(damage)) + "}";
 }
 
-PointsTotals walkPoints(int fd, const SiteLayout& layout,
-                        const std::function<void(const PointView&)>& visit) {
-    PointsTotals totals;
-    const PointsWalkEnd end = walkPointsSection(
-        fd, layout.header.pointsOffset(), [&](const PointsEntry& entry, const PointSummary& point) {
-            ++totals.recordCount;
-            switch (entry.record.kind()) {
-            case KIND_SURVEY_POINT:
-                ++totals.locationCount;
-                totals.readingTotal += point.readingCount;
-                break;
-            case KIND_DYNAMIC_AP:
-                ++totals.placedApCount;
-                break;
-            case KIND_DELETED:
-                ++totals.deletedCount;
-                break;
-            default:
-                ++totals.otherKindCount;
-            }
-            if (visit) visit(PointView{entry, point.bestRssi, point.readingCount});
-            return true;
-        });
+PointsWalkEnd walkSitePoints(const ReadOnlySite& site, const PointVisitor& visit) {
+    PointsWalkEnd end =
+        walkPointsSection(site.fd.get(), site.validation.layout.header.pointsOffset(), visit);
     const std::string problem = pointsWalkProblem(end);
     if (!problem.empty()) throw FileError(problem);
-    if (end.status == CPointsReader::Status::Damaged) {
-        totals.damage = end.damage;
-        return totals;
-    }
-    const PointsTail& tail = end.tail;
-    totals.tornTail = tail.tornBytes();
-    if (tail.readingsCut) totals.readingsMissing = tail.announced - tail.present;
-    return totals;
+    if (!end.damage) end.damage = site.validation.pointsDamage;
+    return end;
 }
 
 } // namespace walkmere::sitetool
