@@ -8,7 +8,7 @@
 //
 // Set WALKMERE_BENCH_KEEP=DIR to keep the site file and the page in DIR.
 
-#include "survey/sitefile_builder.h"
+#include "testkit/SiteFileBuilder.h"
 
 #include <algorithm>
 #include <benchmark/benchmark.h>

@@ -9,8 +9,8 @@
 
 #include "scan/BoardProtocol.h"
 #include "scan/LiveApTable.h"
-#include "scan_fakes.h"
 #include "testkit/ManualClock.h"
+#include "testkit/ScanFakes.h"
 
 namespace walkmere {
 namespace {

@@ -15,12 +15,12 @@
 #include "scan/LiveApTable.h"
 #include "siteview/SiteMapPainter.h"
 #include "siteview/SiteView.h"
-#include "siteview/text_fit.h"
 #include "survey/PointMeasurement.h"
 #include "survey/SurveyStore.h"
 #include "testkit/ManualClock.h"
 #include "testkit/RecordingSoundPlayer.h"
 #include "testkit/ScriptedPrompter.h"
+#include "testkit/TextFit.h"
 #include "ui/Fonts.h"
 
 namespace walkmere {

@@ -32,9 +32,9 @@
 #include "survey/PointMeasurement.h"
 #include "survey/PointsReader.h"
 #include "survey/SurveyStore.h"
-#include "survey/store_fixture.h"
 #include "testkit/RecordingSoundPlayer.h"
 #include "testkit/ScriptedPrompter.h"
+#include "testkit/StoreFixture.h"
 
 #if defined(__SANITIZE_THREAD__)
 #define SOAK_UNDER_TSAN 1

@@ -15,9 +15,9 @@
 #include <string>
 #include <vector>
 
-#include "store_fixture.h"
 #include "survey/FileOps.h"
 #include "survey/PointsReader.h"
+#include "testkit/StoreFixture.h"
 
 namespace walkmere {
 namespace {

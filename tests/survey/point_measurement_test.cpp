@@ -2,10 +2,10 @@
 // sweep, and the hand-over of the certified APs for the commit.
 #include "scan/BoardProtocol.h"
 #include "scan/LiveApTable.h"
-#include "scan/scan_fakes.h"
 #include "survey/PointMeasurement.h"
-#include "survey/store_fixture.h"
 #include "testkit/ManualClock.h"
+#include "testkit/ScanFakes.h"
+#include "testkit/StoreFixture.h"
 
 #include <gtest/gtest.h>
 

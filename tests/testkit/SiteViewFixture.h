@@ -11,8 +11,8 @@
 #include "scan/LiveApTable.h"
 #include "siteview/SiteView.h"
 #include "survey/PointMeasurement.h"
-#include "survey/store_fixture.h"
 #include "testkit/ManualClock.h"
+#include "testkit/StoreFixture.h"
 
 namespace walkmere::siteinputtest {
 
