@@ -8,7 +8,8 @@
 #include "scan/BoardProtocol.h"
 #include "scan/LiveApTable.h"
 #include "testkit/ManualClock.h"
-#include "testkit/ScanFakes.h"
+#include "testkit/RecordingFrameQueue.h"
+#include "testkit/ScanBytes.h"
 
 namespace walkmere {
 namespace {
@@ -35,7 +36,7 @@ protected:
         dispatch(protocol, PKT_ENTRY, entryPayload(nn, r));
     }
 
-    RecordingFrameQueue queue;
+    testkit::RecordingFrameQueue queue;
     CLiveApTable table;
     testkit::ManualClock clock;
     CBoardProtocol protocol;

@@ -23,7 +23,7 @@
 #include "scan/LiveApTable.h"
 #include "testkit/ManualClock.h"
 #include "testkit/PtyPair.h"
-#include "testkit/ScanFakes.h"
+#include "testkit/ScanBytes.h"
 #include "testkit/ScriptedPrompter.h"
 
 namespace walkmere {

@@ -4,7 +4,8 @@
 #include "scan/LiveApTable.h"
 #include "survey/PointMeasurement.h"
 #include "testkit/ManualClock.h"
-#include "testkit/ScanFakes.h"
+#include "testkit/RecordingFrameQueue.h"
+#include "testkit/ScanBytes.h"
 #include "testkit/StoreFixture.h"
 
 #include <gtest/gtest.h>
@@ -16,7 +17,7 @@ using namespace walkmere;
 namespace {
 
 struct Pacing : ::testing::Test, storetest::StoreFixture {
-    scantest::RecordingFrameQueue queue;
+    testkit::RecordingFrameQueue queue;
     CLiveApTable table;
     testkit::ManualClock clock;
     CBoardProtocol board{queue, table, clock};

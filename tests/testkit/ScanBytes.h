@@ -1,12 +1,11 @@
 #pragma once
+// The board's side of the scan protocol in bytes: its records, its answers and the
+// handheld's requests as they travel.
 
-#include <chrono>
 #include <cstdint>
-#include <mutex>
 #include <string>
 #include <vector>
 
-#include "link/PacketHandler.h"
 #include "scan/ApRecord.h"
 #include "scan/BoardProtocol.h"
 
@@ -50,42 +49,5 @@ inline Bytes text(const std::string& s, bool withNul = true) {
     if (withNul) b.push_back(0);
     return b;
 }
-
-// Records the bytes of every frame queued on the link, and when it was queued.
-class RecordingFrameQueue final : public IFrameQueue {
-public:
-    int queueFrame(const uint8_t* bytes, uint32_t n) override {
-        std::lock_guard<std::mutex> g(lock);
-        frames.emplace_back(bytes, bytes + n);
-        times.push_back(std::chrono::steady_clock::now());
-        return 1;
-    }
-    std::vector<Bytes> all() const {
-        std::lock_guard<std::mutex> g(lock);
-        return frames;
-    }
-    size_t count() const {
-        std::lock_guard<std::mutex> g(lock);
-        return frames.size();
-    }
-    Bytes last() const {
-        std::lock_guard<std::mutex> g(lock);
-        return frames.empty() ? Bytes{} : frames.back();
-    }
-    std::chrono::steady_clock::time_point timeOf(size_t i) const {
-        std::lock_guard<std::mutex> g(lock);
-        return times.at(i);
-    }
-    void clear() {
-        std::lock_guard<std::mutex> g(lock);
-        frames.clear();
-        times.clear();
-    }
-
-private:
-    mutable std::mutex lock;
-    std::vector<Bytes> frames;
-    std::vector<std::chrono::steady_clock::time_point> times;
-};
 
 } // namespace walkmere::scantest
