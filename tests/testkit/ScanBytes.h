@@ -26,9 +26,15 @@ inline ApRecord makeRecord(uint8_t id, int16_t age, int8_t rssi = -60, uint16_t 
     return r;
 }
 
-// The payload of the board's answer for entry `nn`: 12-byte header, then the record.
+// The 12 bytes that ask for entry `nn`: REQ_READ_ENTRY's payload, which the answer repeats.
+inline Bytes entryRequestPayload(uint8_t nn) {
+    return {0x01, 0x00, 0x1C, 0x00, 0x00, nn, 0x00, 0x00, 0x00, 0x00, 0x00, 0x3A};
+}
+
+// The payload of the board's answer for entry `nn`: the 12 bytes asking for it, then the
+// record.
 inline Bytes entryPayload(uint8_t nn, const ApRecord& r) {
-    Bytes p = {0x01, 0x00, 0x1C, 0x00, 0x00, nn, 0x00, 0x00, 0x00, 0x00, 0x00, 0x3A};
+    Bytes p = entryRequestPayload(nn);
     p.reserve(p.size() + r.bytes.size());
     p.insert(p.end(), r.bytes.begin(), r.bytes.end());
     return p;
