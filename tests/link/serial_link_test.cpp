@@ -88,6 +88,8 @@ protected:
     SerialLinkOnPty() : link(prompter, clock, nullptr), handler(link) {
         link.setPacketHandler(&handler);
     }
+    // The worker calls the handler, which is destroyed before the link: stop it first.
+    ~SerialLinkOnPty() override { link.stop(); }
 
     void openAndStart() {
         ASSERT_TRUE(link.openPort(pty.slavePath()));
