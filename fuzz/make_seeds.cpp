@@ -14,7 +14,6 @@
 #include <png.h>
 
 #include "link/FrameEncoder.h"
-#include "platform/ByteOrder.h"
 #include "scan/ApRecord.h"
 #include "scan/BoardProtocol.h"
 #include "survey/PointRecords.h"
@@ -39,12 +38,6 @@ void save(const std::string& target, const std::string& name, const Bytes& b) {
         .write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));
 }
 
-void put16(Bytes& b, size_t at, uint16_t v) {
-    writeLe16(b.data() + at, v);
-}
-void put32(Bytes& b, size_t at, uint32_t v) {
-    writeLe32(b.data() + at, v);
-}
 void append(Bytes& a, const Bytes& b) {
     a.insert(a.end(), b.begin(), b.end());
 }
@@ -115,21 +108,12 @@ void linkSeeds() {
 // ---- site_open: whole site files ----
 
 Bytes bmp(int32_t width, int32_t height) {
-    const uint32_t stride = (static_cast<uint32_t>(width) * 3 + 3) / 4 * 4;
-    const uint32_t rows = static_cast<uint32_t>(height < 0 ? -height : height);
-    Bytes b(54 + stride * rows);
-    b[0] = 'B';
-    b[1] = 'M';
-    put32(b, 2, static_cast<uint32_t>(b.size()));
-    put32(b, 10, 54);
-    put32(b, 14, 40);
-    put32(b, 18, static_cast<uint32_t>(width));
-    put32(b, 22, static_cast<uint32_t>(height));
-    put16(b, 26, 1);
-    put16(b, 28, 24);
-    for (size_t i = 54; i < b.size(); ++i)
-        b[i] = static_cast<uint8_t>(i % 5 == 0 ? 0 : 0xFF);
-    return b;
+    testkit::BmpFile f{.width = width, .height = height};
+    f.imageSize = 0;
+    f.pixels.resize(testkit::bmpStride(width, 24) * uint32_t(height < 0 ? -height : height));
+    for (size_t i = 0; i < f.pixels.size(); ++i) // every fifth byte of the file black
+        f.pixels[i] = static_cast<uint8_t>((54 + i) % 5 == 0 ? 0 : 0xFF);
+    return testkit::writeBmp(f);
 }
 
 Bytes point(int32_t x, int32_t y, uint8_t kind, int readings, int announced = -1) {

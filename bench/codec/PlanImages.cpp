@@ -5,7 +5,7 @@
 #include <cstring>
 #include <random>
 
-#include "platform/ByteOrder.h"
+#include "testkit/BmpBytes.h"
 
 namespace walkmere::bench {
 
@@ -15,31 +15,20 @@ struct Rgb {
     uint8_t r, g, b;
 };
 
-// A bottom-up 24-bit bitmap; rows are padded to four bytes.
+// A bottom-up 24-bit bitmap at 96 dpi; rows are padded to four bytes.
 class Bitmap {
 public:
-    Bitmap(int width, int height) : width(width), height(height), stride((width * 3 + 3) & ~3) {
-        bytes.assign(kHeaderSize + size_t(stride) * height, 0);
-        uint8_t* h = bytes.data();
-        auto put16 = [&](size_t at, uint16_t v) { writeLe16(h + at, v); };
-        auto put32 = [&](size_t at, uint32_t v) { writeLe32(h + at, v); };
-        h[0] = 'B';
-        h[1] = 'M';
-        put32(2, uint32_t(bytes.size()));
-        put32(10, kHeaderSize);
-        put32(14, 40);
-        put32(18, uint32_t(width));
-        put32(22, uint32_t(height));
-        put16(26, 1);
-        put16(28, 24);
-        put32(34, uint32_t(bytes.size() - kHeaderSize));
-        put32(38, 3780); // 96 dpi
-        put32(42, 3780);
+    Bitmap(int width, int height)
+        : width(width), height(height), stride(int(testkit::bmpStride(width, 24))) {
+        file.width = width;
+        file.height = height;
+        file.pixelsPerMetre = 3780;
+        file.pixels.assign(size_t(stride) * height, 0);
     }
 
     void set(int x, int y, Rgb c) {
         if (x < 0 || y < 0 || x >= width || y >= height) return;
-        uint8_t* p = bytes.data() + kHeaderSize + size_t(height - 1 - y) * stride + size_t(x) * 3;
+        uint8_t* p = file.pixels.data() + size_t(height - 1 - y) * stride + size_t(x) * 3;
         p[0] = c.b;
         p[1] = c.g;
         p[2] = c.r;
@@ -58,9 +47,8 @@ public:
         }
     }
 
-    static constexpr uint32_t kHeaderSize = 54;
     int width, height, stride;
-    std::vector<uint8_t> bytes;
+    testkit::BmpFile file;
 };
 
 constexpr Rgb kWhite{255, 255, 255};
@@ -158,7 +146,7 @@ std::vector<uint8_t> makePlanBitmap(PlanKind kind, int width, int height, uint32
         drawScan(bmp, rng);
         break;
     }
-    return std::move(bmp.bytes);
+    return testkit::writeBmp(bmp.file);
 }
 
 } // namespace walkmere::bench

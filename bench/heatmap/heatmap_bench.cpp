@@ -11,16 +11,16 @@
 
 #include "coverage/HeatmapRender.h"
 #include "image/PngWriter.h"
-#include "platform/ByteOrder.h"
 #include "scan/ApRecord.h"
 #include "survey/SiteFile.h"
 #include "survey/SurveyStore.h"
+#include "testkit/BmpBytes.h"
+#include "testkit/TempDir.h"
 #include "tools/site/SiteTool.h"
 
 #include <benchmark/benchmark.h>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <random>
 #include <sstream>
 
@@ -132,28 +132,18 @@ BENCHMARK(EncodePng)->Unit(benchmark::kMillisecond);
 
 // A 24-bit bottom-up bitmap file of the plan.
 void writeBmp(const std::filesystem::path& path, const RgbImage& plan) {
-    const uint32_t stride = (uint32_t(plan.width) * 3 + 3) / 4 * 4;
-    std::vector<uint8_t> b(54 + size_t(stride) * plan.height);
-    const auto put32 = [&](size_t at, uint32_t v) { writeLe32(b.data() + at, v); };
-    b[0] = 'B';
-    b[1] = 'M';
-    put32(2, uint32_t(b.size()));
-    put32(10, 54);
-    put32(14, 40);
-    put32(18, uint32_t(plan.width));
-    put32(22, uint32_t(plan.height));
-    b[26] = 1;
-    b[28] = 24;
+    const size_t stride = testkit::bmpStride(plan.width, 24);
+    testkit::BmpFile f{.width = plan.width, .height = plan.height};
+    f.pixels.resize(stride * size_t(plan.height));
     for (int32_t y = 0; y < plan.height; ++y)
         for (int32_t x = 0; x < plan.width; ++x) {
             const uint8_t* p = plan.at(x, plan.height - 1 - y);
-            uint8_t* q = b.data() + 54 + size_t(y) * stride + size_t(x) * 3;
+            uint8_t* q = f.pixels.data() + size_t(y) * stride + size_t(x) * 3;
             q[0] = p[2];
             q[1] = p[1];
             q[2] = p[0];
         }
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(b.data()), std::streamsize(b.size()));
+    testkit::writeFileBytes(path, testkit::writeBmp(f));
 }
 
 int runTool(const std::vector<std::string>& args) {

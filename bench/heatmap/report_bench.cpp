@@ -8,7 +8,7 @@
 //
 // Set WALKMERE_BENCH_KEEP=DIR to keep the site file and the page in DIR.
 
-#include "survey/sitefile_builder.h"
+#include "testkit/SiteFileBuilder.h"
 
 #include <algorithm>
 #include <benchmark/benchmark.h>
@@ -34,23 +34,14 @@ constexpr int32_t kPointSpacing = 100;       // 30 x 40 survey points
 
 // A 24-bit bottom-up bitmap file: white with grey walls every 400 pixels, a door gap in each.
 sitefiletest::Bytes floorPlanBmp() {
-    const uint32_t stride = (uint32_t(kWidth) * 3 + 3) / 4 * 4;
-    sitefiletest::Bytes b(54 + size_t(stride) * kHeight, 255);
-    std::fill_n(b.begin(), 54, 0);
-    b[0] = 'B';
-    b[1] = 'M';
-    testkit::put32(b, 2, uint32_t(b.size()));
-    testkit::put32(b, 10, 54);
-    testkit::put32(b, 14, 40);
-    testkit::put32(b, 18, uint32_t(kWidth));
-    testkit::put32(b, 22, uint32_t(kHeight));
-    testkit::put16(b, 26, 1);
-    testkit::put16(b, 28, 24);
+    const size_t stride = testkit::bmpStride(kWidth, 24);
+    testkit::BmpFile f{.width = kWidth, .height = kHeight};
+    f.pixels.assign(stride * kHeight, 255);
     for (int32_t y = 0; y < kHeight; ++y)
         for (int32_t x = 0; x < kWidth; ++x)
             if ((x % 400 < 6 && y % 400 > 60) || (y % 400 < 6 && x % 400 > 60))
-                std::fill_n(b.begin() + 54 + ptrdiff_t(y) * stride + x * 3, 3, 60);
-    return b;
+                std::fill_n(f.pixels.begin() + ptrdiff_t(y) * stride + x * 3, 3, 60);
+    return testkit::writeBmp(f);
 }
 
 // Every point hears the access points within about 570 pixels (-35 dBm at the AP, a dB

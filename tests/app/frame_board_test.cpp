@@ -22,7 +22,7 @@
 #include "link/FrameAssembler.h"
 #include "scan/BoardProtocol.h"
 #include "scan/ScanView.h"
-#include "survey/store_fixture.h"
+#include "testkit/StoreFixture.h"
 
 namespace walkmere {
 namespace {

@@ -10,7 +10,6 @@
 #include <chrono>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -18,74 +17,11 @@
 #include "app/MainFrame.h"
 #include "platform/Clock.h"
 #include "res/Resources.h"
+#include "testkit/EventLog.h"
 #include "testkit/RecordingSoundPlayer.h"
 #include "testkit/ScriptedPrompter.h"
 
 namespace walkmere::frametest {
-
-// Sounds and message boxes in the order they happened.
-class EventLog {
-public:
-    void add(std::string e) {
-        std::lock_guard<std::mutex> g(lock);
-        log.push_back(std::move(e));
-    }
-    std::vector<std::string> all() const {
-        std::lock_guard<std::mutex> g(lock);
-        return log;
-    }
-
-private:
-    mutable std::mutex lock;
-    std::vector<std::string> log;
-};
-
-class LoggingPrompter final : public IPrompter {
-public:
-    LoggingPrompter(testkit::ScriptedPrompter& inner, EventLog& log) : inner(inner), log(log) {}
-    void showMessage(const std::string& text, const std::string& caption,
-                     MessageIcon icon) override {
-        log.add("message:" + text);
-        inner.showMessage(text, caption, icon);
-    }
-    YesNoAnswer askYesNo(const std::string& text, const std::string& caption) override {
-        log.add("yesno:" + text);
-        return inner.askYesNo(text, caption);
-    }
-    std::optional<std::string> askOpenFile(const FileDialogRequest& r) override {
-        return inner.askOpenFile(r);
-    }
-    std::optional<std::string> askSaveFile(const FileDialogRequest& r) override {
-        return inner.askSaveFile(r);
-    }
-    void beginWaitCursor() override { inner.beginWaitCursor(); }
-    void endWaitCursor() override { inner.endWaitCursor(); }
-
-private:
-    testkit::ScriptedPrompter& inner;
-    EventLog& log;
-};
-
-class LoggingSound final : public ISoundPlayer {
-public:
-    LoggingSound(testkit::RecordingSoundPlayer& inner, EventLog& log) : inner(inner), log(log) {}
-    void PlayWave(const std::string& name) override {
-        log.add("async:" + name);
-        inner.PlayWave(name);
-    }
-    void PlayWaveSync(const std::string& name) override {
-        log.add("sync:" + name);
-        inner.PlayWaveSync(name);
-    }
-    void MessageBeep() override {
-        log.add("beep");
-        inner.MessageBeep();
-    }
-
-private:
-    testkit::RecordingSoundPlayer& inner;
-    EventLog& log;
-};
 
 inline void ensureApplication() {
     if (QApplication::instance()) return;
@@ -125,11 +61,11 @@ protected:
         app.reset();
     }
 
-    EventLog events;
+    testkit::EventLog events;
     testkit::ScriptedPrompter scripted;
     testkit::RecordingSoundPlayer recorded;
-    LoggingPrompter prompter{scripted, events};
-    LoggingSound sound{recorded, events};
+    testkit::LoggingPrompter prompter{scripted, events};
+    testkit::LoggingSound sound{recorded, events};
     std::unique_ptr<AppServices> app;
     std::unique_ptr<CMainFrame> frame;
 };

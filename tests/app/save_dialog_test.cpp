@@ -9,7 +9,7 @@
 #include <functional>
 
 #include "app/SignOffDlg.h"
-#include "survey/store_fixture.h"
+#include "testkit/StoreFixture.h"
 
 namespace walkmere {
 namespace {

@@ -1,7 +1,7 @@
 // The four coverage metrics and the band filter on a survey whose answers are worked out by
 // hand: AP 01 and AP 02 share channel 6, AP 03 is on 5 GHz channel 36 and AP 04 on
 // channel 6 (another network) at and just below the co-channel level.
-#include "tools/site_testing.h"
+#include "testkit/SiteToolTesting.h"
 
 #include "coverage/CoverageMetric.h"
 #include "image/PngReader.h"

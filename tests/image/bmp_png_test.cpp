@@ -13,31 +13,15 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-using testkit::put16;
-using testkit::put32;
-
 // A bitmap file with a 40-byte info header; `rows` are the stored rows, unpadded.
 Bytes bmpFile(int32_t width, int32_t height, uint16_t bits, const std::vector<Bytes>& rows,
-              const std::vector<uint32_t>& palette = {}, uint32_t compression = 0) {
-    const uint32_t stride = (uint32_t(width) * bits + 31) / 32 * 4;
-    const uint32_t pixelOffset = 54 + uint32_t(palette.size()) * 4;
-    Bytes b(pixelOffset + stride * rows.size());
-    b[0] = 'B';
-    b[1] = 'M';
-    put32(b, 2, uint32_t(b.size()));
-    put32(b, 10, pixelOffset);
-    put32(b, 14, 40);
-    put32(b, 18, uint32_t(width));
-    put32(b, 22, uint32_t(height));
-    put16(b, 26, 1);
-    put16(b, 28, bits);
-    put32(b, 30, compression);
-    put32(b, 46, uint32_t(palette.size()));
-    for (size_t i = 0; i < palette.size(); ++i)
-        put32(b, 54 + i * 4, palette[i]); // 0x00RRGGBB stored as B, G, R, 0
+              const std::vector<uint32_t>& palette = {}) {
+    const uint64_t stride = testkit::bmpStride(width, bits);
+    testkit::BmpFile f{.width = width, .height = height, .bits = bits, .palette = palette};
+    f.pixels.resize(stride * rows.size());
     for (size_t r = 0; r < rows.size(); ++r)
-        std::copy(rows[r].begin(), rows[r].end(), b.begin() + pixelOffset + r * stride);
-    return b;
+        std::copy(rows[r].begin(), rows[r].end(), f.pixels.begin() + r * stride);
+    return testkit::writeBmp(f);
 }
 
 std::string pixel(const RgbImage& img, int32_t x, int32_t y) {

@@ -3,7 +3,7 @@
 #include "testkit/ManualClock.h"
 #include "testkit/ScriptedPrompter.h"
 
-#include "link/pty_pair.h"
+#include "testkit/PtyPair.h"
 
 #include <gtest/gtest.h>
 

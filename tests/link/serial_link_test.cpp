@@ -4,7 +4,7 @@
 #include "testkit/ManualClock.h"
 #include "testkit/ScriptedPrompter.h"
 
-#include "link/pty_pair.h"
+#include "testkit/PtyPair.h"
 #include "testkit/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -88,7 +88,7 @@ protected:
     SerialLinkOnPty() : link(prompter, clock, nullptr), handler(link) {
         link.setPacketHandler(&handler);
     }
-    // The worker calls the handler until it stops, and the handler goes first.
+    // The worker calls the handler, which is destroyed before the link: stop it first.
     ~SerialLinkOnPty() override { link.stop(); }
 
     void openAndStart() {

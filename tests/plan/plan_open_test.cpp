@@ -6,14 +6,14 @@
 
 #include "image/BmpReader.h"
 #include "plan/PlanImport.h"
-#include "siteview/site_input_fixture.h"
 #include "survey/SiteFileWriter.h"
 #include "testkit/BmpBytes.h"
 #include "testkit/JpegBytes.h"
 #include "testkit/PdfBytes.h"
 #include "testkit/PngBytes.h"
+#include "testkit/SiteToolTesting.h"
+#include "testkit/SiteViewFixture.h"
 #include "tools/site/SiteTool.h"
-#include "tools/site_testing.h"
 
 #include <QImage>
 

@@ -1,6 +1,6 @@
 #include "platform/SerialPort.h"
 
-#include "link/pty_pair.h"
+#include "testkit/PtyPair.h"
 #include "testkit/TempDir.h"
 
 #include <gtest/gtest.h>

@@ -2,7 +2,7 @@
 
 #include "scan/ApRecord.h"
 #include "scan/MacAddress.h"
-#include "scan_fakes.h"
+#include "testkit/ScanBytes.h"
 
 namespace walkmere {
 namespace {

@@ -7,8 +7,9 @@
 
 #include "scan/BoardProtocol.h"
 #include "scan/LiveApTable.h"
-#include "scan_fakes.h"
 #include "testkit/ManualClock.h"
+#include "testkit/RecordingFrameQueue.h"
+#include "testkit/ScanBytes.h"
 
 namespace walkmere {
 namespace {
@@ -35,7 +36,7 @@ protected:
         dispatch(protocol, PKT_ENTRY, entryPayload(nn, r));
     }
 
-    RecordingFrameQueue queue;
+    testkit::RecordingFrameQueue queue;
     CLiveApTable table;
     testkit::ManualClock clock;
     CBoardProtocol protocol;

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "scan/LiveApTable.h"
-#include "scan_fakes.h"
+#include "testkit/ScanBytes.h"
 
 namespace walkmere {
 namespace {

@@ -19,11 +19,11 @@
 #include "board/Scenario.h"
 #include "board/StandInBoard.h"
 #include "link/SerialLink.h"
-#include "link/pty_pair.h"
 #include "scan/BoardProtocol.h"
 #include "scan/LiveApTable.h"
-#include "scan_fakes.h"
 #include "testkit/ManualClock.h"
+#include "testkit/PtyPair.h"
+#include "testkit/ScanBytes.h"
 #include "testkit/ScriptedPrompter.h"
 
 namespace walkmere {

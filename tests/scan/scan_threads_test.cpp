@@ -9,23 +9,14 @@
 
 #include "scan/BoardProtocol.h"
 #include "scan/LiveApTable.h"
-#include "scan_fakes.h"
 #include "testkit/ManualClock.h"
+#include "testkit/RecordingFrameQueue.h"
+#include "testkit/ScanBytes.h"
 
 namespace walkmere {
 namespace {
 
 using namespace scantest;
-
-// Counts frames without keeping them: the worker queues tens of thousands.
-class CountingFrameQueue final : public IFrameQueue {
-public:
-    int queueFrame(const uint8_t*, uint32_t) override {
-        frames.fetch_add(1);
-        return 1;
-    }
-    std::atomic<uint64_t> frames{0};
-};
 
 // A record whose unused bytes 6..9 and 50..53 both carry `stamp`: a record copied half
 // before and half after a merge shows two different stamps.
@@ -41,7 +32,7 @@ bool whole(const ApRecord& r) {
 }
 
 TEST(ScanThreads, MergesAndReadsStayConsistent) {
-    CountingFrameQueue queue;
+    testkit::RecordingFrameQueue queue;
     CLiveApTable table;
     testkit::ManualClock clock;
     CBoardProtocol protocol(queue, table, clock);
@@ -112,7 +103,7 @@ TEST(ScanThreads, MergesAndReadsStayConsistent) {
     EXPECT_EQ(torn.load(), 0);
     EXPECT_EQ(notices.load(), static_cast<int>(kSweeps));
     EXPECT_LE(table.entryCount(), 20);
-    EXPECT_GE(queue.frames.load(), kSweeps * 16u);
+    EXPECT_GE(queue.count(), kSweeps * 16u);
     EXPECT_EQ(protocol.getFirmwareVersion(), "FW 1000");
 }
 

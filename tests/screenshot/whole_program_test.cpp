@@ -2,10 +2,10 @@
 // attacked the way a day in the field can attack it: a signal while a message box, a dialog
 // or a file dialog waits; Escape at the question whether to keep the points; a board that
 // floods the line with radio-status packets.
-#include "link/pty_pair.h"
 #include "screenshot/child_process.h"
 #include "screenshot/desktop.h"
 #include "survey/PointRecords.h"
+#include "testkit/PtyPair.h"
 #include "testkit/TempDir.h"
 
 #include <QJsonArray>

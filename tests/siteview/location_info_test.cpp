@@ -10,7 +10,7 @@
 #include <filesystem>
 
 #include "siteview/LocationInfoDlg.h"
-#include "survey/store_fixture.h"
+#include "testkit/StoreFixture.h"
 
 namespace walkmere {
 namespace {

@@ -4,9 +4,9 @@
 
 #include <QScrollBar>
 
-#include "site_input_fixture.h"
 #include "siteview/SiteViewOpening.h"
-#include "survey/sitefile_builder.h"
+#include "testkit/SiteFileBuilder.h"
+#include "testkit/SiteViewFixture.h"
 #include "testkit/SparseSite.h"
 
 namespace walkmere {

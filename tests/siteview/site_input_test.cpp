@@ -11,7 +11,7 @@
 
 #include <functional>
 
-#include "site_input_fixture.h"
+#include "testkit/SiteViewFixture.h"
 #include "ui/CommandTarget.h"
 
 namespace walkmere {

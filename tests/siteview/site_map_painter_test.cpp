@@ -15,12 +15,13 @@
 #include "scan/LiveApTable.h"
 #include "siteview/SiteMapPainter.h"
 #include "siteview/SiteView.h"
-#include "siteview/text_fit.h"
 #include "survey/PointMeasurement.h"
 #include "survey/SurveyStore.h"
 #include "testkit/ManualClock.h"
+#include "testkit/RecordingFrameQueue.h"
 #include "testkit/RecordingSoundPlayer.h"
 #include "testkit/ScriptedPrompter.h"
+#include "testkit/TextFit.h"
 #include "ui/Fonts.h"
 
 namespace walkmere {
@@ -455,17 +456,11 @@ TEST_F(SiteMapPicture, MissingPlanAndOddSizesAreSafe) {
     EXPECT_EQ(mono.format(), QImage::Format_RGB32);
 }
 
-namespace {
-struct NoLine : IFrameQueue {
-    int queueFrame(const uint8_t*, uint32_t) override { return 1; }
-};
-} // namespace
-
 TEST(SiteViewWidget, ShowsThePictureItComposes) {
     testkit::ScriptedPrompter prompter;
     testkit::RecordingSoundPlayer sound;
     CSurveyStore store;
-    NoLine line;
+    testkit::RecordingFrameQueue line;
     CLiveApTable table;
     testkit::ManualClock clock;
     CBoardProtocol board(line, table, clock);
@@ -501,7 +496,7 @@ TEST(SiteViewWidget, BandTextsFitBesideTheScrollBarAtHandheldSize) {
     testkit::ScriptedPrompter prompter;
     testkit::RecordingSoundPlayer sound;
     CSurveyStore store;
-    NoLine line;
+    testkit::RecordingFrameQueue line;
     CLiveApTable table;
     testkit::ManualClock clock;
     CBoardProtocol board(line, table, clock);

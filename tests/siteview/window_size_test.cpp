@@ -2,8 +2,8 @@
 // axis: a square on the plan keeps its shape and size at every window size.
 #include <gtest/gtest.h>
 
-#include "site_input_fixture.h"
-#include "survey/sitefile_builder.h"
+#include "testkit/SiteFileBuilder.h"
+#include "testkit/SiteViewFixture.h"
 #include "ui/HandheldSize.h"
 
 namespace walkmere {

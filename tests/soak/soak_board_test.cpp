@@ -31,9 +31,9 @@
 #include "scan/LiveApTable.h"
 #include "survey/PointMeasurement.h"
 #include "survey/SurveyStore.h"
-#include "survey/store_fixture.h"
 #include "testkit/RecordingSoundPlayer.h"
 #include "testkit/ScriptedPrompter.h"
+#include "testkit/StoreFixture.h"
 
 #if defined(__SANITIZE_THREAD__)
 #define SOAK_UNDER_TSAN 1

@@ -14,7 +14,6 @@
 #include <map>
 #include <mutex>
 
-#include "DumpBuilder.h"
 #include "board/WifiBoard.h"
 #include "link/SerialLink.h"
 #include "scan/BoardProtocol.h"
@@ -22,8 +21,9 @@
 #include "survey/PointMeasurement.h"
 #include "survey/PointsWalk.h"
 #include "survey/SurveyStore.h"
-#include "survey/store_fixture.h"
+#include "testkit/DumpBuilder.h"
 #include "testkit/ScriptedPrompter.h"
+#include "testkit/StoreFixture.h"
 
 namespace walkmere {
 namespace {

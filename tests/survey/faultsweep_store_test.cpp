@@ -15,16 +15,17 @@
 #include <string>
 #include <vector>
 
-#include "store_fixture.h"
 #include "survey/FileOps.h"
 #include "survey/PointsWalk.h"
+#include "testkit/FailingFileOps.h"
+#include "testkit/StoreFixture.h"
 
 namespace walkmere {
 namespace {
 
 using namespace storetest;
 
-enum class Kind { Write, Flush, Truncate };
+using Kind = testkit::FailingFileOps::Call;
 enum class Mode { Once, Onward, HalfThenFail };
 enum class Op { Commit, PlaceAp, Delete, Discard, LoadTorn };
 
@@ -35,70 +36,18 @@ const char* modeName(Mode m) {
     return m == Mode::Once ? "once" : m == Mode::Onward ? "onward" : "half-then-fail";
 }
 
-// Counts the calls of one kind and fails the k-th (and, in Onward mode, every later one).
-// HalfThenFail: the k-th write really writes half its bytes and returns the short count;
-// the write after it fails. With firstFlushFails (for a swept kind other than flushes) the
-// operation's first flush fails as well, which drives it into its rollback or repair, so
-// the sweep reaches the calls made there.
-class SweepFileOps final : public IFileOps {
-public:
-    SweepFileOps(Kind kind, Mode mode, int k, int error, bool firstFlushFails)
-        : kind(kind), mode(mode), k(k), error(error), firstFlushFails(firstFlushFails) {}
-
-    ssize_t pread(int fd, void* buffer, size_t count, off_t offset) override {
-        return system.pread(fd, buffer, count, offset);
-    }
-    ssize_t pwrite(int fd, const void* buffer, size_t count, off_t offset) override {
-        if (kind == Kind::Write) {
-            const int n = ++count_;
-            if (mode == Mode::HalfThenFail && n == k && count > 1)
-                return system.pwrite(fd, buffer, count / 2, offset);
-            if (failsAt(n)) return fail();
-        }
-        return system.pwrite(fd, buffer, count, offset);
-    }
-    int fdatasync(int fd) override {
-        if (kind == Kind::Flush && failsAt(++count_)) return fail();
-        if (firstFlushFails && ++flushes == 1) return fail();
-        return system.fdatasync(fd);
-    }
-    int ftruncate(int fd, off_t length) override {
-        if (kind == Kind::Truncate && failsAt(++count_)) return fail();
-        return system.ftruncate(fd, length);
-    }
-
-    int calls() const { return count_; }
-    // The swept call was reached.
-    bool hit() const { return count_ >= k; }
-    // Some call failed.
-    bool anyFailure() const { return hit() || flushes > 0; }
-
-private:
-    bool failsAt(int n) const {
-        switch (mode) {
-        case Mode::Once:
-            return n == k;
-        case Mode::Onward:
-            return n >= k;
-        case Mode::HalfThenFail:
-            return n == k + 1;
-        }
-        return false;
-    }
-    int fail() const {
-        errno = error;
-        return -1;
-    }
-
-    const Kind kind;
-    const Mode mode;
-    const int k;
-    const int error;
-    const bool firstFlushFails;
-    int count_ = 0;
-    int flushes = 0;
-    SystemFileOps system;
-};
+// Fails the k-th call of the swept kind (in Onward mode every call from the k-th on; in
+// HalfThenFail mode the k-th write lands half its bytes and the write after it fails). With
+// firstFlushFails (for a swept kind other than flushes) the operation's first flush fails as
+// well, which drives it into its rollback or repair, so the sweep reaches the calls made
+// there.
+void plan(testkit::FailingFileOps& ops, Kind kind, Mode mode, int k, int error,
+          bool firstFlushFails) {
+    if (mode == Mode::Once) ops.failOn(kind, k, error);
+    if (mode == Mode::Onward) ops.failFrom(kind, k, error);
+    if (mode == Mode::HalfThenFail) ops.failAfterHalfWrite(k, error);
+    if (firstFlushFails) ops.failOn(Kind::Flush, 1, error);
+}
 
 bool sameEntry(const PointIndexEntry& a, const PointIndexEntry& b) {
     return a.x == b.x && a.y == b.y && a.bestRssi == b.bestRssi &&
@@ -200,17 +149,18 @@ protected:
             EXPECT_EQ(f.store.findNearest(200, 200), KIND_SURVEY_POINT);
         }
 
-        SweepFileOps ops(kind, mode, k, error, firstFlushFails);
+        testkit::FailingFileOps ops;
+        plan(ops, kind, mode, k, error, firstFlushFails);
         StoreOutcome outcome;
         {
             ScopedFileOps use(ops);
             outcome = runOp(op, f.store);
         }
         const bool succeeded = outcome.done;
-        const bool hit = ops.hit();
+        const bool hit = ops.calls(kind) >= k; // the swept call was reached
         const std::vector<std::string> messages = texts(outcome.notices);
 
-        if (ops.anyFailure()) {
+        if (hit || (firstFlushFails && ops.calls(Kind::Flush) > 0)) {
             EXPECT_FALSE(messages.empty()) << "a failure went unreported";
             for (const std::string& m : messages)
                 EXPECT_NE(m, "Deleted.");

@@ -2,10 +2,11 @@
 // sweep, and the hand-over of the certified APs for the commit.
 #include "scan/BoardProtocol.h"
 #include "scan/LiveApTable.h"
-#include "scan/scan_fakes.h"
 #include "survey/PointMeasurement.h"
-#include "survey/store_fixture.h"
 #include "testkit/ManualClock.h"
+#include "testkit/RecordingFrameQueue.h"
+#include "testkit/ScanBytes.h"
+#include "testkit/StoreFixture.h"
 
 #include <gtest/gtest.h>
 
@@ -16,7 +17,7 @@ using namespace walkmere;
 namespace {
 
 struct Pacing : ::testing::Test, storetest::StoreFixture {
-    scantest::RecordingFrameQueue queue;
+    testkit::RecordingFrameQueue queue;
     CLiveApTable table;
     testkit::ManualClock clock;
     CBoardProtocol board{queue, table, clock};

@@ -4,10 +4,10 @@
 #include <cerrno>
 #include <set>
 
-#include "store_fixture.h"
 #include "survey/FileOps.h"
 #include "survey/SaveSite.h"
 #include "testkit/FailingFileOps.h"
+#include "testkit/StoreFixture.h"
 
 namespace walkmere {
 namespace {

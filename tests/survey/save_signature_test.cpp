@@ -5,10 +5,10 @@
 #include <optional>
 #include <span>
 
-#include "store_fixture.h"
 #include "survey/FileOps.h"
 #include "survey/SignatureBlock.h"
 #include "testkit/FailingFileOps.h"
+#include "testkit/StoreFixture.h"
 
 namespace walkmere {
 namespace {

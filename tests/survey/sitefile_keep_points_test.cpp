@@ -2,13 +2,13 @@
 // before the file as it was is safe in discarded/ under the data folder.
 #include "survey/OpenSiteCommand.h"
 
-#include "sitefile_builder.h"
 #include "survey/SafetyCopy.h"
 #include "survey/SurveyStore.h"
 #include "testkit/DataHome.h"
 #include "testkit/RecordingSoundPlayer.h"
 #include "testkit/ScopedEnv.h"
 #include "testkit/ScriptedPrompter.h"
+#include "testkit/SiteFileBuilder.h"
 
 #include <gtest/gtest.h>
 

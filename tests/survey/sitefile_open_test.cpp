@@ -1,13 +1,13 @@
 #include "survey/OpenSiteCommand.h"
 #include "survey/OpenedSite.h"
 
-#include "sitefile_builder.h"
 #include "survey/FileOps.h"
 #include "survey/SurveyStore.h"
 #include "testkit/DataHome.h"
 #include "testkit/FailingFileOps.h"
 #include "testkit/RecordingSoundPlayer.h"
 #include "testkit/ScriptedPrompter.h"
+#include "testkit/SiteFileBuilder.h"
 #include "testkit/SparseSite.h"
 #include "testkit/TempDir.h"
 

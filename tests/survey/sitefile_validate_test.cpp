@@ -1,6 +1,6 @@
 #include "survey/SiteFile.h"
 
-#include "sitefile_builder.h"
+#include "testkit/SiteFileBuilder.h"
 #include "testkit/TempDir.h"
 
 #include <fcntl.h>

@@ -5,7 +5,7 @@
 #include <sys/file.h>
 #include <unistd.h>
 
-#include "store_fixture.h"
+#include "testkit/StoreFixture.h"
 
 namespace walkmere {
 namespace {

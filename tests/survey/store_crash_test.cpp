@@ -12,8 +12,8 @@
 #include <map>
 #include <random>
 
-#include "store_fixture.h"
 #include "survey/PointsWalk.h"
+#include "testkit/StoreFixture.h"
 
 namespace walkmere {
 namespace {

@@ -7,9 +7,9 @@
 
 #include <cerrno>
 
-#include "store_fixture.h"
 #include "survey/FileOps.h"
 #include "testkit/FailingFileOps.h"
+#include "testkit/StoreFixture.h"
 
 namespace walkmere {
 namespace {

@@ -3,8 +3,8 @@
 
 #include <limits>
 
-#include "store_fixture.h"
 #include "survey/HeardApList.h"
+#include "testkit/StoreFixture.h"
 
 namespace walkmere {
 namespace {

@@ -6,7 +6,7 @@
 
 #include <filesystem>
 
-#include "store_fixture.h"
+#include "testkit/StoreFixture.h"
 
 namespace walkmere {
 namespace {

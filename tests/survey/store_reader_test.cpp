@@ -4,8 +4,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include "store_fixture.h"
 #include "survey/PointsWalk.h"
+#include "testkit/StoreFixture.h"
 
 namespace walkmere {
 namespace {

@@ -5,7 +5,7 @@
 
 #include <ctime>
 
-#include "store_fixture.h"
+#include "testkit/StoreFixture.h"
 
 namespace walkmere {
 namespace {

@@ -2,45 +2,32 @@
 // sound played to its end, before the next box.
 #include <gtest/gtest.h>
 
-#include <optional>
 #include <string>
 #include <vector>
 
-#include "platform/Prompter.h"
-#include "platform/Sound.h"
 #include "survey/TellSurveyor.h"
+#include "testkit/EventLog.h"
 
 namespace walkmere {
 namespace {
 
-// Boxes and sounds in one log, in the order they reach the surveyor.
-class Surveyor final : public IPrompter, public ISoundPlayer {
-public:
-    void showMessage(const std::string& text, const std::string& caption,
-                     MessageIcon icon) override {
-        met.push_back("box " + text + " | " + caption + " | " + std::to_string(int(icon)));
-    }
-    YesNoAnswer askYesNo(const std::string&, const std::string&) override {
-        return YesNoAnswer::Dismissed;
-    }
-    std::optional<std::string> askOpenFile(const FileDialogRequest&) override { return {}; }
-    std::optional<std::string> askSaveFile(const FileDialogRequest&) override { return {}; }
-    void beginWaitCursor() override {}
-    void endWaitCursor() override {}
-    void PlayWave(const std::string& name) override { met.push_back("async " + name); }
-    void PlayWaveSync(const std::string& name) override { met.push_back("sync " + name); }
-    void MessageBeep() override { met.push_back("beep"); }
-
-    std::vector<std::string> met;
-};
-
 TEST(TellSurveyor, EachBoxComesBeforeItsSoundAndTheNextBox) {
-    Surveyor surveyor;
+    testkit::ScriptedPrompter boxes;
+    testkit::RecordingSoundPlayer sounds;
+    testkit::EventLog met;
+    testkit::LoggingPrompter prompter(boxes, met);
+    testkit::LoggingSound sound(sounds, met);
     tellSurveyor({{"first", "File Error", MessageIcon::Stop, "REDALERT"},
                   {"second", {}, MessageIcon::None, {}}},
-                 surveyor, surveyor);
-    EXPECT_EQ(surveyor.met, (std::vector<std::string>{"box first | File Error | 1", "sync REDALERT",
-                                                      "box second |  | 0"}));
+                 prompter, sound);
+    EXPECT_EQ(met.all(),
+              (std::vector<std::string>{"message:first", "sync:REDALERT", "message:second"}));
+    const auto shown = boxes.shown();
+    ASSERT_EQ(shown.size(), 2u);
+    EXPECT_EQ(shown[0].caption, "File Error");
+    EXPECT_EQ(shown[0].icon, MessageIcon::Stop);
+    EXPECT_EQ(shown[1].caption, kApplicationTitle);
+    EXPECT_EQ(shown[1].icon, MessageIcon::None);
 }
 
 } // namespace

@@ -6,12 +6,16 @@ namespace walkmere::testkit {
 
 void FailingFileOps::failOn(Call call, int nth, int error, size_t partialBytes) {
     std::lock_guard<std::mutex> g(lock);
-    Plan& p = plans[static_cast<int>(call)];
-    p.nth = nth;
-    p.error = error;
-    p.partialBytes = partialBytes;
-    p.partialDone = false;
-    p.count = 0;
+    plans[static_cast<int>(call)] = {nth, false, error, partialBytes, false, 0};
+}
+
+void FailingFileOps::failFrom(Call call, int nth, int error) {
+    std::lock_guard<std::mutex> g(lock);
+    plans[static_cast<int>(call)] = {nth, true, error, 0, false, 0};
+}
+
+void FailingFileOps::failAfterHalfWrite(int nth, int error) {
+    failOn(Call::Write, nth, error, kHalf);
 }
 
 void FailingFileOps::failAlways(Call call, int error) {
@@ -31,6 +35,7 @@ bool FailingFileOps::shouldFail(Call call, int& error, size_t& partial) {
     error = p.error;
     if (p.nth == -1) return true;
     if (p.nth == 0) return false;
+    if (p.onward) return p.count >= p.nth;
     if (p.count == p.nth) {
         // A partial write first succeeds short; the call after it fails.
         if (p.partialBytes > 0 && !p.partialDone) {
@@ -61,6 +66,7 @@ ssize_t FailingFileOps::pwrite(int fd, const void* buffer, size_t count, off_t o
         errno = error;
         return -1;
     }
+    if (partial == kHalf) partial = count / 2;
     if (partial > 0 && partial < count) count = partial;
     return system.pwrite(fd, buffer, count, offset);
 }

@@ -58,23 +58,4 @@ inline void writeSparseSite(const std::filesystem::path& path, const Bytes& head
         throw std::runtime_error("cannot write " + path.string());
 }
 
-// All a bitmap file holds before its pixels: the file and info headers of a width x height
-// picture at `bits` per pixel and, for 8 bits or fewer, a (black) colour table.
-inline Bytes bmpHeaders(int32_t width, int32_t height, uint16_t bits) {
-    const uint32_t pixelOffset = 54 + (bits <= 8 ? 4u << bits : 0);
-    const uint64_t stride = (uint64_t(uint32_t(width)) * bits + 31) / 32 * 4;
-    const uint64_t fileSize = pixelOffset + stride * uint32_t(height < 0 ? -height : height);
-    Bytes b(pixelOffset);
-    b[0] = 'B';
-    b[1] = 'M';
-    put32(b, 2, static_cast<uint32_t>(fileSize));
-    put32(b, 10, pixelOffset);
-    put32(b, 14, 40);
-    put32(b, 18, static_cast<uint32_t>(width));
-    put32(b, 22, static_cast<uint32_t>(height));
-    put16(b, 26, 1);
-    put16(b, 28, bits);
-    return b;
-}
-
 } // namespace walkmere::testkit

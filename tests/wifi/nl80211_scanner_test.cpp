@@ -8,9 +8,9 @@
 #include <linux/netlink.h>
 #include <sys/socket.h>
 
-#include "DumpBuilder.h"
-#include "ScriptedKernel.h"
 #include "platform/OwnedFd.h"
+#include "testkit/DumpBuilder.h"
+#include "testkit/ScriptedKernel.h"
 #include "testkit/TempDir.h"
 #include "wifi/LibnlTransport.h"
 #include "wifi/Nl80211Scanner.h"

@@ -4,8 +4,8 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
-#include "DumpBuilder.h"
 #include "platform/OwnedFd.h"
+#include "testkit/DumpBuilder.h"
 #include "testkit/TempDir.h"
 #include "wifi/ScanCapture.h"
 

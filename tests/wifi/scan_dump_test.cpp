@@ -6,7 +6,7 @@
 #include <cstring>
 #include <linux/netlink.h>
 
-#include "DumpBuilder.h"
+#include "testkit/DumpBuilder.h"
 #include "wifi/ScanDump.h"
 
 namespace walkmere {

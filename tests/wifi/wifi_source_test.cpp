@@ -6,7 +6,7 @@
 #include <malloc.h>
 #include <utility>
 
-#include "DumpBuilder.h"
+#include "testkit/DumpBuilder.h"
 #include "testkit/ManualClock.h"
 #include "testkit/TempDir.h"
 #include "wifi/Nl80211Scanner.h"

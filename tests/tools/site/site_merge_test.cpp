@@ -1,6 +1,6 @@
 // merge: the surveys of sites on one floor plan at one scale joined into a new site file.
-#include "site_testing.h"
 #include "survey/SiteFile.h"
+#include "testkit/SiteToolTesting.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>

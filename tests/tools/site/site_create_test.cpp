@@ -1,6 +1,6 @@
 #include "platform/ByteOrder.h"
-#include "site_testing.h"
 #include "survey/SiteFile.h"
+#include "testkit/SiteToolTesting.h"
 #include "testkit/SparseSite.h"
 
 #include <filesystem>

@@ -7,12 +7,12 @@
 #include <condition_variable>
 #include <mutex>
 
-#include "DumpBuilder.h"
-#include "ScriptedKernel.h"
 #include "board/BoardModel.h"
 #include "board/WifiEntries.h"
 #include "board/WifiFeed.h"
+#include "testkit/DumpBuilder.h"
 #include "testkit/ManualClock.h"
+#include "testkit/ScriptedKernel.h"
 #include "testkit/TempDir.h"
 
 namespace walkmere {

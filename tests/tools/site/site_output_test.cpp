@@ -1,7 +1,7 @@
 // Where the commands that take -o may write: regular files (through a temporary file and a
 // rename), the file a symbolic link leads to, and standard output; never a device, FIFO
 // or folder.
-#include "site_testing.h"
+#include "testkit/SiteToolTesting.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The survey report as a page: the survey dates it takes from the file system, and the
 // memory it needs as the count of networks grows.
-#include "site_testing.h"
+#include "testkit/SiteToolTesting.h"
 
 #include "survey/SiteFile.h"
 #include "survey/SurveyStore.h"

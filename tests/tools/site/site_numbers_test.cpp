@@ -1,7 +1,7 @@
 // Numbers given to the tool stay within ranges whose every value it can use, and a scale
 // read from a file that is not one is shown as not calibrated.
-#include "site_testing.h"
 #include "survey/SiteHeader.h"
+#include "testkit/SiteToolTesting.h"
 
 #include <cmath>
 #include <filesystem>

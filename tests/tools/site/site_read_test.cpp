@@ -1,4 +1,4 @@
-#include "site_testing.h"
+#include "testkit/SiteToolTesting.h"
 #include "testkit/SparseSite.h"
 
 #include "scan/ApRecord.h"

@@ -1,4 +1,4 @@
-#include "site_testing.h"
+#include "testkit/SiteToolTesting.h"
 
 #include "coverage/HeatmapData.h"
 #include "coverage/RssiColour.h"

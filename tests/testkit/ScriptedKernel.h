@@ -10,7 +10,7 @@
 #include <mutex>
 #include <vector>
 
-#include "DumpBuilder.h"
+#include "testkit/DumpBuilder.h"
 #include "wifi/NetlinkTransport.h"
 #include "wifi/WifiSource.h"
 

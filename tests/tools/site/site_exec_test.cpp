@@ -1,5 +1,5 @@
 // Runs the built walkmere-site program itself, as a user would.
-#include "site_testing.h"
+#include "testkit/SiteToolTesting.h"
 #include "testkit/SparseSite.h"
 
 #include <cerrno>

@@ -1,12 +1,11 @@
 #pragma once
+// The board's side of the scan protocol in bytes: its records, its answers and the
+// handheld's requests as they travel.
 
-#include <chrono>
 #include <cstdint>
-#include <mutex>
 #include <string>
 #include <vector>
 
-#include "link/PacketHandler.h"
 #include "scan/ApRecord.h"
 #include "scan/BoardProtocol.h"
 
@@ -27,9 +26,15 @@ inline ApRecord makeRecord(uint8_t id, int16_t age, int8_t rssi = -60, uint16_t 
     return r;
 }
 
-// The payload of the board's answer for entry `nn`: 12-byte header, then the record.
+// The 12 bytes that ask for entry `nn`: REQ_READ_ENTRY's payload, which the answer repeats.
+inline Bytes entryRequestPayload(uint8_t nn) {
+    return {0x01, 0x00, 0x1C, 0x00, 0x00, nn, 0x00, 0x00, 0x00, 0x00, 0x00, 0x3A};
+}
+
+// The payload of the board's answer for entry `nn`: the 12 bytes asking for it, then the
+// record.
 inline Bytes entryPayload(uint8_t nn, const ApRecord& r) {
-    Bytes p = {0x01, 0x00, 0x1C, 0x00, 0x00, nn, 0x00, 0x00, 0x00, 0x00, 0x00, 0x3A};
+    Bytes p = entryRequestPayload(nn);
     p.reserve(p.size() + r.bytes.size());
     p.insert(p.end(), r.bytes.begin(), r.bytes.end());
     return p;
@@ -50,42 +55,5 @@ inline Bytes text(const std::string& s, bool withNul = true) {
     if (withNul) b.push_back(0);
     return b;
 }
-
-// Records the bytes of every frame queued on the link, and when it was queued.
-class RecordingFrameQueue final : public IFrameQueue {
-public:
-    int queueFrame(const uint8_t* bytes, uint32_t n) override {
-        std::lock_guard<std::mutex> g(lock);
-        frames.emplace_back(bytes, bytes + n);
-        times.push_back(std::chrono::steady_clock::now());
-        return 1;
-    }
-    std::vector<Bytes> all() const {
-        std::lock_guard<std::mutex> g(lock);
-        return frames;
-    }
-    size_t count() const {
-        std::lock_guard<std::mutex> g(lock);
-        return frames.size();
-    }
-    Bytes last() const {
-        std::lock_guard<std::mutex> g(lock);
-        return frames.empty() ? Bytes{} : frames.back();
-    }
-    std::chrono::steady_clock::time_point timeOf(size_t i) const {
-        std::lock_guard<std::mutex> g(lock);
-        return times.at(i);
-    }
-    void clear() {
-        std::lock_guard<std::mutex> g(lock);
-        frames.clear();
-        times.clear();
-    }
-
-private:
-    mutable std::mutex lock;
-    std::vector<Bytes> frames;
-    std::vector<std::chrono::steady_clock::time_point> times;
-};
 
 } // namespace walkmere::scantest

@@ -1,7 +1,7 @@
 #pragma once
 
-// A pseudo-terminal for link tests: the code under test opens the slave by its path,
-// the test plays the board on the master side with raw bytes.
+// A pseudo-terminal for the tests of the serial side: the code under test opens the slave
+// by its path, the test plays the board on the master side with raw bytes.
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "DumpBuilder.h"
+#include "testkit/DumpBuilder.h"
 
 #include <cstring>
 #include <fcntl.h>

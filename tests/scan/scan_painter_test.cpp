@@ -9,7 +9,7 @@
 
 #include "scan/ScanPainter.h"
 #include "scan/ScanView.h"
-#include "siteview/text_fit.h"
+#include "testkit/TextFit.h"
 #include "ui/DrawnText.h"
 
 namespace walkmere {

@@ -11,9 +11,9 @@
 #include <thread>
 #include <unistd.h>
 
-#include "DumpBuilder.h"
 #include "board/WifiEntries.h"
 #include "board_testing.h"
+#include "testkit/DumpBuilder.h"
 #include "testkit/TempDir.h"
 #include "wifi/ScanCapture.h"
 

@@ -2,8 +2,8 @@
 
 #include <climits>
 
-#include "DumpBuilder.h"
 #include "board/WifiEntries.h"
+#include "testkit/DumpBuilder.h"
 
 namespace walkmere {
 namespace {

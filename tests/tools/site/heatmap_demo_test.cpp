@@ -2,7 +2,7 @@
 // survey. The pictures and the page are kept in the build folder's artifacts/ for people to
 // look at.
 #include "demo_survey.h"
-#include "site_testing.h"
+#include "testkit/SiteToolTesting.h"
 
 #include "image/PngReader.h"
 

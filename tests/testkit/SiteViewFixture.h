@@ -1,7 +1,7 @@
 #pragma once
 // A site view with real services: a store on a site file in a fresh folder, a board
-// protocol that queues into nothing, the point measurement on both, scripted prompts and
-// recorded sounds.
+// protocol that queues into a recording frame queue, the point measurement on both,
+// scripted prompts and recorded sounds.
 
 #include <QScrollBar>
 
@@ -11,18 +11,14 @@
 #include "scan/LiveApTable.h"
 #include "siteview/SiteView.h"
 #include "survey/PointMeasurement.h"
-#include "survey/store_fixture.h"
 #include "testkit/ManualClock.h"
+#include "testkit/RecordingFrameQueue.h"
+#include "testkit/StoreFixture.h"
 
 namespace walkmere::siteinputtest {
 
-class DroppingQueue final : public IFrameQueue {
-public:
-    int queueFrame(const uint8_t*, uint32_t) override { return 1; }
-};
-
 struct SiteViewFixture : storetest::StoreFixture {
-    DroppingQueue queue;
+    testkit::RecordingFrameQueue queue;
     CLiveApTable table;
     testkit::ManualClock clock;
     CBoardProtocol board{queue, table, clock};

@@ -3,7 +3,7 @@
 // fetches nothing for it from the network. The screenshot is kept in the build folder's
 // artifacts/ as report-in-chromium.png.
 #include "demo_survey.h"
-#include "site_testing.h"
+#include "testkit/SiteToolTesting.h"
 
 #include "image/PngReader.h"
 

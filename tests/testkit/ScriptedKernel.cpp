@@ -1,4 +1,4 @@
-#include "ScriptedKernel.h"
+#include "testkit/ScriptedKernel.h"
 
 #include <cerrno>
 #include <cstring>

@@ -8,6 +8,7 @@
 #include "link/FrameAssembler.h"
 #include "link/FrameEncoder.h"
 #include "link/PacketHandler.h"
+#include "testkit/ScanBytes.h"
 
 namespace walkmere::testing {
 
@@ -42,9 +43,7 @@ inline std::vector<uint8_t> request(uint8_t type, const std::vector<uint8_t>& pa
     return std::vector<uint8_t>(out, out + n);
 }
 
-inline std::vector<uint8_t> entryRequestPayload(uint8_t nn) {
-    return {0x01, 0x00, 0x1C, 0x00, 0x00, nn, 0x00, 0x00, 0x00, 0x00, 0x00, 0x3A};
-}
+using scantest::entryRequestPayload;
 
 inline std::vector<uint8_t> entryRequest(uint8_t nn) {
     return request(3, entryRequestPayload(nn));
