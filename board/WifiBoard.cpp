@@ -21,7 +21,15 @@ std::unique_ptr<WifiBoard> WifiBoard::start(const WifiSettings& settings, std::s
                                             IClock& clock) {
     std::unique_ptr<IWifiSource> source = openWifiSource(settings, error, clock);
     if (!source) return nullptr;
-    auto feed = std::make_unique<WifiFeed>(std::move(source), settings.interval(), clock);
+    return start(std::move(source), settings.interval(), error, std::move(onError),
+                 std::move(onNotice), clock);
+}
+
+std::unique_ptr<WifiBoard> WifiBoard::start(std::unique_ptr<IWifiSource> source,
+                                            uint32_t intervalMs, std::string& error,
+                                            WifiFeed::Sink onError, WifiFeed::Sink onNotice,
+                                            IClock& clock) {
+    auto feed = std::make_unique<WifiFeed>(std::move(source), intervalMs, clock);
     feed->setErrorSink(std::move(onError));
     feed->setNoticeSink(std::move(onNotice));
     if (!feed->start(error)) return nullptr;

@@ -43,14 +43,23 @@ void WifiFeed::stop() {
     if (worker.joinable()) worker.join();
 }
 
+void WifiFeed::readNow() {
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        readRequested = true;
+    }
+    wake.notify_all();
+}
+
 void WifiFeed::run() {
     std::string reported; // the error said last, until a dump comes again
     for (;;) {
         {
             std::unique_lock<std::mutex> guard(lock);
-            if (wake.wait_for(guard, std::chrono::milliseconds(intervalMs),
-                              [this] { return stopRequested; }))
-                return;
+            wake.wait_for(guard, std::chrono::milliseconds(intervalMs),
+                          [this] { return stopRequested || readRequested; });
+            if (stopRequested) return;
+            readRequested = false;
         }
         std::string error;
         std::optional<ScanDump> dump = source->next(error);

@@ -47,6 +47,9 @@ public:
     // Stops the thread and joins it; prompt also in the middle of an interval or of a read
     // waiting for the kernel (IWifiSource::interrupt).
     void stop();
+    // Reads the next dump at once instead of at the end of the interval, which then starts
+    // again: for a source whose dump changed meanwhile (the simulated surveyor moved).
+    void readNow();
 
     // The board's entries now: at most 16, strongest first, none empty.
     std::vector<ApRecord> entries() const;
@@ -69,6 +72,7 @@ private:
     mutable std::mutex lock;
     std::condition_variable wake;
     bool stopRequested = false;
+    bool readRequested = false;
     std::optional<ScanDump> latest;
     uint64_t reads = 0;
     std::thread worker;
