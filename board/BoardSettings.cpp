@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <string>
+#include <vector>
 
 namespace walkmere {
 
@@ -147,8 +149,14 @@ const BoardSetting kTable[] = {
     {"wifi-replay", Nowhere, Value, "FILE",
      "serve the APs of a scan capture instead of a scenario's, one dump per interval, looping",
      path(&WifiSettings::replayPath)},
+    {"simulate", Nowhere, Value, "MODEL",
+     "serve a simulated site instead of a scenario's APs: the BSSs the site model MODEL.json "
+     "gives where the surveyor stands (see below)",
+     path(&WifiSettings::modelPath)},
     {"interval", Nowhere, Value, "MS",
-     "with --wifi or --wifi-replay: ms between dumps, 100 to 600000 (default 2000)", setInterval},
+     "with --wifi, --wifi-replay or --simulate: ms between dumps, 100 to 600000 (default "
+     "2000)",
+     setInterval},
     {"forget", Value, Nowhere, "S", "",
      number(&Scenario::forget, 0, 1000000000, "a number of seconds")},
 };
@@ -195,16 +203,23 @@ std::string applyOption(const BoardSetting& setting, std::optional<std::string_v
 
 std::string checkWifiSettings(const Scenario& s) {
     const WifiSettings& w = s.wifi;
-    if (!w.interface.empty() && !w.replayPath.empty())
-        return "--wifi and --wifi-replay exclude each other: the board serves one source";
+    std::vector<std::string> sources; // the options naming one, in the order of --help
+    if (!w.interface.empty()) sources.push_back("--wifi");
+    if (!w.replayPath.empty()) sources.push_back("--wifi-replay");
+    if (!w.modelPath.empty()) sources.push_back("--simulate");
+    if (sources.size() > 1) {
+        std::string names = sources[0];
+        for (size_t i = 1; i < sources.size(); ++i)
+            names += (i + 1 == sources.size() ? " and " : ", ") + sources[i];
+        return names + " exclude each other: the board serves one source";
+    }
     if (w.interface.empty()) {
         if (w.trigger) return "--trigger needs --wifi";
         if (!w.capturePath.empty()) return "--wifi-capture needs --wifi";
     }
-    if (!w.used() && w.intervalMs) return "--interval needs --wifi or --wifi-replay";
+    if (!w.used() && w.intervalMs) return "--interval needs --wifi, --wifi-replay or --simulate";
     if (w.used() && !s.aps.empty())
-        return std::string(w.interface.empty() ? "--wifi-replay" : "--wifi") +
-               " excludes a scenario's APs: the scenario file has ap lines (line " +
+        return sources[0] + " excludes a scenario's APs: the scenario file has ap lines (line " +
                std::to_string(s.aps.front().line) + ")";
     return {};
 }

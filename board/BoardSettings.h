@@ -61,9 +61,9 @@ std::string applyOption(const BoardSetting& setting, std::optional<std::string_v
 inline constexpr uint64_t kMinWifiIntervalMs = 100;
 inline constexpr uint64_t kMaxWifiIntervalMs = 600000;
 
-// What is wrong with the Wi-Fi settings taken together, or "": --wifi and --wifi-replay
-// exclude each other and a scenario's APs; --trigger and --wifi-capture need --wifi, and
-// --interval one of the two.
+// What is wrong with the Wi-Fi settings taken together, or "": --wifi, --wifi-replay and
+// --simulate exclude each other and a scenario's APs; --trigger and --wifi-capture need
+// --wifi, and --interval one of the three.
 std::string checkWifiSettings(const Scenario& scenario);
 
 // The scenario statements the table knows and "ap", for the unknown-statement message:

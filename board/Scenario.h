@@ -72,18 +72,20 @@ struct BoardFaults {
     bool pace = false;
 };
 
-// Where the board's APs come from when they are real rather than the scenario's: the
-// laptop's own adapter (live) or a capture of it (replayed). Set from walkmere-board's
-// command line or the program's; a scenario file has no say in it.
+// Where the board's APs come from when they are not the scenario's: the laptop's own
+// adapter (live), a capture of it (replayed), or a simulated site (a site model, heard where
+// the surveyor stands). Set from walkmere-board's command line or the program's; a scenario
+// file has no say in it.
 struct WifiSettings {
     std::string interface;   // live from this interface ("wlan0") when not empty
     std::string replayPath;  // else played from this capture when not empty
+    std::string modelPath;   // else simulated from this site model when not empty
     std::string capturePath; // live only: every dump is appended here
     bool trigger = false;    // live only: ask the adapter for a fresh scan before each dump
     std::optional<uint32_t> intervalMs; // between dumps; unset: kDefaultIntervalMs
 
     static constexpr uint32_t kDefaultIntervalMs = 2000;
-    bool used() const { return !interface.empty() || !replayPath.empty(); }
+    bool used() const { return !interface.empty() || !replayPath.empty() || !modelPath.empty(); }
     uint32_t interval() const { return intervalMs.value_or(kDefaultIntervalMs); }
 };
 

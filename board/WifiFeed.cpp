@@ -97,6 +97,10 @@ uint64_t WifiFeed::dumpsRead() const {
 
 std::unique_ptr<IWifiSource> openWifiSource(const WifiSettings& settings, std::string& error,
                                             IClock& clock) {
+    if (!settings.modelPath.empty()) {
+        error = settings.modelPath + ": a simulated site is not a Wi-Fi source of its own";
+        return nullptr;
+    }
     if (!settings.replayPath.empty()) {
         std::unique_ptr<ReplayWifiSource> replay =
             ReplayWifiSource::open(settings.replayPath, error, clock);

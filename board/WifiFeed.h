@@ -80,7 +80,9 @@ private:
 
 // The source the settings name: the live adapter (`interface`) or a capture (`replayPath`).
 // Nothing, with one line in `error`, when the capture cannot be read; a live source always
-// opens here and says what is wrong with the adapter at its first dump.
+// opens here and says what is wrong with the adapter at its first dump. A simulated site
+// (`modelPath`) is not opened here: its model is laid over its site file's plan first, by
+// the programs that read site files.
 std::unique_ptr<IWifiSource> openWifiSource(const WifiSettings& settings, std::string& error,
                                             IClock& clock = systemClock());
 

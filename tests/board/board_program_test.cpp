@@ -14,6 +14,7 @@
 #include "board/WifiEntries.h"
 #include "board_testing.h"
 #include "testkit/DumpBuilder.h"
+#include "testkit/SimulatedOffice.h"
 #include "testkit/TempDir.h"
 #include "wifi/ScanCapture.h"
 
@@ -37,16 +38,20 @@ public:
         for (std::string& a : args)
             argv.push_back(a.data());
         argv.push_back(nullptr);
-        int out[2], err[2];
-        if (pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) return;
+        int in[2], out[2], err[2];
+        if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0)
+            return;
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, in[0], 0);
         posix_spawn_file_actions_adddup2(&actions, out[1], 1);
         posix_spawn_file_actions_adddup2(&actions, err[1], 2);
         if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid = -1;
         posix_spawn_file_actions_destroy(&actions);
+        ::close(in[0]);
         ::close(out[1]);
         ::close(err[1]);
+        stdinFd = in[1];
         stdoutFd = out[0];
         stderrFd = err[0];
     }
@@ -55,11 +60,20 @@ public:
             ::kill(pid, SIGKILL);
             ::waitpid(pid, nullptr, 0);
         }
+        closeStdin();
         if (stdoutFd >= 0) ::close(stdoutFd);
         if (stderrFd >= 0) ::close(stderrFd);
     }
 
     bool started() const { return pid > 0; }
+
+    void writeStdin(const std::string& text) {
+        ASSERT_EQ(::write(stdinFd, text.data(), text.size()), ssize_t(text.size()));
+    }
+    void closeStdin() {
+        if (stdinFd >= 0) ::close(stdinFd);
+        stdinFd = -1;
+    }
 
     // The first line on stdout, waiting up to the limit.
     std::string firstLine(std::chrono::milliseconds limit) {
@@ -102,7 +116,7 @@ public:
     }
 
     pid_t pid = -1;
-    int stdoutFd = -1, stderrFd = -1;
+    int stdinFd = -1, stdoutFd = -1, stderrFd = -1;
 };
 
 TEST(BoardProgram, ServesOnItsPortAndEndsCleanlyOnSigterm) {
@@ -291,6 +305,89 @@ TEST(BoardProgram, RefusesWifiOptionsThatCannotGoTogether) {
         EXPECT_NE(err.find(c.message), std::string::npos) << err;
         EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
     }
+}
+
+// The board's 16 entries as the line answers REQ_READ_ENTRY 1 to 16: the records of those
+// with a BSS, in entry order.
+std::vector<ApRecord> servedEntries(testing::LineClient& line) {
+    std::vector<ApRecord> served;
+    for (uint8_t nn = 1; nn <= 16; ++nn) {
+        line.write(testing::entryRequest(nn));
+        const std::vector<testing::Frame> f = line.readFrames(1, 5000ms);
+        if (f.size() != 1 || f[0].payload.size() != 12 + ApRecord::kSize) {
+            ADD_FAILURE() << "no answer to entry " << int(nn);
+            return served;
+        }
+        const ApRecord record = ApRecord::fromBytes(f[0].payload.data() + 12);
+        if (!record.empty()) served.push_back(record);
+    }
+    return served;
+}
+
+// "" when the served entries are the BSSs the model gives at (x, y), strongest first, each
+// within the fluctuation; else what is wrong.
+std::string offTheSpot(const std::vector<ApRecord>& served, const sim::SimulatedSite& site,
+                       double x, double y) {
+    std::map<std::string, int> heard;
+    for (size_t i = 0; i < served.size(); ++i) {
+        heard[served[i].macText()] = served[i].rssi();
+        if (i > 0 && served[i].rssi() > served[i - 1].rssi()) return "not strongest first; ";
+    }
+    return simtest::offTruth(heard, simtest::truthAt(site, x, y));
+}
+
+// --simulate: the board hears the model where standard input puts the surveyor (the middle of
+// the plan before the first line), says a line that is not a position and goes on, and
+// stays at the last position when the input ends.
+TEST(BoardProgram, ServesTheSimulatedSiteWhereStandardInputPutsTheSurveyor) {
+    testkit::TempDir dir;
+    const simtest::SimulatedOffice office = simtest::makeSimulatedOffice(dir.path());
+    const ModelSite model = simtest::openOffice(office);
+    const std::string link = dir.file("board-port").string();
+    Program board({"--simulate", office.model.string(), "--interval", "100", "--link", link});
+    ASSERT_TRUE(board.started());
+    ASSERT_FALSE(board.firstLine(10s).empty());
+    testing::LineClient line(link);
+    ASSERT_TRUE(line.isOpen());
+    line.write(testing::request(1));
+    const std::vector<testing::Frame> firmware = line.readFrames(1, 5000ms);
+    ASSERT_EQ(firmware.size(), 1u);
+    EXPECT_STREQ(reinterpret_cast<const char*>(firmware[0].payload.data()), "simulated site");
+
+    // Each scan draws its own fluctuation: a few sweeps may be needed before one falls within
+    // it everywhere at once, and the move takes a scan to reach the board.
+    struct Spot {
+        double x, y;
+        std::string input;
+    };
+    const Spot spots[] = {
+        {400, 300, ""}, {120.5, 300, "120.5 300\n"}, {680, 300.25, "680 300.25\n"}};
+    std::vector<std::vector<ApRecord>> seen;
+    for (const Spot& spot : spots) {
+        SCOPED_TRACE(spot.x);
+        board.writeStdin(spot.input);
+        std::string wrong = "never read";
+        for (int sweep = 0; sweep < 100 && !wrong.empty(); ++sweep) {
+            seen.push_back(servedEntries(line));
+            wrong = offTheSpot(seen.back(), *model.site, spot.x, spot.y);
+        }
+        EXPECT_EQ(wrong, "");
+        EXPECT_EQ(seen.back().size(), simtest::kCorridorBssCount);
+        // A line that is not a position changes nothing.
+        board.writeStdin("west of here\n");
+    }
+    board.closeStdin();
+    std::this_thread::sleep_for(300ms); // three scans
+    EXPECT_EQ(offTheSpot(servedEntries(line), *model.site, 680, 300.25), "");
+
+    ::kill(board.pid, SIGTERM);
+    EXPECT_EQ(board.wait(5s), 0);
+    const std::string err = board.readAll(board.stderrFd);
+    EXPECT_NE(err.find("walkmere-board: standard input line 1: 'west of here' is not a position "
+                       "'x y' in plan pixels\n"),
+              std::string::npos)
+        << err;
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 4) << "three bad lines, the summary";
 }
 
 } // namespace

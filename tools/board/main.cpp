@@ -15,9 +15,13 @@
 
 #include "board/BoardSettings.h"
 #include "board/PseudoTerminal.h"
+#include "board/RememberingWifiSource.h"
 #include "board/Scenario.h"
 #include "board/StandInBoard.h"
 #include "board/WifiFeed.h"
+#include "coverage/ModelSite.h"
+#include "sim/SimulatedWifiSource.h"
+#include "tools/board/SurveyorInput.h"
 
 using namespace walkmere;
 
@@ -33,6 +37,16 @@ SIGTERM or SIGINT. The program on the other side may close and reopen the port.
 With --wifi or --wifi-replay the APs are the 16 strongest BSSs of the laptop's adapter's
 latest scan (or of a capture's) instead of a scenario's; a Wi-Fi error ends the board
 with status 1.
+
+With --simulate MODEL.json they are the 16 strongest BSSs that a site model gives where
+the surveyor stands, with the model's fluctuation, one scan every interval: the model is
+laid over the plan and scale of the site file it names. The surveyor's position comes on
+standard input, "x y" in plan pixels (decimals allowed) one a line, and is scanned at
+once; a line that is not one is said on stderr and ignored. Until the first line the
+surveyor stands in the middle of the plan; at the end of the input, where the last line
+put them. A BSS no longer heard stays on the list, ageing, for 120 seconds, as on a real
+board. A model that cannot be used (its key and what is wrong are said) or does not fit
+its site ends the board with status 1.
 
 Options:
   --scenario FILE    APs and faults to serve (default: the built-in scenario below)
@@ -195,8 +209,24 @@ int main(int argc, char** argv) {
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
     std::unique_ptr<WifiFeed> feed;
+    std::optional<ModelSite> model;                  // --simulate
+    std::shared_ptr<sim::SurveyorPosition> surveyor; // where it is heard
     if (scenario.wifi.used()) {
-        std::unique_ptr<IWifiSource> source = openWifiSource(scenario.wifi, error);
+        std::unique_ptr<IWifiSource> source;
+        if (!scenario.wifi.modelPath.empty()) {
+            model = openModelSite(scenario.wifi.modelPath, error);
+            if (!model) {
+                fail(error);
+                return 1;
+            }
+            surveyor = std::make_shared<sim::SurveyorPosition>(
+                sim::PlanSpot{model->site->width() / 2.0, model->site->height() / 2.0});
+            source =
+                std::make_unique<RememberingWifiSource>(std::make_unique<sim::SimulatedWifiSource>(
+                    model->site, surveyor, scenario.wifi.modelPath));
+        } else {
+            source = openWifiSource(scenario.wifi, error);
+        }
         if (!source) {
             fail(error);
             return 1;
@@ -228,8 +258,27 @@ int main(int argc, char** argv) {
     std::printf("%s\n", pty->slavePath().c_str());
     std::fflush(stdout);
 
+    // The surveyor walks the simulated site as standard input says.
+    std::optional<SurveyorInput> input;
+    if (surveyor) {
+        input.emplace(
+            STDIN_FILENO, model->site->width(), model->site->height(),
+            [&](sim::PlanSpot spot) {
+                surveyor->set(spot);
+                feed->readNow();
+            },
+            [](const std::string& problem) {
+                std::fprintf(stderr, "walkmere-board: %s\n", problem.c_str());
+            });
+        if (!input->start(error)) {
+            fail(error);
+            input.reset();
+        }
+    }
+
     int signal = 0;
     sigwait(&stopSignals, &signal);
+    if (input) input->stop(); // it asks the feed for scans
     board->stop();
     if (feed) feed->stop();
     if (!o.linkPath.empty()) removeLink(o.linkPath, pty->slavePath());

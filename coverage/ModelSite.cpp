@@ -1,0 +1,61 @@
+#include "coverage/ModelSite.h"
+
+#include "coverage/HeatmapData.h"
+#include "image/RgbImage.h"
+#include "sim/SiteModel.h"
+#include "survey/SiteFile.h"
+
+namespace walkmere {
+
+namespace {
+
+// The plan's pixels as the model sees them: their luminance, with the site's scale.
+sim::PlanGeometry planGeometry(const RgbImage& plan, const SiteHeader& header) {
+    sim::PlanGeometry geometry;
+    geometry.width = plan.width;
+    geometry.height = plan.height;
+    geometry.pixelsPerUnitX = header.pixelsPerUnitX();
+    geometry.pixelsPerUnitY = header.pixelsPerUnitY();
+    geometry.luminance.reserve(size_t(plan.width) * size_t(plan.height));
+    for (int32_t y = 0; y < plan.height; ++y)
+        for (int32_t x = 0; x < plan.width; ++x) {
+            const uint8_t* p = plan.at(x, y);
+            geometry.luminance.push_back(sim::planLuminance(p[0], p[1], p[2]));
+        }
+    return geometry;
+}
+
+} // namespace
+
+std::optional<ModelSite> openModelSite(const std::string& modelPath, std::string& error) {
+    std::optional<sim::SiteModel> model = sim::loadSiteModel(modelPath, error);
+    if (!model) return std::nullopt;
+    ModelSite opened;
+    opened.sitePath = sim::modelSitePath(*model, modelPath);
+    const std::string siteNamed = modelPath + ": its site " + opened.sitePath + ": ";
+
+    // Damaged points do not spoil the plan: the program says so when it opens the site.
+    const ReadOnlySite site = openSiteReadOnly(opened.sitePath);
+    if (!site.fd.valid() || (site.validation.refusal && !site.validation.pointsDamage)) {
+        error = siteNamed + (site.validation.refusal ? site.validation.refusal->text
+                                                     : std::string("cannot be read"));
+        return std::nullopt;
+    }
+    RgbImage plan;
+    if (const std::string why = readFloorPlan(site.fd.get(), site.validation.layout, plan);
+        !why.empty()) {
+        error = siteNamed + "floor plan: " + why;
+        return std::nullopt;
+    }
+    std::string why;
+    std::optional<sim::SimulatedSite> bound = sim::SimulatedSite::bind(
+        std::move(*model), planGeometry(plan, site.validation.layout.header), why);
+    if (!bound) {
+        error = modelPath + ": " + why;
+        return std::nullopt;
+    }
+    opened.site = std::make_shared<const sim::SimulatedSite>(std::move(*bound));
+    return opened;
+}
+
+} // namespace walkmere
