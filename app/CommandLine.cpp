@@ -1,9 +1,12 @@
 #include "app/CommandLine.h"
 
+#include "board/BoardSettings.h"
+
 namespace walkmere {
 
 const char* const kCommandLineHelp =
-    "Usage: walkmere [--port PATH | --wifi IFACE [--trigger] | --wifi-replay FILE]\n"
+    "Usage: walkmere [--port PATH | --wifi IFACE [--trigger] | --wifi-replay FILE |\n"
+    "                 --simulate MODEL.json] [--interval MS]\n"
     "                [--registry FILE] [--scale N|auto] [SITE.kvs]\n"
     "\n"
     "  --port PATH      open the scanner board on this serial device (for example\n"
@@ -17,6 +20,14 @@ const char* const kCommandLineHelp =
     "  --wifi-replay FILE\n"
     "                   the same with a scan capture (walkmere-board --wifi-capture),\n"
     "                   one scan every 2 seconds, round and round\n"
+    "  --simulate MODEL.json\n"
+    "                   the same with a simulated site: the board hears what the site\n"
+    "                   model gives where the surveyor stands (the spot being measured),\n"
+    "                   one scan every 2 seconds and one at once when a measurement\n"
+    "                   begins. The site file the model names is opened; a SITE.kvs\n"
+    "                   given as well must be that file\n"
+    "  --interval MS    with --wifi, --wifi-replay or --simulate: the time between the\n"
+    "                   board's scans, 100 to 600000 ms (2000 by default)\n"
     "  --registry FILE  read the registry from FILE (the registry editor's .reg export);\n"
     "                   the environment variable WALKMERE_REGISTRY does the same\n"
     "  --scale N|auto   draw every pixel of the handheld's screen as N x N pixels (1 to 8);\n"
@@ -36,7 +47,7 @@ std::optional<UiScale> parseUiScale(const std::string& text) {
 std::optional<CommandLine> parseCommandLine(const std::vector<std::string>& args,
                                             std::string& error, const char* scaleVariable) {
     CommandLine cl;
-    std::optional<std::string> scaleText;
+    std::optional<std::string> scaleText, intervalText;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         auto value = [&](std::optional<std::string>& into) -> bool {
@@ -65,6 +76,10 @@ std::optional<CommandLine> parseCommandLine(const std::vector<std::string>& args
             if (!value(cl.wifi)) return std::nullopt;
         } else if (a == "--wifi-replay" || a.rfind("--wifi-replay=", 0) == 0) {
             if (!value(cl.wifiReplay)) return std::nullopt;
+        } else if (a == "--simulate" || a.rfind("--simulate=", 0) == 0) {
+            if (!value(cl.simulate)) return std::nullopt;
+        } else if (a == "--interval" || a.rfind("--interval=", 0) == 0) {
+            if (!value(intervalText)) return std::nullopt;
         } else if (a == "--trigger") {
             cl.trigger = true;
         } else if (a == "--registry" || a.rfind("--registry=", 0) == 0) {
@@ -81,15 +96,28 @@ std::optional<CommandLine> parseCommandLine(const std::vector<std::string>& args
             cl.siteFile = a;
         }
     }
-    const int boards =
-        int(cl.port.has_value()) + int(cl.wifi.has_value()) + int(cl.wifiReplay.has_value());
+    const int boards = int(cl.port.has_value()) + int(cl.wifi.has_value()) +
+                       int(cl.wifiReplay.has_value()) + int(cl.simulate.has_value());
     if (boards > 1) {
-        error = "--port, --wifi and --wifi-replay exclude each other: give one of them";
+        error = "--port, --wifi, --wifi-replay and --simulate exclude each other: give one of them";
         return std::nullopt;
     }
     if (cl.trigger && !cl.wifi) {
         error = "--trigger needs --wifi";
         return std::nullopt;
+    }
+    if (intervalText) {
+        uint64_t ms = 0;
+        if (!parseUnsigned(*intervalText, kMinWifiIntervalMs, kMaxWifiIntervalMs, ms)) {
+            error = "--interval takes a number of ms from " + std::to_string(kMinWifiIntervalMs) +
+                    " to " + std::to_string(kMaxWifiIntervalMs) + ", not '" + *intervalText + "'";
+            return std::nullopt;
+        }
+        if (!cl.wifi && !cl.wifiReplay && !cl.simulate) {
+            error = "--interval needs --wifi, --wifi-replay or --simulate";
+            return std::nullopt;
+        }
+        cl.intervalMs = static_cast<uint32_t>(ms);
     }
     if (cl.wifi && cl.wifi->find('/') != std::string::npos) {
         error = "--wifi takes a network interface name such as wlan0, not '" + *cl.wifi + "'";

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -18,15 +19,17 @@ struct UiScale {
 // "1" to "8" or "auto"; nothing for anything else.
 std::optional<UiScale> parseUiScale(const std::string& text);
 
-// walkmere [--port PATH | --wifi IFACE [--trigger] | --wifi-replay FILE] [--registry FILE]
-//          [--scale N|auto] [SITE.kvs]
+// walkmere [--port PATH | --wifi IFACE [--trigger] | --wifi-replay FILE | --simulate MODEL]
+//          [--interval MS] [--registry FILE] [--scale N|auto] [SITE.kvs]
 struct CommandLine {
     std::optional<std::string> port; // skip the port search and open this device
-    // A board inside the program fed by the laptop's adapter, or by a capture of it, on a
-    // private pseudo-terminal that stands for --port.
+    // A board inside the program fed by the laptop's adapter, by a capture of it, or by a
+    // simulated site, on a private pseudo-terminal that stands for --port.
     std::optional<std::string> wifi;       // the adapter's interface
     bool trigger = false;                  // with wifi: ask for fresh scans
     std::optional<std::string> wifiReplay; // the capture
+    std::optional<std::string> simulate;   // the site model
+    std::optional<uint32_t> intervalMs;    // between the board's scans; unset: 2000
 
     std::optional<std::string> registry; // the registry file for the port search
     std::optional<UiScale> scale;        // --scale, else WALKMERE_SCALE

@@ -2,6 +2,7 @@
 #include "app/CommandLine.h"
 #include "app/MainFrame.h"
 #include "app/QuitOnSignals.h"
+#include "app/SimulatedBoard.h"
 #include "app/WindowSettings.h"
 #include "board/WifiBoard.h"
 #include "platform/AlsaSoundPlayer.h"
@@ -101,6 +102,7 @@ int main(int argc, char** argv) {
         wifi.interface = cl->wifi.value_or("");
         wifi.replayPath = cl->wifiReplay.value_or("");
         wifi.trigger = cl->trigger;
+        wifi.intervalMs = cl->intervalMs;
         // An error after the start is shown once; the program goes on with the board it has:
         // the last scan stays on it and ages, so its APs are no longer sighted afresh and leave
         // the live table at their delete or decertify time. Later errors go to stderr only.
@@ -120,13 +122,33 @@ int main(int argc, char** argv) {
         }
     }
 
+    // --simulate: the same with a simulated site, refused whole at start when anything in
+    // its model, its site or their fit is wrong, so that nothing is surveyed from half a model.
+    std::unique_ptr<SimulatedBoard> simulatedBoard;
+    if (cl->simulate) {
+        simulatedBoard =
+            SimulatedBoard::start(*cl->simulate, cl->siteFile,
+                                  cl->intervalMs.value_or(WifiSettings::kDefaultIntervalMs), error);
+        if (!simulatedBoard) {
+            std::cerr << "walkmere: " << error << "\n";
+            prompter.showMessage(error, {}, MessageIcon::Stop);
+            return 1;
+        }
+    }
+
     AppServices services(prompter, sound, systemClock(), std::move(registry));
     if (cl->port) services.link.setPortOverride(*cl->port);
     if (wifiBoard) services.link.setPortOverride(wifiBoard->slavePath());
+    std::optional<std::string> siteAtStart = cl->siteFile;
+    if (simulatedBoard) {
+        services.link.setPortOverride(simulatedBoard->slavePath());
+        simulatedBoard->follow(services.measurement);
+        if (!siteAtStart) siteAtStart = simulatedBoard->sitePath();
+    }
 
     CMainFrame frame(services);
     prompter.setParent(&frame);
-    if (cl->siteFile) frame.openSiteAtStart(*cl->siteFile);
+    if (siteAtStart) frame.openSiteAtStart(*siteAtStart);
     // The window appears once its creation steps have run (the port, two one-second pauses,
     // the first request, the timer), as the handheld showed its frame; the pauses do not
     // block the event loop meanwhile.

@@ -11,6 +11,8 @@ PointMeasurement::PointMeasurement(CSurveyStore& store, CBoardProtocol& board,
     : store(store), board(board), table(table) {}
 
 void PointMeasurement::begin(int32_t x, int32_t y, const std::string& label, SweepStart sweep) {
+    // First, so that the board hears the spot before a sweep of this measurement is counted.
+    if (surveyorAt) surveyorAt(x + 0.5, y + 0.5);
     store.beginPoint(x, y, label);
     state = State::Measuring;
     percent = 0;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -33,12 +34,19 @@ public:
         FromEntryOne, // the action key: the next entry packet is stored in slot 1
     };
 
+    // Told that the surveyor stands at plan position (x, y) now, in plan pixels: a board that
+    // hears the site where the surveyor is (the simulated site) follows it.
+    using SurveyorSink = std::function<void(double x, double y)>;
+
     PointMeasurement(CSurveyStore& store, CBoardProtocol& board, const CLiveApTable& table);
     PointMeasurement(const PointMeasurement&) = delete;
     PointMeasurement& operator=(const PointMeasurement&) = delete;
 
-    // Starts measuring at plan point (x, y): the store takes the spot and the label, then
-    // the progress shows 0 again. A measurement under way is taken over by the new one.
+    void setSurveyorSink(SurveyorSink sink) { surveyorAt = std::move(sink); }
+
+    // Starts measuring at plan point (x, y): the surveyor sink hears of the spot (the middle
+    // of its pixel) before anything else, the store takes the spot and the label, then the
+    // progress shows 0 again. A measurement under way is taken over by the new one.
     void begin(int32_t x, int32_t y, const std::string& label,
                SweepStart sweep = SweepStart::AsItRuns);
     // Gives the measurement up: nothing is handed over, and the next one counts its sweeps
@@ -69,6 +77,7 @@ private:
     CSurveyStore& store;
     CBoardProtocol& board;
     const CLiveApTable& table;
+    SurveyorSink surveyorAt;
 
     State state = State::Idle;
     int16_t percent = 0;

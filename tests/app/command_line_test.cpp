@@ -80,17 +80,17 @@ TEST(CommandLine, WifiOptions) {
          std::nullopt,
          false,
          std::nullopt,
-         "--port, --wifi and --wifi-replay exclude each other: give one of them"},
+         "--port, --wifi, --wifi-replay and --simulate exclude each other: give one of them"},
         {{"--wifi-replay", "a", "--port", "/dev/pts/3"},
          std::nullopt,
          false,
          std::nullopt,
-         "--port, --wifi and --wifi-replay exclude each other: give one of them"},
+         "--port, --wifi, --wifi-replay and --simulate exclude each other: give one of them"},
         {{"--wifi", "wlan0", "--wifi-replay", "a"},
          std::nullopt,
          false,
          std::nullopt,
-         "--port, --wifi and --wifi-replay exclude each other: give one of them"},
+         "--port, --wifi, --wifi-replay and --simulate exclude each other: give one of them"},
         {{"--trigger"}, std::nullopt, false, std::nullopt, "--trigger needs --wifi"},
         {{"--wifi-replay", "a", "--trigger"},
          std::nullopt,
@@ -114,5 +114,58 @@ TEST(CommandLine, WifiOptions) {
         EXPECT_EQ(cl->trigger, c.trigger);
         EXPECT_EQ(cl->wifiReplay, c.replay);
         EXPECT_FALSE(cl->port);
+    }
+}
+
+// --simulate starts a board inside the program that hears a site model; --interval paces the
+// scans of any board inside the program.
+TEST(CommandLine, SimulateAndIntervalOptions) {
+    const char* const excluded =
+        "--port, --wifi, --wifi-replay and --simulate exclude each other: give one of them";
+    struct Case {
+        std::vector<std::string> args;
+        std::optional<std::string> simulate;
+        std::optional<uint32_t> interval;
+        const char* error; // "" when accepted
+    };
+    const Case cases[] = {
+        {{"--simulate", "office.json"}, "office.json", std::nullopt, ""},
+        {{"--simulate=m.json", "--interval", "100", "a.kvs"}, "m.json", 100, ""},
+        {{"--interval=600000", "--wifi-replay", "w.nlscan"}, std::nullopt, 600000, ""},
+        {{"--wifi", "wlan0", "--interval", "2500"}, std::nullopt, 2500, ""},
+        {{"--simulate"}, std::nullopt, std::nullopt, "--simulate needs a value"},
+        {{"--simulate", "m.json", "--port", "/dev/pts/3"}, std::nullopt, std::nullopt, excluded},
+        {{"--simulate", "m.json", "--wifi", "wlan0"}, std::nullopt, std::nullopt, excluded},
+        {{"--wifi-replay", "a", "--simulate", "m.json"}, std::nullopt, std::nullopt, excluded},
+        {{"--simulate", "m.json", "--trigger"},
+         std::nullopt,
+         std::nullopt,
+         "--trigger needs --wifi"},
+        {{"--interval", "500"},
+         std::nullopt,
+         std::nullopt,
+         "--interval needs --wifi, --wifi-replay or --simulate"},
+        {{"--port", "/dev/pts/3", "--interval", "500"},
+         std::nullopt,
+         std::nullopt,
+         "--interval needs --wifi, --wifi-replay or --simulate"},
+        {{"--simulate", "m.json", "--interval", "99"},
+         std::nullopt,
+         std::nullopt,
+         "--interval takes a number of ms from 100 to 600000, not '99'"},
+        {{"--simulate", "m.json", "--interval=2s"},
+         std::nullopt,
+         std::nullopt,
+         "--interval takes a number of ms from 100 to 600000, not '2s'"},
+    };
+    for (const Case& c : cases) {
+        std::string error;
+        const auto cl = parseCommandLine(c.args, error);
+        SCOPED_TRACE(c.args.front() + " " + c.args.back());
+        EXPECT_EQ(error, c.error);
+        EXPECT_EQ(bool(cl), *c.error == '\0');
+        if (!cl) continue;
+        EXPECT_EQ(cl->simulate, c.simulate);
+        EXPECT_EQ(cl->intervalMs, c.interval);
     }
 }

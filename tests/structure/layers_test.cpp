@@ -45,7 +45,8 @@ const Edges kMayInclude = {
     {"coverage", {"image", "sim", "survey"}},
     {"siteview", {"coverage", "platform", "survey", "ui"}},
     {"app",
-     {"board", "coverage", "image", "link", "platform", "res", "scan", "siteview", "survey", "ui"}},
+     {"board", "coverage", "image", "link", "platform", "res", "scan", "sim", "siteview", "survey",
+      "ui"}},
     {"tools", {"board", "coverage", "image", "plan", "platform", "scan", "sim", "survey", "wifi"}},
 };
 

@@ -1,0 +1,42 @@
+#include "app/SimulatedBoard.h"
+
+#include "board/RememberingWifiSource.h"
+#include "platform/RegularFile.h"
+#include "sim/SimulatedWifiSource.h"
+#include "survey/PointMeasurement.h"
+
+namespace walkmere {
+
+std::unique_ptr<SimulatedBoard> SimulatedBoard::start(const std::string& modelPath,
+                                                      const std::optional<std::string>& siteFile,
+                                                      uint32_t intervalMs, std::string& error) {
+    std::optional<ModelSite> opened = openModelSite(modelPath, error);
+    if (!opened) return nullptr;
+    if (siteFile && !sameFile(*siteFile, opened->sitePath)) {
+        error = modelPath + " is the model of the site " + opened->sitePath + ", not of " +
+                *siteFile + ": give that site, or none";
+        return nullptr;
+    }
+    std::unique_ptr<SimulatedBoard> simulated(new SimulatedBoard);
+    simulated->model = std::move(*opened);
+    const sim::SimulatedSite& site = *simulated->model.site;
+    simulated->position = std::make_shared<sim::SurveyorPosition>(
+        sim::PlanSpot{site.width() / 2.0, site.height() / 2.0});
+    auto source =
+        std::make_unique<RememberingWifiSource>(std::make_unique<sim::SimulatedWifiSource>(
+            simulated->model.site, simulated->position, modelPath));
+    simulated->board = WifiBoard::start(std::move(source), intervalMs, error);
+    if (!simulated->board) return nullptr;
+    return simulated;
+}
+
+void SimulatedBoard::surveyorAt(double x, double y) {
+    position->set({x, y});
+    board->readNow();
+}
+
+void SimulatedBoard::follow(PointMeasurement& measurement) {
+    measurement.setSurveyorSink([this](double x, double y) { surveyorAt(x, y); });
+}
+
+} // namespace walkmere
