@@ -1,7 +1,9 @@
 #include "app/SimulatedBoard.h"
 
-#include "board/RememberingWifiSource.h"
+#include <algorithm>
+
 #include "platform/RegularFile.h"
+#include "scan/LiveApTable.h"
 #include "sim/SimulatedWifiSource.h"
 #include "survey/PointMeasurement.h"
 
@@ -22,9 +24,8 @@ std::unique_ptr<SimulatedBoard> SimulatedBoard::start(const std::string& modelPa
     const sim::SimulatedSite& site = *simulated->model.site;
     simulated->position = std::make_shared<sim::SurveyorPosition>(
         sim::PlanSpot{site.width() / 2.0, site.height() / 2.0});
-    auto source =
-        std::make_unique<RememberingWifiSource>(std::make_unique<sim::SimulatedWifiSource>(
-            simulated->model.site, simulated->position, modelPath));
+    auto source = std::make_unique<sim::SimulatedWifiSource>(simulated->model.site,
+                                                             simulated->position, modelPath);
     simulated->board = WifiBoard::start(std::move(source), intervalMs, error);
     if (!simulated->board) return nullptr;
     return simulated;
@@ -35,8 +36,15 @@ void SimulatedBoard::surveyorAt(double x, double y) {
     board->readNow();
 }
 
-void SimulatedBoard::follow(PointMeasurement& measurement) {
-    measurement.setSurveyorSink([this](double x, double y) { surveyorAt(x, y); });
+void SimulatedBoard::follow(PointMeasurement& measurement, CLiveApTable& table) {
+    measurement.setSurveyorSink([this, &table](double x, double y) {
+        surveyorAt(x, y);
+        const std::vector<ApRecord> listed = board->wifiFeed().entries();
+        table.removeWhere([&](const ApRecord& record) {
+            return std::none_of(listed.begin(), listed.end(),
+                                [&](const ApRecord& r) { return r.sameMac(record); });
+        });
+    });
 }
 
 } // namespace walkmere

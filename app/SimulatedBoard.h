@@ -11,13 +11,13 @@
 
 namespace walkmere {
 
+class CLiveApTable;
 class PointMeasurement;
 
 // `walkmere --simulate`: a board inside the program that hears a simulated site where the
 // surveyor stands. Its entries are the 16 strongest BSSs of its latest scan of the site, with
-// the model's fluctuation, aged as a real board's; a BSS it no longer hears stays on its list
-// aged, as on a real board's, until it is forgotten (RememberingWifiSource). The surveyor
-// stands in the middle of the plan until told otherwise.
+// the model's fluctuation, aged since that scan as a real board's. The surveyor stands in the
+// middle of the plan until told otherwise.
 class SimulatedBoard {
 public:
     // Lays the model at `modelPath` over the site it names (openModelSite) and starts the board,
@@ -32,12 +32,16 @@ public:
     const std::string& slavePath() const { return board->slavePath(); }
     const sim::SimulatedSite& site() const { return *model.site; }
 
-    // The surveyor stands at plan position (x, y) now: the board scans the site there at once,
-    // and at every interval after.
+    // The surveyor stands at plan position (x, y) now: the board scans the site there, and
+    // serves that scan from the return on; then at every interval.
     void surveyorAt(double x, double y);
     // Points measured are where the surveyor stands: `measurement` tells the board of each
-    // spot as it begins. The board must outlive the measurement.
-    void follow(PointMeasurement& measurement);
+    // spot as it begins, and the surveyor is there at once. That jump stands in for the walk
+    // from the last spot, in which the APs heard there and no longer on the board's list would
+    // have left `table`: the board stops listing an AP without ever reporting it aged, so the
+    // table would keep its last reading from far away for every point after. They leave it
+    // at the jump instead. The board must outlive the measurement and the table.
+    void follow(PointMeasurement& measurement, CLiveApTable& table);
 
 private:
     SimulatedBoard() = default;

@@ -142,7 +142,7 @@ int main(int argc, char** argv) {
     std::optional<std::string> siteAtStart = cl->siteFile;
     if (simulatedBoard) {
         services.link.setPortOverride(simulatedBoard->slavePath());
-        simulatedBoard->follow(services.measurement);
+        simulatedBoard->follow(services.measurement, services.table);
         if (!siteAtStart) siteAtStart = simulatedBoard->sitePath();
     }
 

@@ -44,22 +44,23 @@ void WifiFeed::stop() {
 }
 
 void WifiFeed::readNow() {
-    {
-        std::lock_guard<std::mutex> guard(lock);
-        readRequested = true;
-    }
+    std::unique_lock<std::mutex> guard(lock);
+    if (!worker.joinable() || stopRequested) return;
+    const uint64_t asked = ++readsAsked;
     wake.notify_all();
+    wake.wait(guard, [&] { return readsAnswered >= asked || stopRequested; });
 }
 
 void WifiFeed::run() {
     std::string reported; // the error said last, until a dump comes again
     for (;;) {
+        uint64_t answering = 0; // the readNow calls this read answers
         {
             std::unique_lock<std::mutex> guard(lock);
             wake.wait_for(guard, std::chrono::milliseconds(intervalMs),
-                          [this] { return stopRequested || readRequested; });
+                          [this] { return stopRequested || readsAsked > readsAnswered; });
             if (stopRequested) return;
-            readRequested = false;
+            answering = readsAsked;
         }
         std::string error;
         std::optional<ScanDump> dump = source->next(error);
@@ -71,6 +72,11 @@ void WifiFeed::run() {
             reported = error;
             if (errorSink) errorSink(error);
         }
+        {
+            std::lock_guard<std::mutex> guard(lock);
+            readsAnswered = answering;
+        }
+        wake.notify_all();
     }
 }
 

@@ -47,8 +47,11 @@ public:
     // Stops the thread and joins it; prompt also in the middle of an interval or of a read
     // waiting for the kernel (IWifiSource::interrupt).
     void stop();
-    // Reads the next dump at once instead of at the end of the interval, which then starts
-    // again: for a source whose dump changed meanwhile (the simulated surveyor moved).
+    // Has the next dump read at once instead of at the end of the interval, which then starts
+    // again, and returns once that read has ended (or the feed stops): for a source whose
+    // dump changed meanwhile (the simulated surveyor moved), so that the board serves the new
+    // one from the return on. A read that began before the call does not count. Nothing to
+    // wait for before start().
     void readNow();
 
     // The board's entries now: at most 16, strongest first, none empty.
@@ -72,7 +75,8 @@ private:
     mutable std::mutex lock;
     std::condition_variable wake;
     bool stopRequested = false;
-    bool readRequested = false;
+    uint64_t readsAsked = 0;    // by readNow, counted
+    uint64_t readsAnswered = 0; // the count of the last read begun after them
     std::optional<ScanDump> latest;
     uint64_t reads = 0;
     std::thread worker;

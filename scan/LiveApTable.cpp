@@ -60,6 +60,17 @@ bool CLiveApTable::copyRecord(int k, ApRecord& out) const {
     return true;
 }
 
+int CLiveApTable::removeWhere(const std::function<bool(const ApRecord&)>& drop) {
+    std::lock_guard<std::mutex> g(lock);
+    int removed = 0;
+    for (int k = count; k >= 1; --k)
+        if (drop(entries[k].record)) {
+            removeLocked(k);
+            ++removed;
+        }
+    return removed;
+}
+
 std::vector<ApRecord> CLiveApTable::certifiedRecords() const {
     std::vector<ApRecord> out;
     out.reserve(kMaxEntries); // allocate before taking the lock

@@ -3,6 +3,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <vector>
 
@@ -64,6 +65,10 @@ public:
     int updateEntry(int k, const ApRecord& record);
     // Removes entry k, closing the gap; returns 0. An index outside 1..count is ignored.
     int removeEntry(int k);
+    // Removes, in one step, every entry whose record `drop` picks; returns how many went.
+    // One step, because the link worker may merge a sweep between two single removals and
+    // move the entries under their indexes.
+    int removeWhere(const std::function<bool(const ApRecord&)>& drop);
 
     int entryCount() const;
     // The entry's certified flag; 0 for an index outside 1..count.

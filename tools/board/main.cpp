@@ -15,7 +15,6 @@
 
 #include "board/BoardSettings.h"
 #include "board/PseudoTerminal.h"
-#include "board/RememberingWifiSource.h"
 #include "board/Scenario.h"
 #include "board/StandInBoard.h"
 #include "board/WifiFeed.h"
@@ -44,8 +43,7 @@ laid over the plan and scale of the site file it names. The surveyor's position 
 standard input, "x y" in plan pixels (decimals allowed) one a line, and is scanned at
 once; a line that is not one is said on stderr and ignored. Until the first line the
 surveyor stands in the middle of the plan; at the end of the input, where the last line
-put them. A BSS no longer heard stays on the list, ageing, for 120 seconds, as on a real
-board. A model that cannot be used (its key and what is wrong are said) or does not fit
+put them. A model that cannot be used (its key and what is wrong are said) or does not fit
 its site ends the board with status 1.
 
 Options:
@@ -221,9 +219,8 @@ int main(int argc, char** argv) {
             }
             surveyor = std::make_shared<sim::SurveyorPosition>(
                 sim::PlanSpot{model->site->width() / 2.0, model->site->height() / 2.0});
-            source =
-                std::make_unique<RememberingWifiSource>(std::make_unique<sim::SimulatedWifiSource>(
-                    model->site, surveyor, scenario.wifi.modelPath));
+            source = std::make_unique<sim::SimulatedWifiSource>(model->site, surveyor,
+                                                                scenario.wifi.modelPath);
         } else {
             source = openWifiSource(scenario.wifi, error);
         }
