@@ -109,14 +109,18 @@ void Desktop::focus(const std::string& window) const {
 }
 
 bool Desktop::click(const std::string& window, int x, int y) const {
+    // A pixel off first: --sync waits for the pointer to move, which it never does when it
+    // is already where the click goes (a second click on one spot).
+    xdotool({"mousemove", "--window", window, std::to_string(x + 1), std::to_string(y + 1)});
     return xdotool({"mousemove", "--sync", "--window", window, std::to_string(x), std::to_string(y),
                     "click", "1"}) == 0;
 }
 
-bool Desktop::key(const std::string& window, const std::string& keys) const {
+bool Desktop::key(const std::string& window, const std::string& keys, int times) const {
     // Through XTEST to the focused window: Qt ignores events sent straight to a window.
     focus(window);
-    return xdotool({"key", "--clearmodifiers", keys}) == 0;
+    return xdotool({"key", "--clearmodifiers", "--repeat", std::to_string(times), "--delay", "5",
+                    keys}) == 0;
 }
 
 bool Desktop::resize(const std::string& window, int width, int height) const {

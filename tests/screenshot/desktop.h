@@ -43,7 +43,8 @@ public:
     void focus(const std::string& window) const;
     // Moves the pointer to (x, y) in the window and presses and releases button 1.
     bool click(const std::string& window, int x, int y) const;
-    bool key(const std::string& window, const std::string& keys) const;
+    // Presses `keys` (xdotool's names: "Return", "ctrl+a") `times` times over.
+    bool key(const std::string& window, const std::string& keys, int times = 1) const;
     // Resizes the window as a window manager would at the user's drag.
     bool resize(const std::string& window, int width, int height) const;
     bool type(const std::string& window, const std::string& text) const;

@@ -15,6 +15,11 @@ namespace {
 
 // The caption of the question whether to keep the points a site already holds.
 const std::string kQuestionCaption = "^Kivo$";
+// Where a person clicks: the Options button (the seventh, a gear, on the 25-pixel grid of
+// the command bar) and, in the Options dialog, the decertify-time field, counted from the
+// dialog's right edge.
+constexpr QPoint kOptionsButton(16 + 6 * 25, 15);
+constexpr int kDecertifyFieldFromRight = 90, kDecertifyFieldY = 141;
 
 bool columnIsGreen(const QImage& img, int x, int top, int bottom) {
     for (int y = top; y < bottom; ++y)
@@ -104,12 +109,18 @@ bool ProgramSession::startBoard(const std::string& scenario, std::string& error)
     return false;
 }
 
-bool ProgramSession::startProgram(const fs::path& site, std::string& error) {
+bool ProgramSession::startProgram(const fs::path& site, std::string& error,
+                                  const std::vector<std::string>& boardArgs) {
     fs::create_directories(dir / "home");
     fs::create_directories(dir / "runtime");
     fs::permissions(dir / "runtime", fs::perms::owner_all);
     Command c;
-    c.argv = {WALKMERE_PROGRAM, "--port", port.string(), site.string()};
+    c.argv = {WALKMERE_PROGRAM};
+    if (boardArgs.empty())
+        c.argv.insert(c.argv.end(), {"--port", port.string()});
+    else
+        c.argv.insert(c.argv.end(), boardArgs.begin(), boardArgs.end());
+    c.argv.push_back(site.string());
     c.env = {{"DISPLAY", display.name()},
              {"QT_QPA_PLATFORM", "xcb"},
              {"WALKMERE_HOME", (dir / "home").string()},
@@ -160,6 +171,32 @@ bool ProgramSession::showSiteView(std::chrono::milliseconds limit,
         last = capture(why);
         return !last.isNull() && shown(last, why);
     });
+}
+
+bool ProgramSession::setDecertifyTime(const std::string& value, std::string& why) {
+    desk->click(window, kOptionsButton.x(), kOptionsButton.y());
+    std::string dialog;
+    if (!waitFor(5s, [&] {
+            const auto ids = desk->findWindows("^Options$");
+            if (!ids.empty()) dialog = ids.front();
+            return !dialog.empty();
+        })) {
+        why = "the Options button opened no dialog";
+        return false;
+    }
+    const auto g = desk->geometry(dialog);
+    if (!g) {
+        why = "the Options dialog has no geometry";
+        return false;
+    }
+    desk->click(dialog, g->width - kDecertifyFieldFromRight, kDecertifyFieldY);
+    desk->key(dialog, "ctrl+a");
+    desk->type(dialog, value);
+    desk->key(dialog, "Return");
+    const bool closed = waitFor(5s, [&] { return desk->findWindows("^Options$").empty(); });
+    if (!closed) why = "the Options dialog refused the decertify time " + value;
+    desk->focus(window);
+    return closed;
 }
 
 QImage ProgramSession::capture(std::string& error) {

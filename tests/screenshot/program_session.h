@@ -14,6 +14,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace walkmere::screenshot {
 
@@ -56,8 +57,10 @@ public:
     bool startDisplay(std::string& error, const std::string& size = "1024x768");
     // walkmere-board playing `scenario` (the text of a scenario file) on a link in `dir`.
     bool startBoard(const std::string& scenario, std::string& error);
-    // walkmere on `site` with the board's port; true once its main window is there.
-    bool startProgram(const std::filesystem::path& site, std::string& error);
+    // walkmere on `site` with the board's port, or with `board` instead when it is given (such
+    // as --simulate MODEL); true once its main window is there.
+    bool startProgram(const std::filesystem::path& site, std::string& error,
+                      const std::vector<std::string>& board = {});
 
     // Taps the start-up view until the site view shows: the question whether to keep the
     // points is answered with Return (its default, Yes) each time it comes, and from the
@@ -66,6 +69,11 @@ public:
     bool showSiteView(std::chrono::milliseconds limit,
                       const std::function<bool(const QImage&, std::string& why)>& shown,
                       QImage& last, int& questions, std::string& why);
+
+    // Opens Options from the command bar, types `value` into the decertify-time field and
+    // closes the dialog with OK (Return). False, with why, when the dialog did not open or
+    // refused the value.
+    bool setDecertifyTime(const std::string& value, std::string& why);
 
     // A picture of the main window; a null image, with a reason, when it failed.
     QImage capture(std::string& error);

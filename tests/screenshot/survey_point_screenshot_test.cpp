@@ -32,11 +32,6 @@ constexpr QRgb kPointColour = qRgb(0, 255, 127);
 constexpr int kCircleSize = 20;
 // The tap lands this far right of and below the survey cursor.
 constexpr QPoint kTapOffset(40, 30);
-// Where a person clicks: the Options button (the seventh, a gear, on the 25-pixel grid of
-// the command bar) and, in the Options dialog, the decertify-time field, counted from the
-// dialog's right edge.
-constexpr QPoint kOptionsButton(16 + 6 * 25, 15);
-constexpr int kDecertifyFieldFromRight = 90, kDecertifyFieldY = 141;
 // A measurement lasts decertify-time sweeps at one a 750 ms tick: 10 is 7.5 s at least, the
 // default 30 is 22.5 s at least.
 constexpr const char* kShortDecertify = "10";
@@ -69,29 +64,12 @@ protected:
 
     void keepLogs() { session.keepLogs(artifacts, "screenshot-"); }
 
-    // Opens Options from the command bar, types `value` into the decertify-time field and
-    // closes the dialog with OK (Return). False when the dialog did not open or stay shut.
+    // Options: the decertify time typed in; a dialog that does not take it is a failure.
     bool setDecertifyTime(const std::string& value) {
-        desktop->click(mainWindow, kOptionsButton.x(), kOptionsButton.y());
-        std::string dialog;
-        if (!waitFor(5s, [&] {
-                const auto ids = desktop->findWindows("^Options$");
-                if (!ids.empty()) dialog = ids.front();
-                return !dialog.empty();
-            })) {
-            ADD_FAILURE() << "the Options button opened no dialog";
-            return false;
-        }
-        const auto g = desktop->geometry(dialog);
-        if (!g) return false;
-        desktop->click(dialog, g->width - kDecertifyFieldFromRight, kDecertifyFieldY);
-        desktop->key(dialog, "ctrl+a");
-        desktop->type(dialog, value);
-        desktop->key(dialog, "Return");
-        const bool closed = waitFor(5s, [&] { return desktop->findWindows("^Options$").empty(); });
-        EXPECT_TRUE(closed) << "the Options dialog refused the decertify time " << value;
-        desktop->focus(mainWindow);
-        return closed;
+        std::string why;
+        const bool set = session.setDecertifyTime(value, why);
+        EXPECT_TRUE(set) << why;
+        return set;
     }
 
     fs::path source, build, artifacts;

@@ -1,0 +1,281 @@
+// The demo office surveyed as `scripts/demo` surveys it, against its site model: a 3 m grid
+// walked through the program's measuring path with the simulated board inside it, then the
+// real program on the surveyed site with --simulate, three points tapped in three rooms and
+// a picture of the site view; last the site tool's coverage map of the whole survey. The
+// picture and the map are kept in build/artifacts.
+#include "app/SimulatedBoard.h"
+#include "link/SerialLink.h"
+#include "scan/BoardProtocol.h"
+#include "scan/LiveApTable.h"
+#include "screenshot/program_session.h"
+#include "survey/PointMeasurement.h"
+#include "survey/SiteFile.h"
+#include "survey/SurveyStore.h"
+#include "testkit/ScriptedPrompter.h"
+#include "testkit/SimulatedOffice.h"
+#include "testkit/TempDir.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <gtest/gtest.h>
+
+#include <condition_variable>
+#include <sys/wait.h>
+
+namespace walkmere::screenshot {
+namespace {
+
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+using SteadyClock = std::chrono::steady_clock;
+
+// Plan pixels per arrow key, and the demo office's plan.
+constexpr int kArrowStep = 10;
+constexpr QSize kPlanSize(800, 600);
+constexpr QSize kWindowSize(860, 720);
+// A room on the north side, the meeting room, a room on the south side.
+const QPoint kRooms[] = {{120, 120}, {670, 140}, {290, 460}};
+// The grid: every 60 pixels (3 m) over the inside of the office.
+constexpr int kGridStep = 60, kGridColumns = 12, kGridRows = 9;
+
+// Wakes the walk below for each completed sweep, as the frame's update would.
+class Sweeps {
+public:
+    void post() {
+        std::lock_guard<std::mutex> g(lock);
+        ++count;
+        wake.notify_one();
+    }
+    bool take(std::chrono::milliseconds limit) {
+        std::unique_lock<std::mutex> g(lock);
+        const bool got = wake.wait_for(g, limit, [&] { return count > 0; });
+        count = 0;
+        return got;
+    }
+
+private:
+    std::mutex lock;
+    std::condition_variable wake;
+    int count = 0;
+};
+
+// Walks `spots` one after another through the measuring path of `walkmere --simulate`: the
+// board inside the program, the link, the board protocol, the live table, the measurement and
+// the store, which writes each point into the model's site. Each point lasts four sweeps.
+// Returns how many points were stored; `why` says what stopped the walk.
+size_t walkTheCore(const fs::path& model, const std::vector<QPoint>& spots, std::string& why) {
+    std::unique_ptr<SimulatedBoard> board =
+        SimulatedBoard::start(model.string(), std::nullopt, 100, why);
+    if (!board) return 0;
+    CSurveyStore store;
+    const ReadOnlySite site = openSiteReadOnly(board->sitePath());
+    if (!site.accepted()) {
+        why = "the model's site cannot be opened";
+        return 0;
+    }
+    store.adoptSite(board->sitePath(), site.validation.layout.header);
+    if (!store.loadPoints()) {
+        why = "the site's points cannot be loaded";
+        return 0;
+    }
+    testkit::ScriptedPrompter prompter;
+    CSerialLink link(prompter, systemClock(), nullptr);
+    CLiveApTable table;
+    table.setSettleCount(2); // the APs that come into the 16 strongest are certified in time
+    table.setDecertifyTime(4);
+    CBoardProtocol protocol(link, table, systemClock());
+    Sweeps sweeps;
+    protocol.setNotifySink([&](uint32_t w, uint32_t) {
+        if (w == kUpdateSweepWParam) sweeps.post();
+    });
+    PointMeasurement measurement(store, protocol, table);
+    board->follow(measurement, table);
+    struct StopLink {
+        CSerialLink& link;
+        ~StopLink() { link.stop(); }
+    } stopLink{link};
+    if (!link.openPort(board->slavePath())) {
+        why = "the board's port cannot be opened";
+        return 0;
+    }
+    link.setPacketHandler(&protocol);
+    link.start();
+    protocol.requestFirmware();
+
+    size_t stored = 0;
+    for (const QPoint& spot : spots) {
+        measurement.begin(spot.x(), spot.y(), "TEST");
+        for (;;) {
+            if (!sweeps.take(5s)) {
+                why = "no sweep for 5 s";
+                return stored;
+            }
+            if (const auto certified = measurement.takeFinished()) {
+                if (store.commitPoint(*certified).stored < 1) {
+                    why = "a point with no reading";
+                    return stored;
+                }
+                ++stored;
+                break;
+            }
+            measurement.tick();
+        }
+    }
+    return stored;
+}
+
+// The strongest true RSSI at a spot, the middle of its pixel, as the measurement takes it.
+double strongestTruth(const sim::SimulatedSite& site, int x, int y) {
+    double best = -1000;
+    for (const auto& [mac, rssi] : simtest::truthAt(site, x + 0.5, y + 0.5))
+        best = std::max(best, rssi);
+    return best;
+}
+
+class SimulatedSurveyScreenshot : public ::testing::Test {
+protected:
+    void SetUp() override {
+        for (const char* tool : {"Xvfb", "xdotool", "xwd"})
+            if (!onPath(tool)) GTEST_SKIP() << tool << " is not installed (scripts/bootstrap)";
+        source = envOr("WALKMERE_SOURCE_DIR", "");
+        build = envOr("WALKMERE_BUILD_DIR", "");
+        ASSERT_FALSE(source.empty()) << "WALKMERE_SOURCE_DIR is not set";
+        ASSERT_FALSE(build.empty()) << "WALKMERE_BUILD_DIR is not set";
+        artifacts = build / "artifacts";
+        fs::create_directories(artifacts);
+    }
+
+    fs::path source, build, artifacts;
+    testkit::TempDir tmp;
+    ProgramSession session{tmp.path()};
+};
+
+TEST_F(SimulatedSurveyScreenshot, TheDemoOfficeSurveyedShowsItsCoverage) {
+    const auto began = SteadyClock::now();
+    // Copies of the demo site and its model, which names the site beside it.
+    std::ifstream modelText(source / "res/demo/office.json");
+    const simtest::SimulatedOffice office = simtest::makeSimulatedOffice(
+        tmp.path(), std::string(std::istreambuf_iterator<char>(modelText), {}));
+    const ModelSite model = simtest::openOffice(office);
+
+    // The grid, row by row, each row walked the other way than the one before, as a surveyor
+    // walks it.
+    std::vector<QPoint> grid;
+    for (int row = 0; row < kGridRows; ++row)
+        for (int i = 0; i < kGridColumns; ++i) {
+            const int column = row % 2 ? kGridColumns - 1 - i : i;
+            grid.push_back({kGridStep * (column + 1), kGridStep * (row + 1)});
+        }
+    std::string why;
+    ASSERT_EQ(walkTheCore(office.model, grid, why), grid.size()) << why;
+    const auto walked = SteadyClock::now();
+
+    // The program on the surveyed site, keeping its points.
+    std::string error;
+    ASSERT_TRUE(session.startDisplay(error)) << error;
+    Desktop& desktop = session.desktop();
+    const bool found =
+        session.startProgram(office.site, error, {"--simulate", office.model.string()});
+    session.keepLogs(artifacts, "simulated-");
+    ASSERT_TRUE(found) << error << " (see artifacts/simulated-walkmere.log)";
+    const std::string window = session.mainWindow();
+    std::optional<ViewArea> view;
+    QImage picture;
+    int questions = 0;
+    ASSERT_TRUE(session.showSiteView(
+        15s,
+        [&](const QImage& img, std::string& whyNot) {
+            view = findSiteView(img, whyNot);
+            return view.has_value();
+        },
+        picture, questions, why))
+        << why;
+    // A window large enough for the whole office at 100 %, as a desktop user would have it.
+    ASSERT_TRUE(desktop.resize(window, kWindowSize.width(), kWindowSize.height()));
+    ASSERT_TRUE(waitFor(10s, [&] {
+        picture = session.capture(error);
+        std::string whyNot;
+        view = picture.isNull() ? std::nullopt : findSiteView(picture, whyNot);
+        return view && view->right - view->left > kPlanSize.width();
+    })) << "the view did not follow the window";
+    ASSERT_TRUE(session.setDecertifyTime("10", why)) << why;
+
+    // Three rooms: the arrow keys bring each under the survey cursor, from the plan's top left
+    // corner where they stop first, a tap on the cursor measures there, and the site view
+    // comes back when the point is stored.
+    ASSERT_TRUE(desktop.key(window, "Left", kPlanSize.width() / kArrowStep + 1));
+    ASSERT_TRUE(desktop.key(window, "Up", kPlanSize.height() / kArrowStep + 1));
+    QPoint cursor(0, 0);
+    const auto moveCursorTo = [&](QPoint spot) {
+        const QPoint move = (spot - cursor) / kArrowStep;
+        cursor = spot;
+        return (!move.x() ||
+                desktop.key(window, move.x() > 0 ? "Right" : "Left", std::abs(move.x()))) &&
+               (!move.y() || desktop.key(window, move.y() > 0 ? "Down" : "Up", std::abs(move.y())));
+    };
+    const auto siteViewShown = [&] {
+        picture = session.capture(error);
+        std::string ignored;
+        return !picture.isNull() && findSiteView(picture, ignored).has_value();
+    };
+    for (const QPoint& room : kRooms) {
+        ASSERT_TRUE(moveCursorTo(room));
+        ASSERT_TRUE(desktop.click(window, view->centre().x(), view->centre().y()));
+        ASSERT_TRUE(waitFor(10s, [&] { return !siteViewShown(); })) << "no measurement began";
+        ASSERT_TRUE(waitFor(30s, siteViewShown)) << "the measurement did not end";
+    }
+    // The whole office in the picture: the plan's middle under the cursor, once drawn.
+    ASSERT_TRUE(moveCursorTo(QPoint(kPlanSize.width() / 2, kPlanSize.height() / 2)));
+    QImage before;
+    EXPECT_TRUE(waitFor(5s, [&] {
+        before = picture;
+        return siteViewShown() && picture == before;
+    }));
+    const fs::path shot = artifacts / "simulated-survey.png";
+    picture.save(QString::fromStdString(shot.string()));
+    const int status = session.program().stop(5s);
+    session.keepLogs(artifacts, "simulated-");
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "wait status " << status;
+
+    // The site holds the grid and the three rooms, each point's strongest reading what the
+    // model gives there.
+    std::string json;
+    Command points;
+    points.argv = {WALKMERE_SITE_PROGRAM, "points", office.site.string(), "--json"};
+    ASSERT_EQ(runCommand(points, 10s, &json), 0) << json;
+    const QJsonArray list =
+        QJsonDocument::fromJson(QByteArray::fromStdString(json)).object().value("points").toArray();
+    ASSERT_EQ(size_t(list.size()), grid.size() + std::size(kRooms));
+    for (qsizetype i = 0; i < list.size(); ++i) {
+        const QJsonObject point = list.at(i).toObject();
+        const QPoint at(point.value("x").toInt(), point.value("y").toInt());
+        SCOPED_TRACE(std::to_string(at.x()) + "," + std::to_string(at.y()));
+        const QPoint meant = size_t(i) < grid.size() ? grid[size_t(i)] : kRooms[i - grid.size()];
+        EXPECT_LE((at - meant).manhattanLength(), 4) << "a tap on the cursor lands by it";
+        EXPECT_NEAR(point.value("bestRssi").toInt(), strongestTruth(*model.site, at.x(), at.y()),
+                    simtest::kFluctuationDb + 0.5);
+    }
+
+    // The coverage map of the whole survey: the strongest access point's signal over the plan.
+    const fs::path map = artifacts / "simulated-heatmap.png";
+    Command heatmap;
+    heatmap.argv = {WALKMERE_SITE_PROGRAM, "heatmap", office.site.string(), "-o",
+                    map.string(),          "--force"};
+    std::string said;
+    EXPECT_EQ(runCommand(heatmap, 30s, &said), 0) << said;
+    const QImage drawn(QString::fromStdString(map.string()));
+    EXPECT_GE(drawn.width(), 800) << "the map covers the plan";
+
+    const auto seconds = [](auto from, auto to) {
+        return std::chrono::duration<double>(to - from).count();
+    };
+    RecordProperty("grid_seconds", std::to_string(seconds(began, walked)));
+    std::printf("grid of %zu points %.1f s, whole test %.1f s, picture %s, map %s\n", grid.size(),
+                seconds(began, walked), seconds(began, SteadyClock::now()), shot.c_str(),
+                map.c_str());
+}
+
+} // namespace
+} // namespace walkmere::screenshot
