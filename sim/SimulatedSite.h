@@ -53,7 +53,11 @@ public:
     int32_t width() const { return planWidth; }
     int32_t height() const { return planHeight; }
     // Whether plan pixel (px, py) is part of a wall; nothing off the plan is.
-    bool isWall(int32_t px, int32_t py) const;
+    bool isWall(int32_t px, int32_t py) const {
+        if (px < 0 || py < 0 || px >= planWidth || py >= planHeight) return false;
+        return dark[static_cast<size_t>(py) * static_cast<size_t>(planWidth) +
+                    static_cast<size_t>(px)] != 0;
+    }
     // The distance in metres between two plan positions.
     double distanceM(double x0, double y0, double x1, double y1) const;
 
@@ -68,13 +72,14 @@ public:
     double radioRssi(int accessPoint, int radio, double x, double y) const;
     // The walls the straight line from the access point to (x, y) enters: every pixel the
     // line passes through is visited, so a wall one pixel thin, even drawn on a slant, is
-    // never stepped over, and a thick one counts once. A wall the access point stands in is
-    // not counted.
+    // never stepped over, and a thick one counts once (a slanted one too, where the line
+    // clips a corner of its pixels). A wall the access point stands in is not counted.
     int wallsCrossed(int accessPoint, double x, double y) const;
     // The radio's shadowing at (x, y) in dB.
     double shadowingDb(int accessPoint, int radio, double x, double y) const;
 
 private:
+    friend class CellRays;
     friend class TruthGrid;
 
     // What the propagation needs of one radio, flattened in model order.
@@ -91,6 +96,9 @@ private:
     // The loss common to every radio of the access point at (x, y): distance and walls.
     double pathLossDb(int accessPoint, double x, double y) const;
     void clampToPlan(double& x, double& y) const;
+    // The walls entered from (x0, y0) to (x1, y1), both on the plan, and whether the last
+    // pixel is part of a wall.
+    int walkWalls(double x0, double y0, double x1, double y1, bool& endsInWall) const;
     // Each radio's mean RSSI at (x, y) in model order.
     std::vector<double> radioRssis(double x, double y) const;
 

@@ -2,9 +2,10 @@
 // includes headers of its own folder and of the folders its folder may use, never others.
 // Bottom up: platform and res; the shared drawing layer ui; link (with the board's wire
 // format); scan beside wifi (the laptop's own adapter, which knows nl80211 and nothing of the
-// board's records); board (the stand-in board, fed by a scenario or by the adapter); survey;
-// image (the picture codecs), plan (floor plans from files), coverage (the maps and the
-// report); siteview, app; then the tools. bench and fuzz may use everything.
+// board's records); sim (the simulated site, a source of scan dumps as the adapter is);
+// board (the stand-in board, fed by a scenario or by the adapter); survey; image (the
+// picture codecs), plan (floor plans from files), coverage (the maps and the report);
+// siteview, app; then the tools. bench and fuzz may use everything.
 //
 // The same edges are the links of the folders' libraries (each folder's CMakeLists.txt),
 // and tests/structure links every library alone so that a call across a missing edge fails
@@ -35,6 +36,7 @@ const Edges kMayInclude = {
     {"link", {"platform"}},
     {"scan", {"link", "platform", "ui"}},
     {"wifi", {"link", "platform"}},
+    {"sim", {"platform", "wifi"}},
     {"board", {"link", "platform", "scan", "wifi"}},
     {"survey", {"platform", "scan"}},
     {"image", {"platform", "survey"}},

@@ -1,0 +1,152 @@
+#include "sim/CellRays.h"
+
+#include "sim/WallWalk.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+
+namespace walkmere::sim {
+
+namespace {
+
+// Cells this close to the access point's cell (in cells, across and down) walk the pixels
+// of their line, and rays walk pixels until they leave them.
+constexpr int32_t kNearCells = 2;
+
+} // namespace
+
+CellRays::CellRays(const SimulatedSite& site, int32_t cell, std::vector<double> centreXs,
+                   std::vector<double> centreYs)
+    : site(site), cellSize(cell), cols(static_cast<int32_t>(centreXs.size())),
+      rows(static_cast<int32_t>(centreYs.size())), centreXs(std::move(centreXs)),
+      centreYs(std::move(centreYs)), cells(static_cast<size_t>(cols) * rows, 0),
+      offsetX(static_cast<size_t>(cols)), offsetY(static_cast<size_t>(rows)) {
+    // Wall pixels are few: each row of pixels is searched for the next one, and the search
+    // goes on at the next cell.
+    const int32_t width = site.width();
+    for (int32_t py = 0; py < site.height(); ++py) {
+        const uint8_t* row =
+            site.dark.data() + static_cast<size_t>(py) * static_cast<size_t>(width);
+        uint32_t* rowCells = cells.data() + at(0, py / cellSize);
+        for (int32_t px = 0; px < width;) {
+            const void* found = std::memchr(row + px, 1, static_cast<size_t>(width - px));
+            if (!found) break;
+            const int32_t c =
+                static_cast<int32_t>(static_cast<const uint8_t*>(found) - row) / cellSize;
+            rowCells[c] = kWallCell;
+            px = (c + 1) * cellSize;
+        }
+    }
+}
+
+void CellRays::cast(const ModelAccessPoint& ap, double toX, double toY) {
+    const double dx = toX - ap.x, dy = toY - ap.y;
+    const double length = std::hypot(dx, dy);
+    if (length == 0) return;
+    // Where the ray leaves the cells near the access point (kept inside the last pixel): up
+    // to there it walks the pixels.
+    const double left = std::max(apC - kNearCells, 0) * cellSize;
+    const double right = std::min((apC + kNearCells + 1) * cellSize, site.width());
+    const double top = std::max(apR - kNearCells, 0) * cellSize;
+    const double bottom = std::min((apR + kNearCells + 1) * cellSize, site.height());
+    double t = 1;
+    if (dx > 0) t = std::min(t, (right - ap.x) / dx);
+    if (dx < 0) t = std::min(t, (left - ap.x) / dx);
+    if (dy > 0) t = std::min(t, (bottom - ap.y) / dy);
+    if (dy < 0) t = std::min(t, (top - ap.y) / dy);
+    const double x0 = std::clamp(ap.x + t * dx, left, std::nextafter(right, left));
+    const double y0 = std::clamp(ap.y + t * dy, top, std::nextafter(bottom, top));
+    const int32_t lastColumn = site.width() - 1, lastRow = site.height() - 1;
+    const auto i0 = static_cast<int32_t>(ap.x), j0 = static_cast<int32_t>(ap.y);
+    WallCounter walls(i0, j0, site.isWall(i0, j0));
+    const auto visit = [&](int32_t i, int32_t j) { walls.visit(i, j, site.isWall(i, j)); };
+    walkPixels(ap.x, ap.y, x0, y0, 0, lastColumn, 0, lastRow, visit);
+
+    // Then every cell it passes through, one step across or down at a time; the pixels of a
+    // wall cell are walked, so that the count is the one along the ray's pixels.
+    int32_t c = static_cast<int32_t>(x0) / cellSize, r = static_cast<int32_t>(y0) / cellSize;
+    const int32_t cEnd = std::min(static_cast<int32_t>(toX) / cellSize, cols - 1);
+    const int32_t rEnd = std::min(static_cast<int32_t>(toY) / cellSize, rows - 1);
+    const int32_t stepC = dx > 0 ? 1 : -1, stepR = dy > 0 ? 1 : -1;
+    const double inf = HUGE_VAL;
+    const double deltaX = dx != 0 ? cellSize / std::fabs(dx) : inf;
+    const double deltaY = dy != 0 ? cellSize / std::fabs(dy) : inf;
+    // The ray's parameter (0 at the access point, 1 at the target) at the next cell edge.
+    double nextX = dx > 0   ? ((c + 1) * cellSize - ap.x) / dx
+                   : dx < 0 ? (c * cellSize - ap.x) / dx
+                            : inf;
+    double nextY = dy > 0   ? ((r + 1) * cellSize - ap.y) / dy
+                   : dy < 0 ? (r * cellSize - ap.y) / dy
+                            : inf;
+    const auto ux = static_cast<float>(dx / length), uy = static_cast<float>(dy / length);
+    const float offScale = 1024.f / static_cast<float>(cellSize);
+    while (c != cEnd || r != rEnd) {
+        const bool across = r == rEnd || (c != cEnd && nextX < nextY);
+        double entered;
+        if (across) {
+            entered = nextX;
+            c += stepC;
+            nextX += deltaX;
+        } else {
+            entered = nextY;
+            r += stepR;
+            nextY += deltaY;
+        }
+        const size_t here = at(c, r);
+        uint32_t& cell = cells[here];
+        if (cell & kWallCell) {
+            const double left = std::min(nextX, std::min(nextY, 1.0));
+            const int32_t i = c * cellSize, j = r * cellSize;
+            walkPixels(ap.x + entered * dx, ap.y + entered * dy, ap.x + left * dx, ap.y + left * dy,
+                       i, std::min(i + cellSize - 1, lastColumn), j,
+                       std::min(j + cellSize - 1, lastRow), visit);
+        } else {
+            walls.passClear();
+        }
+        // Past the near cells (which it never enters again): the cell takes the count as
+        // the ray leaves it if this ray passes nearer its centre than any before.
+        const float off =
+            std::fabs(ux * offsetY[static_cast<size_t>(r)] - uy * offsetX[static_cast<size_t>(c)]);
+        const auto near = static_cast<uint32_t>(std::min(off * offScale, 32767.f)) << kOffShift;
+        if (near < (cell & kOffMask))
+            cell = (cell & kWallCell) | near | static_cast<uint16_t>(walls.count());
+    }
+}
+
+void CellRays::count(int accessPoint, std::vector<uint16_t>& walls) {
+    const ModelAccessPoint& ap = site.model().accessPoints[static_cast<size_t>(accessPoint)];
+    apC = std::min(static_cast<int32_t>(ap.x) / cellSize, cols - 1);
+    apR = std::min(static_cast<int32_t>(ap.y) / cellSize, rows - 1);
+    for (size_t c = 0; c < offsetX.size(); ++c)
+        offsetX[c] = static_cast<float>(centreXs[c] - ap.x);
+    for (size_t r = 0; r < offsetY.size(); ++r)
+        offsetY[r] = static_cast<float>(centreYs[r] - ap.y);
+    for (uint32_t& cell : cells)
+        cell = (cell & kWallCell) | kOffMask;
+    // Around the border in order, so that each ray passes mostly through cells the one
+    // before it has just brought into the cache.
+    for (int32_t c = 0; c < cols; ++c)
+        cast(ap, centreXs[static_cast<size_t>(c)], centreYs.front());
+    for (int32_t r = 1; r < rows; ++r)
+        cast(ap, centreXs.back(), centreYs[static_cast<size_t>(r)]);
+    for (int32_t c = cols - 2; c >= 0; --c)
+        cast(ap, centreXs[static_cast<size_t>(c)], centreYs.back());
+    for (int32_t r = rows - 2; r >= 1; --r)
+        cast(ap, centreXs.front(), centreYs[static_cast<size_t>(r)]);
+    walls.resize(cells.size());
+    for (size_t i = 0; i < cells.size(); ++i)
+        walls[i] = static_cast<uint16_t>(cells[i]);
+    for (int32_t r = std::max(apR - kNearCells, 0); r <= std::min(apR + kNearCells, rows - 1); ++r)
+        for (int32_t c = std::max(apC - kNearCells, 0); c <= std::min(apC + kNearCells, cols - 1);
+             ++c) {
+            bool ends = false;
+            walls[at(c, r)] =
+                static_cast<uint16_t>(site.walkWalls(ap.x, ap.y, centreXs[static_cast<size_t>(c)],
+                                                     centreYs[static_cast<size_t>(r)], ends));
+        }
+}
+
+} // namespace walkmere::sim

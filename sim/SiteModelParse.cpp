@@ -1,0 +1,414 @@
+#include "sim/SiteModel.h"
+
+#include <cmath>
+#include <cstring>
+#include <initializer_list>
+#include <limits>
+#include <map>
+#include <nlohmann/json.hpp>
+#include <set>
+
+namespace walkmere::sim {
+
+namespace {
+
+using Json = nlohmann::json;
+
+// The first fault found; thrown inside the parser and caught at its top, so that nothing
+// of a model that has one is kept.
+struct Refusal {
+    std::string text;
+};
+
+[[noreturn]] void refuse(const std::string& path, const std::string& reason) {
+    throw Refusal{path.empty() ? reason : path + ": " + reason};
+}
+
+std::string member(const std::string& path, const std::string& key) {
+    return path.empty() ? key : path + "." + key;
+}
+
+std::string element(const std::string& path, size_t index) {
+    return path + "[" + std::to_string(index) + "]";
+}
+
+const char* kindOf(const Json& value) {
+    switch (value.type()) {
+    case Json::value_t::object:
+        return "an object";
+    case Json::value_t::array:
+        return "an array";
+    case Json::value_t::string:
+        return "a string";
+    case Json::value_t::boolean:
+        return "true or false";
+    case Json::value_t::null:
+        return "null";
+    default:
+        return "a number";
+    }
+}
+
+// The limits of a number in a message: "-20 to 40 dBm".
+struct Range {
+    double low;
+    double high;
+    const char* unit;
+};
+
+std::string numberText(double v) {
+    return Json(v).dump();
+}
+
+// JSON prints 40.0 for a whole double: a limit reads better without it.
+std::string trimmed(std::string text) {
+    if (text.size() > 2 && text.ends_with(".0")) text.resize(text.size() - 2);
+    return text;
+}
+
+double number(const Json& value, const std::string& path, const Range& range) {
+    if (!value.is_number()) refuse(path, std::string("must be a number, not ") + kindOf(value));
+    const double v = value.get<double>();
+    if (!(v >= range.low && v <= range.high)) {
+        std::string limits =
+            trimmed(numberText(range.low)) + " to " + trimmed(numberText(range.high));
+        if (*range.unit) limits += std::string(" ") + range.unit;
+        refuse(path, value.dump() + " is out of range (" + limits + ")");
+    }
+    return v;
+}
+
+// A number written without a fraction or exponent, within [low, high].
+int64_t wholeNumber(const Json& value, const std::string& path, int64_t low, int64_t high) {
+    if (!value.is_number_integer())
+        refuse(path, value.is_number()
+                         ? value.dump() + " is not a whole number"
+                         : std::string("must be a whole number, not ") + kindOf(value));
+    const bool inRange = value.is_number_unsigned()
+                             ? value.get<uint64_t>() <= static_cast<uint64_t>(high) &&
+                                   static_cast<int64_t>(value.get<uint64_t>()) >= low
+                             : value.get<int64_t>() >= low && value.get<int64_t>() <= high;
+    if (!inRange)
+        refuse(path, value.dump() + " is out of range (" + std::to_string(low) + " to " +
+                         std::to_string(high) + ")");
+    return value.get<int64_t>();
+}
+
+// Any whole number from 0 to 2^64 - 1.
+uint64_t seedNumber(const Json& value, const std::string& path) {
+    if (value.is_number_unsigned()) return value.get<uint64_t>();
+    if (value.is_number_integer())
+        refuse(path, value.dump() + " is out of range (0 to " +
+                         std::to_string(std::numeric_limits<uint64_t>::max()) + ")");
+    wholeNumber(value, path, 0, 0); // refuses it
+    return 0;
+}
+
+std::string text(const Json& value, const std::string& path) {
+    if (!value.is_string()) refuse(path, std::string("must be a string, not ") + kindOf(value));
+    const std::string& s = value.get_ref<const std::string&>();
+    if (s.find('\0') != std::string::npos) refuse(path, "holds a NUL character");
+    return s;
+}
+
+const Json& array(const Json& value, const std::string& path) {
+    if (!value.is_array()) refuse(path, std::string("must be an array, not ") + kindOf(value));
+    return value;
+}
+
+// One JSON object of the model: its keys are checked against the ones it may have before
+// any is read, so that a misspelt key is named rather than taken for a missing one.
+class ObjectReader {
+public:
+    ObjectReader(const Json& object, std::string path, const char* what,
+                 std::initializer_list<const char*> keys)
+        : object(object), path(std::move(path)) {
+        if (!object.is_object())
+            refuse(this->path, std::string("must be an object, not ") + kindOf(object));
+        for (const auto& [key, value] : object.items()) {
+            bool known = false;
+            for (const char* k : keys)
+                known = known || key == k;
+            if (known) continue;
+            std::string list;
+            for (const char* k : keys)
+                list += (list.empty() ? "" : ", ") + std::string(k);
+            refuse(member(this->path, key),
+                   std::string("not a key of ") + what + " (" + list + ")");
+        }
+    }
+
+    const Json* optional(const char* key) const {
+        const auto it = object.find(key);
+        return it == object.end() ? nullptr : &*it;
+    }
+    const Json& required(const char* key) const {
+        const Json* value = optional(key);
+        if (!value) refuse(member(path, key), "missing");
+        return *value;
+    }
+    std::string at(const char* key) const { return member(path, key); }
+    const std::string& where() const { return path; }
+
+private:
+    const Json& object;
+    std::string path;
+};
+
+const Range kPower{-20, 40, "dBm"};
+const Range kReferenceLoss{0, 120, "dB"};
+const Range kExponent{1, 8, ""};
+const Range kWallLoss{0, 100, "dB"};
+const Range kSigma{0, 30, "dB"};
+const Range kCorrelation{0.1, 10000, "m"};
+const Range kFluctuation{0, 30, "dB"};
+const Range kNoiseFloor{-150, 0, "dBm"};
+const Range kPosition{-1e9, 1e9, "pixels"};
+
+std::optional<Bssid> parseBssid(const std::string& s) {
+    if (s.size() != 17) return std::nullopt;
+    Bssid out{};
+    for (size_t i = 0; i < 6; ++i) {
+        if (i > 0 && s[3 * i - 1] != ':') return std::nullopt;
+        unsigned value = 0;
+        for (size_t k = 0; k < 2; ++k) {
+            const char c = s[3 * i + k];
+            unsigned digit;
+            if (c >= '0' && c <= '9')
+                digit = static_cast<unsigned>(c - '0');
+            else if (c >= 'a' && c <= 'f')
+                digit = static_cast<unsigned>(c - 'a' + 10);
+            else if (c >= 'A' && c <= 'F')
+                digit = static_cast<unsigned>(c - 'A' + 10);
+            else
+                return std::nullopt;
+            value = value * 16 + digit;
+        }
+        out[i] = static_cast<uint8_t>(value);
+    }
+    return out;
+}
+
+class ModelParser {
+public:
+    SiteModel read(const Json& root) {
+        if (!root.is_object())
+            refuse("", std::string("a site model is a JSON object, not ") + kindOf(root));
+        ObjectReader top(root, "", "a site model",
+                         {"version", "site", "units", "accessPoints", "propagation"});
+        if (const Json* v = top.optional("version");
+            v && wholeNumber(*v, "version", 0, 1 << 30) != 1)
+            refuse("version", v->dump() + " is not a version read here (1)");
+        model.sitePath = text(top.required("site"), "site");
+        if (model.sitePath.empty())
+            refuse("site", "is empty (the site file, such as \"office.kvs\")");
+        if (const Json* v = top.optional("units")) {
+            const std::string unit = text(*v, "units");
+            if (unit == "ft")
+                model.unit = LengthUnit::Feet;
+            else if (unit != "m")
+                refuse("units", "\"" + unit + "\" is not a unit (\"m\" or \"ft\")");
+        }
+        readAccessPoints(array(top.required("accessPoints"), "accessPoints"));
+        if (const Json* v = top.optional("propagation")) readPropagation(*v);
+        return std::move(model);
+    }
+
+private:
+    void readAccessPoints(const Json& list) {
+        if (list.empty()) refuse("accessPoints", "a model needs at least one access point");
+        if (list.size() > kMaxModelAccessPoints)
+            refuse("accessPoints", std::to_string(list.size()) + " access points, more than the " +
+                                       std::to_string(kMaxModelAccessPoints) + " a model may have");
+        std::map<std::string, std::string> names; // name -> where it was given first
+        for (size_t i = 0; i < list.size(); ++i) {
+            const std::string path = element("accessPoints", i);
+            ObjectReader ap(list[i], path, "an access point", {"name", "x", "y", "radios"});
+            ModelAccessPoint out;
+            out.name = text(ap.required("name"), ap.at("name"));
+            if (out.name.empty()) refuse(ap.at("name"), "is empty");
+            if (const auto [it, fresh] = names.emplace(out.name, path); !fresh)
+                refuse(ap.at("name"), "\"" + out.name + "\" is already the name of " + it->second);
+            out.x = number(ap.required("x"), ap.at("x"), kPosition);
+            out.y = number(ap.required("y"), ap.at("y"), kPosition);
+            const Json& radios = array(ap.required("radios"), ap.at("radios"));
+            if (radios.empty()) refuse(ap.at("radios"), "an access point needs at least one radio");
+            if (radios.size() > kMaxAccessPointRadios)
+                refuse(ap.at("radios"), std::to_string(radios.size()) + " radios, more than the " +
+                                            std::to_string(kMaxAccessPointRadios) +
+                                            " an access point may have");
+            for (size_t r = 0; r < radios.size(); ++r)
+                out.radios.push_back(readRadio(radios[r], element(ap.at("radios"), r)));
+            model.accessPoints.push_back(std::move(out));
+        }
+    }
+
+    ModelRadio readRadio(const Json& value, const std::string& path) {
+        ObjectReader radio(value, path, "a radio", {"band", "channel", "power", "bss"});
+        ModelRadio out;
+        const std::string word = text(radio.required("band"), radio.at("band"));
+        const std::optional<RadioBand> band = bandNamed(word);
+        if (!band)
+            refuse(radio.at("band"), "\"" + word + "\" is not a band (\"2.4\", \"5\" or \"6\")");
+        out.band = *band;
+        const Json& channel = radio.required("channel");
+        out.channel =
+            static_cast<int>(wholeNumber(channel, radio.at("channel"), -(1 << 30), 1 << 30));
+        if (!channelExists(out.band, out.channel))
+            refuse(radio.at("channel"), channel.dump() + " is not a " + bandWord(out.band) +
+                                            " GHz channel (" + bandChannelsText(out.band) + ")");
+        if (const Json* v = radio.optional("power"))
+            out.powerDbm = number(*v, radio.at("power"), kPower);
+        const Json& networks = array(radio.required("bss"), radio.at("bss"));
+        if (networks.empty()) refuse(radio.at("bss"), "a radio needs at least one network");
+        if (networks.size() > kMaxRadioBss)
+            refuse(radio.at("bss"), std::to_string(networks.size()) + " networks, more than the " +
+                                        std::to_string(kMaxRadioBss) + " a radio may send");
+        for (size_t b = 0; b < networks.size(); ++b)
+            out.bss.push_back(readBss(networks[b], element(radio.at("bss"), b)));
+        return out;
+    }
+
+    ModelBss readBss(const Json& value, const std::string& path) {
+        ObjectReader bss(value, path, "a network", {"bssid", "ssid"});
+        ModelBss out;
+        const std::string written = text(bss.required("bssid"), bss.at("bssid"));
+        const std::optional<Bssid> bssid = parseBssid(written);
+        if (!bssid)
+            refuse(bss.at("bssid"),
+                   "\"" + written + "\" is not a BSSID (six hex pairs: \"00:11:22:33:44:55\")");
+        if ((*bssid)[0] & 1) refuse(bss.at("bssid"), written + " is a group address, not a BSSID");
+        if (*bssid == Bssid{}) refuse(bss.at("bssid"), written + " is not a BSSID (all zero)");
+        if (const auto [it, fresh] = bssids.emplace(*bssid, path); !fresh)
+            refuse(bss.at("bssid"), bssidText(*bssid) + " is already " + it->second);
+        out.bssid = *bssid;
+        out.ssid = text(bss.required("ssid"), bss.at("ssid"));
+        if (out.ssid.size() > 32)
+            refuse(bss.at("ssid"),
+                   std::to_string(out.ssid.size()) + " bytes, more than the 32 an SSID may have");
+        return out;
+    }
+
+    void readPerBand(const Json& value, const std::string& path, const Range& range, PerBand& out) {
+        ObjectReader bands(value, path, "a value per band", {"2.4", "5", "6"});
+        for (RadioBand band : kBands)
+            if (const Json* v = bands.optional(bandWord(band)))
+                out[band] = number(*v, bands.at(bandWord(band)), range);
+    }
+
+    void readPropagation(const Json& value) {
+        Propagation& p = model.propagation;
+        ObjectReader prop(
+            value, "propagation", "the propagation",
+            {"referenceLoss", "exponent", "walls", "shadowing", "fluctuation", "noiseFloor"});
+        if (const Json* v = prop.optional("referenceLoss"))
+            readPerBand(*v, prop.at("referenceLoss"), kReferenceLoss, p.referenceLossDb);
+        if (const Json* v = prop.optional("exponent"))
+            p.exponent = number(*v, prop.at("exponent"), kExponent);
+        if (const Json* v = prop.optional("walls")) {
+            ObjectReader walls(*v, prop.at("walls"), "the walls", {"threshold", "loss"});
+            if (const Json* t = walls.optional("threshold"))
+                p.wallThreshold = static_cast<int>(wholeNumber(*t, walls.at("threshold"), 0, 255));
+            if (const Json* l = walls.optional("loss"))
+                p.wallLossDb = number(*l, walls.at("loss"), kWallLoss);
+        }
+        if (const Json* v = prop.optional("shadowing")) {
+            ObjectReader shadowing(*v, prop.at("shadowing"), "the shadowing",
+                                   {"sigma", "distance", "seed"});
+            if (const Json* s = shadowing.optional("sigma"))
+                p.shadowingSigmaDb = number(*s, shadowing.at("sigma"), kSigma);
+            if (const Json* d = shadowing.optional("distance"))
+                p.shadowingDistanceM = number(*d, shadowing.at("distance"), kCorrelation);
+            if (const Json* s = shadowing.optional("seed"))
+                p.seed = seedNumber(*s, shadowing.at("seed"));
+        }
+        if (const Json* v = prop.optional("fluctuation"))
+            p.fluctuationDb = number(*v, prop.at("fluctuation"), kFluctuation);
+        if (const Json* v = prop.optional("noiseFloor"))
+            readPerBand(*v, prop.at("noiseFloor"), kNoiseFloor, p.noiseFloorDbm);
+    }
+
+    SiteModel model;
+    std::map<Bssid, std::string> bssids; // where each was given first
+};
+
+// Watches the parser's events for a key given twice in one object (the JSON reader would
+// keep the last of them without a word), and keeps the path to it.
+class DuplicateKeys {
+public:
+    bool event(nlohmann::json::parse_event_t event, const Json& parsed) {
+        using E = nlohmann::json::parse_event_t;
+        switch (event) {
+        case E::object_start:
+        case E::array_start:
+            countElement();
+            frames.push_back({event == E::array_start, 0, {}, {}});
+            break;
+        case E::key: {
+            Frame& top = frames.back();
+            top.key = parsed.get<std::string>();
+            if (!top.keys.insert(top.key).second && found.empty()) found = path();
+            break;
+        }
+        case E::value:
+            countElement();
+            break;
+        case E::object_end:
+        case E::array_end:
+            frames.pop_back();
+            break;
+        }
+        return true;
+    }
+    const std::string& first() const { return found; }
+
+private:
+    struct Frame {
+        bool array = false;
+        size_t elements = 0;
+        std::string key;
+        std::set<std::string> keys;
+    };
+
+    void countElement() {
+        if (!frames.empty() && frames.back().array) ++frames.back().elements;
+    }
+    std::string path() const {
+        std::string out;
+        for (const Frame& f : frames)
+            out = f.array ? element(out, f.elements - 1) : member(out, f.key);
+        return out;
+    }
+
+    std::vector<Frame> frames;
+    std::string found;
+};
+
+} // namespace
+
+std::optional<SiteModel> parseSiteModel(std::string_view json, std::string& error) {
+    try {
+        DuplicateKeys duplicates;
+        const Json root = Json::parse(json.begin(), json.end(),
+                                      [&](int, nlohmann::json::parse_event_t event, Json& parsed) {
+                                          return duplicates.event(event, parsed);
+                                      });
+        if (!duplicates.first().empty()) refuse(duplicates.first(), "given twice");
+        return ModelParser().read(root);
+    } catch (const Refusal& r) {
+        error = r.text;
+    } catch (const nlohmann::json::exception& e) {
+        // "[json.exception.parse_error.101] parse error at line 2, column 5: syntax error ..."
+        std::string what = e.what();
+        const size_t at = what.find(" at line ");
+        what = at == std::string::npos ? what.substr(what.find(']') + 1) : what.substr(at + 4);
+        while (!what.empty() && what.front() == ' ')
+            what.erase(0, 1);
+        error = "not JSON: " + what;
+    } catch (const std::bad_alloc&) {
+        error = "not enough memory to read the model";
+    }
+    return std::nullopt;
+}
+
+} // namespace walkmere::sim
