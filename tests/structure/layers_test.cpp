@@ -4,8 +4,9 @@
 // format); scan beside wifi (the laptop's own adapter, which knows nl80211 and nothing of the
 // board's records); sim (the simulated site, a source of scan dumps as the adapter is);
 // board (the stand-in board, fed by a scenario or by the adapter); survey; image (the
-// picture codecs), plan (floor plans from files), coverage (the maps and the report);
-// siteview, app; then the tools. bench and fuzz may use everything.
+// picture codecs), plan (floor plans from files), coverage (the maps, the report and the
+// coverage a site model predicts); siteview, app; then the tools. bench and fuzz may use
+// everything.
 //
 // The same edges are the links of the folders' libraries (each folder's CMakeLists.txt),
 // and tests/structure links every library alone so that a call across a missing edge fails
@@ -41,11 +42,11 @@ const Edges kMayInclude = {
     {"survey", {"platform", "scan"}},
     {"image", {"platform", "survey"}},
     {"plan", {"image", "platform", "survey"}},
-    {"coverage", {"image", "survey"}},
+    {"coverage", {"image", "sim", "survey"}},
     {"siteview", {"coverage", "platform", "survey", "ui"}},
     {"app",
      {"board", "coverage", "image", "link", "platform", "res", "scan", "siteview", "survey", "ui"}},
-    {"tools", {"board", "coverage", "image", "plan", "platform", "scan", "survey", "wifi"}},
+    {"tools", {"board", "coverage", "image", "plan", "platform", "scan", "sim", "survey", "wifi"}},
 };
 
 struct IncludeScan {
