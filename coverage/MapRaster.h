@@ -30,8 +30,19 @@ public:
     void fillRow(int32_t y, float* values) const;
 
 private:
+    // Where a pixel falls along one axis of the lattice: the node before it, the node after
+    // it and the share of the one after (the same node, with no share, beyond the outer
+    // nodes).
+    struct Between {
+        int32_t node;
+        int32_t next;
+        float share;
+    };
+    static Between between(int32_t pixel, int32_t first, int32_t step, int32_t count);
+
     int32_t w, h;
     MapNodes lattice;
+    std::vector<Between> columns; // of each pixel column, worked out once
 };
 
 } // namespace walkmere
