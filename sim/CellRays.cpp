@@ -25,7 +25,10 @@ CellRays::CellRays(const SimulatedSite& site, int32_t cell, std::vector<double> 
       centreYs(std::move(centreYs)), cells(static_cast<size_t>(cols) * rows, 0),
       offsetX(static_cast<size_t>(cols)), offsetY(static_cast<size_t>(rows)) {
     // Wall pixels are few: each row of pixels is searched for the next one, and the search
-    // goes on at the next cell.
+    // goes on at the next cell. Small cells keep their wall pixels as bits as well, which a
+    // ray reads instead of the plan's far-apart rows.
+    const bool masks = cellSize * cellSize <= 64;
+    if (masks) pixelMask.assign(cells.size(), 0);
     const int32_t width = site.width();
     for (int32_t py = 0; py < site.height(); ++py) {
         const uint8_t* row =
@@ -37,7 +40,15 @@ CellRays::CellRays(const SimulatedSite& site, int32_t cell, std::vector<double> 
             const int32_t c =
                 static_cast<int32_t>(static_cast<const uint8_t*>(found) - row) / cellSize;
             rowCells[c] = kWallCell;
-            px = (c + 1) * cellSize;
+            const int32_t end = std::min((c + 1) * cellSize, width);
+            if (masks) {
+                uint64_t& mask = pixelMask[at(c, py / cellSize)];
+                const auto bit = static_cast<uint32_t>((py % cellSize) * cellSize);
+                for (int32_t x = c * cellSize; x < end; ++x)
+                    if (row[x])
+                        mask |= uint64_t{1} << (bit + static_cast<uint32_t>(x - c * cellSize));
+            }
+            px = end;
         }
     }
 }
@@ -100,9 +111,19 @@ void CellRays::cast(const ModelAccessPoint& ap, double toX, double toY) {
         if (cell & kWallCell) {
             const double left = std::min(nextX, std::min(nextY, 1.0));
             const int32_t i = c * cellSize, j = r * cellSize;
-            walkPixels(ap.x + entered * dx, ap.y + entered * dy, ap.x + left * dx, ap.y + left * dy,
-                       i, std::min(i + cellSize - 1, lastColumn), j,
-                       std::min(j + cellSize - 1, lastRow), visit);
+            const double xIn = ap.x + entered * dx, yIn = ap.y + entered * dy;
+            const double xOut = ap.x + left * dx, yOut = ap.y + left * dy;
+            const int32_t iHigh = std::min(i + cellSize - 1, lastColumn);
+            const int32_t jHigh = std::min(j + cellSize - 1, lastRow);
+            if (pixelMask.empty()) {
+                walkPixels(xIn, yIn, xOut, yOut, i, iHigh, j, jHigh, visit);
+            } else {
+                const uint64_t mask = pixelMask[here];
+                walkPixels(xIn, yIn, xOut, yOut, i, iHigh, j, jHigh, [&](int32_t pi, int32_t pj) {
+                    const auto bit = static_cast<uint32_t>((pj - j) * cellSize + (pi - i));
+                    walls.visit(pi, pj, (mask >> bit) & 1);
+                });
+            }
         } else {
             walls.passClear();
         }
