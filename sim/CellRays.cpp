@@ -109,10 +109,10 @@ void CellRays::cast(const ModelAccessPoint& ap, double toX, double toY) {
         const size_t here = at(c, r);
         uint32_t& cell = cells[here];
         if (cell & kWallCell) {
-            const double left = std::min(nextX, std::min(nextY, 1.0));
+            const double leaves = std::min(nextX, std::min(nextY, 1.0));
             const int32_t i = c * cellSize, j = r * cellSize;
             const double xIn = ap.x + entered * dx, yIn = ap.y + entered * dy;
-            const double xOut = ap.x + left * dx, yOut = ap.y + left * dy;
+            const double xOut = ap.x + leaves * dx, yOut = ap.y + leaves * dy;
             const int32_t iHigh = std::min(i + cellSize - 1, lastColumn);
             const int32_t jHigh = std::min(j + cellSize - 1, lastRow);
             if (pixelMask.empty()) {
@@ -133,7 +133,8 @@ void CellRays::cast(const ModelAccessPoint& ap, double toX, double toY) {
             std::fabs(ux * offsetY[static_cast<size_t>(r)] - uy * offsetX[static_cast<size_t>(c)]);
         const auto near = static_cast<uint32_t>(std::min(off * offScale, 32767.f)) << kOffShift;
         if (near < (cell & kOffMask))
-            cell = (cell & kWallCell) | near | static_cast<uint16_t>(walls.count());
+            cell =
+                (cell & kWallCell) | near | static_cast<uint32_t>(std::min(walls.count(), 0xFFFF));
     }
 }
 
