@@ -45,8 +45,6 @@ private:
     static constexpr uint32_t kWallCell = 0x8000'0000u;
     static constexpr uint32_t kOffShift = 16;
     static constexpr uint32_t kOffMask = 0x7FFFu << kOffShift;
-    std::vector<float> offsetX; // the cells' centres from the access point
-    std::vector<float> offsetY;
     int32_t apC = 0; // the access point's cell
     int32_t apR = 0;
 };
