@@ -4,10 +4,11 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <bit>
 #include <cmath>
-#include <cstdlib>
-#include <cstring>
+#include <system_error>
+#include <thread>
 
 namespace walkmere::sim {
 
@@ -67,100 +68,131 @@ private:
 
 } // namespace
 
+// What every access point's part of the grid is made from.
+struct TruthGrid::Inputs {
+    const SimulatedSite& site;
+    int32_t cell;
+    std::vector<double> centreXs;
+    std::vector<double> centreYs;
+    bool shadowed = false;
+    LatticeAxis latticeX; // every radio's lattice has the same spacing
+    LatticeAxis latticeY;
+};
+
+// What one thread works in.
+struct TruthGrid::Scratch {
+    std::vector<uint16_t> walls;
+    std::vector<float> pathLoss;
+    std::vector<float> nodes;
+    std::vector<float> blended;
+};
+
+void TruthGrid::fillAccessPoint(const Inputs& in, size_t a, CellRays& rays, Scratch& s,
+                                float* values) {
+    const SimulatedSite& site = in.site;
+    const Propagation& p = site.model().propagation;
+    const ModelAccessPoint& ap = site.model().accessPoints[a];
+    const size_t cellCount = in.centreXs.size() * in.centreYs.size();
+    rays.count(static_cast<int>(a), s.walls);
+
+    // Distance and walls, which every radio of the access point shares. The distance term is
+    // 10 n log10(max(d, 1)) = 5 n log10(max(d^2, 1)).
+    static const FastLog10 log10Of;
+    const auto distanceFactor = static_cast<float>(5 * p.exponent);
+    const auto wallLoss = static_cast<float>(p.wallLossDb);
+    s.pathLoss.resize(cellCount);
+    for (size_t r = 0; r < in.centreYs.size(); ++r) {
+        const double dyM = (in.centreYs[r] - ap.y) * site.metresPerPixelY;
+        const size_t rowStart = r * in.centreXs.size();
+        for (size_t c = 0; c < in.centreXs.size(); ++c) {
+            const double dxM = (in.centreXs[c] - ap.x) * site.metresPerPixelX;
+            const double d2 = std::max(dxM * dxM + dyM * dyM, 1.0);
+            s.pathLoss[rowStart + c] = distanceFactor * log10Of(static_cast<float>(d2)) +
+                                       static_cast<float>(s.walls[rowStart + c]) * wallLoss;
+        }
+    }
+
+    for (size_t i = site.firstRadio[a];
+         i < site.radios.size() && site.radios[i].accessPoint == static_cast<int>(a); ++i) {
+        const SimulatedSite::RadioTerms& terms = site.radios[i];
+        float* out = values + i * cellCount;
+        const auto base = static_cast<float>(terms.powerLessReference);
+        if (!in.shadowed) {
+            for (size_t k = 0; k < cellCount; ++k)
+                out[k] = base - s.pathLoss[k];
+            continue;
+        }
+        // This radio's lattice values at the nodes some cell uses; then, row by row, the rows
+        // of nodes blended down to one, which each cell blends across.
+        const LatticeAxis& lx = in.latticeX;
+        const LatticeAxis& ly = in.latticeY;
+        const size_t nx = lx.nodes.size();
+        s.nodes.resize(nx * ly.nodes.size());
+        for (size_t yi = 0; yi < ly.nodes.size(); ++yi)
+            for (size_t xi = 0; xi < nx; ++xi)
+                s.nodes[yi * nx + xi] =
+                    static_cast<float>(terms.shadowing.node(lx.nodes[xi], ly.nodes[yi]));
+        const auto sigma = static_cast<float>(terms.shadowing.sigmaDb());
+        s.blended.resize(nx);
+        for (size_t r = 0; r < in.centreYs.size(); ++r) {
+            const float* top = s.nodes.data() + ly.first[r] * nx;
+            const std::array<float, 4>& wy = ly.weights[r];
+            for (size_t xi = 0; xi < nx; ++xi)
+                s.blended[xi] = sigma * (wy[0] * top[xi] + wy[1] * top[nx + xi] +
+                                         wy[2] * top[2 * nx + xi] + wy[3] * top[3 * nx + xi]);
+            const size_t rowStart = r * in.centreXs.size();
+            for (size_t c = 0; c < in.centreXs.size(); ++c) {
+                const float* b = s.blended.data() + lx.first[c];
+                const std::array<float, 4>& wx = lx.weights[c];
+                const float shadow = wx[0] * b[0] + wx[1] * b[1] + wx[2] * b[2] + wx[3] * b[3];
+                out[rowStart + c] = base - s.pathLoss[rowStart + c] + shadow;
+            }
+        }
+    }
+}
+
 TruthGrid::TruthGrid(const SimulatedSite& site, int32_t cell)
     : cellSize(std::max<int32_t>(cell, 1)), planWidth(site.width()), planHeight(site.height()) {
     cols = (planWidth + cellSize - 1) / cellSize;
     rowCount = (planHeight + cellSize - 1) / cellSize;
-    const size_t cellCount = static_cast<size_t>(cols) * static_cast<size_t>(rowCount);
-    const auto at = [this](int32_t c, int32_t r) {
-        return static_cast<size_t>(r) * static_cast<size_t>(cols) + static_cast<size_t>(c);
-    };
-
-    std::vector<double> centreXs(static_cast<size_t>(cols)),
-        centreYs(static_cast<size_t>(rowCount));
+    Inputs in{site, cellSize, {}, {}, false, {}, {}};
     for (int32_t c = 0; c < cols; ++c)
-        centreXs[static_cast<size_t>(c)] = centreX(c);
+        in.centreXs.push_back(centreX(c));
     for (int32_t r = 0; r < rowCount; ++r)
-        centreYs[static_cast<size_t>(r)] = centreY(r);
-
-    const Propagation& p = site.model().propagation;
-    const double mx = site.metresPerPixelX;
-    const double my = site.metresPerPixelY;
+        in.centreYs.push_back(centreY(r));
+    in.shadowed = site.model().propagation.shadowingSigmaDb > 0 && !site.radios.empty();
+    if (in.shadowed) {
+        const ShadowingField& field = site.radios.front().shadowing;
+        in.latticeX = latticeAxis(field, in.centreXs, site.metresPerPixelX);
+        in.latticeY = latticeAxis(field, in.centreYs, site.metresPerPixelY);
+    }
     for (const SimulatedSite::RadioTerms& t : site.radios)
         refs.push_back({t.accessPoint, t.radio});
-    rssiValues.resize(cellCount * refs.size());
+    rssiValues.resize(static_cast<size_t>(cols) * static_cast<size_t>(rowCount) * refs.size());
 
-    // Every radio's lattice has the same spacing: where the cells fall on it is worked out once.
-    LatticeAxis latticeX, latticeY;
-    const bool shadowed = p.shadowingSigmaDb > 0;
-    if (shadowed) {
-        const ShadowingField& field = site.radios.front().shadowing;
-        latticeX = latticeAxis(field, centreXs, mx);
-        latticeY = latticeAxis(field, centreYs, my);
-    }
-
-    CellRays rays(site, cellSize, centreXs, centreYs);
-    std::vector<uint16_t> walls;
-    std::vector<float> pathLoss(cellCount);
-    std::vector<float> nodes, blended;
-    for (size_t a = 0; a < site.model().accessPoints.size(); ++a) {
-        const ModelAccessPoint& ap = site.model().accessPoints[a];
-        rays.count(static_cast<int>(a), walls);
-
-        // Distance and walls, which every radio of the access point shares. The distance
-        // term is 10 n log10(max(d, 1)) = 5 n log10(max(d^2, 1)).
-        static const FastLog10 log10Of;
-        const auto distanceFactor = static_cast<float>(5 * p.exponent);
-        const auto wallLoss = static_cast<float>(p.wallLossDb);
-        for (int32_t r = 0; r < rowCount; ++r) {
-            const double dyM = (centreYs[static_cast<size_t>(r)] - ap.y) * my;
-            for (int32_t c = 0; c < cols; ++c) {
-                const double dxM = (centreXs[static_cast<size_t>(c)] - ap.x) * mx;
-                const double d2 = std::max(dxM * dxM + dyM * dyM, 1.0);
-                const size_t here = at(c, r);
-                pathLoss[here] = distanceFactor * log10Of(static_cast<float>(d2)) +
-                                 static_cast<float>(walls[here]) * wallLoss;
-            }
-        }
-
-        for (size_t i = site.firstRadio[a];
-             i < site.radios.size() && site.radios[i].accessPoint == static_cast<int>(a); ++i) {
-            const SimulatedSite::RadioTerms& terms = site.radios[i];
-            float* out = rssiValues.data() + i * cellCount;
-            const auto base = static_cast<float>(terms.powerLessReference);
-            if (!shadowed) {
-                for (size_t k2 = 0; k2 < cellCount; ++k2)
-                    out[k2] = base - pathLoss[k2];
-                continue;
-            }
-            // This radio's lattice values at the nodes some cell uses; then, row by row, the
-            // rows of nodes blended down to one, which each cell blends across.
-            const size_t nx = latticeX.nodes.size();
-            nodes.resize(nx * latticeY.nodes.size());
-            for (size_t yi = 0; yi < latticeY.nodes.size(); ++yi)
-                for (size_t xi = 0; xi < nx; ++xi)
-                    nodes[yi * nx + xi] = static_cast<float>(
-                        terms.shadowing.node(latticeX.nodes[xi], latticeY.nodes[yi]));
-            const auto sigma = static_cast<float>(terms.shadowing.sigmaDb());
-            blended.resize(nx);
-            for (int32_t r = 0; r < rowCount; ++r) {
-                const auto rr = static_cast<size_t>(r);
-                const float* top = nodes.data() + latticeY.first[rr] * nx;
-                const std::array<float, 4>& wy = latticeY.weights[rr];
-                for (size_t xi = 0; xi < nx; ++xi)
-                    blended[xi] = sigma * (wy[0] * top[xi] + wy[1] * top[nx + xi] +
-                                           wy[2] * top[2 * nx + xi] + wy[3] * top[3 * nx + xi]);
-                const size_t rowStart = at(0, r);
-                for (int32_t c = 0; c < cols; ++c) {
-                    const auto cc = static_cast<size_t>(c);
-                    const float* b = blended.data() + latticeX.first[cc];
-                    const std::array<float, 4>& wx = latticeX.weights[cc];
-                    const float shadow = wx[0] * b[0] + wx[1] * b[1] + wx[2] * b[2] + wx[3] * b[3];
-                    out[rowStart + cc] = base - pathLoss[rowStart + cc] + shadow;
-                }
-            }
+    // The access points one at a time on as many threads as there are cores (each writes
+    // the planes of its own radios only).
+    const size_t apCount = site.model().accessPoints.size();
+    std::atomic<size_t> next{0};
+    const auto work = [&] {
+        CellRays rays(site, cellSize, in.centreXs, in.centreYs);
+        Scratch scratch;
+        for (size_t a; (a = next.fetch_add(1)) < apCount;)
+            fillAccessPoint(in, a, rays, scratch, rssiValues.data());
+    };
+    const size_t threads =
+        std::min<size_t>({std::max(std::thread::hardware_concurrency(), 1u), kMaxThreads, apCount});
+    std::vector<std::thread> helpers;
+    for (size_t t = 1; t < threads; ++t) {
+        try {
+            helpers.emplace_back(work);
+        } catch (const std::system_error&) {
+            break; // no more threads to be had: the ones there are do it all
         }
     }
+    work();
+    for (std::thread& helper : helpers)
+        helper.join();
 }
 
 double TruthGrid::centreX(int32_t column) const {
