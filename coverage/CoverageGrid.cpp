@@ -138,39 +138,28 @@ template <typename Visit> void CoverageGrid::forNeighbours(double x, double y, V
         }
 }
 
-CoverageRaster::CoverageRaster(const CoverageGrid& grid, int32_t width, int32_t height,
-                               int32_t step_)
-    : w(std::max(width, 0)), h(std::max(height, 0)), step(std::max(step_, 1)) {
+namespace {
+
+MapNodes interpolatedNodes(const CoverageGrid& grid, int32_t width, int32_t height, int32_t step) {
+    MapNodes nodes;
+    nodes.step = std::max(step, 1);
     // Nodes at 0, step, 2 step, ... up to the first one at or past the last pixel.
-    nodeColumns = w ? (w - 1) / step + 2 : 0;
-    nodeRows = h ? (h - 1) / step + 2 : 0;
-    nodes.resize(size_t(nodeColumns) * nodeRows);
-    for (int32_t j = 0; j < nodeRows; ++j)
-        for (int32_t i = 0; i < nodeColumns; ++i) {
-            const auto v = grid.valueAt(double(i) * step, double(j) * step);
-            nodes[size_t(j) * nodeColumns + i] =
+    nodes.columns = width > 0 ? (width - 1) / nodes.step + 2 : 0;
+    nodes.rows = height > 0 ? (height - 1) / nodes.step + 2 : 0;
+    nodes.values.resize(size_t(nodes.columns) * size_t(nodes.rows));
+    for (int32_t j = 0; j < nodes.rows; ++j)
+        for (int32_t i = 0; i < nodes.columns; ++i) {
+            const auto v = grid.valueAt(double(i) * nodes.step, double(j) * nodes.step);
+            nodes.values[size_t(j) * size_t(nodes.columns) + size_t(i)] =
                 v ? static_cast<float>(*v) : std::numeric_limits<float>::quiet_NaN();
         }
+    return nodes;
 }
 
-void CoverageRaster::fillRow(int32_t y, float* values) const {
-    const int32_t j = y / step;
-    const float fy = float(y - j * step) / float(step);
-    const float* top = nodes.data() + size_t(j) * nodeColumns;
-    const float* bottom = top + nodeColumns;
-    for (int32_t x = 0; x < w; ++x) {
-        const int32_t i = x / step;
-        const float fx = float(x - i * step) / float(step);
-        const float corner[4] = {top[i], top[i + 1], bottom[i], bottom[i + 1]};
-        const float weight[4] = {(1 - fx) * (1 - fy), fx * (1 - fy), (1 - fx) * fy, fx * fy};
-        float sum = 0, weightSum = 0;
-        for (int k = 0; k < 4; ++k) {
-            if (std::isnan(corner[k])) continue;
-            sum += weight[k] * corner[k];
-            weightSum += weight[k];
-        }
-        values[x] = weightSum >= 0.5f ? sum / weightSum : std::numeric_limits<float>::quiet_NaN();
-    }
-}
+} // namespace
+
+CoverageRaster::CoverageRaster(const CoverageGrid& grid, int32_t width, int32_t height,
+                               int32_t step)
+    : MapRaster(width, height, interpolatedNodes(grid, width, height, step)) {}
 
 } // namespace walkmere

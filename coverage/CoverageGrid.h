@@ -1,5 +1,7 @@
 #pragma once
 
+#include "coverage/MapRaster.h"
+
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -48,22 +50,11 @@ private:
 };
 
 // The interpolated values of every pixel of a width x height plan, worked out at every
-// step-th pixel and filled in bilinearly between. Pixels between a node with data and one
-// without take the mean of the nodes with data when those carry at least half the bilinear
-// weight, and have no value otherwise.
-class CoverageRaster {
+// step-th pixel (nodes from pixel 0 to one step past the last pixel) and filled in between
+// as MapRaster does.
+class CoverageRaster : public MapRaster {
 public:
     CoverageRaster(const CoverageGrid& grid, int32_t width, int32_t height, int32_t step = 4);
-
-    int32_t width() const { return w; }
-    int32_t height() const { return h; }
-    // Fills `values` (width entries) with row y; NaN marks no data.
-    void fillRow(int32_t y, float* values) const;
-
-private:
-    int32_t w, h, step;
-    int32_t nodeColumns, nodeRows;
-    std::vector<float> nodes; // NaN = no data
 };
 
 } // namespace walkmere

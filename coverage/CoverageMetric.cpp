@@ -2,36 +2,61 @@
 
 #include <algorithm>
 #include <array>
-#include <cstring>
 
 namespace walkmere {
 
 namespace {
 
-// One access point at one survey point: its strongest reading there.
-struct HeardHere {
-    const uint8_t* mac;
-    int rssi;
-    int channel;
-};
-
-// The readings of a point that `keep` accepts, one per MAC, strongest first. A point holds
-// at most 32 readings, so the quadratic merge costs nothing.
-template <typename Keep> std::vector<HeardHere> heardHere(const SurveyPoint& point, Keep keep) {
-    std::vector<HeardHere> heard;
-    for (const ApReading& r : point.readings) {
-        if (!keep(r)) continue;
-        auto same = std::find_if(heard.begin(), heard.end(), [&](const HeardHere& h) {
-            return std::memcmp(h.mac, r.mac(), 6) == 0;
-        });
-        if (same == heard.end())
-            heard.push_back({r.mac(), r.rssiDbm(), r.channel()});
-        else if (r.rssiDbm() > same->rssi)
-            *same = {r.mac(), r.rssiDbm(), r.channel()};
+// The reading of the access point that serves the spot: the strongest mapped one. Where
+// several access points reach that level, the one whose first mapped reading comes first
+// serves, with its first reading at that level (a survey point lists what it heard in the
+// order it was heard).
+const MetricReading* servingReading(std::span<const MetricReading> readings) {
+    const MetricReading* strongest = nullptr;
+    for (const MetricReading& r : readings)
+        if (r.mapped && (!strongest || r.rssi > strongest->rssi)) strongest = &r;
+    if (!strongest) return nullptr;
+    const auto firstMapped = [&](uint64_t mac) {
+        size_t i = 0;
+        while (i < readings.size() && !(readings[i].mapped && readings[i].mac == mac))
+            ++i;
+        return i;
+    };
+    // Only readings after the first one at the level can tie with it.
+    const MetricReading* serving = strongest;
+    size_t servingFirst = firstMapped(strongest->mac);
+    for (const MetricReading* r = strongest + 1; r != readings.data() + readings.size(); ++r) {
+        if (!r->mapped || r->rssi != strongest->rssi || r->mac == serving->mac) continue;
+        const size_t first = firstMapped(r->mac);
+        if (first < servingFirst) {
+            serving = r;
+            servingFirst = first;
+        }
     }
-    std::stable_sort(heard.begin(), heard.end(),
-                     [](const HeardHere& a, const HeardHere& b) { return a.rssi > b.rssi; });
-    return heard;
+    return serving;
+}
+
+// How many access points (distinct MACs) have a reading that `counts` accepts.
+template <typename Counts>
+int accessPointsWhere(std::span<const MetricReading> readings, Counts counts) {
+    // A survey point holds at most 32 readings; a prediction's spot may hear more.
+    constexpr size_t kLocal = 64;
+    std::array<uint64_t, kLocal> local;
+    std::vector<uint64_t> spilled;
+    size_t n = 0;
+    for (const MetricReading& r : readings) {
+        if (!counts(r)) continue;
+        if (n < kLocal)
+            local[n] = r.mac;
+        else {
+            if (spilled.empty()) spilled.assign(local.begin(), local.end());
+            spilled.push_back(r.mac);
+        }
+        ++n;
+    }
+    uint64_t* macs = spilled.empty() ? local.data() : spilled.data();
+    std::sort(macs, macs + n);
+    return static_cast<int>(std::unique(macs, macs + n) - macs);
 }
 
 // Count values as the legend rounds them.
@@ -53,33 +78,43 @@ bool inBand(int channel, Band band) {
     return false;
 }
 
-std::optional<double> metricValue(const SurveyPoint& point, const NetworkFilter& filter,
+std::optional<double> metricValue(std::span<const MetricReading> readings,
                                   const MetricChoice& choice) {
-    const std::vector<HeardHere> heard = heardHere(point, [&](const ApReading& r) {
-        return filter.matches(r) && inBand(r.channel(), choice.band);
-    });
+    const MetricReading* serving = servingReading(readings);
     switch (choice.metric) {
     case Metric::Best:
-        if (heard.empty()) return std::nullopt;
-        return heard[0].rssi;
-    case Metric::Second:
-        if (heard.empty()) return std::nullopt;
-        return heard.size() > 1 ? heard[1].rssi : kNoSecondAp;
-    case Metric::Count:
-        return double(std::count_if(heard.begin(), heard.end(), [&](const HeardHere& h) {
-            return h.rssi >= choice.threshold;
-        }));
-    case Metric::Overlap: {
-        if (heard.empty()) return std::nullopt;
-        const HeardHere& serving = heard[0];
-        const std::vector<HeardHere> onChannel = heardHere(point, [&](const ApReading& r) {
-            return r.channel() == serving.channel && std::memcmp(r.mac(), serving.mac, 6) != 0;
-        });
-        return double(std::count_if(onChannel.begin(), onChannel.end(),
-                                    [](const HeardHere& h) { return h.rssi >= kOverlapLevel; }));
+        if (!serving) return std::nullopt;
+        return serving->rssi;
+    case Metric::Second: {
+        if (!serving) return std::nullopt;
+        // Another access point at the serving one's level makes the second as strong.
+        std::optional<double> second;
+        for (const MetricReading& r : readings)
+            if (r.mapped && r.mac != serving->mac && (!second || r.rssi > *second)) second = r.rssi;
+        return second.value_or(kNoSecondAp);
     }
+    case Metric::Count:
+        return double(accessPointsWhere(readings, [&](const MetricReading& r) {
+            return r.mapped && r.rssi >= choice.threshold;
+        }));
+    case Metric::Overlap:
+        if (!serving) return std::nullopt;
+        return double(accessPointsWhere(readings, [&](const MetricReading& r) {
+            return r.channel == serving->channel && r.mac != serving->mac &&
+                   r.rssi >= kOverlapLevel;
+        }));
     }
     return std::nullopt;
+}
+
+std::optional<double> metricValue(const SurveyPoint& point, const NetworkFilter& filter,
+                                  const MetricChoice& choice) {
+    std::vector<MetricReading> readings;
+    readings.reserve(point.readings.size());
+    for (const ApReading& r : point.readings)
+        readings.push_back({macKey(r.mac()), double(r.rssiDbm()), r.channel(),
+                            filter.matches(r) && inBand(r.channel(), choice.band)});
+    return metricValue(readings, choice);
 }
 
 std::vector<SampleValue> metricSamples(const SurveyData& data, const NetworkFilter& filter,

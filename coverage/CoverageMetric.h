@@ -5,7 +5,9 @@
 #include "coverage/RssiColour.h"
 
 #include <cmath>
+#include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -43,11 +45,32 @@ struct MetricChoice {
 // 2.4 GHz: channels 1 to 14; 5 GHz: channels 32 to 177.
 bool inBand(int channel, Band band);
 
-// The metric's value at a survey point, over the readings that match the filter and lie in
-// the band: Best and Second in dBm, Count and Overlap as counts. Nothing when the point
-// heard no such reading, except for Count, which is 0 there. Readings of one MAC count
-// once, at their strongest. Overlap counts the access points of any network on the
-// strongest one's channel: another network on the channel contends as much as one's own.
+// One reading at a spot as the metrics weigh it: a survey point's reading, or a BSS a
+// prediction hears. `mapped` says whether it is one the map is about (it matches the
+// filter and lies in the band); the others count only as co-channel contenders.
+struct MetricReading {
+    uint64_t mac = 0;    // macKey of the BSSID
+    double rssi = 0;     // dBm
+    int32_t channel = 0; // the same number for readings on the same channel, whatever the band
+    bool mapped = false;
+};
+
+inline uint64_t macKey(const uint8_t* mac) {
+    uint64_t key = 0;
+    for (int i = 0; i < 6; ++i)
+        key = key << 8 | mac[i];
+    return key;
+}
+
+// The metric's value at a spot, over the mapped readings (choice.band is not looked at:
+// `mapped` says it): Best and Second in dBm, Count and Overlap as counts. Nothing when the
+// spot heard no mapped reading, except for Count, which is 0 there. Readings of one MAC
+// count once, at their strongest; where access points tie for the strongest, the one
+// listed first serves. Overlap counts the access points of any network, mapped or not, on
+// the serving one's channel: another network on the channel contends as much as one's own.
+std::optional<double> metricValue(std::span<const MetricReading> readings,
+                                  const MetricChoice& choice);
+// The same at a survey point, over its readings that match the filter and lie in the band.
 std::optional<double> metricValue(const SurveyPoint& point, const NetworkFilter& filter,
                                   const MetricChoice& choice);
 

@@ -52,8 +52,14 @@ std::string readFloorPlan(int fd, const SiteLayout& layout, RgbImage& plan) {
 }
 
 bool NetworkFilter::matches(const ApReading& reading) const {
+    // The SSID is copied out of the reading only when it is asked about.
     if (mac && !std::equal(mac->begin(), mac->end(), reading.mac())) return false;
-    if (ssid && reading.ssid() != *ssid) return false;
+    return !ssid || reading.ssid() == *ssid;
+}
+
+bool NetworkFilter::matches(const uint8_t* readMac, std::string_view readSsid) const {
+    if (mac && !std::equal(mac->begin(), mac->end(), readMac)) return false;
+    if (ssid && readSsid != *ssid) return false;
     return true;
 }
 

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace walkmere {
@@ -48,6 +49,7 @@ struct NetworkFilter {
     std::optional<std::array<uint8_t, 6>> mac;
     std::optional<std::string> ssid;
     bool matches(const ApReading& reading) const;
+    bool matches(const uint8_t* mac, std::string_view ssid) const;
 };
 
 // The value of a point for the map: its strongest matching reading in dBm, or nothing when

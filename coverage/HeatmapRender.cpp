@@ -1,5 +1,6 @@
 #include "coverage/HeatmapRender.h"
 
+#include "coverage/MapText.h"
 #include "coverage/RssiColour.h"
 
 #include <algorithm>
@@ -84,6 +85,78 @@ std::vector<SampleValue> withinReach(const std::vector<SampleValue>& samples, in
     return kept;
 }
 
+// How a map draws a pixel without a value.
+enum class NoValue {
+    ShowsPlan,  // a survey's map beyond the reach of its points
+    MissesMark, // a prediction where nothing is heard
+};
+
+// Colours the values over the plan, and counts their share.
+CoverageShare paintValues(RgbImage& img, const MapRaster& values, const MetricChoice& choice,
+                          NoValue noValue) {
+    static const std::array<Rgb, 81> ramp = rampTable();
+    const bool inDbm = choice.metric == Metric::Best || choice.metric == Metric::Second;
+    CoverageShare share;
+    // Hatching of the areas that miss the mark: diagonal lines every 12 pixels, 3 wide.
+    const int32_t hatchPeriod = 12, hatchWidth = 3;
+    const auto hatch = [&](uint8_t* p, int32_t x, int32_t y) {
+        const bool line = (x + y) % hatchPeriod < hatchWidth;
+        const uint8_t grey = line ? 60 : 150;
+        for (int k = 0; k < 3; ++k)
+            p[k] = mix(p[k], grey, 190);
+    };
+    std::vector<float> row(static_cast<size_t>(img.width));
+    for (int32_t y = 0; y < img.height; ++y) {
+        values.fillRow(y, row.data());
+        uint8_t* p = img.at(0, y);
+        for (int32_t x = 0; x < img.width; ++x, p += 3) {
+            const float v = row[size_t(x)];
+            if (std::isnan(v)) {
+                if (noValue == NoValue::ShowsPlan) continue;
+                ++share.surveyedPixels;
+                hatch(p, x, y);
+                continue;
+            }
+            ++share.surveyedPixels;
+            if (meetsTarget(choice.metric, v)) ++share.meetingTarget;
+            if (inDbm && v >= -67.0f) ++share.atLeast67;
+            if (inDbm && v >= -70.0f) ++share.atLeast70;
+            if (missesMark(choice, v)) {
+                hatch(p, x, y);
+                continue;
+            }
+            // Rounded to the nearest dBm; anything below the ramp clamps to its red end.
+            const Rgb c = inDbm ? ramp[size_t(std::clamp(static_cast<int>(v + 100.5f), 0, 80))]
+                                : metricColour(choice.metric, v);
+            p[0] = mix(p[0], c.r, kColourShare);
+            p[1] = mix(p[1], c.g, kColourShare);
+            p[2] = mix(p[2], c.b, kColourShare);
+        }
+    }
+    return share;
+}
+
+// Markers sized to the plan so they stay visible on large plans.
+int32_t markerRadius(const RgbImage& img) {
+    return std::max(4, std::min(img.width, img.height) / 150);
+}
+
+// A name in a white box to the right of an access point's marker of radius r, or to its
+// left where the right runs off the picture. Long names are cut to what a label holds.
+void drawApName(RgbImage& img, int32_t cx, int32_t cy, int32_t r, const std::string& name) {
+    constexpr size_t kLabelCharacters = 40;
+    const std::string text = fontText(name).substr(0, kLabelCharacters);
+    if (text.empty() || !touches(img, cx, cy, r)) return;
+    // The legend's font size.
+    const int32_t s = std::max(1, std::min(img.width, img.height) / 500);
+    const int32_t width = textWidth(text, s) - s, height = 7 * s;
+    int32_t left = cx + r + 3 * s;
+    if (int64_t{left} + width + s > img.width) left = cx - r - 3 * s - width;
+    const int32_t top = cy - height / 2;
+    fillRect(img, left - s, top - s, left + width + s, top + height + s, {255, 255, 255});
+    drawText(img, left, top, text, s);
+}
+
 } // namespace
 
 Heatmap renderHeatmap(RgbImage plan, const SurveyData& data, const NetworkFilter& filter,
@@ -104,42 +177,11 @@ Heatmap renderHeatmap(RgbImage plan, const SurveyData& data, const NetworkFilter
                             map.radius, options.power);
     const CoverageRaster raster(grid, plan.width, plan.height, options.step);
 
-    static const std::array<Rgb, 81> ramp = rampTable();
-    const bool inDbm = options.metric == Metric::Best || options.metric == Metric::Second;
-    const int32_t planWidth = plan.width, planHeight = plan.height;
     map.image = std::move(plan);
     RgbImage& img = map.image;
-    // Hatching of the areas that miss the mark: diagonal lines every 12 pixels, 3 wide.
-    const int32_t hatchPeriod = 12, hatchWidth = 3;
-    std::vector<float> row(static_cast<size_t>(planWidth));
-    for (int32_t y = 0; y < planHeight; ++y) {
-        raster.fillRow(y, row.data());
-        uint8_t* p = img.at(0, y);
-        for (int32_t x = 0; x < planWidth; ++x, p += 3) {
-            const float v = row[size_t(x)];
-            if (std::isnan(v)) continue;
-            ++map.share.surveyedPixels;
-            if (meetsTarget(options.metric, v)) ++map.share.meetingTarget;
-            if (inDbm && v >= -67.0f) ++map.share.atLeast67;
-            if (inDbm && v >= -70.0f) ++map.share.atLeast70;
-            if (missesMark(options, v)) {
-                const bool line = (x + y) % hatchPeriod < hatchWidth;
-                const uint8_t grey = line ? 60 : 150;
-                for (int k = 0; k < 3; ++k)
-                    p[k] = mix(p[k], grey, 190);
-                continue;
-            }
-            // Rounded to the nearest dBm; anything below the ramp clamps to its red end.
-            const Rgb c = inDbm ? ramp[size_t(std::clamp(static_cast<int>(v + 100.5f), 0, 80))]
-                                : metricColour(options.metric, v);
-            p[0] = mix(p[0], c.r, kColourShare);
-            p[1] = mix(p[1], c.g, kColourShare);
-            p[2] = mix(p[2], c.b, kColourShare);
-        }
-    }
+    map.share = paintValues(img, raster, options, NoValue::ShowsPlan);
 
-    // Markers sized to the plan so they stay visible on large plans.
-    const int32_t r = std::max(4, std::min(planWidth, planHeight) / 150);
+    const int32_t r = markerRadius(img);
     for (const SurveyPoint& p : data.points) {
         if (const auto v = metricValue(p, filter, options))
             drawDisc(img, p.x, p.y, r, metricColour(options.metric, static_cast<float>(*v)));
@@ -149,6 +191,22 @@ Heatmap renderHeatmap(RgbImage plan, const SurveyData& data, const NetworkFilter
     for (const PlacedAp& ap : data.accessPoints)
         drawApMarker(img, ap.x, ap.y, r + 2);
     drawLegend(img, options);
+    return map;
+}
+
+Heatmap renderValueMap(RgbImage plan, const MapRaster& values, const MetricChoice& choice,
+                       std::span<const NamedAp> accessPoints) {
+    Heatmap map;
+    map.image = std::move(plan);
+    RgbImage& img = map.image;
+    map.share = paintValues(img, values, choice, NoValue::MissesMark);
+    // The names first, so that no name hides another access point's marker.
+    const int32_t r = markerRadius(img);
+    for (const NamedAp& ap : accessPoints)
+        drawApName(img, ap.x, ap.y, r + 2, ap.name);
+    for (const NamedAp& ap : accessPoints)
+        drawApMarker(img, ap.x, ap.y, r + 2);
+    drawLegend(img, choice);
     return map;
 }
 

@@ -3,10 +3,13 @@
 #include "coverage/CoverageGrid.h"
 #include "coverage/CoverageMetric.h"
 #include "coverage/HeatmapData.h"
+#include "coverage/MapRaster.h"
 #include "image/RgbImage.h"
 
 #include <cstdint>
 #include <optional>
+#include <span>
+#include <string>
 #include <vector>
 
 namespace walkmere {
@@ -30,7 +33,7 @@ struct CoverageShare {
 struct Heatmap {
     RgbImage image;
     CoverageShare share;
-    double radius = 0;
+    double radius = 0;       // of a survey's map
     size_t mappedPoints = 0; // survey points with a value for the filter and metric
 };
 
@@ -41,6 +44,21 @@ struct Heatmap {
 // caller that needs it no more can move it in.
 Heatmap renderHeatmap(RgbImage plan, const SurveyData& data, const NetworkFilter& filter,
                       const HeatmapOptions& options);
+
+// An access point with its name, where it stands on the plan.
+struct NamedAp {
+    int32_t x = 0;
+    int32_t y = 0;
+    std::string name;
+};
+
+// The map of values worked out for the whole plan (a prediction) over `plan`, drawn as a
+// survey's map is: the values in the metric's colours, areas that miss the mark greyed and
+// hatched, and so are pixels without a value, where nothing is heard. Then the access
+// points, each marked as a placed one with its name beside it, and the legend. Every pixel
+// counts in the share.
+Heatmap renderValueMap(RgbImage plan, const MapRaster& values, const MetricChoice& choice,
+                       std::span<const NamedAp> accessPoints);
 
 // The legend, in a white box at the top left corner: the metric, its unit and the band,
 // then for the dBm metrics the colour ramp from -20 (top) to -100 dBm with labels every

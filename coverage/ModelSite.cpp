@@ -7,27 +7,23 @@
 
 namespace walkmere {
 
-namespace {
-
-// The plan's pixels as the model sees them: their luminance, with the site's scale.
 sim::PlanGeometry planGeometry(const RgbImage& plan, const SiteHeader& header) {
     sim::PlanGeometry geometry;
     geometry.width = plan.width;
     geometry.height = plan.height;
+    geometry.luminance.resize(size_t(plan.width) * size_t(plan.height));
+    const uint8_t* p = plan.pixels.data();
+    for (uint8_t& luminance : geometry.luminance) {
+        luminance = sim::planLuminance(p[0], p[1], p[2]);
+        p += 3;
+    }
     geometry.pixelsPerUnitX = header.pixelsPerUnitX();
     geometry.pixelsPerUnitY = header.pixelsPerUnitY();
-    geometry.luminance.reserve(size_t(plan.width) * size_t(plan.height));
-    for (int32_t y = 0; y < plan.height; ++y)
-        for (int32_t x = 0; x < plan.width; ++x) {
-            const uint8_t* p = plan.at(x, y);
-            geometry.luminance.push_back(sim::planLuminance(p[0], p[1], p[2]));
-        }
     return geometry;
 }
 
-} // namespace
-
-std::optional<ModelSite> openModelSite(const std::string& modelPath, std::string& error) {
+std::optional<ModelSite> openModelSite(const std::string& modelPath, std::string& error,
+                                       RgbImage* planOut) {
     std::optional<sim::SiteModel> model = sim::loadSiteModel(modelPath, error);
     if (!model) return std::nullopt;
     ModelSite opened;
@@ -55,6 +51,7 @@ std::optional<ModelSite> openModelSite(const std::string& modelPath, std::string
         return std::nullopt;
     }
     opened.site = std::make_shared<const sim::SimulatedSite>(std::move(*bound));
+    if (planOut) *planOut = std::move(plan);
     return opened;
 }
 

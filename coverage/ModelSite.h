@@ -8,6 +8,12 @@
 
 namespace walkmere {
 
+struct RgbImage;
+struct SiteHeader;
+
+// The plan as the model is laid over it: its pixels' luminance and the site's scales.
+sim::PlanGeometry planGeometry(const RgbImage& plan, const SiteHeader& header);
+
 // A site model laid over the plan of the site file it belongs to: the simulated site that
 // `walkmere --simulate` and `walkmere-board --simulate` serve.
 struct ModelSite {
@@ -19,7 +25,9 @@ struct ModelSite {
 // and binds the model to the plan and the site's scale. Nothing, with one line in `error`
 // that starts with the model's name, when any of it fails: the model's own fault names its
 // key ("office.json: accessPoints[1].x: 812 is off the plan (0 to 800 pixels)"), the site's
-// names the site file. Nothing is served from half a model.
-std::optional<ModelSite> openModelSite(const std::string& modelPath, std::string& error);
+// names the site file. Nothing is served from half a model. The decoded plan is kept in
+// `plan` when one is given (a map of the prediction is drawn over it).
+std::optional<ModelSite> openModelSite(const std::string& modelPath, std::string& error,
+                                       RgbImage* plan = nullptr);
 
 } // namespace walkmere

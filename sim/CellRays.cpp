@@ -22,10 +22,12 @@ CellRays::CellRays(const SimulatedSite& site, int32_t cell, std::vector<double> 
                    std::vector<double> centreYs)
     : site(site), cellSize(cell), cols(static_cast<int32_t>(centreXs.size())),
       rows(static_cast<int32_t>(centreYs.size())), centreXs(std::move(centreXs)),
-      centreYs(std::move(centreYs)), cells(static_cast<size_t>(cols) * rows, 0),
-      offsetX(static_cast<size_t>(cols)), offsetY(static_cast<size_t>(rows)) {
+      centreYs(std::move(centreYs)), cells(static_cast<size_t>(cols) * rows, 0) {
     // Wall pixels are few: each row of pixels is searched for the next one, and the search
-    // goes on at the next cell.
+    // goes on at the next cell. Small cells keep their wall pixels as bits as well, which a
+    // ray reads instead of the plan's far-apart rows.
+    const bool masks = cellSize * cellSize <= 64;
+    if (masks) pixelMask.assign(cells.size(), 0);
     const int32_t width = site.width();
     for (int32_t py = 0; py < site.height(); ++py) {
         const uint8_t* row =
@@ -37,7 +39,15 @@ CellRays::CellRays(const SimulatedSite& site, int32_t cell, std::vector<double> 
             const int32_t c =
                 static_cast<int32_t>(static_cast<const uint8_t*>(found) - row) / cellSize;
             rowCells[c] = kWallCell;
-            px = (c + 1) * cellSize;
+            const int32_t end = std::min((c + 1) * cellSize, width);
+            if (masks) {
+                uint64_t& mask = pixelMask[at(c, py / cellSize)];
+                const auto bit = static_cast<uint32_t>((py % cellSize) * cellSize);
+                for (int32_t x = c * cellSize; x < end; ++x)
+                    if (row[x])
+                        mask |= uint64_t{1} << (bit + static_cast<uint32_t>(x - c * cellSize));
+            }
+            px = end;
         }
     }
 }
@@ -81,8 +91,14 @@ void CellRays::cast(const ModelAccessPoint& ap, double toX, double toY) {
     double nextY = dy > 0   ? ((r + 1) * cellSize - ap.y) / dy
                    : dy < 0 ? (r * cellSize - ap.y) / dy
                             : inf;
-    const auto ux = static_cast<float>(dx / length), uy = static_cast<float>(dy / length);
-    const float offScale = 1024.f / static_cast<float>(cellSize);
+    // How far the current cell's centre is from the ray, across it (signed; in pixels),
+    // and how much a step across or down changes that (taking the last column's and row's
+    // centres a whole cell on, which only tells their nearest ray a little less well).
+    const double ux = dx / length, uy = dy / length;
+    double off = ux * (centreYs[static_cast<size_t>(r)] - ap.y) -
+                 uy * (centreXs[static_cast<size_t>(c)] - ap.x);
+    const double offAcross = -uy * cellSize * stepC, offDown = ux * cellSize * stepR;
+    const double offScale = 1024.0 / cellSize;
     while (c != cEnd || r != rEnd) {
         const bool across = r == rEnd || (c != cEnd && nextX < nextY);
         double entered;
@@ -90,29 +106,41 @@ void CellRays::cast(const ModelAccessPoint& ap, double toX, double toY) {
             entered = nextX;
             c += stepC;
             nextX += deltaX;
+            off += offAcross;
         } else {
             entered = nextY;
             r += stepR;
             nextY += deltaY;
+            off += offDown;
         }
         const size_t here = at(c, r);
         uint32_t& cell = cells[here];
         if (cell & kWallCell) {
-            const double left = std::min(nextX, std::min(nextY, 1.0));
+            const double leaves = std::min(nextX, std::min(nextY, 1.0));
             const int32_t i = c * cellSize, j = r * cellSize;
-            walkPixels(ap.x + entered * dx, ap.y + entered * dy, ap.x + left * dx, ap.y + left * dy,
-                       i, std::min(i + cellSize - 1, lastColumn), j,
-                       std::min(j + cellSize - 1, lastRow), visit);
+            const double xIn = ap.x + entered * dx, yIn = ap.y + entered * dy;
+            const double xOut = ap.x + leaves * dx, yOut = ap.y + leaves * dy;
+            const int32_t iHigh = std::min(i + cellSize - 1, lastColumn);
+            const int32_t jHigh = std::min(j + cellSize - 1, lastRow);
+            if (pixelMask.empty()) {
+                walkPixels(xIn, yIn, xOut, yOut, i, iHigh, j, jHigh, visit);
+            } else {
+                const uint64_t mask = pixelMask[here];
+                walkPixels(xIn, yIn, xOut, yOut, i, iHigh, j, jHigh, [&](int32_t pi, int32_t pj) {
+                    const auto bit = static_cast<uint32_t>((pj - j) * cellSize + (pi - i));
+                    walls.visit(pi, pj, (mask >> bit) & 1);
+                });
+            }
         } else {
             walls.passClear();
         }
         // Past the near cells (which it never enters again): the cell takes the count as
         // the ray leaves it if this ray passes nearer its centre than any before.
-        const float off =
-            std::fabs(ux * offsetY[static_cast<size_t>(r)] - uy * offsetX[static_cast<size_t>(c)]);
-        const auto near = static_cast<uint32_t>(std::min(off * offScale, 32767.f)) << kOffShift;
+        const auto near = static_cast<uint32_t>(std::min(std::fabs(off) * offScale, 32767.0))
+                          << kOffShift;
         if (near < (cell & kOffMask))
-            cell = (cell & kWallCell) | near | static_cast<uint16_t>(walls.count());
+            cell =
+                (cell & kWallCell) | near | static_cast<uint32_t>(std::min(walls.count(), 0xFFFF));
     }
 }
 
@@ -120,10 +148,6 @@ void CellRays::count(int accessPoint, std::vector<uint16_t>& walls) {
     const ModelAccessPoint& ap = site.model().accessPoints[static_cast<size_t>(accessPoint)];
     apC = std::min(static_cast<int32_t>(ap.x) / cellSize, cols - 1);
     apR = std::min(static_cast<int32_t>(ap.y) / cellSize, rows - 1);
-    for (size_t c = 0; c < offsetX.size(); ++c)
-        offsetX[c] = static_cast<float>(centreXs[c] - ap.x);
-    for (size_t r = 0; r < offsetY.size(); ++r)
-        offsetY[r] = static_cast<float>(centreYs[r] - ap.y);
     for (uint32_t& cell : cells)
         cell = (cell & kWallCell) | kOffMask;
     // Around the border in order, so that each ray passes mostly through cells the one

@@ -40,11 +40,11 @@ private:
     // is a wall pixel (the top bit), how near its centre the ray counted for it passes (the
     // next 15 bits, in 1024ths of a cell), and that ray's count (the low 16 bits).
     std::vector<uint32_t> cells;
+    // The wall pixels of each cell as bits, row by row, when a cell has at most 64 pixels.
+    std::vector<uint64_t> pixelMask;
     static constexpr uint32_t kWallCell = 0x8000'0000u;
     static constexpr uint32_t kOffShift = 16;
     static constexpr uint32_t kOffMask = 0x7FFFu << kOffShift;
-    std::vector<float> offsetX; // the cells' centres from the access point
-    std::vector<float> offsetY;
     int32_t apC = 0; // the access point's cell
     int32_t apR = 0;
 };

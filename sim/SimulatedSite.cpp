@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 
 namespace walkmere::sim {
 
@@ -74,6 +73,18 @@ std::optional<SimulatedSite> SimulatedSite::bind(SiteModel model, PlanGeometry p
                     std::to_string(plan.height) + " pixels, its height)";
             return std::nullopt;
         }
+        // A model made in code rather than read has not been checked for these.
+        for (size_t r = 0; r < ap.radios.size(); ++r) {
+            if (ap.radios[r].bss.empty()) {
+                error = key + "radios[" + std::to_string(r) +
+                        "].bss: a radio needs at least one network";
+                return std::nullopt;
+            }
+        }
+    }
+    if (!(model.propagation.shadowingDistanceM > 0)) {
+        error = "propagation.shadowing.distance: must be more than 0";
+        return std::nullopt;
     }
 
     SimulatedSite site;

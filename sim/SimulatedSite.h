@@ -45,7 +45,9 @@ class SimulatedSite {
 public:
     // Nothing, with the reason in `error`, when the plan has no usable scale (the message
     // says how to set one), its pixels do not match its size, or an access point stands off
-    // the plan ("accessPoints[1].x: 812 is off the plan (0 to 800 pixels)").
+    // the plan ("accessPoints[1].x: 812 is off the plan (0 to 800 pixels, its width)"). The
+    // model is one parseSiteModel accepts (one made in code is checked only for what would
+    // break the propagation: a radio without networks, no shadowing distance).
     static std::optional<SimulatedSite> bind(SiteModel model, PlanGeometry plan,
                                              std::string& error);
 

@@ -1,7 +1,5 @@
 #include "sim/SiteModel.h"
 
-#include <cmath>
-#include <cstring>
 #include <initializer_list>
 #include <limits>
 #include <map>
@@ -56,13 +54,10 @@ struct Range {
     const char* unit;
 };
 
-std::string numberText(double v) {
-    return Json(v).dump();
-}
-
-// JSON prints 40.0 for a whole double: a limit reads better without it.
-std::string trimmed(std::string text) {
-    if (text.size() > 2 && text.ends_with(".0")) text.resize(text.size() - 2);
+// A limit as JSON writes it, less the ".0" it puts after a whole double.
+std::string limitText(double v) {
+    std::string text = Json(v).dump();
+    if (text.ends_with(".0")) text.resize(text.size() - 2);
     return text;
 }
 
@@ -70,8 +65,7 @@ double number(const Json& value, const std::string& path, const Range& range) {
     if (!value.is_number()) refuse(path, std::string("must be a number, not ") + kindOf(value));
     const double v = value.get<double>();
     if (!(v >= range.low && v <= range.high)) {
-        std::string limits =
-            trimmed(numberText(range.low)) + " to " + trimmed(numberText(range.high));
+        std::string limits = limitText(range.low) + " to " + limitText(range.high);
         if (*range.unit) limits += std::string(" ") + range.unit;
         refuse(path, value.dump() + " is out of range (" + limits + ")");
     }
@@ -148,7 +142,6 @@ public:
         return *value;
     }
     std::string at(const char* key) const { return member(path, key); }
-    const std::string& where() const { return path; }
 
 private:
     const Json& object;

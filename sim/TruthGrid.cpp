@@ -7,8 +7,6 @@
 #include <atomic>
 #include <bit>
 #include <cmath>
-#include <cstdlib>
-#include <cstring>
 #include <system_error>
 #include <thread>
 
@@ -162,7 +160,7 @@ TruthGrid::TruthGrid(const SimulatedSite& site, int32_t cell)
         in.centreXs.push_back(centreX(c));
     for (int32_t r = 0; r < rowCount; ++r)
         in.centreYs.push_back(centreY(r));
-    in.shadowed = site.model().propagation.shadowingSigmaDb > 0;
+    in.shadowed = site.model().propagation.shadowingSigmaDb > 0 && !site.radios.empty();
     if (in.shadowed) {
         const ShadowingField& field = site.radios.front().shadowing;
         in.latticeX = latticeAxis(field, in.centreXs, site.metresPerPixelX);

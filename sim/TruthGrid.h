@@ -23,7 +23,8 @@ class CellRays;
 // holds part of a wall, and in thin strips (half a cell wide) behind the ends of walls and
 // door posts, where the ray counted for a cell passes on one side of the end and the line to
 // the cell's centre on the other. On the demo office at 4-pixel cells 96 % of the cells
-// agree.
+// agree. It holds a float per cell and radio (a 4000 x 3000 plan at 4-pixel cells with 24
+// radios: 72 MB).
 class TruthGrid {
 public:
     // `cell` below 1 is taken as 1.

@@ -4,9 +4,9 @@
 // format); scan beside wifi (the laptop's own adapter, which knows nl80211 and nothing of the
 // board's records); sim (the simulated site, a source of scan dumps as the adapter is);
 // board (the stand-in board, fed by a scenario or by the adapter); survey; image (the
-// picture codecs), plan (floor plans from files), coverage (the maps and the report, and a
-// site model laid over its site file's plan); siteview, app; then the tools. bench and fuzz
-// may use everything.
+// picture codecs), plan (floor plans from files), coverage (the maps, the report, a site
+// model laid over its site file's plan and the coverage it predicts); siteview, app; then
+// the tools. bench and fuzz may use everything.
 //
 // The same edges are the links of the folders' libraries (each folder's CMakeLists.txt),
 // and tests/structure links every library alone so that a call across a missing edge fails

@@ -7,13 +7,14 @@ extern const SiteCommand kInfoCommand;
 extern const SiteCommand kPointsCommand;
 extern const SiteCommand kPlanCommand;
 extern const SiteCommand kHeatmapCommand;
+extern const SiteCommand kPredictCommand;
 extern const SiteCommand kReportCommand;
 extern const SiteCommand kMergeCommand;
 
 std::span<const SiteCommand* const> siteCommands() {
     static const SiteCommand* const commands[] = {
-        &kCreateCommand,  &kInfoCommand,   &kPointsCommand, &kPlanCommand,
-        &kHeatmapCommand, &kReportCommand, &kMergeCommand,
+        &kCreateCommand,  &kInfoCommand,    &kPointsCommand, &kPlanCommand,
+        &kHeatmapCommand, &kPredictCommand, &kReportCommand, &kMergeCommand,
     };
     return commands;
 }

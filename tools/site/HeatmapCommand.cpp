@@ -22,17 +22,6 @@ double radiusOption(const ToolArgs& args) {
     return args.number("--radius", 0, {1, double(kMaxPlanPixels)});
 }
 
-NetworkFilter filterOption(const ToolArgs& args) {
-    NetworkFilter filter;
-    if (const auto mac = args.value("--mac")) {
-        filter.mac = parseMac(*mac);
-        if (!filter.mac)
-            throw UsageError("--mac needs an address like 00-1A-2B-3C-4D-5E, not '" + *mac + "'");
-    }
-    filter.ssid = args.value("--ssid");
-    return filter;
-}
-
 OutputRules plainOutputRules(const ToolArgs& args) {
     return {.force = args.has("--force"), .isSiteFile = false};
 }
@@ -50,18 +39,39 @@ Band bandOption(const ToolArgs& args) {
     throw UsageError("option '--band' takes 2.4 or 5, not '" + *text + "'");
 }
 
-namespace {
+MapChoice mapChoiceOptions(const ToolArgs& args) {
+    MapChoice choice;
+    choice.metric.threshold = thresholdOption(args, choice.metric.threshold);
+    choice.metric.band = bandOption(args);
+    if (const auto name = args.value("--metric")) {
+        const auto metric = metricNamed(*name);
+        if (!metric)
+            throw UsageError("option '--metric' takes best, second, count or overlap, not '" +
+                             *name + "'");
+        choice.metric.metric = *metric;
+    }
+    if (const auto mac = args.value("--mac")) {
+        choice.filter.mac = parseMac(*mac);
+        if (!choice.filter.mac)
+            throw UsageError("--mac needs an address like 00-1A-2B-3C-4D-5E, not '" + *mac + "'");
+    }
+    choice.filter.ssid = args.value("--ssid");
+    // One access point has no second strongest and counts only to one.
+    const Metric metric = choice.metric.metric;
+    if (choice.filter.mac && (metric == Metric::Second || metric == Metric::Count))
+        throw UsageError(std::string("--metric ") + metricName(metric) +
+                         " compares access points: give it without --mac");
+    return choice;
+}
 
-// "access point 00-1A-...", "network \"office\"", both, or "any access point".
-std::string filterText(const NetworkFilter& filter) {
+std::string mappedText(const NetworkFilter& filter, Band band) {
     std::string text;
     if (filter.mac) text = "access point " + macText(filter.mac->data());
     if (filter.ssid)
         text += (text.empty() ? "" : ", ") + std::string("network ") + jsonString(*filter.ssid);
-    return text.empty() ? "any access point" : text;
+    if (text.empty()) text = "any access point";
+    return band == Band::Any ? text : text + " on " + bandName(band);
 }
-
-} // namespace
 
 void requireMappablePoints(const std::string& path, const SurveyData& data,
                            const NetworkFilter& filter, Band band) {
@@ -69,8 +79,7 @@ void requireMappablePoints(const std::string& path, const SurveyData& data,
     MetricChoice heardAnything;
     heardAnything.band = band;
     if (metricSamples(data, filter, heardAnything).empty())
-        throw FileError(path + ": No survey point heard " + filterText(filter) +
-                        (band == Band::Any ? "" : std::string(" on ") + bandName(band)) +
+        throw FileError(path + ": No survey point heard " + mappedText(filter, band) +
                         ", so there is nothing to map.");
 }
 
@@ -89,20 +98,9 @@ int runHeatmap(const std::vector<std::string>& args, ToolStreams& io) {
     const std::string& output = parsed.required("-o");
     HeatmapOptions options;
     options.radius = radiusOption(parsed);
-    options.threshold = thresholdOption(parsed, options.threshold);
-    options.band = bandOption(parsed);
-    if (const auto name = parsed.value("--metric")) {
-        const auto metric = metricNamed(*name);
-        if (!metric)
-            throw UsageError("option '--metric' takes best, second, count or overlap, not '" +
-                             *name + "'");
-        options.metric = *metric;
-    }
-    const NetworkFilter filter = filterOption(parsed);
-    // One access point has no second strongest and counts only to one.
-    if (filter.mac && (options.metric == Metric::Second || options.metric == Metric::Count))
-        throw UsageError(std::string("--metric ") + metricName(options.metric) +
-                         " compares access points: give it without --mac");
+    const MapChoice choice = mapChoiceOptions(parsed);
+    static_cast<MetricChoice&>(options) = choice.metric;
+    const NetworkFilter& filter = choice.filter;
 
     ReadOnlySite site = openSiteForReading(path);
     if (sameFile(path, output)) throw UsageError("the output would replace the site file itself");

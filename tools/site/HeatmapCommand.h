@@ -15,9 +15,18 @@ double thresholdOption(const ToolArgs& args, double fallback);
 // --radius PIXELS, 0 (the default radius) when absent: at least a pixel, and no more than
 // the longest side a plan can have.
 double radiusOption(const ToolArgs& args);
-NetworkFilter filterOption(const ToolArgs& args);
 // --band 2.4|5, Band::Any when absent.
 Band bandOption(const ToolArgs& args);
+
+// What a coverage map shows: --metric, --band and --threshold, and --mac or --ssid (--mac
+// is a usage error with a metric that compares access points).
+struct MapChoice {
+    MetricChoice metric;
+    NetworkFilter filter;
+};
+MapChoice mapChoiceOptions(const ToolArgs& args);
+// "network \"office\" on 5 GHz", "any access point": what a map is of, for messages.
+std::string mappedText(const NetworkFilter& filter, Band band);
 // Throws FileError "The site has no survey points to map." (or that no point heard the
 // filter's access point or network in the band) when there is nothing to map.
 void requireMappablePoints(const std::string& path, const SurveyData& data,
