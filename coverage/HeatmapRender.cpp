@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <memory>
 
 namespace walkmere {
 
@@ -159,23 +160,30 @@ void drawApName(RgbImage& img, int32_t cx, int32_t cy, int32_t r, const std::str
 
 } // namespace
 
-Heatmap renderHeatmap(RgbImage plan, const SurveyData& data, const NetworkFilter& filter,
-                      const HeatmapOptions& options) {
-    Heatmap map;
+SurveyValues::SurveyValues(const SurveyData& data, const NetworkFilter& filter,
+                           const HeatmapOptions& options, int32_t width, int32_t height) {
     const std::vector<SampleValue> samples = metricSamples(data, filter, options);
-    map.mappedPoints = samples.size();
+    mappedPoints = samples.size();
     // The spacing of the survey is judged from the points on the plan or within a plan's
     // size of it; one farther off is no point of this survey.
-    const double planSide = std::max(plan.width, plan.height);
-    map.radius = options.radius > 0
-                     ? options.radius
-                     : CoverageGrid::defaultRadius(
-                           withinReach(samples, plan.width, plan.height, planSide, 0), plan.width,
-                           plan.height);
-    const CoverageGrid grid(withinReach(samples, plan.width, plan.height, std::max(map.radius, 1.0),
-                                        std::max(options.step, 1)),
-                            map.radius, options.power);
-    const CoverageRaster raster(grid, plan.width, plan.height, options.step);
+    const double planSide = std::max(width, height);
+    radius = options.radius > 0
+                 ? options.radius
+                 : CoverageGrid::defaultRadius(withinReach(samples, width, height, planSide, 0),
+                                               width, height);
+    const CoverageGrid grid(
+        withinReach(samples, width, height, std::max(radius, 1.0), std::max(options.step, 1)),
+        radius, options.power);
+    raster = std::make_unique<CoverageRaster>(grid, width, height, options.step);
+}
+
+Heatmap renderHeatmap(RgbImage plan, const SurveyData& data, const NetworkFilter& filter,
+                      const HeatmapOptions& options) {
+    const SurveyValues values(data, filter, options, plan.width, plan.height);
+    Heatmap map;
+    map.mappedPoints = values.mappedPoints;
+    map.radius = values.radius;
+    const CoverageRaster& raster = *values.raster;
 
     map.image = std::move(plan);
     RgbImage& img = map.image;

@@ -7,6 +7,7 @@
 #include "image/RgbImage.h"
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -34,6 +35,17 @@ struct Heatmap {
     RgbImage image;
     CoverageShare share;
     double radius = 0;       // of a survey's map
+    size_t mappedPoints = 0; // survey points with a value for the filter and metric
+};
+
+// The interpolated values of the chosen metric for `filter` over a width x height plan: what
+// a survey's map paints, pixel by pixel.
+struct SurveyValues {
+    SurveyValues(const SurveyData& data, const NetworkFilter& filter,
+                 const HeatmapOptions& options, int32_t width, int32_t height);
+
+    std::unique_ptr<CoverageRaster> raster;
+    double radius = 0;       // of the interpolation
     size_t mappedPoints = 0; // survey points with a value for the filter and metric
 };
 

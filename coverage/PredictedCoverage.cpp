@@ -42,6 +42,20 @@ size_t mappedBssCount(const sim::SiteModel& model, const NetworkFilter& filter, 
     return count;
 }
 
+std::optional<double> truthMetricAt(const sim::SimulatedSite& site, double x, double y,
+                                    const NetworkFilter& filter, const MetricChoice& choice) {
+    std::vector<MetricReading> heard;
+    for (const sim::HeardBss& h : site.truthAt(x, y)) {
+        const sim::ModelRadio& radio =
+            site.model().accessPoints[size_t(h.accessPoint)].radios[size_t(h.radio)];
+        const sim::ModelBss& bss = radio.bss[size_t(h.bss)];
+        heard.push_back({macKey(bss.bssid.data()), h.rssiDbm,
+                         static_cast<int32_t>(sim::channelFrequency(radio.band, radio.channel)),
+                         mapsBss(radio, bss, filter, choice.band)});
+    }
+    return metricValue(heard, choice);
+}
+
 namespace {
 
 // One radio as the cells hear it: its values over the grid, its noise floor, and its BSSs

@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 
 namespace walkmere {
 
@@ -25,6 +26,11 @@ int32_t predictionCell(const sim::SimulatedSite& site);
 bool mapsBss(const sim::ModelRadio& radio, const sim::ModelBss& bss, const NetworkFilter& filter,
              Band band);
 size_t mappedBssCount(const sim::SiteModel& model, const NetworkFilter& filter, Band band);
+
+// The metric over the model's truth at one spot (no fluctuation), as a prediction weighs the
+// BSSs heard there: what a survey's map should show at that spot.
+std::optional<double> truthMetricAt(const sim::SimulatedSite& site, double x, double y,
+                                    const NetworkFilter& filter, const MetricChoice& choice);
 
 // The metric at every cell of `grid` (whose cell is odd), as nodes at the cells' middles:
 // the metric over the BSSs heard there, each at or above its band's noise floor with its

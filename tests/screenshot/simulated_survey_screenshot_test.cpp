@@ -1,18 +1,11 @@
 // The demo office surveyed as `scripts/demo` surveys it, against its site model: a 3 m grid
-// walked through the program's measuring path with the simulated board inside it, then the
+// walked through the program's measuring path (testkit/SimulatedSurvey.h), then the
 // real program on the surveyed site with --simulate, three points tapped in three rooms and
 // a picture of the site view; last the site tool's coverage map of the whole survey. The
 // picture and the map are kept in build/artifacts.
-#include "app/SimulatedBoard.h"
-#include "link/SerialLink.h"
-#include "scan/BoardProtocol.h"
-#include "scan/LiveApTable.h"
 #include "screenshot/program_session.h"
-#include "survey/PointMeasurement.h"
-#include "survey/SiteFile.h"
-#include "survey/SurveyStore.h"
-#include "testkit/ScriptedPrompter.h"
 #include "testkit/SimulatedOffice.h"
+#include "testkit/SimulatedSurvey.h"
 #include "testkit/TempDir.h"
 
 #include <QJsonArray>
@@ -21,7 +14,6 @@
 
 #include <gtest/gtest.h>
 
-#include <condition_variable>
 #include <sys/wait.h>
 
 namespace walkmere::screenshot {
@@ -37,94 +29,6 @@ constexpr QSize kPlanSize(800, 600);
 constexpr QSize kWindowSize(860, 720);
 // A room on the north side, the meeting room, a room on the south side.
 const QPoint kRooms[] = {{120, 120}, {670, 140}, {290, 460}};
-// The grid: every 60 pixels (3 m) over the inside of the office.
-constexpr int kGridStep = 60, kGridColumns = 12, kGridRows = 9;
-
-// Wakes the walk below for each completed sweep, as the frame's update would.
-class Sweeps {
-public:
-    void post() {
-        std::lock_guard<std::mutex> g(lock);
-        ++count;
-        wake.notify_one();
-    }
-    bool take(std::chrono::milliseconds limit) {
-        std::unique_lock<std::mutex> g(lock);
-        const bool got = wake.wait_for(g, limit, [&] { return count > 0; });
-        count = 0;
-        return got;
-    }
-
-private:
-    std::mutex lock;
-    std::condition_variable wake;
-    int count = 0;
-};
-
-// Walks `spots` one after another through the measuring path of `walkmere --simulate`: the
-// board inside the program, the link, the board protocol, the live table, the measurement and
-// the store, which writes each point into the model's site. Each point lasts four sweeps.
-// Returns how many points were stored; `why` says what stopped the walk.
-size_t walkTheCore(const fs::path& model, const std::vector<QPoint>& spots, std::string& why) {
-    std::unique_ptr<SimulatedBoard> board =
-        SimulatedBoard::start(model.string(), std::nullopt, 100, why);
-    if (!board) return 0;
-    CSurveyStore store;
-    const ReadOnlySite site = openSiteReadOnly(board->sitePath());
-    if (!site.accepted()) {
-        why = "the model's site cannot be opened";
-        return 0;
-    }
-    store.adoptSite(board->sitePath(), site.validation.layout.header);
-    if (!store.loadPoints()) {
-        why = "the site's points cannot be loaded";
-        return 0;
-    }
-    testkit::ScriptedPrompter prompter;
-    CSerialLink link(prompter, systemClock(), nullptr);
-    CLiveApTable table;
-    table.setSettleCount(2); // the APs that come into the 16 strongest are certified in time
-    table.setDecertifyTime(4);
-    CBoardProtocol protocol(link, table, systemClock());
-    Sweeps sweeps;
-    protocol.setNotifySink([&](uint32_t w, uint32_t) {
-        if (w == kUpdateSweepWParam) sweeps.post();
-    });
-    PointMeasurement measurement(store, protocol, table);
-    board->follow(measurement, table);
-    struct StopLink {
-        CSerialLink& link;
-        ~StopLink() { link.stop(); }
-    } stopLink{link};
-    if (!link.openPort(board->slavePath())) {
-        why = "the board's port cannot be opened";
-        return 0;
-    }
-    link.setPacketHandler(&protocol);
-    link.start();
-    protocol.requestFirmware();
-
-    size_t stored = 0;
-    for (const QPoint& spot : spots) {
-        measurement.begin(spot.x(), spot.y(), "TEST");
-        for (;;) {
-            if (!sweeps.take(5s)) {
-                why = "no sweep for 5 s";
-                return stored;
-            }
-            if (const auto certified = measurement.takeFinished()) {
-                if (store.commitPoint(*certified).stored < 1) {
-                    why = "a point with no reading";
-                    return stored;
-                }
-                ++stored;
-                break;
-            }
-            measurement.tick();
-        }
-    }
-    return stored;
-}
 
 // The strongest true RSSI at a spot, the middle of its pixel, as the measurement takes it.
 double strongestTruth(const sim::SimulatedSite& site, int x, int y) {
@@ -160,16 +64,10 @@ TEST_F(SimulatedSurveyScreenshot, TheDemoOfficeSurveyedShowsItsCoverage) {
         tmp.path(), std::string(std::istreambuf_iterator<char>(modelText), {}));
     const ModelSite model = simtest::openOffice(office);
 
-    // The grid, row by row, each row walked the other way than the one before, as a surveyor
-    // walks it.
-    std::vector<QPoint> grid;
-    for (int row = 0; row < kGridRows; ++row)
-        for (int i = 0; i < kGridColumns; ++i) {
-            const int column = row % 2 ? kGridColumns - 1 - i : i;
-            grid.push_back({kGridStep * (column + 1), kGridStep * (row + 1)});
-        }
+    // A 3 m grid over the office, walked as a surveyor walks it.
+    const std::vector<simtest::Spot> grid = simtest::surveyGrid(*model.site, 3);
     std::string why;
-    ASSERT_EQ(walkTheCore(office.model, grid, why), grid.size()) << why;
+    ASSERT_EQ(simtest::surveyThroughProgram(office.model, grid, why), grid.size()) << why;
     const auto walked = SteadyClock::now();
 
     // The program on the surveyed site, keeping its points.
@@ -252,7 +150,8 @@ TEST_F(SimulatedSurveyScreenshot, TheDemoOfficeSurveyedShowsItsCoverage) {
         const QJsonObject point = list.at(i).toObject();
         const QPoint at(point.value("x").toInt(), point.value("y").toInt());
         SCOPED_TRACE(std::to_string(at.x()) + "," + std::to_string(at.y()));
-        const QPoint meant = size_t(i) < grid.size() ? grid[size_t(i)] : kRooms[i - grid.size()];
+        const QPoint meant = size_t(i) < grid.size() ? QPoint(grid[size_t(i)].x, grid[size_t(i)].y)
+                                                     : kRooms[i - grid.size()];
         EXPECT_LE((at - meant).manhattanLength(), 4) << "a tap on the cursor lands by it";
         EXPECT_NEAR(point.value("bestRssi").toInt(), strongestTruth(*model.site, at.x(), at.y()),
                     simtest::kFluctuationDb + 0.5);

@@ -1,0 +1,33 @@
+#pragma once
+// A survey of a simulated site walked through the program's measuring path: the board inside
+// the program (walkmere --simulate), the link, the board protocol, the live table, the point
+// measurement and the store, which writes every point into the model's site file. No window:
+// the walk stands in for the frame, ticking the measurement once a completed sweep.
+
+#include "sim/SimulatedSite.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace walkmere::simtest {
+
+struct Spot {
+    int32_t x = 0;
+    int32_t y = 0;
+};
+
+// A grid `metres` apart over the plan, a whole step in from its edges, row by row, each row
+// walked the other way than the one before, as a surveyor walks it.
+std::vector<Spot> surveyGrid(const sim::SimulatedSite& site, double metres);
+
+// Measures `spots` one after another with the model at `model`, each point lasting four
+// sweeps of a board that scans every 100 ms. Returns how many points were stored; `why`
+// says what stopped the walk early.
+size_t surveyThroughProgram(const std::filesystem::path& model, std::span<const Spot> spots,
+                            std::string& why);
+
+} // namespace walkmere::simtest
