@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <condition_variable>
 #include <deque>
 #include <map>
 #include <mutex>
@@ -24,6 +23,7 @@
 #include "testkit/DumpBuilder.h"
 #include "testkit/ScriptedPrompter.h"
 #include "testkit/StoreFixture.h"
+#include "testkit/Wakeups.h"
 
 namespace walkmere {
 namespace {
@@ -31,26 +31,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 
-class Updates {
-public:
-    void post() {
-        std::lock_guard<std::mutex> g(lock);
-        ++count;
-        wake.notify_one();
-    }
-    // Waits until something is posted or `until`; true when something was.
-    bool take(Clock::time_point until) {
-        std::unique_lock<std::mutex> g(lock);
-        const bool got = wake.wait_until(g, until, [&] { return count > 0; });
-        count = 0;
-        return got;
-    }
-
-private:
-    std::mutex lock;
-    std::condition_variable wake;
-    int count = 0;
-};
 
 TEST(WifiSurvey, APointFromAReplayHoldsTheReplayedAps) {
     // Two scans of the same 20 BSSs, all heard at the dump: the 16 strongest reach the board.
@@ -93,7 +73,7 @@ TEST(WifiSurvey, APointFromAReplayHoldsTheReplayedAps) {
     table.setSettleCount(2);
     table.setDecertifyTime(3);
     CBoardProtocol protocol(link, table, systemClock());
-    Updates updates;
+    testkit::Wakeups updates;
     protocol.setNotifySink([&](uint32_t w, uint32_t) {
         if (w == kUpdateSweepWParam) updates.post();
     });

@@ -9,41 +9,15 @@
 #include "survey/SiteFile.h"
 #include "survey/SurveyStore.h"
 #include "testkit/ScriptedPrompter.h"
+#include "testkit/Wakeups.h"
 
 #include <chrono>
 #include <cmath>
-#include <condition_variable>
-#include <mutex>
 #include <optional>
 
 namespace walkmere::simtest {
 
-namespace {
-
 using namespace std::chrono_literals;
-
-// Wakes the walk for each completed sweep, as the frame's update would.
-class Sweeps {
-public:
-    void post() {
-        std::lock_guard<std::mutex> g(lock);
-        ++count;
-        wake.notify_one();
-    }
-    bool take(std::chrono::milliseconds limit) {
-        std::unique_lock<std::mutex> g(lock);
-        const bool got = wake.wait_for(g, limit, [&] { return count > 0; });
-        count = 0;
-        return got;
-    }
-
-private:
-    std::mutex lock;
-    std::condition_variable wake;
-    int count = 0;
-};
-
-} // namespace
 
 std::vector<Spot> surveyGrid(const sim::SimulatedSite& site, double metres) {
     const int32_t step = int32_t(std::lround(metres / site.distanceM(0, 0, 1, 0)));
@@ -82,7 +56,7 @@ size_t surveyThroughProgram(const std::filesystem::path& model, std::span<const 
     table.setSettleCount(2); // the APs that come into the 16 strongest are certified in time
     table.setDecertifyTime(4);
     CBoardProtocol protocol(link, table, systemClock());
-    Sweeps sweeps;
+    testkit::Wakeups sweeps;
     protocol.setNotifySink([&](uint32_t w, uint32_t) {
         if (w == kUpdateSweepWParam) sweeps.post();
     });
