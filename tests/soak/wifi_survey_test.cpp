@@ -11,7 +11,6 @@
 #include <chrono>
 #include <deque>
 #include <map>
-#include <mutex>
 
 #include "board/WifiBoard.h"
 #include "link/SerialLink.h"
