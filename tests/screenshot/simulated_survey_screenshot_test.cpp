@@ -1,8 +1,8 @@
 // The demo office surveyed as `scripts/demo` surveys it, against its site model: a 3 m grid
 // walked through the program's measuring path (testkit/SimulatedSurvey.h), then the
 // real program on the surveyed site with --simulate, three points tapped in three rooms and
-// a picture of the site view; last the site tool's coverage map of the whole survey. The
-// picture and the map are kept in build/artifacts.
+// a picture of the site view; last the site tool's coverage map of the whole survey and the
+// map the model predicts. The picture and the maps are kept in build/artifacts.
 #include "screenshot/program_session.h"
 #include "testkit/SimulatedOffice.h"
 #include "testkit/SimulatedSurvey.h"
@@ -165,7 +165,14 @@ TEST_F(SimulatedSurveyScreenshot, TheDemoOfficeSurveyedShowsItsCoverage) {
     std::string said;
     EXPECT_EQ(runCommand(heatmap, 30s, &said), 0) << said;
     const QImage drawn(QString::fromStdString(map.string()));
-    EXPECT_GE(drawn.width(), 800) << "the map covers the plan";
+    EXPECT_EQ(drawn.size(), kPlanSize) << "the map covers the plan";
+    // Beside it, the coverage the model predicts, with its access points marked.
+    const fs::path predicted = artifacts / "simulated-predicted.png";
+    Command predict;
+    predict.argv = {WALKMERE_SITE_PROGRAM, "predict", office.model.string(), "-o",
+                    predicted.string(), "--force"};
+    EXPECT_EQ(runCommand(predict, 30s, &said), 0) << said;
+    EXPECT_EQ(QImage(QString::fromStdString(predicted.string())).size(), kPlanSize);
 
     const auto seconds = [](auto from, auto to) {
         return std::chrono::duration<double>(to - from).count();
