@@ -41,8 +41,8 @@ struct Heatmap {
 // The interpolated values of the chosen metric for `filter` over a width x height plan: what
 // a survey's map paints, pixel by pixel.
 struct SurveyValues {
-    SurveyValues(const SurveyData& data, const NetworkFilter& filter,
-                 const HeatmapOptions& options, int32_t width, int32_t height);
+    SurveyValues(const SurveyData& data, const NetworkFilter& filter, const HeatmapOptions& options,
+                 int32_t width, int32_t height);
 
     std::unique_ptr<CoverageRaster> raster;
     double radius = 0;       // of the interpolation

@@ -59,10 +59,10 @@ TEST(GroundTruth, ASurveyOnA3mGridMapsTheDemoOfficeWithinItsMeasuredError) {
     ASSERT_EQ(survey.points.size(), grid.size());
 
     // The surveyed area: the rectangle the grid spans.
-    const auto [left, right] = std::minmax_element(
-        grid.begin(), grid.end(), [](auto& a, auto& b) { return a.x < b.x; });
-    const auto [top, bottom] = std::minmax_element(
-        grid.begin(), grid.end(), [](auto& a, auto& b) { return a.y < b.y; });
+    const auto [left, right] =
+        std::minmax_element(grid.begin(), grid.end(), [](auto& a, auto& b) { return a.x < b.x; });
+    const auto [top, bottom] =
+        std::minmax_element(grid.begin(), grid.end(), [](auto& a, auto& b) { return a.y < b.y; });
     std::mt19937 random(2025);
     std::uniform_int_distribution<int32_t> spotX(left->x, right->x), spotY(top->y, bottom->y);
     std::vector<simtest::Spot> spots(kSpots);

@@ -170,7 +170,7 @@ TEST_F(SimulatedSurveyScreenshot, TheDemoOfficeSurveyedShowsItsCoverage) {
     const fs::path predicted = artifacts / "simulated-predicted.png";
     Command predict;
     predict.argv = {WALKMERE_SITE_PROGRAM, "predict", office.model.string(), "-o",
-                    predicted.string(), "--force"};
+                    predicted.string(),    "--force"};
     EXPECT_EQ(runCommand(predict, 30s, &said), 0) << said;
     EXPECT_EQ(QImage(QString::fromStdString(predicted.string())).size(), kPlanSize);
 

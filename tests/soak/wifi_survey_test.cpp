@@ -30,7 +30,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 
-
 TEST(WifiSurvey, APointFromAReplayHoldsTheReplayedAps) {
     // Two scans of the same 20 BSSs, all heard at the dump: the 16 strongest reach the board.
     std::vector<wifitest::BssFields> bss = wifitest::variedBss(20);
