@@ -26,6 +26,7 @@ std::optional<ApRecord> apRecordFor(const WifiBss& bss, uint32_t secondsSinceRea
     r.setRssi(rssiFromMbm(bss.signalMbm));
     r.setSsid(bss.ssid.substr(0, kMaxSsidBytes));
     r.setChannelCode(channelCodeFor(channel));
+    if (sixGhzFrequency(bss.frequency)) r.markSixGhz();
     return r;
 }
 

@@ -27,8 +27,9 @@ int8_t rssiFromMbm(int32_t mbm);
 // seconds since the dump was read, at most 32767.
 int16_t ageSeconds(uint32_t seenMsAgo, uint32_t secondsSinceRead);
 
-// The board's record of a BSS `secondsSinceRead` after its dump was read; nothing for a
-// frequency without a channel: the board has no way to say where such a BSS is heard.
+// The board's record of a BSS `secondsSinceRead` after its dump was read, a 6 GHz one marked
+// as such (ApRecord::markSixGhz); nothing for a frequency without a channel: the board has no
+// way to say where such a BSS is heard.
 std::optional<ApRecord> apRecordFor(const WifiBss& bss, uint32_t secondsSinceRead);
 
 // The board's 16 entries for a dump: the records of its 16 strongest BSSs, strongest first

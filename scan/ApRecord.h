@@ -21,7 +21,13 @@ namespace walkmere {
 //       14    1 -
 //       15   33 ssid         NUL-terminated, at most 32 characters
 //       48    2 channelCode  uint16; 0 marks an empty board entry
-//       50    8 -
+//       50    8 bandMark     "WMBAND" 06 00 from our own boards (the Wi-Fi and simulated
+//                            ones): the channel is a 6 GHz channel
+//
+// The handheld leaves bytes 50..57 alone, so the mark changes nothing it reads or shows: a
+// 6 GHz channel 1 is still channel 1 to it. Only these eight exact bytes say 6 GHz; zeros
+// (the scenario board) or anything else a board not ours puts there say nothing, and the
+// channel is 2.4 or 5 GHz by its number as before.
 //
 // Kept as its raw bytes so it is copied whole, exactly as the board sent it.
 struct ApRecord {
@@ -32,6 +38,10 @@ struct ApRecord {
     static constexpr size_t kSsidOffset = 15;
     static constexpr size_t kSsidField = 33;
     static constexpr size_t kChannelCodeOffset = 48;
+    static constexpr size_t kBandMarkOffset = 50;
+    static constexpr std::array<uint8_t, 8> kSixGhzMark = {'W', 'M', 'B', 'A', 'N', 'D', 6, 0};
+
+    static_assert(kBandMarkOffset + kSixGhzMark.size() == kSize, "the mark ends the record");
 
     std::array<uint8_t, kSize> bytes{};
 
@@ -47,6 +57,10 @@ struct ApRecord {
     int8_t rssi() const { return static_cast<int8_t>(bytes[kRssiOffset]); }
     uint16_t channelCode() const { return readLe16(bytes.data() + kChannelCodeOffset); }
     bool empty() const { return channelCode() == 0; }
+    bool sixGhz() const {
+        return std::memcmp(bytes.data() + kBandMarkOffset, kSixGhzMark.data(),
+                           kSixGhzMark.size()) == 0;
+    }
 
     // (code - 5000) / 5 in signed 16-bit arithmetic, truncating toward zero.
     int16_t channel() const {
@@ -76,6 +90,10 @@ struct ApRecord {
     void setAge(int16_t a) { writeLe16(bytes.data() + kAgeOffset, static_cast<uint16_t>(a)); }
     void setRssi(int8_t r) { bytes[kRssiOffset] = static_cast<uint8_t>(r); }
     void setChannelCode(uint16_t c) { writeLe16(bytes.data() + kChannelCodeOffset, c); }
+    // Our own boards only: the channel is a 6 GHz channel.
+    void markSixGhz() {
+        std::memcpy(bytes.data() + kBandMarkOffset, kSixGhzMark.data(), kSixGhzMark.size());
+    }
     void setSsid(const std::string& s) {
         std::memset(bytes.data() + kSsidOffset, 0, kSsidField);
         std::memcpy(bytes.data() + kSsidOffset, s.data(),

@@ -25,6 +25,7 @@ bool CHeardApList::add(const ApRecord& r) {
     std::copy(r.mac(), r.mac() + 6, ap.mac.begin());
     ap.rssi = r.rssi();
     ap.channel = r.channel();
+    ap.sixGhz = r.sixGhz();
     ap.ssid = r.ssid();
     auto at = std::find_if(items.begin(), items.end(),
                            [&](const HeardAp& other) { return other.rssi > ap.rssi; });

@@ -15,6 +15,7 @@ struct HeardAp {
     std::array<uint8_t, 6> mac{};
     int16_t rssi = 0;    // dBm, the record's signed byte
     int16_t channel = 0; // (channelCode - 5000) / 5
+    bool sixGhz = false; // the board said the channel is a 6 GHz one
     std::string ssid;
 };
 

@@ -58,17 +58,39 @@ struct PointRecord {
     void setKind(uint8_t k) { bytes[70] = k; }
 };
 
+// The radio band of a reading. Unknown: a channel number of neither 2.4 nor 5 GHz, or a
+// reserved mark (below).
+enum class ReadingBand : uint8_t { Ghz24, Ghz5, Ghz6, Unknown };
+
 // One access point heard at a survey point, 41 bytes:
-//   0  1 channel  uint8
-//   1  2 rssi256  int16, dBm x 256
+//   0  1 channel  uint8, the channel number in its band
+//   1  2 rssi256  int16, dBm x 256, less the band's mark
 //   3  6 mac
 //   9 32 ssid     NUL-terminated when shorter than 32; a 32-character SSID fills the field
+//
+// The handheld always writes a whole dBm x 256, and a reader dividing by 256 toward zero, as
+// it does, must read the same dBm from every reading. So the band rides in the remainder:
+//   0   2.4 GHz (channels 1 to 14) or 5 GHz (32 to 177), by the channel number
+//   -6  6 GHz: a 6 GHz reading stores dBm x 256 - 6, its RSSI held to -127..-1 dBm so that
+//       the value fits and still divides back to the same dBm
+//   any other remainder is reserved: the band is unknown
 struct ApReading {
+    static constexpr int kSixGhzMark = -6;
+    static constexpr int kSixGhzMinDbm = -127, kSixGhzMaxDbm = -1;
+
     std::array<uint8_t, kReadingSize> bytes{};
 
     uint8_t channel() const { return bytes[0]; }
     int16_t rssi256() const { return static_cast<int16_t>(readLe16(bytes.data() + 1)); }
     int rssiDbm() const { return rssi256() / 256; } // truncates toward zero
+    ReadingBand band() const {
+        const int mark = rssi256() % 256; // takes the dividend's sign, as rssiDbm truncates
+        if (mark == kSixGhzMark) return ReadingBand::Ghz6;
+        if (mark != 0) return ReadingBand::Unknown;
+        if (channel() >= 1 && channel() <= 14) return ReadingBand::Ghz24;
+        if (channel() >= 32 && channel() <= 177) return ReadingBand::Ghz5;
+        return ReadingBand::Unknown;
+    }
     const uint8_t* mac() const { return bytes.data() + 3; }
     std::string ssid() const {
         const char* s = reinterpret_cast<const char*>(bytes.data() + 9);
@@ -77,12 +99,41 @@ struct ApReading {
 
     void setChannel(uint8_t c) { bytes[0] = c; }
     void setRssi256(int16_t v) { writeLe16(bytes.data() + 1, static_cast<uint16_t>(v)); }
+    // A 6 GHz reading of `dbm`, held to the band's range.
+    void setSixGhzRssi(int dbm) {
+        const int held = dbm < kSixGhzMinDbm   ? kSixGhzMinDbm
+                         : dbm > kSixGhzMaxDbm ? kSixGhzMaxDbm
+                                               : dbm;
+        setRssi256(static_cast<int16_t>(held * 256 + kSixGhzMark));
+    }
     void setMac(const uint8_t m[6]) { std::memcpy(bytes.data() + 3, m, 6); }
     void setSsid(const std::string& s) {
         std::memset(bytes.data() + 9, 0, 32);
         std::memcpy(bytes.data() + 9, s.data(), s.size() < 32 ? s.size() : 32);
     }
 };
+
+// "2.4", "5", "6": a band as the tools write it; "" when it is unknown.
+inline const char* bandWord(ReadingBand band) {
+    switch (band) {
+    case ReadingBand::Ghz24:
+        return "2.4";
+    case ReadingBand::Ghz5:
+        return "5";
+    case ReadingBand::Ghz6:
+        return "6";
+    case ReadingBand::Unknown:
+        break;
+    }
+    return "";
+}
+
+// A reading's channel as people read it: the number, "6G 1" for a 6 GHz one, whose number
+// alone would pass for a 2.4 GHz channel.
+inline std::string channelText(const ApReading& r) {
+    const std::string number = std::to_string(r.channel());
+    return r.band() == ReadingBand::Ghz6 ? "6G " + number : number;
+}
 
 // A reading's MAC as the tools and reports show it: "%02X-%02X-%02X-%02X-%02X-%02X".
 inline std::string macText(const uint8_t* mac) {

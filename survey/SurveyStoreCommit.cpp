@@ -45,7 +45,10 @@ CommitOutcome CSurveyStore::commitPoint(std::span<const ApRecord> certified) {
         const HeardAp& ap = heard.aps()[skipped + i];
         ApReading& reading = point.readings.emplace_back();
         reading.setChannel(static_cast<uint8_t>(ap.channel & 0xFF));
-        reading.setRssi256(static_cast<int16_t>(ap.rssi * 256));
+        if (ap.sixGhz)
+            reading.setSixGhzRssi(ap.rssi);
+        else
+            reading.setRssi256(static_cast<int16_t>(ap.rssi * 256));
         reading.setMac(ap.mac.data());
         reading.setSsid(ap.ssid);
     }

@@ -14,4 +14,8 @@ int channelForFrequency(uint32_t mhz) {
     return 0;
 }
 
+bool sixGhzFrequency(uint32_t mhz) {
+    return mhz >= 5935 && channelForFrequency(mhz) != 0;
+}
+
 } // namespace walkmere

@@ -9,4 +9,7 @@ namespace walkmere {
 // channels 1-233. Anything else, a frequency off the 5 MHz grid among them, is 0.
 int channelForFrequency(uint32_t mhz);
 
+// Whether a frequency with a channel is a 6 GHz one: its channel number alone does not say.
+bool sixGhzFrequency(uint32_t mhz);
+
 } // namespace walkmere

@@ -17,15 +17,18 @@ WifiBss bssOf(uint8_t last, uint32_t frequency, int32_t mbm, const std::string& 
     return b;
 }
 
+// The record says 6 GHz only for a 6 GHz frequency: its channel number alone does not.
 TEST(WifiChannel, FrequenciesMapToChannelsAndBackThroughTheRecord) {
     const struct {
         uint32_t mhz;
         int channel;
+        bool sixGhz = false;
     } cases[] = {
-        {2412, 1}, {2417, 2},   {2472, 13}, {2484, 14}, {5180, 36}, {5825, 165},
-        {5005, 1}, {5920, 184}, {5935, 2},  {5955, 1},  {6115, 33}, {7115, 233},
-        {2407, 0}, {2477, 0},   {2413, 0},  {2483, 0},  {5000, 0},  {5925, 0},
-        {5930, 0}, {5950, 0},   {7120, 0},  {5181, 0},  {0, 0},     {UINT32_MAX, 0},
+        {2412, 1},        {2417, 2},         {2472, 13},  {2484, 14},      {5180, 36},
+        {5825, 165},      {5005, 1},         {5920, 184}, {5935, 2, true}, {5955, 1, true},
+        {6115, 33, true}, {7115, 233, true}, {2407, 0},   {2477, 0},       {2413, 0},
+        {2483, 0},        {5000, 0},         {5925, 0},   {5930, 0},       {5950, 0},
+        {7120, 0},        {5181, 0},         {0, 0},      {UINT32_MAX, 0},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(channelForFrequency(c.mhz), c.channel) << c.mhz << " MHz";
@@ -33,6 +36,7 @@ TEST(WifiChannel, FrequenciesMapToChannelsAndBackThroughTheRecord) {
         ASSERT_EQ(r.has_value(), c.channel != 0) << c.mhz << " MHz";
         if (r) {
             EXPECT_EQ(r->channel(), c.channel) << c.mhz << " MHz";
+            EXPECT_EQ(r->sixGhz(), c.sixGhz) << c.mhz << " MHz";
         }
     }
 }

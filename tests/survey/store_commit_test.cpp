@@ -118,6 +118,58 @@ TEST_F(StoreCommit, SsidChannelAndMacAreStoredAsTheBoardGaveThem) {
     EXPECT_EQ(readingAt(f, kFirst + 71 + 82).channel(), 0xFB);
 }
 
+// Each record stored alone, its reading byte for byte: what the handheld writes for a board
+// entry exactly as it writes it, and 6 GHz only where our own boards marked it.
+TEST_F(StoreCommit, ReadingsAreTheHandheldsBytesAndOnlyMarked6GhzReadsAs6Ghz) {
+    const auto tail = [](ApRecord r, const std::array<uint8_t, 8>& bytes) {
+        std::copy(bytes.begin(), bytes.end(), r.bytes.begin() + ApRecord::kBandMarkOffset);
+        return r;
+    };
+    const auto six = [](ApRecord r) {
+        r.markSixGhz();
+        return r;
+    };
+    const struct {
+        const char* name;
+        ApRecord record;
+        uint8_t channel;
+        int16_t rssi256;
+        ReadingBand band;
+    } cases[] = {
+        {"2.4 GHz", ap(1, -70, 5005), 1, -70 * 256, ReadingBand::Ghz24},
+        {"5 GHz", ap(2, -101, 5180), 36, -101 * 256, ReadingBand::Ghz5},
+        {"channel of no band", ap(3, -60, 6000), 200, -60 * 256, ReadingBand::Unknown},
+        {"a foreign board's bytes", tail(ap(4, -70, 5005), {'W', 'M', 'B', 'A', 'N', 'D', 5, 0}), 1,
+         -70 * 256, ReadingBand::Ghz24},
+        {"6 GHz", six(ap(5, -70, 5005)), 1, -70 * 256 - 6, ReadingBand::Ghz6},
+        {"6 GHz at 0 dBm", six(ap(6, 0, 5005)), 1, -1 * 256 - 6, ReadingBand::Ghz6},
+        {"6 GHz at -128 dBm", six(ap(7, -128, 6165)), 233, -127 * 256 - 6, ReadingBand::Ghz6},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const uint64_t at = fileSize();
+        store.beginPoint(0, 0, "TEST");
+        ASSERT_EQ(store.commitPoint(std::vector<ApRecord>{c.record}).stored, 1);
+        ApReading want;
+        want.setChannel(c.channel);
+        want.setRssi256(c.rssi256);
+        want.setMac(c.record.mac());
+        want.setSsid(c.record.ssid());
+        const ApReading stored = readingAt(file(), at + kPointRecordSize);
+        EXPECT_EQ(stored.bytes, want.bytes);
+        EXPECT_EQ(stored.band(), c.band);
+        EXPECT_EQ(stored.rssiDbm(), c.rssi256 / 256);
+    }
+    // The other remainders are reserved: no band, the same dBm.
+    for (const int16_t reserved : {-70 * 256 - 3, -70 * 256 - 255, -70 * 256 - 7}) {
+        ApReading r;
+        r.setChannel(1);
+        r.setRssi256(reserved);
+        EXPECT_EQ(r.band(), ReadingBand::Unknown) << reserved;
+        EXPECT_EQ(r.rssiDbm(), -70);
+    }
+}
+
 TEST_F(StoreCommit, NoCertifiedApStoresAnEmptyPointAndSaysSo) {
     store.beginPoint(3, 4, "TEST");
     EXPECT_EQ(store.commitPoint({}).stored, 0);
