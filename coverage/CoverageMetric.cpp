@@ -66,16 +66,33 @@ int wholeCount(float value) {
 
 } // namespace
 
-bool inBand(int channel, Band band) {
+bool inBand(ReadingBand reading, Band band) {
     switch (band) {
     case Band::Any:
         return true;
     case Band::Ghz24:
-        return channel >= 1 && channel <= 14;
+        return reading == ReadingBand::Ghz24;
     case Band::Ghz5:
-        return channel >= 32 && channel <= 177;
+        return reading == ReadingBand::Ghz5;
+    case Band::Ghz6:
+        return reading == ReadingBand::Ghz6;
     }
     return false;
+}
+
+int32_t channelKey(const ApReading& reading) {
+    const int32_t channel = reading.channel();
+    switch (reading.band()) {
+    case ReadingBand::Ghz24:
+        return channel == 14 ? 2484 : 2407 + 5 * channel;
+    case ReadingBand::Ghz5:
+        return 5000 + 5 * channel;
+    case ReadingBand::Ghz6:
+        return channel == 2 ? 5935 : 5950 + 5 * channel;
+    case ReadingBand::Unknown:
+        break;
+    }
+    return channel;
 }
 
 std::optional<double> metricValue(std::span<const MetricReading> readings,
@@ -112,8 +129,8 @@ std::optional<double> metricValue(const SurveyPoint& point, const NetworkFilter&
     std::vector<MetricReading> readings;
     readings.reserve(point.readings.size());
     for (const ApReading& r : point.readings)
-        readings.push_back({macKey(r.mac()), double(r.rssiDbm()), r.channel(),
-                            filter.matches(r) && inBand(r.channel(), choice.band)});
+        readings.push_back({macKey(r.mac()), double(r.rssiDbm()), channelKey(r),
+                            filter.matches(r) && inBand(r.band(), choice.band)});
     return metricValue(readings, choice);
 }
 
@@ -234,6 +251,8 @@ const char* bandName(Band band) {
         return "2.4 GHz";
     case Band::Ghz5:
         return "5 GHz";
+    case Band::Ghz6:
+        return "6 GHz";
     }
     return "";
 }

@@ -21,9 +21,8 @@ enum class Metric {
     Overlap, // how many other access points share the strongest one's channel
 };
 
-// The radio band of a reading, told by its channel number alone: the file keeps no
-// frequency.
-enum class Band { Any, Ghz24, Ghz5 };
+// The radio band a map is about (ApReading::band says a reading's).
+enum class Band { Any, Ghz24, Ghz5, Ghz6 };
 
 // The levels a Wi-Fi design is usually held to.
 inline constexpr double kPrimaryTarget = -67;   // dBm, the strongest access point
@@ -42,8 +41,12 @@ struct MetricChoice {
     double threshold = -70;
 };
 
-// 2.4 GHz: channels 1 to 14; 5 GHz: channels 32 to 177.
-bool inBand(int channel, Band band);
+// Whether a reading of band `reading` lies in `band`; one of unknown band only in Any.
+bool inBand(ReadingBand reading, Band band);
+// A reading's MetricReading::channel: its channel's centre frequency in MHz, so that channel 1
+// of 2.4 GHz and of 6 GHz differ; a reading of unknown band keeps its bare number, which no
+// frequency is.
+int32_t channelKey(const ApReading& reading);
 
 // One reading at a spot as the metrics weigh it: a survey point's reading, or a BSS a
 // prediction hears. `mapped` says whether it is one the map is about (it matches the
@@ -103,6 +106,6 @@ const char* metricName(Metric metric);
 std::optional<Metric> metricNamed(const std::string& name);
 std::string legendTitle(Metric metric);
 std::string legendUnit(const MetricChoice& choice);
-const char* bandName(Band band); // "", "2.4 GHz", "5 GHz"
+const char* bandName(Band band); // "", "2.4 GHz", "5 GHz", "6 GHz"
 
 } // namespace walkmere

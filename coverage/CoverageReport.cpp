@@ -29,7 +29,7 @@ HeardAps heardAccessPoints(const SurveyData& data) {
             std::copy(r.mac(), r.mac() + 6, mac.begin());
             auto [it, added] = aps.try_emplace(mac);
             if (added) it->second.ssid = r.ssid();
-            it->second.channels.insert(r.channel());
+            it->second.channels.try_emplace(channelKey(r), channelText(r));
             auto [best, first] = bestHere.try_emplace(mac, r.rssiDbm());
             if (!first) best->second = std::max(best->second, r.rssiDbm());
         }
@@ -227,8 +227,8 @@ void writeHeardSection(std::ostream& html, const HeardAps& aps) {
             "<th>Channel</th><th>Points</th><th>Best dBm</th><th>Median dBm</th></tr>\n";
     for (const auto& [mac, ap] : aps) {
         std::string channels;
-        for (int c : ap.channels)
-            channels += (channels.empty() ? "" : ", ") + std::to_string(c);
+        for (const auto& [key, text] : ap.channels)
+            channels += (channels.empty() ? "" : ", ") + text;
         html << "<tr><td>" << macText(mac.data()) << "</td><td>" << networkName(ap.ssid)
              << "</td><td class=n>" << channels << "</td><td class=n>" << ap.bestRssi.size()
              << "</td><td class=n>" << *std::max_element(ap.bestRssi.begin(), ap.bestRssi.end())

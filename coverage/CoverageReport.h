@@ -69,8 +69,9 @@ public:
 
     // One access point heard during the survey, keyed by its MAC.
     struct HeardAp {
-        std::string ssid;          // as first heard
-        std::set<int> channels;    // every channel it was heard on
+        std::string ssid; // as first heard
+        // Every channel it was heard on, as shown, in the order of their frequencies.
+        std::map<int32_t, std::string> channels;
         std::vector<int> bestRssi; // its strongest reading at each point that heard it
     };
 

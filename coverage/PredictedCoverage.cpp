@@ -29,7 +29,8 @@ bool mapsBss(const sim::ModelRadio& radio, const sim::ModelBss& bss, const Netwo
              Band band) {
     const bool inBand = band == Band::Any ||
                         (band == Band::Ghz24 && radio.band == sim::RadioBand::Ghz24) ||
-                        (band == Band::Ghz5 && radio.band == sim::RadioBand::Ghz5);
+                        (band == Band::Ghz5 && radio.band == sim::RadioBand::Ghz5) ||
+                        (band == Band::Ghz6 && radio.band == sim::RadioBand::Ghz6);
     return inBand && filter.matches(bss.bssid.data(), bss.ssid);
 }
 

@@ -1,6 +1,7 @@
 // The four coverage metrics and the band filter on a survey whose answers are worked out by
 // hand: AP 01 and AP 02 share channel 6, AP 03 is on 5 GHz channel 36 and AP 04 on
-// channel 6 (another network) at and just below the co-channel level.
+// channel 6 (another network) at and just below the co-channel level; AP 06 is on 6 GHz
+// channel 6, which no 2.4 GHz channel 6 contends with.
 #include "testkit/SiteToolTesting.h"
 
 #include "coverage/CoverageMetric.h"
@@ -25,12 +26,15 @@ constexpr int32_t kPointY = 150;
 // What each point heard, strongest first; the values each metric gives are in kCases.
 //   P1: AP01 -50 ch6, AP02 -60 ch6, AP03 -70 ch36
 //   P2: AP03 -40 ch36, AP01 -80 ch6, AP02 -90 ch6
-//   P3: AP02 -55 ch6, AP04 -84 ch6, AP01 -85 ch6 (both co-channel), AP05 -86 ch6 (not)
+//   P3: AP02 -55 ch6, AP04 -84 ch6, AP01 -85 ch6 (both co-channel), AP05 -86 ch6 (not),
+//       AP06 -84 6 GHz ch6 (another band)
 std::vector<std::vector<ApRecord>> heard() {
+    ApRecord sixGhz = heardAp(6, -84, 6, "d");
+    sixGhz.markSixGhz();
     return {{heardAp(1, -50, 6, "a"), heardAp(2, -60, 6, "a"), heardAp(3, -70, 36, "b")},
             {heardAp(3, -40, 36, "b"), heardAp(1, -80, 6, "a"), heardAp(2, -90, 6, "a")},
             {heardAp(2, -55, 6, "a"), heardAp(4, -84, 6, "c"), heardAp(1, -85, 6, "a"),
-             heardAp(5, -86, 6, "c")}};
+             heardAp(5, -86, 6, "c"), sixGhz}};
 }
 
 struct MetricCase {
@@ -83,6 +87,12 @@ const MetricCase kCases[] = {
      Metric::Overlap,
      Band::Ghz5,
      {0, 0, none}},
+    {"best_6", {"--band", "6"}, Metric::Best, Band::Ghz6, {none, none, -84}},
+    {"overlap_6",
+     {"--metric", "overlap", "--band", "6"},
+     Metric::Overlap,
+     Band::Ghz6,
+     {none, none, 0}},
 };
 
 class Metrics : public ::testing::TestWithParam<MetricCase> {
@@ -164,7 +174,7 @@ TEST_F(Metrics, WrongChoicesAreUsageErrorsAndAnEmptyBandIsRefused) {
     const std::string map = dir.file("map.png").string();
     for (const std::vector<std::string>& wrong :
          {std::vector<std::string>{"--metric", "third"},
-          {"--band", "6"},
+          {"--band", "7"},
           {"--metric", "second", "--mac", "00-1A-2B-3C-4D-01"}}) {
         std::vector<std::string> args{"heatmap", site, "-o", map};
         args.insert(args.end(), wrong.begin(), wrong.end());

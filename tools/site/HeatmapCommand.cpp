@@ -36,7 +36,8 @@ Band bandOption(const ToolArgs& args) {
     if (!text) return Band::Any;
     if (*text == "2.4") return Band::Ghz24;
     if (*text == "5") return Band::Ghz5;
-    throw UsageError("option '--band' takes 2.4 or 5, not '" + *text + "'");
+    if (*text == "6") return Band::Ghz6;
+    throw UsageError("option '--band' takes 2.4, 5 or 6, not '" + *text + "'");
 }
 
 MapChoice mapChoiceOptions(const ToolArgs& args) {
@@ -130,7 +131,7 @@ int runHeatmap(const std::vector<std::string>& args, ToolStreams& io) {
 
 extern const SiteCommand kHeatmapCommand{
     "heatmap",
-    "SITE.kvs -o MAP.png [--metric best|second|count|overlap] [--band 2.4|5] "
+    "SITE.kvs -o MAP.png [--metric best|second|count|overlap] [--band 2.4|5|6] "
     "[--mac MAC | --ssid SSID] [--radius PIXELS] [--threshold DBM] [--force]",
     "draw a coverage map of the survey over the floor plan",
     "Writes a PNG the size of the floor plan: a value of each survey point, interpolated\n"
@@ -144,7 +145,9 @@ extern const SiteCommand kHeatmapCommand{
     "  count    how many access points are heard at or above the threshold; hatched where\n"
     "           none is\n"
     "  overlap  how many other access points, of any network, are heard at or above\n"
-    "           -85 dBm on the channel of the strongest one; hatched above 2\n"
+    "           -85 dBm on the channel of the strongest one (the same channel of the\n"
+    "           same band: 2.4 GHz channel 1 and 6 GHz channel 1 do not contend);\n"
+    "           hatched above 2\n"
     "Areas farther than the radius from every point have no value and show the plan as it\n"
     "is. Survey points are drawn as discs in the colour of their value (a cross for a point\n"
     "without one), placed access points as blue diamonds, and a legend naming the metric\n"
@@ -154,7 +157,8 @@ extern const SiteCommand kHeatmapCommand{
     "                     unless --force is given, and a site file never is; '-' for\n"
     "                     standard output\n"
     "  --metric NAME      best, second, count or overlap (default best)\n"
-    "  --band 2.4|5       only access points on 2.4 GHz (channels 1-14) or 5 GHz (32-177)\n"
+    "  --band 2.4|5|6     only access points on 2.4 GHz (channels 1-14), 5 GHz (32-177) or\n"
+    "                     6 GHz (the readings our own boards mark as 6 GHz)\n"
     "  --mac MAC          map only this access point (00-1A-2B-3C-4D-5E or 00:1a:...);\n"
     "                     not with second or count\n"
     "  --ssid SSID        map only the access points of this network (exact bytes)\n"

@@ -15,7 +15,7 @@ double thresholdOption(const ToolArgs& args, double fallback);
 // --radius PIXELS, 0 (the default radius) when absent: at least a pixel, and no more than
 // the longest side a plan can have.
 double radiusOption(const ToolArgs& args);
-// --band 2.4|5, Band::Any when absent.
+// --band 2.4|5|6, Band::Any when absent.
 Band bandOption(const ToolArgs& args);
 
 // What a coverage map shows: --metric, --band and --threshold, and --mac or --ssid (--mac

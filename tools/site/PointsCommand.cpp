@@ -25,7 +25,9 @@ void printJsonPoint(const PointsEntry& p, const PointSummary& s, bool first, std
     bool firstReading = true;
     for (const ApReading& a : p.readings) {
         const std::string ssid = rawSsid(a);
+        const char* band = bandWord(a.band());
         out << (firstReading ? "" : ", ") << "{\"channel\": " << int(a.channel())
+            << ", \"band\": " << (*band ? jsonString(band) : "null")
             << ", \"rssi\": " << a.rssiDbm() << ", \"mac\": \"" << macText(a.mac())
             << "\", \"ssid\": " << jsonString(ssid) << ", \"ssidHex\": \"" << hexBytes(ssid)
             << "\"}";
@@ -35,7 +37,7 @@ void printJsonPoint(const PointsEntry& p, const PointSummary& s, bool first, std
 }
 
 constexpr const char* kCsvHeader =
-    "x,y,label,kind,bestRssi,readingCount,fileOffset,channel,rssi,mac,ssid\n";
+    "x,y,label,kind,bestRssi,readingCount,fileOffset,channel,rssi,mac,ssid,band\n";
 
 void printCsvPoint(const PointsEntry& p, const PointSummary& s, std::ostream& out) {
     const PointRecord& r = p.record;
@@ -44,12 +46,12 @@ void printCsvPoint(const PointsEntry& p, const PointSummary& s, std::ostream& ou
         std::to_string(r.kind()) + ',' + std::to_string(s.bestRssi) + ',' +
         std::to_string(s.readingCount) + ',' + std::to_string(p.fileOffset);
     if (p.readings.empty()) {
-        out << pointFields << ",,,,\n";
+        out << pointFields << ",,,,,\n";
         return;
     }
     for (const ApReading& a : p.readings)
         out << pointFields << ',' << int(a.channel()) << ',' << a.rssiDbm() << ','
-            << macText(a.mac()) << ',' << csvField(rawSsid(a)) << '\n';
+            << macText(a.mac()) << ',' << csvField(rawSsid(a)) << ',' << bandWord(a.band()) << '\n';
 }
 
 void printTextPoint(const PointsEntry& p, const PointSummary& s, uint32_t number,
@@ -61,7 +63,8 @@ void printTextPoint(const PointsEntry& p, const PointSummary& s, uint32_t number
                   r.y(), s.bestRssi, s.readingCount);
     out << line << jsonString(rawLabel(r)) << '\n';
     for (const ApReading& a : p.readings) {
-        std::snprintf(line, sizeof line, "        ch %3u  %4d dBm  %s  ", a.channel(), a.rssiDbm(),
+        std::snprintf(line, sizeof line, "        ch %s%3u  %4d dBm  %s  ",
+                      a.band() == ReadingBand::Ghz6 ? "6G " : "", a.channel(), a.rssiDbm(),
                       macText(a.mac()).c_str());
         out << line << jsonString(rawSsid(a)) << '\n';
     }
@@ -117,13 +120,16 @@ extern const SiteCommand kPointsCommand{
     "program computes when it loads the points: the strongest reading in whole dBm over the\n"
     "readings actually present, never below -100, and -100 with 0 readings for a placed\n"
     "access point. RSSI is shown in whole dBm (the stored value / 256, truncated). kind is\n"
-    "0 survey point, 1 placed access point, 2 deleted.\n"
+    "0 survey point, 1 placed access point, 2 deleted. band is 2.4, 5 or 6 (GHz), and\n"
+    "empty (null) where the reading does not say; the plain listing shows \"ch 6G N\" for a\n"
+    "6 GHz channel.\n"
     "\n"
     "  --json  {\"points\": [{\"x\", \"y\", \"label\", \"kind\", \"bestRssi\", \"readingCount\",\n"
-    "          \"fileOffset\", \"readings\": [{\"channel\", \"rssi\", \"mac\", \"ssid\", "
-    "\"ssidHex\"}]}],\n"
-    "          \"tornTail\"}. SSIDs and labels are arbitrary bytes: control characters are\n"
-    "          escaped, bytes that are not UTF-8 become U+FFFD; ssidHex holds the exact bytes.\n"
+    "          \"fileOffset\", \"readings\": [{\"channel\", \"band\", \"rssi\", \"mac\", "
+    "\"ssid\",\n"
+    "          \"ssidHex\"}]}], \"tornTail\"}. SSIDs and labels are arbitrary bytes: control\n"
+    "          characters are escaped, bytes that are not UTF-8 become U+FFFD; ssidHex holds\n"
+    "          the exact bytes.\n"
     "  --csv   one row per reading under a header row; a point without readings has one\n"
     "          row with the reading fields empty. Control characters and bytes that are not\n"
     "          UTF-8 are written as \\xNN and a backslash as \\\\; fields holding commas or\n"

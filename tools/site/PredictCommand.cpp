@@ -145,7 +145,7 @@ int runPredict(const std::vector<std::string>& args, ToolStreams& io) {
 
 extern const SiteCommand kPredictCommand{
     "predict",
-    "MODEL.json (-o MAP.png [--metric best|second|count|overlap] [--band 2.4|5] "
+    "MODEL.json (-o MAP.png [--metric best|second|count|overlap] [--band 2.4|5|6] "
     "[--mac MAC | --ssid SSID] [--threshold DBM] [--force] | --truth-at X,Y)",
     "draw the coverage a site model predicts over its floor plan",
     "Reads a site model (the access points of a site, where they stand, their radios and\n"
@@ -162,8 +162,7 @@ extern const SiteCommand kPredictCommand{
     "                     replaced unless --force is given, and a site file never is; '-'\n"
     "                     for standard output\n"
     "  --metric NAME      best, second, count or overlap, as for heatmap (default best)\n"
-    "  --band 2.4|5       only radios on 2.4 GHz or 5 GHz (6 GHz radios count only without\n"
-    "                     --band)\n"
+    "  --band 2.4|5|6     only radios on 2.4 GHz, 5 GHz or 6 GHz\n"
     "  --mac MAC          map only this BSSID; not with second or count\n"
     "  --ssid SSID        map only the BSSs of this network (exact bytes)\n"
     "  --threshold DBM    as for heatmap (default -70)\n"

@@ -16,7 +16,8 @@ using namespace sitetooltest;
 namespace fs = std::filesystem;
 
 // A site whose points were written by the survey store: two survey points (one then
-// deleted), a placed access point and a point that heard nothing.
+// deleted, whose reading our own board said was 6 GHz), a placed access point and a point
+// that heard nothing.
 class SiteWithPoints : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -31,7 +32,8 @@ protected:
         ASSERT_EQ(store.commitPoint(first).stored, 1);
         ASSERT_TRUE(store.placeAccessPoint(-5, 7));
         store.beginPoint(300, 50, "TEST");
-        const ApRecord second[] = {heardAp(0xF3, -105, 1, "weak")};
+        ApRecord second[] = {heardAp(0xF3, -105, 1, "weak")};
+        second[0].markSixGhz();
         ASSERT_EQ(store.commitPoint(second).stored, 1);
         store.beginPoint(10, 10, "TEST");
         ASSERT_EQ(store.commitPoint({}).stored, 0);
@@ -56,9 +58,11 @@ TEST_F(SiteWithPoints, PointsJsonGivesBackWhatTheStoreWrote) {
         "{\"x\": 100, \"y\": 200, \"label\": \"TEST\", \"kind\": 0, \"bestRssi\": -40, "
         "\"readingCount\": 2, \"fileOffset\": " +
         std::to_string(idx[0].fileOffset) +
-        ", \"readings\": [{\"channel\": 11, \"rssi\": -71, \"mac\": \"00-1A-2B-3C-4D-02\", "
+        ", \"readings\": [{\"channel\": 11, \"band\": \"2.4\", \"rssi\": -71, \"mac\": "
+        "\"00-1A-2B-3C-4D-02\", "
         "\"ssid\": \"back\\\"room\\\\\", \"ssidHex\": \"6261636b22726f6f6d5c\"}, "
-        "{\"channel\": 6, \"rssi\": -40, \"mac\": \"00-1A-2B-3C-4D-01\", \"ssid\": \"lobby\", "
+        "{\"channel\": 6, \"band\": \"2.4\", \"rssi\": -40, \"mac\": \"00-1A-2B-3C-4D-01\", "
+        "\"ssid\": \"lobby\", "
         "\"ssidHex\": \"6c6f626279\"}]}";
     EXPECT_NE(r.out.find(first), std::string::npos) << r.out;
     const std::string ap = "{\"x\": -5, \"y\": 7, \"label\": \"AP\", \"kind\": 1, \"bestRssi\": "
@@ -66,11 +70,12 @@ TEST_F(SiteWithPoints, PointsJsonGivesBackWhatTheStoreWrote) {
                            std::to_string(idx[1].fileOffset) + ", \"readings\": []}";
     EXPECT_NE(r.out.find(ap), std::string::npos) << r.out;
     // Deleted, and below the -100 floor.
-    const std::string deleted = "{\"x\": 300, \"y\": 50, \"label\": \"TEST\", \"kind\": 2, "
-                                "\"bestRssi\": -100, \"readingCount\": 1, \"fileOffset\": " +
-                                std::to_string(idx[2].fileOffset) +
-                                ", \"readings\": [{\"channel\": 1, \"rssi\": -105, \"mac\": "
-                                "\"00-1A-2B-3C-4D-F3\"";
+    const std::string deleted =
+        "{\"x\": 300, \"y\": 50, \"label\": \"TEST\", \"kind\": 2, "
+        "\"bestRssi\": -100, \"readingCount\": 1, \"fileOffset\": " +
+        std::to_string(idx[2].fileOffset) +
+        ", \"readings\": [{\"channel\": 1, \"band\": \"6\", \"rssi\": -105, \"mac\": "
+        "\"00-1A-2B-3C-4D-F3\"";
     EXPECT_NE(r.out.find(deleted), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("\"bestRssi\": -100, \"readingCount\": 0, \"fileOffset\": " +
                          std::to_string(idx[3].fileOffset) + ", \"readings\": []}"),
@@ -108,21 +113,21 @@ TEST_F(SiteWithPoints, CsvHasOneRowPerReading) {
     ASSERT_EQ(r.code, 0) << r.err;
     const auto& idx = store.index();
     const std::string expected =
-        "x,y,label,kind,bestRssi,readingCount,fileOffset,channel,rssi,mac,ssid\n"
+        "x,y,label,kind,bestRssi,readingCount,fileOffset,channel,rssi,mac,ssid,band\n"
         "100,200,TEST,0,-40,2," +
         std::to_string(idx[0].fileOffset) +
-        ",11,-71,00-1A-2B-3C-4D-02,\"back\"\"room\\\\\"\n"
+        ",11,-71,00-1A-2B-3C-4D-02,\"back\"\"room\\\\\",2.4\n"
         "100,200,TEST,0,-40,2," +
         std::to_string(idx[0].fileOffset) +
-        ",6,-40,00-1A-2B-3C-4D-01,lobby\n"
+        ",6,-40,00-1A-2B-3C-4D-01,lobby,2.4\n"
         "-5,7,AP,1,-100,0," +
         std::to_string(idx[1].fileOffset) +
-        ",,,,\n"
+        ",,,,,\n"
         "300,50,TEST,2,-100,1," +
         std::to_string(idx[2].fileOffset) +
-        ",1,-105,00-1A-2B-3C-4D-F3,weak\n"
+        ",1,-105,00-1A-2B-3C-4D-F3,weak,6\n"
         "10,10,TEST,0,-100,0," +
-        std::to_string(idx[3].fileOffset) + ",,,,\n";
+        std::to_string(idx[3].fileOffset) + ",,,,,\n";
     EXPECT_EQ(r.out, expected);
 }
 
@@ -186,7 +191,7 @@ TEST_F(SiteWithPoints, DamagedCountIsReportedWithItsOffsetAfterWhatStandsBeforeI
         {{"info", site, "--json"}, "\"readingsMissing\": null,\n  " + damage + "\n}\n"},
         {{"points", site, "--json"}, "}]}\n], \"tornTail\": null, " + damage + "}\n"},
         {{"points", site, "--csv"},
-         "," + std::to_string(at - 71 - 82) + ",6,-40,00-1A-2B-3C-4D-01,lobby\n"},
+         "," + std::to_string(at - 71 - 82) + ",6,-40,00-1A-2B-3C-4D-01,lobby,2.4\n"},
     };
     for (const Case& c : cases) {
         ToolRun r = runTool(c.args);
