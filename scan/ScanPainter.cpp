@@ -29,10 +29,11 @@ constexpr Cell kChannelCell{10, 25}, kMacCell{30, 110}, kSsidCell{120, 190}, kRs
 // SSIDs are still clipped at their cell: 32 characters never fit.
 constexpr int kRowPoints = 8, kChannelPoints = 6;
 
-void drawCell(QPainter& p, TextLayer& texts, const Cell& c, int top, const QString& text) {
+void drawCell(QPainter& p, TextLayer& texts, const Cell& c, int top, const QString& text,
+              bool inverted = false) {
     // Left- and top-aligned; Qt clips text that overflows its rectangle.
     texts.draw(p, QRect(c.left, top, c.right - c.left, kRowHeight), Qt::AlignLeft | Qt::AlignTop,
-               text, kYellow, kOlive);
+               text, inverted ? kOlive : kYellow, inverted ? kYellow : kOlive);
 }
 
 } // namespace
@@ -68,7 +69,9 @@ void paintScanView(QImage& target, int progressPercent, std::span<const ApRecord
     const QFont rowFont = narrowMapFont(kRowPoints), channelFont = narrowMapFont(kChannelPoints);
     for (const ApRecord& r : certified) {
         p.setFont(channelFont);
-        drawCell(p, texts, kChannelCell, y, QString::number(r.channel()));
+        // A 6 GHz channel is drawn olive on yellow: its number alone would pass for a 2.4 GHz
+        // one, and the handheld's 15-pixel cell has no room for a band.
+        drawCell(p, texts, kChannelCell, y, QString::number(r.channel()), r.sixGhz());
         p.setFont(rowFont);
         drawCell(p, texts, kMacCell, y, QString::fromLatin1(r.macText()));
         drawCell(p, texts, kSsidCell, y, QString::fromLatin1(r.ssid()));

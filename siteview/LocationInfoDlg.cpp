@@ -36,12 +36,16 @@ QFont listFont() {
     return f;
 }
 
+// The handheld's line; a 6 GHz reading, which the handheld never takes, ends with its
+// channel ("6G 37"), so that it is not taken for a 2.4 or 5 GHz one.
 std::string readingLine(int number, const ApReading& r) {
     const uint8_t* m = r.mac();
-    char text[96];
+    char text[112];
     std::snprintf(text, sizeof text, "%d\t%02X-%02X-%02X-%02X-%02X-%02X\t%d\t%s", number, m[0],
                   m[1], m[2], m[3], m[4], m[5], r.rssiDbm(), r.ssid().c_str());
-    return text;
+    std::string line = text;
+    if (r.band() == ReadingBand::Ghz6) line += "\t" + channelText(r);
+    return line;
 }
 
 // Draws an item's text with tabs expanded to fixed stops, as a list box with tab stops does.

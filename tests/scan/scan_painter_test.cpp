@@ -186,6 +186,17 @@ TEST(ScanPicture, WidestRowTextsFitTheirCellsWhole) {
     }
 }
 
+// A 6 GHz channel 1 stands out olive on yellow; a 2.4 GHz channel 1 keeps the handheld's
+// yellow on olive.
+TEST(ScanPicture, ASixGhzChannelIsDrawnOliveOnYellow) {
+    ApRecord sixGhz = record(2, 5005);
+    sixGhz.markSixGhz();
+    const QImage img = paint(0, {record(1, 5005), sixGhz});
+    const int plain = countColour(img, QRect(10, 30, 15, 15), kYellow);
+    EXPECT_GT(plain, 0);
+    EXPECT_GT(countColour(img, QRect(10, 45, 15, 15), kYellow), 2 * plain);
+}
+
 TEST(ScanPicture, LongTextsAreClippedToTheirCells) {
     ApRecord r = record(1);
     r.setSsid("WWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWW");

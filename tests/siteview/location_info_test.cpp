@@ -81,6 +81,20 @@ std::vector<qreal> columnStarts(const QString& line, const QFont& font, qreal ta
 // One tab stop of 52 / (base units' x) dialog units, the base units worked out from the
 // dialog's font the Windows way; with the dialog's font the MAC, RSSI and SSID columns of
 // the readings start where the header's do.
+// A 6 GHz channel 1 is told apart from a 2.4 GHz channel 1, whose line stays the handheld's.
+TEST_F(LocationInfo, ASixGhzReadingEndsWithItsChannel) {
+    makeSite(
+        pointBytes(100, 100, KIND_SURVEY_POINT,
+                   {reading(-70 * 256, 1, 0x01, "plain"), reading(-70 * 256 - 6, 1, 0x02, "six")}));
+    ASSERT_TRUE(store.loadPoints());
+    ASSERT_EQ(store.findNearest(100, 100), KIND_SURVEY_POINT);
+    Notices told;
+    EXPECT_EQ(
+        locationInfoLines(store, told),
+        (std::vector<std::string>{"#\tMAC ADDR\t\t\tRSSI\tSSID", "1\t00-11-22-33-44-01\t-70\tplain",
+                                  "2\t00-11-22-33-44-02\t-70\tsix\t6G 1"}));
+}
+
 TEST_F(LocationInfo, ReadingColumnsStartUnderTheHeadersWithTheHandheldsTabStop) {
     siteWithThreeReadings();
     ASSERT_EQ(store.findNearest(100, 100), KIND_SURVEY_POINT);
