@@ -8,8 +8,8 @@
 namespace walkmere {
 
 std::unique_ptr<Interpolator> makeInterpolator(Interpolation method,
-                                               std::span<const SampleValue> samples,
-                                               double radius, double power) {
+                                               std::span<const SampleValue> samples, double radius,
+                                               double power) {
     if (method == Interpolation::Kriging) return std::make_unique<Kriging>(samples, radius);
     return std::make_unique<CoverageGrid>(samples, radius, power);
 }

@@ -30,8 +30,8 @@ public:
 // The interpolator of `method` over the samples, with a radius in pixels (and the
 // inverse-distance weights' power, which only IDW uses).
 std::unique_ptr<Interpolator> makeInterpolator(Interpolation method,
-                                               std::span<const SampleValue> samples,
-                                               double radius, double power);
+                                               std::span<const SampleValue> samples, double radius,
+                                               double power);
 
 // "idw", "kriging": the option's words.
 const char* interpolationName(Interpolation method);

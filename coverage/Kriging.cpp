@@ -79,24 +79,27 @@ std::optional<double> Kriging::valueAt(double x, double y) const {
         near.resize(kNeighbours);
     }
     const auto nearest = std::min_element(near.begin(), near.end(), closer);
+    const double nearestValue = nearest->point->rssi;
     // At a point (closer than half a pixel) its own value, as a kriged map honours it.
-    if (nearest->distance2 < 0.25 || near.size() == 1) return nearest->point->rssi;
+    if (nearest->distance2 < 0.25 || near.size() == 1) return nearestValue;
 
+    // In a fixed order, so that the same points make the same system.
+    std::sort(near.begin(), near.end(),
+              [](const auto& a, const auto& b) { return a.point < b.point; });
     chosen.clear();
     for (const CoverageGrid::Nearby& p : near)
         chosen.push_back(p.point);
-    std::sort(chosen.begin(), chosen.end());
     if (chosen != factored) {
         factored = chosen;
         singular = !factor();
     }
-    if (singular) return nearest->point->rssi;
+    if (singular) return nearestValue;
 
     // Solve with the spot's variogram values on the right, the weights summing to 1.
     const int n = int(chosen.size()) + 1;
     std::array<double, kOrder> b{};
     for (int i = 0; i + 1 < n; ++i)
-        b[size_t(i)] = variogram(std::hypot(chosen[size_t(i)]->x - x, chosen[size_t(i)]->y - y));
+        b[size_t(i)] = variogram(std::sqrt(near[size_t(i)].distance2));
     b[size_t(n - 1)] = 1.0;
     // The rows as the factoring swapped them, then L (unit diagonal) and U.
     for (int k = 0; k < n; ++k)

@@ -19,22 +19,40 @@ struct UnitsCase {
     const char* name;
     std::string scaleX, scaleY; // "nan": a stored scale that is none
     std::vector<std::string> options;
-    std::string radius;       // as the output line gives it
-    double radiusPixels;      // unrounded
-    double perUnitArea;       // pixels a square unit holds (1 without a scale)
+    std::string radius;  // as the output line gives it
+    double radiusPixels; // unrounded
+    double perUnitArea;  // pixels a square unit holds (1 without a scale)
     std::string areaUnit;
 };
 
 const UnitsCase kCases[] = {
     {"default 5 m", "20", "20", {}, "radius 5.0 m (100 pixels)", 100, 400, " m\u00b2"},
-    {"given in metres", "20", "20", {"--radius", "2"}, "radius 2.0 m (40 pixels)", 40, 400,
+    {"given in metres",
+     "20",
+     "20",
+     {"--radius", "2"},
+     "radius 2.0 m (40 pixels)",
+     40,
+     400,
      " m\u00b2"},
-    {"default in feet", "20", "20", {"--units", "ft"}, "radius 16.4 ft (328 pixels)",
-     20 * 5 / 0.3048, 400, " ft\u00b2"},
+    {"default in feet",
+     "20",
+     "20",
+     {"--units", "ft"},
+     "radius 16.4 ft (328 pixels)",
+     20 * 5 / 0.3048,
+     400,
+     " ft\u00b2"},
     // A circle of the mean scale's pixels: an ellipse of 3.75 by 7.5 m.
     {"x and y differ", "20", "10", {}, "radius 5.0 m (75 pixels)", 75, 200, " m\u00b2"},
-    {"no usable scale", "nan", "nan", {"--radius", "100"},
-     "radius 100 pixels (the plan has no usable scale)", 100, 1, " pixels"},
+    {"no usable scale",
+     "nan",
+     "nan",
+     {"--radius", "100"},
+     "radius 100 pixels (the plan has no usable scale)",
+     100,
+     1,
+     " pixels"},
 };
 
 TEST(MapUnits, RadiusAndSurveyedAreaAreInThePlansUnit) {
