@@ -191,9 +191,8 @@ void writeCoverageSection(std::ostream& html, const ReportData& report, const Me
          << ") within " << htmlText(radiusText(best.map.radius, report.mapScale))
          << " of a point; hatched grey is weaker than " << report.options.threshold
          << " dBm. The surveyed area is the part of the plan with a value.</p>\n"
-         << "<table>\n<tr><th>Mapped</th><th>Points</th><th>Surveyed "
-         << (report.mapScale ? "area" : "pixels")
-         << "</th><th>-67 dBm or stronger</th><th>-70 dBm or stronger</th></tr>\n";
+         << "<table>\n<tr><th>Mapped</th><th>Points</th><th>Surveyed area</th>"
+            "<th>-67 dBm or stronger</th><th>-70 dBm or stronger</th></tr>\n";
     writeCoverageRow(html, "All access points", best.map, report.mapScale);
     html << networkRows << "</table>\n";
 }
