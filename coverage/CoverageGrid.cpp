@@ -57,8 +57,9 @@ CoverageGrid::CoverageGrid(std::span<const SampleValue> samples, double radius, 
         points[fill[cellOf[i]]++] = samples[i];
 }
 
-std::optional<double> CoverageGrid::valueAt(double x, double y) const {
-    if (points.empty()) return std::nullopt;
+template <typename Visit>
+void CoverageGrid::forCellsInReach(double x, double y, Visit visit) const {
+    if (points.empty()) return;
     const auto cellIndex = [&](double v, int64_t origin, int32_t limit) {
         const double c = std::floor((v - double(origin)) / cellSize);
         return static_cast<int32_t>(std::clamp(c, -1.0, double(limit)));
@@ -67,35 +68,47 @@ std::optional<double> CoverageGrid::valueAt(double x, double y) const {
     const int32_t x1 = std::min(cellIndex(x + reach, originX, columns), columns - 1);
     const int32_t y0 = std::max(cellIndex(y - reach, originY, rows), 0);
     const int32_t y1 = std::min(cellIndex(y + reach, originY, rows), rows - 1);
+    for (int32_t cy = y0; cy <= y1; ++cy) {
+        for (int32_t cx = x0; cx <= x1; ++cx) {
+            const size_t cell = size_t(cy) * columns + cx;
+            for (uint32_t i = cellStart[cell]; i < cellStart[cell + 1]; ++i)
+                visit(points[i]);
+        }
+    }
+}
 
+std::optional<double> CoverageGrid::valueAt(double x, double y) const {
     const double reach2 = reach * reach;
     double weightSum = 0, valueSum = 0;
     double spotSum = 0;
     int spotCount = 0;
-    for (int32_t cy = y0; cy <= y1; ++cy) {
-        for (int32_t cx = x0; cx <= x1; ++cx) {
-            const size_t cell = size_t(cy) * columns + cx;
-            for (uint32_t i = cellStart[cell]; i < cellStart[cell + 1]; ++i) {
-                const SampleValue& p = points[i];
-                const double dx = p.x - x, dy = p.y - y;
-                const double d2 = dx * dx + dy * dy;
-                if (d2 >= reach2) continue;
-                const double d = std::sqrt(d2);
-                if (d < kSameSpot) {
-                    spotSum += p.rssi;
-                    ++spotCount;
-                    continue;
-                }
-                const double base = (reach - d) / (reach * d);
-                const double w = power == 2.0 ? base * base : std::pow(base, power);
-                weightSum += w;
-                valueSum += w * p.rssi;
-            }
+    forCellsInReach(x, y, [&](const SampleValue& p) {
+        const double dx = p.x - x, dy = p.y - y;
+        const double d2 = dx * dx + dy * dy;
+        if (d2 >= reach2) return;
+        const double d = std::sqrt(d2);
+        if (d < kSameSpot) {
+            spotSum += p.rssi;
+            ++spotCount;
+            return;
         }
-    }
+        const double base = (reach - d) / (reach * d);
+        const double w = power == 2.0 ? base * base : std::pow(base, power);
+        weightSum += w;
+        valueSum += w * p.rssi;
+    });
     if (spotCount) return spotSum / spotCount;
     if (weightSum <= 0) return std::nullopt;
     return valueSum / weightSum;
+}
+
+void CoverageGrid::within(double x, double y, std::vector<Nearby>& found) const {
+    const double reach2 = reach * reach;
+    forCellsInReach(x, y, [&](const SampleValue& p) {
+        const double dx = p.x - x, dy = p.y - y;
+        const double d2 = dx * dx + dy * dy;
+        if (d2 < reach2) found.push_back({&p, d2});
+    });
 }
 
 double CoverageGrid::defaultRadius(std::span<const SampleValue> samples, int32_t planWidth,
@@ -140,7 +153,7 @@ template <typename Visit> void CoverageGrid::forNeighbours(double x, double y, V
 
 namespace {
 
-MapNodes interpolatedNodes(const CoverageGrid& grid, int32_t width, int32_t height, int32_t step) {
+MapNodes interpolatedNodes(const Interpolator& grid, int32_t width, int32_t height, int32_t step) {
     MapNodes nodes;
     nodes.step = std::max(step, 1);
     // Nodes at 0, step, 2 step, ... up to the first one at or past the last pixel.
@@ -158,8 +171,8 @@ MapNodes interpolatedNodes(const CoverageGrid& grid, int32_t width, int32_t heig
 
 } // namespace
 
-CoverageRaster::CoverageRaster(const CoverageGrid& grid, int32_t width, int32_t height,
+CoverageRaster::CoverageRaster(const Interpolator& values, int32_t width, int32_t height,
                                int32_t step)
-    : MapRaster(width, height, interpolatedNodes(grid, width, height, step)) {}
+    : MapRaster(width, height, interpolatedNodes(values, width, height, step)) {}
 
 } // namespace walkmere

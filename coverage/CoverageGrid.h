@@ -1,5 +1,6 @@
 #pragma once
 
+#include "coverage/Interpolation.h"
 #include "coverage/MapRaster.h"
 
 #include <cstdint>
@@ -21,14 +22,22 @@ struct SampleValue {
 // mean, so points close together do not add up, and there is no value farther than the
 // radius from every point, so the map never reaches far beyond measured ground. Points are
 // kept in a grid of cells one radius wide, so a lookup visits at most 3 x 3 cells.
-class CoverageGrid {
+class CoverageGrid : public Interpolator {
 public:
     CoverageGrid(std::span<const SampleValue> samples, double radius, double power = 2.0);
 
     double radius() const { return reach; }
     // The interpolated value at plan position (x, y), or nothing when no point lies within
     // the radius. At a point's own position its value (the mean of points at that spot).
-    std::optional<double> valueAt(double x, double y) const;
+    std::optional<double> valueAt(double x, double y) const override;
+
+    // The points closer than the radius to (x, y), each with its squared distance, added to
+    // `found` in no particular order.
+    struct Nearby {
+        const SampleValue* point;
+        double distance2;
+    };
+    void within(double x, double y, std::vector<Nearby>& found) const;
 
     // A radius suited to the point spacing: twice the median distance from a point to its
     // nearest neighbour, at least 8 pixels; an eighth of the plan's larger side when there
@@ -39,6 +48,9 @@ public:
 private:
     // Calls visit for every point in the cell of (x, y) and the 8 cells around it.
     template <typename Visit> void forNeighbours(double x, double y, Visit visit) const;
+    // Calls visit for every point in the cells that a circle of the radius around (x, y)
+    // touches.
+    template <typename Visit> void forCellsInReach(double x, double y, Visit visit) const;
 
     std::vector<SampleValue> points; // sorted by cell
     std::vector<uint32_t> cellStart; // cells + 1 offsets into points
@@ -54,7 +66,7 @@ private:
 // as MapRaster does.
 class CoverageRaster : public MapRaster {
 public:
-    CoverageRaster(const CoverageGrid& grid, int32_t width, int32_t height, int32_t step = 4);
+    CoverageRaster(const Interpolator& values, int32_t width, int32_t height, int32_t step = 4);
 };
 
 } // namespace walkmere

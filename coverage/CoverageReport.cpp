@@ -141,9 +141,10 @@ void writeSiteSection(std::ostream& html, const ReportData& report, size_t apCou
          << "</table>\n";
 }
 
-void writeCoverageRow(std::ostream& html, const std::string& what, const Heatmap& map) {
+void writeCoverageRow(std::ostream& html, const std::string& what, const Heatmap& map,
+                      const std::optional<PlanScale>& scale) {
     html << "<tr><td>" << what << "</td><td class=n>" << map.mappedPoints << "</td><td class=n>"
-         << map.share.surveyedPixels << "</td><td class=n>"
+         << htmlText(surveyedAreaText(map.share.surveyedPixels, scale)) << "</td><td class=n>"
          << percent(map.share.atLeast67, map.share.surveyedPixels) << "</td><td class=n>"
          << percent(map.share.atLeast70, map.share.surveyedPixels) << "</td></tr>\n";
 }
@@ -154,14 +155,21 @@ MetricMap metricMap(const ReportData& report, Metric metric) {
     return {metric, renderHeatmap(report.plan, report.survey, NetworkFilter{}, options)};
 }
 
-void writeTargetsSection(std::ostream& html, const MetricMap& best, const MetricMap& second,
-                         const MetricMap& overlap) {
+void writeTargetsSection(std::ostream& html, const ReportData& report, const MetricMap& best,
+                         const MetricMap& second, const MetricMap& overlap) {
     const auto row = [&](const char* what, const CoverageShare& share) {
         html << "<tr><td>" << what << "</td><td class=n>"
              << percent(share.meetingTarget, share.surveyedPixels) << "</td></tr>\n";
     };
+    const uint64_t planPixels = uint64_t(report.plan.width) * uint64_t(report.plan.height);
     html << "<h2>Design targets</h2>\n<p>The share of the surveyed area that meets each "
-            "target, over all access points and bands.</p>\n<table>\n"
+            "target, over all access points and bands. The surveyed area is the part of the "
+            "plan within "
+         << htmlText(radiusText(best.map.radius, report.mapScale)) << " of a survey point: "
+         << htmlText(surveyedAreaText(best.map.share.surveyedPixels, report.mapScale))
+         << " of the plan's " << htmlText(surveyedAreaText(planPixels, report.mapScale)) << " ("
+         << percent(best.map.share.surveyedPixels, planPixels)
+         << ").</p>\n<table>\n"
             "<tr><th>Target</th><th>Met</th></tr>\n";
     row("Primary coverage: the strongest access point at -67 dBm or stronger", best.map.share);
     row("Secondary coverage: a second access point at -67 dBm or stronger, to roam to",
@@ -176,13 +184,16 @@ void writeTargetsSection(std::ostream& html, const MetricMap& best, const Metric
 void writeCoverageSection(std::ostream& html, const ReportData& report, const MetricMap& best,
                           const std::string& networkRows) {
     html << "<h2>Coverage</h2>\n<p>The strongest signal of any access point, interpolated "
-            "between the survey points within "
-         << static_cast<long>(best.map.radius + 0.5)
-         << " pixels of a point; hatched grey is weaker than " << report.options.threshold
-         << " dBm. The surveyed area is every pixel with a value.</p>\n"
-         << "<table>\n<tr><th>Mapped</th><th>Points</th><th>Surveyed pixels</th>"
+            "between the survey points ("
+         << (report.options.interpolation == Interpolation::Kriging
+                 ? "ordinary kriging over the nearest points"
+                 : "inverse-distance weighting")
+         << ") within " << htmlText(radiusText(best.map.radius, report.mapScale))
+         << " of a point; hatched grey is weaker than " << report.options.threshold
+         << " dBm. The surveyed area is the part of the plan with a value.</p>\n"
+         << "<table>\n<tr><th>Mapped</th><th>Points</th><th>Surveyed area</th>"
             "<th>-67 dBm or stronger</th><th>-70 dBm or stronger</th></tr>\n";
-    writeCoverageRow(html, "All access points", best.map);
+    writeCoverageRow(html, "All access points", best.map, report.mapScale);
     html << networkRows << "</table>\n";
 }
 
@@ -299,7 +310,7 @@ void CoverageReport::writeMaps(std::ostream& maps, const std::function<void()>& 
         NetworkFilter filter;
         filter.ssid = ssid;
         Heatmap map = renderHeatmap(data.plan, data.survey, filter, data.options);
-        writeCoverageRow(rows, "Network " + networkName(ssid), map);
+        writeCoverageRow(rows, "Network " + networkName(ssid), map, data.mapScale);
         maps << "<h3>Network " << networkName(ssid)
              << "</h3>\n<p><img class=map alt=\"Coverage\" src=\"";
         writePicture(maps, std::move(map.image));
@@ -317,7 +328,7 @@ void CoverageReport::writeMaps(std::ostream& maps, const std::function<void()>& 
 void CoverageReport::writeFront(std::ostream& html) const {
     writeHead(html, data);
     writeSiteSection(html, data, aps.size(), ssids.size());
-    writeTargetsSection(html, best, second, overlap);
+    writeTargetsSection(html, data, best, second, overlap);
     writeCoverageSection(html, data, best, networkRows);
 }
 

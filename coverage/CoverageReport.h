@@ -1,6 +1,7 @@
 #pragma once
 
 #include "coverage/HeatmapRender.h"
+#include "coverage/PlanScale.h"
 #include "image/RgbImage.h"
 #include "survey/SiteFile.h"
 
@@ -28,6 +29,7 @@ struct ReportData {
     std::string path; // the site file as named to the tool
     SiteLayout layout;
     HeatmapOptions options;              // the radius and threshold of every map
+    std::optional<PlanScale> mapScale;   // lengths and areas, on a calibrated plan
     std::string scale;                   // the plan's scale in words
     std::optional<std::string> realSize; // the plan's real size, when a unit was asked for
     std::string dates;                   // surveyDates

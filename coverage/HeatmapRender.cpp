@@ -171,10 +171,11 @@ SurveyValues::SurveyValues(const SurveyData& data, const NetworkFilter& filter,
                  ? options.radius
                  : CoverageGrid::defaultRadius(withinReach(samples, width, height, planSide, 0),
                                                width, height);
-    const CoverageGrid grid(
+    const std::unique_ptr<Interpolator> interpolator = makeInterpolator(
+        options.interpolation,
         withinReach(samples, width, height, std::max(radius, 1.0), std::max(options.step, 1)),
         radius, options.power);
-    raster = std::make_unique<CoverageRaster>(grid, width, height, options.step);
+    raster = std::make_unique<CoverageRaster>(*interpolator, width, height, options.step);
 }
 
 Heatmap renderHeatmap(RgbImage plan, const SurveyData& data, const NetworkFilter& filter,

@@ -3,6 +3,7 @@
 #include "coverage/CoverageGrid.h"
 #include "coverage/CoverageMetric.h"
 #include "coverage/HeatmapData.h"
+#include "coverage/Interpolation.h"
 #include "coverage/MapRaster.h"
 #include "image/RgbImage.h"
 
@@ -17,9 +18,10 @@ namespace walkmere {
 
 // The metric, band and threshold of the map, and how it is interpolated.
 struct HeatmapOptions : MetricChoice {
-    double radius = 0;  // 0: CoverageGrid::defaultRadius
+    double radius = 0;  // pixels; 0: CoverageGrid::defaultRadius
     double power = 2.0; // of the inverse-distance weights
-    int32_t step = 4;   // pixels between interpolated nodes
+    Interpolation interpolation = kDefaultInterpolation;
+    int32_t step = 4; // pixels between interpolated nodes
 };
 
 // How much of the surveyed area (pixels with a value) reaches the metric's design target,

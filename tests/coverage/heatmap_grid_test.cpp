@@ -1,4 +1,5 @@
 #include "coverage/CoverageGrid.h"
+#include "coverage/Interpolation.h"
 
 #include <cmath>
 #include <gtest/gtest.h>
@@ -102,6 +103,34 @@ TEST(CoverageRaster, MatchesTheGridAtNodesAndStaysBetweenNeighbours) {
                 EXPECT_LE(v, -39.999f);
             }
         }
+    }
+}
+
+// Both methods on a sloping field sampled every 60 pixels (one point twice, its two values
+// taken as their mean): each point's own value there, values near the slope between the
+// points (inverse-distance weighting flattens towards each point, kriging much less), none
+// beyond the radius.
+TEST(Interpolation, EveryMethodHonoursThePointsAndFollowsASlope) {
+    const auto field = [](double x, double y) { return -40 - x / 12 - y / 30; };
+    std::vector<SampleValue> samples;
+    for (int32_t y = 0; y <= 240; y += 60)
+        for (int32_t x = 0; x <= 240; x += 60)
+            samples.push_back({x, y, field(x, y)});
+    samples.push_back({120, 120, field(120, 120) + 2});
+    samples.push_back({120, 120, field(120, 120) - 2});
+    for (const auto& [method, slopeError] :
+         {std::pair{Interpolation::Idw, 2.0}, std::pair{Interpolation::Kriging, 0.25}}) {
+        SCOPED_TRACE(interpolationName(method));
+        const auto values = makeInterpolator(method, samples, 100, 2.0);
+        for (const SampleValue& s : samples)
+            EXPECT_NEAR(*values->valueAt(s.x, s.y), field(s.x, s.y), 1e-9);
+        double worst = 0;
+        for (double y = 15; y < 240; y += 30)
+            for (double x = 15; x < 240; x += 30)
+                worst = std::max(worst, std::abs(*values->valueAt(x, y) - field(x, y)));
+        EXPECT_LT(worst, slopeError);
+        EXPECT_FALSE(values->valueAt(-80, -80));
+        EXPECT_FALSE(values->valueAt(360, 120));
     }
 }
 

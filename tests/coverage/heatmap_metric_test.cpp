@@ -132,7 +132,8 @@ TEST_P(Metrics, GiveTheHandWorkedValueAtEveryPoint) {
     }
 
     const std::string map = dir.file("map.png").string();
-    std::vector<std::string> args{"heatmap", site, "-o", map, "--radius", "40"};
+    // 4 m at create's default scale of 10 pixels a metre: 40 pixels.
+    std::vector<std::string> args{"heatmap", site, "-o", map, "--radius", "4"};
     args.insert(args.end(), c.args.begin(), c.args.end());
     const ToolRun r = runTool(args);
     ASSERT_EQ(r.code, 0) << r.err;

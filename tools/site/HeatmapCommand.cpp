@@ -4,13 +4,16 @@
 #include "platform/RegularFile.h"
 #include "scan/MacAddress.h"
 #include "survey/BmpInfo.h"
+#include "tools/site/MapOptions.h"
 #include "tools/site/OutputFile.h"
+#include "tools/site/PlanUnits.h"
 #include "tools/site/SiteCommand.h"
 #include "tools/site/SiteReading.h"
 #include "tools/site/TextEscape.h"
 #include "tools/site/ToolArgs.h"
 
 #include <cstdio>
+#include <optional>
 
 namespace walkmere::sitetool {
 
@@ -94,11 +97,15 @@ int runHeatmap(const std::vector<std::string>& args, ToolStreams& io) {
                            {"--threshold", true},
                            {"--metric", true},
                            {"--band", true},
+                           {"--units", true},
+                           {"--interpolation", true},
                            {"--force", false}});
     const std::string& path = parsed.single("SITE.kvs");
     const std::string& output = parsed.required("-o");
+    const std::optional<std::string> unit = unitsOption(parsed);
     HeatmapOptions options;
-    options.radius = radiusOption(parsed);
+    const double radius = radiusOption(parsed);
+    options.interpolation = interpolationOption(parsed);
     const MapChoice choice = mapChoiceOptions(parsed);
     static_cast<MetricChoice&>(options) = choice.metric;
     const NetworkFilter& filter = choice.filter;
@@ -109,6 +116,8 @@ int runHeatmap(const std::vector<std::string>& args, ToolStreams& io) {
     const SiteLayout& layout = site.validation.layout;
     const SurveyData data = loadSurvey(site.fd.get(), layout);
     requireMappablePoints(path, data, filter, options.band);
+    const std::optional<PlanScale> scale = mapScale(layout.header, unit);
+    options.radius = radiusPixels(radius, scale);
 
     const Heatmap map =
         renderHeatmap(loadFloorPlan(site.fd.get(), layout, path), data, filter, options);
@@ -117,13 +126,20 @@ int runHeatmap(const std::vector<std::string>& args, ToolStreams& io) {
     if (!problem.empty()) throw FileError(output + ": " + problem);
     writeWholeFile(file, png);
 
-    char line[200];
-    std::snprintf(line, sizeof line,
-                  ": %s map, %d x %d pixels, %zu of %zu survey points mapped, radius %.0f "
-                  "pixels\n",
-                  metricName(options.metric), map.image.width, map.image.height, map.mappedPoints,
-                  data.points.size(), map.radius);
-    (isStandardOutput(output) ? io.err : io.out) << output << line;
+    const CoverageShare& share = map.share;
+    const uint64_t planPixels = uint64_t(map.image.width) * uint64_t(map.image.height);
+    char shares[96];
+    std::snprintf(shares, sizeof shares, " (%.1f %% of the plan), %.1f %% of it meeting the target",
+                  planPixels ? 100.0 * double(share.surveyedPixels) / double(planPixels) : 0.0,
+                  share.surveyedPixels
+                      ? 100.0 * double(share.meetingTarget) / double(share.surveyedPixels)
+                      : 0.0);
+    (isStandardOutput(output) ? io.err : io.out)
+        << output << ": " << metricName(options.metric) << " map, " << map.image.width << " x "
+        << map.image.height << " pixels, " << map.mappedPoints << " of " << data.points.size()
+        << " survey points mapped, " << interpolationName(options.interpolation) << ", radius "
+        << radiusText(map.radius, scale) << ", surveyed area "
+        << surveyedAreaText(share.surveyedPixels, scale) << shares << "\n";
     return kExitOk;
 }
 
@@ -132,11 +148,11 @@ int runHeatmap(const std::vector<std::string>& args, ToolStreams& io) {
 extern const SiteCommand kHeatmapCommand{
     "heatmap",
     "SITE.kvs -o MAP.png [--metric best|second|count|overlap] [--band 2.4|5|6] "
-    "[--mac MAC | --ssid SSID] [--radius PIXELS] [--threshold DBM] [--force]",
+    "[--mac MAC | --ssid SSID] [--radius LENGTH] [--units m|ft] [--interpolation "
+    "idw|kriging] [--threshold DBM] [--force]",
     "draw a coverage map of the survey over the floor plan",
     "Writes a PNG the size of the floor plan: a value of each survey point, interpolated\n"
-    "between the points by inverse-distance weighting and drawn over the plan. The metric\n"
-    "says which value:\n"
+    "between the points and drawn over the plan. The metric says which value:\n"
     "  best     the strongest access point, in the program's RSSI colours (red -100 dBm,\n"
     "           yellow -80, green -60, cyan -40, white -20); weaker than the threshold is\n"
     "           greyed and hatched as not covered (the default)\n"
@@ -149,9 +165,12 @@ extern const SiteCommand kHeatmapCommand{
     "           same band: 2.4 GHz channel 1 and 6 GHz channel 1 do not contend);\n"
     "           hatched above 2\n"
     "Areas farther than the radius from every point have no value and show the plan as it\n"
-    "is. Survey points are drawn as discs in the colour of their value (a cross for a point\n"
-    "without one), placed access points as blue diamonds, and a legend naming the metric\n"
-    "and its unit sits in the top left corner. Deleted points are left out.\n"
+    "is; the surveyed area is the rest, given in square units of the plan's scale (pixels\n"
+    "on a plan without one) with its share of the plan and the share of it that meets the\n"
+    "metric's design target (as report counts it). Survey points are drawn as discs in the\n"
+    "colour of their value (a cross for a point without one), placed access points as blue\n"
+    "diamonds, and a legend naming the metric and its unit sits in the top left corner.\n"
+    "Deleted points are left out.\n"
     "\n"
     "  -o MAP.png         the file to write (required); an existing file is not replaced\n"
     "                     unless --force is given, and a site file never is; '-' for\n"
@@ -162,8 +181,16 @@ extern const SiteCommand kHeatmapCommand{
     "  --mac MAC          map only this access point (00-1A-2B-3C-4D-5E or 00:1a:...);\n"
     "                     not with second or count\n"
     "  --ssid SSID        map only the access points of this network (exact bytes)\n"
-    "  --radius PIXELS    how far a point's value reaches, from 1 to 100000000; by\n"
-    "                     default twice the median distance between neighbouring points\n"
+    "  --radius LENGTH    how far a point's value reaches, from 1 to 100000000: in the\n"
+    "                     unit of the plan's scale (default 5 m, a guess at how far one\n"
+    "                     measurement tells of the signal indoors; 16.4 ft with --units\n"
+    "                     ft); on a plan without a usable scale in pixels (default twice\n"
+    "                     the median distance between neighbouring points). The scale's\n"
+    "                     mean of x and y turns it into pixels\n"
+    "  --units m|ft       the unit of the plan's scale, for --radius and the area\n"
+    "                     (default m)\n"
+    "  --interpolation M  kriging (the default: ordinary kriging over the 8 nearest points\n"
+    "                     within the radius) or idw (inverse-distance weighting)\n"
     "  --threshold DBM    the weakest level counted as covered, or counted by count, from\n"
     "                     -200 to 0 (default -70)\n"
     "  --force            replace an existing MAP.png\n"

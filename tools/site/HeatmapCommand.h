@@ -12,8 +12,8 @@ namespace walkmere::sitetool {
 
 // Option handling shared by the heatmap and report commands.
 double thresholdOption(const ToolArgs& args, double fallback);
-// --radius PIXELS, 0 (the default radius) when absent: at least a pixel, and no more than
-// the longest side a plan can have.
+// --radius LENGTH as given, 0 (the default radius) when absent: from 1 to 100000000, in the
+// plan's unit on a calibrated plan and in pixels on one without a scale (radiusPixels).
 double radiusOption(const ToolArgs& args);
 // --band 2.4|5|6, Band::Any when absent.
 Band bandOption(const ToolArgs& args);

@@ -1,6 +1,7 @@
 #include "coverage/CoverageReport.h"
 #include "tools/site/FileAppendStream.h"
 #include "tools/site/HeatmapCommand.h"
+#include "tools/site/MapOptions.h"
 #include "tools/site/OutputFile.h"
 #include "tools/site/PlanUnits.h"
 #include "tools/site/SiteCommand.h"
@@ -14,11 +15,14 @@ namespace {
 
 // Everything the report shows, read from the site before any of the page is written.
 ReportData gatherReport(const std::string& path, const ReadOnlySite& site,
-                        const HeatmapOptions& options, const std::optional<std::string>& unit) {
+                        const HeatmapOptions& options, double radius,
+                        const std::optional<std::string>& unit) {
     ReportData report;
     report.path = path;
     report.layout = site.validation.layout;
     report.options = options;
+    report.mapScale = mapScale(report.layout.header, unit);
+    report.options.radius = radiusPixels(radius, report.mapScale);
     const int fd = site.fd.get();
     report.survey = loadSurvey(fd, report.layout);
     const NetworkFilter everything;
@@ -43,18 +47,20 @@ int runReport(const std::vector<std::string>& args, ToolStreams& io) {
                            {"--radius", true},
                            {"--threshold", true},
                            {"--units", true},
+                           {"--interpolation", true},
                            {"--force", false}});
     const std::string& path = parsed.single("SITE.kvs");
     const std::optional<std::string> unit = unitsOption(parsed);
     const std::string& output = parsed.required("-o");
     HeatmapOptions options;
-    options.radius = radiusOption(parsed);
+    const double radius = radiusOption(parsed);
+    options.interpolation = interpolationOption(parsed);
     options.threshold = thresholdOption(parsed, options.threshold);
 
     ReadOnlySite site = openSiteForReading(path);
     if (sameFile(path, output)) throw UsageError("the output would replace the site file itself");
     OutputFile file(output, io.out, plainOutputRules(parsed));
-    CoverageReport report(gatherReport(path, site, options, unit));
+    CoverageReport report(gatherReport(path, site, options, radius, unit));
 
     // The page is written as it is made: the maps aside first, then the page around them.
     uint64_t pageBytes = 0;
@@ -84,11 +90,13 @@ int runReport(const std::vector<std::string>& args, ToolStreams& io) {
 
 extern const SiteCommand kReportCommand{
     "report",
-    "SITE.kvs -o REPORT.html [--radius PIXELS] [--threshold DBM] [--units m|ft] [--force]",
+    "SITE.kvs -o REPORT.html [--radius LENGTH] [--interpolation idw|kriging] [--threshold DBM] "
+    "[--units m|ft] [--force]",
     "write a survey report as one self-contained HTML page",
     "Writes one HTML file that opens in any browser without a network: the site's figures\n"
-    "and survey dates (the file's own, from the file system), the share of the surveyed\n"
-    "area (pixels within the radius of a point) meeting the usual design targets (strongest\n"
+    "and survey dates (the file's own, from the file system), the surveyed area (the part\n"
+    "of the plan within the radius of a point, in square units of the plan's scale, or\n"
+    "pixels on a plan without one) and its share meeting the usual design targets (strongest\n"
     "and second strongest access point at -67 dBm or stronger, at most 2 other access\n"
     "points at -85 dBm or stronger on the strongest one's channel), the coverage map of all\n"
     "access points and one per network (SSID) with their shares at -67 and -70 dBm, the\n"
@@ -104,9 +112,11 @@ extern const SiteCommand kReportCommand{
     "  -o REPORT.html     the file to write (required); an existing file is not\n"
     "                     replaced unless --force is given, and a site file never is;\n"
     "                     '-' for standard output\n"
-    "  --radius PIXELS    as for heatmap\n"
+    "  --radius LENGTH    as for heatmap (default 5 m on a calibrated plan)\n"
+    "  --interpolation M  as for heatmap (default kriging)\n"
     "  --threshold DBM    as for heatmap (default -70)\n"
-    "  --units m|ft       also shows the plan's real size in that unit (as for info)\n"
+    "  --units m|ft       the unit of the plan's scale, for --radius and the areas\n"
+    "                     (default m); also shows the plan's real size (as for info)\n"
     "  --force            replace an existing REPORT.html\n",
     runReport,
 };

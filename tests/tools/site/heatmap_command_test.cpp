@@ -32,6 +32,7 @@ Rgb pixelAt(const RgbImage& img, int32_t x, int32_t y) {
 // A 600 x 400 plan surveyed by the store: three points in a row on the left hearing
 // "office" (two APs) and, at the middle one only, "guest"; a placed access point; a point
 // far right that heard nothing; and a deleted point that heard a strong "ghost" network.
+// The plan has create's default scale, 10 pixels a metre: --radius 8 reaches 80 pixels.
 class SurveyedSite : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -116,7 +117,7 @@ TEST_F(SurveyedSite, HeatmapIsThePlanSizeColouredAtThePointsAndPlainFarAway) {
         EXPECT_EQ(readBmpPixels(bytes.data(), bytes.size(), img), "");
         return img;
     }();
-    const RgbImage img = heatmap({"--radius", "80"});
+    const RgbImage img = heatmap({"--radius", "8"});
     ASSERT_EQ(img.width, 600);
     ASSERT_EQ(img.height, 400);
     // The disc of the first point carries its colour.
@@ -149,7 +150,7 @@ TEST_F(SurveyedSite, PointsFarOffThePlanChangeNothing) {
                                                    surveyPointBytes(300, 5000, -30)});
     const std::string near = withPoints("near.kvs", {surveyPointBytes(-10, 300, -30)});
     for (const std::vector<std::string>& options :
-         {std::vector<std::string>{}, {"--radius", "80"}, {"--ssid", "office"}}) {
+         {std::vector<std::string>{}, {"--radius", "8"}, {"--ssid", "office"}}) {
         SCOPED_TRACE(options.empty() ? "default radius" : options[0]);
         const auto mapOf = [&](const std::string& of) {
             std::vector<std::string> args{"heatmap", of, "-o", map, "--force"};
@@ -165,12 +166,12 @@ TEST_F(SurveyedSite, PointsFarOffThePlanChangeNothing) {
 }
 
 TEST_F(SurveyedSite, FiltersChangeWhatIsDrawn) {
-    const RgbImage ap2 = heatmap({"--mac", "00-1A-2B-3C-4D-02", "--radius", "80"});
+    const RgbImage ap2 = heatmap({"--mac", "00-1A-2B-3C-4D-02", "--radius", "8"});
     EXPECT_EQ(pixelAt(ap2, 100, 200), rssiColour(-75));
     EXPECT_EQ(pixelAt(ap2, 220, 200), rssiColour(-50));
     EXPECT_NE(pixelAt(ap2, 160, 200), rssiColour(-100)); // did not hear it: a cross
     EXPECT_NE(pixelAt(ap2, 160, 200), rssiColour(-55));
-    const RgbImage guest = heatmap({"--ssid", "guest<&>", "--radius", "80"});
+    const RgbImage guest = heatmap({"--ssid", "guest<&>", "--radius", "8"});
     EXPECT_EQ(pixelAt(guest, 160, 200), rssiColour(-60));
     EXPECT_NE(pixelAt(guest, 100, 200), rssiColour(-45));
 }
@@ -180,8 +181,8 @@ TEST_F(SurveyedSite, WeakAreasAreMarkedNotCovered) {
     // the default threshold leaves this strong area coloured. Comparing the two maps pixel
     // by pixel takes the plan's own pattern out: pixels on the diagonal hatching lines
     // darken much more than those between them.
-    const RgbImage normal = heatmap({"--radius", "80"});
-    const RgbImage strict = heatmap({"--radius", "80", "--threshold", "-20"});
+    const RgbImage normal = heatmap({"--radius", "8"});
+    const RgbImage strict = heatmap({"--radius", "8", "--threshold", "-20"});
     EXPECT_NE(pixelAt(normal, 130, 215), pixelAt(strict, 130, 215));
     const auto brightness = [](Rgb p) { return (p.r + p.g + p.b) / 3.0; };
     double onLine = 0, offLine = 0;
