@@ -158,6 +158,16 @@ void drawApName(RgbImage& img, int32_t cx, int32_t cy, int32_t r, const std::str
     drawText(img, left, top, text, s);
 }
 
+// Access points marked as placed ones, each with its name beside it. The names first, so
+// that no name hides another access point's marker.
+void drawNamedAps(RgbImage& img, std::span<const NamedAp> accessPoints) {
+    const int32_t r = markerRadius(img);
+    for (const NamedAp& ap : accessPoints)
+        drawApName(img, ap.x, ap.y, r + 2, ap.name);
+    for (const NamedAp& ap : accessPoints)
+        drawApMarker(img, ap.x, ap.y, r + 2);
+}
+
 } // namespace
 
 SurveyValues::SurveyValues(const SurveyData& data, const NetworkFilter& filter,
@@ -198,6 +208,7 @@ Heatmap renderHeatmap(RgbImage plan, const SurveyData& data, const NetworkFilter
     }
     for (const PlacedAp& ap : data.accessPoints)
         drawApMarker(img, ap.x, ap.y, r + 2);
+    drawNamedAps(img, options.named);
     drawLegend(img, options);
     return map;
 }
@@ -208,12 +219,7 @@ Heatmap renderValueMap(RgbImage plan, const MapRaster& values, const MetricChoic
     map.image = std::move(plan);
     RgbImage& img = map.image;
     map.share = paintValues(img, values, choice, NoValue::MissesMark);
-    // The names first, so that no name hides another access point's marker.
-    const int32_t r = markerRadius(img);
-    for (const NamedAp& ap : accessPoints)
-        drawApName(img, ap.x, ap.y, r + 2, ap.name);
-    for (const NamedAp& ap : accessPoints)
-        drawApMarker(img, ap.x, ap.y, r + 2);
+    drawNamedAps(img, accessPoints);
     drawLegend(img, choice);
     return map;
 }

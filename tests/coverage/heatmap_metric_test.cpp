@@ -1,6 +1,7 @@
 // The four coverage metrics and the band filter on a survey whose answers are worked out by
 // hand: AP 01 and AP 02 share channel 6, AP 03 is on 5 GHz channel 36 and AP 04 on
-// channel 6 (another network) at and just below the co-channel level.
+// channel 6 (another network) at and just below the co-channel level. Counted by BSSID;
+// counted by radio, the BSSIDs on channel 6 (00-1A-2B-3C-4D-01, -02, -04, -05) are one.
 #include "testkit/SiteToolTesting.h"
 
 #include "coverage/CoverageMetric.h"
@@ -39,6 +40,7 @@ struct MetricCase {
     Metric metric;
     Band band;
     std::optional<double> expected[3];
+    Grouping group = Grouping::Bssid;
 };
 
 const std::optional<double> none;
@@ -83,6 +85,20 @@ const MetricCase kCases[] = {
      Metric::Overlap,
      Band::Ghz5,
      {0, 0, none}},
+    // One radio on channel 6, one on 36: P3 heard only the first.
+    {"second_by_radio",
+     {"--metric", "second"},
+     Metric::Second,
+     Band::Any,
+     {-70, -80, -100},
+     Grouping::Radio},
+    {"count_by_radio", {"--metric", "count"}, Metric::Count, Band::Any, {2, 1, 1}, Grouping::Radio},
+    {"overlap_by_radio",
+     {"--metric", "overlap"},
+     Metric::Overlap,
+     Band::Any,
+     {0, 0, 0},
+     Grouping::Radio},
 };
 
 class Metrics : public ::testing::TestWithParam<MetricCase> {
@@ -115,6 +131,7 @@ TEST_P(Metrics, GiveTheHandWorkedValueAtEveryPoint) {
     MetricChoice choice;
     choice.metric = c.metric;
     choice.band = c.band;
+    choice.group = c.group;
     NetworkFilter filter;
     for (size_t i = 0; i + 1 < c.args.size(); ++i) {
         if (c.args[i] == "--threshold") choice.threshold = std::stod(c.args[i + 1]);
@@ -124,6 +141,7 @@ TEST_P(Metrics, GiveTheHandWorkedValueAtEveryPoint) {
     const std::string map = dir.file("map.png").string();
     std::vector<std::string> args{"heatmap", site, "-o", map, "--radius", "40"};
     args.insert(args.end(), c.args.begin(), c.args.end());
+    if (c.group == Grouping::Bssid) args.insert(args.end(), {"--group", "bssid"});
     const ToolRun r = runTool(args);
     ASSERT_EQ(r.code, 0) << r.err;
     const auto png = testkit::readFileBytes(map);

@@ -43,6 +43,7 @@ int runReport(const std::vector<std::string>& args, ToolStreams& io) {
                            {"--radius", true},
                            {"--threshold", true},
                            {"--units", true},
+                           {"--group", true},
                            {"--force", false}});
     const std::string& path = parsed.single("SITE.kvs");
     const std::optional<std::string> unit = unitsOption(parsed);
@@ -50,6 +51,7 @@ int runReport(const std::vector<std::string>& args, ToolStreams& io) {
     HeatmapOptions options;
     options.radius = radiusOption(parsed);
     options.threshold = thresholdOption(parsed, options.threshold);
+    options.group = groupOption(parsed);
 
     ReadOnlySite site = openSiteForReading(path);
     if (sameFile(path, output)) throw UsageError("the output would replace the site file itself");
@@ -84,7 +86,8 @@ int runReport(const std::vector<std::string>& args, ToolStreams& io) {
 
 extern const SiteCommand kReportCommand{
     "report",
-    "SITE.kvs -o REPORT.html [--radius PIXELS] [--threshold DBM] [--units m|ft] [--force]",
+    "SITE.kvs -o REPORT.html [--radius PIXELS] [--threshold DBM] [--group radio|bssid] "
+    "[--units m|ft] [--force]",
     "write a survey report as one self-contained HTML page",
     "Writes one HTML file that opens in any browser without a network: the site's figures\n"
     "and survey dates (the file's own, from the file system), the share of the surveyed\n"
@@ -106,6 +109,8 @@ extern const SiteCommand kReportCommand{
     "                     '-' for standard output\n"
     "  --radius PIXELS    as for heatmap\n"
     "  --threshold DBM    as for heatmap (default -70)\n"
+    "  --group radio|bssid  what the maps count as one access point, as for heatmap\n"
+    "                     (default radio; the table of access points heard lists BSSIDs)\n"
     "  --units m|ft       also shows the plan's real size in that unit (as for info)\n"
     "  --force            replace an existing REPORT.html\n",
     runReport,
