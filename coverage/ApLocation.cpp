@@ -46,12 +46,11 @@ Trial fitAt(std::span<const Sample> samples, double x, double y) {
     const double m = double(samples.size());
     const double spread = sLL - sL * sL / m;
     const double together = sRL - sL * sR / m;
-    const double n = std::clamp(spread > 0 ? -together / spread : kLeastExponent, kLeastExponent,
-                                kMostExponent);
+    const double n =
+        std::clamp(spread > 0 ? -together / spread : kLeastExponent, kLeastExponent, kMostExponent);
     const double a = (sR + n * sL) / m;
     // The sum of (rssi - a + n l)^2, multiplied out.
-    const double sse =
-        sRR + m * a * a + n * n * sLL - 2 * a * sR + 2 * n * sRL - 2 * a * n * sL;
+    const double sse = sRR + m * a * a + n * n * sLL - 2 * a * sR + 2 * n * sRL - 2 * a * n * sL;
     return {x, y, std::max(sse, 0.0), a, n};
 }
 

@@ -64,8 +64,7 @@ void keyByRadio(std::span<MetricReading> readings) {
     }
 }
 
-ReadingsByRadio::ReadingsByRadio(std::span<const MetricReading> readings)
-    : count(readings.size()) {
+ReadingsByRadio::ReadingsByRadio(std::span<const MetricReading> readings) : count(readings.size()) {
     if (count <= kLocal) {
         data = local.data();
     } else {

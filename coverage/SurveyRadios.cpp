@@ -14,10 +14,10 @@ std::vector<SurveyRadio> surveyRadios(const SurveyData& data) {
     std::map<std::pair<uint64_t, int32_t>, RadioBssid> heardBss;
     for (const SurveyPoint& p : data.points)
         for (const ApReading& r : p.readings)
-            heardBss.try_emplace({macKey(r.mac()), r.channel()},
-                                 RadioBssid{{r.mac()[0], r.mac()[1], r.mac()[2], r.mac()[3],
-                                             r.mac()[4], r.mac()[5]},
-                                            r.ssid()});
+            heardBss.try_emplace(
+                {macKey(r.mac()), r.channel()},
+                RadioBssid{{r.mac()[0], r.mac()[1], r.mac()[2], r.mac()[3], r.mac()[4], r.mac()[5]},
+                           r.ssid()});
 
     // The radios, grouped over the whole survey. The map lists the BSSIDs by address and
     // channel, so each radio is made at its lowest BSSID, in the order wanted.

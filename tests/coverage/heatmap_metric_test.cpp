@@ -183,6 +183,7 @@ TEST_F(Metrics, WrongChoicesAreUsageErrorsAndAnEmptyBandIsRefused) {
     for (const std::vector<std::string>& wrong :
          {std::vector<std::string>{"--metric", "third"},
           {"--band", "6"},
+          {"--group", "ap"},
           {"--metric", "second", "--mac", "00-1A-2B-3C-4D-01"}}) {
         std::vector<std::string> args{"heatmap", site, "-o", map};
         args.insert(args.end(), wrong.begin(), wrong.end());

@@ -86,8 +86,8 @@ void printCsvAp(const ListedAp& ap, size_t number, double pixelsPerUnit, std::os
         out << fields << ',' << macText(b.mac.data()) << ',' << csvField(b.ssid) << '\n';
 }
 
-void printTextAp(const ListedAp& ap, size_t number, double pixelsPerUnit,
-                 const std::string& unit, std::ostream& out) {
+void printTextAp(const ListedAp& ap, size_t number, double pixelsPerUnit, const std::string& unit,
+                 std::ostream& out) {
     const std::string word = bandWord(ap.radio.channel);
     const std::string band = word.empty() ? "?" : word + " GHz";
     char line[200];

@@ -1,7 +1,9 @@
 // walkmere-site aps on a 3 m survey of the simulated demo office, walked through the
 // program's measuring path: each of the model's radios is listed once with exactly its
 // BSSIDs, and its position lies within the error measured when the survey was first run,
-// plus a margin for other machines' timing of the walk. heatmap --aps marks them.
+// plus a margin for other machines' timing of the walk. heatmap --aps marks them (the map
+// is kept in the build folder's artifacts/ for people to look at).
+#include "demo_survey.h"
 #include "testkit/SimulatedOffice.h"
 #include "testkit/SimulatedSurvey.h"
 #include "testkit/SiteToolTesting.h"
@@ -75,8 +77,8 @@ TEST(ApsCommand, ListsEachRadioOfTheSimulatedOfficeOnceWhereItStands) {
 
     // The map marks each where it was located: the marker's blue at the middle of the
     // lowest one, clear of the legend.
-    const std::string map = dir.file("map.png").string();
-    ASSERT_EQ(runTool({"heatmap", office.site.string(), "-o", map, "--aps"}).code, 0);
+    const std::string map = (demosurvey::artifactsFolder() / "simulated-aps.png").string();
+    ASSERT_EQ(runTool({"heatmap", office.site.string(), "-o", map, "--aps", "--force"}).code, 0);
     const auto png = testkit::readFileBytes(map);
     RgbImage img;
     ASSERT_EQ(decodePng(png.data(), png.size(), img), "");
