@@ -62,8 +62,8 @@ struct SurveyValues {
 // The map of the chosen metric for `filter` over `plan`: the interpolated values in the
 // metric's colours blended over the plan, areas that miss the mark (missesMark) greyed and
 // hatched, then the survey points (coloured by their value; a small cross for a point
-// without one), the placed access points, the named ones and a legend. The plan is taken by value:
-// a caller that needs it no more can move it in.
+// without one), the placed access points, the named ones and a legend. The plan is taken
+// by value: a caller that needs it no more can move it in.
 Heatmap renderHeatmap(RgbImage plan, const SurveyData& data, const NetworkFilter& filter,
                       const HeatmapOptions& options);
 

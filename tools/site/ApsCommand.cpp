@@ -97,8 +97,12 @@ void printTextAp(const ListedAp& ap, size_t number, double pixelsPerUnit, const 
     out << line;
     if (ap.fix) {
         const ApFix& f = *ap.fix;
-        std::snprintf(line, sizeof line, "at x=%.0f y=%.0f +- %.1f %s (%.0f pixels)\n", f.x, f.y,
-                      f.radius, unit.c_str(), f.radius * pixelsPerUnit);
+        if (unit.empty())
+            std::snprintf(line, sizeof line, "at x=%.0f y=%.0f +- %.0f pixels\n", f.x, f.y,
+                          f.radius);
+        else
+            std::snprintf(line, sizeof line, "at x=%.0f y=%.0f +- %.1f %s (%.0f pixels)\n", f.x,
+                          f.y, f.radius, unit.c_str(), f.radius * pixelsPerUnit);
         out << line;
     } else {
         out << "not located (heard at fewer than " << kLeastHearings << " points)\n";
@@ -147,7 +151,8 @@ int runAps(const std::vector<std::string>& args, ToolStreams& io) {
     } else {
         out << listed.size() << " access points (radios) heard at " << data.points.size()
             << " survey points\n";
-        const std::string unitName = calibrated ? unit.value_or("units") : "pixels";
+        // No unit on a plan without a scale: the fit was in pixels.
+        const std::string unitName = calibrated ? unit.value_or("units") : "";
         for (size_t i = 0; i < listed.size(); ++i)
             printTextAp(listed[i], i + 1, pixelsPerUnit, unitName, out);
     }
