@@ -1,5 +1,7 @@
 #include "coverage/CoverageMetric.h"
 
+#include "coverage/RadioGroups.h"
+
 #include <algorithm>
 #include <array>
 
@@ -36,7 +38,7 @@ const MetricReading* servingReading(std::span<const MetricReading> readings) {
     return serving;
 }
 
-// How many access points (distinct MACs) have a reading that `counts` accepts.
+// How many access points (distinct keys) have a reading that `counts` accepts.
 template <typename Counts>
 int accessPointsWhere(std::span<const MetricReading> readings, Counts counts) {
     // A survey point holds at most 32 readings; a prediction's spot may hear more.
@@ -95,8 +97,11 @@ int32_t channelKey(const ApReading& reading) {
     return channel;
 }
 
-std::optional<double> metricValue(std::span<const MetricReading> readings,
-                                  const MetricChoice& choice) {
+namespace {
+
+// The metric over readings keyed by access point: a reading's `mac` names its access point.
+std::optional<double> accessPointMetric(std::span<const MetricReading> readings,
+                                        const MetricChoice& choice) {
     const MetricReading* serving = servingReading(readings);
     switch (choice.metric) {
     case Metric::Best:
@@ -122,6 +127,15 @@ std::optional<double> metricValue(std::span<const MetricReading> readings,
         }));
     }
     return std::nullopt;
+}
+
+} // namespace
+
+std::optional<double> metricValue(std::span<const MetricReading> readings,
+                                  const MetricChoice& choice) {
+    if (choice.group == Grouping::Bssid) return accessPointMetric(readings, choice);
+    const ReadingsByRadio byRadio(readings);
+    return accessPointMetric(byRadio.readings(), choice);
 }
 
 std::optional<double> metricValue(const SurveyPoint& point, const NetworkFilter& filter,

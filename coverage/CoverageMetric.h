@@ -34,11 +34,16 @@ inline constexpr int kOverlapLimit = 2;         // co-channel APs at most
 // scale, since no second access point was there to hear.
 inline constexpr double kNoSecondAp = -100;
 
+// What the metrics count as one access point: a radio, with every network it sends
+// (RadioGroups.h), or each BSSID on its own.
+enum class Grouping { Radio, Bssid };
+
 struct MetricChoice {
     Metric metric = Metric::Best;
     Band band = Band::Any;
     // Best and Second: weaker is shown as not covered. Count: the weakest reading counted.
     double threshold = -70;
+    Grouping group = Grouping::Radio;
 };
 
 // Whether a reading of band `reading` lies in `band`; one of unknown band only in Any.
@@ -67,10 +72,12 @@ inline uint64_t macKey(const uint8_t* mac) {
 
 // The metric's value at a spot, over the mapped readings (choice.band is not looked at:
 // `mapped` says it): Best and Second in dBm, Count and Overlap as counts. Nothing when the
-// spot heard no mapped reading, except for Count, which is 0 there. Readings of one MAC
-// count once, at their strongest; where access points tie for the strongest, the one
-// listed first serves. Overlap counts the access points of any network, mapped or not, on
-// the serving one's channel: another network on the channel contends as much as one's own.
+// spot heard no mapped reading, except for Count, which is 0 there. Readings of one access
+// point (a radio, or a MAC with Grouping::Bssid) count once, at their strongest; where
+// access points tie for the strongest, the one listed first serves. Second is the strongest
+// other access point, never another network of the serving radio. Overlap counts the other
+// access points of any network, mapped or not, on the serving one's channel: another
+// network on the channel contends as much as one's own.
 std::optional<double> metricValue(std::span<const MetricReading> readings,
                                   const MetricChoice& choice);
 // The same at a survey point, over its readings that match the filter and lie in the band.

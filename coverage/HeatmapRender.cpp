@@ -142,9 +142,20 @@ int32_t markerRadius(const RgbImage& img) {
     return std::max(4, std::min(img.width, img.height) / 150);
 }
 
+// A label's white box; its right and bottom edges are the first pixels past it.
+struct LabelBox {
+    int64_t left, top, right, bottom;
+    bool overlaps(const LabelBox& o) const {
+        return left < o.right && o.left < right && top < o.bottom && o.top < bottom;
+    }
+};
+
 // A name in a white box to the right of an access point's marker of radius r, or to its
-// left where the right runs off the picture. Long names are cut to what a label holds.
-void drawApName(RgbImage& img, int32_t cx, int32_t cy, int32_t r, const std::string& name) {
+// left where the right runs off the picture, moved down past the boxes already `drawn`
+// that it would cover (the radios of one box stand at one spot). Long names are cut to
+// what a label holds.
+void drawApName(RgbImage& img, int32_t cx, int32_t cy, int32_t r, const std::string& name,
+                std::vector<LabelBox>& drawn) {
     constexpr size_t kLabelCharacters = 40;
     const std::string text = fontText(name).substr(0, kLabelCharacters);
     if (text.empty() || !touches(img, cx, cy, r)) return;
@@ -153,9 +164,31 @@ void drawApName(RgbImage& img, int32_t cx, int32_t cy, int32_t r, const std::str
     const int32_t width = textWidth(text, s) - s, height = 7 * s;
     int32_t left = cx + r + 3 * s;
     if (int64_t{left} + width + s > img.width) left = cx - r - 3 * s - width;
-    const int32_t top = cy - height / 2;
-    fillRect(img, left - s, top - s, left + width + s, top + height + s, {255, 255, 255});
-    drawText(img, left, top, text, s);
+    LabelBox box{left - s, cy - height / 2 - s, int64_t{left} + width + s,
+                 cy - height / 2 + height + s};
+    for (size_t i = 0; i < drawn.size(); ++i)
+        if (box.overlaps(drawn[i])) {
+            const int64_t down = drawn[i].bottom - box.top;
+            box.top += down;
+            box.bottom += down;
+            i = size_t(-1); // look again from the first
+        }
+    if (box.top > img.height) return;
+    drawn.push_back(box);
+    fillRect(img, int32_t(box.left), int32_t(box.top), int32_t(box.right), int32_t(box.bottom),
+             {255, 255, 255});
+    drawText(img, left, int32_t(box.top + s), text, s);
+}
+
+// Access points marked as placed ones, each with its name beside it. The names first, so
+// that no name hides another access point's marker.
+void drawNamedAps(RgbImage& img, std::span<const NamedAp> accessPoints) {
+    const int32_t r = markerRadius(img);
+    std::vector<LabelBox> drawn;
+    for (const NamedAp& ap : accessPoints)
+        drawApName(img, ap.x, ap.y, r + 2, ap.name, drawn);
+    for (const NamedAp& ap : accessPoints)
+        drawApMarker(img, ap.x, ap.y, r + 2);
 }
 
 } // namespace
@@ -199,6 +232,7 @@ Heatmap renderHeatmap(RgbImage plan, const SurveyData& data, const NetworkFilter
     }
     for (const PlacedAp& ap : data.accessPoints)
         drawApMarker(img, ap.x, ap.y, r + 2);
+    drawNamedAps(img, options.named);
     drawLegend(img, options);
     return map;
 }
@@ -209,12 +243,7 @@ Heatmap renderValueMap(RgbImage plan, const MapRaster& values, const MetricChoic
     map.image = std::move(plan);
     RgbImage& img = map.image;
     map.share = paintValues(img, values, choice, NoValue::MissesMark);
-    // The names first, so that no name hides another access point's marker.
-    const int32_t r = markerRadius(img);
-    for (const NamedAp& ap : accessPoints)
-        drawApName(img, ap.x, ap.y, r + 2, ap.name);
-    for (const NamedAp& ap : accessPoints)
-        drawApMarker(img, ap.x, ap.y, r + 2);
+    drawNamedAps(img, accessPoints);
     drawLegend(img, choice);
     return map;
 }

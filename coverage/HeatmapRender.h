@@ -16,12 +16,22 @@
 
 namespace walkmere {
 
+// An access point with its name, where it stands on the plan.
+struct NamedAp {
+    int32_t x = 0;
+    int32_t y = 0;
+    std::string name;
+};
+
 // The metric, band and threshold of the map, and how it is interpolated.
 struct HeatmapOptions : MetricChoice {
     double radius = 0;  // pixels; 0: CoverageGrid::defaultRadius
     double power = 2.0; // of the inverse-distance weights
     Interpolation interpolation = kDefaultInterpolation;
     int32_t step = 4; // pixels between interpolated nodes
+    // Access points marked with their names besides the placed ones: those the survey
+    // located (ApLocation.h).
+    std::vector<NamedAp> named;
 };
 
 // How much of the surveyed area (pixels with a value) reaches the metric's design target,
@@ -54,17 +64,10 @@ struct SurveyValues {
 // The map of the chosen metric for `filter` over `plan`: the interpolated values in the
 // metric's colours blended over the plan, areas that miss the mark (missesMark) greyed and
 // hatched, then the survey points (coloured by their value; a small cross for a point
-// without one), the placed access points and a legend. The plan is taken by value: a
-// caller that needs it no more can move it in.
+// without one), the placed access points, the named ones and a legend. The plan is taken
+// by value: a caller that needs it no more can move it in.
 Heatmap renderHeatmap(RgbImage plan, const SurveyData& data, const NetworkFilter& filter,
                       const HeatmapOptions& options);
-
-// An access point with its name, where it stands on the plan.
-struct NamedAp {
-    int32_t x = 0;
-    int32_t y = 0;
-    std::string name;
-};
 
 // The map of values worked out for the whole plan (a prediction) over `plan`, drawn as a
 // survey's map is: the values in the metric's colours, areas that miss the mark greyed and

@@ -1,5 +1,6 @@
 #include "coverage/PredictedCoverage.h"
 
+#include "coverage/RadioGroups.h"
 #include "sim/RadioBand.h"
 
 #include <algorithm>
@@ -87,6 +88,20 @@ std::vector<HeardRadio> heardRadios(const sim::SimulatedSite& site, const sim::T
     return radios;
 }
 
+// Keys every BSS of the model by the radio that sends it (RadioGroups.h), once for the
+// whole grid: a cell then weighs them as they stand, and the grid is not grouped again at
+// each of its cells. Over the whole model the groups are those of any cell's BSSs.
+void keyBssByRadio(std::vector<HeardRadio>& radios) {
+    std::vector<MetricReading> all;
+    for (const HeardRadio& radio : radios)
+        all.insert(all.end(), radio.bss.begin(), radio.bss.end());
+    keyByRadio(all);
+    auto keyed = all.begin();
+    for (HeardRadio& radio : radios)
+        for (MetricReading& bss : radio.bss)
+            bss = *keyed++;
+}
+
 } // namespace
 
 MapNodes predictedNodes(const sim::SimulatedSite& site, const sim::TruthGrid& grid,
@@ -97,7 +112,12 @@ MapNodes predictedNodes(const sim::SimulatedSite& site, const sim::TruthGrid& gr
     nodes.step = grid.cell();
     nodes.first = (grid.cell() - 1) / 2;
     nodes.values.resize(size_t(nodes.columns) * size_t(nodes.rows));
-    const std::vector<HeardRadio> radios = heardRadios(site, grid, filter, choice.band);
+    std::vector<HeardRadio> radios = heardRadios(site, grid, filter, choice.band);
+    MetricChoice cellChoice = choice;
+    if (choice.group == Grouping::Radio) {
+        keyBssByRadio(radios);
+        cellChoice.group = Grouping::Bssid; // the keys name radios already
+    }
     std::vector<MetricReading> heard;
     for (size_t cell = 0; cell < nodes.values.size(); ++cell) {
         heard.clear();
@@ -109,7 +129,7 @@ MapNodes predictedNodes(const sim::SimulatedSite& site, const sim::TruthGrid& gr
                 heard.push_back(reading);
             }
         }
-        const auto value = metricValue(heard, choice);
+        const auto value = metricValue(heard, cellChoice);
         nodes.values[cell] =
             value ? static_cast<float>(*value) : std::numeric_limits<float>::quiet_NaN();
     }

@@ -1,7 +1,8 @@
 // The four coverage metrics and the band filter on a survey whose answers are worked out by
 // hand: AP 01 and AP 02 share channel 6, AP 03 is on 5 GHz channel 36 and AP 04 on
 // channel 6 (another network) at and just below the co-channel level; AP 06 is on 6 GHz
-// channel 6, which no 2.4 GHz channel 6 contends with.
+// channel 6, which no 2.4 GHz channel 6 contends with. Counted by BSSID; counted by radio,
+// the BSSIDs on 2.4 GHz channel 6 (00-1A-2B-3C-4D-01, -02, -04, -05) are one.
 #include "testkit/SiteToolTesting.h"
 
 #include "coverage/CoverageMetric.h"
@@ -43,6 +44,7 @@ struct MetricCase {
     Metric metric;
     Band band;
     std::optional<double> expected[3];
+    Grouping group = Grouping::Bssid;
 };
 
 const std::optional<double> none;
@@ -93,6 +95,20 @@ const MetricCase kCases[] = {
      Metric::Overlap,
      Band::Ghz6,
      {none, none, 0}},
+    // One radio on 2.4 GHz channel 6, one on 36: P3 heard the first and AP 06 on 6 GHz.
+    {"second_by_radio",
+     {"--metric", "second"},
+     Metric::Second,
+     Band::Any,
+     {-70, -80, -84},
+     Grouping::Radio},
+    {"count_by_radio", {"--metric", "count"}, Metric::Count, Band::Any, {2, 1, 1}, Grouping::Radio},
+    {"overlap_by_radio",
+     {"--metric", "overlap"},
+     Metric::Overlap,
+     Band::Any,
+     {0, 0, 0},
+     Grouping::Radio},
 };
 
 class Metrics : public ::testing::TestWithParam<MetricCase> {
@@ -125,6 +141,7 @@ TEST_P(Metrics, GiveTheHandWorkedValueAtEveryPoint) {
     MetricChoice choice;
     choice.metric = c.metric;
     choice.band = c.band;
+    choice.group = c.group;
     NetworkFilter filter;
     for (size_t i = 0; i + 1 < c.args.size(); ++i) {
         if (c.args[i] == "--threshold") choice.threshold = std::stod(c.args[i + 1]);
@@ -135,6 +152,7 @@ TEST_P(Metrics, GiveTheHandWorkedValueAtEveryPoint) {
     // 4 m at create's default scale of 10 pixels a metre: 40 pixels.
     std::vector<std::string> args{"heatmap", site, "-o", map, "--radius", "4"};
     args.insert(args.end(), c.args.begin(), c.args.end());
+    if (c.group == Grouping::Bssid) args.insert(args.end(), {"--group", "bssid"});
     const ToolRun r = runTool(args);
     ASSERT_EQ(r.code, 0) << r.err;
     const auto png = testkit::readFileBytes(map);
@@ -176,6 +194,7 @@ TEST_F(Metrics, WrongChoicesAreUsageErrorsAndAnEmptyBandIsRefused) {
     for (const std::vector<std::string>& wrong :
          {std::vector<std::string>{"--metric", "third"},
           {"--band", "7"},
+          {"--group", "ap"},
           {"--metric", "second", "--mac", "00-1A-2B-3C-4D-01"}}) {
         std::vector<std::string> args{"heatmap", site, "-o", map};
         args.insert(args.end(), wrong.begin(), wrong.end());

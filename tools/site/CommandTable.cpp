@@ -9,12 +9,13 @@ extern const SiteCommand kPlanCommand;
 extern const SiteCommand kHeatmapCommand;
 extern const SiteCommand kPredictCommand;
 extern const SiteCommand kReportCommand;
+extern const SiteCommand kApsCommand;
 extern const SiteCommand kMergeCommand;
 
 std::span<const SiteCommand* const> siteCommands() {
     static const SiteCommand* const commands[] = {
-        &kCreateCommand,  &kInfoCommand,    &kPointsCommand, &kPlanCommand,
-        &kHeatmapCommand, &kPredictCommand, &kReportCommand, &kMergeCommand,
+        &kCreateCommand,  &kInfoCommand,   &kPointsCommand, &kPlanCommand,  &kHeatmapCommand,
+        &kPredictCommand, &kReportCommand, &kApsCommand,    &kMergeCommand,
     };
     return commands;
 }

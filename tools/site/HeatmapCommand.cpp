@@ -12,6 +12,7 @@
 #include "tools/site/TextEscape.h"
 #include "tools/site/ToolArgs.h"
 
+#include <cmath>
 #include <cstdio>
 #include <optional>
 
@@ -43,10 +44,18 @@ Band bandOption(const ToolArgs& args) {
     throw UsageError("option '--band' takes 2.4, 5 or 6, not '" + *text + "'");
 }
 
+Grouping groupOption(const ToolArgs& args) {
+    const auto text = args.value("--group");
+    if (!text || *text == "radio") return Grouping::Radio;
+    if (*text == "bssid") return Grouping::Bssid;
+    throw UsageError("option '--group' takes radio or bssid, not '" + *text + "'");
+}
+
 MapChoice mapChoiceOptions(const ToolArgs& args) {
     MapChoice choice;
     choice.metric.threshold = thresholdOption(args, choice.metric.threshold);
     choice.metric.band = bandOption(args);
+    choice.metric.group = groupOption(args);
     if (const auto name = args.value("--metric")) {
         const auto metric = metricNamed(*name);
         if (!metric)
@@ -87,6 +96,29 @@ void requireMappablePoints(const std::string& path, const SurveyData& data,
                         ", so there is nothing to map.");
 }
 
+PlanScale fitScale(const SiteHeader& header) {
+    const double x = header.pixelsPerUnitX(), y = header.pixelsPerUnitY();
+    if (!usableScale(x) || !usableScale(y)) return {};
+    return {x, y};
+}
+
+std::string radioName(const SurveyRadio& radio) {
+    std::string name;
+    for (const std::string& ssid : radioSsids(radio))
+        if (!ssid.empty()) name += (name.empty() ? "" : "/") + ssid;
+    return name + (name.empty() ? "ch " : " ch ") + std::to_string(radio.channel);
+}
+
+std::vector<NamedAp> locatedAccessPoints(const SurveyData& data, const SiteHeader& header,
+                                         int32_t width, int32_t height) {
+    std::vector<NamedAp> located;
+    for (const SurveyRadio& radio : surveyRadios(data))
+        if (const auto fix = locateAp(radio.heard, fitScale(header), width, height))
+            located.push_back(
+                {int32_t(std::lround(fix->x)), int32_t(std::lround(fix->y)), radioName(radio)});
+    return located;
+}
+
 namespace {
 
 int runHeatmap(const std::vector<std::string>& args, ToolStreams& io) {
@@ -99,6 +131,8 @@ int runHeatmap(const std::vector<std::string>& args, ToolStreams& io) {
                            {"--band", true},
                            {"--units", true},
                            {"--interpolation", true},
+                           {"--group", true},
+                           {"--aps", false},
                            {"--force", false}});
     const std::string& path = parsed.single("SITE.kvs");
     const std::string& output = parsed.required("-o");
@@ -119,8 +153,10 @@ int runHeatmap(const std::vector<std::string>& args, ToolStreams& io) {
     const std::optional<PlanScale> scale = mapScale(layout.header, unit);
     options.radius = radiusPixels(radius, scale);
 
-    const Heatmap map =
-        renderHeatmap(loadFloorPlan(site.fd.get(), layout, path), data, filter, options);
+    RgbImage plan = loadFloorPlan(site.fd.get(), layout, path);
+    if (parsed.has("--aps"))
+        options.named = locatedAccessPoints(data, layout.header, plan.width, plan.height);
+    const Heatmap map = renderHeatmap(std::move(plan), data, filter, options);
     std::vector<uint8_t> png;
     const std::string problem = encodePng(map.image, png);
     if (!problem.empty()) throw FileError(output + ": " + problem);
@@ -148,8 +184,8 @@ int runHeatmap(const std::vector<std::string>& args, ToolStreams& io) {
 extern const SiteCommand kHeatmapCommand{
     "heatmap",
     "SITE.kvs -o MAP.png [--metric best|second|count|overlap] [--band 2.4|5|6] "
-    "[--mac MAC | --ssid SSID] [--radius LENGTH] [--units m|ft] [--interpolation "
-    "idw|kriging] [--threshold DBM] [--force]",
+    "[--group radio|bssid] [--mac MAC | --ssid SSID] [--radius LENGTH] [--units m|ft] "
+    "[--interpolation idw|kriging] [--threshold DBM] [--aps] [--force]",
     "draw a coverage map of the survey over the floor plan",
     "Writes a PNG the size of the floor plan: a value of each survey point, interpolated\n"
     "between the points and drawn over the plan. The metric says which value:\n"
@@ -164,6 +200,11 @@ extern const SiteCommand kHeatmapCommand{
     "           -85 dBm on the channel of the strongest one (the same channel of the\n"
     "           same band: 2.4 GHz channel 1 and 6 GHz channel 1 do not contend);\n"
     "           hatched above 2\n"
+    "An access point is a radio, with every network it sends: BSSIDs heard on one channel\n"
+    "that differ only in the low 4 bits of the last octet, or that are locally administered\n"
+    "variants of one base address (the 0x02 bit of the first octet set, other bits of that\n"
+    "octet maybe changed), are one radio; see aps. So second is never another network of\n"
+    "the strongest radio.\n"
     "Areas farther than the radius from every point have no value and show the plan as it\n"
     "is; the surveyed area is the rest, given in square units of the plan's scale (pixels\n"
     "on a plan without one) with its share of the plan and the share of it that meets the\n"
@@ -178,6 +219,8 @@ extern const SiteCommand kHeatmapCommand{
     "  --metric NAME      best, second, count or overlap (default best)\n"
     "  --band 2.4|5|6     only access points on 2.4 GHz (channels 1-14), 5 GHz (32-177) or\n"
     "                     6 GHz (the readings our own boards mark as 6 GHz)\n"
+    "  --group radio|bssid  what counts as one access point: a radio (the default) or\n"
+    "                     each BSSID on its own, every network as an access point\n"
     "  --mac MAC          map only this access point (00-1A-2B-3C-4D-5E or 00:1a:...);\n"
     "                     not with second or count\n"
     "  --ssid SSID        map only the access points of this network (exact bytes)\n"
@@ -193,6 +236,8 @@ extern const SiteCommand kHeatmapCommand{
     "                     within the radius) or idw (inverse-distance weighting)\n"
     "  --threshold DBM    the weakest level counted as covered, or counted by count, from\n"
     "                     -200 to 0 (default -70)\n"
+    "  --aps              also mark each access point located from the survey (see aps)\n"
+    "                     with a blue diamond and its networks and channel\n"
     "  --force            replace an existing MAP.png\n"
     "\n"
     "A site without survey points, or without a point that heard what is mapped, is\n"

@@ -1,7 +1,10 @@
 #pragma once
 
+#include "coverage/ApLocation.h"
 #include "coverage/HeatmapData.h"
 #include "coverage/HeatmapRender.h"
+#include "coverage/SurveyRadios.h"
+#include "survey/SiteHeader.h"
 #include "tools/site/OutputFile.h"
 #include "tools/site/ToolArgs.h"
 
@@ -17,8 +20,10 @@ double thresholdOption(const ToolArgs& args, double fallback);
 double radiusOption(const ToolArgs& args);
 // --band 2.4|5|6, Band::Any when absent.
 Band bandOption(const ToolArgs& args);
+// --group radio|bssid, Grouping::Radio when absent.
+Grouping groupOption(const ToolArgs& args);
 
-// What a coverage map shows: --metric, --band and --threshold, and --mac or --ssid (--mac
+// What a coverage map shows: --metric, --band, --group and --threshold, and --mac or --ssid (--mac
 // is a usage error with a metric that compares access points).
 struct MapChoice {
     MetricChoice metric;
@@ -31,6 +36,13 @@ std::string mappedText(const NetworkFilter& filter, Band band);
 // filter's access point or network in the band) when there is nothing to map.
 void requireMappablePoints(const std::string& path, const SurveyData& data,
                            const NetworkFilter& filter, Band band);
+// The scale a located access point is fitted in: the site's, where it is usable.
+PlanScale fitScale(const SiteHeader& header);
+// "Corp/Guest ch 36": a radio's networks, as heard first by each BSSID, and its channel.
+std::string radioName(const SurveyRadio& radio);
+// Every radio of the survey that could be located on the width x height plan, named.
+std::vector<NamedAp> locatedAccessPoints(const SurveyData& data, const SiteHeader& header,
+                                         int32_t width, int32_t height);
 // The rules of a map's or page's output: an existing file is replaced only with --force,
 // and a site file never.
 OutputRules plainOutputRules(const ToolArgs& args);

@@ -21,8 +21,8 @@ namespace walkmere::sitetool {
 namespace {
 
 // The options that shape a map; --truth-at writes none.
-constexpr const char* kMapOptions[] = {"-o",     "--metric",    "--band", "--mac",
-                                       "--ssid", "--threshold", "--force"};
+constexpr const char* kMapOptions[] = {"-o",    "--metric", "--band",      "--group",
+                                       "--mac", "--ssid",   "--threshold", "--force"};
 
 struct Spot {
     double x = 0;
@@ -93,6 +93,7 @@ int runPredict(const std::vector<std::string>& args, ToolStreams& io) {
                            {"--threshold", true},
                            {"--metric", true},
                            {"--band", true},
+                           {"--group", true},
                            {"--force", false}});
     const std::string& modelPath = parsed.single("MODEL.json");
     if (const auto spot = parsed.value("--truth-at")) {
@@ -146,7 +147,8 @@ int runPredict(const std::vector<std::string>& args, ToolStreams& io) {
 extern const SiteCommand kPredictCommand{
     "predict",
     "MODEL.json (-o MAP.png [--metric best|second|count|overlap] [--band 2.4|5|6] "
-    "[--mac MAC | --ssid SSID] [--threshold DBM] [--force] | --truth-at X,Y)",
+    "[--group radio|bssid] [--mac MAC | --ssid SSID] [--threshold DBM] [--force] | "
+    "--truth-at X,Y)",
     "draw the coverage a site model predicts over its floor plan",
     "Reads a site model (the access points of a site, where they stand, their radios and\n"
     "networks, and how the signal falls off through distance and walls) and the site file\n"
@@ -155,14 +157,16 @@ extern const SiteCommand kPredictCommand{
     "and legend of heatmap. The prediction covers the whole plan: a BSS counts where it\n"
     "is heard at or above its band's noise floor, and where nothing of what is mapped is\n"
     "heard the map is greyed and hatched as not covered. Each access point of the model is\n"
-    "marked with a blue diamond and its name. Metrics count BSSIDs, as heatmap counts\n"
-    "MACs: the networks of one radio are as many access points.\n"
+    "marked with a blue diamond and its name. Metrics count radios, as heatmap does: the\n"
+    "BSSIDs of one radio are told by their addresses, as heatmap tells them, not by the\n"
+    "model's radios.\n"
     "\n"
     "  -o MAP.png         the file to write (required for a map); an existing file is not\n"
     "                     replaced unless --force is given, and a site file never is; '-'\n"
     "                     for standard output\n"
     "  --metric NAME      best, second, count or overlap, as for heatmap (default best)\n"
     "  --band 2.4|5|6     only radios on 2.4 GHz, 5 GHz or 6 GHz\n"
+    "  --group radio|bssid  as for heatmap (default radio)\n"
     "  --mac MAC          map only this BSSID; not with second or count\n"
     "  --ssid SSID        map only the BSSs of this network (exact bytes)\n"
     "  --threshold DBM    as for heatmap (default -70)\n"

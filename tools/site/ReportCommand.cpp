@@ -48,6 +48,7 @@ int runReport(const std::vector<std::string>& args, ToolStreams& io) {
                            {"--threshold", true},
                            {"--units", true},
                            {"--interpolation", true},
+                           {"--group", true},
                            {"--force", false}});
     const std::string& path = parsed.single("SITE.kvs");
     const std::optional<std::string> unit = unitsOption(parsed);
@@ -56,6 +57,7 @@ int runReport(const std::vector<std::string>& args, ToolStreams& io) {
     const double radius = radiusOption(parsed);
     options.interpolation = interpolationOption(parsed);
     options.threshold = thresholdOption(parsed, options.threshold);
+    options.group = groupOption(parsed);
 
     ReadOnlySite site = openSiteForReading(path);
     if (sameFile(path, output)) throw UsageError("the output would replace the site file itself");
@@ -91,7 +93,7 @@ int runReport(const std::vector<std::string>& args, ToolStreams& io) {
 extern const SiteCommand kReportCommand{
     "report",
     "SITE.kvs -o REPORT.html [--radius LENGTH] [--interpolation idw|kriging] [--threshold DBM] "
-    "[--units m|ft] [--force]",
+    "[--group radio|bssid] [--units m|ft] [--force]",
     "write a survey report as one self-contained HTML page",
     "Writes one HTML file that opens in any browser without a network: the site's figures\n"
     "and survey dates (the file's own, from the file system), the surveyed area (the part\n"
@@ -115,6 +117,8 @@ extern const SiteCommand kReportCommand{
     "  --radius LENGTH    as for heatmap (default 5 m on a calibrated plan)\n"
     "  --interpolation M  as for heatmap (default kriging)\n"
     "  --threshold DBM    as for heatmap (default -70)\n"
+    "  --group radio|bssid  what the maps count as one access point, as for heatmap\n"
+    "                     (default radio; the table of access points heard lists BSSIDs)\n"
     "  --units m|ft       the unit of the plan's scale, for --radius and the areas\n"
     "                     (default m); also shows the plan's real size (as for info)\n"
     "  --force            replace an existing REPORT.html\n",

@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -46,11 +47,24 @@ struct ValueCase {
 };
 
 // The metric straight from the model's truth at the spot (BSSs strongest first), counted
-// by BSSID: the second strongest is the serving radio's other network where it sends two.
+// by the model's radios: the second strongest is another radio, never the serving radio's
+// other network, and a radio sending two networks counts once.
 std::optional<double> truthMetric(const sim::SimulatedSite& site, double x, double y,
                                   const ValueCase& c) {
     const auto radioOf = [&](const sim::HeardBss& h) -> const sim::ModelRadio& {
         return site.model().accessPoints[size_t(h.accessPoint)].radios[size_t(h.radio)];
+    };
+    const auto sameRadio = [](const sim::HeardBss& a, const sim::HeardBss& b) {
+        return a.accessPoint == b.accessPoint && a.radio == b.radio;
+    };
+    // The radios among `bss` that `counts` takes, each once.
+    const auto radios = [&](const std::vector<sim::HeardBss>& bss, auto counts) {
+        std::vector<sim::HeardBss> taken;
+        for (const sim::HeardBss& h : bss)
+            if (counts(h) && std::none_of(taken.begin(), taken.end(),
+                                          [&](const auto& t) { return sameRadio(t, h); }))
+                taken.push_back(h);
+        return double(taken.size());
     };
     const std::vector<sim::HeardBss> heard = site.truthAt(x, y);
     std::vector<sim::HeardBss> mapped;
@@ -66,19 +80,17 @@ std::optional<double> truthMetric(const sim::SimulatedSite& site, double x, doub
     case Metric::Best:
         return mapped[0].rssiDbm;
     case Metric::Second:
-        return mapped.size() > 1 ? mapped[1].rssiDbm : kNoSecondAp;
+        for (const sim::HeardBss& h : mapped)
+            if (!sameRadio(h, mapped[0])) return h.rssiDbm;
+        return kNoSecondAp;
     case Metric::Count:
-        return double(std::count_if(mapped.begin(), mapped.end(), [&](const sim::HeardBss& h) {
-            return h.rssiDbm >= c.threshold;
-        }));
+        return radios(mapped, [&](const sim::HeardBss& h) { return h.rssiDbm >= c.threshold; });
     case Metric::Overlap:
-        return double(std::count_if(heard.begin(), heard.end(), [&](const sim::HeardBss& h) {
+        return radios(heard, [&](const sim::HeardBss& h) {
             const sim::ModelRadio& serving = radioOf(mapped[0]);
-            const bool same = h.accessPoint == mapped[0].accessPoint &&
-                              h.radio == mapped[0].radio && h.bss == mapped[0].bss;
-            return !same && radioOf(h).band == serving.band &&
+            return !sameRadio(h, mapped[0]) && radioOf(h).band == serving.band &&
                    radioOf(h).channel == serving.channel && h.rssiDbm >= kOverlapLevel;
-        }));
+        });
     }
     return std::nullopt;
 }
