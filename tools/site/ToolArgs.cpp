@@ -32,7 +32,8 @@ ToolArgs::ToolArgs(const std::vector<std::string>& args, std::initializer_list<O
         for (const OptionRule& s : rules)
             if (s.name == name) rule = &s;
         if (!rule) throw UsageError("unknown option '" + name + "'");
-        if (options.count(name)) throw UsageError("option '" + name + "' given twice");
+        if (options.count(name) && !rule->repeatable)
+            throw UsageError("option '" + name + "' given twice");
 
         std::string value;
         if (rule->takesValue) {
@@ -45,6 +46,7 @@ ToolArgs::ToolArgs(const std::vector<std::string>& args, std::initializer_list<O
         } else if (equals != std::string::npos) {
             throw UsageError("option '" + name + "' takes no value");
         }
+        if (rule->repeatable) repeated[name].push_back(value);
         options.emplace(name, std::move(value));
     }
 }
@@ -57,6 +59,11 @@ std::optional<std::string> ToolArgs::value(std::string_view option) const {
     auto it = options.find(option);
     if (it == options.end()) return std::nullopt;
     return it->second;
+}
+
+std::vector<std::string> ToolArgs::values(std::string_view option) const {
+    auto it = repeated.find(option);
+    return it == repeated.end() ? std::vector<std::string>{} : it->second;
 }
 
 const std::string& ToolArgs::single(std::string_view what) const {

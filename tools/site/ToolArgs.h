@@ -21,6 +21,7 @@ std::string rangeText(NumberRange range);
 struct OptionRule {
     std::string_view name; // "-o", "--scale-x", "--json"
     bool takesValue;
+    bool repeatable = false; // may be given more than once (values)
 };
 
 // The arguments of one command: positional arguments and options, "--opt VALUE" or
@@ -33,6 +34,8 @@ public:
     const std::vector<std::string>& positional() const { return plain; }
     bool has(std::string_view option) const;
     std::optional<std::string> value(std::string_view option) const;
+    // Every value of a repeatable option, in the order given.
+    std::vector<std::string> values(std::string_view option) const;
 
     // The only positional argument, named `what` in the error when it is missing or
     // followed by others.
@@ -48,6 +51,7 @@ public:
 private:
     std::vector<std::string> plain;
     std::map<std::string, std::string, std::less<>> options;
+    std::map<std::string, std::vector<std::string>, std::less<>> repeated;
 };
 
 } // namespace walkmere::sitetool
