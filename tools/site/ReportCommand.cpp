@@ -4,9 +4,12 @@
 #include "tools/site/MapOptions.h"
 #include "tools/site/OutputFile.h"
 #include "tools/site/PlanUnits.h"
+#include "tools/site/ReportInfo.h"
 #include "tools/site/SiteCommand.h"
 #include "tools/site/SiteReading.h"
 
+#include <ctime>
+#include <memory>
 #include <optional>
 
 namespace walkmere::sitetool {
@@ -19,6 +22,7 @@ ReportData gatherReport(const std::string& path, const ReadOnlySite& site,
                         const std::optional<std::string>& unit) {
     ReportData report;
     report.path = path;
+    report.floor = path;
     report.layout = site.validation.layout;
     report.options = options;
     report.mapScale = mapScale(report.layout.header, unit);
@@ -42,6 +46,39 @@ ReportData gatherReport(const std::string& path, const ReadOnlySite& site,
     return report;
 }
 
+// The floors one after another into `body`, each section's maps spooled aside first; only
+// one floor is held at a time. Returns what the title page lists of each.
+struct FloorsWritten {
+    std::vector<FloorSummary> floors;
+    size_t points = 0, accessPoints = 0, networks = 0;
+};
+
+FloorsWritten writeFloors(std::ostream& body, const std::string& output,
+                          const std::vector<std::string>& paths, std::vector<ReadOnlySite>& sites,
+                          const ReportInfo& info, const std::vector<std::string>& ssids,
+                          const HeatmapOptions& options, double radius,
+                          const std::optional<std::string>& unit) {
+    FloorsWritten written;
+    for (size_t i = 0; i < paths.size(); ++i) {
+        ReportData data = gatherReport(paths[i], sites[i], options, radius, unit);
+        if (i < info.floors.size() && !info.floors[i].empty()) data.floor = info.floors[i];
+        data.mappedSsids = ssids;
+        const auto floor = std::make_unique<CoverageReport>(std::move(data));
+        const OwnedFd spool = makeSpoolFile(output);
+        FileAppendStream maps(spool.get(), "the report's temporary file");
+        floor->writeMaps(maps, [&] { maps.check(); });
+        const uint64_t mapBytes = maps.finish();
+        floor->writeFront(body);
+        appendFileBytes(body, spool.get(), mapBytes);
+        floor->writeBack(body);
+        written.floors.push_back(floor->summary());
+        written.points += floor->surveyPointCount();
+        written.accessPoints += floor->accessPointCount();
+        written.networks += floor->networkCount();
+    }
+    return written;
+}
+
 int runReport(const std::vector<std::string>& args, ToolStreams& io) {
     ToolArgs parsed(args, {{"-o", true},
                            {"--radius", true},
@@ -49,8 +86,17 @@ int runReport(const std::vector<std::string>& args, ToolStreams& io) {
                            {"--units", true},
                            {"--interpolation", true},
                            {"--group", true},
-                           {"--force", false}});
-    const std::string& path = parsed.single("SITE.kvs");
+                           {"--force", false},
+                           {"--ssid", true, true},
+                           {"--title", true},
+                           {"--client", true},
+                           {"--site", true},
+                           {"--floor", true, true},
+                           {"--surveyor", true},
+                           {"--notes", true},
+                           {"--info", true}});
+    const std::vector<std::string>& paths = parsed.positional();
+    if (paths.empty()) throw UsageError("missing SITE.kvs");
     const std::optional<std::string> unit = unitsOption(parsed);
     const std::string& output = parsed.required("-o");
     HeatmapOptions options;
@@ -58,33 +104,48 @@ int runReport(const std::vector<std::string>& args, ToolStreams& io) {
     options.interpolation = interpolationOption(parsed);
     options.threshold = thresholdOption(parsed, options.threshold);
     options.group = groupOption(parsed);
+    const std::vector<std::string> ssids = parsed.values("--ssid");
+    if (parsed.values("--floor").size() > paths.size())
+        throw UsageError("more --floor names than site files");
+    for (size_t i = 0; i < paths.size(); ++i) {
+        // One file twice would be one floor shown as two.
+        for (size_t j = i + 1; j < paths.size(); ++j)
+            if (sameFile(paths[i], paths[j]))
+                throw UsageError(paths[i] + " and " + paths[j] +
+                                 " are the same file; give each site once");
+    }
+    ReportInfo info = reportInfoOptions(parsed);
+    info.cover.made = localTime(std::time(nullptr));
 
-    ReadOnlySite site = openSiteForReading(path);
-    if (sameFile(path, output)) throw UsageError("the output would replace the site file itself");
+    std::vector<ReadOnlySite> sites;
+    for (const std::string& path : paths)
+        sites.push_back(openSiteForReading(path));
+    for (const std::string& path : paths)
+        if (sameFile(path, output))
+            throw UsageError("the output would replace the site file itself");
     OutputFile file(output, io.out, plainOutputRules(parsed));
-    CoverageReport report(gatherReport(path, site, options, radius, unit));
 
-    // The page is written as it is made: the maps aside first, then the page around them.
+    // The floors are written first, aside: the title page in front of them lists them all.
     uint64_t pageBytes = 0;
+    FloorsWritten written;
     try {
         const OwnedFd spool = makeSpoolFile(output);
-        FileAppendStream maps(spool.get(), "the report's temporary file");
-        report.writeMaps(maps, [&] { maps.check(); });
-        const uint64_t mapBytes = maps.finish();
+        FileAppendStream body(spool.get(), "the report's temporary file");
+        written = writeFloors(body, output, paths, sites, info, ssids, options, radius, unit);
+        const uint64_t bodyBytes = body.finish();
 
         FileAppendStream html(file.descriptor(), output);
-        report.writeFront(html);
-        appendFileBytes(html, spool.get(), mapBytes);
-        report.writeBack(html);
+        writeReportTop(html, info.cover, written.floors);
+        appendFileBytes(html, spool.get(), bodyBytes);
+        writeReportEnd(html);
         pageBytes = html.finish();
     } catch (const ReportError& e) {
         throw FileError(e.what());
     }
     file.commit();
     (isStandardOutput(output) ? io.err : io.out)
-        << output << ": " << pageBytes << " bytes, " << report.surveyPointCount()
-        << " survey points, " << report.accessPointCount() << " access points, "
-        << report.networkCount() << " networks\n";
+        << output << ": " << pageBytes << " bytes, " << written.points << " survey points, "
+        << written.accessPoints << " access points, " << written.networks << " networks\n";
     return kExitOk;
 }
 
@@ -92,35 +153,51 @@ int runReport(const std::vector<std::string>& args, ToolStreams& io) {
 
 extern const SiteCommand kReportCommand{
     "report",
-    "SITE.kvs -o REPORT.html [--radius LENGTH] [--interpolation idw|kriging] [--threshold DBM] "
+    "SITE.kvs [SITE.kvs ...] -o REPORT.html [--ssid SSID ...] [--floor NAME ...] "
+    "[--title TEXT] [--client TEXT] [--site TEXT] [--surveyor TEXT] [--notes TEXT] "
+    "[--info FILE.json] [--radius LENGTH] [--interpolation idw|kriging] [--threshold DBM] "
     "[--group radio|bssid] [--units m|ft] [--force]",
     "write a survey report as one self-contained HTML page",
-    "Writes one HTML file that opens in any browser without a network: the site's figures\n"
-    "and survey dates (the file's own, from the file system), the surveyed area (the part\n"
-    "of the plan within the radius of a point, in square units of the plan's scale, or\n"
-    "pixels on a plan without one) and its share meeting the usual design targets (strongest\n"
+    "Writes one HTML file that opens in any browser without a network and prints on A4 or\n"
+    "Letter. A title page (the title, client, site, surveyor and notes given, when the\n"
+    "report was made, and each floor with its file, survey dates, points, access points and\n"
+    "surveyed area), then one section per site file (a floor): the site's figures and survey\n"
+    "dates (the file's own, from the file system, in local time), the surveyed area (the part\n"
+    "of the plan within the radius of a point, in m² or ft² on a calibrated plan, pixels on a\n"
+    "plan without a scale) and its share meeting the usual design targets (strongest\n"
     "and second strongest access point at -67 dBm or stronger, at most 2 other access\n"
     "points at -85 dBm or stronger on the strongest one's channel), the coverage map of all\n"
-    "access points and one per network (SSID) with their shares at -67 and -70 dBm, the\n"
-    "maps of the second strongest access point, of the access point count and of the\n"
-    "co-channel overlap (see heatmap --metric),\n"
-    "a table of the access points heard (MAC, SSID, channel, how many points heard it,\n"
-    "best and median of its strongest reading per point), the survey points and the\n"
-    "placed access points, and the signature block as a 200 x 100 picture. The pictures\n"
-    "are PNGs inside the page (data: URIs); there are no scripts, fonts or links. SSIDs are\n"
-    "shown as text; control characters and bytes that are not UTF-8 appear as \\xNN.\n"
-    "Deleted points are left out.\n"
+    "access points with those the survey located marked (see aps), and for each network\n"
+    "named with --ssid one map per band it is heard on, with their shares at -67 and -70 dBm\n"
+    "(without --ssid, the 3 networks heard at the most points), the maps of the second\n"
+    "strongest access point, of the access point count and of the co-channel overlap (see\n"
+    "heatmap --metric), the access points (each radio once: its BSSIDs, networks, band,\n"
+    "channel, points that heard it, strongest reading and located position; then those\n"
+    "placed on the plan), the networks not mapped (access points, bands, points, strongest\n"
+    "reading), the survey points and the signature block as a 200 x 100 picture. The\n"
+    "pictures are PNGs inside the page (data: URIs); there are no scripts, fonts or links.\n"
+    "Texts are shown as text; control characters and bytes that are not UTF-8 appear as\n"
+    "\\xNN. Deleted points are left out.\n"
     "\n"
     "  -o REPORT.html     the file to write (required); an existing file is not\n"
     "                     replaced unless --force is given, and a site file never is;\n"
     "                     '-' for standard output\n"
+    "  --ssid SSID        a network to map, per band; may be given again for more\n"
+    "  --floor NAME       the floor of each site file, in their order (default the file's\n"
+    "                     name); may be given once per file\n"
+    "  --title, --client, --site, --surveyor, --notes TEXT\n"
+    "                     the title page's texts (--notes keeps its lines)\n"
+    "  --info FILE.json   the same from a JSON object: \"title\", \"client\", \"site\",\n"
+    "                     \"surveyor\", \"notes\" (text) and \"floors\" (a list of text, one\n"
+    "                     per site file); an option given on the command line wins\n"
     "  --radius LENGTH    as for heatmap (default 5 m on a calibrated plan)\n"
     "  --interpolation M  as for heatmap (default kriging)\n"
     "  --threshold DBM    as for heatmap (default -70)\n"
     "  --group radio|bssid  what the maps count as one access point, as for heatmap\n"
-    "                     (default radio; the table of access points heard lists BSSIDs)\n"
-    "  --units m|ft       the unit of the plan's scale, for --radius and the areas\n"
-    "                     (default m); also shows the plan's real size (as for info)\n"
+    "                     (default radio)\n"
+    "  --units m|ft       the unit of the plan's scale, for --radius, the areas and the\n"
+    "                     positions (default m); also shows the plan's real size (as for\n"
+    "                     info)\n"
     "  --force            replace an existing REPORT.html\n",
     runReport,
 };

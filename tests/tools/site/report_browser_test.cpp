@@ -1,7 +1,7 @@
 // The demo survey's report opened in a real browser (headless Chromium): the page lays out,
 // every picture inside it decodes and shows what the report put there, and the browser
 // fetches nothing for it from the network. The screenshot is kept in the build folder's
-// artifacts/ as report-in-chromium.png.
+// artifacts/ as report-in-chromium.png, beside the page itself (demo-report.html).
 #include "demo_survey.h"
 #include "testkit/SiteToolTesting.h"
 
@@ -363,9 +363,19 @@ TEST(ReportInBrowser, DemoReportShowsEveryPictureAndFetchesNothing) {
     testkit::TempDir dir;
     const std::string site = demosurvey::makeSurveyedDemoSite(dir);
     const fs::path page = dir.file("report.html");
-    ToolRun report = runTool({"report", site, "-o", page.string()});
+    ToolRun report = runTool({"report", site, "-o", page.string(), "--title", "Office survey",
+                              "--client", "Walkmere & Sons", "--surveyor", "A. Surveyor", "--floor",
+                              "Ground floor", "--ssid", "office", "--ssid", "guest"});
     ASSERT_EQ(report.code, 0) << report.err;
     const std::string html = readText(page);
+    // What the client reads: the title page, the inventory, areas in m² and a map per band
+    // of each network named.
+    for (const char* shown : {"<h1>Office survey</h1>", "<td>Walkmere &amp; Sons</td>",
+                              "<h2>Ground floor</h2>", "<table class=inventory>", " m\u00b2<",
+                              "<h4>Network office 2.4 GHz</h4>", "<h4>Network guest 2.4 GHz</h4>"})
+        EXPECT_NE(html.find(shown), std::string::npos) << shown;
+    fs::copy_file(page, demosurvey::artifactsFolder() / "demo-report.html",
+                  fs::copy_options::overwrite_existing);
     const std::vector<PageImage> images = imagesOf(html);
     ASSERT_EQ(images.size(), count(html, "<img"));
     ASSERT_GE(images.size(), 3u) << "a map of all access points, one per network, the signature";

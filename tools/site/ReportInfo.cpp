@@ -1,0 +1,92 @@
+#include "tools/site/ReportInfo.h"
+
+#include "platform/RegularFile.h"
+#include "survey/SiteFile.h"
+#include "tools/site/SiteCommand.h"
+
+#include <nlohmann/json.hpp>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+namespace walkmere::sitetool {
+
+namespace {
+
+// Far more than any title page says; a larger file is not one.
+constexpr uint64_t kMaxInfoBytes = 1 << 20;
+
+std::string readInfoText(const std::string& path) {
+    const RegularFileOpening opened = openRegularFile(path, O_RDONLY);
+    if (!opened.fd.valid()) throw FileError(path + ": cannot open the report's details: " +
+                                            opened.problem);
+    struct stat st {};
+    if (::fstat(opened.fd.get(), &st) != 0 || uint64_t(st.st_size) > kMaxInfoBytes)
+        throw FileError(path + ": larger than the " + std::to_string(kMaxInfoBytes) +
+                        " bytes the report's details may have");
+    std::string text(size_t(st.st_size), '\0');
+    const ssize_t got = readFullyAt(opened.fd.get(), text.data(), text.size(), 0);
+    if (got < 0 || size_t(got) != text.size())
+        throw FileError(path + ": cannot read the report's details");
+    return text;
+}
+
+std::string textOf(const std::string& path, const std::string& key, const nlohmann::json& value) {
+    if (!value.is_string()) throw FileError(path + ": \"" + key + "\" is not text");
+    return value.get<std::string>();
+}
+
+} // namespace
+
+ReportInfo readReportInfo(const std::string& path) {
+    nlohmann::json root;
+    try {
+        const std::string text = readInfoText(path);
+        root = nlohmann::json::parse(text);
+    } catch (const nlohmann::json::exception& e) {
+        // "[json.exception.parse_error.101] parse error at line 2, column 5: ..."
+        std::string what = e.what();
+        const size_t at = what.find(" at line ");
+        what = at == std::string::npos ? what.substr(what.find(']') + 1) : what.substr(at + 4);
+        throw FileError(path + ": not JSON: " + what);
+    }
+    if (!root.is_object()) throw FileError(path + ": not a JSON object");
+    ReportInfo info;
+    for (const auto& [key, value] : root.items()) {
+        if (key == "title")
+            info.cover.title = textOf(path, key, value);
+        else if (key == "client")
+            info.cover.client = textOf(path, key, value);
+        else if (key == "site")
+            info.cover.site = textOf(path, key, value);
+        else if (key == "surveyor")
+            info.cover.surveyor = textOf(path, key, value);
+        else if (key == "notes")
+            info.cover.notes = textOf(path, key, value);
+        else if (key == "floors") {
+            if (!value.is_array()) throw FileError(path + ": \"floors\" is not a list");
+            for (const nlohmann::json& floor : value)
+                info.floors.push_back(textOf(path, "floors", floor));
+        } else {
+            throw FileError(path + ": unknown key \"" + key +
+                            "\" (title, client, site, surveyor, notes and floors are known)");
+        }
+    }
+    return info;
+}
+
+ReportInfo reportInfoOptions(const ToolArgs& args) {
+    const std::optional<std::string> file = args.value("--info");
+    ReportInfo info = file ? readReportInfo(*file) : ReportInfo{};
+    const std::pair<const char*, std::string*> fields[] = {
+        {"--title", &info.cover.title},       {"--client", &info.cover.client},
+        {"--site", &info.cover.site},         {"--surveyor", &info.cover.surveyor},
+        {"--notes", &info.cover.notes},
+    };
+    for (const auto& [option, field] : fields)
+        if (const auto given = args.value(option)) *field = *given;
+    if (args.has("--floor")) info.floors = args.values("--floor");
+    return info;
+}
+
+} // namespace walkmere::sitetool
