@@ -106,8 +106,7 @@ void writeInventoryTable(std::ostream& html, const std::vector<InventoryAp>& inv
             char within[64];
             std::snprintf(within, sizeof within, " &plusmn; %.1f %s", ap.fix->radius,
                           scale ? scale->unit.c_str() : "pixels");
-            html << "located at " << htmlText(positionText(ap.fix->x, ap.fix->y, scale))
-                 << within;
+            html << "located at " << htmlText(positionText(ap.fix->x, ap.fix->y, scale)) << within;
         } else {
             html << "not located (heard at fewer than " << kLeastHearings << " points)";
         }

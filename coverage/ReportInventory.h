@@ -45,7 +45,8 @@ std::vector<HeardNetwork> heardNetworks(const SurveyData& data,
 // The inventory table: one row per radio, then one per access point placed on the plan;
 // positions in the plan's unit where `scale` is given, else in pixels.
 void writeInventoryTable(std::ostream& html, const std::vector<InventoryAp>& inventory,
-                         const std::vector<PlacedAp>& placed, const std::optional<PlanScale>& scale);
+                         const std::vector<PlacedAp>& placed,
+                         const std::optional<PlanScale>& scale);
 // The table of networks: SSID, access points, bands, strongest reading.
 void writeNetworksTable(std::ostream& html, const std::vector<const HeardNetwork*>& networks);
 // "Corp", or "(no SSID)" in italics, as the page shows a network.

@@ -212,12 +212,12 @@ TEST_F(Metrics, ReportHasASectionPerMetricAndTheTargets) {
     ASSERT_EQ(r.code, 0) << r.err;
     const auto bytes = testkit::readFileBytes(page);
     const std::string html(bytes.begin(), bytes.end());
-    for (const char* heading : {"<h2>Design targets</h2>", "<h2>Coverage</h2>",
-                                "<h2>Secondary coverage</h2>", "<h2>Access points per spot</h2>",
-                                "<h2>Co-channel overlap</h2>", "<th>Survey dates</th>"})
+    for (const char* heading : {"<h3>Design targets</h3>", "<h3>Coverage</h3>",
+                                "<h3>Secondary coverage</h3>", "<h3>Access points per spot</h3>",
+                                "<h3>Co-channel overlap</h3>", "<th>Survey dates</th>"})
         EXPECT_NE(html.find(heading), std::string::npos) << heading;
     // Three targets met over some share of the area.
-    const size_t targets = html.find("<h2>Design targets</h2>");
+    const size_t targets = html.find("<h3>Design targets</h3>");
     EXPECT_EQ(count(html.substr(targets, html.find("</table>", targets) - targets), " %</td>"), 3u);
     // The file keeps no time per point: its dates are the file system's, ending at the last
     // change, which is this test's own commit.

@@ -18,8 +18,8 @@ constexpr uint64_t kMaxInfoBytes = 1 << 20;
 
 std::string readInfoText(const std::string& path) {
     const RegularFileOpening opened = openRegularFile(path, O_RDONLY);
-    if (!opened.fd.valid()) throw FileError(path + ": cannot open the report's details: " +
-                                            opened.problem);
+    if (!opened.fd.valid())
+        throw FileError(path + ": cannot open the report's details: " + opened.problem);
     struct stat st {};
     if (::fstat(opened.fd.get(), &st) != 0 || uint64_t(st.st_size) > kMaxInfoBytes)
         throw FileError(path + ": larger than the " + std::to_string(kMaxInfoBytes) +
@@ -79,8 +79,8 @@ ReportInfo reportInfoOptions(const ToolArgs& args) {
     const std::optional<std::string> file = args.value("--info");
     ReportInfo info = file ? readReportInfo(*file) : ReportInfo{};
     const std::pair<const char*, std::string*> fields[] = {
-        {"--title", &info.cover.title},       {"--client", &info.cover.client},
-        {"--site", &info.cover.site},         {"--surveyor", &info.cover.surveyor},
+        {"--title", &info.cover.title}, {"--client", &info.cover.client},
+        {"--site", &info.cover.site},   {"--surveyor", &info.cover.surveyor},
         {"--notes", &info.cover.notes},
     };
     for (const auto& [option, field] : fields)

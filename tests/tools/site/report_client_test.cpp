@@ -132,8 +132,8 @@ TEST(ReportInventory, ListsEachRadioOnceLocatedAndMapsTheNamedNetworkPerBand) {
                 EXPECT_NE(rowText.substr(0, rowText.find("</tr>")).find(macText(bss.bssid.data())),
                           std::string::npos)
                     << first;
-            const double off = std::hypot(std::stod(m[3]) - box.x / 20.0,
-                                          std::stod(m[4]) - box.y / 20.0);
+            const double off =
+                std::hypot(std::stod(m[3]) - box.x / 20.0, std::stod(m[4]) - box.y / 20.0);
             EXPECT_LT(off, 2.0) << first << " is located " << off << " m from where it stands";
             listed.insert(first);
         }
