@@ -1,5 +1,6 @@
 #include "coverage/CoverageReport.h"
 
+#include "coverage/ProfileSummary.h"
 #include "coverage/ReportHtml.h"
 #include "image/PngWriter.h"
 #include "survey/PointRecords.h"
@@ -327,6 +328,7 @@ void CoverageReport::writeMaps(std::ostream& maps, const std::function<void()>& 
 
 void CoverageReport::writeFront(std::ostream& html) const {
     writeHead(html, data);
+    writeProfileSummary(html, data.plan, data.survey, data.options, data.profile, data.mapScale);
     writeSiteSection(html, data, aps.size(), ssids.size());
     writeTargetsSection(html, data, best, second, overlap);
     writeCoverageSection(html, data, best, networkRows);

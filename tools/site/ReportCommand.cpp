@@ -49,6 +49,7 @@ int runReport(const std::vector<std::string>& args, ToolStreams& io) {
                            {"--units", true},
                            {"--interpolation", true},
                            {"--group", true},
+                           {"--profile", true},
                            {"--force", false}});
     const std::string& path = parsed.single("SITE.kvs");
     const std::optional<std::string> unit = unitsOption(parsed);
@@ -58,11 +59,14 @@ int runReport(const std::vector<std::string>& args, ToolStreams& io) {
     options.interpolation = interpolationOption(parsed);
     options.threshold = thresholdOption(parsed, options.threshold);
     options.group = groupOption(parsed);
+    const std::optional<RequirementProfile> profile = profileOption(parsed);
 
     ReadOnlySite site = openSiteForReading(path);
     if (sameFile(path, output)) throw UsageError("the output would replace the site file itself");
     OutputFile file(output, io.out, plainOutputRules(parsed));
-    CoverageReport report(gatherReport(path, site, options, radius, unit));
+    ReportData gathered = gatherReport(path, site, options, radius, unit);
+    if (profile) gathered.profile = *profile;
+    CoverageReport report(std::move(gathered));
 
     // The page is written as it is made: the maps aside first, then the page around them.
     uint64_t pageBytes = 0;
@@ -93,9 +97,13 @@ int runReport(const std::vector<std::string>& args, ToolStreams& io) {
 extern const SiteCommand kReportCommand{
     "report",
     "SITE.kvs -o REPORT.html [--radius LENGTH] [--interpolation idw|kriging] [--threshold DBM] "
-    "[--group radio|bssid] [--units m|ft] [--force]",
+    "[--group radio|bssid] [--profile data|voice|location|FILE] [--units m|ft] [--force]",
     "write a survey report as one self-contained HTML page",
-    "Writes one HTML file that opens in any browser without a network: the site's figures\n"
+    "Writes one HTML file that opens in any browser without a network. At its top a summary\n"
+    "judges the survey against a requirement profile (--profile, data unless told; see\n"
+    "heatmap): each requirement with the share of the surveyed area that meets it, passing\n"
+    "when at least 95 % does, the share meeting all of them at once (the profile passes when\n"
+    "that is at least 95 %) and the pass/fail map. Then the site's figures\n"
     "and survey dates (the file's own, from the file system), the surveyed area (the part\n"
     "of the plan within the radius of a point, in square units of the plan's scale, or\n"
     "pixels on a plan without one) and its share meeting the usual design targets (strongest\n"
@@ -119,6 +127,8 @@ extern const SiteCommand kReportCommand{
     "  --threshold DBM    as for heatmap (default -70)\n"
     "  --group radio|bssid  what the maps count as one access point, as for heatmap\n"
     "                     (default radio; the table of access points heard lists BSSIDs)\n"
+    "  --profile P        data, voice, location or a profile file, as for heatmap\n"
+    "                     (default data)\n"
     "  --units m|ft       the unit of the plan's scale, for --radius and the areas\n"
     "                     (default m); also shows the plan's real size (as for info)\n"
     "  --force            replace an existing REPORT.html\n",
