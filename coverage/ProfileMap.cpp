@@ -74,8 +74,8 @@ std::string requirementText(const RequirementProfile& profile, Requirement requi
                                  : "no second access point required";
     case Requirement::AccessPoints:
         return "at least " + std::to_string(profile.accessPointCount) + " access point" +
-               (profile.accessPointCount == 1 ? "" : "s") + " at " +
-               dbm(profile.accessPointLevel) + " or stronger";
+               (profile.accessPointCount == 1 ? "" : "s") + " at " + dbm(profile.accessPointLevel) +
+               " or stronger";
     case Requirement::CoChannel:
         return "at most " + std::to_string(profile.coChannelLimit) + " other access point" +
                (profile.coChannelLimit == 1 ? "" : "s") + " at " + dbm(kOverlapLevel) +

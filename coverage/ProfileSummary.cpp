@@ -60,8 +60,8 @@ void writeProfileSummary(std::ostream& html, const RgbImage& plan, const SurveyD
             "<tr><th>Requirement</th><th>Met</th><th>Result</th></tr>\n";
     for (size_t i = 0; i < kRequirementCount; ++i) {
         const Requirement r = kRequirements[i];
-        html << "<tr><td>" << requirementHeading(r) << ": "
-             << htmlText(requirementText(profile, r)) << "</td>";
+        html << "<tr><td>" << requirementHeading(r) << ": " << htmlText(requirementText(profile, r))
+             << "</td>";
         if (r == Requirement::Secondary && !profile.secondary)
             html << "<td class=n>&ndash;</td><td>not required</td></tr>\n";
         else

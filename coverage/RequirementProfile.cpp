@@ -84,8 +84,9 @@ double level(const Json& value, const std::string& key) {
 
 int count(const Json& value, const std::string& key, int low) {
     if (!value.is_number_integer())
-        refuse(key, value.is_number() ? value.dump() + " is not a whole number"
-                                      : std::string("must be a whole number, not ") + kindOf(value));
+        refuse(key, value.is_number()
+                        ? value.dump() + " is not a whole number"
+                        : std::string("must be a whole number, not ") + kindOf(value));
     const bool tooLarge =
         value.is_number_unsigned() && value.get<uint64_t>() > uint64_t(kMostProfileAccessPoints);
     if (tooLarge || value.get<int64_t>() < low || value.get<int64_t>() > kMostProfileAccessPoints)
@@ -135,8 +136,7 @@ RequirementProfile readProfile(const Json& root) {
     p.primary = level(required(root, "", "primary"), "primary");
     if (const auto it = root.find("secondary"); it != root.end() && !it->is_null())
         p.secondary = level(*it, "secondary");
-    const Json& aps =
-        object(required(root, "", "accessPoints"), "accessPoints", {"count", "at"});
+    const Json& aps = object(required(root, "", "accessPoints"), "accessPoints", {"count", "at"});
     p.accessPointCount = count(required(aps, "accessPoints", "count"), "accessPoints.count", 1);
     p.accessPointLevel = level(required(aps, "accessPoints", "at"), "accessPoints.at");
     p.coChannelLimit = count(required(root, "", "coChannel"), "coChannel", 0);

@@ -42,8 +42,7 @@ void surveyOffice(SurveyedOffice& s) {
     if (!readSurvey(surveyed.fd.get(), surveyed.validation.layout, s.survey).empty())
         throw std::runtime_error("the survey cannot be read back");
     const SiteHeader& h = surveyed.validation.layout.header;
-    s.radius =
-        PlanScale{h.pixelsPerUnitX(), h.pixelsPerUnitY(), "m"}.pixels(kDefaultRadiusMetres);
+    s.radius = PlanScale{h.pixelsPerUnitX(), h.pixelsPerUnitY(), "m"}.pixels(kDefaultRadiusMetres);
 }
 
 // Surveyed once for every test of the file: the walk takes a while.
@@ -101,8 +100,8 @@ TEST(RequirementProfiles, PassOrFailFromASurveyAgreesWithTheTruthAtMostSpots) {
             for (size_t i = 0; i < kRequirementCount; ++i) {
                 values.rasters()[i]->fillRow(y, row.data());
                 const Requirement r = kRequirements[i];
-                const auto truth =
-                    truthMetricAt(site, x + 0.5, y + 0.5, {}, requirementChoice(profile, r, options));
+                const auto truth = truthMetricAt(site, x + 0.5, y + 0.5, {},
+                                                 requirementChoice(profile, r, options));
                 surveyPasses = surveyPasses && meetsRequirement(profile, r, row[size_t(x)]);
                 truthPasses = truthPasses && meetsRequirement(profile, r, truth ? *truth : NAN);
             }
