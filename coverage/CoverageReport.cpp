@@ -1,5 +1,6 @@
 #include "coverage/CoverageReport.h"
 
+#include "coverage/ProfileSummary.h"
 #include "coverage/ReportHtml.h"
 #include "image/PngWriter.h"
 #include "survey/PointRecords.h"
@@ -333,6 +334,7 @@ void CoverageReport::writeMaps(std::ostream& maps, const std::function<void()>& 
 
 void CoverageReport::writeFront(std::ostream& html) const {
     html << "<section class=floor>\n<h2>" << htmlText(data.floor) << "</h2>\n";
+    writeProfileSummary(html, data.plan, data.survey, data.options, data.profile, data.mapScale);
     writeSiteSection(html, data, inventory.size(), networks.size());
     writeTargetsSection(html, data, best, second, overlap);
     writeCoverageSection(html, data, best, networkRows);

@@ -3,6 +3,7 @@
 #include "coverage/HeatmapRender.h"
 #include "coverage/PlanScale.h"
 #include "coverage/ReportInventory.h"
+#include "coverage/RequirementProfile.h"
 #include "image/RgbImage.h"
 #include "survey/SiteFile.h"
 
@@ -44,7 +45,8 @@ struct ReportData {
     // points, up to kMostMappedNetworks.
     std::vector<std::string> mappedSsids;
     SiteLayout layout;
-    HeatmapOptions options;              // the radius and threshold of every map
+    HeatmapOptions options;                                 // the radius and threshold of every map
+    RequirementProfile profile = builtInProfiles().front(); // the summary's; data by default
     std::optional<PlanScale> mapScale;   // lengths and areas, on a calibrated plan
     std::string scale;                   // the plan's scale in words
     std::optional<std::string> realSize; // the plan's real size, when a unit was asked for
@@ -103,8 +105,8 @@ public:
     // map of all access points to the last metric's section. `mapWritten` is called after
     // each, so that a failed write stops the report there.
     void writeMaps(std::ostream& maps, const std::function<void()>& mapWritten);
-    // The floor's heading, the site, the design targets and the coverage table; after
-    // writeMaps.
+    // The floor's heading, the profile's summary, the site, the design targets and the
+    // coverage table; after writeMaps.
     void writeFront(std::ostream& html) const;
     // The access points, the other networks, the survey points, the signature and the end
     // of the section.

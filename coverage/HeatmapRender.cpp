@@ -180,8 +180,9 @@ void drawApName(RgbImage& img, int32_t cx, int32_t cy, int32_t r, const std::str
     drawText(img, left, int32_t(box.top + s), text, s);
 }
 
-// Access points marked as placed ones, each with its name beside it. The names first, so
-// that no name hides another access point's marker.
+} // namespace
+
+// The names first, so that no name hides another access point's marker.
 void drawNamedAps(RgbImage& img, std::span<const NamedAp> accessPoints) {
     const int32_t r = markerRadius(img);
     std::vector<LabelBox> drawn;
@@ -191,7 +192,15 @@ void drawNamedAps(RgbImage& img, std::span<const NamedAp> accessPoints) {
         drawApMarker(img, ap.x, ap.y, r + 2);
 }
 
-} // namespace
+void drawSurveyMarks(RgbImage& img, const SurveyData& data, Rgb pointColour,
+                     std::span<const NamedAp> named) {
+    const int32_t r = markerRadius(img);
+    for (const SurveyPoint& p : data.points)
+        drawDisc(img, p.x, p.y, r, pointColour);
+    for (const PlacedAp& ap : data.accessPoints)
+        drawApMarker(img, ap.x, ap.y, r + 2);
+    drawNamedAps(img, named);
+}
 
 SurveyValues::SurveyValues(const SurveyData& data, const NetworkFilter& filter,
                            const HeatmapOptions& options, int32_t width, int32_t height) {

@@ -77,6 +77,12 @@ Heatmap renderHeatmap(RgbImage plan, const SurveyData& data, const NetworkFilter
 Heatmap renderValueMap(RgbImage plan, const MapRaster& values, const MetricChoice& choice,
                        std::span<const NamedAp> accessPoints);
 
+// Access points marked as placed ones, each with its name beside it.
+void drawNamedAps(RgbImage& image, std::span<const NamedAp> accessPoints);
+// Every survey point as a disc of one colour, then the placed and the named access points.
+void drawSurveyMarks(RgbImage& image, const SurveyData& data, Rgb pointColour,
+                     std::span<const NamedAp> named);
+
 // The legend, in a white box at the top left corner: the metric, its unit and the band,
 // then for the dBm metrics the colour ramp from -20 (top) to -100 dBm with labels every
 // 20 dB and a hatched swatch for "below the threshold", for the counts one swatch per

@@ -42,7 +42,7 @@ const Edges kMayInclude = {
     {"survey", {"platform", "scan"}},
     {"image", {"platform", "survey"}},
     {"plan", {"image", "platform", "survey"}},
-    {"coverage", {"image", "sim", "survey"}},
+    {"coverage", {"image", "platform", "sim", "survey"}},
     {"siteview", {"coverage", "platform", "survey", "ui"}},
     {"app",
      {"board", "coverage", "image", "link", "platform", "res", "scan", "sim", "siteview", "survey",

@@ -1,5 +1,6 @@
 #include "tools/site/HeatmapCommand.h"
 
+#include "coverage/ProfileMap.h"
 #include "image/PngWriter.h"
 #include "platform/RegularFile.h"
 #include "scan/MacAddress.h"
@@ -77,6 +78,27 @@ MapChoice mapChoiceOptions(const ToolArgs& args) {
     return choice;
 }
 
+std::optional<RequirementProfile> profileOption(const ToolArgs& args) {
+    const auto name = args.value("--profile");
+    if (!name) return std::nullopt;
+    if (auto builtIn = builtInProfile(*name)) return builtIn;
+    std::string error;
+    auto profile = loadRequirementProfile(*name, error);
+    if (!profile) throw FileError(error);
+    return profile;
+}
+
+std::optional<RequirementProfile> mapProfileOption(const ToolArgs& args) {
+    if (!args.has("--profile")) return std::nullopt;
+    // A profile judges every metric at its own levels, over every access point.
+    for (const char* option : {"--metric", "--threshold", "--mac"})
+        if (args.has(option))
+            throw UsageError(std::string("--profile sets the metrics and their levels: give it "
+                                         "without ") +
+                             option);
+    return profileOption(args);
+}
+
 std::string mappedText(const NetworkFilter& filter, Band band) {
     std::string text;
     if (filter.mac) text = "access point " + macText(filter.mac->data());
@@ -121,6 +143,35 @@ std::vector<NamedAp> locatedAccessPoints(const SurveyData& data, const SiteHeade
 
 namespace {
 
+std::string shareOfPlan(uint64_t surveyed, uint64_t planPixels) {
+    char text[48];
+    std::snprintf(text, sizeof text, " (%.1f %% of the plan)",
+                  planPixels ? 100.0 * double(surveyed) / double(planPixels) : 0.0);
+    return text;
+}
+
+// heatmap --profile: the pass/fail map, and how much of the surveyed area passes.
+int writeProfileMap(RgbImage plan, const SurveyData& data, const MapChoice& choice,
+                    const HeatmapOptions& options, const RequirementProfile& profile,
+                    const std::string& output, OutputFile& file,
+                    const std::optional<PlanScale>& scale, ToolStreams& io) {
+    const ProfileMap map = renderProfileMap(std::move(plan), data, choice.filter, options, profile);
+    std::vector<uint8_t> png;
+    const std::string problem = encodePng(map.image, png);
+    if (!problem.empty()) throw FileError(output + ": " + problem);
+    writeWholeFile(file, png);
+    const uint64_t planPixels = uint64_t(map.image.width) * uint64_t(map.image.height);
+    (isStandardOutput(output) ? io.err : io.out)
+        << output << ": " << profile.name << " profile map, " << map.image.width << " x "
+        << map.image.height << " pixels, " << map.mappedPoints << " of " << data.points.size()
+        << " survey points mapped, " << interpolationName(options.interpolation) << ", radius "
+        << radiusText(map.radius, scale) << ", surveyed area "
+        << surveyedAreaText(map.share.surveyedPixels, scale)
+        << shareOfPlan(map.share.surveyedPixels, planPixels) << ", "
+        << profileShareText(profile, map.share) << "\n";
+    return kExitOk;
+}
+
 int runHeatmap(const std::vector<std::string>& args, ToolStreams& io) {
     ToolArgs parsed(args, {{"-o", true},
                            {"--mac", true},
@@ -132,10 +183,12 @@ int runHeatmap(const std::vector<std::string>& args, ToolStreams& io) {
                            {"--units", true},
                            {"--interpolation", true},
                            {"--group", true},
+                           {"--profile", true},
                            {"--aps", false},
                            {"--force", false}});
     const std::string& path = parsed.single("SITE.kvs");
     const std::string& output = parsed.required("-o");
+    const std::optional<RequirementProfile> profile = mapProfileOption(parsed);
     const std::optional<std::string> unit = unitsOption(parsed);
     HeatmapOptions options;
     const double radius = radiusOption(parsed);
@@ -156,6 +209,9 @@ int runHeatmap(const std::vector<std::string>& args, ToolStreams& io) {
     RgbImage plan = loadFloorPlan(site.fd.get(), layout, path);
     if (parsed.has("--aps"))
         options.named = locatedAccessPoints(data, layout.header, plan.width, plan.height);
+    if (profile)
+        return writeProfileMap(std::move(plan), data, choice, options, *profile, output, file,
+                               scale, io);
     const Heatmap map = renderHeatmap(std::move(plan), data, filter, options);
     std::vector<uint8_t> png;
     const std::string problem = encodePng(map.image, png);
@@ -185,7 +241,8 @@ extern const SiteCommand kHeatmapCommand{
     "heatmap",
     "SITE.kvs -o MAP.png [--metric best|second|count|overlap] [--band 2.4|5|6] "
     "[--group radio|bssid] [--mac MAC | --ssid SSID] [--radius LENGTH] [--units m|ft] "
-    "[--interpolation idw|kriging] [--threshold DBM] [--aps] [--force]",
+    "[--interpolation idw|kriging] [--threshold DBM | --profile data|voice|location|FILE] "
+    "[--aps] [--force]",
     "draw a coverage map of the survey over the floor plan",
     "Writes a PNG the size of the floor plan: a value of each survey point, interpolated\n"
     "between the points and drawn over the plan. The metric says which value:\n"
@@ -236,6 +293,23 @@ extern const SiteCommand kHeatmapCommand{
     "                     within the radius) or idw (inverse-distance weighting)\n"
     "  --threshold DBM    the weakest level counted as covered, or counted by count, from\n"
     "                     -200 to 0 (default -70)\n"
+    "  --profile P        draw instead whether the survey meets what the network must\n"
+    "                     carry: each surveyed spot green where every requirement of the\n"
+    "                     profile holds, hatched red where one fails; the output line gives\n"
+    "                     the share of the surveyed area that passes, and that meeting each\n"
+    "                     requirement. Not with --metric, --threshold or --mac. The profiles\n"
+    "                     (primary: the strongest access point at or above the level;\n"
+    "                     secondary: the second strongest; access points: how many are heard\n"
+    "                     at the level; co-channel: how many others at -85 dBm or stronger\n"
+    "                     share the strongest one's channel):\n"
+    "                       data      primary -70 dBm, no secondary, 1 at -70, at most 3\n"
+    "                       voice     primary -67, secondary -67, 2 at -67, at most 2\n"
+    "                       location  primary -67, secondary -70, 3 at -75, at most 3\n"
+    "                     Any other word names a profile file, JSON such as\n"
+    "                     {\"name\": \"voice\", \"primary\": -67, \"secondary\": -67,\n"
+    "                      \"accessPoints\": {\"count\": 2, \"at\": -67}, \"coChannel\": 2}\n"
+    "                     (\"secondary\": null or left out when not required; levels from\n"
+    "                     -120 to 0 dBm, counts up to 32); a damaged file is refused\n"
     "  --aps              also mark each access point located from the survey (see aps)\n"
     "                     with a blue diamond and its networks and channel\n"
     "  --force            replace an existing MAP.png\n"

@@ -3,11 +3,13 @@
 #include "coverage/ApLocation.h"
 #include "coverage/HeatmapData.h"
 #include "coverage/HeatmapRender.h"
+#include "coverage/RequirementProfile.h"
 #include "coverage/SurveyRadios.h"
 #include "survey/SiteHeader.h"
 #include "tools/site/OutputFile.h"
 #include "tools/site/ToolArgs.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -36,6 +38,12 @@ std::string mappedText(const NetworkFilter& filter, Band band);
 // filter's access point or network in the band) when there is nothing to map.
 void requireMappablePoints(const std::string& path, const SurveyData& data,
                            const NetworkFilter& filter, Band band);
+// --profile data|voice|location|FILE: a built-in profile by its name, anything else a profile
+// file (FileError when it cannot be read or is damaged); nothing when absent.
+std::optional<RequirementProfile> profileOption(const ToolArgs& args);
+// The same, refused (UsageError) with the options that choose a single metric: --metric,
+// --threshold and --mac.
+std::optional<RequirementProfile> mapProfileOption(const ToolArgs& args);
 // The scale a located access point is fitted in: the site's, where it is usable.
 PlanScale fitScale(const SiteHeader& header);
 // "Corp/Guest ch 36": a radio's networks, as heard first by each BSSID, and its channel.

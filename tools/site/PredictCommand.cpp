@@ -1,6 +1,7 @@
 #include "coverage/HeatmapRender.h"
 #include "coverage/ModelSite.h"
 #include "coverage/PredictedCoverage.h"
+#include "coverage/ProfileMap.h"
 #include "image/PngWriter.h"
 #include "platform/RegularFile.h"
 #include "sim/SiteModel.h"
@@ -21,8 +22,8 @@ namespace walkmere::sitetool {
 namespace {
 
 // The options that shape a map; --truth-at writes none.
-constexpr const char* kMapOptions[] = {"-o",    "--metric", "--band",      "--group",
-                                       "--mac", "--ssid",   "--threshold", "--force"};
+constexpr const char* kMapOptions[] = {"-o",     "--metric",    "--band",    "--group", "--mac",
+                                       "--ssid", "--threshold", "--profile", "--force"};
 
 struct Spot {
     double x = 0;
@@ -85,6 +86,33 @@ int printTruth(const std::string& modelPath, const std::string& spotText, ToolSt
     return kExitOk;
 }
 
+// predict --profile: where the model meets every requirement, over the whole plan.
+int writePredictedProfile(RgbImage plan, const sim::SimulatedSite& site, const sim::TruthGrid& grid,
+                          const MapChoice& mapped, const RequirementProfile& profile,
+                          const std::vector<NamedAp>& accessPoints, const std::string& output,
+                          OutputFile& file, ToolStreams& io) {
+    std::vector<MapRaster> values;
+    std::array<const MapRaster*, kRequirementCount> rasters{};
+    values.reserve(kRequirementCount);
+    for (size_t i = 0; i < kRequirementCount; ++i) {
+        const MetricChoice choice = requirementChoice(profile, kRequirements[i], mapped.metric);
+        values.emplace_back(site.width(), site.height(),
+                            predictedNodes(site, grid, mapped.filter, choice));
+        rasters[i] = &values.back();
+    }
+    const ProfileMap map = renderProfileValueMap(std::move(plan), rasters, profile, accessPoints);
+    std::vector<uint8_t> png;
+    const std::string problem = encodePng(map.image, png);
+    if (!problem.empty()) throw FileError(output + ": " + problem);
+    writeWholeFile(file, png);
+    (isStandardOutput(output) ? io.err : io.out)
+        << output << ": " << profile.name << " profile map, " << map.image.width << " x "
+        << map.image.height << " pixels, predicted for " << accessPoints.size()
+        << " access points in cells of " << grid.cell() << " x " << grid.cell() << " pixels, "
+        << profileShareText(profile, map.share) << "\n";
+    return kExitOk;
+}
+
 int runPredict(const std::vector<std::string>& args, ToolStreams& io) {
     ToolArgs parsed(args, {{"-o", true},
                            {"--truth-at", true},
@@ -94,6 +122,7 @@ int runPredict(const std::vector<std::string>& args, ToolStreams& io) {
                            {"--metric", true},
                            {"--band", true},
                            {"--group", true},
+                           {"--profile", true},
                            {"--force", false}});
     const std::string& modelPath = parsed.single("MODEL.json");
     if (const auto spot = parsed.value("--truth-at")) {
@@ -106,6 +135,7 @@ int runPredict(const std::vector<std::string>& args, ToolStreams& io) {
     }
     const MapChoice choice = mapChoiceOptions(parsed);
     const std::string& output = parsed.required("-o");
+    const std::optional<RequirementProfile> profile = mapProfileOption(parsed);
 
     if (sameFile(modelPath, output)) throw UsageError("the output would replace the model itself");
     RgbImage plan;
@@ -120,11 +150,14 @@ int runPredict(const std::vector<std::string>& args, ToolStreams& io) {
                         ", so there is nothing to map.");
 
     const sim::TruthGrid grid(site, predictionCell(site));
-    const MapRaster values(site.width(), site.height(),
-                           predictedNodes(site, grid, choice.filter, choice.metric));
     std::vector<NamedAp> accessPoints;
     for (const sim::ModelAccessPoint& ap : site.model().accessPoints)
         accessPoints.push_back({int32_t(ap.x), int32_t(ap.y), ap.name});
+    if (profile)
+        return writePredictedProfile(std::move(plan), site, grid, choice, *profile, accessPoints,
+                                     output, file, io);
+    const MapRaster values(site.width(), site.height(),
+                           predictedNodes(site, grid, choice.filter, choice.metric));
     const Heatmap map = renderValueMap(std::move(plan), values, choice.metric, accessPoints);
 
     std::vector<uint8_t> png;
@@ -147,7 +180,8 @@ int runPredict(const std::vector<std::string>& args, ToolStreams& io) {
 extern const SiteCommand kPredictCommand{
     "predict",
     "MODEL.json (-o MAP.png [--metric best|second|count|overlap] [--band 2.4|5|6] "
-    "[--group radio|bssid] [--mac MAC | --ssid SSID] [--threshold DBM] [--force] | "
+    "[--group radio|bssid] [--mac MAC | --ssid SSID] [--threshold DBM | --profile P] "
+    "[--force] | "
     "--truth-at X,Y)",
     "draw the coverage a site model predicts over its floor plan",
     "Reads a site model (the access points of a site, where they stand, their radios and\n"
@@ -170,6 +204,10 @@ extern const SiteCommand kPredictCommand{
     "  --mac MAC          map only this BSSID; not with second or count\n"
     "  --ssid SSID        map only the BSSs of this network (exact bytes)\n"
     "  --threshold DBM    as for heatmap (default -70)\n"
+    "  --profile P        data, voice, location or a profile file, as for heatmap: where\n"
+    "                     the model meets every requirement (green) and where not (hatched\n"
+    "                     red, as is where nothing is heard); not with --metric,\n"
+    "                     --threshold or --mac\n"
     "  --force            replace an existing MAP.png\n"
     "  --truth-at X,Y     draw no map: print as JSON what the model gives at plan pixel\n"
     "                     X,Y (the spot, then each BSS heard there, strongest first, with\n"

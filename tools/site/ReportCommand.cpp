@@ -57,12 +57,14 @@ FloorsWritten writeFloors(std::ostream& body, const std::string& output,
                           const std::vector<std::string>& paths, std::vector<ReadOnlySite>& sites,
                           const ReportInfo& info, const std::vector<std::string>& ssids,
                           const HeatmapOptions& options, double radius,
-                          const std::optional<std::string>& unit) {
+                          const std::optional<std::string>& unit,
+                          const std::optional<RequirementProfile>& profile) {
     FloorsWritten written;
     for (size_t i = 0; i < paths.size(); ++i) {
         ReportData data = gatherReport(paths[i], sites[i], options, radius, unit);
         if (i < info.floors.size() && !info.floors[i].empty()) data.floor = info.floors[i];
         data.mappedSsids = ssids;
+        if (profile) data.profile = *profile;
         const auto floor = std::make_unique<CoverageReport>(std::move(data));
         const OwnedFd spool = makeSpoolFile(output);
         FileAppendStream maps(spool.get(), "the report's temporary file");
@@ -86,6 +88,7 @@ int runReport(const std::vector<std::string>& args, ToolStreams& io) {
                            {"--units", true},
                            {"--interpolation", true},
                            {"--group", true},
+                           {"--profile", true},
                            {"--force", false},
                            {"--ssid", true, true},
                            {"--title", true},
@@ -116,6 +119,7 @@ int runReport(const std::vector<std::string>& args, ToolStreams& io) {
     }
     ReportInfo info = reportInfoOptions(parsed);
     info.cover.made = localTime(std::time(nullptr));
+    const std::optional<RequirementProfile> profile = profileOption(parsed);
 
     std::vector<ReadOnlySite> sites;
     for (const std::string& path : paths)
@@ -131,7 +135,8 @@ int runReport(const std::vector<std::string>& args, ToolStreams& io) {
     try {
         const OwnedFd spool = makeSpoolFile(output);
         FileAppendStream body(spool.get(), "the report's temporary file");
-        written = writeFloors(body, output, paths, sites, info, ssids, options, radius, unit);
+        written =
+            writeFloors(body, output, paths, sites, info, ssids, options, radius, unit, profile);
         const uint64_t bodyBytes = body.finish();
 
         FileAppendStream html(file.descriptor(), output);
@@ -156,12 +161,16 @@ extern const SiteCommand kReportCommand{
     "SITE.kvs [SITE.kvs ...] -o REPORT.html [--ssid SSID ...] [--floor NAME ...] "
     "[--title TEXT] [--client TEXT] [--site TEXT] [--surveyor TEXT] [--notes TEXT] "
     "[--info FILE.json] [--radius LENGTH] [--interpolation idw|kriging] [--threshold DBM] "
-    "[--group radio|bssid] [--units m|ft] [--force]",
+    "[--group radio|bssid] [--profile data|voice|location|FILE] [--units m|ft] [--force]",
     "write a survey report as one self-contained HTML page",
     "Writes one HTML file that opens in any browser without a network and prints on A4 or\n"
     "Letter. A title page (the title, client, site, surveyor and notes given, when the\n"
     "report was made, and each floor with its file, survey dates, points, access points and\n"
-    "surveyed area), then one section per site file (a floor): the site's figures and survey\n"
+    "surveyed area), then one section per site file (a floor). Each begins with a summary\n"
+    "that judges the floor against a requirement profile (--profile, data unless told; see\n"
+    "heatmap): each requirement with the share of the surveyed area that meets it, passing\n"
+    "when at least 95 % does, the share meeting all of them at once (the profile passes when\n"
+    "that is at least 95 %) and the pass/fail map. Then the site's figures and survey\n"
     "dates (the file's own, from the file system, in local time), the surveyed area (the part\n"
     "of the plan within the radius of a point, in m² or ft² on a calibrated plan, pixels on a\n"
     "plan without a scale) and its share meeting the usual design targets (strongest\n"
@@ -195,6 +204,8 @@ extern const SiteCommand kReportCommand{
     "  --threshold DBM    as for heatmap (default -70)\n"
     "  --group radio|bssid  what the maps count as one access point, as for heatmap\n"
     "                     (default radio)\n"
+    "  --profile P        data, voice, location or a profile file, as for heatmap\n"
+    "                     (default data)\n"
     "  --units m|ft       the unit of the plan's scale, for --radius, the areas and the\n"
     "                     positions (default m); also shows the plan's real size (as for\n"
     "                     info)\n"

@@ -239,10 +239,11 @@ TEST_F(SurveyedSite, ReportHoldsEveryPointAndAccessPoint) {
               std::string::npos);
     EXPECT_EQ(html.find("<td class=n>5</td><td class=n>"), std::string::npos);
     EXPECT_NE(html.find("<td>placed at 13.0, 15.0 m</td>"), std::string::npos);
-    // The SSID is escaped; one map for all, one per network, the signature
+    // The SSID is escaped; the summary's pass/fail map, one map for all, one per network,
+    // the signature
     EXPECT_NE(html.find("guest&lt;&amp;&gt;"), std::string::npos);
     EXPECT_EQ(html.find("guest<"), std::string::npos);
-    EXPECT_EQ(count(html, "src=\"data:image/png;base64,"), 7u); // and three metric maps
+    EXPECT_EQ(count(html, "src=\"data:image/png;base64,"), 8u); // and three metric maps
     // Self-contained: nothing fetched from anywhere.
     EXPECT_EQ(html.find("http"), std::string::npos);
     EXPECT_EQ(html.find("<script"), std::string::npos);

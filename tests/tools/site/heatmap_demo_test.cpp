@@ -10,6 +10,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 
 namespace walkmere {
@@ -51,6 +52,43 @@ TEST(DemoSiteReport, SurveyedOfficeGivesAMapAndAPage) {
     EXPECT_NE(html.find("guest"), std::string::npos);
     EXPECT_EQ(html.find("http://"), std::string::npos) << "the page needs no network";
     EXPECT_EQ(html.find("https://"), std::string::npos) << "the page needs no network";
+}
+
+// A profile by name and a file with its numbers draw the same map; the report's summary
+// heads the page, with the data profile unless another is asked for.
+TEST(DemoSiteProfiles, HeatmapAndReportJudgeTheSurveyByAProfile) {
+    testkit::TempDir dir;
+    const std::string site = demosurvey::makeSurveyedDemoSite(dir);
+    std::ofstream(dir.file("voice.json")) << R"({"name": "voice", "primary": -67, "secondary": -67,
+               "accessPoints": {"count": 2, "at": -67}, "coChannel": 2})";
+    std::vector<std::vector<uint8_t>> maps;
+    for (const std::string& profile : {std::string("voice"), dir.file("voice.json").string()}) {
+        const std::string map = dir.file("map.png").string();
+        const ToolRun heat = runTool({"heatmap", site, "-o", map, "--profile", profile, "--force"});
+        ASSERT_EQ(heat.code, 0) << heat.err;
+        EXPECT_NE(heat.out.find(": voice profile map, 800 x 600 pixels"), std::string::npos)
+            << heat.out;
+        EXPECT_NE(heat.out.find(" passing: primary "), std::string::npos) << heat.out;
+        maps.push_back(testkit::readFileBytes(map));
+    }
+    EXPECT_EQ(maps[0], maps[1]);
+    EXPECT_EQ(runTool({"heatmap", site, "-o", "-", "--profile", "voice", "--metric", "count"}).code,
+              2);
+
+    for (const auto& [options, shown] :
+         {std::pair<std::vector<std::string>, std::string>{{}, "data"},
+          {{"--profile", "location"}, "location"}}) {
+        std::vector<std::string> args = {"report", site, "-o", dir.file("page.html").string(),
+                                         "--force"};
+        args.insert(args.end(), options.begin(), options.end());
+        ASSERT_EQ(runTool(args).code, 0);
+        std::ifstream in(dir.file("page.html"));
+        const std::string html(std::istreambuf_iterator<char>(in), {});
+        const size_t summary = html.find("<h2>Summary: the " + shown + " profile</h2>");
+        EXPECT_LT(summary, html.find("<h2>Site</h2>")) << shown;
+        // A verdict per requirement asked for and the whole profile's.
+        EXPECT_EQ(count(html, "</td><td><b style"), shown == "data" ? 4u : 5u) << shown;
+    }
 }
 
 } // namespace

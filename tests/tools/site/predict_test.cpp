@@ -11,6 +11,8 @@
 #include "sim/TruthGrid.h"
 
 #include <gtest/gtest.h>
+
+#include <cstdio>
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
@@ -262,7 +264,37 @@ const RefusalCase kRefusals[] = {
     {"truth_off_the_plan", "", "", {"--truth-at", "800,10"}, 2, "off the plan"},
     {"truth_not_a_spot", "", "", {"--truth-at", "12"}, 2, "X,Y"},
     {"truth_and_a_map", "", "", {"--truth-at", "10,10", "-o", "map.png"}, 2, "without -o"},
+    {"profile_and_a_metric",
+     "",
+     "",
+     {"-o", "map.png", "--profile", "voice", "--metric", "count"},
+     2,
+     "without --metric"},
+    {"profile_file_missing",
+     "",
+     "",
+     {"-o", "map.png", "--profile", "no-such-profile.json"},
+     1,
+     "no-such-profile.json: cannot open the profile"},
 };
+
+// Where the model meets the voice profile on 5 GHz: some of the office, not all of it.
+TEST(PredictMap, JudgesTheModelByAProfile) {
+    testkit::TempDir dir;
+    const std::string map = dir.file("map.png").string();
+    const ToolRun r = runTool(
+        {"predict", demoFile("office.json"), "-o", map, "--profile", "voice", "--band", "5"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    double passing = 0;
+    const size_t at = r.out.find("voice profile map, 800 x 600 pixels");
+    ASSERT_NE(at, std::string::npos) << r.out;
+    ASSERT_EQ(std::sscanf(r.out.c_str() + r.out.find(" pixels, ", at + 40) + 9, "%lf %% passing",
+                          &passing),
+              1)
+        << r.out;
+    EXPECT_GT(passing, 20);
+    EXPECT_LT(passing, 80);
+}
 
 class PredictRefuses : public ::testing::TestWithParam<RefusalCase> {};
 
