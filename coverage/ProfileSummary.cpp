@@ -48,7 +48,7 @@ void writeProfileSummary(std::ostream& html, const RgbImage& plan, const SurveyD
     ProfileMap map = renderProfileMap(plan, survey, NetworkFilter{}, options, profile);
     const ProfileShare& share = map.share;
     const uint64_t area = share.surveyedPixels;
-    html << "<h2>Summary: the " << htmlText(profile.name) << " profile</h2>\n<p>The survey "
+    html << "<h3>Summary: the " << htmlText(profile.name) << " profile</h3>\n<p>The survey "
          << "judged against what the network must carry, over all access points and bands, "
             "in the surveyed area ("
          << htmlText(surveyedAreaText(area, scale)) << " within "

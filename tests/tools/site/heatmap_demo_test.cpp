@@ -84,8 +84,8 @@ TEST(DemoSiteProfiles, HeatmapAndReportJudgeTheSurveyByAProfile) {
         ASSERT_EQ(runTool(args).code, 0);
         std::ifstream in(dir.file("page.html"));
         const std::string html(std::istreambuf_iterator<char>(in), {});
-        const size_t summary = html.find("<h2>Summary: the " + shown + " profile</h2>");
-        EXPECT_LT(summary, html.find("<h2>Site</h2>")) << shown;
+        const size_t summary = html.find("<h3>Summary: the " + shown + " profile</h3>");
+        EXPECT_LT(summary, html.find("<h3>Site</h3>")) << shown;
         // A verdict per requirement asked for and the whole profile's.
         EXPECT_EQ(count(html, "</td><td><b style"), shown == "data" ? 4u : 5u) << shown;
     }
