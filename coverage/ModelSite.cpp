@@ -37,6 +37,15 @@ std::optional<ModelSite> openModelSite(const std::string& modelPath, std::string
                                                      : std::string("cannot be read"));
         return std::nullopt;
     }
+    // Such a site holds the handheld's 10 pixels a unit, which measure nothing.
+    if (site.validation.layout.header.markedUncalibrated()) {
+        error = siteNamed +
+                "the plan is not calibrated (the site was made without a scale): make the site "
+                "again with walkmere-site create PLAN -o SITE.kvs --calibrate X1,Y1,X2,Y2,LENGTH "
+                "(two points of the plan and the real length between them), --drawing-scale 1:N "
+                "(a PDF drawn to scale) or --scale-x N --scale-y N";
+        return std::nullopt;
+    }
     RgbImage plan;
     if (const std::string why = readFloorPlan(site.fd.get(), site.validation.layout, plan);
         !why.empty()) {

@@ -39,6 +39,10 @@ struct ImportedPlan {
     std::string format; // "BMP", "PNG", "JPEG" or "PDF"
     int pageCount = 0;  // PDF only: the pages of the document
     double dpi = 0;     // PDF only: the resolution the page was rendered at
+    // PDF only: the page's size as it is shown (a quarter turn swaps its sides), in points of
+    // 1/72 inch: its size on paper.
+    double pageWidth = 0;
+    double pageHeight = 0;
 };
 
 struct PlanImportResult {

@@ -50,6 +50,7 @@ struct PdfReply {
     int32_t pageCount = 0;
     uint32_t width = 0, height = 0;
     double dpi = 0;
+    double across = 0, down = 0; // the page as shown, in points
     char message[480] = {};
 };
 
@@ -115,6 +116,8 @@ PdfReply drawPage(const poppler::document& doc, const PlanImportOptions& options
     reply.magic = PdfReply::kMagic;
     reply.pageCount = pageCount;
     reply.dpi = dpi;
+    reply.across = across;
+    reply.down = down;
     reply.width = static_cast<uint32_t>(image.width());
     reply.height = static_cast<uint32_t>(image.height());
     std::vector<uint8_t> rgb(size_t{reply.width} * 3);
@@ -208,10 +211,13 @@ std::string takeRenderedPage(const ChildOutcome& child, const ChildBounds& bound
     const uint64_t rowBytes = uint64_t{reply.width} * 3;
     if (reply.width == 0 || reply.height == 0 || reply.width > kMaxSourceSide ||
         reply.height > kMaxSourceSide || uint64_t{reply.width} * reply.height > kMaxPlanPixels ||
-        !(reply.dpi > 0) || !std::isfinite(reply.dpi) ||
+        !(reply.dpi > 0) || !std::isfinite(reply.dpi) || !(reply.across > 0) ||
+        !std::isfinite(reply.across) || !(reply.down > 0) || !std::isfinite(reply.down) ||
         static_cast<uint64_t>(st.st_size) < sizeof reply + rowBytes * reply.height)
         return incomplete;
     plan.dpi = reply.dpi;
+    plan.pageWidth = reply.across;
+    plan.pageHeight = reply.down;
     const std::string refused = raster.start(reply.width, reply.height);
     if (!refused.empty()) return refused;
     std::vector<uint8_t> rgb(rowBytes);

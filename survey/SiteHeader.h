@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 
@@ -28,6 +29,13 @@ namespace walkmere {
 //      151    1 -
 //
 // Held as raw bytes so that everything not interpreted here is written back unchanged.
+//
+// A site made without a scale holds kUncalibratedScale in both scales: 10 and 75 trillionths
+// pixels a unit. The handheld truncates a scale to whole pixels and reads 10, the scale such
+// sites always had, and any other reader sees 10 to ten decimal places; the tools take this
+// exact value in both as "not calibrated". The bytes left uninterpreted are no place for a
+// mark: files made by other programs may hold anything there. The tools never store a scale
+// given or worked out as this value.
 struct SiteHeader {
     static constexpr uint32_t kMagic = 0x4245532A;
     static constexpr uint16_t kMinVersion = 4;
@@ -45,6 +53,9 @@ struct SiteHeader {
     static constexpr size_t kPointsOffsetOffset = 146;
     static constexpr size_t kClearedFlagBOffset = 150;
 
+    static constexpr uint64_t kUncalibratedScaleBits = 0x402400000000A5A5;
+    static constexpr double kUncalibratedScale = std::bit_cast<double>(kUncalibratedScaleBits);
+
     std::array<uint8_t, kHeldLength> bytes{};
 
     uint32_t headerLength() const { return u32(kLengthOffset); }
@@ -55,6 +66,10 @@ struct SiteHeader {
     uint32_t bitmapOffset() const { return u32(kBitmapOffsetOffset); }
     uint32_t signatureOffset() const { return u32(kSignatureOffsetOffset); }
     uint32_t pointsOffset() const { return u32(kPointsOffsetOffset); }
+    bool markedUncalibrated() const {
+        return bits(kPixelsPerUnitXOffset) == kUncalibratedScaleBits &&
+               bits(kPixelsPerUnitYOffset) == kUncalibratedScaleBits;
+    }
     uint8_t clearedFlagA() const { return bytes[kClearedFlagAOffset]; }
     uint8_t clearedFlagB() const { return bytes[kClearedFlagBOffset]; }
 
@@ -75,14 +90,12 @@ private:
     uint32_t u32(size_t o) const { return readLe32(bytes.data() + o); }
     void put32(size_t o, uint32_t v) { writeLe32(bytes.data() + o, v); }
     // A little-endian IEEE 754 double: its low word first.
-    double f64(size_t o) const {
+    uint64_t bits(size_t o) const {
         const uint64_t low = readLe32(bytes.data() + o);
         const uint64_t high = readLe32(bytes.data() + o + 4);
-        const uint64_t v = low | high << 32;
-        double d;
-        std::memcpy(&d, &v, sizeof d);
-        return d;
+        return low | high << 32;
     }
+    double f64(size_t o) const { return std::bit_cast<double>(bits(o)); }
     void putF64(size_t o, double d) {
         uint64_t v;
         std::memcpy(&v, &d, sizeof v);

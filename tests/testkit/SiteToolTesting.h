@@ -57,13 +57,15 @@ inline size_t count(const std::string& text, const std::string& what) {
     return n;
 }
 
-// Makes PLAN.bmp and SITE.kvs in `dir` with the tool's create command; returns the site path.
+// Makes PLAN.bmp and SITE.kvs in `dir` with the tool's create command, at 10 pixels a unit;
+// returns the site path.
 inline std::string createSite(const testkit::TempDir& dir, int32_t width = 40, int32_t height = 30,
                               const std::string& name = "site.kvs") {
     const auto plan = dir.file(name + ".plan.bmp");
     testkit::writeFileBytes(plan, makeBmp(width, height));
     const std::string site = dir.file(name).string();
-    ToolRun r = runTool({"create", plan.string(), "-o", site});
+    ToolRun r =
+        runTool({"create", plan.string(), "-o", site, "--scale-x", "10", "--scale-y", "10"});
     if (r.code != 0) throw std::runtime_error("create failed: " + r.err);
     return site;
 }

@@ -117,8 +117,7 @@ int runAps(const std::vector<std::string>& args, ToolStreams& io) {
     const RgbImage plan = loadFloorPlan(site.fd.get(), layout, path);
 
     const SiteHeader& header = layout.header;
-    const bool calibrated =
-        usableScale(header.pixelsPerUnitX()) && usableScale(header.pixelsPerUnitY());
+    const bool calibrated = sitetool::calibrated(header);
     const PlanScale scale = fitScale(header);
     // The uncertainty in pixels, taken along the plan's x axis where the scales differ.
     const double pixelsPerUnit = scale.pixelsPerUnitX;

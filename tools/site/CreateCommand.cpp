@@ -11,6 +11,8 @@
 #include "tools/site/ToolArgs.h"
 
 #include <algorithm>
+#include <bit>
+#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -65,23 +67,100 @@ std::optional<Calibration> calibrationOption(const ToolArgs& parsed) {
     return c;
 }
 
-// Plan pixels per unit of length: the points' distance in pixels over their real distance.
-double calibratedScale(const Calibration& c, uint64_t width, uint64_t height) {
+// The picture --calibrate's points are in, whatever --max-side or --dpi made of it: the plan
+// as its file holds it, or a PDF page at 72 dpi (its points of 1/72 inch); and how many of
+// the stored plan's pixels one of its pixels is along each axis.
+struct SourcePicture {
+    uint64_t width, height;
+    double planPixelsX, planPixelsY;
+    const char* what; // "pixel plan", "point page"
+};
+
+SourcePicture sourcePicture(const ImportedPlan& plan) {
+    if (plan.format == "PDF")
+        return {std::max<uint64_t>(1, uint64_t(std::floor(plan.pageWidth + 0.5))),
+                std::max<uint64_t>(1, uint64_t(std::floor(plan.pageHeight + 0.5))),
+                plan.width / plan.pageWidth, plan.height / plan.pageHeight, "point page"};
+    return {plan.sourceWidth, plan.sourceHeight, double(plan.width) / plan.sourceWidth,
+            double(plan.height) / plan.sourceHeight, "pixel plan"};
+}
+
+struct Scale {
+    double x, y;
+};
+
+// The stored plan's pixels per unit of length: the points' distance in source pixels over
+// their real distance, times the source pixel's size in plan pixels along each axis.
+Scale calibratedScale(const Calibration& c, const SourcePicture& source) {
     const auto inside = [&](double x, double y) {
-        return x >= 0 && y >= 0 && x <= double(width - 1) && y <= double(height - 1);
+        return x >= 0 && y >= 0 && x <= double(source.width - 1) && y <= double(source.height - 1);
     };
     for (const auto& [x, y] : {std::pair{c.x1, c.y1}, std::pair{c.x2, c.y2}})
         if (!inside(x, y))
             throw UsageError("--calibrate: the point " + jsonNumber(x) + "," + jsonNumber(y) +
-                             " is outside the " + std::to_string(width) + " x " +
-                             std::to_string(height) + " pixel plan");
+                             " is outside the " + std::to_string(source.width) + " x " +
+                             std::to_string(source.height) + " " + source.what);
     const double scale = std::hypot(c.x2 - c.x1, c.y2 - c.y1) / c.length;
-    if (!usableScale(scale))
-        throw UsageError("option '--calibrate' gives a scale of " + jsonNumber(scale) +
-                         " pixels per unit, not from " + rangeText(kScaleRange) +
-                         " (is LENGTH right?)");
+    const Scale plan{scale * source.planPixelsX, scale * source.planPixelsY};
+    for (const double v : {plan.x, plan.y})
+        if (!usableScale(v))
+            throw UsageError("option '--calibrate' gives a scale of " + jsonNumber(v) +
+                             " pixels per unit, not from " + rangeText(kScaleRange) +
+                             " (is LENGTH right?)");
+    return plan;
+}
+
+// --drawing-scale 1:N: a PDF page drawn at one N-th of the real size, from 1:1 to a map's
+// scale.
+constexpr NumberRange kDrawingScaleRange{1, 100'000};
+constexpr double kMetresPerPoint = 0.0254 / 72;
+
+std::optional<double> drawingScaleOption(const ToolArgs& parsed) {
+    const std::optional<std::string> text = parsed.value("--drawing-scale");
+    if (!text) return std::nullopt;
+    if (parsed.has("--scale-x") || parsed.has("--scale-y") || parsed.has("--calibrate"))
+        throw UsageError("--drawing-scale sets both scales: give it without --scale-x, --scale-y "
+                         "and --calibrate");
+    const std::string n = text->substr(std::min<size_t>(2, text->size()));
+    errno = 0;
+    char* end = nullptr;
+    const double v = std::strtod(n.c_str(), &end);
+    if (text->rfind("1:", 0) != 0 || n.empty() || !std::isdigit(static_cast<unsigned char>(n[0])) ||
+        *end != '\0' || errno == ERANGE || !(v >= kDrawingScaleRange.least) ||
+        !(v <= kDrawingScaleRange.most))
+        throw UsageError("option '--drawing-scale' needs 1:N, the drawing's scale with N from " +
+                         rangeText(kDrawingScaleRange) + " (such as 1:100), not '" + *text + "'");
+    return v;
+}
+
+// Pixels per metre of a PDF page drawn at 1:n: the page's pixels over its real size.
+Scale drawingScale(double n, const ImportedPlan& plan) {
+    if (plan.format != "PDF")
+        throw UsageError("--drawing-scale needs a PDF: a " + plan.format +
+                         " has pixels but no size on paper; give --calibrate or --scale-x and "
+                         "--scale-y");
+    const Scale scale{plan.width / (plan.pageWidth * kMetresPerPoint * n),
+                      plan.height / (plan.pageHeight * kMetresPerPoint * n)};
+    for (const double v : {scale.x, scale.y})
+        if (!usableScale(v))
+            throw UsageError("option '--drawing-scale' gives a scale of " + jsonNumber(v) +
+                             " pixels per metre, not from " + rangeText(kScaleRange));
     return scale;
 }
+
+// A scale worked out or given is never stored as the mark of a site made without one: the
+// value one step below reads the same to everyone.
+double storable(double scale) {
+    return std::bit_cast<uint64_t>(scale) == SiteHeader::kUncalibratedScaleBits
+               ? std::nextafter(scale, 0.0)
+               : scale;
+}
+
+const char* const kNotCalibrated =
+    ": warning: the plan is not calibrated, so maps and the report will measure it in pixels, "
+    "not metres; make the site again with --calibrate X1,Y1,X2,Y2,LENGTH (two points of the "
+    "plan and the real length between them), --drawing-scale 1:N (a PDF drawn to scale) or "
+    "--scale-x N --scale-y N\n";
 
 // What was read to make the plan, for the line create prints.
 std::string importedFrom(const ImportedPlan& plan, int page) {
@@ -101,15 +180,19 @@ int runCreate(const std::vector<std::string>& args, ToolStreams& io) {
                            {"--scale-x", true},
                            {"--scale-y", true},
                            {"--calibrate", true},
+                           {"--drawing-scale", true},
                            {"--page", true},
                            {"--dpi", true},
                            {"--max-side", true},
                            {"--force", false}});
     const std::string& planPath = parsed.single("PLAN");
     const std::string& sitePath = parsed.required("-o");
-    double scaleX = parsed.number("--scale-x", kDefaultPixelsPerUnit, kScaleRange);
-    double scaleY = parsed.number("--scale-y", kDefaultPixelsPerUnit, kScaleRange);
+    Scale scale{parsed.number("--scale-x", kDefaultPixelsPerUnit, kScaleRange),
+                parsed.number("--scale-y", kDefaultPixelsPerUnit, kScaleRange)};
     const std::optional<Calibration> calibration = calibrationOption(parsed);
+    const std::optional<double> drawing = drawingScaleOption(parsed);
+    const bool calibrated =
+        calibration || drawing || parsed.has("--scale-x") || parsed.has("--scale-y");
     PlanImportOptions options;
     options.page = static_cast<int>(parsed.positiveInteger("--page", kMostPage).value_or(1));
     if (parsed.has("--dpi")) options.dpi = parsed.number("--dpi", 0, kDpiRange);
@@ -130,19 +213,20 @@ int runCreate(const std::vector<std::string>& args, ToolStreams& io) {
         throw FileError(planPath + ": " + planTooLarge(bmpWidth, bmp.info->pixelHeight(), true) +
                         "; give --max-side to scale it down");
     PlanImportResult imported;
-    uint64_t width = 0, height = 0;
     if (asItIs) {
         const std::string unreadable = bmpFileLayoutProblem(planPath);
         if (!unreadable.empty()) throw FileError(planPath + ": not a usable bitmap: " + unreadable);
-        width = uint64_t(bmp.info->width);
-        height = bmp.info->pixelHeight();
+        // Only the size and format of a plan stored as it is are needed here.
+        imported.plan.width = imported.plan.sourceWidth = uint32_t(bmp.info->width);
+        imported.plan.height = imported.plan.sourceHeight = uint32_t(bmp.info->pixelHeight());
+        imported.plan.format = "BMP";
     } else {
         imported = importPlan(planPath, options);
         if (!imported.ok()) throw FileError(imported.error);
-        width = imported.plan.width;
-        height = imported.plan.height;
     }
-    if (calibration) scaleX = scaleY = calibratedScale(*calibration, width, height);
+    const uint64_t width = imported.plan.width, height = imported.plan.height;
+    if (calibration) scale = calibratedScale(*calibration, sourcePicture(imported.plan));
+    if (drawing) scale = drawingScale(*drawing, imported.plan);
 
     OwnedFd planFd;
     if (asItIs) {
@@ -153,8 +237,8 @@ int runCreate(const std::vector<std::string>& args, ToolStreams& io) {
     OutputFile site(sitePath, io.out, {.force = parsed.has("--force"), .isSiteFile = true});
     FdPositionalSink sink(site.descriptor());
     NewSiteFile layout;
-    layout.pixelsPerUnitX = scaleX;
-    layout.pixelsPerUnitY = scaleY;
+    layout.pixelsPerUnitX = calibrated ? storable(scale.x) : SiteHeader::kUncalibratedScale;
+    layout.pixelsPerUnitY = calibrated ? storable(scale.y) : SiteHeader::kUncalibratedScale;
     const SiteWriteResult written =
         asItIs ? writeSiteFile(sink, planFd.get(), layout)
                : writeSiteFile(sink, std::span<const uint8_t>(imported.plan.bmp), layout);
@@ -173,8 +257,16 @@ int runCreate(const std::vector<std::string>& args, ToolStreams& io) {
     std::ostream& said = isStandardOutput(sitePath) ? io.err : io.out;
     said << sitePath << ": " << width << " x " << height << " floor plan";
     if (!asItIs) said << " from " << importedFrom(imported.plan, options.page);
-    said << ", " << written.plan.blockBytes << " bytes coded, scale " << jsonNumber(scaleX) << " x "
-         << jsonNumber(scaleY) << " pixels per unit\n";
+    said << ", " << written.plan.blockBytes << " bytes coded, ";
+    if (!calibrated) {
+        said << "not calibrated\n";
+        io.err << kToolName << ": " << sitePath << kNotCalibrated;
+    } else {
+        said << "scale " << jsonNumber(scale.x) << " x " << jsonNumber(scale.y)
+             << (drawing ? " pixels per metre (the unit a metre: a 1:" + jsonNumber(*drawing) +
+                               " drawing)\n"
+                         : " pixels per unit\n");
+    }
     return kExitOk;
 }
 
@@ -182,8 +274,8 @@ int runCreate(const std::vector<std::string>& args, ToolStreams& io) {
 
 extern const SiteCommand kCreateCommand{
     "create",
-    "PLAN -o SITE.kvs [--scale-x N] [--scale-y N] [--calibrate X1,Y1,X2,Y2,LENGTH] [--page N] "
-    "[--dpi D] [--max-side PX] [--force]",
+    "PLAN -o SITE.kvs [--scale-x N] [--scale-y N] [--calibrate X1,Y1,X2,Y2,LENGTH] "
+    "[--drawing-scale 1:N] [--page N] [--dpi D] [--max-side PX] [--force]",
     "make a site file from a floor plan (BMP, PNG, JPEG or PDF)",
     "Makes a new site file with an empty survey: a 152-byte header (version 4, the uninterpreted\n"
     "bytes zero), the floor plan Huffman-coded as the program reads it, a white signature\n"
@@ -197,16 +289,30 @@ extern const SiteCommand kCreateCommand{
     "memory to map it, so a plan of more than 100000000 pixels is refused unless --max-side\n"
     "scales it down; a picture scaled down may have at most 1000000000.\n"
     "\n"
+    "The scale, plan pixels per unit of site length, comes from --scale-x and --scale-y,\n"
+    "--calibrate or --drawing-scale. Without any of them the site is not calibrated: a\n"
+    "warning says so, the handheld's rulers count 10 pixels a unit as they always did, and\n"
+    "info, report and the maps measure the plan in pixels, not in metres.\n"
+    "\n"
     "  -o SITE.kvs    the site file to make (required); an existing file is not replaced\n"
     "                 unless --force is given; '-' for standard output\n"
     "  --scale-x N    floor-plan pixels per unit of site length along x, from 0.001 to\n"
-    "                 1000000 (default 10)\n"
-    "  --scale-y N    the same along y (default 10)\n"
+    "                 1000000 (default 10 when --scale-y is given)\n"
+    "  --scale-y N    the same along y (default 10 when --scale-x is given)\n"
     "  --calibrate X1,Y1,X2,Y2,LENGTH\n"
-    "                 sets both scales from two points of the plan (in its pixels, 0,0 the\n"
-    "                 top left) and the real length between them: the points' distance in\n"
-    "                 pixels over LENGTH, which must give a scale within that of\n"
-    "                 --scale-x; not with --scale-x or --scale-y\n"
+    "                 sets both scales from two points of the plan and the real length\n"
+    "                 between them. The points are in pixels of the picture as its file\n"
+    "                 holds it (0,0 the top left), before --max-side scales it; on a PDF in\n"
+    "                 points (1/72 inch: the page rendered at 72 dpi), whatever --dpi and\n"
+    "                 --max-side make of it. Their distance over LENGTH, turned into the\n"
+    "                 stored plan's pixels, must give a scale within that of --scale-x; not\n"
+    "                 with --scale-x or --scale-y\n"
+    "  --drawing-scale 1:N\n"
+    "                 a PDF drawn to scale, N from 1 to 100000 (1:100: a metre is a\n"
+    "                 centimetre on paper): the page's size on paper times N is the real size,\n"
+    "                 which sets both scales in pixels per metre (the site's unit is then the\n"
+    "                 metre); not for a picture, whose pixels have no size on paper, nor with\n"
+    "                 --scale-x, --scale-y or --calibrate\n"
     "  --page N       the page of a PDF, from 1 to 1000000 (default 1)\n"
     "  --dpi D        the resolution a PDF page is rendered at, from 1 to 100000 (default:\n"
     "                 the largest that keeps its longer side within --max-side)\n"

@@ -119,9 +119,8 @@ void requireMappablePoints(const std::string& path, const SurveyData& data,
 }
 
 PlanScale fitScale(const SiteHeader& header) {
-    const double x = header.pixelsPerUnitX(), y = header.pixelsPerUnitY();
-    if (!usableScale(x) || !usableScale(y)) return {};
-    return {x, y};
+    if (!calibrated(header)) return {};
+    return {header.pixelsPerUnitX(), header.pixelsPerUnitY()};
 }
 
 std::string radioName(const SurveyRadio& radio) {

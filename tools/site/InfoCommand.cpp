@@ -16,13 +16,12 @@ std::string countJson(const PointsWalkEnd& points, uint64_t value) {
     return points.damage ? "null" : std::to_string(value);
 }
 
-// {"width": 80, "height": 60, "units": "m"}; null without a picture or a usable scale
-// (usableScale).
+// {"width": 80, "height": 60, "units": "m"}; null without a picture or when the site is not
+// calibrated.
 std::string realSizeJson(const SiteHeader& h, const PlanSummary& plan, const std::string& unit) {
-    const double x = h.pixelsPerUnitX(), y = h.pixelsPerUnitY();
-    if (!plan.isPicture() || !usableScale(x) || !usableScale(y)) return "null";
-    const double width = double(plan.check.info->width) / x;
-    const double height = double(plan.check.info->pixelHeight()) / y;
+    if (!plan.isPicture() || !calibrated(h)) return "null";
+    const double width = double(plan.check.info->width) / h.pixelsPerUnitX();
+    const double height = double(plan.check.info->pixelHeight()) / h.pixelsPerUnitY();
     return "{\"width\": " + jsonNumber(width) + ", \"height\": " + jsonNumber(height) +
            ", \"units\": " + jsonString(unit) + "}";
 }
@@ -41,6 +40,7 @@ void printJson(const std::string& path, const SiteLayout& layout, const PlanSumm
         << "  \"version\": " << h.version() << ",\n"
         << "  \"pixelsPerUnitX\": " << jsonNumber(h.pixelsPerUnitX()) << ",\n"
         << "  \"pixelsPerUnitY\": " << jsonNumber(h.pixelsPerUnitY()) << ",\n"
+        << "  \"calibrated\": " << (calibrated(h) ? "true" : "false") << ",\n"
         << "  \"bitmapOffset\": " << h.bitmapOffset() << ",\n"
         << "  \"signatureOffset\": " << h.signatureOffset() << ",\n"
         << "  \"pointsOffset\": " << h.pointsOffset() << ",\n"
@@ -68,7 +68,7 @@ void printText(const std::string& path, const SiteLayout& layout, const PlanSumm
     const SiteHeader& h = layout.header;
     out << "file             " << path << " (" << layout.fileSize << " bytes)\n"
         << "header           " << h.headerLength() << " bytes, version " << h.version() << '\n'
-        << "scale            " << scaleText(h.pixelsPerUnitX(), h.pixelsPerUnitY()) << '\n'
+        << "scale            " << scaleText(h) << '\n'
         << "floor-plan block at " << h.bitmapOffset() << ", " << layout.planBlockLength
         << " bytes\n"
         << "signature block  at " << h.signatureOffset() << '\n'
@@ -77,8 +77,8 @@ void printText(const std::string& path, const SiteLayout& layout, const PlanSumm
         out << "floor plan       " << plan.check.info->width << " x "
             << plan.check.info->pixelHeight() << " pixels, ";
         if (unit)
-            out << planRealSize(uint64_t(plan.check.info->width), plan.check.info->pixelHeight(),
-                                h.pixelsPerUnitX(), h.pixelsPerUnitY(), *unit)
+            out << planRealSize(uint64_t(plan.check.info->width), plan.check.info->pixelHeight(), h,
+                                *unit)
                 << ", ";
         out << plan.check.info->bitCount << " bits per pixel (" << plan.expanded.bytesWritten
             << " bytes decoded)\n";
@@ -131,18 +131,19 @@ extern const SiteCommand kInfoCommand{
     "are not, the damage is reported with its byte offset, and the exit code is 1.\n"
     "\n"
     "  --json  one JSON object with headerLength, version, pixelsPerUnitX, pixelsPerUnitY,\n"
+    "          calibrated (false for a site made without a scale or with one not usable),\n"
     "          bitmapOffset, signatureOffset, pointsOffset, planBlockLength, planBytes,\n"
     "          planWidth, planHeight (null when the plan is not a picture), planProblem,\n"
     "          recordCount, locationCount, readingTotal, placedApCount, deletedCount,\n"
     "          tornTail (bytes of a partial record at the end, 0 when none) and\n"
     "          readingsMissing, plus file and fileSize. For damaged points the counts are\n"
     "          null and \"damage\" holds offset, announced and text. With --units,\n"
-    "          planRealSize: {width, height, units}, null without a picture or without a\n"
-    "          usable scale (from 0.001 to 1000000 pixels per unit).\n"
+    "          planRealSize: {width, height, units}, null without a picture or when\n"
+    "          not calibrated.\n"
     "  --units m|ft  also shows the plan's real size, its width over the x scale by its\n"
     "          height over the y scale, in that unit; the site file does not name a unit.\n"
-    "          A stored scale outside 0.001 to 1000000 (or not a number) is shown as\n"
-    "          not calibrated.\n",
+    "          A stored scale outside 0.001 to 1000000 (or not a number), or that of a site\n"
+    "          made without a scale, is shown as not calibrated.\n",
     runInfo,
 };
 

@@ -10,9 +10,8 @@ namespace walkmere::sitetool {
 
 std::optional<PlanScale> mapScale(const SiteHeader& header,
                                   const std::optional<std::string>& unit) {
-    const double x = header.pixelsPerUnitX(), y = header.pixelsPerUnitY();
-    if (!usableScale(x) || !usableScale(y)) return std::nullopt;
-    return PlanScale{x, y, unit.value_or("m")};
+    if (!calibrated(header)) return std::nullopt;
+    return PlanScale{header.pixelsPerUnitX(), header.pixelsPerUnitY(), unit.value_or("m")};
 }
 
 double radiusPixels(double given, const std::optional<PlanScale>& scale) {

@@ -11,8 +11,8 @@
 namespace walkmere::sitetool {
 
 // The plan's scale as the maps measure with it, in `unit` ("m" when none was asked for:
-// a site model counts metres unless it says feet), or nothing when the site's scale is not
-// a usable one (usableScale).
+// a site model counts metres unless it says feet), or nothing when the site is not
+// calibrated (calibrated).
 std::optional<PlanScale> mapScale(const SiteHeader& header, const std::optional<std::string>& unit);
 
 // The radius of the maps in pixels from --radius (radiusOption; 0 when absent): a length in

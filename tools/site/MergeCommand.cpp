@@ -165,10 +165,15 @@ int runMerge(const std::vector<std::string>& args, ToolStreams& io) {
             {"scale-x", {layout.header.pixelsPerUnitX(), first.header.pixelsPerUnitX()}},
             {"scale-y", {layout.header.pixelsPerUnitY(), first.header.pixelsPerUnitY()}},
         };
+        // A site made without a scale holds a mark there, not a scale.
+        const auto shown = [](const SiteHeader& h, double v) {
+            return h.markedUncalibrated() ? std::string("none (not calibrated)") : jsonNumber(v);
+        };
         for (const auto& [name, values] : scales)
             if (!sameScale(values.first, values.second))
-                throw FileError(paths[i] + ": its " + name + " is " + jsonNumber(values.first) +
-                                ", not " + jsonNumber(values.second) + " as in " + paths.front());
+                throw FileError(paths[i] + ": its " + name + " is " +
+                                shown(layout.header, values.first) + ", not " +
+                                shown(first.header, values.second) + " as in " + paths.front());
     }
 
     OutputFile out(output, io.out, {.force = parsed.has("--force"), .isSiteFile = true});

@@ -12,6 +12,11 @@ bool usableScale(double pixelsPerUnit) {
     return pixelsPerUnit >= kScaleRange.least && pixelsPerUnit <= kScaleRange.most; // not NaN
 }
 
+bool calibrated(const SiteHeader& header) {
+    return usableScale(header.pixelsPerUnitX()) && usableScale(header.pixelsPerUnitY()) &&
+           !header.markedUncalibrated();
+}
+
 std::optional<std::string> unitsOption(const ToolArgs& parsed) {
     std::optional<std::string> unit = parsed.value("--units");
     if (unit && *unit != "m" && *unit != "ft")
@@ -19,7 +24,11 @@ std::optional<std::string> unitsOption(const ToolArgs& parsed) {
     return unit;
 }
 
-std::string scaleText(double pixelsPerUnitX, double pixelsPerUnitY) {
+std::string scaleText(const SiteHeader& header) {
+    // The handheld takes the mark as the 10 it truncates to.
+    if (header.markedUncalibrated())
+        return "10 x 10 pixels per unit (not calibrated: the site was made without a scale)";
+    const double pixelsPerUnitX = header.pixelsPerUnitX(), pixelsPerUnitY = header.pixelsPerUnitY();
     const auto number = [](double v) -> std::string {
         if (std::isnan(v)) return "nan";
         if (std::isinf(v)) return v < 0 ? "-inf" : "inf";
@@ -31,17 +40,16 @@ std::string scaleText(double pixelsPerUnitX, double pixelsPerUnitY) {
     return text;
 }
 
-std::string planRealSize(uint64_t width, uint64_t height, double pixelsPerUnitX,
-                         double pixelsPerUnitY, const std::string& unit) {
-    if (!usableScale(pixelsPerUnitX) || !usableScale(pixelsPerUnitY))
-        return "unknown (not calibrated)";
+std::string planRealSize(uint64_t width, uint64_t height, const SiteHeader& header,
+                         const std::string& unit) {
+    if (!calibrated(header)) return "unknown (not calibrated)";
     const auto length = [](double v) {
         char text[32];
         std::snprintf(text, sizeof text, v < 1e9 ? "%.1f" : "%.3g", v);
         return std::string(text);
     };
-    return length(double(width) / pixelsPerUnitX) + " x " +
-           length(double(height) / pixelsPerUnitY) + " " + unit;
+    return length(double(width) / header.pixelsPerUnitX()) + " x " +
+           length(double(height) / header.pixelsPerUnitY()) + " " + unit;
 }
 
 } // namespace walkmere::sitetool

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "survey/SiteHeader.h"
 #include "tools/site/ToolArgs.h"
 
 #include <cstdint>
@@ -15,18 +16,22 @@ namespace walkmere::sitetool {
 // an older version, or damaged) is shown as not calibrated.
 inline constexpr NumberRange kScaleRange{0.001, 1'000'000};
 bool usableScale(double pixelsPerUnit);
+// Whether the site's plan has a scale to measure with: both usable, and not the mark of a
+// site made without one (SiteHeader::markedUncalibrated).
+bool calibrated(const SiteHeader& header);
 
 // The unit of site length the tool's own output names with --units: "m" or "ft". The site
 // file holds only pixels per unit, never the unit's name. Throws UsageError for another.
 std::optional<std::string> unitsOption(const ToolArgs& parsed);
 
 // "10 x 12.5 pixels per unit", the stored values as they are (inf, nan) with
-// "(not calibrated: ...)" after them when they are not a usable scale.
-std::string scaleText(double pixelsPerUnitX, double pixelsPerUnitY);
+// "(not calibrated: ...)" after them when they are not a usable scale or the site was made
+// without one.
+std::string scaleText(const SiteHeader& header);
 
 // The plan's real size: "80.0 x 60.0 m" (width / scale-x by height / scale-y), or
-// "unknown (not calibrated)" when a scale is not usable.
-std::string planRealSize(uint64_t width, uint64_t height, double pixelsPerUnitX,
-                         double pixelsPerUnitY, const std::string& unit);
+// "unknown (not calibrated)" when the site is not calibrated.
+std::string planRealSize(uint64_t width, uint64_t height, const SiteHeader& header,
+                         const std::string& unit);
 
 } // namespace walkmere::sitetool

@@ -35,10 +35,10 @@ ReportData gatherReport(const std::string& path, const ReadOnlySite& site,
     report.plan = loadFloorPlan(fd, report.layout, path);
 
     const SiteHeader& h = report.layout.header;
-    report.scale = scaleText(h.pixelsPerUnitX(), h.pixelsPerUnitY());
+    report.scale = scaleText(h);
     if (unit)
-        report.realSize = planRealSize(uint64_t(report.plan.width), uint64_t(report.plan.height),
-                                       h.pixelsPerUnitX(), h.pixelsPerUnitY(), *unit);
+        report.realSize =
+            planRealSize(uint64_t(report.plan.width), uint64_t(report.plan.height), h, *unit);
     report.signature.resize(kSignatureBlockSize);
     const ssize_t got = readFullyAt(fd, report.signature.data(), report.signature.size(),
                                     report.layout.header.signatureOffset());

@@ -32,7 +32,7 @@ Rgb pixelAt(const RgbImage& img, int32_t x, int32_t y) {
 // A 600 x 400 plan surveyed by the store: three points in a row on the left hearing
 // "office" (two APs) and, at the middle one only, "guest"; a placed access point; a point
 // far right that heard nothing; and a deleted point that heard a strong "ghost" network.
-// The plan has create's default scale, 10 pixels a metre: --radius 8 reaches 80 pixels.
+// The plan has a scale of 10 pixels a metre: --radius 8 reaches 80 pixels.
 class SurveyedSite : public ::testing::Test {
 protected:
     void SetUp() override {

@@ -2,6 +2,7 @@
 #include "survey/SiteFile.h"
 #include "testkit/SiteToolTesting.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <gtest/gtest.h>
 
@@ -33,11 +34,14 @@ void append(const std::string& site, const std::vector<Bytes>& records) {
     testkit::writeFileBytes(site, bytes);
 }
 
+// A site at 10 pixels a unit, or at the scale `extra` gives.
 std::string makeSite(const testkit::TempDir& dir, const std::string& name, const Bytes& plan,
                      std::vector<std::string> extra = {}) {
     testkit::writeFileBytes(dir.file(name + ".bmp"), plan);
     const std::string site = dir.file(name).string();
     std::vector<std::string> args = {"create", dir.file(name + ".bmp").string(), "-o", site};
+    if (std::find(extra.begin(), extra.end(), "--scale-y") == extra.end())
+        args.insert(args.end(), {"--scale-y", "10"});
     args.insert(args.end(), extra.begin(), extra.end());
     const ToolRun r = runTool(args);
     if (r.code != 0) throw std::runtime_error("create failed: " + r.err);

@@ -28,7 +28,8 @@ protected:
         return {{"plan", site, "-o", target},
                 {"heatmap", site, "-o", target},
                 {"report", site, "-o", target},
-                {"create", dir.file("site.kvs.plan.bmp").string(), "-o", target, "--force"}};
+                {"create", dir.file("site.kvs.plan.bmp").string(), "-o", target, "--force",
+                 "--scale-x", "10"}};
     }
     size_t filesInOut() const { return std::distance(fs::directory_iterator(out), {}); }
     testkit::TempDir dir;
