@@ -1,14 +1,9 @@
 #include "sim/SiteModel.h"
 
-#include "platform/RegularFile.h"
+#include "platform/StrictJson.h"
 
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
-#include <fcntl.h>
 #include <filesystem>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace walkmere::sim {
 
@@ -19,52 +14,16 @@ std::string bssidText(const Bssid& bssid) {
     return text;
 }
 
-namespace {
-
-// The whole file, up to one byte more than the limit (which shows a file that grew after
-// its size was looked at); false with the system's reason in `error`.
-bool readBounded(int fd, std::string& text, std::string& error) {
-    text.resize(kMaxSiteModelBytes + 1);
-    size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n = ::read(fd, text.data() + done, text.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            error = std::strerror(errno);
-            return false;
-        }
-        if (n == 0) break;
-        done += static_cast<size_t>(n);
-    }
-    text.resize(done);
-    return true;
-}
-
-} // namespace
-
 std::optional<SiteModel> loadSiteModel(const std::string& path, std::string& error) {
-    const RegularFileOpening opened = openRegularFile(path, O_RDONLY);
-    if (!opened.fd.valid()) {
-        error = path + ": cannot open the site model: " + opened.problem;
-        return std::nullopt;
-    }
-    const auto tooLarge = [&](uint64_t size) {
-        error = path + ": " + std::to_string(size) + " bytes, more than the " +
+    const SmallFileRead file = readSmallRegularFile(path, kMaxSiteModelBytes, "the site model");
+    if (file.fault == SmallFileRead::Fault::TooLarge)
+        error = path + ": " + std::to_string(file.size) + " bytes, more than the " +
                 std::to_string(kMaxSiteModelBytes) + " a site model may have";
-        return std::nullopt;
-    };
-    struct stat st {};
-    if (::fstat(opened.fd.get(), &st) == 0 &&
-        static_cast<uint64_t>(st.st_size) > kMaxSiteModelBytes)
-        return tooLarge(static_cast<uint64_t>(st.st_size));
-    std::string text;
+    else if (file.fault != SmallFileRead::Fault::None)
+        error = path + ": " + file.problem;
+    if (file.fault != SmallFileRead::Fault::None) return std::nullopt;
     std::string why;
-    if (!readBounded(opened.fd.get(), text, why)) {
-        error = path + ": cannot read the site model: " + why;
-        return std::nullopt;
-    }
-    if (text.size() > kMaxSiteModelBytes) return tooLarge(text.size());
-    std::optional<SiteModel> model = parseSiteModel(text, why);
+    std::optional<SiteModel> model = parseSiteModel(file.text, why);
     if (!model) error = path + ": " + why;
     return model;
 }

@@ -1,51 +1,17 @@
 #include "sim/SiteModel.h"
 
+#include "platform/StrictJson.h"
+
 #include <initializer_list>
 #include <limits>
 #include <map>
 #include <nlohmann/json.hpp>
-#include <set>
 
 namespace walkmere::sim {
 
 namespace {
 
 using Json = nlohmann::json;
-
-// The first fault found; thrown inside the parser and caught at its top, so that nothing
-// of a model that has one is kept.
-struct Refusal {
-    std::string text;
-};
-
-[[noreturn]] void refuse(const std::string& path, const std::string& reason) {
-    throw Refusal{path.empty() ? reason : path + ": " + reason};
-}
-
-std::string member(const std::string& path, const std::string& key) {
-    return path.empty() ? key : path + "." + key;
-}
-
-std::string element(const std::string& path, size_t index) {
-    return path + "[" + std::to_string(index) + "]";
-}
-
-const char* kindOf(const Json& value) {
-    switch (value.type()) {
-    case Json::value_t::object:
-        return "an object";
-    case Json::value_t::array:
-        return "an array";
-    case Json::value_t::string:
-        return "a string";
-    case Json::value_t::boolean:
-        return "true or false";
-    case Json::value_t::null:
-        return "null";
-    default:
-        return "a number";
-    }
-}
 
 // The limits of a number in a message: "-20 to 40 dBm".
 struct Range {
@@ -54,20 +20,14 @@ struct Range {
     const char* unit;
 };
 
-// A limit as JSON writes it, less the ".0" it puts after a whole double.
-std::string limitText(double v) {
-    std::string text = Json(v).dump();
-    if (text.ends_with(".0")) text.resize(text.size() - 2);
-    return text;
-}
-
 double number(const Json& value, const std::string& path, const Range& range) {
-    if (!value.is_number()) refuse(path, std::string("must be a number, not ") + kindOf(value));
+    if (!value.is_number())
+        refuseJson(path, std::string("must be a number, not ") + jsonKind(value));
     const double v = value.get<double>();
     if (!(v >= range.low && v <= range.high)) {
-        std::string limits = limitText(range.low) + " to " + limitText(range.high);
+        std::string limits = jsonLimitText(range.low) + " to " + jsonLimitText(range.high);
         if (*range.unit) limits += std::string(" ") + range.unit;
-        refuse(path, value.dump() + " is out of range (" + limits + ")");
+        refuseJson(path, value.dump() + " is out of range (" + limits + ")");
     }
     return v;
 }
@@ -75,16 +35,16 @@ double number(const Json& value, const std::string& path, const Range& range) {
 // A number written without a fraction or exponent, within [low, high].
 int64_t wholeNumber(const Json& value, const std::string& path, int64_t low, int64_t high) {
     if (!value.is_number_integer())
-        refuse(path, value.is_number()
-                         ? value.dump() + " is not a whole number"
-                         : std::string("must be a whole number, not ") + kindOf(value));
+        refuseJson(path, value.is_number()
+                             ? value.dump() + " is not a whole number"
+                             : std::string("must be a whole number, not ") + jsonKind(value));
     const bool inRange = value.is_number_unsigned()
                              ? value.get<uint64_t>() <= static_cast<uint64_t>(high) &&
                                    static_cast<int64_t>(value.get<uint64_t>()) >= low
                              : value.get<int64_t>() >= low && value.get<int64_t>() <= high;
     if (!inRange)
-        refuse(path, value.dump() + " is out of range (" + std::to_string(low) + " to " +
-                         std::to_string(high) + ")");
+        refuseJson(path, value.dump() + " is out of range (" + std::to_string(low) + " to " +
+                             std::to_string(high) + ")");
     return value.get<int64_t>();
 }
 
@@ -92,21 +52,23 @@ int64_t wholeNumber(const Json& value, const std::string& path, int64_t low, int
 uint64_t seedNumber(const Json& value, const std::string& path) {
     if (value.is_number_unsigned()) return value.get<uint64_t>();
     if (value.is_number_integer())
-        refuse(path, value.dump() + " is out of range (0 to " +
-                         std::to_string(std::numeric_limits<uint64_t>::max()) + ")");
+        refuseJson(path, value.dump() + " is out of range (0 to " +
+                             std::to_string(std::numeric_limits<uint64_t>::max()) + ")");
     wholeNumber(value, path, 0, 0); // refuses it
     return 0;
 }
 
 std::string text(const Json& value, const std::string& path) {
-    if (!value.is_string()) refuse(path, std::string("must be a string, not ") + kindOf(value));
+    if (!value.is_string())
+        refuseJson(path, std::string("must be a string, not ") + jsonKind(value));
     const std::string& s = value.get_ref<const std::string&>();
-    if (s.find('\0') != std::string::npos) refuse(path, "holds a NUL character");
+    if (s.find('\0') != std::string::npos) refuseJson(path, "holds a NUL character");
     return s;
 }
 
 const Json& array(const Json& value, const std::string& path) {
-    if (!value.is_array()) refuse(path, std::string("must be an array, not ") + kindOf(value));
+    if (!value.is_array())
+        refuseJson(path, std::string("must be an array, not ") + jsonKind(value));
     return value;
 }
 
@@ -118,7 +80,7 @@ public:
                  std::initializer_list<const char*> keys)
         : object(object), path(std::move(path)) {
         if (!object.is_object())
-            refuse(this->path, std::string("must be an object, not ") + kindOf(object));
+            refuseJson(this->path, std::string("must be an object, not ") + jsonKind(object));
         for (const auto& [key, value] : object.items()) {
             bool known = false;
             for (const char* k : keys)
@@ -127,8 +89,8 @@ public:
             std::string list;
             for (const char* k : keys)
                 list += (list.empty() ? "" : ", ") + std::string(k);
-            refuse(member(this->path, key),
-                   std::string("not a key of ") + what + " (" + list + ")");
+            refuseJson(jsonMemberPath(this->path, key),
+                       std::string("not a key of ") + what + " (" + list + ")");
         }
     }
 
@@ -138,10 +100,10 @@ public:
     }
     const Json& required(const char* key) const {
         const Json* value = optional(key);
-        if (!value) refuse(member(path, key), "missing");
+        if (!value) refuseJson(jsonMemberPath(path, key), "missing");
         return *value;
     }
-    std::string at(const char* key) const { return member(path, key); }
+    std::string at(const char* key) const { return jsonMemberPath(path, key); }
 
 private:
     const Json& object;
@@ -186,21 +148,21 @@ class ModelParser {
 public:
     SiteModel read(const Json& root) {
         if (!root.is_object())
-            refuse("", std::string("a site model is a JSON object, not ") + kindOf(root));
+            refuseJson("", std::string("a site model is a JSON object, not ") + jsonKind(root));
         ObjectReader top(root, "", "a site model",
                          {"version", "site", "units", "accessPoints", "propagation"});
         if (const Json* v = top.optional("version");
             v && wholeNumber(*v, "version", 0, 1 << 30) != 1)
-            refuse("version", v->dump() + " is not a version read here (1)");
+            refuseJson("version", v->dump() + " is not a version read here (1)");
         model.sitePath = text(top.required("site"), "site");
         if (model.sitePath.empty())
-            refuse("site", "is empty (the site file, such as \"office.kvs\")");
+            refuseJson("site", "is empty (the site file, such as \"office.kvs\")");
         if (const Json* v = top.optional("units")) {
             const std::string unit = text(*v, "units");
             if (unit == "ft")
                 model.unit = LengthUnit::Feet;
             else if (unit != "m")
-                refuse("units", "\"" + unit + "\" is not a unit (\"m\" or \"ft\")");
+                refuseJson("units", "\"" + unit + "\" is not a unit (\"m\" or \"ft\")");
         }
         readAccessPoints(array(top.required("accessPoints"), "accessPoints"));
         if (const Json* v = top.optional("propagation")) readPropagation(*v);
@@ -209,29 +171,32 @@ public:
 
 private:
     void readAccessPoints(const Json& list) {
-        if (list.empty()) refuse("accessPoints", "a model needs at least one access point");
+        if (list.empty()) refuseJson("accessPoints", "a model needs at least one access point");
         if (list.size() > kMaxModelAccessPoints)
-            refuse("accessPoints", std::to_string(list.size()) + " access points, more than the " +
-                                       std::to_string(kMaxModelAccessPoints) + " a model may have");
+            refuseJson("accessPoints",
+                       std::to_string(list.size()) + " access points, more than the " +
+                           std::to_string(kMaxModelAccessPoints) + " a model may have");
         std::map<std::string, std::string> names; // name -> where it was given first
         for (size_t i = 0; i < list.size(); ++i) {
-            const std::string path = element("accessPoints", i);
+            const std::string path = jsonElementPath("accessPoints", i);
             ObjectReader ap(list[i], path, "an access point", {"name", "x", "y", "radios"});
             ModelAccessPoint out;
             out.name = text(ap.required("name"), ap.at("name"));
-            if (out.name.empty()) refuse(ap.at("name"), "is empty");
+            if (out.name.empty()) refuseJson(ap.at("name"), "is empty");
             if (const auto [it, fresh] = names.emplace(out.name, path); !fresh)
-                refuse(ap.at("name"), "\"" + out.name + "\" is already the name of " + it->second);
+                refuseJson(ap.at("name"),
+                           "\"" + out.name + "\" is already the name of " + it->second);
             out.x = number(ap.required("x"), ap.at("x"), kPosition);
             out.y = number(ap.required("y"), ap.at("y"), kPosition);
             const Json& radios = array(ap.required("radios"), ap.at("radios"));
-            if (radios.empty()) refuse(ap.at("radios"), "an access point needs at least one radio");
+            if (radios.empty())
+                refuseJson(ap.at("radios"), "an access point needs at least one radio");
             if (radios.size() > kMaxAccessPointRadios)
-                refuse(ap.at("radios"), std::to_string(radios.size()) + " radios, more than the " +
-                                            std::to_string(kMaxAccessPointRadios) +
-                                            " an access point may have");
+                refuseJson(ap.at("radios"),
+                           std::to_string(radios.size()) + " radios, more than the " +
+                               std::to_string(kMaxAccessPointRadios) + " an access point may have");
             for (size_t r = 0; r < radios.size(); ++r)
-                out.radios.push_back(readRadio(radios[r], element(ap.at("radios"), r)));
+                out.radios.push_back(readRadio(radios[r], jsonElementPath(ap.at("radios"), r)));
             model.accessPoints.push_back(std::move(out));
         }
     }
@@ -242,23 +207,26 @@ private:
         const std::string word = text(radio.required("band"), radio.at("band"));
         const std::optional<RadioBand> band = bandNamed(word);
         if (!band)
-            refuse(radio.at("band"), "\"" + word + "\" is not a band (\"2.4\", \"5\" or \"6\")");
+            refuseJson(radio.at("band"),
+                       "\"" + word + "\" is not a band (\"2.4\", \"5\" or \"6\")");
         out.band = *band;
         const Json& channel = radio.required("channel");
         out.channel =
             static_cast<int>(wholeNumber(channel, radio.at("channel"), -(1 << 30), 1 << 30));
         if (!channelExists(out.band, out.channel))
-            refuse(radio.at("channel"), channel.dump() + " is not a " + bandWord(out.band) +
-                                            " GHz channel (" + bandChannelsText(out.band) + ")");
+            refuseJson(radio.at("channel"), channel.dump() + " is not a " + bandWord(out.band) +
+                                                " GHz channel (" + bandChannelsText(out.band) +
+                                                ")");
         if (const Json* v = radio.optional("power"))
             out.powerDbm = number(*v, radio.at("power"), kPower);
         const Json& networks = array(radio.required("bss"), radio.at("bss"));
-        if (networks.empty()) refuse(radio.at("bss"), "a radio needs at least one network");
+        if (networks.empty()) refuseJson(radio.at("bss"), "a radio needs at least one network");
         if (networks.size() > kMaxRadioBss)
-            refuse(radio.at("bss"), std::to_string(networks.size()) + " networks, more than the " +
-                                        std::to_string(kMaxRadioBss) + " a radio may send");
+            refuseJson(radio.at("bss"), std::to_string(networks.size()) +
+                                            " networks, more than the " +
+                                            std::to_string(kMaxRadioBss) + " a radio may send");
         for (size_t b = 0; b < networks.size(); ++b)
-            out.bss.push_back(readBss(networks[b], element(radio.at("bss"), b)));
+            out.bss.push_back(readBss(networks[b], jsonElementPath(radio.at("bss"), b)));
         return out;
     }
 
@@ -268,17 +236,18 @@ private:
         const std::string written = text(bss.required("bssid"), bss.at("bssid"));
         const std::optional<Bssid> bssid = parseBssid(written);
         if (!bssid)
-            refuse(bss.at("bssid"),
-                   "\"" + written + "\" is not a BSSID (six hex pairs: \"00:11:22:33:44:55\")");
-        if ((*bssid)[0] & 1) refuse(bss.at("bssid"), written + " is a group address, not a BSSID");
-        if (*bssid == Bssid{}) refuse(bss.at("bssid"), written + " is not a BSSID (all zero)");
+            refuseJson(bss.at("bssid"),
+                       "\"" + written + "\" is not a BSSID (six hex pairs: \"00:11:22:33:44:55\")");
+        if ((*bssid)[0] & 1)
+            refuseJson(bss.at("bssid"), written + " is a group address, not a BSSID");
+        if (*bssid == Bssid{}) refuseJson(bss.at("bssid"), written + " is not a BSSID (all zero)");
         if (const auto [it, fresh] = bssids.emplace(*bssid, path); !fresh)
-            refuse(bss.at("bssid"), bssidText(*bssid) + " is already " + it->second);
+            refuseJson(bss.at("bssid"), bssidText(*bssid) + " is already " + it->second);
         out.bssid = *bssid;
         out.ssid = text(bss.required("ssid"), bss.at("ssid"));
         if (out.ssid.size() > 32)
-            refuse(bss.at("ssid"),
-                   std::to_string(out.ssid.size()) + " bytes, more than the 32 an SSID may have");
+            refuseJson(bss.at("ssid"), std::to_string(out.ssid.size()) +
+                                           " bytes, more than the 32 an SSID may have");
         return out;
     }
 
@@ -325,79 +294,13 @@ private:
     std::map<Bssid, std::string> bssids; // where each was given first
 };
 
-// Watches the parser's events for a key given twice in one object (the JSON reader would
-// keep the last of them without a word), and keeps the path to it.
-class DuplicateKeys {
-public:
-    bool event(nlohmann::json::parse_event_t event, const Json& parsed) {
-        using E = nlohmann::json::parse_event_t;
-        switch (event) {
-        case E::object_start:
-        case E::array_start:
-            countElement();
-            frames.push_back({event == E::array_start, 0, {}, {}});
-            break;
-        case E::key: {
-            Frame& top = frames.back();
-            top.key = parsed.get<std::string>();
-            if (!top.keys.insert(top.key).second && found.empty()) found = path();
-            break;
-        }
-        case E::value:
-            countElement();
-            break;
-        case E::object_end:
-        case E::array_end:
-            frames.pop_back();
-            break;
-        }
-        return true;
-    }
-    const std::string& first() const { return found; }
-
-private:
-    struct Frame {
-        bool array = false;
-        size_t elements = 0;
-        std::string key;
-        std::set<std::string> keys;
-    };
-
-    void countElement() {
-        if (!frames.empty() && frames.back().array) ++frames.back().elements;
-    }
-    std::string path() const {
-        std::string out;
-        for (const Frame& f : frames)
-            out = f.array ? element(out, f.elements - 1) : member(out, f.key);
-        return out;
-    }
-
-    std::vector<Frame> frames;
-    std::string found;
-};
-
 } // namespace
 
 std::optional<SiteModel> parseSiteModel(std::string_view json, std::string& error) {
     try {
-        DuplicateKeys duplicates;
-        const Json root = Json::parse(json.begin(), json.end(),
-                                      [&](int, nlohmann::json::parse_event_t event, Json& parsed) {
-                                          return duplicates.event(event, parsed);
-                                      });
-        if (!duplicates.first().empty()) refuse(duplicates.first(), "given twice");
-        return ModelParser().read(root);
-    } catch (const Refusal& r) {
+        return ModelParser().read(parseStrictJson(json));
+    } catch (const JsonRefusal& r) {
         error = r.text;
-    } catch (const nlohmann::json::exception& e) {
-        // "[json.exception.parse_error.101] parse error at line 2, column 5: syntax error ..."
-        std::string what = e.what();
-        const size_t at = what.find(" at line ");
-        what = at == std::string::npos ? what.substr(what.find(']') + 1) : what.substr(at + 4);
-        while (!what.empty() && what.front() == ' ')
-            what.erase(0, 1);
-        error = "not JSON: " + what;
     } catch (const std::bad_alloc&) {
         error = "not enough memory to read the model";
     }

@@ -1,13 +1,9 @@
 #include "tools/site/ReportInfo.h"
 
-#include "platform/RegularFile.h"
-#include "survey/SiteFile.h"
+#include "platform/StrictJson.h"
 #include "tools/site/SiteCommand.h"
 
 #include <nlohmann/json.hpp>
-
-#include <fcntl.h>
-#include <sys/stat.h>
 
 namespace walkmere::sitetool {
 
@@ -17,18 +13,14 @@ namespace {
 constexpr uint64_t kMaxInfoBytes = 1 << 20;
 
 std::string readInfoText(const std::string& path) {
-    const RegularFileOpening opened = openRegularFile(path, O_RDONLY);
-    if (!opened.fd.valid())
-        throw FileError(path + ": cannot open the report's details: " + opened.problem);
-    struct stat st {};
-    if (::fstat(opened.fd.get(), &st) != 0 || uint64_t(st.st_size) > kMaxInfoBytes)
+    SmallFileRead file = readSmallRegularFile(path, kMaxInfoBytes, "the report's details");
+    if (file.fault == SmallFileRead::Fault::TooLarge)
         throw FileError(path + ": larger than the " + std::to_string(kMaxInfoBytes) +
                         " bytes the report's details may have");
-    std::string text(size_t(st.st_size), '\0');
-    const ssize_t got = readFullyAt(opened.fd.get(), text.data(), text.size(), 0);
-    if (got < 0 || size_t(got) != text.size())
+    if (file.fault == SmallFileRead::Fault::CannotRead)
         throw FileError(path + ": cannot read the report's details");
-    return text;
+    if (file.fault == SmallFileRead::Fault::CannotOpen) throw FileError(path + ": " + file.problem);
+    return std::move(file.text);
 }
 
 std::string textOf(const std::string& path, const std::string& key, const nlohmann::json& value) {
