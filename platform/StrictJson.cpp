@@ -109,10 +109,10 @@ Json parseStrictJson(std::string_view text) {
     DuplicateKeys duplicates;
     Json root;
     try {
-        root = Json::parse(text.begin(), text.end(), [&](int, Json::parse_event_t event,
-                                                         Json& parsed) {
-            return duplicates.event(event, parsed);
-        });
+        root = Json::parse(text.begin(), text.end(),
+                           [&](int, Json::parse_event_t event, Json& parsed) {
+                               return duplicates.event(event, parsed);
+                           });
     } catch (const Json::exception& e) {
         // "[json.exception.parse_error.101] parse error at line 2, column 5: syntax error ..."
         std::string what = e.what();

@@ -31,16 +31,13 @@ std::string textOf(const std::string& path, const std::string& key, const nlohma
 } // namespace
 
 ReportInfo readReportInfo(const std::string& path) {
+    const std::string text = readInfoText(path);
     nlohmann::json root;
     try {
-        const std::string text = readInfoText(path);
-        root = nlohmann::json::parse(text);
-    } catch (const nlohmann::json::exception& e) {
-        // "[json.exception.parse_error.101] parse error at line 2, column 5: ..."
-        std::string what = e.what();
-        const size_t at = what.find(" at line ");
-        what = at == std::string::npos ? what.substr(what.find(']') + 1) : what.substr(at + 4);
-        throw FileError(path + ": not JSON: " + what);
+        // A key given twice is refused, not left to the last one given.
+        root = parseStrictJson(text);
+    } catch (const JsonRefusal& r) {
+        throw FileError(path + ": " + r.text);
     }
     if (!root.is_object()) throw FileError(path + ": not a JSON object");
     ReportInfo info;

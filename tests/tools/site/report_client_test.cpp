@@ -74,6 +74,7 @@ TEST(ReportTitlePage, RefusesAnInfoFileItCannotTrust) {
     const Case cases[] = {
         {"{\"title\": \"x\",", "not JSON: line 1, column 15"},
         {"[\"title\"]", "not a JSON object"},
+        {"{\"title\": \"x\", \"title\": \"y\"}", "title: given twice"},
         {"{\"title\": \"x\", \"colour\": \"red\"}", "unknown key \"colour\""},
         {"{\"client\": 3}", "\"client\" is not text"},
         {"{\"floors\": [\"A\", 2]}", "\"floors\" is not text"},
