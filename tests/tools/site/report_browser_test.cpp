@@ -368,11 +368,12 @@ TEST(ReportInBrowser, DemoReportShowsEveryPictureAndFetchesNothing) {
                               "Ground floor", "--ssid", "office", "--ssid", "guest"});
     ASSERT_EQ(report.code, 0) << report.err;
     const std::string html = readText(page);
-    // What the client reads: the title page, the inventory, areas in m² and a map per band
-    // of each network named.
-    for (const char* shown : {"<h1>Office survey</h1>", "<td>Walkmere &amp; Sons</td>",
-                              "<h2>Ground floor</h2>", "<table class=inventory>", " m\u00b2<",
-                              "<h4>Network office 2.4 GHz</h4>", "<h4>Network guest 2.4 GHz</h4>"})
+    // What the client reads: the title page, the profile's summary, the inventory, areas in
+    // m² and a map per band of each network named.
+    for (const char* shown :
+         {"<h1>Office survey</h1>", "<td>Walkmere &amp; Sons</td>", "<h2>Ground floor</h2>",
+          "<h3>Summary: the data profile</h3>", "<table class=inventory>", " m\u00b2<",
+          "<h4>Network office 2.4 GHz</h4>", "<h4>Network guest 2.4 GHz</h4>"})
         EXPECT_NE(html.find(shown), std::string::npos) << shown;
     fs::copy_file(page, demosurvey::artifactsFolder() / "demo-report.html",
                   fs::copy_options::overwrite_existing);
