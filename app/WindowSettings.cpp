@@ -13,6 +13,8 @@
 
 #include <algorithm>
 #include <charconv>
+#include <climits>
+#include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
 #include <string_view>
@@ -29,11 +31,24 @@ constexpr size_t kMaxFileBytes = 64 * 1024;
 //   [window]
 //   position=@Point(X Y)
 //   scale=N
+//   screen_position=@Point(X Y)
+//   screen_size=@Size(W H)
 //   size=@Size(W H)
+// position and size are the window's own pixels, which earlier versions wrote and read;
+// screen_position and screen_size are screen pixels, which earlier versions pass over.
 constexpr std::string_view kSection = "[window]";
 constexpr std::string_view kSizeKey = "size";
 constexpr std::string_view kPositionKey = "position";
+constexpr std::string_view kScreenSizeKey = "screen_size";
+constexpr std::string_view kScreenPositionKey = "screen_position";
 constexpr std::string_view kScaleKey = "scale";
+
+// What the file says, before the window's own pixels are turned into screen pixels.
+struct FileValues {
+    WindowSettings screen;
+    std::optional<QSize> ownSize;
+    std::optional<QPoint> ownPosition;
+};
 
 std::string_view trimmed(std::string_view s) {
     while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
@@ -62,23 +77,50 @@ std::optional<std::pair<int, int>> numberPair(std::string_view value, std::strin
     return std::pair{*first, *second};
 }
 
-void takeValue(WindowSettings& s, std::string_view key, std::string_view value) {
+std::optional<QSize> sizeValue(std::string_view value) {
+    const auto wh = numberPair(value, "@Size(");
+    if (!wh || wh->first <= 0 || wh->second <= 0) return std::nullopt;
+    return QSize(wh->first, wh->second);
+}
+
+std::optional<QPoint> pointValue(std::string_view value) {
+    const auto xy = numberPair(value, "@Point(");
+    if (!xy) return std::nullopt;
+    return QPoint(xy->first, xy->second);
+}
+
+void takeValue(FileValues& s, std::string_view key, std::string_view value) {
     if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
         value = value.substr(1, value.size() - 2);
-    if (key == kSizeKey) {
-        const auto wh = numberPair(value, "@Size(");
-        if (wh && wh->first > 0 && wh->second > 0) s.size = QSize(wh->first, wh->second);
+    if (key == kScreenSizeKey) {
+        if (const auto size = sizeValue(value)) s.screen.size = size;
+    } else if (key == kScreenPositionKey) {
+        if (const auto point = pointValue(value)) s.screen.position = point;
+    } else if (key == kSizeKey) {
+        if (const auto size = sizeValue(value)) s.ownSize = size;
     } else if (key == kPositionKey) {
-        if (const auto xy = numberPair(value, "@Point("))
-            s.position = QPoint(xy->first, xy->second);
+        if (const auto point = pointValue(value)) s.ownPosition = point;
     } else if (key == kScaleKey) {
         const auto n = wholeNumber(value);
-        if (n && *n >= 1 && *n <= UiScale::kMax) s.scale = *n;
+        if (n && *n >= 1 && *n <= UiScale::kMax) s.screen.scale = *n;
     }
 }
 
+// An earlier version's window showed each of its own pixels as scale x scale screen pixels.
+// Values too large to be multiplied are left out, as nonsense.
+WindowSettings inScreenPixels(const FileValues& s) {
+    WindowSettings screen = s.screen;
+    const int scale = s.screen.scale.value_or(1);
+    const auto fits = [scale](int v) { return std::abs(v) <= INT_MAX / scale; };
+    if (!screen.size && s.ownSize && fits(s.ownSize->width()) && fits(s.ownSize->height()))
+        screen.size = *s.ownSize * scale;
+    if (!screen.position && s.ownPosition && fits(s.ownPosition->x()) && fits(s.ownPosition->y()))
+        screen.position = *s.ownPosition * scale;
+    return screen;
+}
+
 WindowSettings parsed(std::string_view text) {
-    WindowSettings s;
+    FileValues s;
     bool inWindow = false;
     while (!text.empty()) {
         const size_t end = text.find('\n');
@@ -93,18 +135,18 @@ WindowSettings parsed(std::string_view text) {
         if (!inWindow || equals == std::string_view::npos) continue;
         takeValue(s, trimmed(line.substr(0, equals)), trimmed(line.substr(equals + 1)));
     }
-    return s;
+    return inScreenPixels(s);
 }
 
 std::string formatted(const WindowSettings& s) {
     std::string text(kSection);
     text += '\n';
     if (s.position)
-        text += std::string(kPositionKey) + "=@Point(" + std::to_string(s.position->x()) + ' ' +
-                std::to_string(s.position->y()) + ")\n";
+        text += std::string(kScreenPositionKey) + "=@Point(" + std::to_string(s.position->x()) +
+                ' ' + std::to_string(s.position->y()) + ")\n";
     if (s.scale) text += std::string(kScaleKey) + '=' + std::to_string(*s.scale) + '\n';
     if (s.size)
-        text += std::string(kSizeKey) + "=@Size(" + std::to_string(s.size->width()) + ' ' +
+        text += std::string(kScreenSizeKey) + "=@Size(" + std::to_string(s.size->width()) + ' ' +
                 std::to_string(s.size->height()) + ")\n";
     return text;
 }
@@ -142,35 +184,38 @@ bool saveWindowSettings(const QString& path, const WindowSettings& settings) {
 }
 
 void restoreWindowGeometry(QWidget& window, const WindowSettings& settings) {
-    QRect desktop;
-    for (const QScreen* screen : QGuiApplication::screens())
-        desktop |= screen->availableGeometry();
+    // The screen that shows the remembered corner, else the one the window is on; a position
+    // left from a screen that is no longer there would hide the window.
+    const QScreen* screen = nullptr;
+    QPoint position = window.pos();
+    for (const QScreen* candidate : QGuiApplication::screens()) {
+        if (!settings.position) break;
+        const QPoint own = *settings.position / candidate->devicePixelRatio();
+        if (!candidate->availableGeometry().contains(own)) continue;
+        screen = candidate;
+        position = own;
+        break;
+    }
+    if (!screen) screen = window.screen();
     // Without a screen to measure against nothing remembered can be trusted.
-    if (desktop.isEmpty()) return;
+    if (!screen || screen->availableGeometry().isEmpty()) return;
+    const QRect area = screen->availableGeometry();
     if (settings.size) {
-        // Larger than the screens can show, a window is only a black picture.
-        const QSize size = settings.size->boundedTo(desktop.size());
-        window.resize(size.expandedTo(window.minimumSizeHint()));
+        // Larger than the screen can show, a window is only a black picture.
+        const QSize own = (QSizeF(*settings.size) / screen->devicePixelRatio()).toSize();
+        window.resize(own.boundedTo(area.size()).expandedTo(window.minimumSizeHint()));
     }
-    if (!settings.position) return;
-    // A position left from a screen that is no longer there would hide the window; one near
-    // a screen's edge is pulled in so that the screen shows the window whole where it can.
-    for (const QScreen* screen : QGuiApplication::screens()) {
-        const QRect area = screen->availableGeometry();
-        if (!area.contains(*settings.position)) continue;
-        const int x = std::max(area.left(), std::min(settings.position->x(),
-                                                     area.left() + area.width() - window.width()));
-        const int y = std::max(area.top(), std::min(settings.position->y(),
-                                                    area.top() + area.height() - window.height()));
-        window.move(x, y);
-        return;
-    }
+    // Moved in so that the screen shows the window whole where it can.
+    const int x = std::max(area.left(), std::min(position.x(), area.right() + 1 - window.width()));
+    const int y = std::max(area.top(), std::min(position.y(), area.bottom() + 1 - window.height()));
+    window.move(x, y);
 }
 
 WindowSettings currentWindowGeometry(const QWidget& window, int scale) {
+    const qreal ratio = window.devicePixelRatioF();
     WindowSettings s;
-    s.size = window.size();
-    s.position = window.pos();
+    s.size = (QSizeF(window.size()) * ratio).toSize();
+    s.position = (QPointF(window.pos()) * ratio).toPoint();
     s.scale = scale;
     return s;
 }

@@ -33,14 +33,17 @@ TEST(WindowSettings, KeptInTheDataFolderAndReadBackWithNonsenseLeftOut) {
     EXPECT_EQ(back.size, QSize(1000, 750));
     EXPECT_EQ(back.position, QPoint(40, 30));
     EXPECT_EQ(back.scale, 3);
+    // Earlier versions kept the window's own pixels; at scale 3 each was 3 x 3 screen pixels.
+    std::filesystem::remove(path.toStdString());
     {
         QSettings earlier(path, QSettings::IniFormat); // what earlier versions wrote with
         earlier.setValue("window/size", QSize(640, 480));
         earlier.setValue("window/position", QPoint(-7, 9));
+        earlier.setValue("window/scale", 3);
     }
     const WindowSettings fromEarlier = loadWindowSettings(path);
-    EXPECT_EQ(fromEarlier.size, QSize(640, 480));
-    EXPECT_EQ(fromEarlier.position, QPoint(-7, 9));
+    EXPECT_EQ(fromEarlier.size, QSize(1920, 1440));
+    EXPECT_EQ(fromEarlier.position, QPoint(-21, 27));
     EXPECT_EQ(fromEarlier.scale, 3);
 
     std::ofstream(path.toStdString())
@@ -112,7 +115,7 @@ TEST(WindowSettings, RestoredWithinWhatTheScreensShow) {
         QPoint position;
     };
     const Case cases[] = {
-        {{QSize(20000, 20000), {}, {}}, area.size(), start},
+        {{QSize(20000, 20000), {}, {}}, area.size(), area.topLeft()},
         {{QSize(100, 100), {}, {}}, QSize(240, 299), start}, // never below the minimum
         {{QSize(500, 400), QPoint(50, 60), {}}, QSize(500, 400), QPoint(50, 60)},
         {{QSize(300, 300), nearCorner, {}}, QSize(300, 300), area.bottomRight() - QPoint(299, 299)},
