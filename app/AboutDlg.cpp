@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
+#include "platform/ScreenFit.h"
 #include "res/Resources.h"
 #include "ui/DialogFont.h"
 
@@ -37,7 +38,7 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
 
-    auto* layout = new QVBoxLayout(this);
+    auto* layout = new QVBoxLayout(scrollingBody(*this));
     layout->setContentsMargins(12, 12, 12, 12);
     layout->addLayout(top);
     layout->addWidget(buttons);

@@ -6,6 +6,7 @@
 #include <QScrollBar>
 #include <QVBoxLayout>
 
+#include "platform/ScreenFit.h"
 #include "res/Resources.h"
 #include "ui/DialogFont.h"
 
@@ -51,7 +52,7 @@ CHelpDlg::CHelpDlg(QWidget* parent) : QDialog(parent), helpList(new QListWidget(
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
-    auto* layout = new QVBoxLayout(this);
+    auto* layout = new QVBoxLayout(scrollingBody(*this));
     layout->setContentsMargins(7, 7, 7, 7);
     layout->addWidget(helpList);
     layout->addWidget(buttons);

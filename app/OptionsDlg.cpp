@@ -16,6 +16,7 @@
 
 #include "app/RssiLegend.h"
 #include "platform/Prompter.h"
+#include "platform/ScreenFit.h"
 #include "scan/LiveApTable.h"
 #include "siteview/Viewport.h"
 #include "ui/DialogFont.h"
@@ -163,7 +164,7 @@ COptionsDlg::COptionsDlg(CViewport& viewport, CLiveApTable& table, IPrompter& pr
     body->addWidget(buttons);
 
     // The legend's coordinates are the dialog's own: no margin above or left of it.
-    auto* layout = new QVBoxLayout(this);
+    auto* layout = new QVBoxLayout(scrollingBody(*this));
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     layout->addWidget(new LegendArea(this), 0, Qt::AlignLeft | Qt::AlignTop);

@@ -3,6 +3,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "platform/ScreenFit.h"
 #include "survey/SaveSite.h"
 #include "ui/DialogFont.h"
 
@@ -24,7 +25,7 @@ CSignOffDlg::CSignOffDlg(QWidget* parent) : QDialog(parent) {
     save->setObjectName(QString::number(kSaveButtonId));
     save->setDefault(true);
 
-    auto* layout = new QVBoxLayout(this);
+    auto* layout = new QVBoxLayout(scrollingBody(*this));
     layout->addWidget(signaturePad, 0, Qt::AlignHCenter);
     layout->addWidget(clear);
     layout->addWidget(save);

@@ -88,6 +88,7 @@ int main(int argc, char** argv) {
     quitOnSignals(qapp);
 
     QtPrompter prompter;
+    prompter.setUiScale(scale);
     AlsaSoundPlayer sound(loadSound);
     auto registry = loadRegistry(registryFilePath(cl->registry), error);
     if (!error.empty()) std::cerr << "walkmere: " << error << "\n";

@@ -1,11 +1,17 @@
 #include "platform/QtPrompter.h"
+#include "platform/ScreenFit.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QMessageBox>
+#include <QStyle>
+#include <QToolButton>
+
+#include <algorithm>
 
 namespace walkmere {
 
@@ -37,8 +43,11 @@ QMessageBox::Icon qtIcon(MessageIcon icon) {
 // extension to Qt.
 class FileDialog final : public QFileDialog {
 public:
-    FileDialog(QWidget* parent, const FileDialogRequest& r, const QString& extension, bool save)
+    FileDialog(QWidget* parent, const FileDialogRequest& r, const QString& extension, bool save,
+               int uiScale)
         : QFileDialog(parent), extension(extension), mustExist(r.fileMustExist) {
+        if (uiScale > 1) atDesktopSize(uiScale);
+        keepWithinAvailableArea(*this);
         setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
         if (save) {
             setFileMode(QFileDialog::AnyFile);
@@ -78,14 +87,31 @@ public:
     }
 
 private:
+    // Text and icons drawn at the scale's fraction of the program's own size come out at the
+    // desktop's size on the screen.
+    void atDesktopSize(int uiScale) {
+        QFont smaller = font();
+        if (smaller.pointSizeF() > 0)
+            smaller.setPointSizeF(smaller.pointSizeF() / uiScale);
+        else
+            smaller.setPixelSize(std::max(1, smaller.pixelSize() / uiScale));
+        setFont(smaller);
+        const int icon = std::max(1, style()->pixelMetric(QStyle::PM_SmallIconSize) / uiScale);
+        for (QAbstractItemView* view : findChildren<QAbstractItemView*>())
+            view->setIconSize(QSize(icon, icon));
+        for (QToolButton* button : findChildren<QToolButton*>())
+            button->setIconSize(QSize(icon, icon));
+    }
+
     QString extension;
     bool mustExist;
 };
 
-std::optional<std::string> runFileDialog(QWidget* owner, const FileDialogRequest& r, bool save) {
+std::optional<std::string> runFileDialog(QWidget* owner, const FileDialogRequest& r, bool save,
+                                         int uiScale) {
     std::string ext = r.defaultExtension;
     if (!ext.empty() && ext.front() == '.') ext.erase(ext.begin());
-    FileDialog dialog(owner, r, QString::fromStdString(ext), save);
+    FileDialog dialog(owner, r, QString::fromStdString(ext), save, uiScale);
     dialog.setNameFilter(QString::fromStdString(toQtFilter(r.filter)));
     if (!r.initialFolder.empty()) dialog.setDirectory(QString::fromStdString(r.initialFolder));
     if (!r.initialName.empty()) dialog.selectFile(QString::fromStdString(r.initialName));
@@ -159,11 +185,11 @@ YesNoAnswer QtPrompter::askYesNo(const std::string& text, const std::string& cap
 }
 
 std::optional<std::string> QtPrompter::askOpenFile(const FileDialogRequest& request) {
-    return runFileDialog(owner, request, false);
+    return runFileDialog(owner, request, false, uiScale);
 }
 
 std::optional<std::string> QtPrompter::askSaveFile(const FileDialogRequest& request) {
-    return runFileDialog(owner, request, true);
+    return runFileDialog(owner, request, true, uiScale);
 }
 
 void QtPrompter::beginWaitCursor() {

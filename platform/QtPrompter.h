@@ -11,6 +11,10 @@ class QtPrompter final : public IPrompter {
 public:
     explicit QtPrompter(QWidget* parent = nullptr) : owner(parent) {}
     void setParent(QWidget* parent) { owner = parent; }
+    // The whole-number UI scale the program runs at (through Qt's scaling). The file dialogs
+    // are Qt's own and show the desktop's files, not the handheld's screen: they take the
+    // scale back out and draw their text at the desktop's own size.
+    void setUiScale(int scale) { uiScale = scale; }
 
     void showMessage(const std::string& text, const std::string& caption = {},
                      MessageIcon icon = MessageIcon::None) override;
@@ -22,6 +26,7 @@ public:
 
 private:
     QWidget* owner;
+    int uiScale = 1;
 };
 
 // "Site Files (*.kvs)|*.kvs|All Files (*.*)|*.*||" -> "Site Files (*.kvs);;All Files (*.*)"

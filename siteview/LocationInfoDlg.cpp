@@ -10,6 +10,7 @@
 #include <cstdio>
 
 #include "platform/Prompter.h"
+#include "platform/ScreenFit.h"
 #include "survey/PointRecords.h"
 #include "survey/SurveyStore.h"
 #include "survey/TellSurveyor.h"
@@ -129,7 +130,7 @@ CLocationInfoDlg::CLocationInfoDlg(CSurveyStore& survey, IPrompter& prompts, ISo
     deleteThisPoint->setAutoDefault(true);
     connect(deleteThisPoint, &QPushButton::clicked, this, [this] { OnDeletePoint(); });
 
-    auto* column = new QVBoxLayout(this);
+    auto* column = new QVBoxLayout(scrollingBody(*this));
     column->addWidget(lines, 1);
     column->addWidget(deleteThisPoint);
     resize(units.toPixelsX(137), units.toPixelsY(150));
