@@ -5,8 +5,8 @@
 #include <QScrollArea>
 #include <QStyle>
 #include <QVBoxLayout>
-#include <QWindow>
 #include <QWidget>
+#include <QWindow>
 
 #include <algorithm>
 
@@ -30,9 +30,9 @@ QMargins frameAround(const QWidget& dialog) {
 void fitWithin(QWidget& dialog, const QScreen& screen) {
     const QRect area = screen.availableGeometry();
     const QMargins frame = frameAround(dialog);
-    const QSize room = (area.size() - QSize(frame.left() + frame.right(),
-                                            frame.top() + frame.bottom()))
-                           .expandedTo({1, 1});
+    const QSize room =
+        (area.size() - QSize(frame.left() + frame.right(), frame.top() + frame.bottom()))
+            .expandedTo({1, 1});
     // Only made smaller: a dialog that fits keeps the size Qt or its maker gave it.
     dialog.resize(dialog.size().boundedTo(room));
     if (dialog.testAttribute(Qt::WA_Moved)) return;
@@ -40,14 +40,15 @@ void fitWithin(QWidget& dialog, const QScreen& screen) {
     const QPoint centre = parent ? parent->window()->geometry().center() : area.center();
     QRect placed(QPoint(), dialog.size());
     placed.moveCenter(centre);
-    const int x = std::clamp(placed.x(), area.left() + frame.left(),
-                             std::max(area.left() + frame.left(),
-                                      area.right() + 1 - frame.right() - placed.width()));
-    const int y = std::clamp(placed.y(), area.top() + frame.top(),
-                             std::max(area.top() + frame.top(),
-                                      area.bottom() + 1 - frame.bottom() - placed.height()));
+    const int x = std::clamp(
+        placed.x(), area.left() + frame.left(),
+        std::max(area.left() + frame.left(), area.right() + 1 - frame.right() - placed.width()));
+    const int y = std::clamp(
+        placed.y(), area.top() + frame.top(),
+        std::max(area.top() + frame.top(), area.bottom() + 1 - frame.bottom() - placed.height()));
     // move() places the frame's corner, whose size the window knows once it has one.
-    const QMargins known = dialog.windowHandle() ? dialog.windowHandle()->frameMargins() : QMargins();
+    const QMargins known =
+        dialog.windowHandle() ? dialog.windowHandle()->frameMargins() : QMargins();
     dialog.move(x - known.left(), y - known.top());
 }
 

@@ -3,6 +3,7 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <vector>
 
 #include "ui/DrawBitmapResource.h"
 #include "ui/Fonts.h"
@@ -17,6 +18,11 @@ const QColor kYellow{255, 255, 0};
 
 constexpr int kBarLeft = 9, kBarTop = 9, kBarHeight = 12, kBarWidth = 222;
 constexpr int kFirstRow = 30, kRowHeight = 15, kBottomMargin = 20;
+// The panel's size; a taller picture is a desktop form.
+constexpr int kPanelWidth = 240, kPanelHeight = 268;
+// The panel's frame, as the taller picture stretches it: the top (with the bar's slot) and
+// the bottom edge as they are, one plain row of the sides repeated between them.
+constexpr int kPanelTopRows = 30, kPanelBottomRows = 3, kPanelPlainRow = 100;
 
 struct Cell {
     int left;
@@ -36,14 +42,30 @@ void drawCell(QPainter& p, TextLayer& texts, const Cell& c, int top, const QStri
                text, inverted ? kOlive : kYellow, inverted ? kYellow : kOlive);
 }
 
+// The panel stretched down to the picture's height, so that its frame holds every row drawn.
+void drawTallPanel(QPainter& p, int height) {
+    const QImage panel = loadBitmapResource(kPanelBitmap);
+    if (panel.size() != QSize(kPanelWidth, kPanelHeight)) return;
+    p.drawImage(QPoint(0, 0), panel, QRect(0, 0, kPanelWidth, kPanelTopRows));
+    for (int y = kPanelTopRows; y < height - kPanelBottomRows; ++y)
+        p.drawImage(QPoint(0, y), panel, QRect(0, kPanelPlainRow, kPanelWidth, 1));
+    p.drawImage(QPoint(0, height - kPanelBottomRows), panel,
+                QRect(0, kPanelHeight - kPanelBottomRows, kPanelWidth, kPanelBottomRows));
+}
+
 } // namespace
+
+int scanRowsShown(int height) {
+    // Rows start while they start above the bottom margin (the first always).
+    return std::max(1, (height - kBottomMargin - kFirstRow) / kRowHeight + 1);
+}
 
 int progressBarWidth(int progressPercent) {
     return std::clamp(progressPercent, 0, 100) * kBarWidth / 100;
 }
 
 void paintScanView(QImage& target, int progressPercent, std::span<const ApRecord> certified,
-                   DrawnTexts* drawnTexts, TextLayer* layer) {
+                   DrawnTexts* drawnTexts, TextLayer* layer, int firstRow) {
     if (target.format() != QImage::Format_RGB32) {
         target = QImage(target.size(), QImage::Format_RGB32);
     }
@@ -54,7 +76,11 @@ void paintScanView(QImage& target, int progressPercent, std::span<const ApRecord
     p.setRenderHint(QPainter::Antialiasing, false);
     p.fillRect(target.rect(), kOlive);
     p.setFont(mapFont(8));
-    drawBitmapResource(p, kPanelBitmap, 0, 0, 240, 268);
+    const bool tall = target.height() > kPanelHeight;
+    if (tall)
+        drawTallPanel(p, target.height());
+    else
+        drawBitmapResource(p, kPanelBitmap, 0, 0, kPanelWidth, kPanelHeight);
 
     const int barWidth = progressBarWidth(progressPercent);
     if (barWidth > 0) p.fillRect(QRect(kBarLeft, kBarTop, barWidth, kBarHeight), kYellow);
@@ -64,10 +90,20 @@ void paintScanView(QImage& target, int progressPercent, std::span<const ApRecord
                QString::asprintf("%d%%", progressPercent), past ? kOlive : kYellow,
                past ? kYellow : kOlive);
 
+    // The handheld's screen shows the table's order from its first row; a taller picture
+    // shows the strongest first, from the row it is scrolled to.
+    std::vector<ApRecord> rows(certified.begin(), certified.end());
+    if (tall) {
+        std::stable_sort(rows.begin(), rows.end(),
+                         [](const ApRecord& a, const ApRecord& b) { return a.rssi() > b.rssi(); });
+        const int shown = scanRowsShown(target.height());
+        const int last = std::max(0, int(rows.size()) - shown);
+        rows.erase(rows.begin(), rows.begin() + std::clamp(firstRow, 0, last));
+    }
     const int stopBelow = target.height() - kBottomMargin;
     int y = kFirstRow;
     const QFont rowFont = narrowMapFont(kRowPoints), channelFont = narrowMapFont(kChannelPoints);
-    for (const ApRecord& r : certified) {
+    for (const ApRecord& r : rows) {
         p.setFont(channelFont);
         // A 6 GHz channel is drawn olive on yellow: its number alone would pass for a 2.4 GHz
         // one, and the handheld's 15-pixel cell has no room for a band.
@@ -82,9 +118,9 @@ void paintScanView(QImage& target, int progressPercent, std::span<const ApRecord
 }
 
 QImage composeScanView(QSize size, int scale, int progressPercent,
-                       std::span<const ApRecord> certified) {
+                       std::span<const ApRecord> certified, int firstRow) {
     return composeScaled(size, scale, [&](QImage& logical, TextLayer& texts) {
-        paintScanView(logical, progressPercent, certified, nullptr, &texts);
+        paintScanView(logical, progressPercent, certified, nullptr, &texts, firstRow);
     });
 }
 

@@ -14,6 +14,9 @@ namespace walkmere {
 // certified APs of the live table. It keeps nothing between paints; each paint asks the two
 // getters for the percentage and for the certified records copied at one moment, so a
 // sweep merged meanwhile by the link worker is seen whole or not at all.
+//
+// Taller than the handheld's screen it shows the strongest first and scrolls (arrow keys,
+// Page Up/Down, Home/End, the wheel) when more APs are certified than its rows hold.
 class CScanView : public QWidget {
     Q_OBJECT
 public:
@@ -33,11 +36,16 @@ public:
 protected:
     void paintEvent(QPaintEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
 
 private:
+    // Moves the first row shown by `rows`, kept within the rows there are.
+    void scrollBy(int rows);
+
     std::function<void()> cancel;
     PercentSource percent;
     RecordsSource records;
+    int firstRow = 0;
 };
 
 } // namespace walkmere

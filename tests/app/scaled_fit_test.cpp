@@ -95,8 +95,8 @@ TEST(ScaledFit, EveryDialogOpensWithinTheAvailableArea) {
             static_cast<QDialog*>(dialog)->reject();
         });
         c.open();
-        EXPECT_TRUE(availableArea().contains(frame)) << frame.x() << ',' << frame.y() << ' '
-                                                     << frame.width() << 'x' << frame.height();
+        EXPECT_TRUE(availableArea().contains(frame))
+            << frame.x() << ',' << frame.y() << ' ' << frame.width() << 'x' << frame.height();
     }
 }
 

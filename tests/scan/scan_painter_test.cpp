@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QImage>
+#include <QKeyEvent>
 #include <QPainter>
 
 #include <cstdlib>
@@ -203,6 +205,58 @@ TEST(ScanPicture, LongTextsAreClippedToTheirCells) {
     const QImage img = paint(10, {r});
     EXPECT_GT(countColour(img, QRect(120, 30, 70, 15), kYellow), 20);
     EXPECT_EQ(countColour(img, QRect(190, 30, 10, 15), kYellow), 0) << "gap before RSSI";
+}
+
+// Taller than the panel, the frame reaches the picture's bottom and holds every row drawn,
+// strongest first; with more rows than fit, the last one shows when scrolled to the end.
+TEST(ScanPicture, ATallPictureHoldsItsRowsInsideItsFrameStrongestFirst) {
+    struct Case {
+        int height, aps, firstRow;
+        int firstRssi, lastRssi; // of the rows drawn
+    };
+    const Case cases[] = {
+        {600, 20, 0, -61, -80},
+        {400, 40, 0, -41, -64},   // 24 rows fit
+        {400, 40, 999, -57, -80}, // scrolled past the end: the last 24
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.height);
+        std::vector<ApRecord> aps;
+        for (int i = 0; i < c.aps; ++i) // weakest first in the table
+            aps.push_back(record(i, 5180, int8_t(-80 + i)));
+        DrawnTexts drawn;
+        QImage img(kW, c.height, QImage::Format_RGB32);
+        paintScanView(img, 0, aps, &drawn, nullptr, c.firstRow);
+        std::vector<int> rssi;
+        int lowest = 0;
+        for (const DrawnText& t : drawn) {
+            if (t.rect.left() != 200) continue;
+            rssi.push_back(t.text.toInt());
+            lowest = std::max(lowest, t.rect.bottom());
+        }
+        ASSERT_FALSE(rssi.empty());
+        EXPECT_TRUE(std::is_sorted(rssi.rbegin(), rssi.rend())) << "strongest first";
+        EXPECT_EQ(rssi.front(), c.firstRssi);
+        EXPECT_EQ(rssi.back(), c.lastRssi);
+        EXPECT_NE(img.pixel(120, c.height - 1), kOlive) << "the frame's bottom edge";
+        EXPECT_EQ(img.pixel(115, 266), kOlive) << "no frame line across the rows";
+        EXPECT_LT(lowest, c.height - 3) << "the last row inside the frame";
+    }
+}
+
+// End scrolls a tall view to its last rows, Home back to its first.
+TEST(ScanViewWidget, ATallViewScrollsToItsLastRow) {
+    std::vector<ApRecord> aps;
+    for (int i = 0; i < 40; ++i)
+        aps.push_back(record(i, 5180, int8_t(-80 + i)));
+    CScanView view([] { return 0; }, [&] { return aps; });
+    view.resize(kW, 400);
+    const QImage top = view.composePicture();
+    for (Qt::Key key : {Qt::Key_End, Qt::Key_Home}) {
+        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+        QCoreApplication::sendEvent(&view, &press);
+        EXPECT_EQ(view.composePicture() == top, key == Qt::Key_Home) << key;
+    }
 }
 
 TEST(ScanViewWidget, PaintsFromItsGettersAtPaintTime) {
