@@ -56,10 +56,6 @@ QRect availableArea() {
     return QGuiApplication::primaryScreen()->availableGeometry();
 }
 
-TEST(ScaledFit, TheScreenIsSmallAtScale3) {
-    EXPECT_EQ(availableArea(), QRect(0, 0, 320, 240));
-}
-
 // Each dialog as it opens, whole within the screen's available area.
 TEST(ScaledFit, EveryDialogOpensWithinTheAvailableArea) {
     storetest::StoreFixture site;
