@@ -141,12 +141,18 @@ public:
             paintBanner(kAlertRed, QStringLiteral("ALERT! NO ACCESS POINTS DETECTED!"));
         }
         paintCursor();
-        paintRuler(true, rulerStep(vp.zoom(), scene.pixelsPerUnitX));
-        paintRuler(false, rulerStep(vp.zoom(), scene.pixelsPerUnitY));
+        paintRuler(true, rulerStepOf(scene.pixelsPerUnitX));
+        paintRuler(false, rulerStepOf(scene.pixelsPerUnitY));
         paintStatusLine();
     }
 
 private:
+    // On the desktop map the step follows its scale, which need not be a whole number.
+    int32_t rulerStepOf(double pixelsPerUnit) const {
+        if (vp.desktopMap()) return rulerStep(1, vp.mapScale() * pixelsPerUnit);
+        return rulerStep(vp.zoom(), pixelsPerUnit);
+    }
+
     void paintFloorPlan() {
         if (!scene.floorPlan || scene.floorPlan->isNull()) return;
         const QImage& plan = *scene.floorPlan;
@@ -242,13 +248,15 @@ private:
     void paintStatusLine() {
         const int w = client.right, bottom = client.bottom;
         char text[96];
-        std::snprintf(text, sizeof text, "ZOOM=%d%%   SCANS=%d   POINTS=%d", vp.zoom() * 100,
+        std::snprintf(text, sizeof text, "ZOOM=%d%%   SCANS=%d   POINTS=%d", vp.zoomPercent(),
                       scene.locationCount, scene.readingTotal);
+        const QString line =
+            scene.statusNote.isEmpty() ? QString::fromLatin1(text) : scene.statusNote;
         const QFont previous = p.font();
         p.setFont(narrowMapFont(kBandPoints));
         texts.fill(p, edges(0, bottom - kBandHeight, w, bottom), kStatusGreen);
         drawText(edges(kTextIndent, bottom - kBandHeight, w, bottom), Qt::AlignLeft | Qt::AlignTop,
-                 QString::fromLatin1(text), Qt::white, kStatusGreen);
+                 line, Qt::white, kStatusGreen);
         p.setFont(previous);
     }
 

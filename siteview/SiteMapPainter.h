@@ -2,6 +2,7 @@
 
 #include <QColor>
 #include <QImage>
+#include <QString>
 
 #include <cstdint>
 #include <span>
@@ -22,6 +23,7 @@ struct SiteMapScene {
     bool noApHeard = false;                  // the alert banner
     bool placingAp = false;                  // the placement banner
     bool siteOpen = false;
+    QString statusNote;                // when set, the status line says this instead of the counts
     const QImage* floorPlan = nullptr; // may be null or empty: no plan is drawn
     double pixelsPerUnitX = 0;         // ruler scales, plan pixels per unit of length
     double pixelsPerUnitY = 0;

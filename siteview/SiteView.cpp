@@ -14,7 +14,7 @@ namespace walkmere {
 namespace {
 
 SiteMapScene sceneOf(const CSiteView& v, const CViewport& viewport, const CSurveyStore& store,
-                     const QImage& cursor) {
+                     const QImage& cursor, const QString& note) {
     SiteMapScene s;
     s.viewport = &viewport;
     s.points = store.index();
@@ -27,6 +27,7 @@ SiteMapScene sceneOf(const CSiteView& v, const CViewport& viewport, const CSurve
     s.pixelsPerUnitX = store.header().pixelsPerUnitX();
     s.pixelsPerUnitY = store.header().pixelsPerUnitY();
     s.cursor = &cursor;
+    s.statusNote = note;
     return s;
 }
 
@@ -67,13 +68,8 @@ void CSiteView::placeScrollBars() {
 
 void CSiteView::resizeEvent(QResizeEvent* event) {
     placeScrollBars();
-    if (siteOpen) fitViewToClient();
+    if (siteOpen) syncForm();
     QWidget::resizeEvent(event);
-}
-
-void CSiteView::setHandheldClient(QSize client) {
-    handheldClient = client;
-    fittedClient = client;
 }
 
 int32_t CSiteView::initialViewSide() const {
@@ -82,21 +78,35 @@ int32_t CSiteView::initialViewSide() const {
     return std::min(from.width(), from.height());
 }
 
-void CSiteView::fitViewToClient() {
-    if (!handheldClient || handheldClient->isEmpty()) return;
+bool CSiteView::desktopForm() const {
+    if (!handheldClient) return false;
     const EdgeRect c = clientRect();
-    const QSize client(c.width(), c.height());
-    if (client == fittedClient) return;
-    fittedClient = client;
-    // Client pixels per plan pixel stay those of the handheld's size, along each axis.
-    const int64_t side = initialViewSide();
-    view.fitView(static_cast<int32_t>(side * client.width() / handheldClient->width()),
-                 static_cast<int32_t>(side * client.height() / handheldClient->height()));
+    return QSize(c.width(), c.height()) != *handheldClient ||
+           deviceScaleFor(devicePixelRatioF()) > 1;
+}
+
+void CSiteView::syncForm(bool siteJustOpened) {
+    if (!desktopForm()) {
+        view.endDesktopMap();
+    } else if (siteJustOpened || !view.desktopMap()) {
+        view.beginDesktopMap();
+        if (siteJustOpened) view.showWholePlan(clientRect());
+    }
+    setHorizontalBox();
+    setVerticalBox();
+}
+
+void CSiteView::showWholePlan() {
+    if (!view.desktopMap()) return;
+    view.showWholePlan(clientRect());
+    setHorizontalBox();
+    setVerticalBox();
+    repaintNow();
 }
 
 QImage CSiteView::composePicture(QSize size, int scale) const {
     if (!size.isValid()) size = QSize(clientRect().width(), clientRect().height());
-    return composeSiteMap(size, scale, sceneOf(*this, view, services.store, cursorBitmap));
+    return composeSiteMap(size, scale, sceneOf(*this, view, services.store, cursorBitmap, note));
 }
 
 void CSiteView::paintEvent(QPaintEvent*) {

@@ -22,6 +22,8 @@ class ISoundPlayer;
 class PointMeasurement;
 
 inline constexpr const char* kNoPointInRangeText = "No survey point within range.";
+inline constexpr const char* kTapOnPlanToMeasureText = "Tap on the plan to measure";
+inline constexpr const char* kTapOnPlanToPlaceText = "Tap on the plan to place the AP";
 
 // What the site view's input works on besides the viewport.
 struct SiteViewServices {
@@ -41,7 +43,14 @@ struct SiteViewServices {
 // mode); a press that moves is still a tap, at the press point. A press held 600 ms without
 // moving, or a right-button press, inspects the nearest point; the arrow
 // keys move the map under the cursor and Return/Enter takes a point at the cursor. The two
-// scroll bars stand for the viewport's centre; they lie outside the client area.
+// scroll bars stand for the viewport's centre; they lie outside the client area. A tap beside
+// the plan takes no point; the status line says so.
+//
+// At the handheld's window size and scale 1 the view is the handheld's: its square view
+// stretched onto the client. Any other form is a desktop map (CViewport's): true proportions,
+// the whole plan on Ctrl+0, Ctrl+wheel zooming about the pointer, the wheel scrolling
+// (Shift+wheel across), a middle-button drag panning, the arrow keys moving the map by a fixed
+// number of screen pixels, and no access point placed beside the plan.
 //
 // The view reads and changes the viewport and the survey store on the UI thread only,
 // never during a paint.
@@ -83,20 +92,19 @@ public:
     // scroll bars.
     EdgeRect clientRect() const;
 
-    // The client area the view has at the handheld's window size. Once it is set, a larger
-    // client shows more of the plan at the mapping the handheld's size has along each axis
-    // (see CViewport::fitView), and a site opened at any size starts from the handheld's
-    // square view. Without it the view is the square view of whatever size it has.
-    void setHandheldClient(QSize client);
+    // The client area the view has at the handheld's window size. Once it is set, any other
+    // client size, or a device scale above 1, makes the view a desktop map. Without it the view
+    // is the handheld's square view of whatever size it has.
+    void setHandheldClient(QSize client) { handheldClient = client; }
     // The square view's side a newly opened site starts from.
     int32_t initialViewSide() const;
-    // Fits the viewport to the client area as it is now (nothing without a handheld client,
-    // or when the client area has not changed since the last fit).
-    void fitViewToClient();
-    // The viewport holds the handheld's square view again (a site was just opened).
-    void resetFit() {
-        if (handheldClient) fittedClient = *handheldClient;
-    }
+    // The view is not in the handheld's form.
+    bool desktopForm() const;
+    // Turns the desktop map on or off as the form now asks; a site just opened on the desktop
+    // map shows the whole plan.
+    void syncForm(bool siteJustOpened = false);
+    // "Whole plan" (Ctrl+0): the desktop map fits the plan in the view.
+    void showWholePlan();
     // The room the scroll bars take: the vertical bar's width, the horizontal bar's height.
     QSize scrollBarExtent() const;
 
@@ -131,6 +139,9 @@ public:
     // Returns true for the keys the view acts on.
     bool OnKeyDown(int key);
 
+    // Why the last tap did nothing; empty when it did what it was meant to.
+    const QString& statusNote() const { return note; }
+
     // Paints the whole view now.
     void repaintNow() { repaint(); }
 
@@ -141,12 +152,17 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
 
 private:
     void connectScrollBars();
     void placeScrollBars();
     bool insideClient(QPoint p) const;
     void onHoldTimeout();
+    // The status line's counts return at the next input.
+    void clearNote() { note.clear(); }
+    // Moves the view: by client pixels on the desktop map, else by plan pixels.
+    void moveMap(int32_t clientDx, int32_t clientDy, int32_t planDx, int32_t planDy);
 
     CViewport& view;
     SiteViewServices services;
@@ -157,7 +173,8 @@ private:
     std::function<void()> locationInfo;
 
     std::optional<QSize> handheldClient;
-    QSize fittedClient; // the client area the viewport was last fitted to
+    QString note;                  // why the last tap did nothing
+    std::optional<QPoint> panFrom; // a middle-button drag under way
 
     // A left press waiting to become a tap (released) or a tap-and-hold (timer).
     QTimer holdTimer;

@@ -5,6 +5,9 @@
 #include <QMouseEvent>
 #include <QScrollBar>
 #include <QSignalBlocker>
+#include <QWheelEvent>
+
+#include <cmath>
 
 #include "platform/Prompter.h"
 #include "platform/Sound.h"
@@ -20,6 +23,11 @@ namespace walkmere {
 namespace {
 
 constexpr int kLineStep = 10; // plan pixels per scroll-bar arrow or joystick step
+// On the desktop map the arrow keys and the scroll bars' arrows move the map by client pixels,
+// as many as a step moves it on the handheld at 100 %, and a wheel notch by more.
+constexpr int kMapLineStep = 10;
+constexpr int kWheelStep = 40;
+constexpr int kWheelNotch = 120; // Qt's angle delta of one wheel notch
 constexpr const char* kPointLabel = "TEST";
 
 } // namespace
@@ -41,6 +49,9 @@ bool CSiteView::handlesCommand(int id) const {
 }
 
 void CSiteView::onCommand(int id) {
+    clearNote();
+    const EdgeRect client = clientRect();
+    const IntPoint middle{client.width() / 2, client.height() / 2};
     switch (id) {
     case ID_FILE_OPEN_SITE:
         openSite();
@@ -49,11 +60,21 @@ void CSiteView::onCommand(int id) {
         if (saveSite) saveSite();
         break;
     case ID_ZOOM_IN:
-        view.zoomIn();
+        if (view.desktopMap())
+            view.zoomMapAbout(2, client, middle);
+        else
+            view.zoomIn();
+        setHorizontalBox();
+        setVerticalBox();
         repaintNow();
         break;
     case ID_ZOOM_OUT:
-        view.zoomOut();
+        if (view.desktopMap())
+            view.zoomMapAbout(0.5, client, middle);
+        else
+            view.zoomOut();
+        setHorizontalBox();
+        setVerticalBox();
         repaintNow();
         break;
     case ID_PLACE_ACCESS_POINT:
@@ -94,20 +115,32 @@ void CSiteView::setVerticalBox() {
     vBar->setValue(view.centreY());
 }
 
+void CSiteView::moveMap(int32_t clientDx, int32_t clientDy, int32_t planDx, int32_t planDy) {
+    if (view.desktopMap()) {
+        view.panMap(clientDx, clientDy);
+        return;
+    }
+    if (planDx < 0) view.scrollLeft(-planDx);
+    if (planDx > 0) view.scrollRight(planDx);
+    if (planDy < 0) view.scrollUp(-planDy);
+    if (planDy > 0) view.scrollDown(planDy);
+}
+
 void CSiteView::OnHScroll(int code, int thumbPosition) {
+    clearNote();
     const EdgeRect client = clientRect();
     switch (code) {
     case SB_LINELEFT:
-        view.scrollLeft(kLineStep);
+        moveMap(-kMapLineStep, 0, -kLineStep, 0);
         break;
     case SB_LINERIGHT:
-        view.scrollRight(kLineStep);
+        moveMap(kMapLineStep, 0, kLineStep, 0);
         break;
     case SB_PAGELEFT:
-        view.scrollLeft(client.width());
+        moveMap(-client.width(), 0, -client.width(), 0);
         break;
     case SB_PAGERIGHT:
-        view.scrollRight(client.width());
+        moveMap(client.width(), 0, client.width(), 0);
         break;
     case SB_THUMBTRACK:
         view.setCentreX(thumbPosition);
@@ -120,19 +153,20 @@ void CSiteView::OnHScroll(int code, int thumbPosition) {
 }
 
 void CSiteView::OnVScroll(int code, int thumbPosition) {
+    clearNote();
     const EdgeRect client = clientRect();
     switch (code) {
     case SB_LINEUP:
-        view.scrollUp(kLineStep);
+        moveMap(0, -kMapLineStep, 0, -kLineStep);
         break;
     case SB_LINEDOWN:
-        view.scrollDown(kLineStep);
+        moveMap(0, kMapLineStep, 0, kLineStep);
         break;
     case SB_PAGEUP:
-        view.scrollUp(client.height());
+        moveMap(0, -client.height(), 0, -client.height());
         break;
     case SB_PAGEDOWN:
-        view.scrollDown(client.height());
+        moveMap(0, client.height(), 0, client.height());
         break;
     case SB_THUMBTRACK:
         view.setCentreY(thumbPosition);
@@ -210,9 +244,20 @@ void CSiteView::OnTapAndHold(QPoint p) {
 
 void CSiteView::OnTap(QPoint p) {
     const EdgeRect client = clientRect();
+    const IntPoint plan = view.clientToPlan(client, {p.x(), p.y()});
+    // Beside the plan there is nothing to measure, and on the desktop map nowhere to place an
+    // access point either. (Without a plan every tap measures, as there is nowhere else.)
+    const EdgeRect bounds = view.bounds();
+    const bool besidePlan = bounds.width() > 0 && bounds.height() > 0 && !view.onPlan(plan);
+    clearNote();
+    if (besidePlan && (!placingAp || view.desktopMap())) {
+        note = QString::fromLatin1(placingAp ? kTapOnPlanToPlaceText : kTapOnPlanToMeasureText);
+        repaintNow();
+        return;
+    }
     if (placingAp) {
-        // The tapped plan point itself, which may lie past the plan's edge.
-        const IntPoint plan = view.clientToPlan(client, {p.x(), p.y()});
+        // The tapped plan point itself, which in the handheld's form may lie past the plan's
+        // edge.
         tellSurveyor(services.store.placeAccessPoint(plan.x, plan.y).notices, services.prompter,
                      services.sound);
         view.centreOnClientPoint(client, {p.x(), p.y()});
@@ -220,8 +265,8 @@ void CSiteView::OnTap(QPoint p) {
         setVerticalBox();
         placingAp = false;
     } else {
-        // The view moves so that the tapped spot, clamped to the plan, is under the cursor;
-        // the point is taken there.
+        // The view moves so that the tapped spot is under the cursor; the point is taken
+        // there.
         view.centreOnClientPoint(client, {p.x(), p.y()});
         setHorizontalBox();
         setVerticalBox();
@@ -247,6 +292,11 @@ void CSiteView::mousePressEvent(QMouseEvent* event) {
         OnTapAndHold(p);
         return;
     }
+    if (event->button() == Qt::MiddleButton && view.desktopMap()) {
+        panFrom = p;
+        event->accept();
+        return;
+    }
     if (event->button() == Qt::LeftButton) {
         pressPoint = p;
         pressPending = true;
@@ -258,6 +308,19 @@ void CSiteView::mousePressEvent(QMouseEvent* event) {
 }
 
 void CSiteView::mouseMoveEvent(QMouseEvent* event) {
+    if (panFrom) {
+        // The plan follows the pointer.
+        const QPoint p = event->position().toPoint();
+        const QPoint moved = p - *panFrom;
+        panFrom = p;
+        clearNote();
+        view.panMap(-moved.x(), -moved.y());
+        setHorizontalBox();
+        setVerticalBox();
+        repaintNow();
+        event->accept();
+        return;
+    }
     // A press that moves is not a hold, so it is a plain tap at the press point, taken when
     // the stylus lifts.
     if (pressPending && (event->position().toPoint() - pressPoint).manhattanLength() > kHoldSlop)
@@ -266,6 +329,11 @@ void CSiteView::mouseMoveEvent(QMouseEvent* event) {
 }
 
 void CSiteView::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() == Qt::MiddleButton && panFrom) {
+        panFrom.reset();
+        event->accept();
+        return;
+    }
     if (event->button() == Qt::LeftButton && pressPending) {
         pressPending = false;
         holdTimer.stop();
@@ -284,21 +352,22 @@ void CSiteView::onHoldTimeout() {
 // ---- joystick ----
 
 bool CSiteView::OnKeyDown(int key) {
+    clearNote();
     switch (key) {
     case Qt::Key_Left:
-        view.scrollLeft(kLineStep);
+        moveMap(-kMapLineStep, 0, -kLineStep, 0);
         setHorizontalBox();
         break;
     case Qt::Key_Right:
-        view.scrollRight(kLineStep);
+        moveMap(kMapLineStep, 0, kLineStep, 0);
         setHorizontalBox();
         break;
     case Qt::Key_Up:
-        view.scrollUp(kLineStep);
+        moveMap(0, -kMapLineStep, 0, -kLineStep);
         setVerticalBox();
         break;
     case Qt::Key_Down:
-        view.scrollDown(kLineStep);
+        moveMap(0, kMapLineStep, 0, kLineStep);
         setVerticalBox();
         break;
     case Qt::Key_Return:
@@ -318,11 +387,41 @@ bool CSiteView::OnKeyDown(int key) {
 }
 
 void CSiteView::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_0 && (event->modifiers() & Qt::ControlModifier)) {
+        clearNote();
+        showWholePlan();
+        event->accept();
+        return;
+    }
     // Keys the view does not act on go on to the parent, as unhandled keys do.
     if (OnKeyDown(event->key()))
         event->accept();
     else
         QWidget::keyPressEvent(event);
+}
+
+// ---- the wheel (desktop map only) ----
+
+void CSiteView::wheelEvent(QWheelEvent* event) {
+    if (!view.desktopMap()) return QWidget::wheelEvent(event);
+    const QPoint delta = event->angleDelta();
+    clearNote();
+    if (event->modifiers() & Qt::ControlModifier) {
+        // A notch zooms by one step, about the spot under the pointer.
+        const QPoint at = event->position().toPoint();
+        view.zoomMapAbout(std::pow(CViewport::kZoomStep, double(delta.y()) / kWheelNotch),
+                          clientRect(), {at.x(), at.y()});
+    } else {
+        // Shift turns the wheel across; a wheel that turns across on its own does too.
+        const bool across = (event->modifiers() & Qt::ShiftModifier) || delta.y() == 0;
+        const int turned = delta.y() != 0 ? delta.y() : delta.x();
+        const int pixels = -turned * kWheelStep / kWheelNotch;
+        view.panMap(across ? pixels : 0, across ? 0 : pixels);
+    }
+    setHorizontalBox();
+    setVerticalBox();
+    repaintNow();
+    event->accept();
 }
 
 } // namespace walkmere

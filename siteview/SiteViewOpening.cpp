@@ -48,9 +48,8 @@ public:
         CViewport& viewport = view.viewport();
         viewport.setBounds(planWidth, planHeight);
         viewport.initView(side, side);
-        view.resetFit();
-        view.fitViewToClient();
         view.setScrollRanges(planWidth, planHeight);
+        view.syncForm(true);
     }
 
     void redraw() override { view.repaintNow(); }

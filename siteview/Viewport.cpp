@@ -1,6 +1,7 @@
 #include "siteview/Viewport.h"
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
 
 namespace walkmere {
@@ -28,6 +29,9 @@ void CViewport::reset() {
     viewLeft = viewRight = viewTop = viewBottom = 0;
     centreX_ = centreY_ = 0;
     zoom_ = 1;
+    desktop_ = false;
+    scale_ = 1;
+    focusX_ = focusY_ = 0;
 }
 
 void CViewport::setBounds(int32_t planWidth, int32_t planHeight) {
@@ -44,25 +48,6 @@ void CViewport::initView(int32_t width, int32_t height) {
     homeBottom = viewBottom = height;
     centreX_ = width / 2;
     centreY_ = height / 2;
-}
-
-void CViewport::fitView(int32_t extentX, int32_t extentY) {
-    if (extentX < 0 || extentY < 0) return;
-    const int32_t homeX = halfway(homeLeft, homeRight), homeY = halfway(homeTop, homeBottom);
-    int32_t viewX = extentX, viewY = extentY;
-    for (int z = zoom_; z > 1; z /= 2) {
-        viewX /= 2;
-        viewY /= 2;
-    }
-    auto fit = [](int32_t& low, int32_t& high, int32_t middle, int32_t extent) {
-        if (high - low == extent) return;
-        low = sat32(int64_t{middle} - extent / 2);
-        high = sat32(int64_t{low} + extent);
-    };
-    fit(homeLeft, homeRight, homeX, extentX);
-    fit(homeTop, homeBottom, homeY, extentY);
-    fit(viewLeft, viewRight, centreX_, viewX);
-    fit(viewTop, viewBottom, centreY_, viewY);
 }
 
 void CViewport::zoomIn() {
@@ -117,26 +102,31 @@ void CViewport::recentreY() {
 // outside the plan (a plan smaller than the client, or none at all), a step toward the plan
 // moves it by the step, not onto the far bound.
 void CViewport::scrollLeft(int32_t n) {
+    if (desktop_) return setFocus(focusX_ - n, focusY_);
     centreX_ = sat32(std::max<int64_t>(static_cast<int64_t>(centreX_) - n, minX));
     recentreX();
 }
 
 void CViewport::scrollRight(int32_t n) {
+    if (desktop_) return setFocus(focusX_ + n, focusY_);
     centreX_ = sat32(std::min<int64_t>(static_cast<int64_t>(centreX_) + n, maxX));
     recentreX();
 }
 
 void CViewport::scrollUp(int32_t n) {
+    if (desktop_) return setFocus(focusX_, focusY_ - n);
     centreY_ = sat32(std::max<int64_t>(static_cast<int64_t>(centreY_) - n, minY));
     recentreY();
 }
 
 void CViewport::scrollDown(int32_t n) {
+    if (desktop_) return setFocus(focusX_, focusY_ + n);
     centreY_ = sat32(std::min<int64_t>(static_cast<int64_t>(centreY_) + n, maxY));
     recentreY();
 }
 
 void CViewport::setCentreX(int32_t x) {
+    if (desktop_) return setFocus(x, focusY_);
     centreX_ = x;
     if (centreX_ > maxX) centreX_ = maxX;
     if (centreX_ < 0) centreX_ = 0;
@@ -144,6 +134,7 @@ void CViewport::setCentreX(int32_t x) {
 }
 
 void CViewport::setCentreY(int32_t y) {
+    if (desktop_) return setFocus(focusX_, y);
     centreY_ = y;
     if (centreY_ > maxY) centreY_ = maxY;
     if (centreY_ < 0) centreY_ = 0;
@@ -151,6 +142,11 @@ void CViewport::setCentreY(int32_t y) {
 }
 
 IntPoint CViewport::clientToPlan(const EdgeRect& client, IntPoint p) const {
+    if (desktop_) {
+        const double x = focusX_ + (p.x - mapX(client, focusX_)) / scale_;
+        const double y = focusY_ + (p.y - mapY(client, focusY_)) / scale_;
+        return {sat32(int64_t(std::floor(x))), sat32(int64_t(std::floor(y)))};
+    }
     const int64_t cw = static_cast<int64_t>(client.right) - client.left;
     const int64_t ch = static_cast<int64_t>(client.bottom) - client.top;
     const int64_t vw = static_cast<int64_t>(viewRight) - viewLeft;
@@ -169,6 +165,9 @@ void CViewport::centreOnClientPoint(const EdgeRect& client, IntPoint p) {
 
 std::optional<CViewport::FarPoint> CViewport::planToClientUnbounded(const EdgeRect& client,
                                                                     IntPoint p) const {
+    if (desktop_) {
+        return FarPoint{std::llround(mapX(client, p.x)), std::llround(mapY(client, p.y))};
+    }
     const int64_t vw = static_cast<int64_t>(viewRight) - viewLeft;
     const int64_t vh = static_cast<int64_t>(viewBottom) - viewTop;
     if (vw == 0 || vh == 0) return std::nullopt;
@@ -179,6 +178,13 @@ std::optional<CViewport::FarPoint> CViewport::planToClientUnbounded(const EdgeRe
 }
 
 std::optional<IntPoint> CViewport::planToClient(const EdgeRect& client, IntPoint p) const {
+    if (desktop_) {
+        const auto far = planToClientUnbounded(client, p);
+        if (far->x < client.left || far->x > client.right || far->y < client.top ||
+            far->y > client.bottom)
+            return std::nullopt;
+        return IntPoint{sat32(far->x), sat32(far->y)};
+    }
     if (p.x < viewLeft || p.x > viewRight || p.y < viewTop || p.y > viewBottom) {
         return std::nullopt;
     }
@@ -189,6 +195,7 @@ std::optional<IntPoint> CViewport::planToClient(const EdgeRect& client, IntPoint
 }
 
 BlitRects CViewport::computeBlit(const EdgeRect& client) const {
+    if (desktop_) return computeMapBlit(client);
     const int64_t w = static_cast<int64_t>(viewRight) - viewLeft;
     const int64_t h = static_cast<int64_t>(viewBottom) - viewTop;
     if (w <= 0 || h <= 0) return {};
@@ -210,6 +217,82 @@ BlitRects CViewport::computeBlit(const EdgeRect& client) const {
     if (viewBottom > maxY)
         d.bottom = sat32(y1 - ((static_cast<int64_t>(viewBottom) - maxY) * (y1 - y0)) / h);
     if (d.width() <= 0 || d.height() <= 0) return {};
+    return r;
+}
+
+// ---- the desktop map ----
+
+void CViewport::beginDesktopMap() {
+    if (desktop_) return;
+    desktop_ = true;
+    scale_ = zoom_;
+    setFocus(centreX_, centreY_);
+}
+
+int32_t CViewport::zoomPercent() const {
+    return desktop_ ? int32_t(std::lround(scale_ * 100)) : zoom_ * 100;
+}
+
+double CViewport::wholePlanScale(const EdgeRect& client) const {
+    if (maxX <= minX || maxY <= minY || client.width() <= 0 || client.height() <= 0) return 1;
+    const double fit = std::min(double(client.width()) / (double(maxX) - minX),
+                                double(client.height()) / (double(maxY) - minY));
+    return std::min(fit, double(kMaxZoom));
+}
+
+void CViewport::showWholePlan(const EdgeRect& client) {
+    scale_ = wholePlanScale(client);
+    setFocus((double(minX) + maxX) / 2, (double(minY) + maxY) / 2);
+}
+
+void CViewport::zoomMapAbout(double factor, const EdgeRect& client, IntPoint at) {
+    const double lowest = std::min(1.0, wholePlanScale(client));
+    const double scale = std::clamp(scale_ * factor, lowest, double(kMaxZoom));
+    // The plan point under `at` before and after is the same.
+    const double planX = focusX_ + (at.x - mapX(client, focusX_)) / scale_;
+    const double planY = focusY_ + (at.y - mapY(client, focusY_)) / scale_;
+    scale_ = scale;
+    setFocus(planX - (at.x - mapX(client, focusX_)) / scale_,
+             planY - (at.y - mapY(client, focusY_)) / scale_);
+}
+
+void CViewport::panMap(int32_t dx, int32_t dy) {
+    setFocus(focusX_ + dx / scale_, focusY_ + dy / scale_);
+}
+
+// The focus stays on the plan, as the centre does; the centre is the plan pixel under it.
+void CViewport::setFocus(double x, double y) {
+    focusX_ = std::clamp(x, double(minX), double(std::max(minX, maxX)));
+    focusY_ = std::clamp(y, double(minY), double(std::max(minY, maxY)));
+    centreX_ = sat32(int64_t(std::floor(focusX_)));
+    centreY_ = sat32(int64_t(std::floor(focusY_)));
+    recentreX();
+    recentreY();
+}
+
+// Where a plan coordinate lands on the client: the focus at the client's middle.
+double CViewport::mapX(const EdgeRect& client, double planX) const {
+    return client.left + client.width() / 2 + (planX - focusX_) * scale_;
+}
+
+double CViewport::mapY(const EdgeRect& client, double planY) const {
+    return client.top + client.height() / 2 + (planY - focusY_) * scale_;
+}
+
+// The plan pixels that reach into the client, onto where the mapping puts their edges.
+BlitRects CViewport::computeMapBlit(const EdgeRect& client) const {
+    if (client.width() <= 0 || client.height() <= 0) return {};
+    const IntPoint first = clientToPlan(client, {client.left, client.top});
+    const IntPoint last = clientToPlan(client, {client.right, client.bottom});
+    BlitRects r;
+    r.source = {std::max(first.x, minX), std::max(first.y, minY),
+                std::min(sat32(int64_t{last.x} + 1), maxX),
+                std::min(sat32(int64_t{last.y} + 1), maxY)};
+    if (r.source.width() <= 0 || r.source.height() <= 0) return {};
+    const auto from = planToClientUnbounded(client, {r.source.left, r.source.top});
+    const auto to = planToClientUnbounded(client, {r.source.right, r.source.bottom});
+    r.destination = {sat32(from->x), sat32(from->y), sat32(to->x), sat32(to->y)};
+    if (r.destination.width() <= 0 || r.destination.height() <= 0) return {};
     return r;
 }
 

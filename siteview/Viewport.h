@@ -33,9 +33,10 @@ struct BlitRects {
 
 // Decides which part of the floor plan is visible and maps plan pixels to client pixels.
 //
-// All arithmetic is on signed 32-bit integers (the zoom factor is 16-bit) and every division
-// truncates toward zero, so the map lands on the same pixels everywhere. Products that can
-// pass the 32-bit range are formed in 64 bits before their one division.
+// The handheld's view: all arithmetic is on signed 32-bit integers (the zoom factor is 16-bit)
+// and every division truncates toward zero, so the map lands on the same pixels everywhere.
+// Products that can pass the 32-bit range are formed in 64 bits before their one division.
+// (The desktop map, further down, works in fractions of a pixel.)
 //
 // The view is the centre plus and minus half its extent after every scroll or centring step;
 // a centre inside the plan bounds stays inside them, while the view may reach up to half its
@@ -53,13 +54,6 @@ public:
     void setBounds(int32_t planWidth, int32_t planHeight);
     // Home view and view (0, width, 0, height); centre at the middle.
     void initView(int32_t width, int32_t height);
-
-    // A client area larger than the handheld's shows more of the plan, never a more stretched
-    // one: the view at 100 % becomes extentX by extentY plan pixels about the middle of the
-    // home view (which zoom 1 returns to), and the current view that extent halved once per
-    // zoom step, about the centre. The centre stays. Fitting the extents the view already
-    // has changes nothing.
-    void fitView(int32_t extentX, int32_t extentY);
 
     // Halves the extent about the centre; does nothing at kMaxZoom.
     void zoomIn();
@@ -102,6 +96,36 @@ public:
     std::optional<FarPoint> planToClientUnbounded(const EdgeRect& client, IntPoint p) const;
     BlitRects computeBlit(const EdgeRect& client) const;
 
+    // ---- the desktop map ----
+    // Beyond the handheld's form the view is a map with one scale for both axes (client pixels
+    // per plan pixel, 1 at 100 %) about a focus: the plan point shown at the client's middle,
+    // kept in fractions of a pixel so that zooming about the pointer keeps the spot under it.
+    // While the map is on, the mappings above use it and the scroll and centring operations
+    // move its focus (the centre follows as the whole plan pixel under it); the handheld's
+    // view and zoom stay as they were and return when the map is turned off.
+    static constexpr double kZoomStep = 1.25;
+    // On at the handheld's zoom and the current centre; nothing when it is on already.
+    void beginDesktopMap();
+    void endDesktopMap() { desktop_ = false; }
+    bool desktopMap() const { return desktop_; }
+    double mapScale() const { return scale_; }
+    // The zoom as the status line shows it, in percent.
+    int32_t zoomPercent() const;
+    // The scale at which the whole plan fits the client (1 without a plan).
+    double wholePlanScale(const EdgeRect& client) const;
+    // The whole plan in the client, about its middle.
+    void showWholePlan(const EdgeRect& client);
+    // Multiplies the scale by `factor` keeping the plan point under the client point `at`
+    // where it is; the scale stays between the whole plan (or 100 %, when the plan is
+    // smaller than the client) and kMaxZoom.
+    void zoomMapAbout(double factor, const EdgeRect& client, IntPoint at);
+    // Moves the map by client pixels: the focus moves by the plan pixels they cover.
+    void panMap(int32_t dx, int32_t dy);
+    // The plan point lies on the plan, not in the area beside it.
+    bool onPlan(IntPoint plan) const {
+        return plan.x >= minX && plan.x < maxX && plan.y >= minY && plan.y < maxY;
+    }
+
     bool showWalkPath() const { return showWalkPath_ != 0; }
     bool showAccessPoints() const { return showAccessPoints_ != 0; }
     void setShowWalkPath(bool on) { showWalkPath_ = on ? 1 : 0; }
@@ -110,6 +134,10 @@ public:
 private:
     void recentreX();
     void recentreY();
+    void setFocus(double x, double y);
+    BlitRects computeMapBlit(const EdgeRect& client) const;
+    double mapX(const EdgeRect& client, double planX) const;
+    double mapY(const EdgeRect& client, double planY) const;
     bool viewIsEmpty() const { return viewRight == viewLeft || viewBottom == viewTop; }
 
     uint8_t showWalkPath_ = 1;
@@ -119,6 +147,9 @@ private:
     int32_t viewLeft = 0, viewRight = 0, viewTop = 0, viewBottom = 0;
     int32_t centreX_ = 0, centreY_ = 0;
     int16_t zoom_ = 1;
+    bool desktop_ = false;
+    double scale_ = 1;
+    double focusX_ = 0, focusY_ = 0;
 };
 
 } // namespace walkmere

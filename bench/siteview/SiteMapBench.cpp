@@ -90,9 +90,8 @@ void paintOnce(benchmark::State& state, bool scattered) {
     }
 }
 
-// The site view filling a window: the view's extent is the handheld's mapping carried over
-// to the larger client (a 227-pixel square of plan on the 227 x 255 client), and the picture
-// is composed at the UI scale with its texts drawn at device resolution.
+// The site view filling a window: the desktop map at 100 % about the plan's middle, the
+// picture composed at the UI scale with its texts drawn at device resolution.
 void windowPaint(benchmark::State& state, bool scattered) {
     const int w = int(state.range(0)), h = int(state.range(1)), scale = int(state.range(2));
     const QImage cursor = siteCursorImage();
@@ -103,7 +102,7 @@ void windowPaint(benchmark::State& state, bool scattered) {
     vp.initView(227, 227);
     vp.setCentreX(kPlanW / 2);
     vp.setCentreY(kPlanH / 2);
-    vp.fitView(logicalW, 227 * logicalH / 255);
+    vp.beginDesktopMap();
 
     const SiteMapScene scene = surveyScene(vp, scattered, cursor);
     for (auto _ : state) {

@@ -93,11 +93,12 @@ TEST_F(SiteInput, PlacementTapPastThePlanEdgeStoresTheTappedPoint) {
     EXPECT_EQ(scanActivations, 0);
     EXPECT_TRUE(sound.played().empty());
 
-    // A plain tap at the same place takes the survey point on the plan's edge.
+    // A plain tap at the same place takes no survey point, and says why.
     viewport.setCentreX(110);
     tap({0, 134});
-    EXPECT_EQ(store.pointX(), 0);
-    EXPECT_EQ(scanActivations, 1);
+    EXPECT_EQ(scanActivations, 0);
+    EXPECT_FALSE(measurement.running());
+    EXPECT_EQ(view->statusNote().toStdString(), kTapOnPlanToMeasureText);
 }
 
 TEST_F(SiteInput, PlacementModeTwiceStillPlacesOneAccessPoint) {
