@@ -74,9 +74,7 @@ std::vector<simtest::Spot> spotsInside(const SurveyData& survey) {
 
 TEST(GroundTruth, SurveysOnA3mAnd6mGridMapTheDemoOfficeWithinTheirMeasuredError) {
     testkit::TempDir dir;
-    std::ifstream modelText(simtest::demoSite().replace_filename("office.json"));
-    const simtest::SimulatedOffice office = simtest::makeSimulatedOffice(
-        dir.path(), std::string(std::istreambuf_iterator<char>(modelText), {}));
+    const simtest::SimulatedOffice office = simtest::makeDemoOffice(dir.path());
     const ModelSite model = simtest::openOffice(office);
     const sim::SimulatedSite& site = *model.site;
 

@@ -30,9 +30,7 @@ struct SurveyedOffice {
 };
 
 void surveyOffice(SurveyedOffice& s) {
-    std::ifstream modelText(simtest::demoSite().replace_filename("office.json"));
-    s.office = simtest::makeSimulatedOffice(
-        s.dir.path(), std::string(std::istreambuf_iterator<char>(modelText), {}));
+    s.office = simtest::makeDemoOffice(s.dir.path());
     s.model = simtest::openOffice(s.office);
     const std::vector<simtest::Spot> grid = simtest::surveyGrid(*s.model->site, 3);
     std::string why;

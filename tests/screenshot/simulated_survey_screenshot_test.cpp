@@ -59,9 +59,7 @@ protected:
 TEST_F(SimulatedSurveyScreenshot, TheDemoOfficeSurveyedShowsItsCoverage) {
     const auto began = SteadyClock::now();
     // Copies of the demo site and its model, which names the site beside it.
-    std::ifstream modelText(source / "res/demo/office.json");
-    const simtest::SimulatedOffice office = simtest::makeSimulatedOffice(
-        tmp.path(), std::string(std::istreambuf_iterator<char>(modelText), {}));
+    const simtest::SimulatedOffice office = simtest::makeDemoOffice(tmp.path());
     const ModelSite model = simtest::openOffice(office);
 
     // A 3 m grid over the office, walked as a surveyor walks it.

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <stdexcept>
 #include <string>
@@ -65,6 +66,12 @@ inline SimulatedOffice makeSimulatedOffice(const std::filesystem::path& dir,
                                std::filesystem::copy_options::overwrite_existing);
     std::ofstream(office.model) << modelJson;
     return office;
+}
+
+// The office with the demo's own model (res/demo/office.json) beside it.
+inline SimulatedOffice makeDemoOffice(const std::filesystem::path& dir) {
+    std::ifstream model(demoSite().replace_filename("office.json"));
+    return makeSimulatedOffice(dir, std::string(std::istreambuf_iterator<char>(model), {}));
 }
 
 // The model laid over its site, as the boards lay it; throws when it cannot be.

@@ -31,9 +31,7 @@ constexpr double kMedianError = 0.71, kWorstError = 1.10, kMargin = 0.5;
 
 TEST(ApsCommand, ListsEachRadioOfTheSimulatedOfficeOnceWhereItStands) {
     testkit::TempDir dir;
-    std::ifstream modelText(simtest::demoSite().replace_filename("office.json"));
-    const simtest::SimulatedOffice office = simtest::makeSimulatedOffice(
-        dir.path(), std::string(std::istreambuf_iterator<char>(modelText), {}));
+    const simtest::SimulatedOffice office = simtest::makeDemoOffice(dir.path());
     const ModelSite model = simtest::openOffice(office);
     const sim::SiteModel& truth = model.site->model();
     const std::vector<simtest::Spot> grid = simtest::surveyGrid(*model.site, 3);

@@ -102,9 +102,7 @@ TEST(ReportTitlePage, RefusesAnInfoFileItCannotTrust) {
 // each of its bands and Guest is left to the table of networks.
 TEST(ReportInventory, ListsEachRadioOnceLocatedAndMapsTheNamedNetworkPerBand) {
     testkit::TempDir dir;
-    std::ifstream modelText(simtest::demoSite().replace_filename("office.json"));
-    const simtest::SimulatedOffice office = simtest::makeSimulatedOffice(
-        dir.path(), std::string(std::istreambuf_iterator<char>(modelText), {}));
+    const simtest::SimulatedOffice office = simtest::makeDemoOffice(dir.path());
     const ModelSite model = simtest::openOffice(office);
     const sim::SiteModel& truth = model.site->model();
     const std::vector<simtest::Spot> grid = simtest::surveyGrid(*model.site, 3);
