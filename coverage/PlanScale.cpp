@@ -5,6 +5,17 @@
 
 namespace walkmere {
 
+bool usablePlanScale(double pixelsPerUnit) {
+    return pixelsPerUnit >= kLeastPlanScale && pixelsPerUnit <= kMostPlanScale; // not NaN
+}
+
+std::optional<PlanScale> siteScale(const SiteHeader& header, const std::string& unit) {
+    if (!usablePlanScale(header.pixelsPerUnitX()) || !usablePlanScale(header.pixelsPerUnitY()) ||
+        header.markedUncalibrated())
+        return std::nullopt;
+    return PlanScale{header.pixelsPerUnitX(), header.pixelsPerUnitY(), unit};
+}
+
 std::string areaText(double area, const std::string& unit, int decimals) {
     char text[64];
     if (area < 1e12)

@@ -4,6 +4,8 @@
 #include <optional>
 #include <string>
 
+#include "survey/SiteHeader.h"
+
 namespace walkmere {
 
 // The radius a survey point's value reaches on a calibrated plan unless told otherwise: a
@@ -30,6 +32,16 @@ struct PlanScale {
         return unit == "ft" ? kDefaultRadiusMetres / kMetresPerFoot : kDefaultRadiusMetres;
     }
 };
+
+// The scales, in plan pixels per unit of site length, a site is measured with: from a pixel a
+// thousand units to a million pixels a unit. A stored scale outside them (from an older
+// version, or damaged) counts as none.
+inline constexpr double kLeastPlanScale = 0.001;
+inline constexpr double kMostPlanScale = 1'000'000;
+bool usablePlanScale(double pixelsPerUnit);
+// The site's scale in `unit`, or nothing when the plan has none to measure with: a scale
+// outside the usable ones, or the mark of a site made without one.
+std::optional<PlanScale> siteScale(const SiteHeader& header, const std::string& unit = "m");
 
 // "1234.5 m²", "12 ft²" (as many decimals as `decimals`).
 std::string areaText(double area, const std::string& unit, int decimals = 1);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -32,5 +33,38 @@ int32_t rulerStep(int16_t zoom, double pixelsPerUnit);
 // before the far edge. Every tenth is 20 long and labelled, every fifth 10, every second 4,
 // the others 2. A step of 0 or less gives no ticks (and the caller draws no band).
 std::vector<RulerTick> rulerTicks(int32_t step, int32_t extent);
+
+// ---- the desktop map's ruler ----
+// The map's rulers count real lengths from the plan's origin at the exact scale. The labelled
+// step is the smallest of 1, 2, 5, 10, 20, 50 ... (and 0.1, 0.2, 0.5 ... below one unit) that
+// leaves kMapLabelSpacing client pixels between labels; between labels come ten minor ticks
+// (1, 10 ...), four (2, 20 ...) or five (5, 50 ...), when they are at least kMinorSpacing apart.
+inline constexpr double kMapLabelSpacing = 48;
+inline constexpr double kMinorSpacing = 5;
+
+struct MapRulerStep {
+    double label = 0; // units between labels
+    int minors = 1;   // intervals a label step is cut into
+};
+// The step for `pixelsPerUnit` client pixels per unit; label 0 for a scale that is not a
+// positive finite number.
+MapRulerStep mapRulerStep(double pixelsPerUnit);
+
+// The ticks of a map ruler along a client extent: `origin` is where the plan's origin lies
+// (client pixels along the ruler, may be off the client), `pixelsPerUnit` client pixels per
+// unit. Ticks lie from the band's end (kRulerBand) to the far edge. A labelled tick is 10
+// long and carries its distance from the origin ("0", "5", "-2.5"), centred on the tick in
+// labelFrom..labelTo; the tick halfway between labels is 6 long, the others 3.
+std::vector<RulerTick> mapRulerTicks(double origin, double pixelsPerUnit, int32_t extent);
+
+// The bar a map shows its scale with: the largest of 1, 2, 5, 10 ... units that fits in
+// `maxPixels`, as its length in client pixels and its text ("5 m"). Nothing for a scale that
+// is not a positive finite number or one where not even 1/1000 of a unit fits.
+struct ScaleBar {
+    double units = 0;
+    double pixels = 0;
+    std::string text;
+};
+std::optional<ScaleBar> scaleBar(double pixelsPerUnit, double maxPixels, const std::string& unit);
 
 } // namespace walkmere

@@ -141,16 +141,23 @@ public:
             paintBanner(kAlertRed, QStringLiteral("ALERT! NO ACCESS POINTS DETECTED!"));
         }
         paintCursor();
-        paintRuler(true, rulerStepOf(scene.pixelsPerUnitX));
-        paintRuler(false, rulerStepOf(scene.pixelsPerUnitY));
+        if (vp.desktopMap()) {
+            paintScaleBar();
+            paintMapRuler(true);
+            paintMapRuler(false);
+        } else {
+            paintRuler(true, rulerStep(vp.zoom(), scene.pixelsPerUnitX));
+            paintRuler(false, rulerStep(vp.zoom(), scene.pixelsPerUnitY));
+        }
         paintStatusLine();
     }
 
 private:
-    // On the desktop map the step follows its scale, which need not be a whole number.
-    int32_t rulerStepOf(double pixelsPerUnit) const {
-        if (vp.desktopMap()) return rulerStep(1, vp.mapScale() * pixelsPerUnit);
-        return rulerStep(vp.zoom(), pixelsPerUnit);
+    // Client pixels per unit of length on the desktop map: the site's unit on a calibrated
+    // plan, a plan pixel on one without a scale.
+    double mapPixelsPerUnit(bool horizontal) const {
+        if (!scene.calibrated) return vp.mapScale();
+        return vp.mapScale() * (horizontal ? scene.pixelsPerUnitX : scene.pixelsPerUnitY);
     }
 
     void paintFloorPlan() {
@@ -292,6 +299,60 @@ private:
                                        : edges(10, t.labelFrom, 19, t.labelTo);
             drawText(r, kCentredTop, QString::fromStdString(t.label), Qt::black, kRulerYellow);
         }
+        p.setFont(previous);
+    }
+
+    // The desktop map's rulers count from the plan's origin at the exact scale, each label
+    // centred on its tick.
+    void paintMapRuler(bool horizontal) {
+        const int w = client.right, h = client.bottom;
+        const double origin = horizontal ? vp.mapX(client, 0) : vp.mapY(client, 0);
+        const auto ticks = mapRulerTicks(origin, mapPixelsPerUnit(horizontal), horizontal ? w : h);
+        const QFont previous = p.font();
+        p.setFont(mapFont(6));
+        if (horizontal) {
+            texts.fill(p, QRect(kRulerBand, 0, w, kRulerBand), kRulerYellow);
+        } else {
+            texts.fill(p, QRect(0, 0, kRulerBand, h), kRulerYellow);
+        }
+        for (const RulerTick& t : ticks) {
+            if (horizontal) {
+                texts.fill(p, QRect(t.position, 0, 1, t.length), Qt::black);
+            } else {
+                texts.fill(p, QRect(0, t.position, t.length, 1), Qt::black);
+            }
+            if (!t.labelled) continue;
+            const QString label = QString::fromStdString(t.label);
+            if (horizontal) {
+                drawText(edges(t.labelFrom, 10, t.labelTo, 19), kCentredTop, label, Qt::black,
+                         kRulerYellow);
+            } else {
+                // Across the narrow band the label stands beside its tick, centred on it.
+                drawText(edges(0, t.position + 1, kRulerBand, t.position + 11),
+                         Qt::AlignRight | Qt::AlignTop, label, Qt::black, kRulerYellow);
+            }
+        }
+        p.setFont(previous);
+    }
+
+    // A bar of a round length in the bottom right corner, above the banners, so that a
+    // snapshot of the map can be measured.
+    void paintScaleBar() {
+        if (!scene.calibrated) return;
+        const auto bar =
+            scaleBar(mapPixelsPerUnit(true), std::min(160, client.right / 3), scene.unit);
+        if (!bar || bar->pixels < 8) return;
+        const int length = int(std::lround(bar->pixels));
+        const int right = client.right - 8, base = client.bottom - 2 * kBandHeight - 6;
+        const QRect box(right - length - 4, base - 20, length + 8, 24);
+        texts.fill(p, box, Qt::white);
+        texts.fill(p, QRect(right - length, base - 4, length, 3), Qt::black);
+        texts.fill(p, QRect(right - length, base - 8, 1, 8), Qt::black);
+        texts.fill(p, QRect(right - 1, base - 8, 1, 8), Qt::black);
+        const QFont previous = p.font();
+        p.setFont(mapFont(7));
+        drawText(QRect(box.left(), box.top() + 1, box.width(), 12), kCentredTop,
+                 QString::fromStdString(bar->text), Qt::black, Qt::white);
         p.setFont(previous);
     }
 

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
 
 #include "siteview/Viewport.h"
 #include "survey/SurveyStore.h"
@@ -27,6 +28,9 @@ struct SiteMapScene {
     const QImage* floorPlan = nullptr; // may be null or empty: no plan is drawn
     double pixelsPerUnitX = 0;         // ruler scales, plan pixels per unit of length
     double pixelsPerUnitY = 0;
+    // The desktop map measures only a calibrated plan (siteScale), and names the unit.
+    bool calibrated = false;
+    std::string unit = "m";
     const QImage* cursor = nullptr;   // the 32 x 32 survey cursor; null draws none
     DrawnTexts* drawnTexts = nullptr; // when set, every text drawn is appended to it
     // The texts go through this layer when one is given (a picture composed at a device

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 
+#include "coverage/PlanScale.h"
 #include "siteview/SiteMapPainter.h"
 #include "survey/SurveyStore.h"
 
@@ -26,6 +27,8 @@ SiteMapScene sceneOf(const CSiteView& v, const CViewport& viewport, const CSurve
     s.floorPlan = &v.floorPlan;
     s.pixelsPerUnitX = store.header().pixelsPerUnitX();
     s.pixelsPerUnitY = store.header().pixelsPerUnitY();
+    s.calibrated = siteScale(store.header()).has_value();
+    s.unit = v.mapUnit;
     s.cursor = &cursor;
     s.statusNote = note;
     return s;

@@ -84,6 +84,9 @@ public:
     bool placingAp = false;
     // The floor-plan bitmap; null until the open flow attaches one.
     QImage floorPlan;
+    // The unit the site's scale counts ("m" or "ft"; the site file keeps only pixels per
+    // unit): the scale bar names it, and the coverage map's radius is measured in it.
+    std::string mapUnit = "m";
 
     CViewport& viewport() { return view; }
     const CSurveyStore& store() const { return services.store; }

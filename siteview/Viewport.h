@@ -121,6 +121,9 @@ public:
     void zoomMapAbout(double factor, const EdgeRect& client, IntPoint at);
     // Moves the map by client pixels: the focus moves by the plan pixels they cover.
     void panMap(int32_t dx, int32_t dy);
+    // Where a plan position lands on the desktop map, in fractions of a client pixel.
+    double mapX(const EdgeRect& client, double planX) const;
+    double mapY(const EdgeRect& client, double planY) const;
     // The plan point lies on the plan, not in the area beside it.
     bool onPlan(IntPoint plan) const {
         return plan.x >= minX && plan.x < maxX && plan.y >= minY && plan.y < maxY;
@@ -136,8 +139,6 @@ private:
     void recentreY();
     void setFocus(double x, double y);
     BlitRects computeMapBlit(const EdgeRect& client) const;
-    double mapX(const EdgeRect& client, double planX) const;
-    double mapY(const EdgeRect& client, double planY) const;
     bool viewIsEmpty() const { return viewRight == viewLeft || viewBottom == viewTop; }
 
     uint8_t showWalkPath_ = 1;

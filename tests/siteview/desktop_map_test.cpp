@@ -9,6 +9,7 @@
 
 #include <cmath>
 
+#include "siteview/Ruler.h"
 #include "testkit/SiteFileBuilder.h"
 #include "testkit/SiteViewFixture.h"
 #include "ui/CommandTarget.h"
@@ -102,6 +103,24 @@ TEST_F(DesktopMap, WholePlanFitsThePlanInTheView) {
     EXPECT_TRUE(d.left >= 0 && d.top >= 0 && d.right <= client().right &&
                 d.bottom <= client().bottom);
     EXPECT_TRUE(d.width() >= client().width() - 1 || d.height() >= client().height() - 1);
+}
+
+// The fixture's plan has 12.9 pixels a unit: each labelled tick of the top ruler is drawn
+// where the plan is its label's distance from the origin.
+TEST_F(DesktopMap, RulerLabelsStandOnTheirTicksAtTheirDistance) {
+    ctrlWheel({client().width() / 2, client().height() / 2}, 4);
+    const QImage screen = view->composePicture(QSize(), 1);
+    const double perUnit = viewport.mapScale() * 12.9;
+    const auto ticks = mapRulerTicks(viewport.mapX(client(), 0), perUnit, client().width());
+    int labels = 0;
+    for (const RulerTick& t : ticks) {
+        EXPECT_EQ(screen.pixel(t.position, 0), qRgb(0, 0, 0)) << t.position;
+        if (!t.labelled) continue;
+        ++labels;
+        const double planX = viewport.clientToPlan(client(), {t.position, 30}).x;
+        EXPECT_NEAR(planX / 12.9, std::stod(t.label), 1.0 / perUnit + 1 / 12.9) << t.label;
+    }
+    EXPECT_GE(labels, 2);
 }
 
 TEST_F(DesktopMap, CtrlWheelZoomsAboutThePointer) {

@@ -82,3 +82,67 @@ TEST(Ruler, ShortExtentsAndHugeScales) {
 
 } // namespace
 } // namespace walkmere
+
+namespace walkmere {
+namespace {
+
+// The map ruler against its own promise: every labelled tick stands where its distance from
+// the origin falls at the exact scale, labels are 1/2/5 steps at least kMapLabelSpacing
+// apart and the ticks between them are evenly spaced.
+TEST(MapRuler, LabelsStandAtTheirDistanceFromTheOrigin) {
+    struct Case {
+        double origin, pixelsPerUnit;
+        double labelStep; // expected
+        int minors;
+    };
+    const Case cases[] = {
+        {20, 12.9, 5, 5},        // 64.5 px a label
+        {-1234.5, 0.37, 200, 4}, // a whole 4000-pixel plan at 1.85 px/m, zoomed out
+        {300, 96, 0.5, 5},       // zoomed far in
+        {20, 4.8, 10, 2},        // exactly 48 px a label: too tight for ten minor ticks
+        {500, 1e-6, 5e7, 5},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.pixelsPerUnit);
+        const MapRulerStep step = mapRulerStep(c.pixelsPerUnit);
+        EXPECT_DOUBLE_EQ(step.label, c.labelStep);
+        EXPECT_EQ(step.minors, c.minors);
+        const auto ticks = mapRulerTicks(c.origin, c.pixelsPerUnit, 1900);
+        ASSERT_GE(ticks.size(), 2u);
+        int labels = 0;
+        for (size_t i = 0; i < ticks.size(); ++i) {
+            const RulerTick& t = ticks[i];
+            EXPECT_GE(t.position, kRulerBand);
+            EXPECT_LT(t.position, 1900);
+            if (i > 0) {
+                const double gap = ticks[i].position - ticks[i - 1].position;
+                EXPECT_NEAR(gap, c.labelStep / c.minors * c.pixelsPerUnit, 1.0);
+            }
+            if (!t.labelled) continue;
+            ++labels;
+            const double units = std::stod(t.label);
+            EXPECT_NEAR(c.origin + units * c.pixelsPerUnit, t.position, 0.5) << t.label;
+            EXPECT_NEAR(std::remainder(units, c.labelStep), 0, 1e-9 * c.labelStep);
+            EXPECT_EQ(t.labelFrom + t.labelTo, 2 * t.position + 1) << "centred on the tick";
+        }
+        EXPECT_GE(labels, 1);
+    }
+    EXPECT_EQ(mapRulerTicks(20, -3, 1000).size(), 0u);
+    EXPECT_EQ(mapRulerTicks(20, std::nan(""), 1000).size(), 0u);
+    EXPECT_EQ(mapRulerTicks(20, std::numeric_limits<double>::infinity(), 1000).size(), 0u);
+}
+
+TEST(MapRuler, ScaleBarIsARoundLengthThatFits) {
+    const auto bar = scaleBar(12.9, 160, "m"); // 12.4 m fit: 10 m
+    ASSERT_TRUE(bar);
+    EXPECT_EQ(bar->text, "10 m");
+    EXPECT_DOUBLE_EQ(bar->pixels, 129);
+    EXPECT_EQ(scaleBar(400, 160, "ft")->text, "0.2 ft");
+    EXPECT_EQ(scaleBar(1.0, 160, "m")->text, "100 m");
+    EXPECT_EQ(scaleBar(0.026, 160, "m")->text, "5000 m");
+    EXPECT_FALSE(scaleBar(0, 160, "m"));
+    EXPECT_FALSE(scaleBar(std::nan(""), 160, "m"));
+}
+
+} // namespace
+} // namespace walkmere

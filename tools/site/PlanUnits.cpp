@@ -1,5 +1,6 @@
 #include "tools/site/PlanUnits.h"
 
+#include "coverage/PlanScale.h"
 #include "tools/site/SiteCommand.h"
 #include "tools/site/TextEscape.h"
 
@@ -9,12 +10,11 @@
 namespace walkmere::sitetool {
 
 bool usableScale(double pixelsPerUnit) {
-    return pixelsPerUnit >= kScaleRange.least && pixelsPerUnit <= kScaleRange.most; // not NaN
+    return usablePlanScale(pixelsPerUnit);
 }
 
 bool calibrated(const SiteHeader& header) {
-    return usableScale(header.pixelsPerUnitX()) && usableScale(header.pixelsPerUnitY()) &&
-           !header.markedUncalibrated();
+    return siteScale(header).has_value();
 }
 
 std::optional<std::string> unitsOption(const ToolArgs& parsed) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "coverage/PlanScale.h"
 #include "survey/SiteHeader.h"
 #include "tools/site/ToolArgs.h"
 
@@ -14,7 +15,7 @@ namespace walkmere::sitetool {
 // pixels a unit. Any plan within the pixel limit has a finite real size at such a scale;
 // a scale outside it is refused when a site is made, and one read from a file (written by
 // an older version, or damaged) is shown as not calibrated.
-inline constexpr NumberRange kScaleRange{0.001, 1'000'000};
+inline constexpr NumberRange kScaleRange{kLeastPlanScale, kMostPlanScale};
 bool usableScale(double pixelsPerUnit);
 // Whether the site's plan has a scale to measure with: both usable, and not the mark of a
 // site made without one (SiteHeader::markedUncalibrated).
