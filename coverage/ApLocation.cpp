@@ -100,4 +100,26 @@ std::optional<ApFix> locateAp(std::span<const RadioHearing> heard, PlanScale sca
                  std::sqrt(fit.sse / double(samples.size()))};
 }
 
+PlanScale fitScale(const SiteHeader& header) {
+    if (!siteScale(header)) return {};
+    return {header.pixelsPerUnitX(), header.pixelsPerUnitY()};
+}
+
+std::string radioName(const SurveyRadio& radio) {
+    std::string name;
+    for (const std::string& ssid : radioSsids(radio))
+        if (!ssid.empty()) name += (name.empty() ? "" : "/") + ssid;
+    return name + (name.empty() ? "ch " : " ch ") + std::to_string(radio.channel);
+}
+
+std::vector<NamedAp> locatedAccessPoints(const SurveyData& data, const SiteHeader& header,
+                                         int32_t width, int32_t height) {
+    std::vector<NamedAp> located;
+    for (const SurveyRadio& radio : surveyRadios(data))
+        if (const auto fix = locateAp(radio.heard, fitScale(header), width, height))
+            located.push_back(
+                {int32_t(std::lround(fix->x)), int32_t(std::lround(fix->y)), radioName(radio)});
+    return located;
+}
+
 } // namespace walkmere

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "coverage/HeatmapRender.h"
 #include "coverage/PlanScale.h"
 #include "coverage/SurveyRadios.h"
 
@@ -38,5 +39,13 @@ struct ApFix {
 // without a usable scale: a scale of 1 and 1).
 std::optional<ApFix> locateAp(std::span<const RadioHearing> heard, PlanScale scale, int32_t width,
                               int32_t height);
+
+// The scale a located access point is fitted in: the site's, where it is usable.
+PlanScale fitScale(const SiteHeader& header);
+// "Corp/Guest ch 36": a radio's networks, as heard first by each BSSID, and its channel.
+std::string radioName(const SurveyRadio& radio);
+// Every radio of the survey that could be located on the width x height plan, named.
+std::vector<NamedAp> locatedAccessPoints(const SurveyData& data, const SiteHeader& header,
+                                         int32_t width, int32_t height);
 
 } // namespace walkmere

@@ -175,4 +175,26 @@ CoverageRaster::CoverageRaster(const Interpolator& values, int32_t width, int32_
                                int32_t step)
     : MapRaster(width, height, interpolatedNodes(values, width, height, step)) {}
 
+void CoverageRaster::refresh(const Interpolator& values, int32_t left, int32_t top, int32_t right,
+                             int32_t bottom) {
+    MapNodes& nodes = mutableNodes();
+    if (nodes.values.empty()) return;
+    const auto firstNode = [&](int32_t pixel) {
+        return std::max<int64_t>(0, (int64_t(pixel) - nodes.first + nodes.step - 1) / nodes.step);
+    };
+    const auto lastNode = [&](int32_t pixel, int32_t count) {
+        const int64_t offset = int64_t(pixel) - nodes.first;
+        return offset < 0 ? -1 : std::min<int64_t>(count - 1, offset / nodes.step);
+    };
+    const int64_t i0 = firstNode(left), i1 = lastNode(right, nodes.columns);
+    const int64_t j0 = firstNode(top), j1 = lastNode(bottom, nodes.rows);
+    for (int64_t j = j0; j <= j1; ++j)
+        for (int64_t i = i0; i <= i1; ++i) {
+            const auto v = values.valueAt(double(nodes.first + i * nodes.step),
+                                          double(nodes.first + j * nodes.step));
+            nodes.values[size_t(j) * size_t(nodes.columns) + size_t(i)] =
+                v ? static_cast<float>(*v) : std::numeric_limits<float>::quiet_NaN();
+        }
+}
+
 } // namespace walkmere

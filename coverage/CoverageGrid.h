@@ -67,6 +67,10 @@ private:
 class CoverageRaster : public MapRaster {
 public:
     CoverageRaster(const Interpolator& values, int32_t width, int32_t height, int32_t step = 4);
+    // Works the nodes that stand in the plan rectangle left..right, top..bottom (inclusive)
+    // out again from `values`: after a change to the survey that only those can feel.
+    void refresh(const Interpolator& values, int32_t left, int32_t top, int32_t right,
+                 int32_t bottom);
 };
 
 } // namespace walkmere

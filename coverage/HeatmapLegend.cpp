@@ -84,4 +84,30 @@ void drawLegend(RgbImage& image, const MetricChoice& choice) {
     drawText(image, textLeft + barWidth + 2 * s, swatchTop, "<" + dbm, s);
 }
 
+RgbImage cutOutLegend(const RgbImage& drawn) {
+    // The box's black border starts at (7, 7) on a picture this small (one font pixel per
+    // picture pixel) and runs right and down as far as the box reaches.
+    constexpr int32_t kCorner = 7;
+    const auto black = [&](int32_t x, int32_t y) {
+        const uint8_t* p = drawn.at(x, y);
+        return p[0] == 0 && p[1] == 0 && p[2] == 0;
+    };
+    if (drawn.width <= kCorner || drawn.height <= kCorner || !black(kCorner, kCorner)) return {};
+    int32_t right = kCorner, bottom = kCorner;
+    while (right + 1 < drawn.width && black(right + 1, kCorner))
+        ++right;
+    while (bottom + 1 < drawn.height && black(kCorner, bottom + 1))
+        ++bottom;
+    RgbImage box(right - kCorner + 1, bottom - kCorner + 1, 0);
+    for (int32_t y = 0; y < box.height; ++y)
+        std::copy_n(drawn.at(kCorner, kCorner + y), size_t(box.width) * 3, box.at(0, y));
+    return box;
+}
+
+RgbImage legendPicture(const MetricChoice& choice) {
+    RgbImage blank(400, 400, 255);
+    drawLegend(blank, choice);
+    return cutOutLegend(blank);
+}
+
 } // namespace walkmere

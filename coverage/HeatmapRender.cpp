@@ -93,8 +93,9 @@ enum class NoValue {
 };
 
 // Colours the values over the plan, and counts their share.
+// `img` is the part of the plan whose top left pixel is (originX, originY).
 CoverageShare paintValues(RgbImage& img, const MapRaster& values, const MetricChoice& choice,
-                          NoValue noValue) {
+                          NoValue noValue, int32_t originX = 0, int32_t originY = 0) {
     static const std::array<Rgb, 81> ramp = rampTable();
     const bool inDbm = choice.metric == Metric::Best || choice.metric == Metric::Second;
     CoverageShare share;
@@ -106,11 +107,14 @@ CoverageShare paintValues(RgbImage& img, const MapRaster& values, const MetricCh
         for (int k = 0; k < 3; ++k)
             p[k] = mix(p[k], grey, 190);
     };
-    std::vector<float> row(static_cast<size_t>(img.width));
-    for (int32_t y = 0; y < img.height; ++y) {
+    std::vector<float> row(static_cast<size_t>(std::max(values.width(), 0)));
+    const int32_t columns = std::min(img.width, values.width() - originX);
+    for (int32_t py = 0; py < img.height && originY + py < values.height(); ++py) {
+        const int32_t y = originY + py;
         values.fillRow(y, row.data());
-        uint8_t* p = img.at(0, y);
-        for (int32_t x = 0; x < img.width; ++x, p += 3) {
+        uint8_t* p = img.at(0, py);
+        for (int32_t px = 0; px < columns; ++px, p += 3) {
+            const int32_t x = originX + px;
             const float v = row[size_t(x)];
             if (std::isnan(v)) {
                 if (noValue == NoValue::ShowsPlan) continue;
@@ -202,22 +206,36 @@ void drawSurveyMarks(RgbImage& img, const SurveyData& data, Rgb pointColour,
     drawNamedAps(img, named);
 }
 
-SurveyValues::SurveyValues(const SurveyData& data, const NetworkFilter& filter,
-                           const HeatmapOptions& options, int32_t width, int32_t height) {
+MapSamples mapSamples(const SurveyData& data, const NetworkFilter& filter,
+                      const HeatmapOptions& options, int32_t width, int32_t height) {
     const std::vector<SampleValue> samples = metricSamples(data, filter, options);
-    mappedPoints = samples.size();
+    MapSamples out;
+    out.mappedPoints = samples.size();
     // The spacing of the survey is judged from the points on the plan or within a plan's
     // size of it; one farther off is no point of this survey.
     const double planSide = std::max(width, height);
-    radius = options.radius > 0
-                 ? options.radius
-                 : CoverageGrid::defaultRadius(withinReach(samples, width, height, planSide, 0),
-                                               width, height);
-    const std::unique_ptr<Interpolator> interpolator = makeInterpolator(
-        options.interpolation,
-        withinReach(samples, width, height, std::max(radius, 1.0), std::max(options.step, 1)),
-        radius, options.power);
+    out.radius = options.radius > 0
+                     ? options.radius
+                     : CoverageGrid::defaultRadius(withinReach(samples, width, height, planSide, 0),
+                                                   width, height);
+    out.samples =
+        withinReach(samples, width, height, std::max(out.radius, 1.0), std::max(options.step, 1));
+    return out;
+}
+
+SurveyValues::SurveyValues(const SurveyData& data, const NetworkFilter& filter,
+                           const HeatmapOptions& options, int32_t width, int32_t height) {
+    const MapSamples taken = mapSamples(data, filter, options, width, height);
+    mappedPoints = taken.mappedPoints;
+    radius = taken.radius;
+    const std::unique_ptr<Interpolator> interpolator =
+        makeInterpolator(options.interpolation, taken.samples, radius, options.power);
     raster = std::make_unique<CoverageRaster>(*interpolator, width, height, options.step);
+}
+
+CoverageShare paintSurveyValues(RgbImage& part, int32_t originX, int32_t originY,
+                                const MapRaster& values, const MetricChoice& choice) {
+    return paintValues(part, values, choice, NoValue::ShowsPlan, originX, originY);
 }
 
 Heatmap renderHeatmap(RgbImage plan, const SurveyData& data, const NetworkFilter& filter,

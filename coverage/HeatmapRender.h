@@ -61,6 +61,21 @@ struct SurveyValues {
     size_t mappedPoints = 0; // survey points with a value for the filter and metric
 };
 
+// The survey values a map of the chosen metric interpolates (those that can reach the plan),
+// the radius it reaches and how many survey points have a value: what SurveyValues works from.
+struct MapSamples {
+    std::vector<SampleValue> samples;
+    double radius = 0;
+    size_t mappedPoints = 0;
+};
+MapSamples mapSamples(const SurveyData& data, const NetworkFilter& filter,
+                      const HeatmapOptions& options, int32_t width, int32_t height);
+
+// Colours a survey's values over `part`, the piece of the plan whose top left pixel is
+// (originX, originY), as renderHeatmap does over the whole plan; returns the piece's share.
+CoverageShare paintSurveyValues(RgbImage& part, int32_t originX, int32_t originY,
+                                const MapRaster& values, const MetricChoice& choice);
+
 // The map of the chosen metric for `filter` over `plan`: the interpolated values in the
 // metric's colours blended over the plan, areas that miss the mark (missesMark) greyed and
 // hatched, then the survey points (coloured by their value; a small cross for a point
@@ -88,5 +103,9 @@ void drawSurveyMarks(RgbImage& image, const SurveyData& data, Rgb pointColour,
 // 20 dB and a hatched swatch for "below the threshold", for the counts one swatch per
 // count, the hatched one for the counts that miss the mark.
 void drawLegend(RgbImage& image, const MetricChoice& choice);
+// The legend alone, on a picture of its box's size (its black border included).
+RgbImage legendPicture(const MetricChoice& choice);
+// The box drawLegend-like functions leave at the top left corner of a blank picture, cut out.
+RgbImage cutOutLegend(const RgbImage& drawn);
 
 } // namespace walkmere

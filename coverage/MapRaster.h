@@ -29,6 +29,10 @@ public:
     // Fills `values` (width entries) with row y; NaN marks no value.
     void fillRow(int32_t y, float* values) const;
 
+protected:
+    // The node values, for a raster that works some of them out again.
+    MapNodes& mutableNodes() { return lattice; }
+
 private:
     // Where a pixel falls along one axis of the lattice: the node before it, the node after
     // it and the share of the one after (the same node, with no share, beyond the outer

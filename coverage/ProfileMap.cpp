@@ -130,18 +130,24 @@ enum class NoValue {
     Fails,     // a prediction where nothing is heard
 };
 
+// `img` is the part of the plan whose top left pixel is (originX, originY).
 ProfileShare paintProfile(RgbImage& img,
                           const std::array<const MapRaster*, kRequirementCount>& rasters,
-                          const RequirementProfile& profile, NoValue noValue) {
+                          const RequirementProfile& profile, NoValue noValue, int32_t originX = 0,
+                          int32_t originY = 0) {
     ProfileShare share;
+    const int32_t width = rasters[0]->width(), height = rasters[0]->height();
     std::array<std::vector<float>, kRequirementCount> rows;
     for (std::vector<float>& row : rows)
-        row.resize(size_t(img.width));
-    for (int32_t y = 0; y < img.height; ++y) {
+        row.resize(size_t(std::max(width, 0)));
+    const int32_t columns = std::min(img.width, width - originX);
+    for (int32_t py = 0; py < img.height && originY + py < height; ++py) {
+        const int32_t y = originY + py;
         for (size_t i = 0; i < kRequirementCount; ++i)
             rasters[i]->fillRow(y, rows[i].data());
-        uint8_t* p = img.at(0, y);
-        for (int32_t x = 0; x < img.width; ++x, p += 3) {
+        uint8_t* p = img.at(0, py);
+        for (int32_t px = 0; px < columns; ++px, p += 3) {
+            const int32_t x = originX + px;
             // The strongest access point's map says where the survey reaches.
             if (std::isnan(rows[0][size_t(x)]) && noValue == NoValue::ShowsPlan) continue;
             ++share.surveyedPixels;
@@ -188,6 +194,18 @@ void drawProfileLegend(RgbImage& image, const RequirementProfile& profile) {
 }
 
 } // namespace
+
+ProfileShare paintSurveyProfile(RgbImage& part, int32_t originX, int32_t originY,
+                                const std::array<const MapRaster*, kRequirementCount>& rasters,
+                                const RequirementProfile& profile) {
+    return paintProfile(part, rasters, profile, NoValue::ShowsPlan, originX, originY);
+}
+
+RgbImage profileLegendPicture(const RequirementProfile& profile) {
+    RgbImage blank(400, 400, 255);
+    drawProfileLegend(blank, profile);
+    return cutOutLegend(blank);
+}
 
 ProfileMap renderProfileMap(RgbImage plan, const SurveyData& data, const NetworkFilter& filter,
                             const HeatmapOptions& options, const RequirementProfile& profile) {

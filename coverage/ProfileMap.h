@@ -62,6 +62,14 @@ private:
     std::vector<SurveyValues> maps;
 };
 
+// Paints the pass/fail colours of a survey's values over `part`, the piece of the plan whose
+// top left pixel is (originX, originY), as renderProfileMap does over the whole plan.
+ProfileShare paintSurveyProfile(RgbImage& part, int32_t originX, int32_t originY,
+                                const std::array<const MapRaster*, kRequirementCount>& rasters,
+                                const RequirementProfile& profile);
+// The profile map's legend alone, on a picture of its box's size.
+RgbImage profileLegendPicture(const RequirementProfile& profile);
+
 // The pass/fail map of a survey: each surveyed pixel (one with a value of the strongest
 // access point) green where every requirement of the profile holds and hatched red where
 // one fails, the rest of the plan left as it is; then the survey points, the placed and

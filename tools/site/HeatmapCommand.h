@@ -44,13 +44,6 @@ std::optional<RequirementProfile> profileOption(const ToolArgs& args);
 // The same, refused (UsageError) with the options that choose a single metric: --metric,
 // --threshold and --mac.
 std::optional<RequirementProfile> mapProfileOption(const ToolArgs& args);
-// The scale a located access point is fitted in: the site's, where it is usable.
-PlanScale fitScale(const SiteHeader& header);
-// "Corp/Guest ch 36": a radio's networks, as heard first by each BSSID, and its channel.
-std::string radioName(const SurveyRadio& radio);
-// Every radio of the survey that could be located on the width x height plan, named.
-std::vector<NamedAp> locatedAccessPoints(const SurveyData& data, const SiteHeader& header,
-                                         int32_t width, int32_t height);
 // The rules of a map's or page's output: an existing file is replaced only with --force,
 // and a site file never.
 OutputRules plainOutputRules(const ToolArgs& args);
