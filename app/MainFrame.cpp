@@ -222,6 +222,7 @@ QWidget* CMainFrame::makeView(ViewKind kind) {
         // At the handheld's window size the view is exactly the handheld's; larger windows
         // show more of the plan at the same mapping.
         siteView->setHandheldClient(kHandheldViewArea - siteView->scrollBarExtent());
+        connect(siteView, &CSiteView::formChanged, this, [this] { refreshCommandStates(); });
         siteView->setSaveHook([this, siteView] {
             runSaveSiteCommand(siteView, app.store, app.prompter, app.sound, siteView->openedPath);
         });
@@ -284,6 +285,15 @@ void CMainFrame::refreshCommandStates() {
         const bool handled =
             (target && target->handlesCommand(button.id)) || frameHandles(button.id);
         if (QAction* a = bar->action(button.id)) a->setEnabled(handled);
+    }
+    // The desktop map's buttons are there while the site view is one.
+    const CSiteView* map = siteView();
+    const bool desktop = map && map->viewport().desktopMap() && activeView() == site;
+    for (const CommandButton& button : kDesktopButtons) {
+        if (QAction* a = bar->action(button.id)) {
+            a->setVisible(desktop);
+            a->setEnabled(desktop && target && target->handlesCommand(button.id));
+        }
     }
 }
 

@@ -15,6 +15,10 @@ inline constexpr int ID_TAKE_SNAPSHOT = 32778;      // "Take JPEG Snapshot ..." 
 inline constexpr int ID_OPTIONS = 32779;            // "Options"                (frame)
 inline constexpr int ID_PLACE_ACCESS_POINT = 32780; // "Add/remove an access point" (site view)
 inline constexpr int ID_HELP = 57670;               // "Help"                   (frame)
+// The desktop map's own commands (site view), on the bar only beyond the handheld's form.
+inline constexpr int ID_WHOLE_PLAN = 32790;        // "Whole plan"             Ctrl+0
+inline constexpr int ID_COVERAGE_MAP = 32791;      // "Coverage map"           C
+inline constexpr int ID_COVERAGE_SETTINGS = 32792; // "Coverage map settings"  Shift+C
 
 struct CommandButton {
     int id;
@@ -33,6 +37,13 @@ inline constexpr std::array<CommandButton, 9> kCommandButtons = {{
     {ID_OPTIONS, "Options", false},
     {ID_HELP, "Help", false},
     {ID_APP_ABOUT_BOX, "About", false},
+}};
+
+// The desktop map's buttons, after the nine. Their icons are drawn by the program.
+inline constexpr std::array<CommandButton, 3> kDesktopButtons = {{
+    {ID_WHOLE_PLAN, "Whole plan (Ctrl+0)", true},
+    {ID_COVERAGE_MAP, "Coverage map (C)", true},
+    {ID_COVERAGE_SETTINGS, "Coverage map settings (Shift+C)", true},
 }};
 
 } // namespace walkmere

@@ -134,6 +134,7 @@ public:
         p.setFont(mapFont(10));
         paintFloorPlan();
         paintPoints();
+        paintLocatedAps();
         if (scene.placingAp) {
             paintBanner(kPlacementBlue, QStringLiteral("TAP ON FLOORPLAN TO PLACE AP"));
         }
@@ -143,6 +144,7 @@ public:
         paintCursor();
         if (vp.desktopMap()) {
             paintScaleBar();
+            paintCoverageLegend();
             paintMapRuler(true);
             paintMapRuler(false);
         } else {
@@ -333,6 +335,35 @@ private:
             }
         }
         p.setFont(previous);
+    }
+
+    // A located access point: a blue diamond with a black outline, its name in a white box
+    // to its right.
+    void paintLocatedAps() {
+        if (scene.locatedAps.empty()) return;
+        const QFont previous = p.font();
+        p.setFont(narrowMapFont(kBandPoints));
+        for (const NamedAp& ap : scene.locatedAps) {
+            const auto c = vp.planToClient(client, {ap.x, ap.y});
+            if (!c) continue;
+            const QPoint diamond[4] = {
+                {c->x, c->y - 8}, {c->x + 8, c->y}, {c->x, c->y + 8}, {c->x - 8, c->y}};
+            p.setPen(QPen(Qt::black, 1));
+            p.setBrush(QColor(40, 80, 230));
+            p.drawPolygon(diamond, 4);
+            p.setBrush(Qt::NoBrush);
+            const QString name = QString::fromStdString(ap.name);
+            const int width = p.fontMetrics().horizontalAdvance(name) + 4;
+            drawText(QRect(c->x + 11, c->y - 6, width, 12), Qt::AlignLeft | Qt::AlignTop, name,
+                     Qt::black, Qt::white);
+        }
+        p.setFont(previous);
+    }
+
+    // The coverage map's legend, in the top left corner clear of the rulers.
+    void paintCoverageLegend() {
+        if (!scene.coverageLegend || scene.coverageLegend->isNull()) return;
+        p.drawImage(QPoint(kRulerBand + 4, kRulerBand + 4), *scene.coverageLegend);
     }
 
     // A bar of a round length in the bottom right corner, above the banners, so that a

@@ -8,6 +8,7 @@
 #include <span>
 #include <string>
 
+#include "coverage/HeatmapRender.h"
 #include "siteview/Viewport.h"
 #include "survey/SurveyStore.h"
 #include "ui/DrawnText.h"
@@ -31,7 +32,11 @@ struct SiteMapScene {
     // The desktop map measures only a calibrated plan (siteScale), and names the unit.
     bool calibrated = false;
     std::string unit = "m";
-    const QImage* cursor = nullptr;   // the 32 x 32 survey cursor; null draws none
+    const QImage* cursor = nullptr; // the 32 x 32 survey cursor; null draws none
+    // The coverage map's legend (drawn below the rulers when set) and the access points
+    // located from the survey (blue diamonds with their names).
+    const QImage* coverageLegend = nullptr;
+    std::span<const NamedAp> locatedAps;
     DrawnTexts* drawnTexts = nullptr; // when set, every text drawn is appended to it
     // The texts go through this layer when one is given (a picture composed at a device
     // scale keeps them for later); otherwise they are drawn at once.

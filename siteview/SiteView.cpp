@@ -15,7 +15,7 @@ namespace walkmere {
 namespace {
 
 SiteMapScene sceneOf(const CSiteView& v, const CViewport& viewport, const CSurveyStore& store,
-                     const QImage& cursor, const QString& note) {
+                     const QImage& cursor, const QString& note, const CoverageLayer& coverage) {
     SiteMapScene s;
     s.viewport = &viewport;
     s.points = store.index();
@@ -31,6 +31,11 @@ SiteMapScene sceneOf(const CSiteView& v, const CViewport& viewport, const CSurve
     s.unit = v.mapUnit;
     s.cursor = &cursor;
     s.statusNote = note;
+    if (viewport.desktopMap() && coverage.shown() && !coverage.colouredPlan().isNull()) {
+        s.floorPlan = &coverage.colouredPlan();
+        s.coverageLegend = &coverage.legend();
+        s.locatedAps = coverage.locatedAps();
+    }
     return s;
 }
 
@@ -89,6 +94,7 @@ bool CSiteView::desktopForm() const {
 }
 
 void CSiteView::syncForm(bool siteJustOpened) {
+    const bool wasDesktop = view.desktopMap();
     if (!desktopForm()) {
         view.endDesktopMap();
     } else if (siteJustOpened || !view.desktopMap()) {
@@ -97,6 +103,7 @@ void CSiteView::syncForm(bool siteJustOpened) {
     }
     setHorizontalBox();
     setVerticalBox();
+    if (view.desktopMap() != wasDesktop) emit formChanged(view.desktopMap());
 }
 
 void CSiteView::showWholePlan() {
@@ -107,9 +114,15 @@ void CSiteView::showWholePlan() {
     repaintNow();
 }
 
+const CoverageLayer& CSiteView::coverageLayer() const {
+    if (view.desktopMap() && siteOpen) coverage.sync(floorPlan, services.store, mapUnit);
+    return coverage;
+}
+
 QImage CSiteView::composePicture(QSize size, int scale) const {
     if (!size.isValid()) size = QSize(clientRect().width(), clientRect().height());
-    return composeSiteMap(size, scale, sceneOf(*this, view, services.store, cursorBitmap, note));
+    return composeSiteMap(
+        size, scale, sceneOf(*this, view, services.store, cursorBitmap, note, coverageLayer()));
 }
 
 void CSiteView::paintEvent(QPaintEvent*) {

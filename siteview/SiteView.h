@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 
+#include "siteview/CoverageLayer.h"
 #include "siteview/Viewport.h"
 #include "ui/CommandTarget.h"
 
@@ -24,6 +25,9 @@ class PointMeasurement;
 inline constexpr const char* kNoPointInRangeText = "No survey point within range.";
 inline constexpr const char* kTapOnPlanToMeasureText = "Tap on the plan to measure";
 inline constexpr const char* kTapOnPlanToPlaceText = "Tap on the plan to place the AP";
+inline constexpr const char* kCoverageNeedsDesktopText =
+    "The coverage map needs a larger window or scale";
+inline constexpr const char* kCoverageNothingToMapText = "Coverage: no survey point to map yet";
 
 // What the site view's input works on besides the viewport.
 struct SiteViewServices {
@@ -89,6 +93,7 @@ public:
     std::string mapUnit = "m";
 
     CViewport& viewport() { return view; }
+    const CViewport& viewport() const { return view; }
     const CSurveyStore& store() const { return services.store; }
 
     // The client rectangle as the viewport's operations take it: the widget less its
@@ -104,7 +109,7 @@ public:
     // The view is not in the handheld's form.
     bool desktopForm() const;
     // Turns the desktop map on or off as the form now asks; a site just opened on the desktop
-    // map shows the whole plan.
+    // map shows the whole plan. formChanged() tells when the form changed.
     void syncForm(bool siteJustOpened = false);
     // "Whole plan" (Ctrl+0): the desktop map fits the plan in the view.
     void showWholePlan();
@@ -116,7 +121,19 @@ public:
     // tests use it.
     QImage composePicture(QSize size = QSize(), int scale = 1) const;
 
-    // ---- commands: 32771 open, 32772 save, 32774 zoom in, 32775 zoom out, 32780 place ----
+    // ---- the coverage map (desktop map only) ----
+    // C and the toolbar button: shows or hides the map; Shift+C: its settings.
+    void toggleCoverage();
+    void setCoverageChoice(const CoverageChoice& choice, bool locatedAps);
+    // The layer as the next picture shows it (brought up to date with the survey first).
+    const CoverageLayer& coverageLayer() const;
+    // Replaces the coverage settings dialog (tests choose without a modal loop).
+    void setCoverageSettingsRunner(std::function<void()> runner) {
+        coverageSettings = std::move(runner);
+    }
+
+    // ---- commands: 32771 open, 32772 save, 32774 zoom in, 32775 zoom out, 32780 place;
+    // on the desktop map also whole plan, coverage map and its settings ----
     bool handlesCommand(int id) const override;
     void onCommand(int id) override;
     // "Open a Site"; with a path (the command line's) the file dialog is skipped.
@@ -148,6 +165,11 @@ public:
     // Paints the whole view now.
     void repaintNow() { repaint(); }
 
+signals:
+    // The view turned into the desktop map or back into the handheld's (the frame shows the
+    // desktop map's commands only on the map).
+    void formChanged(bool desktop);
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -174,6 +196,11 @@ private:
     QScrollBar* vBar;
     std::function<void()> saveSite;
     std::function<void()> locationInfo;
+    std::function<void()> coverageSettings;
+    void runCoverageSettings();
+    bool event(QEvent* event) override;
+    // Brought up to date lazily, when a picture of the map is composed.
+    mutable CoverageLayer coverage;
 
     std::optional<QSize> handheldClient;
     QString note;                  // why the last tap did nothing

@@ -43,6 +43,10 @@ bool CSiteView::handlesCommand(int id) const {
         return true;
     case ID_FILE_SAVE_SITE:
         return bool(saveSite);
+    case ID_WHOLE_PLAN:
+    case ID_COVERAGE_MAP:
+    case ID_COVERAGE_SETTINGS:
+        return view.desktopMap();
     default:
         return false;
     }
@@ -80,6 +84,15 @@ void CSiteView::onCommand(int id) {
     case ID_PLACE_ACCESS_POINT:
         placingAp = true;
         update();
+        break;
+    case ID_WHOLE_PLAN:
+        showWholePlan();
+        break;
+    case ID_COVERAGE_MAP:
+        toggleCoverage();
+        break;
+    case ID_COVERAGE_SETTINGS:
+        if (view.desktopMap()) runCoverageSettings();
         break;
     default:
         break;
@@ -390,6 +403,15 @@ void CSiteView::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_0 && (event->modifiers() & Qt::ControlModifier)) {
         clearNote();
         showWholePlan();
+        event->accept();
+        return;
+    }
+    if (event->key() == Qt::Key_C &&
+        !(event->modifiers() & ~Qt::ShiftModifier & ~Qt::KeypadModifier)) {
+        if (event->modifiers() & Qt::ShiftModifier)
+            onCommand(ID_COVERAGE_SETTINGS);
+        else
+            toggleCoverage();
         event->accept();
         return;
     }

@@ -100,7 +100,10 @@ TEST_F(FrameViews, ViewsDrawForTheAreaTheyAreGiven) {
 TEST_F(FrameViews, CommandBarHasTheNineButtonsWithTheirPrompts) {
     CCommandBar* bar = frame->commandBar();
     EXPECT_FALSE(bar->isMovable());
-    const QList<QAction*> actions = bar->actions();
+    // The desktop map's buttons are hidden in the handheld's form.
+    QList<QAction*> actions;
+    for (QAction* a : bar->actions())
+        if (a->isVisible()) actions.push_back(a);
     ASSERT_EQ(actions.size(), 9);
     const std::vector<std::pair<int, QString>> expected = {
         {32771, "Open a Site"},
