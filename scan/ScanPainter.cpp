@@ -29,6 +29,18 @@ struct Cell {
     int right;
 };
 constexpr Cell kChannelCell{10, 25}, kMacCell{30, 110}, kSsidCell{120, 190}, kRssiCell{200, 230};
+// The taller desktop form also names each row's band, at the end of the SSID's cell.
+constexpr Cell kTallSsidCell{120, 172}, kBandCell{174, 198};
+
+// "2.4G", "5G" or "6G": the band of a row, from the mark a 6 GHz record carries and else
+// from its channel number.
+QString bandText(const ApRecord& r) {
+    if (r.sixGhz()) return QStringLiteral("6G");
+    const int channel = r.channel();
+    if (channel >= 1 && channel <= 14) return QStringLiteral("2.4G");
+    if (channel >= 32 && channel <= 177) return QStringLiteral("5G");
+    return QStringLiteral("?");
+}
 
 // The row texts in the narrow face, so that the widest channel ("165"), MAC and RSSI ("-100")
 // fit their cells whole; the channel cell is only 15 pixels wide and takes a smaller size.
@@ -110,7 +122,8 @@ void paintScanView(QImage& target, int progressPercent, std::span<const ApRecord
         drawCell(p, texts, kChannelCell, y, QString::number(r.channel()), r.sixGhz());
         p.setFont(rowFont);
         drawCell(p, texts, kMacCell, y, QString::fromLatin1(r.macText()));
-        drawCell(p, texts, kSsidCell, y, QString::fromLatin1(r.ssid()));
+        drawCell(p, texts, tall ? kTallSsidCell : kSsidCell, y, QString::fromLatin1(r.ssid()));
+        if (tall) drawCell(p, texts, kBandCell, y, bandText(r));
         drawCell(p, texts, kRssiCell, y, QString::number(r.rssi()));
         y += kRowHeight;
         if (y > stopBelow) break;

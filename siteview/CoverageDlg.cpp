@@ -44,8 +44,9 @@ CoverageDlg::CoverageDlg(const Settings& current, const std::vector<std::string>
             map->setCurrentIndex(int(i));
     }
     for (const RequirementProfile& profile : builtInProfiles()) {
-        map->addItem(QStringLiteral("Pass/fail: %1 profile").arg(QString::fromStdString(profile.name)),
-                     QString::fromStdString(profile.name));
+        map->addItem(
+            QStringLiteral("Pass/fail: %1 profile").arg(QString::fromStdString(profile.name)),
+            QString::fromStdString(profile.name));
         if (current.choice.profile && current.choice.profile->name == profile.name)
             map->setCurrentIndex(map->count() - 1);
     }

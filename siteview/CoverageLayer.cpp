@@ -76,8 +76,8 @@ void CoverageLayer::colour(const QImage& plan, const PlanArea& area) {
 void CoverageLayer::sync(const QImage& planImage, const CSurveyStore& store,
                          const std::string& unit) {
     if (!on || planImage.isNull()) return;
-    const Basis now{planImage.cacheKey(),     store.sitePath(),     store.index().size(),
-                    store.locationCount(),    store.readingTotal(), unit};
+    const Basis now{planImage.cacheKey(),  store.sitePath(),     store.index().size(),
+                    store.locationCount(), store.readingTotal(), unit};
     const bool newPlan = !basis || basis->planKey != now.planKey || basis->unit != now.unit ||
                          basis->sitePath != now.sitePath || !live;
     const bool newSurvey = newPlan || !(*basis == now);
@@ -101,9 +101,9 @@ void CoverageLayer::sync(const QImage& planImage, const CSurveyStore& store,
         legendOf = chosen;
     }
     if (newSurvey || newLocated) {
-        located = locatedOn ? locatedAccessPoints(surveyRead, store.header(), plan.width(),
-                                                  plan.height())
-                            : std::vector<NamedAp>{};
+        located = locatedOn
+                      ? locatedAccessPoints(surveyRead, store.header(), plan.width(), plan.height())
+                      : std::vector<NamedAp>{};
         locatedShown = locatedOn;
     }
 }

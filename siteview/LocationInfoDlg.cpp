@@ -49,10 +49,22 @@ std::string readingLine(int number, const ApReading& r) {
     return line;
 }
 
-// Draws an item's text with tabs expanded to fixed stops, as a list box with tab stops does.
+// The desktop line: the file's number, then the columns of the header.
+std::string desktopLine(int number, const ApReading& r) {
+    const char* band = r.band() == ReadingBand::Ghz24  ? "2.4 GHz"
+                       : r.band() == ReadingBand::Ghz5 ? "5 GHz"
+                       : r.band() == ReadingBand::Ghz6 ? "6 GHz"
+                                                       : "?";
+    return std::to_string(number) + "\t" + macText(r.mac()) + "\t" + std::to_string(r.rssiDbm()) +
+           "\t" + channelText(r) + "\t" + band + "\t" + r.ssid();
+}
+
+// Draws an item's text with tabs expanded to fixed stops, as a list box with tab stops does;
+// the desktop list has a column stop of its own for each field.
 class TabStopDelegate : public QStyledItemDelegate {
 public:
     TabStopDelegate(qreal tabStop, QObject* parent) : QStyledItemDelegate(parent), tab(tabStop) {}
+    void setColumns(QList<qreal> stops) { columns = std::move(stops); }
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override {
@@ -63,6 +75,7 @@ public:
         o.widget->style()->drawControl(QStyle::CE_ItemViewItem, &o, painter, o.widget);
 
         QTextOption layout = locationLineLayout(tab);
+        if (!columns.isEmpty()) layout.setTabArray(columns);
         layout.setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
         painter->save();
         painter->setFont(o.font);
@@ -80,6 +93,7 @@ public:
 
 private:
     qreal tab;
+    QList<qreal> columns;
 };
 
 } // namespace
@@ -107,8 +121,27 @@ std::vector<std::string> locationInfoLines(CSurveyStore& store, Notices& notices
     return out;
 }
 
+std::vector<std::string> desktopLocationInfoLines(CSurveyStore& store, Notices& notices) {
+    std::vector<std::string> out;
+    const PointIndexEntry& found = store.found();
+    if (found.kind != KIND_SURVEY_POINT) return locationInfoLines(store, notices);
+    out.emplace_back(kLocationInfoDesktopHeader);
+    std::vector<std::pair<int, ApReading>> readings;
+    for (int i = 1; i <= found.readingCount; ++i) {
+        ReadingOutcome r = store.readReading(i);
+        if (r.reading) readings.emplace_back(i, *r.reading);
+        notices.insert(notices.end(), r.notices.begin(), r.notices.end());
+    }
+    std::stable_sort(readings.begin(), readings.end(), [](const auto& a, const auto& b) {
+        return a.second.rssiDbm() > b.second.rssiDbm();
+    });
+    for (const auto& [number, reading] : readings)
+        out.push_back(desktopLine(number, reading));
+    return out;
+}
+
 CLocationInfoDlg::CLocationInfoDlg(CSurveyStore& survey, IPrompter& prompts, ISoundPlayer& sounds,
-                                   QWidget* parent)
+                                   QWidget* parent, bool desktop)
     : QDialog(parent), store(survey), prompter(prompts), sound(sounds) {
     setWindowTitle(kLocationInfoCaption);
     setFont(listFont());
@@ -119,9 +152,23 @@ CLocationInfoDlg::CLocationInfoDlg(CSurveyStore& survey, IPrompter& prompts, ISo
     lines->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     lines->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     lines->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
-    lines->setItemDelegate(new TabStopDelegate(tab, lines));
+    auto* delegate = new TabStopDelegate(tab, lines);
+    lines->setItemDelegate(delegate);
+    const QFontMetricsF metrics(font());
+    if (desktop) {
+        // A stop after the widest text of each column but the SSID.
+        QList<qreal> stops;
+        qreal at = 0;
+        for (const char* widest : {"999", "DD-DD-DD-DD-DD-DD", "-100", "6G 233", "2.4 GHz"}) {
+            at += metrics.horizontalAdvance(QString::fromLatin1(widest)) +
+                  metrics.averageCharWidth() * 2;
+            stops.push_back(at);
+        }
+        delegate->setColumns(stops);
+    }
     Notices notices;
-    for (const std::string& line : locationInfoLines(store, notices))
+    for (const std::string& line :
+         desktop ? desktopLocationInfoLines(store, notices) : locationInfoLines(store, notices))
         lines->addItem(QString::fromLatin1(line.data(), qsizetype(line.size())));
     tellSurveyor(notices, prompter, sound);
 
@@ -133,7 +180,10 @@ CLocationInfoDlg::CLocationInfoDlg(CSurveyStore& survey, IPrompter& prompts, ISo
     auto* column = new QVBoxLayout(scrollingBody(*this));
     column->addWidget(lines, 1);
     column->addWidget(deleteThisPoint);
-    resize(units.toPixelsX(137), units.toPixelsY(150));
+    if (desktop)
+        resize(units.toPixelsX(300), units.toPixelsY(180));
+    else
+        resize(units.toPixelsX(137), units.toPixelsY(150));
 }
 
 void CLocationInfoDlg::OnDeletePoint() {

@@ -19,6 +19,7 @@ class ISoundPlayer;
 
 inline constexpr const char* kLocationInfoCaption = "Location Information";
 inline constexpr const char* kLocationInfoHeader = "#\tMAC ADDR\t\t\tRSSI\tSSID";
+inline constexpr const char* kLocationInfoDesktopHeader = "#\tMAC ADDR\tRSSI\tCH\tBAND\tSSID";
 inline constexpr const char* kDynamicApLine = "THIS POINT IS A DYNAMIC AP";
 inline constexpr const char* kDeletePointButton = "Delete This Point";
 inline constexpr const char* kDeleteQuestion = "Delete?";
@@ -29,6 +30,10 @@ inline constexpr const char* kDeleteQuestion = "Delete?";
 // line; nothing for any other kind. Reads the site file; what the reads had to report is
 // added to `notices`.
 std::vector<std::string> locationInfoLines(CSurveyStore& store, Notices& notices);
+// The desktop map's lines: kLocationInfoDesktopHeader, then the readings strongest first, each
+// "%d\t<MAC>\t<RSSI>\t<channel>\t<band>\t<SSID>" with the number it has in the file, the
+// channel as channelText gives it and the band as "2.4 GHz", "5 GHz" or "6 GHz".
+std::vector<std::string> desktopLocationInfoLines(CSurveyStore& store, Notices& notices);
 
 // How the list lays out each line: tabs go to every multiple of `tabStop` pixels from the
 // line's start, and nothing wraps.
@@ -39,8 +44,9 @@ QTextOption locationLineLayout(qreal tabStop);
 class CLocationInfoDlg : public QDialog {
     Q_OBJECT
 public:
+    // `desktop`: the desktop map's list, in columns, strongest first, with channel and band.
     CLocationInfoDlg(CSurveyStore& store, IPrompter& prompter, ISoundPlayer& sound,
-                     QWidget* parent = nullptr);
+                     QWidget* parent = nullptr, bool desktop = false);
 
     QListWidget* list() const { return lines; }
     QPushButton* deleteButton() const { return deleteThisPoint; }

@@ -4,8 +4,8 @@
 
 #include <QNativeGestureEvent>
 
-#include "ui/CommandTarget.h"
 #include "siteview/CoverageDlg.h"
+#include "ui/CommandTarget.h"
 
 namespace walkmere {
 

@@ -247,7 +247,8 @@ void CSiteView::OnTapAndHold(QPoint p) {
         if (locationInfo) {
             locationInfo();
         } else {
-            CLocationInfoDlg dlg(services.store, services.prompter, services.sound, this);
+            CLocationInfoDlg dlg(services.store, services.prompter, services.sound, this,
+                                 view.desktopMap());
             dlg.exec();
         }
         return;

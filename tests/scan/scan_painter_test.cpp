@@ -228,8 +228,9 @@ TEST(ScanPicture, ATallPictureHoldsItsRowsInsideItsFrameStrongestFirst) {
         QImage img(kW, c.height, QImage::Format_RGB32);
         paintScanView(img, 0, aps, &drawn, nullptr, c.firstRow);
         std::vector<int> rssi;
-        int lowest = 0;
+        int lowest = 0, bands = 0;
         for (const DrawnText& t : drawn) {
+            if (t.rect.left() == 174) bands += t.text == "5G"; // each row names its band
             if (t.rect.left() != 200) continue;
             rssi.push_back(t.text.toInt());
             lowest = std::max(lowest, t.rect.bottom());
@@ -241,6 +242,7 @@ TEST(ScanPicture, ATallPictureHoldsItsRowsInsideItsFrameStrongestFirst) {
         EXPECT_NE(img.pixel(120, c.height - 1), kOlive) << "the frame's bottom edge";
         EXPECT_EQ(img.pixel(115, 266), kOlive) << "no frame line across the rows";
         EXPECT_LT(lowest, c.height - 3) << "the last row inside the frame";
+        EXPECT_EQ(bands, int(rssi.size()));
     }
 }
 

@@ -64,6 +64,21 @@ TEST_F(LocationInfo, SurveyPointListsHeaderAndOneLinePerReadingInStoredOrder) {
     EXPECT_EQ(dlg.deleteButton()->text().toStdString(), "Delete This Point");
 }
 
+// The desktop map's list puts the strongest reading first and names its channel and band;
+// the number is still the reading's place in the file.
+TEST_F(LocationInfo, DesktopListIsStrongestFirstWithChannelAndBand) {
+    siteWithThreeReadings();
+    ASSERT_EQ(store.findNearest(100, 100), KIND_SURVEY_POINT);
+    const std::vector<std::string> expected = {
+        "#\tMAC ADDR\tRSSI\tCH\tBAND\tSSID",
+        "3\t00-11-22-33-44-EF\t-19\t6\t?\tstrong", // RSSI with fractions: band unknown
+        "2\t00-0A-F8-12-34-56\t-61\t11\t2.4 GHz\tcorp",
+        "1\t00-11-22-33-44-01\t-78\t1\t?\tweak",
+    };
+    CLocationInfoDlg dlg(store, prompter, sound, nullptr, true);
+    EXPECT_EQ(listed(dlg), expected);
+}
+
 // Where each column of a list line starts, laid out as the list draws it.
 std::vector<qreal> columnStarts(const QString& line, const QFont& font, qreal tabStop) {
     QTextLayout layout(line, font);
