@@ -14,6 +14,37 @@ int64_t magnitude(int64_t v) {
     return v < 0 ? -v : v;
 }
 
+// Steps lo..hi of the line, the minor coordinate at step lo being `minor` with the
+// remainder `rest` of its quotient (see drawDashedLine).
+void walkDashes(const PixelBuffer& target, bool xMajor, int64_t majorStart, int64_t majorStep,
+                int64_t minor, int64_t n, int64_t lo, int64_t hi, int64_t rest, int64_t minorDelta,
+                uint32_t colour) {
+    const int64_t majorLast = (xMajor ? target.width : target.height) - 1;
+    const int64_t minorLast = (xMajor ? target.height : target.width) - 1;
+    const int64_t twoN = 2 * std::max<int64_t>(n, 1);
+    int64_t major = majorStart + majorStep * lo;
+    int64_t phase = lo % kDashPeriod;
+    const int64_t restStep = 2 * minorDelta;
+
+    for (int64_t i = lo; i <= hi; ++i) {
+        if (phase < kDashOn && major >= 0 && major <= majorLast && minor >= 0 &&
+            minor <= minorLast) {
+            const int64_t x = xMajor ? major : minor, y = xMajor ? minor : major;
+            target.pixels[y * target.stride + x] = colour;
+        }
+        if (++phase == kDashPeriod) phase = 0;
+        major += majorStep;
+        rest += restStep;
+        if (rest >= twoN) {
+            rest -= twoN;
+            ++minor;
+        } else if (rest < 0) {
+            rest += twoN;
+            --minor;
+        }
+    }
+}
+
 } // namespace
 
 // The line is walked along its major axis, one pixel per step i = 0..n. The minor
@@ -32,6 +63,17 @@ void drawDashedLine(const PixelBuffer& target, LineEnd a, LineEnd b, uint32_t co
     const int64_t minorDelta = xMajor ? dy : dx; // |minorDelta| <= n
     const int64_t majorLast = (xMajor ? target.width : target.height) - 1;
     const int64_t minorLast = (xMajor ? target.height : target.width) - 1;
+
+    // A line with both ends in the picture (the walk path's usual one) is walked whole from
+    // its first step, where the quotient is 0 and the remainder n.
+    const auto inside = [&](const LineEnd& e) {
+        return e.x >= 0 && e.x < target.width && e.y >= 0 && e.y < target.height;
+    };
+    if (inside(a) && inside(b)) {
+        walkDashes(target, xMajor, majorStart, majorStep, minorStart, n, 0, n, n, minorDelta,
+                   colour);
+        return;
+    }
 
     // Steps whose major coordinate lies in 0..majorLast.
     int64_t lo = majorStep > 0 ? -majorStart : majorStart - majorLast;
@@ -65,29 +107,8 @@ void drawDashedLine(const PixelBuffer& target, LineEnd a, LineEnd b, uint32_t co
         remainder += twoN;
         quotient -= 1;
     }
-    int64_t minor = minorStart + int64_t(quotient);
-    int64_t rest = int64_t(remainder);
-    int64_t major = majorStart + majorStep * lo;
-    int64_t phase = lo % kDashPeriod;
-    const int64_t restStep = 2 * minorDelta;
-
-    for (int64_t i = lo; i <= hi; ++i) {
-        if (phase < kDashOn && major >= 0 && major <= majorLast && minor >= 0 &&
-            minor <= minorLast) {
-            const int64_t x = xMajor ? major : minor, y = xMajor ? minor : major;
-            target.pixels[y * target.stride + x] = colour;
-        }
-        if (++phase == kDashPeriod) phase = 0;
-        major += majorStep;
-        rest += restStep;
-        if (rest >= twoN) {
-            rest -= twoN;
-            ++minor;
-        } else if (rest < 0) {
-            rest += twoN;
-            --minor;
-        }
-    }
+    walkDashes(target, xMajor, majorStart, majorStep, minorStart + int64_t(quotient), n, lo, hi,
+               int64_t(remainder), minorDelta, colour);
 }
 
 } // namespace walkmere

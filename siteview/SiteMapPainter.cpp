@@ -4,9 +4,11 @@
 #include <QPen>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <optional>
+#include <vector>
 
 #include "coverage/RssiColour.h"
 #include "siteview/DashedLine.h"
@@ -71,8 +73,56 @@ QImage markerSprite() {
     return img;
 }
 
+// A sprite whose pixels are all either opaque or clear, as runs of opaque pixels a row: a
+// survey with thousands of points in view is drawn by copying those runs straight into the
+// picture, without the painter's per-call work.
+struct SpriteRuns {
+    struct Run {
+        int8_t from = 0, to = 0; // x, to exclusive; empty when from == to
+    };
+    std::array<Run, kMarker> rows{};
+    std::array<uint32_t, kMarker * kMarker> pixels{};
+    bool usable = false; // every pixel opaque or clear, one run a row
+
+    explicit SpriteRuns(const QImage& sprite) {
+        usable = sprite.width() == kMarker && sprite.height() == kMarker;
+        for (int y = 0; usable && y < kMarker; ++y) {
+            const auto* line = reinterpret_cast<const QRgb*>(sprite.constScanLine(y));
+            int from = -1, to = -1;
+            for (int x = 0; x < kMarker; ++x) {
+                const int alpha = qAlpha(line[x]);
+                if (alpha != 0 && alpha != 255) usable = false;
+                if (alpha == 255) {
+                    if (from < 0)
+                        from = x;
+                    else if (to >= 0)
+                        usable = false; // a second run
+                    pixels[size_t(y * kMarker + x)] = line[x];
+                } else if (from >= 0 && to < 0) {
+                    to = x;
+                }
+            }
+            if (from >= 0) rows[size_t(y)] = {int8_t(from), int8_t(to < 0 ? kMarker : to)};
+        }
+    }
+
+    // Copies the opaque pixels with the sprite's top left at (left, top), clipped to `into`.
+    void blit(const PixelBuffer& into, int left, int top) const {
+        for (int y = 0; y < kMarker; ++y) {
+            const int row = top + y;
+            if (row < 0 || row >= into.height) continue;
+            const int from = std::max(left + rows[size_t(y)].from, 0);
+            const int to = std::min(left + rows[size_t(y)].to, into.width);
+            if (from >= to) continue;
+            std::copy_n(&pixels[size_t(y * kMarker + (from - left))], to - from,
+                        into.pixels + row * into.stride + from);
+        }
+    }
+};
+
 struct MarkerSprites {
     QImage survey[kRssiHigh - kRssiLow + 1];
+    std::vector<SpriteRuns> surveyRuns;
     QImage accessPoint;
     QImage accessPointUnlabelled; // for pictures whose texts are drawn later
 
@@ -83,6 +133,8 @@ struct MarkerSprites {
             QPainter p(&img);
             const Rgb c = rssiColour(int16_t(r));
             drawMarkerCircle(p, 0, 0, QColor(c.r, c.g, c.b));
+            p.end();
+            surveyRuns.emplace_back(img);
         }
         accessPointUnlabelled = markerSprite();
         QPainter bare(&accessPointUnlabelled);
@@ -100,6 +152,9 @@ struct MarkerSprites {
 
     const QImage& forRssi(int16_t rssi) const {
         return survey[std::clamp<int>(rssi, kRssiLow, kRssiHigh) - kRssiLow];
+    }
+    const SpriteRuns& runsForRssi(int16_t rssi) const {
+        return surveyRuns[size_t(std::clamp<int>(rssi, kRssiLow, kRssiHigh) - kRssiLow)];
     }
 };
 
@@ -201,7 +256,7 @@ private:
             const IntPoint at{e.x, e.y};
             if (e.kind == KIND_SURVEY_POINT) {
                 const std::optional<IntPoint> c = vp.planToClient(client, at);
-                if (c) p.drawImage(c->x - 10, c->y - 10, sprites.forRssi(e.bestRssi));
+                if (c) drawSurveyMarker(sprites, c->x - 10, c->y - 10, e.bestRssi);
                 if (!walkPath) continue;
                 // A segment is drawn only toward a visible point. After a point outside the
                 // view the next one starts from that point's mapped position past the edge.
@@ -231,6 +286,15 @@ private:
                         {MarkerSprites::apLabel(), box, kCentredTop, MarkerSprites::apFont()});
                 }
             }
+        }
+    }
+
+    void drawSurveyMarker(const MarkerSprites& sprites, int left, int top, int16_t rssi) {
+        const SpriteRuns& runs = sprites.runsForRssi(rssi);
+        if (runs.usable && path.pixels) {
+            runs.blit(path, left, top);
+        } else {
+            p.drawImage(left, top, sprites.forRssi(rssi));
         }
     }
 

@@ -1,5 +1,6 @@
 // One full paint of the site map into an off-screen picture, as the site view does on every
-// repaint: 100,000 index entries on a 4000 x 3000 floor plan.
+// repaint: 100,000 index entries on a 4000 x 3000 floor plan; also with the coverage map on
+// (the plan coloured by the strongest signal of the walked survey, and its legend).
 #include <benchmark/benchmark.h>
 
 #include <QGuiApplication>
@@ -9,6 +10,7 @@
 #include <random>
 #include <vector>
 
+#include "coverage/LiveCoverage.h"
 #include "siteview/SiteMapPainter.h"
 
 namespace walkmere {
@@ -110,6 +112,68 @@ void windowPaint(benchmark::State& state, bool scattered) {
         benchmark::DoNotOptimize(picture.constBits());
     }
 }
+
+// The plan coloured by the walked survey's strongest signal (each point hearing one access
+// point at its best RSSI), on a plan of 20 pixels a metre, and its legend.
+struct ColouredPlan {
+    QImage plan;
+    QImage legend;
+};
+const ColouredPlan& colouredPlan() {
+    static const ColouredPlan coloured = [] {
+        SurveyData survey;
+        for (const PointIndexEntry& e : walkedSurvey(false)) {
+            if (e.kind != KIND_SURVEY_POINT) continue;
+            ApReading r;
+            const uint8_t mac[6] = {0, 1, 2, 3, 4, 5};
+            r.setMac(mac);
+            r.setChannel(6);
+            r.setRssi256(int16_t(e.bestRssi * 256));
+            survey.points.push_back({e.x, e.y, 0, {r}});
+        }
+        LiveCoverage live(kPlanW, kPlanH, PlanScale{20, 20, "m"});
+        (void)live.update(survey, {});
+        RgbImage rgb(kPlanW, kPlanH, 255);
+        live.paint(rgb, 0, 0);
+        const auto toQ = [](const RgbImage& from) {
+            QImage img(from.width, from.height, QImage::Format_RGB32);
+            for (int y = 0; y < from.height; ++y)
+                for (int x = 0; x < from.width; ++x) {
+                    const uint8_t* p = from.at(x, y);
+                    img.setPixel(x, y, qRgb(p[0], p[1], p[2]));
+                }
+            return img;
+        };
+        return ColouredPlan{toQ(rgb), toQ(live.legend())};
+    }();
+    return coloured;
+}
+
+// The full window of the desktop map with the coverage map on: the whole plan (range 2 = 0)
+// or 100 % about its middle (1).
+void BM_WindowCoverage(benchmark::State& state) {
+    const int w = int(state.range(0)), h = int(state.range(1));
+    const QImage cursor = siteCursorImage();
+    CViewport vp;
+    vp.setBounds(kPlanW, kPlanH);
+    vp.initView(227, 227);
+    vp.setCentreX(kPlanW / 2);
+    vp.setCentreY(kPlanH / 2);
+    vp.beginDesktopMap();
+    if (state.range(2) == 0) vp.showWholePlan({0, 0, w, h});
+    SiteMapScene scene = surveyScene(vp, false, cursor);
+    scene.floorPlan = &colouredPlan().plan;
+    scene.coverageLegend = &colouredPlan().legend;
+    scene.calibrated = true;
+    for (auto _ : state) {
+        const QImage picture = composeSiteMap(QSize(w, h), 1, scene);
+        benchmark::DoNotOptimize(picture.constBits());
+    }
+}
+BENCHMARK(BM_WindowCoverage)
+    ->Args({1920, 1080, 0})
+    ->Args({1920, 1080, 1})
+    ->Unit(benchmark::kMillisecond);
 
 void BM_SiteMapWalk(benchmark::State& state) {
     paintOnce(state, false);
