@@ -163,6 +163,44 @@ const MarkerSprites& markers() {
     return sprites;
 }
 
+// The visible part of the floor plan where the viewport maps it, in the painter's
+// coordinates (client pixels).
+void drawFloorPlan(QPainter& p, const EdgeRect& client, const CViewport& vp, const QImage& plan) {
+    if (plan.isNull()) return;
+    const BlitRects blit = vp.computeBlit(client);
+    const EdgeRect& s = blit.source;
+    const EdgeRect& d = blit.destination;
+    if (s.width() <= 0 || s.height() <= 0 || d.width() <= 0 || d.height() <= 0) return;
+
+    // The bounds come from this bitmap; should they not, only the part the bitmap has is
+    // drawn, where it belongs.
+    const QRect wanted = edges(s.left, s.top, s.right, s.bottom);
+    const QRect have = wanted.intersected(plan.rect());
+    if (have.isEmpty()) return;
+    const double kx = double(d.width()) / s.width();
+    const double ky = double(d.height()) / s.height();
+    // The desktop map places the plan's pixel edges exactly where its one scale puts them,
+    // which a painter at a device scale draws to the device pixel.
+    const QRectF target =
+        vp.desktopMap()
+            ? QRectF(QPointF(vp.mapX(client, have.left()), vp.mapY(client, have.top())),
+                     QPointF(vp.mapX(client, have.left() + have.width()),
+                             vp.mapY(client, have.top() + have.height())))
+            : QRectF(d.left + (have.left() - s.left) * kx, d.top + (have.top() - s.top) * ky,
+                     have.width() * kx, have.height() * ky);
+
+    p.setCompositionMode(QPainter::CompositionMode_Source);
+    if (plan.format() == QImage::Format_RGB32 ||
+        plan.format() == QImage::Format_ARGB32_Premultiplied) {
+        p.drawImage(target, plan, QRectF(have));
+    } else {
+        // Only the visible part is converted, never the whole plan.
+        const QImage part = plan.copy(have).convertToFormat(QImage::Format_RGB32);
+        p.drawImage(target, part, QRectF(part.rect()));
+    }
+    p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+}
+
 class MapPainter {
 public:
     MapPainter(QImage& target, const SiteMapScene& scene, TextLayer& texts)
@@ -185,9 +223,9 @@ public:
     }
 
     void paintMap() {
-        p.fillRect(image.rect(), kMapBackground);
+        if (!scene.overlayOnly) p.fillRect(image.rect(), kMapBackground);
         p.setFont(mapFont(10));
-        paintFloorPlan();
+        if (!scene.overlayOnly) paintFloorPlan();
         paintPoints();
         paintLocatedAps();
         if (scene.placingAp) {
@@ -196,7 +234,7 @@ public:
         if (scene.noApHeard) {
             paintBanner(kAlertRed, QStringLiteral("ALERT! NO ACCESS POINTS DETECTED!"));
         }
-        paintCursor();
+        if (!scene.overlayOnly) paintCursor();
         if (vp.desktopMap()) {
             paintScaleBar();
             paintCoverageLegend();
@@ -218,33 +256,7 @@ private:
     }
 
     void paintFloorPlan() {
-        if (!scene.floorPlan || scene.floorPlan->isNull()) return;
-        const QImage& plan = *scene.floorPlan;
-        const BlitRects blit = vp.computeBlit(client);
-        const EdgeRect& s = blit.source;
-        const EdgeRect& d = blit.destination;
-        if (s.width() <= 0 || s.height() <= 0 || d.width() <= 0 || d.height() <= 0) return;
-
-        // The bounds come from this bitmap; should they not, only the part the bitmap has is
-        // drawn, where it belongs.
-        const QRect wanted = edges(s.left, s.top, s.right, s.bottom);
-        const QRect have = wanted.intersected(plan.rect());
-        if (have.isEmpty()) return;
-        const double kx = double(d.width()) / s.width();
-        const double ky = double(d.height()) / s.height();
-        const QRectF target(d.left + (have.left() - s.left) * kx, d.top + (have.top() - s.top) * ky,
-                            have.width() * kx, have.height() * ky);
-
-        p.setCompositionMode(QPainter::CompositionMode_Source);
-        if (plan.format() == QImage::Format_RGB32 ||
-            plan.format() == QImage::Format_ARGB32_Premultiplied) {
-            p.drawImage(target, plan, QRectF(have));
-        } else {
-            // Only the visible part is converted, never the whole plan.
-            const QImage part = plan.copy(have).convertToFormat(QImage::Format_RGB32);
-            p.drawImage(target, part, QRectF(part.rect()));
-        }
-        p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+        if (scene.floorPlan) drawFloorPlan(p, client, vp, *scene.floorPlan);
     }
 
     void paintPoints() {
@@ -490,7 +502,9 @@ QImage siteCursorImage() {
 }
 
 void paintSiteMap(QImage& target, const SiteMapScene& scene) {
-    if (target.format() != QImage::Format_RGB32) {
+    const bool overlay =
+        scene.overlayOnly && target.format() == QImage::Format_ARGB32_Premultiplied;
+    if (target.format() != QImage::Format_RGB32 && !overlay) {
         target = QImage(target.size(), QImage::Format_RGB32);
     }
     if (target.isNull()) return; // a zero-sized picture has nothing to show
@@ -506,7 +520,53 @@ void paintSiteMap(QImage& target, const SiteMapScene& scene) {
     }
 }
 
+namespace {
+
+// The desktop map at a device scale above 1: the plan is drawn at device resolution, so that
+// its proportions hold to the device pixel; everything over it is drawn at the client's
+// pixels into a clear picture, magnified onto it, and its texts drawn at device resolution.
+QImage composeDesktopMap(QSize clientSize, int scale, const SiteMapScene& scene) {
+    QImage device(clientSize * scale, QImage::Format_RGB32);
+    if (device.isNull()) return device;
+    const EdgeRect client{0, 0, clientSize.width(), clientSize.height()};
+    {
+        QPainter p(&device);
+        p.fillRect(device.rect(), kMapBackground);
+        p.scale(scale, scale);
+        drawFloorPlan(p, client, *scene.viewport, *scene.floorPlan);
+    }
+    QImage overlay(clientSize, QImage::Format_ARGB32_Premultiplied);
+    overlay.fill(Qt::transparent);
+    TextLayer texts(scene.drawnTexts, true);
+    SiteMapScene s = scene;
+    s.texts = &texts;
+    s.drawnTexts = nullptr;
+    s.overlayOnly = true;
+    paintSiteMap(overlay, s);
+    {
+        QPainter p(&device);
+        p.drawImage(0, 0,
+                    overlay.scaled(device.size(), Qt::IgnoreAspectRatio, Qt::FastTransformation));
+        // The cursor is ANDed into the finished map, as the client-pixel picture has it.
+        if (scene.cursor && !scene.cursor->isNull()) {
+            p.setCompositionMode(QPainter::RasterOp_SourceAndDestination);
+            p.drawImage(QPoint((client.right / 2 - kCursorSize / 2) * scale,
+                               (client.bottom / 2 - kCursorSize / 2) * scale),
+                        scene.cursor->scaled(scene.cursor->size() * scale, Qt::IgnoreAspectRatio,
+                                             Qt::FastTransformation));
+        }
+    }
+    device.setDevicePixelRatio(scale);
+    texts.drawKept(device);
+    return device;
+}
+
+} // namespace
+
 QImage composeSiteMap(QSize clientSize, int scale, const SiteMapScene& scene) {
+    if (scale > 1 && scene.siteOpen && scene.viewport && scene.viewport->desktopMap() &&
+        scene.floorPlan && !scene.floorPlan->isNull())
+        return composeDesktopMap(clientSize, scale, scene);
     return composeScaled(
         clientSize, scale,
         [&scene](QImage& logical, TextLayer& texts) {

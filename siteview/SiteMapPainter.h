@@ -38,6 +38,9 @@ struct SiteMapScene {
     const QImage* coverageLegend = nullptr;
     std::span<const NamedAp> locatedAps;
     DrawnTexts* drawnTexts = nullptr; // when set, every text drawn is appended to it
+    // Only what lies over the plan: no background, no plan and no cursor, into a clear
+    // ARGB32_Premultiplied picture (the desktop map at a device scale draws those itself).
+    bool overlayOnly = false;
     // The texts go through this layer when one is given (a picture composed at a device
     // scale keeps them for later); otherwise they are drawn at once.
     TextLayer* texts = nullptr;
@@ -57,7 +60,8 @@ inline const QColor kMapBackground{64, 64, 64};
 void paintSiteMap(QImage& target, const SiteMapScene& scene);
 
 // The same picture for a view of `clientSize` at a whole-number device `scale` (see
-// composeScaled): at scale 1 exactly paintSiteMap's picture.
+// composeScaled): at scale 1 exactly paintSiteMap's picture. The desktop map at a scale above
+// 1 draws its plan at device resolution under the magnified rest.
 QImage composeSiteMap(QSize clientSize, int scale, const SiteMapScene& scene);
 
 // Bitmap resource 138, or, when the program carries no such resource, a drawn stand-in: a

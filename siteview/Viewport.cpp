@@ -233,16 +233,28 @@ int32_t CViewport::zoomPercent() const {
     return desktop_ ? int32_t(std::lround(scale_ * 100)) : zoom_ * 100;
 }
 
+EdgeRect CViewport::mapRoom(const EdgeRect& client) {
+    EdgeRect room{client.left + kMapMarginLeft, client.top + kMapMarginTop, client.right,
+                  client.bottom - kMapMarginBottom};
+    // A client too small for the margins is all room.
+    return room.width() > 0 && room.height() > 0 ? room : client;
+}
+
 double CViewport::wholePlanScale(const EdgeRect& client) const {
-    if (maxX <= minX || maxY <= minY || client.width() <= 0 || client.height() <= 0) return 1;
-    const double fit = std::min(double(client.width()) / (double(maxX) - minX),
-                                double(client.height()) / (double(maxY) - minY));
+    const EdgeRect room = mapRoom(client);
+    if (maxX <= minX || maxY <= minY || room.width() <= 0 || room.height() <= 0) return 1;
+    const double fit = std::min(double(room.width()) / (double(maxX) - minX),
+                                double(room.height()) / (double(maxY) - minY));
     return std::min(fit, double(kMaxZoom));
 }
 
 void CViewport::showWholePlan(const EdgeRect& client) {
     scale_ = wholePlanScale(client);
-    setFocus((double(minX) + maxX) / 2, (double(minY) + maxY) / 2);
+    // The plan's middle at the room's middle, which lies off the client's by the margins.
+    const EdgeRect room = mapRoom(client);
+    const double offX = (room.left + room.right - client.left - client.right) / 2.0;
+    const double offY = (room.top + room.bottom - client.top - client.bottom) / 2.0;
+    setFocus((double(minX) + maxX) / 2 - offX / scale_, (double(minY) + maxY) / 2 - offY / scale_);
 }
 
 void CViewport::zoomMapAbout(double factor, const EdgeRect& client, IntPoint at) {

@@ -111,9 +111,13 @@ public:
     double mapScale() const { return scale_; }
     // The zoom as the status line shows it, in percent.
     int32_t zoomPercent() const;
-    // The scale at which the whole plan fits the client (1 without a plan).
+    // The rulers (top and left) and the status line (bottom) lie over the map's edges: the
+    // whole plan fits the room between them.
+    static constexpr int32_t kMapMarginLeft = 20, kMapMarginTop = 20, kMapMarginBottom = 13;
+    static EdgeRect mapRoom(const EdgeRect& client);
+    // The scale at which the whole plan fits the client's room (1 without a plan).
     double wholePlanScale(const EdgeRect& client) const;
-    // The whole plan in the client, about its middle.
+    // The whole plan in the client's room, about its middle.
     void showWholePlan(const EdgeRect& client);
     // Multiplies the scale by `factor` keeping the plan point under the client point `at`
     // where it is; the scale stays between the whole plan (or 100 %, when the plan is

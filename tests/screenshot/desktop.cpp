@@ -116,6 +116,25 @@ bool Desktop::click(const std::string& window, int x, int y) const {
                     "click", "1"}) == 0;
 }
 
+bool Desktop::wheel(const std::string& window, int x, int y, int notches,
+                    const std::string& modifier) const {
+    focus(window);
+    if (xdotool(
+            {"mousemove", "--sync", "--window", window, std::to_string(x), std::to_string(y)}) != 0)
+        return false;
+    std::vector<std::string> args;
+    if (!modifier.empty()) args = {"keydown", modifier};
+    for (const std::string& a :
+         {std::string("click"), std::string("--repeat"), std::to_string(std::abs(notches)),
+          std::string("--delay"), std::string("20"), std::string(notches > 0 ? "4" : "5")})
+        args.push_back(a);
+    if (!modifier.empty()) {
+        args.push_back("keyup");
+        args.push_back(modifier);
+    }
+    return xdotool(args) == 0;
+}
+
 bool Desktop::key(const std::string& window, const std::string& keys, int times) const {
     // Through XTEST to the focused window: Qt ignores events sent straight to a window.
     focus(window);

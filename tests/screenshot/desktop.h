@@ -43,6 +43,10 @@ public:
     void focus(const std::string& window) const;
     // Moves the pointer to (x, y) in the window and presses and releases button 1.
     bool click(const std::string& window, int x, int y) const;
+    // Turns the wheel `notches` times at (x, y) in the window, away from the user (up) for a
+    // positive count, with `modifier` ("ctrl", or "" for none) held.
+    bool wheel(const std::string& window, int x, int y, int notches,
+               const std::string& modifier = "") const;
     // Presses `keys` (xdotool's names: "Return", "ctrl+a") `times` times over.
     bool key(const std::string& window, const std::string& keys, int times = 1) const;
     // Resizes the window as a window manager would at the user's drag.

@@ -1,0 +1,216 @@
+// The desktop map as a new user meets it on a 1920 x 1080 screen with --scale auto: the demo
+// office's plan (with a 5 m blue square painted on it) fits the window after Ctrl+0 in true
+// proportions, Ctrl+wheel zooms about the pointer, a tap measures a point and C shows the
+// coverage map around it. Pictures of each step go to build/artifacts/desktop-map-*.png.
+#include "screenshot/child_process.h"
+#include "screenshot/desktop.h"
+#include "testkit/TempDir.h"
+
+#include <QImage>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+namespace walkmere::screenshot {
+namespace {
+
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+constexpr QRgb kSquareBlue = qRgb(0, 0, 255);
+constexpr QRgb kStatusGreen = qRgb(0, 192, 0);
+// The demo plan is 800 x 600 pixels at 20 pixels a metre; the square is 5 m a side.
+constexpr int kPlanWidth = 800, kPlanHeight = 600, kPixelsPerMetre = 20;
+const QRect kSquareOnPlan(640, 40, 5 * kPixelsPerMetre, 5 * kPixelsPerMetre);
+
+std::string envOr(const char* name, const std::string& fallback) {
+    const char* v = std::getenv(name);
+    return v && *v ? v : fallback;
+}
+
+QRect blueSquareIn(const QImage& img) {
+    QRect box;
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x)
+            if (img.pixel(x, y) == kSquareBlue)
+                box = box.isNull() ? QRect(x, y, 1, 1) : box.united(QRect(x, y, 1, 1));
+    return box;
+}
+
+bool showsStatusLine(const QImage& img) {
+    int green = 0;
+    for (int x = 0; x < img.width(); ++x)
+        green += img.pixel(x, img.height() - 30) == kStatusGreen;
+    for (int y = img.height() - 80; y < img.height(); ++y)
+        green += img.pixel(img.width() / 2, y) == kStatusGreen;
+    return green > 0;
+}
+
+class DesktopMapScreen : public ::testing::Test {
+protected:
+    void SetUp() override {
+        for (const char* tool : {"Xvfb", "xdotool", "xwd"})
+            if (!onPath(tool)) GTEST_SKIP() << tool << " is not installed (scripts/bootstrap)";
+        const fs::path build = envOr("WALKMERE_BUILD_DIR", "");
+        source = envOr("WALKMERE_SOURCE_DIR", "");
+        ASSERT_FALSE(build.empty() || source.empty()) << "WALKMERE_BUILD_DIR or _SOURCE_DIR unset";
+        artifacts = build / "artifacts";
+        fs::create_directories(artifacts);
+        fs::create_directories(tmp.file("home"));
+        fs::create_directories(tmp.file("runtime"));
+        fs::permissions(tmp.file("runtime"), fs::perms::owner_all);
+    }
+
+    QImage capture(const std::string& name) {
+        std::string error;
+        QImage img = desktop->capture(window, tmp.file("window.xwd"), error);
+        EXPECT_FALSE(img.isNull()) << error;
+        img.save(QString::fromStdString((artifacts / ("desktop-map-" + name + ".png")).string()));
+        return img;
+    }
+    // The blue square once the window shows it (and the site view's status line).
+    QRect squareShown(const std::string& name, QImage& img) {
+        QRect square;
+        waitFor(10s, [&] {
+            img = capture(name);
+            square = img.isNull() || !showsStatusLine(img) ? QRect() : blueSquareIn(img);
+            return !square.isNull();
+        });
+        return square;
+    }
+
+    fs::path source, artifacts;
+    testkit::TempDir tmp;
+    VirtualDisplay display;
+    ChildProcess board;
+    ChildProcess program;
+    std::optional<Desktop> desktop;
+    std::string window;
+};
+
+TEST_F(DesktopMapScreen, WholePlanWheelZoomTapAndCoverageAtScaleAuto) {
+    std::string error;
+    ASSERT_TRUE(display.start(tmp.file("xvfb.log"), error, "1920x1080")) << error;
+    desktop.emplace(display.name());
+
+    QImage plan(QString::fromStdString((source / "res/demo/office.bmp").string()));
+    ASSERT_EQ(plan.size(), QSize(kPlanWidth, kPlanHeight));
+    plan = plan.convertToFormat(QImage::Format_RGB888);
+    for (int y = kSquareOnPlan.top(); y <= kSquareOnPlan.bottom(); ++y)
+        for (int x = kSquareOnPlan.left(); x <= kSquareOnPlan.right(); ++x)
+            plan.setPixel(x, y, kSquareBlue);
+    ASSERT_TRUE(plan.save(QString::fromStdString(tmp.file("plan.bmp").string())));
+    Command create;
+    create.argv = {WALKMERE_SITE_PROGRAM, "create", tmp.file("plan.bmp").string(),
+                   "-o",                  tmp.file("site.kvs").string(),
+                   "--scale-x",           std::to_string(kPixelsPerMetre),
+                   "--scale-y",           std::to_string(kPixelsPerMetre)};
+    ASSERT_EQ(runCommand(create, 10s), 0);
+
+    std::ofstream(tmp.file("scenario.txt"))
+        << "ap 00:a0:f8:12:34:56 ssid=corp channel=36 rssi=-50 jitter=0\n"
+        << "ap 00:a0:f8:12:34:57 ssid=corp channel=1 rssi=-64 jitter=0\n";
+    const fs::path port = tmp.file("board-port");
+    Command boardCommand;
+    boardCommand.argv = {WALKMERE_BOARD_PROGRAM, "--scenario", tmp.file("scenario.txt").string(),
+                         "--link", port.string()};
+    ASSERT_TRUE(board.start(boardCommand, error)) << error;
+    ASSERT_TRUE(waitFor(5s, [&] { return fs::exists(port); }));
+
+    Command c;
+    c.argv = {WALKMERE_PROGRAM, "--scale", "auto", "--port", port.string(),
+              tmp.file("site.kvs").string()};
+    c.env = {{"DISPLAY", display.name()},
+             {"QT_QPA_PLATFORM", "xcb"},
+             {"WALKMERE_HOME", tmp.file("home").string()},
+             {"XDG_RUNTIME_DIR", tmp.file("runtime").string()}};
+    c.outputFile = tmp.file("walkmere.log");
+    ASSERT_TRUE(program.start(c, error)) << error;
+    ASSERT_TRUE(waitFor(20s,
+                        [&] {
+                            const auto ids = desktop->findWindows("^Plotra$");
+                            if (!ids.empty()) window = ids.front();
+                            return !ids.empty() || !program.running();
+                        }) &&
+                !window.empty())
+        << "no main window";
+    const auto frame = desktop->geometry(window);
+    ASSERT_TRUE(frame.has_value());
+    ASSERT_TRUE(waitFor(15s, [&] {
+        desktop->click(window, frame->width / 2, frame->height / 2);
+        std::this_thread::sleep_for(500ms);
+        for (const std::string& box : desktop->findWindows("^Kivo$"))
+            desktop->key(box, "Return");
+        std::this_thread::sleep_for(300ms);
+        const QImage now = capture("start");
+        return desktop->findWindows("^Kivo$").empty() && showsStatusLine(now);
+    }));
+
+    // Ctrl+0: the whole plan, every corner of it inside the window, the square square.
+    desktop->key(window, "ctrl+0");
+    QImage img;
+    QRect square = squareShown("whole-plan", img);
+    ASSERT_FALSE(square.isNull()) << "no blue square on the plan";
+    EXPECT_LE(std::abs(square.width() - square.height()), 1) << "a 5 m square is square";
+    const double scale = square.width() / double(kSquareOnPlan.width());
+    const double planLeft = square.left() - kSquareOnPlan.left() * scale;
+    const double planTop = square.top() - kSquareOnPlan.top() * scale;
+    EXPECT_GE(planLeft, -1);
+    EXPECT_GE(planTop, -1);
+    EXPECT_LE(planLeft + kPlanWidth * scale, img.width() + 1) << "the whole plan across";
+    EXPECT_LE(planTop + kPlanHeight * scale, img.height() + 1) << "the whole plan down";
+    EXPECT_GT(kPlanWidth * scale, img.width() / 2) << "fitted, not left small";
+
+    // Two notches of Ctrl+wheel on the square: it grows by 1.25 squared about the pointer.
+    const QPoint pointer = square.center();
+    ASSERT_TRUE(desktop->wheel(window, pointer.x(), pointer.y(), 2, "ctrl"));
+    QRect zoomed;
+    ASSERT_TRUE(waitFor(10s, [&] {
+        zoomed = squareShown("wheel-zoom", img);
+        return zoomed.width() > square.width() * 1.4;
+    })) << "the wheel did not zoom";
+    EXPECT_NEAR(zoomed.width(), square.width() * 1.5625, 3);
+    EXPECT_LE(std::abs(zoomed.width() - zoomed.height()), 1);
+    EXPECT_NEAR(zoomed.center().x(), pointer.x(), 3) << "zoomed about the pointer";
+    EXPECT_NEAR(zoomed.center().y(), pointer.y(), 3);
+
+    // A tap beside the square measures a point there; the map returns with it.
+    const QPoint spot(zoomed.left() - zoomed.width() / 2, zoomed.center().y());
+    ASSERT_TRUE(desktop->click(window, spot.x(), spot.y()));
+    ASSERT_TRUE(waitFor(10s, [&] { return !showsStatusLine(capture("measuring")); }))
+        << "the tap started no measurement";
+    ASSERT_TRUE(waitFor(60s, [&] { return showsStatusLine(capture("measured")); }))
+        << "the measurement did not end";
+    square = squareShown("measured", img);
+    const QImage before = img;
+
+    // C: the plan around the point takes the coverage map's colours; C again takes them away.
+    desktop->key(window, "c");
+    int changed = 0;
+    ASSERT_TRUE(waitFor(10s, [&] {
+        const QImage now = capture("coverage");
+        if (now.size() != before.size()) return false;
+        changed = 0;
+        for (int y = -60; y <= 60; y += 3)
+            for (int x = -60; x <= 60; x += 3) {
+                const QPoint at = square.center() + QPoint(x - square.width(), y);
+                if (now.rect().contains(at)) changed += now.pixel(at) != before.pixel(at);
+            }
+        return changed > 100;
+    })) << "no coverage colours around the point (" << changed << " pixels changed)";
+    desktop->key(window, "c");
+    ASSERT_TRUE(waitFor(10s, [&] {
+        const QImage now = capture("coverage-off");
+        return now.size() == before.size() &&
+               now.pixel(square.center() + QPoint(-square.width() + 30, 30)) ==
+                   before.pixel(square.center() + QPoint(-square.width() + 30, 30));
+    }));
+}
+
+} // namespace
+} // namespace walkmere::screenshot
