@@ -193,7 +193,7 @@ TEST(GroundTruth, AWalkAtAnEvenPaceHearsTheTruthWhereItsSamplesArePlaced) {
                         {"t": 22, "x": 400, "y": 440}, {"t": 27, "x": 500, "y": 440}]})";
     std::string why;
     const size_t written =
-        simtest::walkThroughProgram(office.model, dir.file("walk.json"), 0.5, why);
+        simtest::walkThroughProgram(office.model, dir.file("walk.json"), 0.5, 0.5, why);
     EXPECT_EQ(written, 27u) << why; // one a second on the walker's clock
     const ReadOnlySite walked = openSiteReadOnly(office.site.string());
     SurveyData survey;

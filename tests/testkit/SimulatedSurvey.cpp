@@ -1,6 +1,7 @@
 #include "testkit/SimulatedSurvey.h"
 
 #include "app/SimulatedBoard.h"
+#include "board/BoardSettings.h"
 #include "link/SerialLink.h"
 #include "platform/Clock.h"
 #include "scan/BoardProtocol.h"
@@ -125,15 +126,16 @@ size_t surveyThroughProgram(const std::filesystem::path& model, std::span<const 
 }
 
 size_t walkThroughProgram(const std::filesystem::path& model, const std::filesystem::path& walk,
-                          double stepSeconds, std::string& why) {
+                          double stepSeconds, double scanSeconds, std::string& why) {
     std::optional<sim::WalkerTimeline> timeline = sim::loadWalkerTimeline(walk.string(), why);
-    if (!timeline || !(stepSeconds > 0)) return 0;
+    if (!timeline || !(stepSeconds > 0) || !(scanSeconds > 0)) return 0;
     // The walker's clock and the session's times are one: the clock starts well after 0.
     constexpr double kStart = 100;
     std::atomic<double> clock{kStart};
     ProgramOnBoard program;
-    if (!program.start(SimulatedBoard::start(model.string(), std::nullopt, 100, why, walk.string(),
-                                             [&] { return clock.load(); }),
+    // The board scans when told to, and only then.
+    if (!program.start(SimulatedBoard::start(model.string(), std::nullopt, kMaxWifiIntervalMs, why,
+                                             walk.string(), [&] { return clock.load(); }),
                        why))
         return 0;
     WalkSession session(program.store, program.table);
@@ -142,15 +144,19 @@ size_t walkThroughProgram(const std::filesystem::path& model, const std::filesys
     // Every step of the clock, and every waypoint's time, in order.
     std::map<double, const sim::Waypoint*> moments;
     const double end = timeline->waypoints().back().seconds;
-    for (double t = 0; t < end; t += stepSeconds)
-        moments[t] = nullptr;
+    for (int k = 0; k * stepSeconds < end; ++k)
+        moments[k * stepSeconds] = nullptr;
     for (const sim::Waypoint& w : timeline->waypoints())
         moments[w.seconds] = &w;
     size_t written = 0;
+    double nextScan = 0;
     for (const auto& [t, waypoint] : moments) {
         clock = kStart + t;
         const WalkTime now(std::llround((kStart + t) * 1000));
-        program.board->scanNow();
+        if (t >= nextScan) {
+            program.board->scanNow();
+            nextScan = t + scanSeconds;
+        }
         if (!program.awaitWholeSweep()) {
             why = "no sweep for 5 s";
             return written;

@@ -33,12 +33,14 @@ size_t surveyThroughProgram(const std::filesystem::path& model, std::span<const 
 
 // Walks the scripted walk at `walk` (walkmere --walker) over the model at `model` in walk
 // mode, tapping at each waypoint at its time. The walker's clock, which the walk session's
-// times follow, moves `stepSeconds` at a time: after each move the board scans where the
-// walker has got to, and the session is fed as the frame feeds it at a board update, once a
-// whole sweep of that scan is in the live table. Nothing waits for the clock, so a walk of
+// times follow, moves `stepSeconds` at a time; after each move the session is fed as the
+// frame feeds it at a board update, once a whole sweep begun after the move is in the live
+// table. The board scans where the walker has got to every `scanSeconds` on that clock (the
+// board's interval) and at no other time, so its scans are as stale as a real board's and
+// their draws of the fluctuation replay alike. Nothing waits for the clock: a walk of
 // minutes takes seconds. Returns how many samples were written; `why` says what stopped
 // the walk early.
 size_t walkThroughProgram(const std::filesystem::path& model, const std::filesystem::path& walk,
-                          double stepSeconds, std::string& why);
+                          double stepSeconds, double scanSeconds, std::string& why);
 
 } // namespace walkmere::simtest
