@@ -6,6 +6,7 @@
 #include "scan/LiveApTable.h"
 #include "sim/SimulatedWifiSource.h"
 #include "survey/PointMeasurement.h"
+#include "survey/WalkSession.h"
 
 namespace walkmere {
 
@@ -52,6 +53,10 @@ void SimulatedBoard::surveyorAt(double x, double y) {
 
 void SimulatedBoard::startWalker() {
     position->startWalk();
+}
+
+void SimulatedBoard::followWalk(WalkSession& walk) {
+    walk.setStartSink([this] { startWalker(); });
 }
 
 void SimulatedBoard::follow(PointMeasurement& measurement, CLiveApTable& table) {

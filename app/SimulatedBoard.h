@@ -13,6 +13,7 @@ namespace walkmere {
 
 class CLiveApTable;
 class PointMeasurement;
+class WalkSession;
 
 // `walkmere --simulate`: a board inside the program that hears a simulated site where the
 // surveyor stands. Its entries are the 16 strongest BSSs of its latest scan of the site, with
@@ -54,6 +55,9 @@ public:
     // table would keep its last reading from far away for every point after. They leave it
     // at the jump instead. The board must outlive the measurement and the table.
     void follow(PointMeasurement& measurement, CLiveApTable& table);
+    // The scripted walker sets off at the tap that starts a walk of `walk` (startWalker). The
+    // board must outlive the session.
+    void followWalk(WalkSession& walk);
 
 private:
     SimulatedBoard() = default;

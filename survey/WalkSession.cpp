@@ -53,6 +53,7 @@ WalkTapOutcome WalkSession::tap(int32_t x, int32_t y, WalkTime now) {
     case State::Off:
         return {};
     case State::Armed:
+        if (started) started();
         state = State::Walking;
         tapped.assign(1, here);
         pending.clear();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -51,6 +52,10 @@ public:
     WalkSession(const WalkSession&) = delete;
     WalkSession& operator=(const WalkSession&) = delete;
 
+    // Told when a tap starts a walk, before its sampling starts: a scripted walker (the
+    // simulated site's) sets off then.
+    void setStartSink(std::function<void()> sink) { started = std::move(sink); }
+
     // The Walk command: the next tap starts a walk there. Nothing while a walk is on.
     void arm();
     // A tap at plan point (x, y) at `now`. Armed: the walk starts here, its first segment
@@ -80,6 +85,7 @@ private:
 
     CSurveyStore& store;
     WalkSampler sampler;
+    std::function<void()> started;
     State state = State::Off;
     std::vector<WalkTap> tapped;
     std::vector<WalkSample> pending;

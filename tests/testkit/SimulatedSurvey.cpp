@@ -139,6 +139,7 @@ size_t walkThroughProgram(const std::filesystem::path& model, const std::filesys
                        why))
         return 0;
     WalkSession session(program.store, program.table);
+    program.board->followWalk(session);
     session.arm();
 
     // Every step of the clock, and every waypoint's time, in order.
@@ -165,7 +166,6 @@ size_t walkThroughProgram(const std::filesystem::path& model, const std::filesys
         if (!waypoint) continue;
         const WalkTapOutcome tapped =
             session.tap(int32_t(std::lround(waypoint->x)), int32_t(std::lround(waypoint->y)), now);
-        if (tapped.started) program.board->startWalker();
         if (!tapped.notices.empty()) {
             why = tapped.notices.front().text;
             return written;
