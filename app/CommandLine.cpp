@@ -6,7 +6,7 @@ namespace walkmere {
 
 const char* const kCommandLineHelp =
     "Usage: walkmere [--port PATH | --wifi IFACE [--trigger] | --wifi-replay FILE |\n"
-    "                 --simulate MODEL.json] [--interval MS]\n"
+    "                 --simulate MODEL.json [--walker WALK.json]] [--interval MS]\n"
     "                [--registry FILE] [--scale N|auto] [SITE.kvs]\n"
     "\n"
     "  --port PATH      open the scanner board on this serial device (for example\n"
@@ -26,6 +26,10 @@ const char* const kCommandLineHelp =
     "                   one scan every 2 seconds and one at once when a measurement\n"
     "                   begins. The site file the model names is opened; a SITE.kvs\n"
     "                   given as well must be that file\n"
+    "  --walker WALK.json\n"
+    "                   with --simulate: the surveyor walks a script instead (waypoints\n"
+    "                   with times, in plan pixels and seconds), standing at its first\n"
+    "                   waypoint until the first tap of a walk starts its clock\n"
     "  --interval MS    with --wifi, --wifi-replay or --simulate: the time between the\n"
     "                   board's scans, 100 to 600000 ms (2000 by default)\n"
     "  --registry FILE  read the registry from FILE (the registry editor's .reg export);\n"
@@ -78,6 +82,8 @@ std::optional<CommandLine> parseCommandLine(const std::vector<std::string>& args
             if (!value(cl.wifiReplay)) return std::nullopt;
         } else if (a == "--simulate" || a.rfind("--simulate=", 0) == 0) {
             if (!value(cl.simulate)) return std::nullopt;
+        } else if (a == "--walker" || a.rfind("--walker=", 0) == 0) {
+            if (!value(cl.walker)) return std::nullopt;
         } else if (a == "--interval" || a.rfind("--interval=", 0) == 0) {
             if (!value(intervalText)) return std::nullopt;
         } else if (a == "--trigger") {
@@ -100,6 +106,10 @@ std::optional<CommandLine> parseCommandLine(const std::vector<std::string>& args
                        int(cl.wifiReplay.has_value()) + int(cl.simulate.has_value());
     if (boards > 1) {
         error = "--port, --wifi, --wifi-replay and --simulate exclude each other: give one of them";
+        return std::nullopt;
+    }
+    if (cl.walker && !cl.simulate) {
+        error = "--walker needs --simulate";
         return std::nullopt;
     }
     if (cl.trigger && !cl.wifi) {

@@ -19,8 +19,9 @@ struct UiScale {
 // "1" to "8" or "auto"; nothing for anything else.
 std::optional<UiScale> parseUiScale(const std::string& text);
 
-// walkmere [--port PATH | --wifi IFACE [--trigger] | --wifi-replay FILE | --simulate MODEL]
-//          [--interval MS] [--registry FILE] [--scale N|auto] [SITE.kvs]
+// walkmere [--port PATH | --wifi IFACE [--trigger] | --wifi-replay FILE |
+//           --simulate MODEL [--walker WALK]] [--interval MS] [--registry FILE]
+//          [--scale N|auto] [SITE.kvs]
 struct CommandLine {
     std::optional<std::string> port; // skip the port search and open this device
     // A board inside the program fed by the laptop's adapter, by a capture of it, or by a
@@ -29,6 +30,7 @@ struct CommandLine {
     bool trigger = false;                  // with wifi: ask for fresh scans
     std::optional<std::string> wifiReplay; // the capture
     std::optional<std::string> simulate;   // the site model
+    std::optional<std::string> walker;     // with simulate: the surveyor's scripted walk
     std::optional<uint32_t> intervalMs;    // between the board's scans; unset: 2000
 
     std::optional<std::string> registry; // the registry file for the port search

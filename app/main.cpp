@@ -127,9 +127,9 @@ int main(int argc, char** argv) {
     // its model, its site or their fit is wrong, so that nothing is surveyed from half a model.
     std::unique_ptr<SimulatedBoard> simulatedBoard;
     if (cl->simulate) {
-        simulatedBoard =
-            SimulatedBoard::start(*cl->simulate, cl->siteFile,
-                                  cl->intervalMs.value_or(WifiSettings::kDefaultIntervalMs), error);
+        simulatedBoard = SimulatedBoard::start(
+            *cl->simulate, cl->siteFile, cl->intervalMs.value_or(WifiSettings::kDefaultIntervalMs),
+            error, cl->walker);
         if (!simulatedBoard) {
             std::cerr << "walkmere: " << error << "\n";
             prompter.showMessage(error, {}, MessageIcon::Stop);

@@ -103,6 +103,10 @@ void writeSiteSection(std::ostream& html, const ReportData& report, size_t apCou
                       size_t networkCount) {
     const SiteHeader& h = report.layout.header;
     const PointCounts& counts = report.survey.counts;
+    const std::vector<SurveyPoint>& points = report.survey.points;
+    const auto walked =
+        std::count_if(points.begin(), points.end(), [](const SurveyPoint& p) { return p.walked; });
+    const auto measured = std::ssize(points) - walked;
     html << "<h3>Site</h3>\n<table>\n"
          << "<tr><th>File</th><td>" << htmlText(report.path) << "</td></tr>\n"
          << "<tr><th>File size</th><td>" << report.layout.fileSize << " bytes</td></tr>\n"
@@ -117,6 +121,8 @@ void writeSiteSection(std::ostream& html, const ReportData& report, size_t apCou
             "</td></tr>\n"
          << "<tr><th>Survey points</th><td>" << counts.locationCount << " with "
          << counts.readingTotal << " readings</td></tr>\n"
+         << "<tr><th>Measured and walked</th><td>" << measured << " measured points, " << walked
+         << " walked samples</td></tr>\n"
          << "<tr><th>Placed access points</th><td>" << counts.placedAps << "</td></tr>\n"
          << "<tr><th>Deleted points</th><td>" << counts.deleted << "</td></tr>\n"
          << "<tr><th>Access points heard</th><td>" << apCount << "</td></tr>\n"

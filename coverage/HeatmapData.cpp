@@ -34,7 +34,8 @@ std::string readSurvey(int fd, const SiteLayout& layout, SurveyData& data) {
         fd, layout.header.pointsOffset(), [&](const PointsEntry& entry, const PointSummary&) {
             const PointRecord& r = entry.record;
             if (r.kind() == KIND_SURVEY_POINT)
-                data.points.push_back({r.x(), r.y(), entry.fileOffset, entry.readings});
+                data.points.push_back(
+                    {r.x(), r.y(), entry.fileOffset, entry.readings, r.walkedSample()});
             else if (r.kind() == KIND_DYNAMIC_AP)
                 data.accessPoints.push_back({r.x(), r.y()});
             return true;

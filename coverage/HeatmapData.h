@@ -21,6 +21,7 @@ struct SurveyPoint {
     int32_t y = 0;
     uint64_t fileOffset = 0;
     std::vector<ApReading> readings; // the readings present in the file
+    bool walked = false;             // a sample taken walking (label "WALK"), not a measured spot
 };
 
 struct PlacedAp {

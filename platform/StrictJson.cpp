@@ -49,6 +49,54 @@ std::string jsonLimitText(double v) {
     return text;
 }
 
+double jsonNumber(const Json& value, const std::string& path, double low, double high,
+                  const char* unit) {
+    if (!value.is_number())
+        refuseJson(path, std::string("must be a number, not ") + jsonKind(value));
+    const double v = value.get<double>();
+    if (!(v >= low && v <= high)) {
+        std::string limits = jsonLimitText(low) + " to " + jsonLimitText(high);
+        if (*unit) limits += std::string(" ") + unit;
+        refuseJson(path, value.dump() + " is out of range (" + limits + ")");
+    }
+    return v;
+}
+
+const Json& jsonArray(const Json& value, const std::string& path) {
+    if (!value.is_array())
+        refuseJson(path, std::string("must be an array, not ") + jsonKind(value));
+    return value;
+}
+
+JsonObjectReader::JsonObjectReader(const Json& object, std::string path, const char* what,
+                                   std::initializer_list<const char*> keys)
+    : object(object), path(std::move(path)) {
+    if (!object.is_object())
+        refuseJson(this->path, std::string("must be an object, not ") + jsonKind(object));
+    for (const auto& [key, value] : object.items()) {
+        bool known = false;
+        for (const char* k : keys)
+            known = known || key == k;
+        if (known) continue;
+        std::string list;
+        for (const char* k : keys)
+            list += (list.empty() ? "" : ", ") + std::string(k);
+        refuseJson(jsonMemberPath(this->path, key),
+                   std::string("not a key of ") + what + " (" + list + ")");
+    }
+}
+
+const Json* JsonObjectReader::optional(const char* key) const {
+    const auto it = object.find(key);
+    return it == object.end() ? nullptr : &*it;
+}
+
+const Json& JsonObjectReader::required(const char* key) const {
+    const Json* value = optional(key);
+    if (!value) refuseJson(jsonMemberPath(path, key), "missing");
+    return *value;
+}
+
 namespace {
 
 // Watches the parser's events for a key given twice in one object (the JSON reader would

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <string_view>
@@ -27,6 +28,30 @@ const char* jsonKind(const nlohmann::json& value);
 
 // A limit as JSON writes it, less the ".0" it puts after a whole double: "-20", "0.1".
 std::string jsonLimitText(double v);
+
+// A number within [low, high], or a refusal naming the limits and `unit` after them:
+// "812 is out of range (-20 to 40 dBm)". NaN and infinities never pass.
+double jsonNumber(const nlohmann::json& value, const std::string& path, double low, double high,
+                  const char* unit);
+// `value` itself when it is an array, else a refusal.
+const nlohmann::json& jsonArray(const nlohmann::json& value, const std::string& path);
+
+// One JSON object of a file: its keys are checked against the ones it may have before any is
+// read, so that a misspelt key is named rather than taken for a missing one. `what` names
+// the object in that message: "not a key of a radio (band, channel, power, bss)".
+class JsonObjectReader {
+public:
+    JsonObjectReader(const nlohmann::json& object, std::string path, const char* what,
+                     std::initializer_list<const char*> keys);
+
+    const nlohmann::json* optional(const char* key) const;
+    const nlohmann::json& required(const char* key) const; // refuses "PATH.KEY: missing"
+    std::string at(const char* key) const { return jsonMemberPath(path, key); }
+
+private:
+    const nlohmann::json& object;
+    std::string path;
+};
 
 // Parses `text`, refusing what the JSON reader would take without a word: a key given twice
 // in one object ("PATH: given twice", the path naming array elements by index), and turning

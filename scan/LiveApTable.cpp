@@ -9,6 +9,7 @@ void CLiveApTable::processSweep(const SweepSlots& slots) {
     // Options dialog closes in the middle of it.
     const Limits limits = currentLimits();
     std::lock_guard<std::mutex> g(lock);
+    ++merged;
     for (int i = 1; i <= kSweepSlots; ++i) {
         const ApRecord& record = slots[i];
         if (record.empty()) continue;
@@ -88,6 +89,24 @@ std::vector<LiveApEntry> CLiveApTable::snapshot() const {
     return out;
 }
 
+uint32_t CLiveApTable::sweepsMerged() const {
+    std::lock_guard<std::mutex> g(lock);
+    return merged;
+}
+
+FreshSightings CLiveApTable::heardAfter(uint32_t sweep) const {
+    FreshSightings fresh;
+    fresh.records.reserve(kMaxEntries);
+    std::lock_guard<std::mutex> g(lock);
+    fresh.sweep = merged;
+    fresh.liveEntries = count;
+    // Unsigned differences, so that the count wrapping around changes nothing.
+    for (int k = 1; k <= count; ++k)
+        if (entries[k].heardInSweep - sweep - 1 < merged - sweep)
+            fresh.records.push_back(entries[k].record);
+    return fresh;
+}
+
 int CLiveApTable::findLocked(const ApRecord& record) const {
     for (int k = 1; k <= count; ++k)
         if (entries[k].record.sameMac(record)) return k;
@@ -101,6 +120,7 @@ int CLiveApTable::addLocked(const ApRecord& record, const Limits& limits) {
     e.record = record;
     e.sightings = 1;
     e.certified = (1 >= limits.settleCount) ? 1 : 0;
+    e.heardInSweep = merged;
     return count;
 }
 
@@ -115,6 +135,7 @@ int CLiveApTable::updateLocked(int k, const ApRecord& record, const Limits& limi
         if (e.sightings < std::numeric_limits<int16_t>::max()) ++e.sightings;
         if (e.sightings >= limits.settleCount) e.certified = 1;
         e.record = record;
+        e.heardInSweep = merged;
         return 0;
     }
     const int16_t limit = e.certified ? limits.decertifyTime : limits.deleteTime;

@@ -20,6 +20,17 @@ struct LiveApEntry {
     int16_t sightings = 0; // reports that found the AP heard afresh, the adding one included
     uint8_t certified = 0; // set once sightings reaches settleCount; never cleared
     ApRecord record;       // the latest record reported for this AP
+    // The number of the merge (sweepsMerged) that last found the AP heard afresh. Unlike
+    // sightings it neither stops at a ceiling nor starts again when the entry is re-added,
+    // so "heard since merge n" is always heardInSweep > n.
+    uint32_t heardInSweep = 0;
+};
+
+// The APs heard afresh after a given merge, and the number of the last merge they cover.
+struct FreshSightings {
+    uint32_t sweep = 0;
+    std::vector<ApRecord> records; // in table order, certified or not
+    int liveEntries = 0;           // the table's entries then, heard afresh or not
 };
 
 // The running picture of the APs around the handheld. Every completed sweep is merged in;
@@ -80,6 +91,11 @@ public:
     std::vector<ApRecord> certifiedRecords() const;
     // Every live entry, in table order, as it stood at one moment.
     std::vector<LiveApEntry> snapshot() const;
+    // How many sweeps have been merged so far; wraps after 2^32 of them.
+    uint32_t sweepsMerged() const;
+    // The records of the entries heard afresh in a merge after merge number `sweep`, with
+    // the number of the latest merge, as they stood at one moment: a walk's sample.
+    FreshSightings heardAfter(uint32_t sweep) const;
 
 private:
     struct Limits {
@@ -103,6 +119,7 @@ private:
     std::atomic<int16_t> decertifyAfter{kDefaultDecertifyTime};
 
     mutable std::mutex lock;
+    uint32_t merged = 0; // processSweep calls
     int16_t count = 0;
     std::array<LiveApEntry, kMaxEntries + 1> entries{}; // index 0 unused
 };

@@ -2,7 +2,6 @@
 
 #include "platform/StrictJson.h"
 
-#include <initializer_list>
 #include <limits>
 #include <map>
 #include <nlohmann/json.hpp>
@@ -21,15 +20,7 @@ struct Range {
 };
 
 double number(const Json& value, const std::string& path, const Range& range) {
-    if (!value.is_number())
-        refuseJson(path, std::string("must be a number, not ") + jsonKind(value));
-    const double v = value.get<double>();
-    if (!(v >= range.low && v <= range.high)) {
-        std::string limits = jsonLimitText(range.low) + " to " + jsonLimitText(range.high);
-        if (*range.unit) limits += std::string(" ") + range.unit;
-        refuseJson(path, value.dump() + " is out of range (" + limits + ")");
-    }
-    return v;
+    return jsonNumber(value, path, range.low, range.high, range.unit);
 }
 
 // A number written without a fraction or exponent, within [low, high].
@@ -65,50 +56,6 @@ std::string text(const Json& value, const std::string& path) {
     if (s.find('\0') != std::string::npos) refuseJson(path, "holds a NUL character");
     return s;
 }
-
-const Json& array(const Json& value, const std::string& path) {
-    if (!value.is_array())
-        refuseJson(path, std::string("must be an array, not ") + jsonKind(value));
-    return value;
-}
-
-// One JSON object of the model: its keys are checked against the ones it may have before
-// any is read, so that a misspelt key is named rather than taken for a missing one.
-class ObjectReader {
-public:
-    ObjectReader(const Json& object, std::string path, const char* what,
-                 std::initializer_list<const char*> keys)
-        : object(object), path(std::move(path)) {
-        if (!object.is_object())
-            refuseJson(this->path, std::string("must be an object, not ") + jsonKind(object));
-        for (const auto& [key, value] : object.items()) {
-            bool known = false;
-            for (const char* k : keys)
-                known = known || key == k;
-            if (known) continue;
-            std::string list;
-            for (const char* k : keys)
-                list += (list.empty() ? "" : ", ") + std::string(k);
-            refuseJson(jsonMemberPath(this->path, key),
-                       std::string("not a key of ") + what + " (" + list + ")");
-        }
-    }
-
-    const Json* optional(const char* key) const {
-        const auto it = object.find(key);
-        return it == object.end() ? nullptr : &*it;
-    }
-    const Json& required(const char* key) const {
-        const Json* value = optional(key);
-        if (!value) refuseJson(jsonMemberPath(path, key), "missing");
-        return *value;
-    }
-    std::string at(const char* key) const { return jsonMemberPath(path, key); }
-
-private:
-    const Json& object;
-    std::string path;
-};
 
 const Range kPower{-20, 40, "dBm"};
 const Range kReferenceLoss{0, 120, "dB"};
@@ -149,8 +96,8 @@ public:
     SiteModel read(const Json& root) {
         if (!root.is_object())
             refuseJson("", std::string("a site model is a JSON object, not ") + jsonKind(root));
-        ObjectReader top(root, "", "a site model",
-                         {"version", "site", "units", "accessPoints", "propagation"});
+        JsonObjectReader top(root, "", "a site model",
+                             {"version", "site", "units", "accessPoints", "propagation"});
         if (const Json* v = top.optional("version");
             v && wholeNumber(*v, "version", 0, 1 << 30) != 1)
             refuseJson("version", v->dump() + " is not a version read here (1)");
@@ -164,7 +111,7 @@ public:
             else if (unit != "m")
                 refuseJson("units", "\"" + unit + "\" is not a unit (\"m\" or \"ft\")");
         }
-        readAccessPoints(array(top.required("accessPoints"), "accessPoints"));
+        readAccessPoints(jsonArray(top.required("accessPoints"), "accessPoints"));
         if (const Json* v = top.optional("propagation")) readPropagation(*v);
         return std::move(model);
     }
@@ -179,7 +126,7 @@ private:
         std::map<std::string, std::string> names; // name -> where it was given first
         for (size_t i = 0; i < list.size(); ++i) {
             const std::string path = jsonElementPath("accessPoints", i);
-            ObjectReader ap(list[i], path, "an access point", {"name", "x", "y", "radios"});
+            JsonObjectReader ap(list[i], path, "an access point", {"name", "x", "y", "radios"});
             ModelAccessPoint out;
             out.name = text(ap.required("name"), ap.at("name"));
             if (out.name.empty()) refuseJson(ap.at("name"), "is empty");
@@ -188,7 +135,7 @@ private:
                            "\"" + out.name + "\" is already the name of " + it->second);
             out.x = number(ap.required("x"), ap.at("x"), kPosition);
             out.y = number(ap.required("y"), ap.at("y"), kPosition);
-            const Json& radios = array(ap.required("radios"), ap.at("radios"));
+            const Json& radios = jsonArray(ap.required("radios"), ap.at("radios"));
             if (radios.empty())
                 refuseJson(ap.at("radios"), "an access point needs at least one radio");
             if (radios.size() > kMaxAccessPointRadios)
@@ -202,7 +149,7 @@ private:
     }
 
     ModelRadio readRadio(const Json& value, const std::string& path) {
-        ObjectReader radio(value, path, "a radio", {"band", "channel", "power", "bss"});
+        JsonObjectReader radio(value, path, "a radio", {"band", "channel", "power", "bss"});
         ModelRadio out;
         const std::string word = text(radio.required("band"), radio.at("band"));
         const std::optional<RadioBand> band = bandNamed(word);
@@ -219,7 +166,7 @@ private:
                                                 ")");
         if (const Json* v = radio.optional("power"))
             out.powerDbm = number(*v, radio.at("power"), kPower);
-        const Json& networks = array(radio.required("bss"), radio.at("bss"));
+        const Json& networks = jsonArray(radio.required("bss"), radio.at("bss"));
         if (networks.empty()) refuseJson(radio.at("bss"), "a radio needs at least one network");
         if (networks.size() > kMaxRadioBss)
             refuseJson(radio.at("bss"), std::to_string(networks.size()) +
@@ -231,7 +178,7 @@ private:
     }
 
     ModelBss readBss(const Json& value, const std::string& path) {
-        ObjectReader bss(value, path, "a network", {"bssid", "ssid"});
+        JsonObjectReader bss(value, path, "a network", {"bssid", "ssid"});
         ModelBss out;
         const std::string written = text(bss.required("bssid"), bss.at("bssid"));
         const std::optional<Bssid> bssid = parseBssid(written);
@@ -252,7 +199,7 @@ private:
     }
 
     void readPerBand(const Json& value, const std::string& path, const Range& range, PerBand& out) {
-        ObjectReader bands(value, path, "a value per band", {"2.4", "5", "6"});
+        JsonObjectReader bands(value, path, "a value per band", {"2.4", "5", "6"});
         for (RadioBand band : kBands)
             if (const Json* v = bands.optional(bandWord(band)))
                 out[band] = number(*v, bands.at(bandWord(band)), range);
@@ -260,7 +207,7 @@ private:
 
     void readPropagation(const Json& value) {
         Propagation& p = model.propagation;
-        ObjectReader prop(
+        JsonObjectReader prop(
             value, "propagation", "the propagation",
             {"referenceLoss", "exponent", "walls", "shadowing", "fluctuation", "noiseFloor"});
         if (const Json* v = prop.optional("referenceLoss"))
@@ -268,15 +215,15 @@ private:
         if (const Json* v = prop.optional("exponent"))
             p.exponent = number(*v, prop.at("exponent"), kExponent);
         if (const Json* v = prop.optional("walls")) {
-            ObjectReader walls(*v, prop.at("walls"), "the walls", {"threshold", "loss"});
+            JsonObjectReader walls(*v, prop.at("walls"), "the walls", {"threshold", "loss"});
             if (const Json* t = walls.optional("threshold"))
                 p.wallThreshold = static_cast<int>(wholeNumber(*t, walls.at("threshold"), 0, 255));
             if (const Json* l = walls.optional("loss"))
                 p.wallLossDb = number(*l, walls.at("loss"), kWallLoss);
         }
         if (const Json* v = prop.optional("shadowing")) {
-            ObjectReader shadowing(*v, prop.at("shadowing"), "the shadowing",
-                                   {"sigma", "distance", "seed"});
+            JsonObjectReader shadowing(*v, prop.at("shadowing"), "the shadowing",
+                                       {"sigma", "distance", "seed"});
             if (const Json* s = shadowing.optional("sigma"))
                 p.shadowingSigmaDb = number(*s, shadowing.at("sigma"), kSigma);
             if (const Json* d = shadowing.optional("distance"))

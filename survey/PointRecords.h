@@ -29,10 +29,14 @@ inline constexpr uint32_t kPointsSectionHead = 8;
 // trace of a write cut short.
 inline constexpr uint16_t kMaxReadingsPerPoint = 32;
 
+// The label of a sample taken walking (a point measured standing still has "TEST"): in
+// every other way a walked sample is an ordinary survey point.
+inline constexpr const char* kWalkedSampleLabel = "WALK";
+
 // One survey point or placed access point, 71 bytes, little-endian:
 //   0  4 x             int32, floor-plan pixels
 //   4  4 y             int32
-//   8 32 label         "TEST" or "AP", NUL-terminated
+//   8 32 label         "TEST", "WALK" or "AP", NUL-terminated
 //  40  2 readingCount  uint16, ApReadings that follow directly
 //  42 28 channelNoise  14 x int16 (never measured; written as zeros)
 //  70  1 kind          PointKind
@@ -47,6 +51,7 @@ struct PointRecord {
     }
     uint16_t readingCount() const { return readLe16(bytes.data() + 40); }
     uint8_t kind() const { return bytes[70]; }
+    bool walkedSample() const { return label() == kWalkedSampleLabel; }
 
     void setX(int32_t v) { writeLe32(bytes.data(), static_cast<uint32_t>(v)); }
     void setY(int32_t v) { writeLe32(bytes.data() + 4, static_cast<uint32_t>(v)); }

@@ -109,6 +109,11 @@ public:
     // Stores the measured point with one reading per certified AP (given in the live table's
     // order, copied at one moment by the caller).
     CommitOutcome commitPoint(std::span<const ApRecord> certified);
+    // Stores a survey point at (x, y) at once, with one reading per AP of `aps`, in one
+    // piece as a measured point is: a sample of a walk. A point being measured (beginPoint)
+    // is left as it was; the views' last-point fields tell of this one.
+    CommitOutcome writePoint(int32_t x, int32_t y, const std::string& label,
+                             std::span<const ApRecord> aps);
 
     // ---- views ----
     const std::string& sitePath() const { return path; }
@@ -130,6 +135,9 @@ public:
     const CHeardApList& heardAps() const { return heard; }
 
 private:
+    // Writes a survey point with one reading per AP of `list` (the weakest first).
+    CommitOutcome storeHeard(int32_t x, int32_t y, const std::string& label,
+                             const CHeardApList& list);
     // Appends `point`, its record and readings in one write, at the end of the open file and
     // flushes; returns its index entry. On failure adds the notice `whatFailed` + ": " +
     // reason, cuts the file back and returns nothing.

@@ -18,9 +18,22 @@ void CSurveyStore::beginPoint(int32_t x, int32_t y, const std::string& pointLabe
 }
 
 CommitOutcome CSurveyStore::commitPoint(std::span<const ApRecord> certified) {
-    noAp = false;
     for (const ApRecord& r : certified)
         heard.add(r);
+    return storeHeard(pointXValue, pointYValue, label, heard);
+}
+
+CommitOutcome CSurveyStore::writePoint(int32_t x, int32_t y, const std::string& pointLabel,
+                                       std::span<const ApRecord> aps) {
+    CHeardApList list;
+    for (const ApRecord& r : aps)
+        list.add(r);
+    return storeHeard(x, y, pointLabel.substr(0, 32), list);
+}
+
+CommitOutcome CSurveyStore::storeHeard(int32_t x, int32_t y, const std::string& pointLabel,
+                                       const CHeardApList& list) {
+    noAp = false;
     best = kRssiFloor;
     pending = 0;
 
@@ -34,15 +47,15 @@ CommitOutcome CSurveyStore::commitPoint(std::span<const ApRecord> certified) {
     // a crash leaves either the whole point or a tail that loading repairs.
     // More APs than a point holds can only come from a caller other than the live table:
     // the strongest are kept.
-    const size_t count = std::min<size_t>(heard.size(), kMaxReadingsPerPoint);
-    const size_t skipped = heard.size() - count;
+    const size_t count = std::min<size_t>(list.size(), kMaxReadingsPerPoint);
+    const size_t skipped = list.size() - count;
     PointsEntry point;
-    point.record.setX(pointXValue);
-    point.record.setY(pointYValue);
-    point.record.setLabel(label);
+    point.record.setX(x);
+    point.record.setY(y);
+    point.record.setLabel(pointLabel);
     point.record.setKind(KIND_SURVEY_POINT);
     for (size_t i = 0; i < count; ++i) { // weakest first
-        const HeardAp& ap = heard.aps()[skipped + i];
+        const HeardAp& ap = list.aps()[skipped + i];
         ApReading& reading = point.readings.emplace_back();
         reading.setChannel(static_cast<uint8_t>(ap.channel & 0xFF));
         if (ap.sixGhz)

@@ -127,12 +127,16 @@ TEST(CommandLine, SimulateAndIntervalOptions) {
         std::optional<std::string> simulate;
         std::optional<uint32_t> interval;
         const char* error; // "" when accepted
+        std::optional<std::string> walker = std::nullopt;
     };
     const Case cases[] = {
         {{"--simulate", "office.json"}, "office.json", std::nullopt, ""},
         {{"--simulate=m.json", "--interval", "100", "a.kvs"}, "m.json", 100, ""},
         {{"--interval=600000", "--wifi-replay", "w.nlscan"}, std::nullopt, 600000, ""},
         {{"--wifi", "wlan0", "--interval", "2500"}, std::nullopt, 2500, ""},
+        {{"--simulate", "m.json", "--walker", "w.json"}, "m.json", std::nullopt, "", "w.json"},
+        {{"--walker=w.json"}, std::nullopt, std::nullopt, "--walker needs --simulate"},
+        {{"--wifi", "wlan0", "--walker", "w.json"}, {}, {}, "--walker needs --simulate"},
         {{"--simulate"}, std::nullopt, std::nullopt, "--simulate needs a value"},
         {{"--simulate", "m.json", "--port", "/dev/pts/3"}, std::nullopt, std::nullopt, excluded},
         {{"--simulate", "m.json", "--wifi", "wlan0"}, std::nullopt, std::nullopt, excluded},
@@ -167,5 +171,6 @@ TEST(CommandLine, SimulateAndIntervalOptions) {
         if (!cl) continue;
         EXPECT_EQ(cl->simulate, c.simulate);
         EXPECT_EQ(cl->intervalMs, c.interval);
+        EXPECT_EQ(cl->walker, c.walker);
     }
 }

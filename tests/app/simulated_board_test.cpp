@@ -1,9 +1,12 @@
-// walkmere --simulate's board: refused whole at start when its model, its site or their fit
-// is wrong, with a message naming the model and what is wrong.
+// walkmere --simulate's board: refused whole at start when its model, its site, their fit or
+// its scripted walk is wrong, with a message naming the file and what is wrong.
 #include "app/SimulatedBoard.h"
 #include "testkit/SimulatedOffice.h"
 
 #include <gtest/gtest.h>
+
+#include <atomic>
+#include <fstream>
 
 namespace walkmere {
 namespace {
@@ -54,6 +57,51 @@ TEST(SimulatedBoard, StartsOnlyFromAWholeModelOfTheSiteGiven) {
             EXPECT_EQ(board->sitePath(), site);
             EXPECT_EQ(board->site().model().accessPoints.size(), 2u);
         }
+    }
+}
+
+// --walker: the surveyor stands at the walk's first waypoint until the walk starts, then is
+// where the walk is on the board's clock; a walk that cannot be used is refused whole.
+TEST(SimulatedBoard, WalksAScriptedWalkOnceStartedAndRefusesOneItCannotUse) {
+    testkit::TempDir dir;
+    const simtest::SimulatedOffice office = simtest::makeSimulatedOffice(dir.path());
+    const std::string walk = dir.file("walk.json").string();
+    const std::string good = R"({"version": 1, "walk": [{"t": 0, "x": 100, "y": 300},
+        {"t": 10, "x": 300, "y": 300}, {"t": 15, "x": 300, "y": 400}]})";
+    const std::pair<std::string, std::string> cases[] = {
+        {good, ""},
+        {replaced(good, "\"x\": 300, \"y\": 400", "\"x\": 812, \"y\": 400"),
+         walk + ": walk[2].x: 812 is off the plan (0 to 800 pixels, its width)"},
+        {replaced(good, "\"t\": 10", "\"t\": 15"),
+         walk + ": walk[2].t: 15 s is not after the waypoint before (15 s)"},
+        {replaced(good, "\"t\": 0", "\"t\": 1"), walk + ": walk[0].t: 1: the walk starts at 0 s"},
+        {replaced(good, "\"y\": 300}", "\"y\": 300, \"z\": 0}"),
+         walk + ": walk[0].z: not a key of a waypoint (t, x, y)"},
+        {R"({"walk": []})", walk + ": walk: a walk needs at least one waypoint"},
+        {"[", walk + ": not JSON: "},
+    };
+    std::atomic<double> now{50};
+    for (const auto& [json, refusal] : cases) {
+        SCOPED_TRACE(json);
+        std::ofstream(walk, std::ios::trunc) << json;
+        std::string error;
+        const std::unique_ptr<SimulatedBoard> board = SimulatedBoard::start(
+            office.model.string(), std::nullopt, 100, error, walk, [&] { return now.load(); });
+        EXPECT_EQ(error.substr(0, refusal.size()), refusal);
+        ASSERT_EQ(bool(board), refusal.empty()) << error;
+        if (!board) continue;
+        const auto at = [&](double seconds) {
+            now = seconds;
+            const sim::PlanSpot spot = board->surveyorSpot();
+            return std::make_pair(spot.x, spot.y);
+        };
+        EXPECT_EQ(at(60), std::make_pair(100.0, 300.0)); // not started: at the first waypoint
+        board->surveyorAt(500, 500);                     // a tap moves no walker
+        board->startWalker();
+        EXPECT_EQ(at(65), std::make_pair(200.0, 300.0));
+        board->startWalker(); // walked once: the clock runs on
+        EXPECT_EQ(at(72.5), std::make_pair(300.0, 350.0));
+        EXPECT_EQ(at(99), std::make_pair(300.0, 400.0));
     }
 }
 

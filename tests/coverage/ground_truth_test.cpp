@@ -10,6 +10,7 @@
 #include "coverage/HeatmapRender.h"
 #include "coverage/PlanScale.h"
 #include "coverage/PredictedCoverage.h"
+#include "sim/WalkerTimeline.h"
 #include "survey/SiteFile.h"
 #include "testkit/SimulatedOffice.h"
 #include "testkit/SimulatedSurvey.h"
@@ -176,6 +177,49 @@ TEST(GroundTruth, ASixGhzRadioIsSurveyedAndMappedApartFromTwoPointFour) {
             EXPECT_NEAR(*value, *truth, 0.5)
                 << metricName(choice.metric) << " " << bandName(choice.band);
         }
+    }
+}
+
+// A scripted walker at 1 m/s down the corridor and into a room, the surveyor tapping at each
+// waypoint at its time: every walked sample lies on its segment, and what it heard is the
+// model's truth where it was placed, within the fluctuation.
+TEST(GroundTruth, AWalkAtAnEvenPaceHearsTheTruthWhereItsSamplesArePlaced) {
+    testkit::TempDir dir;
+    const simtest::SimulatedOffice office = simtest::makeSimulatedOffice(dir.path());
+    const ModelSite model = simtest::openOffice(office);
+    const sim::Waypoint taps[] = {{0, 100, 300}, {15, 400, 300}, {22, 400, 440}, {27, 500, 440}};
+    std::ofstream(dir.file("walk.json"))
+        << R"({"walk": [{"t": 0, "x": 100, "y": 300}, {"t": 15, "x": 400, "y": 300},
+                        {"t": 22, "x": 400, "y": 440}, {"t": 27, "x": 500, "y": 440}]})";
+    std::string why;
+    const size_t written =
+        simtest::walkThroughProgram(office.model, dir.file("walk.json"), 0.5, 0.5, why);
+    EXPECT_EQ(written, 27u) << why; // one a second on the walker's clock
+    const ReadOnlySite walked = openSiteReadOnly(office.site.string());
+    SurveyData survey;
+    ASSERT_EQ(readSurvey(walked.fd.get(), walked.validation.layout, survey), "");
+    ASSERT_EQ(survey.points.size(), written);
+    size_t leg = 1;
+    for (const SurveyPoint& p : survey.points) {
+        SCOPED_TRACE(std::to_string(p.x) + "," + std::to_string(p.y));
+        EXPECT_TRUE(p.walked);
+        // On the leg walked, or the next one; never back.
+        const auto off = [&](size_t k) {
+            const sim::Waypoint &a = taps[k - 1], &b = taps[k];
+            const double t = std::clamp(((p.x - a.x) * (b.x - a.x) + (p.y - a.y) * (b.y - a.y)) /
+                                            (std::pow(b.x - a.x, 2) + std::pow(b.y - a.y, 2)),
+                                        0.0, 1.0);
+            return std::hypot(p.x - a.x - t * (b.x - a.x), p.y - a.y - t * (b.y - a.y));
+        };
+        if (leg + 1 < std::size(taps) && off(leg) > 1.0) ++leg;
+        EXPECT_LE(off(leg), 1.0);
+        std::map<std::string, int> heard;
+        for (const ApReading& r : p.readings) {
+            ApRecord record;
+            record.setMac(r.mac());
+            heard[record.macText()] = r.rssiDbm();
+        }
+        EXPECT_EQ(simtest::offTruth(heard, simtest::truthAt(*model.site, p.x, p.y)), "");
     }
 }
 

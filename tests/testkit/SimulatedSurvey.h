@@ -1,8 +1,9 @@
 #pragma once
 // A survey of a simulated site walked through the program's measuring path: the board inside
 // the program (walkmere --simulate), the link, the board protocol, the live table, the point
-// measurement and the store, which writes every point into the model's site file. No window:
-// the walk stands in for the frame, ticking the measurement once a completed sweep.
+// measurement or the walk session, and the store, which writes every point into the model's
+// site file. No window: the walk stands in for the frame, ticking the measurement once a
+// completed sweep, or feeding the walk session.
 
 #include "sim/SimulatedSite.h"
 
@@ -29,5 +30,17 @@ std::vector<Spot> surveyGrid(const sim::SimulatedSite& site, double metres);
 // says what stopped the walk early.
 size_t surveyThroughProgram(const std::filesystem::path& model, std::span<const Spot> spots,
                             std::string& why);
+
+// Walks the scripted walk at `walk` (walkmere --walker) over the model at `model` in walk
+// mode, tapping at each waypoint at its time. The walker's clock, which the walk session's
+// times follow, moves `stepSeconds` at a time; after each move the session is fed as the
+// frame feeds it at a board update, once a whole sweep begun after the move is in the live
+// table. The board scans where the walker has got to every `scanSeconds` on that clock (the
+// board's interval) and at no other time, so its scans are as stale as a real board's and
+// their draws of the fluctuation replay alike. Nothing waits for the clock: a walk of
+// minutes takes seconds. Returns how many samples were written; `why` says what stopped
+// the walk early.
+size_t walkThroughProgram(const std::filesystem::path& model, const std::filesystem::path& walk,
+                          double stepSeconds, double scanSeconds, std::string& why);
 
 } // namespace walkmere::simtest

@@ -146,6 +146,26 @@ TEST(ReportInventory, ListsEachRadioOnceLocatedAndMapsTheNamedNetworkPerBand) {
                                                    "<td>2.4 GHz, 5 GHz</td>")));
 }
 
+// Samples taken walking are survey points like those measured standing still: the maps use
+// both, and the site's figures say how many of each there are.
+TEST(ReportSite, CountsMeasuredPointsAndWalkedSamplesAndMapsBoth) {
+    testkit::TempDir dir;
+    const std::string site = demosurvey::makeSurveyedDemoSite(dir); // 18 measured points
+    CSurveyStore store;
+    store.adoptSite(site, openSiteReadOnly(site).validation.layout.header);
+    ASSERT_TRUE(store.loadPoints());
+    for (int x = 100; x <= 400; x += 100)
+        ASSERT_EQ(store.writePoint(x, 220, kWalkedSampleLabel, demosurvey::heardAt(x, 220)).stored,
+                  1);
+    const ToolRun r = runTool({"report", site, "-o", dir.file("r.html")});
+    ASSERT_EQ(r.code, 0) << r.err;
+    const std::string html = readPage(dir.file("r.html"));
+    EXPECT_NE(html.find("<tr><th>Measured and walked</th><td>18 measured points, 4 walked "
+                        "samples</td></tr>"),
+              std::string::npos);
+    EXPECT_NE(html.find("<tr><td>All access points</td><td class=n>22</td>"), std::string::npos);
+}
+
 // Floors are sections in the order of their files; one file given twice is refused, under
 // any name.
 TEST(ReportFloors, OneSectionPerFileAndTheSameFileOnlyOnce) {
