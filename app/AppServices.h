@@ -10,6 +10,7 @@
 #include "siteview/Viewport.h"
 #include "survey/PointMeasurement.h"
 #include "survey/SurveyStore.h"
+#include "survey/WalkSession.h"
 
 #include <memory>
 
@@ -33,6 +34,7 @@ public:
     CBoardProtocol board;
     CSurveyStore store;
     PointMeasurement measurement;
+    WalkSession walk{store, table};
     CViewport viewport;
 };
 

@@ -30,6 +30,14 @@ QPixmap drawnIcon(int id, int side) {
             p.drawLine(c, c + QPointF(dx, 0));
             p.drawLine(c, c + QPointF(0, dy));
         }
+    } else if (id == ID_WALK) {
+        // Two footprints on a dashed path.
+        p.setPen(QPen(Qt::black, 1.2, Qt::DashLine));
+        p.drawLine(QPointF(1, 15), QPointF(15, 1));
+        p.setPen(QPen(Qt::black, 1));
+        p.setBrush(QColor(128, 0, 160));
+        p.drawEllipse(QRectF(2.5, 6, 4, 6.5));
+        p.drawEllipse(QRectF(9, 3, 4, 6.5));
     } else {
         // Four tiles from strong to weak: a coverage map; with a slider for its settings.
         const QColor tiles[] = {{0, 170, 70}, {150, 210, 0}, {250, 190, 0}, {220, 40, 30}};

@@ -12,6 +12,7 @@
 #include "scan/ScanView.h"
 #include "siteview/SiteView.h"
 #include "survey/TellSurveyor.h"
+#include "survey/WalkSession.h"
 #include "ui/CommandTarget.h"
 #include "ui/HandheldSize.h"
 
@@ -176,6 +177,8 @@ void CMainFrame::OnBoardUpdate(uint32_t, uint32_t) {
         }
         ActivateView(ViewKind::Site);
     }
+    // A walk takes its samples as the board's sweeps come in.
+    app.walk.update(walkClockNow());
     refreshCommandStates();
     if (QWidget* v = activeView()) v->update();
 }
@@ -217,7 +220,7 @@ QWidget* CMainFrame::makeView(ViewKind kind) {
     if (!view && kind == ViewKind::Site) {
         auto* siteView = new CSiteView(app.viewport,
                                        {app.store, app.measurement, app.prompter, app.sound,
-                                        [this] { ActivateView(ViewKind::Scan); }},
+                                        [this] { ActivateView(ViewKind::Scan); }, &app.walk},
                                        views);
         // At the handheld's window size the view is exactly the handheld's; larger windows
         // show more of the plan at the same mapping.

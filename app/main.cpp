@@ -144,6 +144,7 @@ int main(int argc, char** argv) {
     if (simulatedBoard) {
         services.link.setPortOverride(simulatedBoard->slavePath());
         simulatedBoard->follow(services.measurement, services.table);
+        simulatedBoard->followWalk(services.walk);
         if (!siteAtStart) siteAtStart = simulatedBoard->sitePath();
     }
 

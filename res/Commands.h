@@ -19,6 +19,7 @@ inline constexpr int ID_HELP = 57670;               // "Help"                   
 inline constexpr int ID_WHOLE_PLAN = 32790;        // "Whole plan"             Ctrl+0
 inline constexpr int ID_COVERAGE_MAP = 32791;      // "Coverage map"           C
 inline constexpr int ID_COVERAGE_SETTINGS = 32792; // "Coverage map settings"  Shift+C
+inline constexpr int ID_WALK = 32793;              // "Walk"                   W
 
 struct CommandButton {
     int id;
@@ -40,7 +41,8 @@ inline constexpr std::array<CommandButton, 9> kCommandButtons = {{
 }};
 
 // The desktop map's buttons, after the nine. Their icons are drawn by the program.
-inline constexpr std::array<CommandButton, 3> kDesktopButtons = {{
+inline constexpr std::array<CommandButton, 4> kDesktopButtons = {{
+    {ID_WALK, "Walk: tap where you start and at each turn (W)", true},
     {ID_WHOLE_PLAN, "Whole plan (Ctrl+0)", true},
     {ID_COVERAGE_MAP, "Coverage map (C)", true},
     {ID_COVERAGE_SETTINGS, "Coverage map settings (Shift+C)", true},

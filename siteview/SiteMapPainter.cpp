@@ -13,6 +13,7 @@
 #include "coverage/RssiColour.h"
 #include "siteview/DashedLine.h"
 #include "siteview/Ruler.h"
+#include "survey/WalkSession.h"
 #include "ui/DrawBitmapResource.h"
 #include "ui/Fonts.h"
 
@@ -31,6 +32,7 @@ const QColor kStatusGreen{0, 192, 0};
 const QColor kPlacementBlue{0, 0, 192};
 const QColor kAlertRed{192, 0, 0};
 const QColor kRulerYellow{255, 255, 0};
+const QColor kWalkPurple{128, 0, 160};
 
 // Text drawn centred "vertically" by the handheld is in fact only centred horizontally: its
 // multi-line layout starts at the top of the rectangle.
@@ -228,9 +230,11 @@ public:
         if (!scene.overlayOnly) paintFloorPlan();
         paintPoints();
         paintLocatedAps();
+        paintWalkTaps();
         if (scene.placingAp) {
             paintBanner(kPlacementBlue, QStringLiteral("TAP ON FLOORPLAN TO PLACE AP"));
         }
+        if (scene.walking) paintBanner(kWalkPurple, QString::fromLatin1(kWalkBannerText));
         if (scene.noApHeard) {
             paintBanner(kAlertRed, QStringLiteral("ALERT! NO ACCESS POINTS DETECTED!"));
         }
@@ -335,8 +339,9 @@ private:
         char text[96];
         std::snprintf(text, sizeof text, "ZOOM=%d%%   SCANS=%d   POINTS=%d", vp.zoomPercent(),
                       scene.locationCount, scene.readingTotal);
-        const QString line =
-            scene.statusNote.isEmpty() ? QString::fromLatin1(text) : scene.statusNote;
+        const QString line = !scene.statusNote.isEmpty() ? scene.statusNote
+                             : scene.walking             ? scene.walkStatus
+                                                         : QString::fromLatin1(text);
         const QFont previous = p.font();
         p.setFont(narrowMapFont(kBandPoints));
         texts.fill(p, edges(0, bottom - kBandHeight, w, bottom), kStatusGreen);
@@ -411,6 +416,25 @@ private:
             }
         }
         p.setFont(previous);
+    }
+
+    // The walk's taps joined by a solid purple line, each tap a small square: where the
+    // surveyor said they were.
+    void paintWalkTaps() {
+        if (scene.walkTaps.empty()) return;
+        const auto near = [](const CViewport::FarPoint& c) {
+            return std::llabs(c.x) < (1 << 20) && std::llabs(c.y) < (1 << 20);
+        };
+        p.setPen(QPen(kWalkPurple, 2));
+        std::optional<CViewport::FarPoint> last;
+        for (const IntPoint& tap : scene.walkTaps) {
+            const auto c = vp.planToClientUnbounded(client, tap);
+            if (!c || !near(*c)) continue;
+            if (last) p.drawLine(QPoint(int(last->x), int(last->y)), QPoint(int(c->x), int(c->y)));
+            p.fillRect(QRect(int(c->x) - 3, int(c->y) - 3, 7, 7), kWalkPurple);
+            last = c;
+        }
+        p.setPen(QPen(Qt::black, 1));
     }
 
     // A located access point: a blue diamond with a black outline, its name in a white box

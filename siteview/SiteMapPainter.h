@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "coverage/HeatmapRender.h"
 #include "siteview/Viewport.h"
@@ -24,6 +25,11 @@ struct SiteMapScene {
     int32_t readingTotal = 0;                // POINTS on the status line
     bool noApHeard = false;                  // the alert banner
     bool placingAp = false;                  // the placement banner
+    // A walk under way: its banner, the path of its taps (plan points, in order) and what the
+    // status line says of the segment being walked.
+    bool walking = false;
+    std::vector<IntPoint> walkTaps;
+    QString walkStatus;
     bool siteOpen = false;
     QString statusNote;                // when set, the status line says this instead of the counts
     const QImage* floorPlan = nullptr; // may be null or empty: no plan is drawn

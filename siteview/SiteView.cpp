@@ -9,13 +9,15 @@
 #include "coverage/PlanScale.h"
 #include "siteview/SiteMapPainter.h"
 #include "survey/SurveyStore.h"
+#include "survey/WalkSession.h"
 
 namespace walkmere {
 
 namespace {
 
 SiteMapScene sceneOf(const CSiteView& v, const CViewport& viewport, const CSurveyStore& store,
-                     const QImage& cursor, const QString& note, const CoverageLayer& coverage) {
+                     const QImage& cursor, const QString& note, const CoverageLayer& coverage,
+                     const WalkSession* walk) {
     SiteMapScene s;
     s.viewport = &viewport;
     s.points = store.index();
@@ -31,6 +33,12 @@ SiteMapScene sceneOf(const CSiteView& v, const CViewport& viewport, const CSurve
     s.unit = v.mapUnit;
     s.cursor = &cursor;
     s.statusNote = note;
+    if (walk && walk->active()) {
+        s.walking = true;
+        for (const WalkTap& tap : walk->taps())
+            s.walkTaps.push_back({tap.x, tap.y});
+        s.walkStatus = QString::fromStdString(walkSegmentText(walk->segmentSamples()));
+    }
     if (viewport.desktopMap() && coverage.shown() && !coverage.colouredPlan().isNull()) {
         s.floorPlan = &coverage.colouredPlan();
         s.coverageLegend = &coverage.legend();
@@ -122,7 +130,8 @@ const CoverageLayer& CSiteView::coverageLayer() const {
 QImage CSiteView::composePicture(QSize size, int scale) const {
     if (!size.isValid()) size = QSize(clientRect().width(), clientRect().height());
     return composeSiteMap(
-        size, scale, sceneOf(*this, view, services.store, cursorBitmap, note, coverageLayer()));
+        size, scale,
+        sceneOf(*this, view, services.store, cursorBitmap, note, coverageLayer(), services.walk));
 }
 
 void CSiteView::paintEvent(QPaintEvent*) {

@@ -21,6 +21,7 @@ class CSurveyStore;
 class IPrompter;
 class ISoundPlayer;
 class PointMeasurement;
+class WalkSession;
 
 inline constexpr const char* kNoPointInRangeText = "No survey point within range.";
 inline constexpr const char* kTapOnPlanToMeasureText = "Tap on the plan to measure";
@@ -36,6 +37,7 @@ struct SiteViewServices {
     IPrompter& prompter;
     ISoundPlayer& sound;
     std::function<void()> activateScanView; // shows the scan view while a point is measured
+    WalkSession* walk = nullptr;            // the walking survey; none: no Walk command
 };
 
 // The view the surveyor works in: the floor plan with the survey points, the walk path, the
@@ -120,6 +122,11 @@ public:
     // size when none is given) and whole-number device scale; the snapshot writer and the
     // tests use it.
     QImage composePicture(QSize size = QSize(), int scale = 1) const;
+
+    // ---- walking (W, the Walk button) ----
+    // Arms a walk (the next tap starts it), or ends the one under way and says how many
+    // samples after the last tap were dropped; Escape ends it too.
+    void toggleWalk();
 
     // ---- the coverage map (desktop map only) ----
     // C and the toolbar button: shows or hides the map; Shift+C: its settings.

@@ -16,6 +16,7 @@
 #include "survey/PointMeasurement.h"
 #include "survey/SurveyStore.h"
 #include "survey/TellSurveyor.h"
+#include "survey/WalkSession.h"
 #include "ui/CommandTarget.h"
 
 namespace walkmere {
@@ -47,6 +48,8 @@ bool CSiteView::handlesCommand(int id) const {
     case ID_COVERAGE_MAP:
     case ID_COVERAGE_SETTINGS:
         return view.desktopMap();
+    case ID_WALK:
+        return services.walk != nullptr && siteOpen;
     default:
         return false;
     }
@@ -87,6 +90,9 @@ void CSiteView::onCommand(int id) {
         break;
     case ID_WHOLE_PLAN:
         showWholePlan();
+        break;
+    case ID_WALK:
+        toggleWalk();
         break;
     case ID_COVERAGE_MAP:
         toggleCoverage();
@@ -269,6 +275,14 @@ void CSiteView::OnTap(QPoint p) {
         repaintNow();
         return;
     }
+    if (services.walk && services.walk->active()) {
+        // "I am here now": the samples since the last tap are placed up to here and written.
+        const WalkTapOutcome walked = services.walk->tap(plan.x, plan.y, walkClockNow());
+        tellSurveyor(walked.notices, services.prompter, services.sound);
+        services.sound.PlayWave("ping");
+        repaintNow();
+        return;
+    }
     if (placingAp) {
         // The tapped plan point itself, which in the handheld's form may lie past the plan's
         // edge.
@@ -407,6 +421,13 @@ void CSiteView::keyPressEvent(QKeyEvent* event) {
         event->accept();
         return;
     }
+    if (services.walk && siteOpen && !(event->modifiers() & ~Qt::KeypadModifier) &&
+        (event->key() == Qt::Key_W ||
+         (event->key() == Qt::Key_Escape && services.walk->active()))) {
+        toggleWalk();
+        event->accept();
+        return;
+    }
     if (event->key() == Qt::Key_C &&
         !(event->modifiers() & ~Qt::ShiftModifier & ~Qt::KeypadModifier)) {
         if (event->modifiers() & Qt::ShiftModifier)
@@ -445,6 +466,20 @@ void CSiteView::wheelEvent(QWheelEvent* event) {
     setVerticalBox();
     repaintNow();
     event->accept();
+}
+
+// ---- walking ----
+
+void CSiteView::toggleWalk() {
+    if (!services.walk) return;
+    clearNote();
+    if (services.walk->active()) {
+        note = QString::fromStdString(walkEndedText(services.walk->end()));
+    } else {
+        placingAp = false;
+        services.walk->arm();
+    }
+    repaintNow();
 }
 
 } // namespace walkmere

@@ -1,7 +1,9 @@
 // The desktop map as a new user meets it on a 1920 x 1080 screen with --scale auto: the demo
 // office's plan (with a 5 m blue square painted on it) fits the window after Ctrl+0 in true
 // proportions, Ctrl+wheel zooms about the pointer, a tap measures a point and C shows the
-// coverage map around it. Pictures of each step go to build/artifacts/desktop-map-*.png.
+// coverage map around it. Then a walk of the demo office's scripted 59 m path on its
+// simulated site, tapped at every turn at its time. Pictures of each step go to
+// build/artifacts/desktop-map-*.png.
 #include "screenshot/child_process.h"
 #include "screenshot/desktop.h"
 #include "testkit/TempDir.h"
@@ -14,6 +16,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <set>
+#include <sstream>
 #include <thread>
 
 namespace walkmere::screenshot {
@@ -27,19 +31,31 @@ constexpr QRgb kStatusGreen = qRgb(0, 192, 0);
 // The demo plan is 800 x 600 pixels at 20 pixels a metre; the square is 5 m a side.
 constexpr int kPlanWidth = 800, kPlanHeight = 600, kPixelsPerMetre = 20;
 const QRect kSquareOnPlan(640, 40, 5 * kPixelsPerMetre, 5 * kPixelsPerMetre);
+// A small red square far from the blue one: the two give the plan's scale on screen to a
+// fraction of a pixel over the plan.
+constexpr QRgb kMarkRed = qRgb(255, 0, 0);
+const QRect kMarkOnPlan(60, 520, 20, 20);
 
 std::string envOr(const char* name, const std::string& fallback) {
     const char* v = std::getenv(name);
     return v && *v ? v : fallback;
 }
 
-QRect blueSquareIn(const QImage& img) {
+QRect boxOf(const QImage& img, QRgb colour) {
     QRect box;
     for (int y = 0; y < img.height(); ++y)
         for (int x = 0; x < img.width(); ++x)
-            if (img.pixel(x, y) == kSquareBlue)
+            if (img.pixel(x, y) == colour)
                 box = box.isNull() ? QRect(x, y, 1, 1) : box.united(QRect(x, y, 1, 1));
     return box;
+}
+
+QRect blueSquareIn(const QImage& img) {
+    return boxOf(img, kSquareBlue);
+}
+
+QPointF middleOf(const QRect& r) {
+    return QPointF(r.left() + r.width() / 2.0, r.top() + r.height() / 2.0);
 }
 
 bool showsStatusLine(const QImage& img) {
@@ -84,6 +100,63 @@ protected:
         return square;
     }
 
+    // The demo office's plan with the blue square on it, made into site.kvs at its scale.
+    void makeSite() {
+        std::string error;
+        ASSERT_TRUE(display.start(tmp.file("xvfb.log"), error, "1920x1080")) << error;
+        desktop.emplace(display.name());
+        QImage plan(QString::fromStdString((source / "res/demo/office.bmp").string()));
+        ASSERT_EQ(plan.size(), QSize(kPlanWidth, kPlanHeight));
+        plan = plan.convertToFormat(QImage::Format_RGB888);
+        for (int y = kSquareOnPlan.top(); y <= kSquareOnPlan.bottom(); ++y)
+            for (int x = kSquareOnPlan.left(); x <= kSquareOnPlan.right(); ++x)
+                plan.setPixel(x, y, kSquareBlue);
+        for (int y = kMarkOnPlan.top(); y <= kMarkOnPlan.bottom(); ++y)
+            for (int x = kMarkOnPlan.left(); x <= kMarkOnPlan.right(); ++x)
+                plan.setPixel(x, y, kMarkRed);
+        ASSERT_TRUE(plan.save(QString::fromStdString(tmp.file("plan.bmp").string())));
+        Command create;
+        create.argv = {WALKMERE_SITE_PROGRAM,           "create",
+                       tmp.file("plan.bmp").string(),   "-o",
+                       tmp.file("site.kvs").string(),   "--scale-x",
+                       std::to_string(kPixelsPerMetre), "--scale-y",
+                       std::to_string(kPixelsPerMetre)};
+        ASSERT_EQ(runCommand(create, 10s), 0);
+    }
+
+    // walkmere --scale auto with `args`, up to its site view.
+    void startProgram(const std::vector<std::string>& args) {
+        Command c;
+        c.argv = {WALKMERE_PROGRAM, "--scale", "auto"};
+        c.argv.insert(c.argv.end(), args.begin(), args.end());
+        c.env = {{"DISPLAY", display.name()},
+                 {"QT_QPA_PLATFORM", "xcb"},
+                 {"WALKMERE_HOME", tmp.file("home").string()},
+                 {"XDG_RUNTIME_DIR", tmp.file("runtime").string()}};
+        c.outputFile = tmp.file("walkmere.log");
+        std::string error;
+        ASSERT_TRUE(program.start(c, error)) << error;
+        ASSERT_TRUE(waitFor(20s,
+                            [&] {
+                                const auto ids = desktop->findWindows("^Plotra$");
+                                if (!ids.empty()) window = ids.front();
+                                return !ids.empty() || !program.running();
+                            }) &&
+                    !window.empty())
+            << "no main window";
+        const auto frame = desktop->geometry(window);
+        ASSERT_TRUE(frame.has_value());
+        ASSERT_TRUE(waitFor(15s, [&] {
+            desktop->click(window, frame->width / 2, frame->height / 2);
+            std::this_thread::sleep_for(500ms);
+            for (const std::string& box : desktop->findWindows("^Kivo$"))
+                desktop->key(box, "Return");
+            std::this_thread::sleep_for(300ms);
+            const QImage now = capture("start");
+            return desktop->findWindows("^Kivo$").empty() && showsStatusLine(now);
+        }));
+    }
+
     fs::path source, artifacts;
     testkit::TempDir tmp;
     VirtualDisplay display;
@@ -94,24 +167,7 @@ protected:
 };
 
 TEST_F(DesktopMapScreen, WholePlanWheelZoomTapAndCoverageAtScaleAuto) {
-    std::string error;
-    ASSERT_TRUE(display.start(tmp.file("xvfb.log"), error, "1920x1080")) << error;
-    desktop.emplace(display.name());
-
-    QImage plan(QString::fromStdString((source / "res/demo/office.bmp").string()));
-    ASSERT_EQ(plan.size(), QSize(kPlanWidth, kPlanHeight));
-    plan = plan.convertToFormat(QImage::Format_RGB888);
-    for (int y = kSquareOnPlan.top(); y <= kSquareOnPlan.bottom(); ++y)
-        for (int x = kSquareOnPlan.left(); x <= kSquareOnPlan.right(); ++x)
-            plan.setPixel(x, y, kSquareBlue);
-    ASSERT_TRUE(plan.save(QString::fromStdString(tmp.file("plan.bmp").string())));
-    Command create;
-    create.argv = {WALKMERE_SITE_PROGRAM, "create", tmp.file("plan.bmp").string(),
-                   "-o",                  tmp.file("site.kvs").string(),
-                   "--scale-x",           std::to_string(kPixelsPerMetre),
-                   "--scale-y",           std::to_string(kPixelsPerMetre)};
-    ASSERT_EQ(runCommand(create, 10s), 0);
-
+    makeSite();
     std::ofstream(tmp.file("scenario.txt"))
         << "ap 00:a0:f8:12:34:56 ssid=corp channel=36 rssi=-50 jitter=0\n"
         << "ap 00:a0:f8:12:34:57 ssid=corp channel=1 rssi=-64 jitter=0\n";
@@ -119,37 +175,11 @@ TEST_F(DesktopMapScreen, WholePlanWheelZoomTapAndCoverageAtScaleAuto) {
     Command boardCommand;
     boardCommand.argv = {WALKMERE_BOARD_PROGRAM, "--scenario", tmp.file("scenario.txt").string(),
                          "--link", port.string()};
+    std::string error;
     ASSERT_TRUE(board.start(boardCommand, error)) << error;
     ASSERT_TRUE(waitFor(5s, [&] { return fs::exists(port); }));
-
-    Command c;
-    c.argv = {WALKMERE_PROGRAM, "--scale", "auto", "--port", port.string(),
-              tmp.file("site.kvs").string()};
-    c.env = {{"DISPLAY", display.name()},
-             {"QT_QPA_PLATFORM", "xcb"},
-             {"WALKMERE_HOME", tmp.file("home").string()},
-             {"XDG_RUNTIME_DIR", tmp.file("runtime").string()}};
-    c.outputFile = tmp.file("walkmere.log");
-    ASSERT_TRUE(program.start(c, error)) << error;
-    ASSERT_TRUE(waitFor(20s,
-                        [&] {
-                            const auto ids = desktop->findWindows("^Plotra$");
-                            if (!ids.empty()) window = ids.front();
-                            return !ids.empty() || !program.running();
-                        }) &&
-                !window.empty())
-        << "no main window";
-    const auto frame = desktop->geometry(window);
-    ASSERT_TRUE(frame.has_value());
-    ASSERT_TRUE(waitFor(15s, [&] {
-        desktop->click(window, frame->width / 2, frame->height / 2);
-        std::this_thread::sleep_for(500ms);
-        for (const std::string& box : desktop->findWindows("^Kivo$"))
-            desktop->key(box, "Return");
-        std::this_thread::sleep_for(300ms);
-        const QImage now = capture("start");
-        return desktop->findWindows("^Kivo$").empty() && showsStatusLine(now);
-    }));
+    startProgram({"--port", port.string(), tmp.file("site.kvs").string()});
+    if (HasFatalFailure()) return;
 
     // Ctrl+0: the whole plan, every corner of it inside the window, the square square.
     desktop->key(window, "ctrl+0");
@@ -192,17 +222,21 @@ TEST_F(DesktopMapScreen, WholePlanWheelZoomTapAndCoverageAtScaleAuto) {
     // C: the plan around the point takes the coverage map's colours; C again takes them away.
     desktop->key(window, "c");
     int changed = 0;
-    ASSERT_TRUE(waitFor(10s, [&] {
-        const QImage now = capture("coverage");
-        if (now.size() != before.size()) return false;
-        changed = 0;
-        for (int y = -60; y <= 60; y += 3)
-            for (int x = -60; x <= 60; x += 3) {
-                const QPoint at = square.center() + QPoint(x - square.width(), y);
-                if (now.rect().contains(at)) changed += now.pixel(at) != before.pixel(at);
-            }
-        return changed > 100;
-    })) << "no coverage colours around the point (" << changed << " pixels changed)";
+    ASSERT_TRUE(waitFor(10s,
+                        [&] {
+                            const QImage now = capture("coverage");
+                            if (now.size() != before.size()) return false;
+                            changed = 0;
+                            for (int y = -60; y <= 60; y += 3)
+                                for (int x = -60; x <= 60; x += 3) {
+                                    const QPoint at =
+                                        square.center() + QPoint(x - square.width(), y);
+                                    if (now.rect().contains(at))
+                                        changed += now.pixel(at) != before.pixel(at);
+                                }
+                            return changed > 100;
+                        }))
+        << "no coverage colours around the point (" << changed << " pixels changed)";
     desktop->key(window, "c");
     ASSERT_TRUE(waitFor(10s, [&] {
         const QImage now = capture("coverage-off");
@@ -210,6 +244,106 @@ TEST_F(DesktopMapScreen, WholePlanWheelZoomTapAndCoverageAtScaleAuto) {
                now.pixel(square.center() + QPoint(-square.width() + 30, 30)) ==
                    before.pixel(square.center() + QPoint(-square.width() + 30, 30));
     }));
+}
+
+// The demo office's scripted walk ({"t": seconds, "x", "y": plan pixels} at each turn).
+struct Turn {
+    double t, x, y;
+};
+std::vector<Turn> demoWalk(const fs::path& file) {
+    std::ifstream in(file);
+    std::stringstream text;
+    text << in.rdbuf();
+    std::vector<Turn> turns;
+    const std::string s = text.str();
+    for (size_t at = s.find("\"t\""); at != std::string::npos; at = s.find("\"t\"", at + 1)) {
+        Turn turn{};
+        if (std::sscanf(s.c_str() + at, "\"t\": %lf, \"x\": %lf, \"y\": %lf", &turn.t, &turn.x,
+                        &turn.y) == 3)
+            turns.push_back(turn);
+    }
+    return turns;
+}
+
+double distanceToPath(const std::vector<Turn>& path, double x, double y) {
+    double best = 1e18;
+    for (size_t i = 1; i < path.size(); ++i) {
+        const double ax = path[i - 1].x, ay = path[i - 1].y, dx = path[i].x - ax,
+                     dy = path[i].y - ay;
+        const double len2 = dx * dx + dy * dy;
+        const double u =
+            len2 > 0 ? std::clamp(((x - ax) * dx + (y - ay) * dy) / len2, 0.0, 1.0) : 0;
+        best = std::min(best, std::hypot(x - ax - u * dx, y - ay - u * dy));
+    }
+    return best;
+}
+
+// The walk of the demo office's scripted 59 m path on its simulated site: W, a tap at each
+// turn when the walker reaches it, W again; every sample written lies on the path.
+TEST_F(DesktopMapScreen, AWalkOfTheScriptedPathWritesItsSamplesOnThePath) {
+    makeSite();
+    if (HasFatalFailure()) return;
+    const std::vector<Turn> turns = demoWalk(source / "res/demo/office-walk.json");
+    ASSERT_GE(turns.size(), 3u);
+    fs::copy_file(source / "res/demo/office-walk.json", tmp.file("walk.json"));
+    {
+        std::ifstream in(source / "res/demo/office.json");
+        std::stringstream model;
+        model << in.rdbuf();
+        std::string text = model.str();
+        const size_t site = text.find("\"office.kvs\"");
+        ASSERT_NE(site, std::string::npos);
+        text.replace(site, 12, "\"site.kvs\"");
+        std::ofstream(tmp.file("model.json")) << text;
+    }
+    startProgram({"--simulate", tmp.file("model.json").string(), "--walker",
+                  tmp.file("walk.json").string(), "--interval", "500"});
+    if (HasFatalFailure()) return;
+    desktop->key(window, "ctrl+0");
+    QImage img;
+    const QRect square = squareShown("walk-whole-plan", img);
+    ASSERT_FALSE(square.isNull());
+    const QRect mark = boxOf(img, kMarkRed);
+    ASSERT_FALSE(mark.isNull());
+    const QPointF blueAt = middleOf(square), redAt = middleOf(mark);
+    const QPointF bluePlan = middleOf(kSquareOnPlan), redPlan = middleOf(kMarkOnPlan);
+    const double scale = (blueAt.x() - redAt.x()) / (bluePlan.x() - redPlan.x());
+    const auto onScreen = [&](const Turn& t) {
+        return QPoint(int(std::lround(blueAt.x() + (t.x - bluePlan.x()) * scale)),
+                      int(std::lround(blueAt.y() + (t.y - bluePlan.y()) * scale)));
+    };
+
+    desktop->key(window, "w");
+    const auto begun = std::chrono::steady_clock::now();
+    for (const Turn& turn : turns) {
+        std::this_thread::sleep_until(begun + std::chrono::milliseconds(int64_t(turn.t * 1000)));
+        const QPoint at = onScreen(turn);
+        ASSERT_TRUE(desktop->click(window, at.x(), at.y()));
+    }
+    capture("walk");
+    desktop->key(window, "w");
+    std::this_thread::sleep_for(500ms);
+
+    std::string csv;
+    Command points;
+    points.argv = {WALKMERE_SITE_PROGRAM, "points", tmp.file("site.kvs").string(), "--csv"};
+    ASSERT_EQ(runCommand(points, 10s, &csv), 0);
+    std::istringstream lines(csv);
+    std::string line;
+    std::set<std::string> samples;
+    double worst = 0;
+    while (std::getline(lines, line)) {
+        std::vector<std::string> cells;
+        std::stringstream fields(line);
+        for (std::string cell; std::getline(fields, cell, ',');)
+            cells.push_back(cell);
+        if (cells.size() < 7 || cells[2] != "WALK") continue;
+        if (!samples.insert(cells[6]).second) continue; // a sample's further readings
+        worst = std::max(worst, distanceToPath(turns, std::stod(cells[0]), std::stod(cells[1])));
+    }
+    EXPECT_GE(samples.size(), 40u);
+    // The taps land within a screen pixel of the turns, a plan pixel being a third of one.
+    EXPECT_LE(worst, 2 / scale + 2) << "a sample off the path";
 }
 
 } // namespace

@@ -65,6 +65,34 @@ TEST_F(SiteInput, TapInTheMiddleTakesThePointThereAndShowsTheScanView) {
     EXPECT_EQ(scanActivations, 1);
 }
 
+// W arms a walk: taps are turns of the walk (drawn as its purple path, with its banner), never
+// measurements, and the map stays where it is; Escape ends the walk and says so.
+TEST_F(SiteInput, WalkTapsAreTurnsAndEscapeEndsTheWalk) {
+    openAtFullSize();
+    view->siteOpen = true;
+    key(Qt::Key_W);
+    ASSERT_TRUE(walk.armed());
+    tap({40, 60});
+    tap({200, 60});
+    EXPECT_TRUE(walk.walking());
+    EXPECT_EQ(walk.taps().size(), 2u);
+    EXPECT_FALSE(measurement.running());
+    EXPECT_EQ(scanActivations, 0);
+    EXPECT_EQ(viewport.view(), (EdgeRect{0, 0, 240, 240})) << "the map stays put";
+    const QImage picture = view->composePicture();
+    int purple = 0; // down the middle of the path between the taps
+    for (int y = 50; y < 70; ++y)
+        purple += picture.pixel(120, y) == qRgb(128, 0, 160);
+    EXPECT_GE(purple, 1) << "the walk's path";
+    EXPECT_EQ(picture.pixel(40, 60), qRgb(128, 0, 160)) << "a tap's mark";
+    EXPECT_EQ(picture.pixel(60, 268 - 20), qRgb(128, 0, 160)) << "the walk's banner";
+    key(Qt::Key_Escape);
+    EXPECT_FALSE(walk.active());
+    EXPECT_EQ(view->statusNote().toStdString(), walkEndedText(0));
+    tap({120, 134});
+    EXPECT_TRUE(measurement.running()) << "stop-and-go again";
+}
+
 TEST_F(SiteInput, TapAtTheLeftEdgeCentresOnThePlanEdge) {
     openAtFullSize();
     tap({0, 134});

@@ -11,6 +11,7 @@
 #include "scan/LiveApTable.h"
 #include "siteview/SiteView.h"
 #include "survey/PointMeasurement.h"
+#include "survey/WalkSession.h"
 #include "testkit/ManualClock.h"
 #include "testkit/RecordingFrameQueue.h"
 #include "testkit/StoreFixture.h"
@@ -23,6 +24,7 @@ struct SiteViewFixture : storetest::StoreFixture {
     testkit::ManualClock clock;
     CBoardProtocol board{queue, table, clock};
     PointMeasurement measurement{store, board, table};
+    WalkSession walk{store, table};
     CViewport viewport;
     int scanActivations = 0;
     int locationDialogs = 0;
@@ -30,8 +32,8 @@ struct SiteViewFixture : storetest::StoreFixture {
 
     // A view whose client area is 240 x 268, without a site unless one is made.
     void makeView() {
-        SiteViewServices services{store, measurement, prompter, sound,
-                                  [this] { ++scanActivations; }};
+        SiteViewServices services{
+            store, measurement, prompter, sound, [this] { ++scanActivations; }, &walk};
         view = std::make_unique<CSiteView>(viewport, services);
         view->setLocationInfoRunner([this] { ++locationDialogs; });
         const QSize bars = view->scrollBarExtent();
