@@ -117,7 +117,7 @@ TEST(HelpDialog, ScrollBarsAreShownAndDisabledWhenNotNeeded) {
         {{"Help Contents"}, {240, 300}, false, false},
         {{QString(200, 'W')}, {240, 300}, false, true},
         {helpLines(), {240, 300}, true, h->maximum() > 0},
-        {helpLines(), {1200, 3000}, false, false},
+        {helpLines(), {1200, 5000}, false, false},
     };
     for (const Case& c : cases) {
         dlg.list()->clear();
