@@ -35,6 +35,7 @@ const char* const kCommandLineHelp =
     "                   environment variable WALKMERE_SCALE does the same; without either\n"
     "                   the scale of the last run is used (1 at first)\n"
     "  SITE.kvs         a site file to open at start\n"
+    "  --version        show the version\n"
     "  --help           show this text\n";
 
 std::optional<UiScale> parseUiScale(const std::string& text) {
@@ -70,6 +71,8 @@ std::optional<CommandLine> parseCommandLine(const std::vector<std::string>& args
         };
         if (a == "--help" || a == "-h") {
             cl.help = true;
+        } else if (a == "--version") {
+            cl.version = true;
         } else if (a == "--port" || a.rfind("--port=", 0) == 0) {
             if (!value(cl.port)) return std::nullopt;
         } else if (a == "--wifi" || a.rfind("--wifi=", 0) == 0) {

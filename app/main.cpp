@@ -7,6 +7,7 @@
 #include "board/WifiBoard.h"
 #include "platform/AlsaSoundPlayer.h"
 #include "platform/QtPrompter.h"
+#include "platform/Version.h"
 #include "res/Resources.h"
 
 #include <QApplication>
@@ -72,6 +73,10 @@ int main(int argc, char** argv) {
     }
     if (cl->help) {
         std::cout << kCommandLineHelp;
+        return 0;
+    }
+    if (cl->version) {
+        std::cout << "walkmere " << kVersion << '\n';
         return 0;
     }
 

@@ -19,6 +19,7 @@
 #include "board/StandInBoard.h"
 #include "board/WifiFeed.h"
 #include "coverage/ModelSite.h"
+#include "platform/Version.h"
 #include "sim/SimulatedWifiSource.h"
 #include "tools/board/SurveyorInput.h"
 
@@ -50,7 +51,8 @@ Options:
   --scenario FILE    APs and faults to serve (default: the built-in scenario below)
   --link PATH        also make a symbolic link PATH to the port (removed at exit)
 )";
-const char* const kUsageEnd = R"(  --help             show this text
+const char* const kUsageEnd = R"(  --version          show the version
+  --help             show this text
 
 )";
 
@@ -84,13 +86,14 @@ void showHelp() {
                 kUsageEnd, kScenarioFormatHelp, kDefaultScenarioText);
 }
 
-// 0: go on, 1: stop with success (--help), 2: usage error.
+// 0: go on, 1: stop with success (--help, --version), 2: usage error.
 int parseArguments(int argc, char** argv, Arguments& a) {
     constexpr int kFirstSetting = 1000; // getopt_long returns this plus the setting's index
     std::vector<option> options = {
         {"scenario", required_argument, nullptr, 's'},
         {"link", required_argument, nullptr, 'l'},
         {"help", no_argument, nullptr, 'h'},
+        {"version", no_argument, nullptr, 'v'},
     };
     for (size_t i = 0; i < kBoardSettings.size(); ++i) {
         const Takes takes = kBoardSettings[i].onCommandLine;
@@ -115,6 +118,9 @@ int parseArguments(int argc, char** argv, Arguments& a) {
             a.linkPath = optarg;
         } else if (c == 'h') {
             showHelp();
+            return 1;
+        } else if (c == 'v') {
+            std::printf("walkmere-board %s\n", kVersion);
             return 1;
         } else {
             std::fprintf(stderr, "walkmere-board: unknown or incomplete option '%s' (see --help)\n",
