@@ -41,7 +41,8 @@ std::string makeFolder(std::string& error) {
         runtime && *runtime && ::stat(runtime, &st) == 0 && S_ISDIR(st.st_mode) ? runtime : "/tmp";
     std::string pattern = base + "/walkmere-board-XXXXXX";
     if (!::mkdtemp(pattern.data())) {
-        error = "cannot make a folder in " + base + " for the board's port: " + std::strerror(errno);
+        error =
+            "cannot make a folder in " + base + " for the board's port: " + std::strerror(errno);
         return "";
     }
     return pattern;
@@ -120,8 +121,8 @@ bool BoardChild::launch(std::string& error) {
     posix_spawnattr_setsigmask(&attributes, &none);
     posix_spawnattr_setsigdefault(&attributes, &all);
     posix_spawnattr_setpgroup(&attributes, 0);
-    posix_spawnattr_setflags(&attributes,
-                             POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETPGROUP);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF |
+                                              POSIX_SPAWN_SETPGROUP);
     const int spawned =
         ::posix_spawn(&child, setup.program.c_str(), &files, &attributes, argv.data(), environ);
     posix_spawn_file_actions_destroy(&files);
@@ -152,9 +153,8 @@ bool BoardChild::launch(std::string& error) {
                               deadline - std::chrono::steady_clock::now())
                               .count();
         if (left <= 0) break;
-        pollfd fds[3] = {{output.get(), POLLIN, 0},
-                         {process.get(), POLLIN, 0},
-                         {messages.get(), POLLIN, 0}};
+        pollfd fds[3] = {
+            {output.get(), POLLIN, 0}, {process.get(), POLLIN, 0}, {messages.get(), POLLIN, 0}};
         const int n = ::poll(fds, messages.valid() ? 3 : 2, static_cast<int>(left));
         if (n < 0 && errno != EINTR) break;
         if (n <= 0) continue;

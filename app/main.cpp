@@ -92,6 +92,8 @@ int main(int argc, char** argv) {
 
     QApplication qapp(argc, argv);
     QApplication::setApplicationName(QStringLiteral("walkmere"));
+    // The installed desktop entry's name: a Wayland desktop matches the window to it.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.walkmere.Walkmere"));
     walkmereInitResources();
     quitOnSignals(qapp);
 

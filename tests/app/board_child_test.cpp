@@ -123,7 +123,8 @@ TEST(BoardChild, TellsHowTheBoardEndedByItself) {
 TEST(BoardChild, TheBoardEndsWithTheProgramThatStartedIt) {
     Heard heard;
     const std::string* link = nullptr;
-    BoardChild::Setup setup = heard.setup("/bin/sh", {"-c", "\"$0\" \"$@\" & echo $! >&2; wait", kBoard});
+    BoardChild::Setup setup =
+        heard.setup("/bin/sh", {"-c", "\"$0\" \"$@\" & echo $! >&2; wait", kBoard});
     heard.listenForEnd(setup, &link);
     std::string error;
     auto shell = BoardChild::start(std::move(setup), error);
@@ -159,7 +160,8 @@ TEST(BoardChild, RefusesABoardThatDoesNotServe) {
         std::string error;
     };
     const Case cases[] = {
-        {"/nonexistent/walkmere-board", {},
+        {"/nonexistent/walkmere-board",
+         {},
          "cannot start /nonexistent/walkmere-board: No such file or directory"},
         // What the board said last, without its name.
         {kBoard,
