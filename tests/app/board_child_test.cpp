@@ -25,12 +25,14 @@ using namespace std::chrono_literals;
 const std::string kBoard = WALKMERE_BOARD_PROGRAM;
 const std::string kSetpriv = "/usr/bin/setpriv";
 
-// What a child said and how it ended, as the program's sinks hear it on the watcher thread.
+// What a child said and how it ended, as the program's sinks hear it on the watcher thread,
+// and whether the port's link had gone by the end.
 struct Heard {
     std::mutex lock;
     std::condition_variable changed;
     std::vector<std::string> lines;
     std::optional<std::string> end;
+    std::string link;
     bool linkGoneAtEnd = false;
 
     BoardChild::Setup setup(std::string program, std::vector<std::string> arguments) {
@@ -41,16 +43,17 @@ struct Heard {
             std::lock_guard<std::mutex> g(lock);
             lines.push_back(line);
         };
-        return s;
-    }
-    // Listens for the end, noting whether the port's link had gone by then.
-    void listenForEnd(BoardChild::Setup& s, const std::string* const* link) {
-        s.onEnd = [this, link](const std::string& how) {
+        s.onEnd = [this](const std::string& how) {
             std::lock_guard<std::mutex> g(lock);
             end = how;
-            linkGoneAtEnd = !fs::exists(fs::symlink_status(**link));
+            linkGoneAtEnd = !fs::exists(fs::symlink_status(link));
             changed.notify_all();
         };
+        return s;
+    }
+    void follow(const BoardChild& board) {
+        std::lock_guard<std::mutex> g(lock);
+        link = board.portPath();
     }
     std::optional<std::string> waitForEnd() {
         std::unique_lock<std::mutex> g(lock);
@@ -66,11 +69,8 @@ std::string realFile(const std::string& path) {
 
 TEST(BoardChild, ServesOnItsLinkUntilItIsStopped) {
     Heard heard;
-    BoardChild::Setup setup = heard.setup(kBoard, {});
-    bool ended = false;
-    setup.onEnd = [&](const std::string&) { ended = true; };
     std::string error;
-    auto board = BoardChild::start(std::move(setup), error);
+    auto board = BoardChild::start(heard.setup(kBoard, {}), error);
     ASSERT_TRUE(board) << error;
     const fs::path link = board->portPath();
     EXPECT_EQ(fs::read_symlink(link).string().rfind("/dev/pts/", 0), 0u);
@@ -80,7 +80,7 @@ TEST(BoardChild, ServesOnItsLinkUntilItIsStopped) {
     EXPECT_FALSE(fs::exists(fs::symlink_status(link)));
     EXPECT_FALSE(fs::exists(link.parent_path()));
     EXPECT_NE(::kill(pid, 0), 0) << "the board was not reaped";
-    EXPECT_FALSE(ended);
+    EXPECT_FALSE(heard.end);
     EXPECT_TRUE(heard.lines.empty()) << heard.lines.front(); // its report on stopping is not
 }
 
@@ -104,14 +104,11 @@ TEST(BoardChild, TellsHowTheBoardEndedByItself) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         Heard heard;
-        const std::string* link = nullptr;
-        BoardChild::Setup setup =
-            heard.setup(kBoard, {"--wifi-replay", capture.string(), "--interval", "100"});
-        heard.listenForEnd(setup, &link);
         std::string error;
-        auto board = BoardChild::start(std::move(setup), error);
+        auto board = BoardChild::start(
+            heard.setup(kBoard, {"--wifi-replay", capture.string(), "--interval", "100"}), error);
         ASSERT_TRUE(board) << error;
-        link = &board->portPath();
+        heard.follow(*board);
         c.end(board->pid());
         EXPECT_EQ(heard.waitForEnd(), c.said);
         EXPECT_TRUE(heard.linkGoneAtEnd);
@@ -122,14 +119,10 @@ TEST(BoardChild, TellsHowTheBoardEndedByItself) {
 // stands for it here, running the board as its own child and saying the board's id.
 TEST(BoardChild, TheBoardEndsWithTheProgramThatStartedIt) {
     Heard heard;
-    const std::string* link = nullptr;
-    BoardChild::Setup setup =
-        heard.setup("/bin/sh", {"-c", "\"$0\" \"$@\" & echo $! >&2; wait", kBoard});
-    heard.listenForEnd(setup, &link);
     std::string error;
-    auto shell = BoardChild::start(std::move(setup), error);
+    auto shell = BoardChild::start(
+        heard.setup("/bin/sh", {"-c", "\"$0\" \"$@\" & echo $! >&2; wait", kBoard}), error);
     ASSERT_TRUE(shell) << error;
-    link = &shell->portPath();
     std::string said;
     {
         std::lock_guard<std::mutex> g(heard.lock);

@@ -86,7 +86,9 @@ done
 
 # On a desktop: the site file is known by its content as well as its name, and opens in
 # Walkmere.
-export XDG_DATA_DIRS=$share:/usr/share XDG_DATA_HOME=$work/home XDG_CONFIG_HOME=$work/config
+# Everything a desktop would keep goes to the temporary folder; GIO reads local files only.
+export XDG_DATA_DIRS=$share:/usr/share XDG_DATA_HOME=$work/data XDG_CONFIG_HOME=$work/config
+export XDG_CACHE_HOME=$work/cache GIO_USE_VFS=local
 update-mime-database "$share/mime" && update-desktop-database "$share/applications" ||
   fail "the MIME type or the desktop entry cannot be registered"
 export PATH=$root/usr/bin:$PATH
