@@ -105,8 +105,9 @@ int main(int argc, char** argv) {
 
     // --wifi with --trigger: fresh scans need CAP_NET_ADMIN, which only walkmere-board is
     // given, so that this program never runs with it. The board runs as a child, found beside
-    // this program (in the build tree as installed), and is read over its pseudo-terminal as
-    // --port reads a board. Declared after the prompter, so it is stopped before that goes.
+    // this program (installed there; in the build tree a link stands for it), and is read
+    // over its pseudo-terminal as --port reads a board. Declared after the prompter, so it is
+    // stopped before that goes.
     std::unique_ptr<BoardChild> boardChild;
     if (cl->wifi && cl->trigger) {
         BoardChild::Setup setup;
