@@ -15,8 +15,10 @@ const char* const kCommandLineHelp =
     "  --wifi IFACE     survey with the laptop's own Wi-Fi adapter (such as wlan0; see\n"
     "                   'ip link'): a board inside the program serves the 16 strongest\n"
     "                   BSSs of the adapter's latest scan, read every 2 seconds\n"
-    "  --trigger        with --wifi: ask the adapter for a fresh scan each time (needs\n"
-    "                   CAP_NET_ADMIN; without it the system's own scans are used)\n"
+    "  --trigger        with --wifi: ask the adapter for a fresh scan each time. The\n"
+    "                   scans come from walkmere-board, run from this program's folder,\n"
+    "                   which needs CAP_NET_ADMIN for them (the package gives it); without\n"
+    "                   it the system's own scans are used\n"
     "  --wifi-replay FILE\n"
     "                   the same with a scan capture (walkmere-board --wifi-capture),\n"
     "                   one scan every 2 seconds, round and round\n"
@@ -39,6 +41,7 @@ const char* const kCommandLineHelp =
     "                   environment variable WALKMERE_SCALE does the same; without either\n"
     "                   the scale of the last run is used (1 at first)\n"
     "  SITE.kvs         a site file to open at start\n"
+    "  --version        show the version\n"
     "  --help           show this text\n";
 
 std::optional<UiScale> parseUiScale(const std::string& text) {
@@ -74,6 +77,8 @@ std::optional<CommandLine> parseCommandLine(const std::vector<std::string>& args
         };
         if (a == "--help" || a == "-h") {
             cl.help = true;
+        } else if (a == "--version") {
+            cl.version = true;
         } else if (a == "--port" || a.rfind("--port=", 0) == 0) {
             if (!value(cl.port)) return std::nullopt;
         } else if (a == "--wifi" || a.rfind("--wifi=", 0) == 0) {

@@ -22,6 +22,7 @@ std::optional<UiScale> parseUiScale(const std::string& text);
 // walkmere [--port PATH | --wifi IFACE [--trigger] | --wifi-replay FILE |
 //           --simulate MODEL [--walker WALK]] [--interval MS] [--registry FILE]
 //          [--scale N|auto] [SITE.kvs]
+//          or --help, or --version
 struct CommandLine {
     std::optional<std::string> port; // skip the port search and open this device
     // A board inside the program fed by the laptop's adapter, by a capture of it, or by a
@@ -37,6 +38,7 @@ struct CommandLine {
     std::optional<UiScale> scale;        // --scale, else WALKMERE_SCALE
     std::optional<std::string> siteFile; // a site to open at start
     bool help = false;
+    bool version = false;
 };
 
 // Parses the arguments after the program name; `scaleVariable` is WALKMERE_SCALE's value,

@@ -1,12 +1,15 @@
 #include "app/AppServices.h"
+#include "app/BoardChild.h"
 #include "app/CommandLine.h"
 #include "app/MainFrame.h"
 #include "app/QuitOnSignals.h"
 #include "app/SimulatedBoard.h"
 #include "app/WindowSettings.h"
+#include "board/TriggerPermission.h"
 #include "board/WifiBoard.h"
 #include "platform/AlsaSoundPlayer.h"
 #include "platform/QtPrompter.h"
+#include "platform/Version.h"
 #include "res/Resources.h"
 
 #include <QApplication>
@@ -16,6 +19,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <cmath>
 #include <cstdlib>
 
@@ -74,6 +78,10 @@ int main(int argc, char** argv) {
         std::cout << kCommandLineHelp;
         return 0;
     }
+    if (cl->version) {
+        std::cout << "walkmere " << kVersion << '\n';
+        return 0;
+    }
 
     // --scale, else WALKMERE_SCALE, else the scale of the last run, else 1.
     const QString settingsPath = windowSettingsPath();
@@ -84,6 +92,8 @@ int main(int argc, char** argv) {
 
     QApplication qapp(argc, argv);
     QApplication::setApplicationName(QStringLiteral("walkmere"));
+    // The installed desktop entry's name: a Wayland desktop matches the window to it.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.walkmere.Walkmere"));
     walkmereInitResources();
     quitOnSignals(qapp);
 
@@ -93,16 +103,59 @@ int main(int argc, char** argv) {
     auto registry = loadRegistry(registryFilePath(cl->registry), error);
     if (!error.empty()) std::cerr << "walkmere: " << error << "\n";
 
-    // --wifi and --wifi-replay: a board fed by the adapter (or a capture) on a private
-    // pseudo-terminal, opened as --port would be. It is declared after the prompter, so it
-    // stops (and its feed with it) before the prompter goes.
+    // --wifi with --trigger: fresh scans need CAP_NET_ADMIN, which only walkmere-board is
+    // given, so that this program never runs with it. The board runs as a child, found beside
+    // this program (installed there; in the build tree a link stands for it), and is read
+    // over its pseudo-terminal as --port reads a board. Declared after the prompter, so it is
+    // stopped before that goes.
+    std::unique_ptr<BoardChild> boardChild;
+    if (cl->wifi && cl->trigger) {
+        BoardChild::Setup setup;
+        setup.program = boardProgramBesideThisProgram();
+        setup.arguments = {"--wifi", *cl->wifi, "--trigger"};
+        if (cl->intervalMs)
+            setup.arguments.insert(setup.arguments.end(),
+                                   {"--interval", std::to_string(*cl->intervalMs)});
+        setup.onLine = [](const std::string& line) { std::cerr << line << "\n"; };
+        // The board ends by itself only on an error of the adapter, or when it is killed; its
+        // port goes with it, and the survey goes on with the table ageing, as after a board's
+        // cable came out.
+        setup.onEnd = [&](const std::string& how) {
+            const std::string text = "The scanner board has stopped: " + how +
+                                     ". No fresh scans come in; start Walkmere again to go on "
+                                     "surveying with the adapter.";
+            std::cerr << "walkmere: " << text << "\n";
+            QMetaObject::invokeMethod(
+                &qapp, [&prompter, text] { prompter.showMessage(text, {}, MessageIcon::Stop); },
+                Qt::QueuedConnection);
+        };
+        const std::string program = setup.program;
+        boardChild = BoardChild::start(std::move(setup), error);
+        if (!boardChild) {
+            std::cerr << "walkmere: " << error << "\n";
+            prompter.showMessage(error, {}, MessageIcon::Stop);
+            return 1;
+        }
+        // The board has said so on its standard error too; a surveyor started from the
+        // desktop sees this box.
+        std::string missing = missingTriggerPermission(boardChild->pid(), program);
+        if (!missing.empty()) {
+            missing[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(missing[0])));
+            prompter.showMessage(missing + ".\n\nWalkmere goes on with the scans the system "
+                                           "makes by itself.",
+                                 {}, MessageIcon::Exclamation);
+        }
+    }
+
+    // --wifi (without --trigger) and --wifi-replay: a board fed by the adapter (or a capture)
+    // on a private pseudo-terminal, opened as --port would be. It is declared after the
+    // prompter, so it stops (and its feed with it) before the prompter goes.
     std::unique_ptr<WifiBoard> wifiBoard;
     std::atomic<bool> wifiErrorShown{false};
-    if (cl->wifi || cl->wifiReplay) {
+    if ((cl->wifi && !cl->trigger) || cl->wifiReplay) {
         WifiSettings wifi;
         wifi.interface = cl->wifi.value_or("");
         wifi.replayPath = cl->wifiReplay.value_or("");
-        wifi.trigger = cl->trigger;
         wifi.intervalMs = cl->intervalMs;
         // An error after the start is shown once; the program goes on with the board it has:
         // the last scan stays on it and ages, so its APs are no longer sighted afresh and leave
@@ -140,6 +193,7 @@ int main(int argc, char** argv) {
     AppServices services(prompter, sound, systemClock(), std::move(registry));
     if (cl->port) services.link.setPortOverride(*cl->port);
     if (wifiBoard) services.link.setPortOverride(wifiBoard->slavePath());
+    if (boardChild) services.link.setPortOverride(boardChild->portPath());
     std::optional<std::string> siteAtStart = cl->siteFile;
     if (simulatedBoard) {
         services.link.setPortOverride(simulatedBoard->slavePath());

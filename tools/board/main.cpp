@@ -9,6 +9,7 @@
 #include <optional>
 #include <pthread.h>
 #include <string>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -17,8 +18,10 @@
 #include "board/PseudoTerminal.h"
 #include "board/Scenario.h"
 #include "board/StandInBoard.h"
+#include "board/TriggerPermission.h"
 #include "board/WifiFeed.h"
 #include "coverage/ModelSite.h"
+#include "platform/Version.h"
 #include "sim/SimulatedWifiSource.h"
 #include "tools/board/SurveyorInput.h"
 
@@ -49,13 +52,17 @@ its site ends the board with status 1.
 Options:
   --scenario FILE    APs and faults to serve (default: the built-in scenario below)
   --link PATH        also make a symbolic link PATH to the port (removed at exit)
+  --end-with-parent  end when the program that started the board ends, however it
+                     ends (walkmere starts its board so)
 )";
-const char* const kUsageEnd = R"(  --help             show this text
+const char* const kUsageEnd = R"(  --version          show the version
+  --help             show this text
 
 )";
 
 struct Arguments {
     std::string scenarioPath, linkPath;
+    bool endWithParent = false;
     // The value each setting was last given on the command line, in the table's order; an
     // inner nullopt for a setting given without a value.
     std::vector<std::optional<std::optional<std::string>>> settings =
@@ -84,13 +91,15 @@ void showHelp() {
                 kUsageEnd, kScenarioFormatHelp, kDefaultScenarioText);
 }
 
-// 0: go on, 1: stop with success (--help), 2: usage error.
+// 0: go on, 1: stop with success (--help, --version), 2: usage error.
 int parseArguments(int argc, char** argv, Arguments& a) {
     constexpr int kFirstSetting = 1000; // getopt_long returns this plus the setting's index
     std::vector<option> options = {
         {"scenario", required_argument, nullptr, 's'},
         {"link", required_argument, nullptr, 'l'},
         {"help", no_argument, nullptr, 'h'},
+        {"version", no_argument, nullptr, 'v'},
+        {"end-with-parent", no_argument, nullptr, 'p'},
     };
     for (size_t i = 0; i < kBoardSettings.size(); ++i) {
         const Takes takes = kBoardSettings[i].onCommandLine;
@@ -113,8 +122,13 @@ int parseArguments(int argc, char** argv, Arguments& a) {
             a.scenarioPath = optarg;
         } else if (c == 'l') {
             a.linkPath = optarg;
+        } else if (c == 'p') {
+            a.endWithParent = true;
         } else if (c == 'h') {
             showHelp();
+            return 1;
+        } else if (c == 'v') {
+            std::printf("walkmere-board %s\n", kVersion);
             return 1;
         } else {
             std::fprintf(stderr, "walkmere-board: unknown or incomplete option '%s' (see --help)\n",
@@ -173,6 +187,13 @@ int main(int argc, char** argv) {
     int parsed = parseArguments(argc, argv, o);
     if (parsed == 1) return 0;
     if (parsed == 2) return 2;
+    if (o.endWithParent) {
+        // Should the program that started the board end without stopping it (a crash), the
+        // kernel sends the SIGTERM that stops it. The board asks for this itself: the request
+        // of a parent is dropped when a program with file capabilities starts.
+        ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+        if (::getppid() == 1) return 0; // it has already ended
+    }
 
     Scenario scenario;
     std::string error;
@@ -197,6 +218,12 @@ int main(int argc, char** argv) {
     if (const std::string wrong = checkWifiSettings(scenario); !wrong.empty()) {
         fail(wrong);
         return 2;
+    }
+    // Said at once: without the capability the first trigger is refused, and the board goes
+    // on with the scans the system makes by itself.
+    if (scenario.wifi.trigger) {
+        const std::string missing = missingTriggerPermission(::getpid(), "/proc/self/exe");
+        if (!missing.empty()) fail(missing);
     }
 
     // Block the stop signals before any thread starts, so only sigwait below sees them.

@@ -1,5 +1,6 @@
 #include "tools/site/SiteTool.h"
 
+#include "platform/Version.h"
 #include "tools/site/SiteCommand.h"
 
 #include <string>
@@ -26,7 +27,8 @@ void printOverview(std::ostream& out) {
     for (const SiteCommand* c : siteCommands())
         out << "  " << c->name << std::string(c->name.size() < 8 ? 8 - c->name.size() : 1, ' ')
             << c->summary << '\n';
-    out << "  help    this text; 'help COMMAND' for one command's details\n\n";
+    out << "  help    this text; 'help COMMAND' for one command's details\n";
+    out << "  --version  the version of " << kToolName << "\n\n";
     for (const SiteCommand* c : siteCommands())
         out << "  " << kToolName << ' ' << c->name << ' ' << c->synopsis << '\n';
     out << '\n' << kExitCodes;
@@ -63,6 +65,10 @@ int runSiteTool(int argc, const char* const* argv, std::ostream& out, std::ostre
         args.emplace_back(argv[i]);
     if (args.empty()) return usageFailure(err, "missing command");
 
+    if (args[0] == "--version" && args.size() == 1) {
+        out << kToolName << ' ' << kVersion << '\n';
+        return kExitOk;
+    }
     if (isHelpWord(args[0])) {
         if (args.size() == 1) {
             printOverview(out);
