@@ -362,35 +362,33 @@ private:
     // band is drawn second and so owns the top-left corner.
     void paintRuler(bool horizontal, int32_t step) {
         if (step <= 0) return;
-        const int w = client.right, h = client.bottom;
-        const QFont previous = p.font();
-        p.setFont(mapFont(6));
-        if (horizontal) {
-            texts.fill(p, QRect(kRulerBand, 0, w, kRulerBand), kRulerYellow);
-        } else {
-            texts.fill(p, QRect(0, 0, kRulerBand, h), kRulerYellow);
-        }
-        for (const RulerTick& t : rulerTicks(step, horizontal ? w : h)) {
-            // A tick is the line from the band's edge up to, not including, its length.
-            if (horizontal) {
-                texts.fill(p, QRect(t.position, 0, 1, t.length), Qt::black);
-            } else {
-                texts.fill(p, QRect(0, t.position, t.length, 1), Qt::black);
-            }
-            if (!t.labelled) continue;
-            const QRect r = horizontal ? edges(t.labelFrom, 10, t.labelTo, 19)
-                                       : edges(10, t.labelFrom, 19, t.labelTo);
-            drawText(r, kCentredTop, QString::fromStdString(t.label), Qt::black, kRulerYellow);
-        }
-        p.setFont(previous);
+        paintRulerTicks(horizontal, rulerTicks(step, horizontal ? client.right : client.bottom),
+                        [horizontal](const RulerTick& t) {
+                            return horizontal ? edges(t.labelFrom, 10, t.labelTo, 19)
+                                              : edges(10, t.labelFrom, 19, t.labelTo);
+                        });
     }
 
     // The desktop map's rulers count from the plan's origin at the exact scale, each label
-    // centred on its tick.
+    // centred on its tick; across the narrow vertical band a label stands just below its tick.
     void paintMapRuler(bool horizontal) {
-        const int w = client.right, h = client.bottom;
         const double origin = horizontal ? vp.mapX(client, 0) : vp.mapY(client, 0);
-        const auto ticks = mapRulerTicks(origin, mapPixelsPerUnit(horizontal), horizontal ? w : h);
+        paintRulerTicks(horizontal,
+                        mapRulerTicks(origin, mapPixelsPerUnit(horizontal),
+                                      horizontal ? client.right : client.bottom),
+                        [horizontal](const RulerTick& t) {
+                            return horizontal
+                                       ? edges(t.labelFrom, 10, t.labelTo, 19)
+                                       : edges(0, t.position + 1, kRulerBand, t.position + 11);
+                        });
+    }
+
+    // A ruler's band, then its ticks (each a line from the band's edge up to, not including,
+    // its length) and their labels, in the rectangles `labelRect` gives.
+    template <typename LabelRect>
+    void paintRulerTicks(bool horizontal, const std::vector<RulerTick>& ticks,
+                         LabelRect labelRect) {
+        const int w = client.right, h = client.bottom;
         const QFont previous = p.font();
         p.setFont(mapFont(6));
         if (horizontal) {
@@ -405,15 +403,8 @@ private:
                 texts.fill(p, QRect(0, t.position, t.length, 1), Qt::black);
             }
             if (!t.labelled) continue;
-            const QString label = QString::fromStdString(t.label);
-            if (horizontal) {
-                drawText(edges(t.labelFrom, 10, t.labelTo, 19), kCentredTop, label, Qt::black,
-                         kRulerYellow);
-            } else {
-                // Across the narrow band the label stands beside its tick, centred on it.
-                drawText(edges(0, t.position + 1, kRulerBand, t.position + 11),
-                         Qt::AlignRight | Qt::AlignTop, label, Qt::black, kRulerYellow);
-            }
+            drawText(labelRect(t), kCentredTop, QString::fromStdString(t.label), Qt::black,
+                     kRulerYellow);
         }
         p.setFont(previous);
     }

@@ -92,6 +92,17 @@ void paintOnce(benchmark::State& state, bool scattered) {
     }
 }
 
+// The desktop map at 100 % about the plan's middle.
+CViewport desktopMap() {
+    CViewport vp;
+    vp.setBounds(kPlanW, kPlanH);
+    vp.initView(227, 227);
+    vp.setCentreX(kPlanW / 2);
+    vp.setCentreY(kPlanH / 2);
+    vp.beginDesktopMap();
+    return vp;
+}
+
 // The site view filling a window: the desktop map at 100 % about the plan's middle, the
 // picture composed at the UI scale with its texts drawn at device resolution.
 void windowPaint(benchmark::State& state, bool scattered) {
@@ -99,12 +110,7 @@ void windowPaint(benchmark::State& state, bool scattered) {
     const QImage cursor = siteCursorImage();
     const int logicalW = w / scale, logicalH = h / scale;
 
-    CViewport vp;
-    vp.setBounds(kPlanW, kPlanH);
-    vp.initView(227, 227);
-    vp.setCentreX(kPlanW / 2);
-    vp.setCentreY(kPlanH / 2);
-    vp.beginDesktopMap();
+    CViewport vp = desktopMap();
 
     const SiteMapScene scene = surveyScene(vp, scattered, cursor);
     for (auto _ : state) {
@@ -154,12 +160,7 @@ const ColouredPlan& colouredPlan() {
 void BM_WindowCoverage(benchmark::State& state) {
     const int w = int(state.range(0)), h = int(state.range(1));
     const QImage cursor = siteCursorImage();
-    CViewport vp;
-    vp.setBounds(kPlanW, kPlanH);
-    vp.initView(227, 227);
-    vp.setCentreX(kPlanW / 2);
-    vp.setCentreY(kPlanH / 2);
-    vp.beginDesktopMap();
+    CViewport vp = desktopMap();
     if (state.range(2) == 0) vp.showWholePlan({0, 0, w, h});
     SiteMapScene scene = surveyScene(vp, false, cursor);
     scene.floorPlan = &colouredPlan().plan;

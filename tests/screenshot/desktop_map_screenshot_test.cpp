@@ -4,8 +4,7 @@
 // coverage map around it. Then a walk of the demo office's scripted 59 m path on its
 // simulated site, tapped at every turn at its time. Pictures of each step go to
 // build/artifacts/desktop-map-*.png.
-#include "screenshot/child_process.h"
-#include "screenshot/desktop.h"
+#include "screenshot/program_session.h"
 #include "testkit/TempDir.h"
 
 #include <QImage>
@@ -27,7 +26,6 @@ using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 
 constexpr QRgb kSquareBlue = qRgb(0, 0, 255);
-constexpr QRgb kStatusGreen = qRgb(0, 192, 0);
 // The demo plan is 800 x 600 pixels at 20 pixels a metre; the square is 5 m a side.
 constexpr int kPlanWidth = 800, kPlanHeight = 600, kPixelsPerMetre = 20;
 const QRect kSquareOnPlan(640, 40, 5 * kPixelsPerMetre, 5 * kPixelsPerMetre);
@@ -36,28 +34,15 @@ const QRect kSquareOnPlan(640, 40, 5 * kPixelsPerMetre, 5 * kPixelsPerMetre);
 constexpr QRgb kMarkRed = qRgb(255, 0, 0);
 const QRect kMarkOnPlan(60, 520, 20, 20);
 
-std::string envOr(const char* name, const std::string& fallback) {
-    const char* v = std::getenv(name);
-    return v && *v ? v : fallback;
-}
-
 QRect boxOf(const QImage& img, QRgb colour) {
-    QRect box;
-    for (int y = 0; y < img.height(); ++y)
-        for (int x = 0; x < img.width(); ++x)
-            if (img.pixel(x, y) == colour)
-                box = box.isNull() ? QRect(x, y, 1, 1) : box.united(QRect(x, y, 1, 1));
-    return box;
-}
-
-QRect blueSquareIn(const QImage& img) {
-    return boxOf(img, kSquareBlue);
+    return findColour(img, colour, img.rect()).box;
 }
 
 QPointF middleOf(const QRect& r) {
     return QPointF(r.left() + r.width() / 2.0, r.top() + r.height() / 2.0);
 }
 
+// The site view's status line, found without knowing the scale.
 bool showsStatusLine(const QImage& img) {
     int green = 0;
     for (int x = 0; x < img.width(); ++x)
@@ -77,14 +62,15 @@ protected:
         ASSERT_FALSE(build.empty() || source.empty()) << "WALKMERE_BUILD_DIR or _SOURCE_DIR unset";
         artifacts = build / "artifacts";
         fs::create_directories(artifacts);
-        fs::create_directories(tmp.file("home"));
-        fs::create_directories(tmp.file("runtime"));
-        fs::permissions(tmp.file("runtime"), fs::perms::owner_all);
+        std::string error;
+        ASSERT_TRUE(session.startDisplay(error, "1920x1080")) << error;
+        makeSite();
     }
+    void TearDown() override { session.keepLogs(artifacts, "desktop-map-"); }
 
     QImage capture(const std::string& name) {
         std::string error;
-        QImage img = desktop->capture(window, tmp.file("window.xwd"), error);
+        QImage img = session.capture(error);
         EXPECT_FALSE(img.isNull()) << error;
         img.save(QString::fromStdString((artifacts / ("desktop-map-" + name + ".png")).string()));
         return img;
@@ -94,26 +80,22 @@ protected:
         QRect square;
         waitFor(10s, [&] {
             img = capture(name);
-            square = img.isNull() || !showsStatusLine(img) ? QRect() : blueSquareIn(img);
+            square = img.isNull() || !showsStatusLine(img) ? QRect() : boxOf(img, kSquareBlue);
             return !square.isNull();
         });
         return square;
     }
 
-    // The demo office's plan with the blue square on it, made into site.kvs at its scale.
+    // The demo office's plan with the two squares on it, made into site.kvs at its scale.
     void makeSite() {
-        std::string error;
-        ASSERT_TRUE(display.start(tmp.file("xvfb.log"), error, "1920x1080")) << error;
-        desktop.emplace(display.name());
         QImage plan(QString::fromStdString((source / "res/demo/office.bmp").string()));
         ASSERT_EQ(plan.size(), QSize(kPlanWidth, kPlanHeight));
         plan = plan.convertToFormat(QImage::Format_RGB888);
-        for (int y = kSquareOnPlan.top(); y <= kSquareOnPlan.bottom(); ++y)
-            for (int x = kSquareOnPlan.left(); x <= kSquareOnPlan.right(); ++x)
-                plan.setPixel(x, y, kSquareBlue);
-        for (int y = kMarkOnPlan.top(); y <= kMarkOnPlan.bottom(); ++y)
-            for (int x = kMarkOnPlan.left(); x <= kMarkOnPlan.right(); ++x)
-                plan.setPixel(x, y, kMarkRed);
+        for (const auto& [box, colour] :
+             {std::pair{kSquareOnPlan, kSquareBlue}, {kMarkOnPlan, kMarkRed}})
+            for (int y = box.top(); y <= box.bottom(); ++y)
+                for (int x = box.left(); x <= box.right(); ++x)
+                    plan.setPixel(x, y, colour);
         ASSERT_TRUE(plan.save(QString::fromStdString(tmp.file("plan.bmp").string())));
         Command create;
         create.argv = {WALKMERE_SITE_PROGRAM,           "create",
@@ -124,65 +106,39 @@ protected:
         ASSERT_EQ(runCommand(create, 10s), 0);
     }
 
-    // walkmere --scale auto with `args`, up to its site view.
-    void startProgram(const std::vector<std::string>& args) {
-        Command c;
-        c.argv = {WALKMERE_PROGRAM, "--scale", "auto"};
-        c.argv.insert(c.argv.end(), args.begin(), args.end());
-        c.env = {{"DISPLAY", display.name()},
-                 {"QT_QPA_PLATFORM", "xcb"},
-                 {"WALKMERE_HOME", tmp.file("home").string()},
-                 {"XDG_RUNTIME_DIR", tmp.file("runtime").string()}};
-        c.outputFile = tmp.file("walkmere.log");
+    // walkmere --scale auto on site.kvs with `args` for its board, up to its site view.
+    void startProgram(std::vector<std::string> args) {
+        args.insert(args.end(), {"--scale", "auto"});
         std::string error;
-        ASSERT_TRUE(program.start(c, error)) << error;
-        ASSERT_TRUE(waitFor(20s,
-                            [&] {
-                                const auto ids = desktop->findWindows("^Plotra$");
-                                if (!ids.empty()) window = ids.front();
-                                return !ids.empty() || !program.running();
-                            }) &&
-                    !window.empty())
-            << "no main window";
-        const auto frame = desktop->geometry(window);
-        ASSERT_TRUE(frame.has_value());
-        ASSERT_TRUE(waitFor(15s, [&] {
-            desktop->click(window, frame->width / 2, frame->height / 2);
-            std::this_thread::sleep_for(500ms);
-            for (const std::string& box : desktop->findWindows("^Kivo$"))
-                desktop->key(box, "Return");
-            std::this_thread::sleep_for(300ms);
-            const QImage now = capture("start");
-            return desktop->findWindows("^Kivo$").empty() && showsStatusLine(now);
-        }));
+        ASSERT_TRUE(session.startProgram(tmp.file("site.kvs"), error, args)) << error;
+        QImage last;
+        int questions = 0;
+        ASSERT_TRUE(session.showSiteView(
+            20s, [](const QImage& img, std::string&) { return showsStatusLine(img); }, last,
+            questions, error))
+            << error;
+        window = session.mainWindow();
     }
+    Desktop& desktop() { return session.desktop(); }
 
     fs::path source, artifacts;
     testkit::TempDir tmp;
-    VirtualDisplay display;
-    ChildProcess board;
-    ChildProcess program;
-    std::optional<Desktop> desktop;
+    ProgramSession session{tmp.path()};
     std::string window;
 };
 
 TEST_F(DesktopMapScreen, WholePlanWheelZoomTapAndCoverageAtScaleAuto) {
-    makeSite();
-    std::ofstream(tmp.file("scenario.txt"))
-        << "ap 00:a0:f8:12:34:56 ssid=corp channel=36 rssi=-50 jitter=0\n"
-        << "ap 00:a0:f8:12:34:57 ssid=corp channel=1 rssi=-64 jitter=0\n";
-    const fs::path port = tmp.file("board-port");
-    Command boardCommand;
-    boardCommand.argv = {WALKMERE_BOARD_PROGRAM, "--scenario", tmp.file("scenario.txt").string(),
-                         "--link", port.string()};
+    if (HasFatalFailure()) return;
     std::string error;
-    ASSERT_TRUE(board.start(boardCommand, error)) << error;
-    ASSERT_TRUE(waitFor(5s, [&] { return fs::exists(port); }));
-    startProgram({"--port", port.string(), tmp.file("site.kvs").string()});
+    ASSERT_TRUE(session.startBoard("ap 00:a0:f8:12:34:56 ssid=corp channel=36 rssi=-50 jitter=0\n"
+                                   "ap 00:a0:f8:12:34:57 ssid=corp channel=1 rssi=-64 jitter=0\n",
+                                   error))
+        << error;
+    startProgram({"--port", session.boardPort().string()});
     if (HasFatalFailure()) return;
 
     // Ctrl+0: the whole plan, every corner of it inside the window, the square square.
-    desktop->key(window, "ctrl+0");
+    desktop().key(window, "ctrl+0");
     QImage img;
     QRect square = squareShown("whole-plan", img);
     ASSERT_FALSE(square.isNull()) << "no blue square on the plan";
@@ -198,7 +154,7 @@ TEST_F(DesktopMapScreen, WholePlanWheelZoomTapAndCoverageAtScaleAuto) {
 
     // Two notches of Ctrl+wheel on the square: it grows by 1.25 squared about the pointer.
     const QPoint pointer = square.center();
-    ASSERT_TRUE(desktop->wheel(window, pointer.x(), pointer.y(), 2, "ctrl"));
+    ASSERT_TRUE(desktop().wheel(window, pointer.x(), pointer.y(), 2, "ctrl"));
     QRect zoomed;
     ASSERT_TRUE(waitFor(10s, [&] {
         zoomed = squareShown("wheel-zoom", img);
@@ -211,7 +167,7 @@ TEST_F(DesktopMapScreen, WholePlanWheelZoomTapAndCoverageAtScaleAuto) {
 
     // A tap beside the square measures a point there; the map returns with it.
     const QPoint spot(zoomed.left() - zoomed.width() / 2, zoomed.center().y());
-    ASSERT_TRUE(desktop->click(window, spot.x(), spot.y()));
+    ASSERT_TRUE(desktop().click(window, spot.x(), spot.y()));
     ASSERT_TRUE(waitFor(10s, [&] { return !showsStatusLine(capture("measuring")); }))
         << "the tap started no measurement";
     ASSERT_TRUE(waitFor(60s, [&] { return showsStatusLine(capture("measured")); }))
@@ -220,7 +176,7 @@ TEST_F(DesktopMapScreen, WholePlanWheelZoomTapAndCoverageAtScaleAuto) {
     const QImage before = img;
 
     // C: the plan around the point takes the coverage map's colours; C again takes them away.
-    desktop->key(window, "c");
+    desktop().key(window, "c");
     int changed = 0;
     ASSERT_TRUE(waitFor(10s,
                         [&] {
@@ -237,7 +193,7 @@ TEST_F(DesktopMapScreen, WholePlanWheelZoomTapAndCoverageAtScaleAuto) {
                             return changed > 100;
                         }))
         << "no coverage colours around the point (" << changed << " pixels changed)";
-    desktop->key(window, "c");
+    desktop().key(window, "c");
     ASSERT_TRUE(waitFor(10s, [&] {
         const QImage now = capture("coverage-off");
         return now.size() == before.size() &&
@@ -281,7 +237,6 @@ double distanceToPath(const std::vector<Turn>& path, double x, double y) {
 // The walk of the demo office's scripted 59 m path on its simulated site: W, a tap at each
 // turn when the walker reaches it, W again; every sample written lies on the path.
 TEST_F(DesktopMapScreen, AWalkOfTheScriptedPathWritesItsSamplesOnThePath) {
-    makeSite();
     if (HasFatalFailure()) return;
     const std::vector<Turn> turns = demoWalk(source / "res/demo/office-walk.json");
     ASSERT_GE(turns.size(), 3u);
@@ -299,7 +254,7 @@ TEST_F(DesktopMapScreen, AWalkOfTheScriptedPathWritesItsSamplesOnThePath) {
     startProgram({"--simulate", tmp.file("model.json").string(), "--walker",
                   tmp.file("walk.json").string(), "--interval", "500"});
     if (HasFatalFailure()) return;
-    desktop->key(window, "ctrl+0");
+    desktop().key(window, "ctrl+0");
     QImage img;
     const QRect square = squareShown("walk-whole-plan", img);
     ASSERT_FALSE(square.isNull());
@@ -313,15 +268,15 @@ TEST_F(DesktopMapScreen, AWalkOfTheScriptedPathWritesItsSamplesOnThePath) {
                       int(std::lround(blueAt.y() + (t.y - bluePlan.y()) * scale)));
     };
 
-    desktop->key(window, "w");
+    desktop().key(window, "w");
     const auto begun = std::chrono::steady_clock::now();
     for (const Turn& turn : turns) {
         std::this_thread::sleep_until(begun + std::chrono::milliseconds(int64_t(turn.t * 1000)));
         const QPoint at = onScreen(turn);
-        ASSERT_TRUE(desktop->click(window, at.x(), at.y()));
+        ASSERT_TRUE(desktop().click(window, at.x(), at.y()));
     }
     capture("walk");
-    desktop->key(window, "w");
+    desktop().key(window, "w");
     std::this_thread::sleep_for(500ms);
 
     std::string csv;

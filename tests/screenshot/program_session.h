@@ -80,6 +80,8 @@ public:
     // Copies xvfb.log, board.log and walkmere.log to `artifacts` as <prefix><name>.
     void keepLogs(const std::filesystem::path& artifacts, const std::string& prefix) const;
 
+    // The link the board serves on, for a program started with arguments of its own.
+    const std::filesystem::path& boardPort() const { return port; }
     Desktop& desktop() { return *desk; }
     ChildProcess& program() { return prog; }
     const std::string& mainWindow() const { return window; }
