@@ -7,14 +7,7 @@ namespace walkmere {
 namespace {
 
 using scantest::makeRecord;
-
-SweepSlots sweepOf(std::initializer_list<ApRecord> records) {
-    SweepSlots slots{};
-    int i = 1;
-    for (const ApRecord& r : records)
-        slots[i++] = r;
-    return slots;
-}
+using scantest::sweepOf;
 
 uint8_t macIdAt(const CLiveApTable& t, int k) {
     ApRecord r;

@@ -19,14 +19,7 @@ namespace {
 
 using namespace std::chrono_literals;
 using scantest::makeRecord;
-
-SweepSlots sweepOf(std::initializer_list<ApRecord> records) {
-    SweepSlots slots{};
-    int i = 1;
-    for (const ApRecord& r : records)
-        slots[i++] = r;
-    return slots;
-}
+using scantest::sweepOf;
 
 std::vector<uint8_t> ids(const std::vector<ApRecord>& heard) {
     std::vector<uint8_t> out;

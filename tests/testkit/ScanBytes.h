@@ -3,11 +3,13 @@
 // handheld's requests as they travel.
 
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
 #include "scan/ApRecord.h"
 #include "scan/BoardProtocol.h"
+#include "scan/LiveApTable.h"
 
 namespace walkmere::scantest {
 
@@ -24,6 +26,15 @@ inline ApRecord makeRecord(uint8_t id, int16_t age, int8_t rssi = -60, uint16_t 
     r.setChannelCode(channelCode);
     r.setSsid(ssid);
     return r;
+}
+
+// A completed sweep holding `records` in slots 1, 2, ... (slot 0 is never used).
+inline SweepSlots sweepOf(std::initializer_list<ApRecord> records) {
+    SweepSlots slots{};
+    int i = 1;
+    for (const ApRecord& r : records)
+        slots[size_t(i++)] = r;
+    return slots;
 }
 
 // The 12 bytes that ask for entry `nn`: REQ_READ_ENTRY's payload, which the answer repeats.
