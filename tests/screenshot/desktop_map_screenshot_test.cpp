@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <set>
 #include <sstream>
 #include <thread>
@@ -296,6 +297,8 @@ TEST_F(DesktopMapScreen, AWalkOfTheScriptedPathWritesItsSamplesOnThePath) {
         if (!samples.insert(cells[6]).second) continue; // a sample's further readings
         worst = std::max(worst, distanceToPath(turns, std::stod(cells[0]), std::stod(cells[1])));
     }
+    std::cout << samples.size() << " walked samples written, the farthest " << worst
+              << " plan pixels from the path\n";
     EXPECT_GE(samples.size(), 40u);
     // The taps land within a screen pixel of the turns, a plan pixel being a third of one.
     EXPECT_LE(worst, 2 / scale + 2) << "a sample off the path";
