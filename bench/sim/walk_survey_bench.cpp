@@ -154,17 +154,11 @@ double bestMapError(const simtest::SimulatedOffice& office, const sim::Simulated
     options.radius = PlanScale{header.pixelsPerUnitX(), header.pixelsPerUnitY(), "m"}.pixels(
         kDefaultRadiusMetres);
     const SurveyValues map(survey, {}, options, site.width(), site.height());
-    const auto [left, right] = std::minmax_element(survey.points.begin(), survey.points.end(),
-                                                   [](auto& a, auto& b) { return a.x < b.x; });
-    const auto [top, bottom] = std::minmax_element(survey.points.begin(), survey.points.end(),
-                                                   [](auto& a, auto& b) { return a.y < b.y; });
-    std::mt19937 random(2025);
-    std::uniform_int_distribution<int32_t> spotX(left->x, right->x), spotY(top->y, bottom->y);
     std::vector<float> row(size_t(site.width()));
     double sum = 0;
     int counted = 0;
-    for (int i = 0; i < 1000; ++i) {
-        const int32_t x = spotX(random), y = spotY(random);
+    for (const simtest::Spot& spot : simtest::spotsInside(survey, 1000)) {
+        const int32_t x = spot.x, y = spot.y;
         map.raster->fillRow(y, row.data());
         const std::optional<double> truth = truthMetricAt(site, x + 0.5, y + 0.5, {}, options);
         if (std::isnan(row[size_t(x)]) || !truth) continue;

@@ -59,20 +59,6 @@ constexpr ErrorCase kCases[] = {
     {6, Interpolation::Kriging, Metric::Count, 0.88, 0.25},
 };
 
-// 1,000 random spots inside the rectangle the survey's points span.
-std::vector<simtest::Spot> spotsInside(const SurveyData& survey) {
-    const auto [left, right] = std::minmax_element(survey.points.begin(), survey.points.end(),
-                                                   [](auto& a, auto& b) { return a.x < b.x; });
-    const auto [top, bottom] = std::minmax_element(survey.points.begin(), survey.points.end(),
-                                                   [](auto& a, auto& b) { return a.y < b.y; });
-    std::mt19937 random(2025);
-    std::uniform_int_distribution<int32_t> spotX(left->x, right->x), spotY(top->y, bottom->y);
-    std::vector<simtest::Spot> spots(kSpots);
-    for (simtest::Spot& spot : spots)
-        spot = {spotX(random), spotY(random)};
-    return spots;
-}
-
 TEST(GroundTruth, SurveysOnA3mAnd6mGridMapTheDemoOfficeWithinTheirMeasuredError) {
     testkit::TempDir dir;
     const simtest::SimulatedOffice office = simtest::makeDemoOffice(dir.path());
@@ -111,7 +97,7 @@ TEST(GroundTruth, SurveysOnA3mAnd6mGridMapTheDemoOfficeWithinTheirMeasuredError)
         const SurveyValues map(survey, {}, options, site.width(), site.height());
         double sum = 0;
         int missing = 0;
-        for (const simtest::Spot& spot : spotsInside(survey)) {
+        for (const simtest::Spot& spot : simtest::spotsInside(survey, kSpots)) {
             map.raster->fillRow(spot.y, row.data());
             const float measured = row[size_t(spot.x)];
             const std::optional<double> truth =

@@ -1,5 +1,9 @@
 #include "testkit/SimulatedSurvey.h"
 
+#include <random>
+
+#include <algorithm>
+
 #include "app/SimulatedBoard.h"
 #include "board/BoardSettings.h"
 #include "link/SerialLink.h"
@@ -173,6 +177,20 @@ size_t walkThroughProgram(const std::filesystem::path& model, const std::filesys
         written += size_t(tapped.written);
     }
     return written;
+}
+
+std::vector<Spot> spotsInside(const SurveyData& survey, size_t count) {
+    if (survey.points.empty()) return {};
+    const auto [left, right] = std::minmax_element(survey.points.begin(), survey.points.end(),
+                                                   [](auto& a, auto& b) { return a.x < b.x; });
+    const auto [top, bottom] = std::minmax_element(survey.points.begin(), survey.points.end(),
+                                                   [](auto& a, auto& b) { return a.y < b.y; });
+    std::mt19937 random(2025);
+    std::uniform_int_distribution<int32_t> spotX(left->x, right->x), spotY(top->y, bottom->y);
+    std::vector<Spot> spots(count);
+    for (Spot& spot : spots)
+        spot = {spotX(random), spotY(random)};
+    return spots;
 }
 
 } // namespace walkmere::simtest

@@ -5,6 +5,7 @@
 // site file. No window: the walk stands in for the frame, ticking the measurement once a
 // completed sweep, or feeding the walk session.
 
+#include "coverage/HeatmapData.h"
 #include "sim/SimulatedSite.h"
 
 #include <cstddef>
@@ -24,6 +25,10 @@ struct Spot {
 // A grid `metres` apart over the plan, a whole step in from its edges, row by row, each row
 // walked the other way than the one before, as a surveyor walks it.
 std::vector<Spot> surveyGrid(const sim::SimulatedSite& site, double metres);
+
+// `count` random spots (always the same ones) inside the rectangle the survey's points span:
+// where a map of the survey is compared with the truth.
+std::vector<Spot> spotsInside(const SurveyData& survey, size_t count);
 
 // Measures `spots` one after another with the model at `model`, each point lasting four
 // sweeps of a board that scans every 100 ms. Returns how many points were stored; `why`
